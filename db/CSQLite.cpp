@@ -1,0 +1,232 @@
+#include "db/CSQLite.h"
+
+#include "util/basProgram.h"
+#include "util/basText.h"
+#include "util/basVariableTools.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <charconv>
+#include <sqlite3.h>
+
+CSQLite::~CSQLite() { CloseFile(); }
+
+QString CSQLite::Version() { return QString::fromLatin1(sqlite3_libversion()); }
+
+int CSQLite::OpenFile(const QString& sFile) {
+    CloseFile();
+    QString path = sFile;
+    if (!path.contains(QLatin1Char('/')) && !path.contains(QDir::separator())) {
+        QString folder = ProgramFolder();
+        if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
+            folder += QDir::separator();
+        path = folder + path;
+    }
+    // Honour the file's own read-only mark even for users the system would let write.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    QFileInfo fi(path);
+    if (fi.exists() && fi.isFile() && !(fi.permissions() & QFileDevice::WriteUser))
+        flags = SQLITE_OPEN_READONLY;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        if (db) sqlite3_close(db);
+        return rc;
+    }
+    m_db = db;
+    m_file = path;
+    return 0;
+}
+
+void CSQLite::CloseFile() {
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        m_file.clear();
+    }
+}
+
+bool CSQLite::IsReadOnly() const { return m_db && sqlite3_db_readonly(m_db, "main") == 1; }
+
+static QVariant columnValue(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(st, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(st, i));
+    case SQLITE_TEXT: {
+        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+        return QVariant(DecodeUtf8OrCp1252(QByteArrayView(p, sqlite3_column_bytes(st, i))));
+    }
+    case SQLITE_BLOB: {
+        const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+        return QVariant(QByteArray(p, sqlite3_column_bytes(st, i)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+QVariant CSQLite::Exec(const QString& sql, ResultTable& data, QString& error,
+                       bool returnFirstRec) {
+    if (!m_db) return QVariant();
+    data.Clear();
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = utf8.constData();
+    const char* end = tail + utf8.size();
+    int cols = 0;  // columns of the table being filled, 0 until a statement yields a row
+    while (tail < end) {
+        sqlite3_stmt* st = nullptr;
+        const char* next = nullptr;
+        int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &st, &next);
+        if (rc != SQLITE_OK) {
+            error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+            data.Clear();
+            return returnFirstRec ? QVariant() : QVariant(0);
+        }
+        tail = next;
+        if (!st) continue;  // only white space or a comment was left
+        const int n = sqlite3_column_count(st);
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if (!cols) {
+                QStringList names;
+                for (int i = 0; i < n; ++i)
+                    names << DecodeUtf8OrCp1252(sqlite3_column_name(st, i));
+                data.SetHeader(names);
+                cols = n;
+            } else if (cols != n) {
+                sqlite3_finalize(st);
+                error = QStringLiteral(
+                    "sqlite3_get_table() called with two or more incompatible queries");
+                data.Clear();
+                return returnFirstRec ? QVariant() : QVariant(0);
+            }
+            for (int i = 0; i < n; ++i) data.Append(columnValue(st, i));
+        }
+        if (rc != SQLITE_DONE) {
+            error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+            sqlite3_finalize(st);
+            data.Clear();
+            return returnFirstRec ? QVariant() : QVariant(0);
+        }
+        sqlite3_finalize(st);
+    }
+    const int rows = data.RowCount();
+    if (returnFirstRec) return rows > 0 ? data.At(1, 0) : QVariant();
+    return QVariant(rows);
+}
+
+QString CSQLite::Run(const QString& sql) {
+    ResultTable data;
+    QString error;
+    if (!m_db) return QStringLiteral("No database is open");
+    Exec(sql, data, error);
+    return error;
+}
+
+qint64 CSQLite::LastInsertRowID() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+
+int CSQLite::Changes() const { return m_db ? sqlite3_changes(m_db) : 0; }
+
+QString CSQLite::RenderValue(const QVariant& value, bool allowDate) {
+    if (!value.isValid() || IsNullValue(value)) return QStringLiteral("NULL");
+    switch (value.metaType().id()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::QChar:
+        return SqlQuote(value.toString());
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+        if (allowDate)
+            return SqlQuote(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        return SqlQuote(value.toString());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        // Shortest text that reads back to the same value, always with '.'.
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, value.toDouble());
+        return QString::fromLatin1(buf, r.ptr - buf);
+    }
+    default:
+        if (value.canConvert<qlonglong>()) return QString::number(value.toLongLong());
+        return SqlQuote(value.toString());
+    }
+}
+
+static QString buildCondition(const QVariantList& pairs, bool brackets) {
+    QString cond;
+    for (qsizetype i = 0; i + 1 < pairs.size(); i += 2) {
+        const QString field = pairs[i].toString();
+        cond += brackets ? QLatin1Char('[') + field + QLatin1String("]=") : field + QLatin1Char('=');
+        cond += CSQLite::RenderValue(pairs[i + 1]) + QLatin1String(" AND ");
+    }
+    cond.chop(5);
+    return cond;
+}
+
+QString CSQLite::LookupField(const QString& table, const QString& field,
+                             const QVariantList& pairs) {
+    QString cond = buildCondition(pairs, true);
+    if (!cond.isEmpty()) cond = QLatin1String(" WHERE ") + cond;
+    ResultTable data;
+    QString error;
+    Exec(QLatin1String("SELECT ") + field + QLatin1String(" FROM ") + table + cond, data, error);
+    if (!data.IsFilled()) return {};
+    const int col = GetFieldNo(data, field);
+    return IfEmpty(data.At(1, col < 0 ? 0 : col), 0).toString();
+}
+
+QString CSQLite::LookupCreate(const QString& table, const QString& field,
+                              const QVariantList& pairs) {
+    const QString sql = QLatin1String("SELECT ") + field + QLatin1String(" FROM ") + table +
+                        QLatin1String(" WHERE ") + buildCondition(pairs, false);
+    ResultTable data;
+    QString error;
+    int count = Exec(sql, data, error).toInt();
+    if (count == 0 && error.isEmpty()) {
+        if (!AddRecord(table, pairs).isEmpty()) return {};
+        count = Exec(sql, data, error).toInt();
+    }
+    if (count > 0) return IfEmpty(data.At(1, 0), 0).toString();
+    return {};
+}
+
+QString CSQLite::AddRecord(const QString& table, const QVariantList& pairs) {
+    QString fields, values;
+    for (qsizetype i = 0; i + 1 < pairs.size(); i += 2) {
+        fields += pairs[i].toString() + QLatin1Char(',');
+        values += RenderValue(pairs[i + 1], true) + QLatin1Char(',');
+    }
+    fields.chop(1);
+    values.chop(1);
+    ResultTable data;
+    QString error;
+    if (!m_db) return QStringLiteral("No database is open");
+    Exec(QLatin1String("INSERT INTO ") + table + QLatin1String(" (") + fields +
+             QLatin1String(") VALUES (") + values + QLatin1String(");"),
+         data, error);
+    return error;
+}
+
+void CSQLite::SetFields(const QString& table, qint64 rowId, const QVariantList& pairs) {
+    QString sets;
+    for (qsizetype i = 0; i + 1 < pairs.size(); i += 2)
+        sets += pairs[i].toString() + QLatin1Char('=') + RenderValue(pairs[i + 1]) +
+                QLatin1String(", ");
+    sets.chop(2);
+    ResultTable data;
+    QString error;
+    Exec(QLatin1String("UPDATE ") + table + QLatin1String(" SET ") + sets +
+             QLatin1String(" WHERE ROWID = ") + QString::number(rowId),
+         data, error);
+}
+
+int CSQLite::GetFieldNo(const ResultTable& data, const QString& field) {
+    if (!data.IsFilled()) return -1;
+    for (int i = 0; i < data.ColCount(); ++i)
+        if (data.Header(i).compare(field, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Our binding to the SQLite engine: runs SQL text and hands back whole result tables.
+// Every value travels inside the SQL text; nothing is bound.
+#include "util/ResultTable.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+struct sqlite3;
+
+class CSQLite {
+public:
+    CSQLite() = default;
+    ~CSQLite();
+    CSQLite(const CSQLite&) = delete;
+    CSQLite& operator=(const CSQLite&) = delete;
+
+    static QString Version();
+
+    // Opens sFile (a bare name is taken in the program's folder), closing any open file first.
+    // A file without write permission opens read-only. Returns the engine's result code, 0 = ok.
+    int OpenFile(const QString& sFile);
+    void CloseFile();
+
+    // Runs every statement of sql in order. data receives the rows (header in row 0) and is
+    // left unfilled for a statement without rows; error receives the engine's message of the
+    // first failing statement, after which nothing more runs and data is unfilled.
+    // Returns the row count, or with returnFirstRec the first value of the first row (empty
+    // when there is none). Returns an empty value, touching nothing, when no file is open.
+    QVariant Exec(const QString& sql, ResultTable& data, QString& error,
+                  bool returnFirstRec = false);
+    // Exec for statements whose rows nobody reads; returns the error text.
+    QString Run(const QString& sql);
+
+    QString Filename() const { return m_file; }
+    bool IsOpen() const { return m_db != nullptr; }
+    bool IsReadOnly() const;
+    qint64 LastInsertRowID() const;
+    int Changes() const;
+
+    // Builders over alternating field name / value lists.
+    QString LookupField(const QString& table, const QString& field,
+                        const QVariantList& pairs = {});
+    QString LookupCreate(const QString& table, const QString& field, const QVariantList& pairs);
+    QString AddRecord(const QString& table, const QVariantList& pairs);
+    void SetFields(const QString& table, qint64 rowId, const QVariantList& pairs);
+    static int GetFieldNo(const ResultTable& data, const QString& field);
+
+    // A value as SQL text: quoted text, plain numbers with a '.' decimal point, NULL for
+    // an empty value; dates only when allowDate (AddRecord), else as text.
+    static QString RenderValue(const QVariant& value, bool allowDate = false);
+
+    // For benchmarks that compare against the engine alone.
+    sqlite3* Handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_file;
+};

@@ -1,0 +1,132 @@
+#include "db/basDB.h"
+
+#include "util/CPrompt.h"
+#include "util/basVariableTools.h"
+
+#include <QFileInfo>
+
+CSQLite* gDB = nullptr;
+CSettings* gSettings = nullptr;
+
+QString NotValidDatabaseMessage() {
+    return QStringLiteral("This is not a valid VellumGranary database");
+}
+
+void InitGlobals(CSettings::Store store) {
+    ReleaseGlobals();
+    gDB = new CSQLite;
+    gSettings = new CSettings(store);
+}
+
+void ReleaseGlobals() {
+    CloseDatabase();
+    delete gDB;
+    gDB = nullptr;
+    delete gSettings;
+    gSettings = nullptr;
+}
+
+QString OpenDatabase(QString& sFile) {
+    if (sFile.isEmpty() && gSettings) sFile = gSettings->GetSetting(QStringLiteral("LastDatabase"));
+    if (sFile.isEmpty()) return {};
+    const QFileInfo info(sFile);
+    const bool existed = info.exists() && !info.isDir();
+    const int rc = gDB->OpenFile(sFile);
+    if (rc != 0) {
+        Prompt().MsgBox(QStringLiteral("Unable to open last snippet database '") + sFile +
+                            QStringLiteral("'. Error: ") + QString::number(rc),
+                        CPrompt::vbCritical | CPrompt::vbOKOnly);
+        return {};
+    }
+    if (!existed) {
+        CreateDatabase();
+    } else if (!IsValidDatabase()) {
+        Prompt().MsgBox(NotValidDatabaseMessage(), CPrompt::vbOKOnly);
+        return {};
+    }
+    if (gSettings) gSettings->SaveSetting(QStringLiteral("LastDatabase"), sFile);
+    return QFileInfo(sFile).fileName();
+}
+
+bool IsValidDatabase() {
+    ResultTable data;
+    QString error;
+    // Anything the engine cannot read (text, random bytes, a damaged file) fails here.
+    const QVariant v = gDB->Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
+    if (!error.isEmpty()) return false;
+    const int version = v.toInt();
+    // Look for the tables before upgrading, so a foreign file is never written to.
+    for (const char* table : {"tblCategory", "tblItem", "ftsItem", "tblType", "tblItemCategory"}) {
+        error.clear();
+        const int n = gDB->Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
+                                               "'table' AND Name = '") +
+                                    QLatin1String(table) + QLatin1Char('\''),
+                                data, error)
+                          .toInt();
+        if (!error.isEmpty() || n == 0) return false;
+    }
+    const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
+    if (wanted != QString::number(version)) return UpgradeDatabase(version);
+    return true;
+}
+
+bool UpgradeDatabase(int version) {
+    if (version == 0) {
+        if (!gDB->Run(QStringLiteral("PRAGMA user_version=1;")).isEmpty()) return false;
+        version = 1;
+    }
+    if (version == 1) {
+        gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
+        gDB->Run(QStringLiteral("DROP INDEX IF EXISTS tblItem_ID;"));
+        gDB->Run(QStringLiteral("PRAGMA user_version=2;"));
+        const QString error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));
+        if (!error.isEmpty()) {
+            gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
+            return false;
+        }
+        return true;
+    }
+    return true;
+}
+
+bool CreateDatabase() {
+    QString schema, version;
+    {
+        CSQLite settingsDb;
+        if (settingsDb.OpenFile(QStringLiteral("settings.db")) == 0) {
+            schema = settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
+                                            {QStringLiteral("Name"), QStringLiteral("DbSchema")});
+            version = settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
+                                             {QStringLiteral("Name"), QStringLiteral("DbUserVersion")});
+        }
+    }
+    if (schema.isEmpty()) {
+        Prompt().MsgBox(QStringLiteral("Failed to create new database. Unable to read settings"),
+                        CPrompt::vbCritical | CPrompt::vbOKOnly);
+        return false;
+    }
+    ResultTable data;
+    QString error;
+    gDB->Exec(QStringLiteral("BEGIN TRANSACTION;"), data, error);
+    error.clear();
+    gDB->Exec(schema, data, error);
+    if (error.isEmpty()) {
+        // The version is a number from our own settings.db; refuse anything else.
+        bool ok = false;
+        const int v = version.trimmed().toInt(&ok);
+        gDB->Run(QStringLiteral("PRAGMA user_version = ") +
+                 QString::number(ok ? v : kCurrentUserVersion));
+        gDB->Exec(QStringLiteral("COMMIT TRANSACTION;"), data, error);
+    }
+    if (!error.isEmpty()) {
+        gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
+        Prompt().MsgBox(QStringLiteral("Unable to create database.\r\nError: ") + error,
+                        CPrompt::vbOKOnly);
+        return false;
+    }
+    return true;
+}
+
+void CloseDatabase() {
+    if (gDB && gDB->IsOpen()) gDB->CloseFile();
+}

@@ -1,0 +1,16 @@
+CREATE VIRTUAL TABLE ftsItem using fts3(Title,Code,File);
+CREATE TABLE tblCategory (ID INTEGER PRIMARY KEY, TypeID INTEGER NOT NULL, Name TEXT NOT NULL COLLATE NOCASE);
+CREATE INDEX tblCategory_ID ON tblCategory (ID);
+CREATE INDEX tblCategory_Name ON tblCategory (Name);
+CREATE INDEX tblCategory_TypeID ON tblCategory (TypeID);
+CREATE TABLE tblItem (ID INTEGER PRIMARY KEY, FileSize INTEGER, FileBLOB BLOB, LastUpdate REAL);
+CREATE TRIGGER tblItem_Insert_LastUpdate AFTER INSERT ON tblItem WHEN New.LastUpdate IS NULL BEGIN UPDATE tblItem SET LastUpdate = JulianDay('now') WHERE ID = New.ID; END;
+CREATE TRIGGER tblItem_Update_LastUpdate AFTER UPDATE ON tblItem WHEN (New.LastUpdate IS NULL) OR (New.LastUpdate = Old.LastUpdate) BEGIN UPDATE tblItem SET LastUpdate = JulianDay('now') WHERE ID = New.ID; END;
+CREATE TABLE tblItemCategory (ItemID INTEGER NOT NULL, CategoryID INTEGER NOT NULL, CONSTRAINT tblItemCategoryPrimaryKey PRIMARY KEY (ItemID, CategoryID) ON CONFLICT REPLACE);
+CREATE TABLE tblType (ID INTEGER PRIMARY KEY, Name TEXT NOT NULL COLLATE NOCASE);
+CREATE INDEX tblType_ID ON tblType (ID);
+CREATE INDEX tblType_Name ON tblType (Name);
+CREATE VIEW qryItem AS SELECT tblItem.ID, ftsItem.Title, ftsItem.Code, ftsItem.File, tblItem.FileSize, tblItem.FileBLOB, tblItem.LastUpdate FROM tblItem INNER JOIN ftsItem ON tblItem.ID = ftsItem.DOCID;
+CREATE VIEW qryItemTypes AS SELECT DISTINCT tblItem.ID AS ItemID, tblCategory.ID AS CategoryID, tblCategory.TypeID AS TypeID FROM tblItem INNER JOIN tblItemCategory ON tblItem.ID = tblItemCategory.ItemID INNER JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID;
+CREATE VIEW qryItems AS SELECT qryItem.ID, qryItem.Title, qryItem.FileSize, qryItem.LastUpdate, tblCategory.ID AS CategoryID, tblType.ID AS TypeID FROM tblItemCategory LEFT JOIN qryItem ON tblItemCategory.ItemID = qryItem.ID LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID;
+CREATE VIEW qryTypes AS SELECT tblType.ID, tblType.Name, Count(Item.ItemID) AS Count FROM tblType INNER JOIN (SELECT DISTINCT tblItem.ID AS ItemID, tblType.ID AS TypeID FROM tblItem INNER JOIN tblItemCategory ON tblItem.ID = tblItemCategory.ItemID INNER JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID INNER JOIN tblType ON tblCategory.TypeID = tblType.ID) AS Item ON Item.TypeID = tblType.ID GROUP BY tblType.ID ORDER BY tblType.Name;

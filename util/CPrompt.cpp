@@ -1,0 +1,45 @@
+#include "util/CPrompt.h"
+
+int CPrompt::MsgBox(const QString&, int style, const QString&) {
+    switch (style & 7) {
+    case vbOKCancel:
+    case vbYesNoCancel:
+        return vbCancel;
+    case vbYesNo:
+        return vbNo;
+    default:
+        return vbOK;
+    }
+}
+
+bool CPrompt::InputBox(const QString&, const QString&, QString&) { return false; }
+
+QString CPrompt::FileDialog(bool, const QString&, const QString&, const QString&, const QString&,
+                            int) {
+    return {};
+}
+
+static CPrompt g_silent;
+static CPrompt* g_prompt = &g_silent;
+
+CPrompt& Prompt() { return *g_prompt; }
+
+CPrompt* SetPrompt(CPrompt* p) {
+    CPrompt* old = g_prompt == &g_silent ? nullptr : g_prompt;
+    g_prompt = p ? p : &g_silent;
+    return old;
+}
+
+CProgressScope::CProgressScope(bool show) : m_shown(show) {
+    if (m_shown) Prompt().ProgressShow();
+}
+
+CProgressScope::~CProgressScope() {
+    if (m_shown) Prompt().ProgressClose();
+}
+
+void CProgressScope::Text(int line, const QString& text) {
+    if (m_shown) Prompt().ProgressText(line, text);
+}
+
+bool CProgressScope::Update(int percent) { return m_shown && Prompt().ProgressUpdate(percent); }
