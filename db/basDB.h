@@ -3,6 +3,9 @@
 // upgrading and creating snippet databases. Store operations on items live beside it.
 #include "db/CSQLite.h"
 #include "settings/CSettings.h"
+#include "db/basDBBrowse.h"
+#include "db/basDBItems.h"
+#include "db/basDBMaintenance.h"
 
 #include <QString>
 

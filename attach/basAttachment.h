@@ -1,0 +1,12 @@
+#pragma once
+// Attachments: one compressed block per item in tblItem.FileBLOB, its name in ftsItem.File.
+#include <QString>
+
+// Compresses file into item itemId. False (attachment unchanged) when the file cannot be read
+// or the database refuses; error gets the reason.
+bool SaveAttachment(int itemId, const QString& file, QString* error = nullptr);
+// Writes the attachment of itemId to file (a free name beside it when taken; file receives the
+// path written). Never leaves a partial file. showProgress drives the progress window.
+bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error = nullptr);
+// Removes the attachment of itemId.
+bool ClearAttachment(int itemId, QString* error = nullptr);

@@ -1,0 +1,15 @@
+#pragma once
+// Browse and search queries of the snippet store. A filter id of -1 means "not filtered".
+#include "util/ResultTable.h"
+
+#include <QString>
+
+// Languages that have items (ID, Name, Count) by name; count = items in the database.
+ResultTable LoadTypes(int& count);
+// Categories (ID, Name, link count) by name, of one language or all (-1); count as the list total.
+ResultTable LoadCategories(int typeId, int& count);
+// Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
+ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy);
+// Full-text search, by title. A malformed query shows "Search error: " + the engine's text and
+// gives an unfilled table; error (when given) receives the engine's text.
+ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error = nullptr);
