@@ -23,10 +23,11 @@ int CSQLite::OpenFile(const QString& sFile) {
             folder += QDir::separator();
         path = folder + path;
     }
-    // Honour the file's own read-only mark even for users the system would let write.
+    // A file with no write bit at all is read-only, even for users the system would let write.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     QFileInfo fi(path);
-    if (fi.exists() && fi.isFile() && !(fi.permissions() & QFileDevice::WriteUser))
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (fi.exists() && fi.isFile() && !(fi.permissions() & anyWrite))
         flags = SQLITE_OPEN_READONLY;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);

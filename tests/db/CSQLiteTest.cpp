@@ -1,0 +1,165 @@
+#include "db/CSQLite.h"
+#include "support/TestEnv.h"
+#include "util/basVariableTools.h"
+
+#include <QLocale>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class CSQLiteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(db.OpenFile(env.Path("t.db")), 0);
+        ASSERT_EQ(db.Run("CREATE TABLE tblType (ID INTEGER PRIMARY KEY, Name TEXT NOT NULL COLLATE NOCASE);"
+                         "CREATE TABLE t (a, b);"),
+                  QString());
+    }
+    TestEnv env;
+    CSQLite db;
+    ResultTable data;
+    QString error;
+};
+
+TEST_F(CSQLiteTest, CountWithAndWithoutFirstRecord) {
+    db.Run("INSERT INTO t VALUES (1, 'x'); INSERT INTO t VALUES (2, NULL); INSERT INTO t VALUES (3, '');");
+    EXPECT_EQ(db.Exec("SELECT Count(a) FROM t", data, error, true).toInt(), 3);
+    EXPECT_EQ(db.Exec("SELECT Count(a) FROM t", data, error).toInt(), 1);
+    EXPECT_EQ(data.Header(0), "Count(a)");
+    EXPECT_EQ(data.Int(1, 0), 3);
+
+    EXPECT_EQ(db.Exec("SELECT a, b AS Bee FROM t ORDER BY a", data, error).toInt(), 3);
+    EXPECT_EQ(data.Header(1), "Bee");
+    EXPECT_EQ(data.Text(1, 1), "x");
+    EXPECT_FALSE(data.At(2, 1).isValid());  // NULL is an empty value
+    EXPECT_EQ(data.Text(2, 1), "");
+    EXPECT_EQ(data.Int(2, 1), 0);
+    EXPECT_TRUE(data.At(3, 1).isValid());   // empty text stays text
+    EXPECT_EQ(IfEmpty(data.At(3, 1), 0).toInt(), 0);
+    EXPECT_EQ(error, "");
+}
+
+TEST_F(CSQLiteTest, NoRowsLeavesTableUnfilledAndClosedConnectionTouchesNothing) {
+    data.SetHeader({"old"});
+    data.Append(1);
+    EXPECT_EQ(db.Exec("SELECT a FROM t", data, error).toInt(), 0);
+    EXPECT_FALSE(IsArrayFilled(data));
+
+    CSQLite closed;
+    ResultTable kept;
+    kept.SetHeader({"keep"});
+    kept.Append(7);
+    QString err = "before";
+    EXPECT_FALSE(closed.Exec("SELECT 1", kept, err).isValid());
+    EXPECT_EQ(kept.Int(1, 0), 7);
+    EXPECT_EQ(err, "before");
+    EXPECT_EQ(closed.LastInsertRowID(), 0);
+    EXPECT_EQ(closed.Changes(), 0);
+}
+
+TEST_F(CSQLiteTest, RunsEveryStatementWithTheEngineParser) {
+    // A semicolon inside a quoted value is not a statement separator.
+    EXPECT_EQ(db.Run("INSERT INTO t VALUES (1, 'a;b'); INSERT INTO t VALUES (2, 'c'';DROP TABLE t;--');"), "");
+    EXPECT_EQ(db.Exec("SELECT b FROM t ORDER BY a", data, error).toInt(), 2);
+    EXPECT_EQ(data.Text(1, 0), "a;b");
+    EXPECT_EQ(data.Text(2, 0), "c';DROP TABLE t;--");
+    // Trailing comments and blanks are fine; rows of several selects are collected.
+    EXPECT_EQ(db.Exec("SELECT 1 AS x; SELECT 2; -- done\n  ", data, error).toInt(), 2);
+    EXPECT_EQ(data.Header(0), "x");
+    EXPECT_EQ(data.Int(2, 0), 2);
+}
+
+TEST_F(CSQLiteTest, ErrorStopsTheTextAndIsReported) {
+    EXPECT_EQ(db.Exec("INSERT INTO t VALUES (1, 1); SELEKT nonsense; INSERT INTO t VALUES (2, 2);", data, error).toInt(), 0);
+    EXPECT_TRUE(error.contains("syntax error")) << error.toStdString();
+    error.clear();
+    EXPECT_EQ(db.Exec("SELECT Count(*) FROM t", data, error, true).toInt(), 1);
+    error.clear();
+    db.Exec("SELECT * FROM missing", data, error);
+    EXPECT_EQ(error, "no such table: missing");
+    EXPECT_FALSE(data.IsFilled());
+}
+
+TEST_F(CSQLiteTest, BuildersQuoteAndFindCaseInsensitively) {
+    EXPECT_EQ(db.AddRecord("tblType", {"Name", "O'Brien"}), "");
+    EXPECT_EQ(db.LastInsertRowID(), 1);
+    EXPECT_EQ(db.LookupField("tblType", "ID", {"Name", "o'brien"}), "1");
+    EXPECT_EQ(db.LookupField("tblType", "ID", {"Name", "nobody"}), "");
+
+    const QString id = db.LookupCreate("tblType", "ID", {"Name", "Delphi"});
+    EXPECT_EQ(id, "2");
+    EXPECT_EQ(db.LookupCreate("tblType", "ID", {"Name", "DELPHI"}), "2");
+    EXPECT_EQ(db.Exec("SELECT Count(*) FROM tblType", data, error, true).toInt(), 2);
+
+    db.SetFields("tblType", 2, {"Name", "x'); DROP TABLE tblType; --"});
+    EXPECT_EQ(db.LookupField("tblType", "Name", {"ID", 2}), "x'); DROP TABLE tblType; --");
+
+    db.Exec("SELECT ID, Name AS Title FROM tblType", data, error);
+    EXPECT_EQ(CSQLite::GetFieldNo(data, "title"), 1);
+    EXPECT_EQ(CSQLite::GetFieldNo(data, "nothing"), -1);
+    EXPECT_EQ(CSQLite::GetFieldNo(ResultTable(), "ID"), -1);
+
+    // An empty-text value comes back as "0", a NULL one as empty text.
+    db.Run("INSERT INTO t VALUES (1, ''); INSERT INTO t VALUES (2, NULL);");
+    EXPECT_EQ(db.LookupField("t", "b", {"a", 1}), "0");
+    EXPECT_EQ(db.LookupField("t", "b", {"a", 2}), "");
+}
+
+TEST_F(CSQLiteTest, RendersNumbersWithAPointWhateverTheLocale) {
+    const QLocale old;
+    QLocale::setDefault(QLocale(QLocale::German));
+    EXPECT_EQ(CSQLite::RenderValue(2459876.5), "2459876.5");
+    EXPECT_EQ(CSQLite::RenderValue(0.1), "0.1");
+    EXPECT_EQ(CSQLite::RenderValue(42), "42");
+    EXPECT_EQ(CSQLite::RenderValue(QString("it's")), "'it''s'");
+    EXPECT_EQ(CSQLite::RenderValue(QVariant()), "NULL");
+    EXPECT_EQ(CSQLite::RenderValue(QDateTime(QDate(2022, 10, 26), QTime(22, 4, 31)), true),
+              "'2022-10-26 22:04:31'");
+    QLocale::setDefault(old);
+    db.AddRecord("t", {"a", 1.25});
+    EXPECT_DOUBLE_EQ(db.LookupField("t", "a").toDouble(), 1.25);
+}
+
+TEST_F(CSQLiteTest, TextThatIsNotUtf8IsReadAsWindows1252) {
+    db.Run("INSERT INTO t VALUES (1, CAST(X'436166E920809620' AS TEXT));");
+    EXPECT_EQ(db.LookupField("t", "b", {"a", 1}), QString::fromUtf8("Caf\xc3\xa9 \xe2\x82\xac\xe2\x80\x93 "));
+    db.Run(QString::fromUtf8("INSERT INTO t VALUES (2, 'na\xc3\xafve \xf0\x9f\x98\x80');"));
+    EXPECT_EQ(db.LookupField("t", "b", {"a", 2}), QString::fromUtf8("na\xc3\xafve \xf0\x9f\x98\x80"));
+    EXPECT_EQ(db.LookupField("t", "hex(b)", {"a", 2}), "6E61C3AF766520F09F9880");
+}
+
+TEST(CSQLiteOpen, BareNamesPathsAndFailures) {
+    TestEnv env;
+    CSQLite db;
+    EXPECT_EQ(db.OpenFile("settings.db"), 0);
+    EXPECT_EQ(db.Filename(), env.ProgramDir() + "/settings.db");
+    EXPECT_FALSE(db.LookupField("Settings", "Value", {"Name", "DbSchema"}).isEmpty());
+
+    const QString full = env.Path("full.db");
+    EXPECT_EQ(db.OpenFile(full), 0);
+    EXPECT_EQ(db.Filename(), full);
+
+    EXPECT_NE(db.OpenFile(env.Path("no/such/folder/x.db")), 0);
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(db.Filename(), "");
+}
+
+TEST(CSQLiteOpen, ReadOnlyFileReadsButRefusesWrites) {
+    TestEnv env;
+    const QString path = env.Path("ro.db");
+    {
+        CSQLite db;
+        ASSERT_EQ(db.OpenFile(path), 0);
+        db.Run("CREATE TABLE t (a); INSERT INTO t VALUES (1);");
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    CSQLite db;
+    ASSERT_EQ(db.OpenFile(path), 0);
+    EXPECT_TRUE(db.IsReadOnly());
+    EXPECT_EQ(db.LookupField("t", "a"), "1");
+    EXPECT_TRUE(db.Run("INSERT INTO t VALUES (2);").contains("readonly")) ;
+    EXPECT_FALSE(db.AddRecord("t", {"a", 3}).isEmpty());
+}
+
+}  // namespace
