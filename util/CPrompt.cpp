@@ -30,13 +30,19 @@ CPrompt* SetPrompt(CPrompt* p) {
     return old;
 }
 
+static int g_activeOperations = 0;
+
 CProgressScope::CProgressScope(bool show) : m_shown(show) {
+    ++g_activeOperations;
     if (m_shown) Prompt().ProgressShow();
 }
 
 CProgressScope::~CProgressScope() {
     if (m_shown) Prompt().ProgressClose();
+    --g_activeOperations;
 }
+
+bool CProgressScope::Active() { return g_activeOperations > 0; }
 
 void CProgressScope::Text(int line, const QString& text) {
     if (m_shown) Prompt().ProgressText(line, text);

@@ -67,6 +67,9 @@ public:
     void Text(int line, const QString& text);
     // True when the user asked to cancel.
     bool Update(int percent);
+    // True while any long operation runs: handlers that Update lets run check it so that a
+    // second long operation does not start inside the first.
+    static bool Active();
 
 private:
     bool m_shown;
