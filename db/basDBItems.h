@@ -8,7 +8,7 @@ struct ItemRecord {
     QString fileName;       // attachment name, empty when none
     qint64 fileSize = 0;    // attachment size before compression
     qint64 storedSize = 0;  // stored (compressed) length
-    QString categories;     // "Cat1, Cat2"
+    QString categories;     // "Cat1,Cat2" (as stored, no blanks added)
     QString lastUpdate;     // local time, "MM/dd/yyyy hh:mm"
 };
 
@@ -18,8 +18,9 @@ enum class TimeBase {
     Utc,    // a UTC time text, as exchange files carry
 };
 
-// Fills rec from item itemId; leaves rec empty for an unknown item.
-void LoadItem(int itemId, ItemRecord& rec);
+// Fills rec from item itemId. An unknown item shows "Unable to open item. Error: ...", leaves
+// rec as it was and gives false.
+bool LoadItem(int itemId, ItemRecord& rec);
 
 // Stores an item under language with the comma-separated categories. itemId -1 makes a new item
 // (or, with checkDuplicate, may merge into an item of the same title after asking). With
