@@ -1,0 +1,152 @@
+#include "ui/QtPrompt.h"
+
+#include "ui/CommonDialog.h"
+#include "ui/frmStatusBar.h"
+#include "util/basProgram.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+QMessageBox::Icon IconOf(int style) {
+    switch (style & 0x70) {
+    case CPrompt::vbCritical:
+        return QMessageBox::Critical;
+    case CPrompt::vbQuestion:
+        return QMessageBox::Question;
+    case CPrompt::vbExclamation:
+        return QMessageBox::Warning;
+    case CPrompt::vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+// The buttons of a style with their answers, in the order shown.
+std::vector<std::pair<QMessageBox::StandardButton, int>> ButtonsOf(int style) {
+    switch (style & 7) {
+    case CPrompt::vbOKCancel:
+        return {{QMessageBox::Ok, CPrompt::vbOK}, {QMessageBox::Cancel, CPrompt::vbCancel}};
+    case CPrompt::vbYesNoCancel:
+        return {{QMessageBox::Yes, CPrompt::vbYes},
+                {QMessageBox::No, CPrompt::vbNo},
+                {QMessageBox::Cancel, CPrompt::vbCancel}};
+    case CPrompt::vbYesNo:
+        return {{QMessageBox::Yes, CPrompt::vbYes}, {QMessageBox::No, CPrompt::vbNo}};
+    default:
+        return {{QMessageBox::Ok, CPrompt::vbOK}};
+    }
+}
+
+// Escape and the close button answer Cancel where there is one, else the last button (No, OK).
+int EscapeAnswer(int style) {
+    switch (style & 7) {
+    case CPrompt::vbOKCancel:
+    case CPrompt::vbYesNoCancel:
+        return CPrompt::vbCancel;
+    case CPrompt::vbYesNo:
+        return CPrompt::vbNo;
+    default:
+        return CPrompt::vbOK;
+    }
+}
+
+QString TitleOr(const QString& title) { return title.isEmpty() ? AppTitle() : title; }
+
+}  // namespace
+
+QtPrompt::~QtPrompt() {
+    for (const QPointer<frmStatusBar>& w : std::as_const(m_progress))
+        if (w) w->deleteLater();
+}
+
+int QtPrompt::MsgBox(const QString& text, int style, const QString& title) {
+    // No parent: a box must not die with a window that an event handler closes meanwhile.
+    QMessageBox box(IconOf(style), TitleOr(title), text);
+    box.setTextFormat(Qt::PlainText);
+    if (ProgressWindow()) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+
+    const auto buttons = ButtonsOf(style);
+    const int escape = EscapeAnswer(style);
+    std::vector<std::pair<QPushButton*, int>> answers;
+    for (const auto& [standard, answer] : buttons) {
+        QPushButton* b = box.addButton(standard);
+        answers.emplace_back(b, answer);
+        if (answer == escape) box.setEscapeButton(b);
+    }
+    // Default button: the first, or the second/third for the 256/512 style bits.
+    const size_t def = std::min<size_t>((style >> 8) & 3, answers.size() - 1);
+    box.setDefaultButton(answers[def].first);
+
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    for (const auto& [b, answer] : answers)
+        if (b == clicked) return answer;
+    return escape;
+}
+
+bool QtPrompt::InputBox(const QString& prompt, const QString& title, QString& value) {
+    QInputDialog dlg;
+    dlg.setWindowTitle(TitleOr(title));
+    dlg.setLabelText(prompt);
+    dlg.setInputMode(QInputDialog::TextInput);
+    dlg.setTextValue(value);
+    if (ProgressWindow()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    value = dlg.textValue();
+    return true;
+}
+
+QString QtPrompt::FileDialog(bool save, const QString& title, const QString& initialFile,
+                             const QString& initialFolder, const QString& filter, int flags) {
+    if (save) return CommonDialog::ShowSave(title, initialFile, initialFolder, filter, flags);
+    bool readOnly = false;
+    return CommonDialog::ShowOpen(title, initialFile, initialFolder, filter, flags, readOnly);
+}
+
+frmStatusBar* QtPrompt::ProgressWindow() const {
+    for (qsizetype i = m_progress.size() - 1; i >= 0; --i)
+        if (m_progress[i]) return m_progress[i];
+    return nullptr;
+}
+
+void QtPrompt::ProgressShow() {
+    auto* w = new frmStatusBar;
+    m_progress.append(w);
+    w->show();
+}
+
+void QtPrompt::ProgressText(int line, const QString& text) {
+    if (frmStatusBar* w = ProgressWindow()) w->SetText(line, text);
+}
+
+bool QtPrompt::ProgressUpdate(int percent) {
+    frmStatusBar* w = ProgressWindow();
+    if (!w) return false;
+    bool cancel = false;
+    w->Update(percent, cancel);
+    return cancel;
+}
+
+void QtPrompt::ProgressClose() {
+    while (!m_progress.isEmpty()) {
+        QPointer<frmStatusBar> w = m_progress.takeLast();
+        if (!w) continue;
+        w->hide();
+        // A window whose Update is still on the stack is deleted once control gets back there.
+        if (w->InUpdate())
+            w->deleteLater();
+        else
+            delete w;
+        return;
+    }
+}
+
+void QtPrompt::Beep() { QApplication::beep(); }
