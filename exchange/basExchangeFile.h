@@ -1,0 +1,87 @@
+#pragma once
+// The exchange file's text form, shared by export and import: field escaping and a reader that
+// walks the bytes of a whole file in place. Nothing here touches a database, so the reader can be
+// driven by tests and the fuzzer on its own.
+//
+// Layout: one line per item-category link, lines end with CR LF, every field is followed by a
+// TAB. The first line of an item carries ID, Type, Category, Title, Code, File, ModifyDate; each
+// further line of the same item only ID, Type, Category. Files are UTF-8 (no byte-order mark);
+// a file that is not valid UTF-8 was written through the Windows 8-bit code page and is read as
+// Windows-1252.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <array>
+
+// Backslash, TAB, LF and CR become \\, \TAB, \LF and \CR, so a field holds no TAB, CR or LF.
+QString EscapeField(QStringView text);
+// Appends the UTF-8 bytes of text, escaped, to out (the export's hot path).
+void AppendEscapedUtf8(QByteArray& out, QStringView text);
+// The inverse of EscapeField, read in one pass from the left: \\ is a backslash, \TAB, \LF and \CR
+// (any letter case) the control characters; any other backslash stays as it is. Every escaped
+// text therefore comes back unchanged, whatever backslashes and letters it held.
+QString UnescapeField(QStringView text);
+
+// What one line of an exchange file asks the import to do.
+enum class ExchangeLineKind {
+    Blank,      // an empty line
+    Junk,       // fewer than three fields
+    BadNumber,  // the item number is not a whole number from 1 to 2147483647
+    Item,       // an item: its first line, or a line with a title
+    Category,   // a further category of the item on the line before
+};
+
+struct ExchangeRecord {
+    ExchangeLineKind kind = ExchangeLineKind::Blank;
+    int id = 0;  // the item number as the file gives it (Item and Category lines)
+    // Unescaped fields; Item lines fill all, Category lines language and category only.
+    QString language;
+    QString category;
+    QString title;
+    QString body;
+    QString file;
+    QString time;       // as written, not unescaped: it is a time text, never holds escapes
+    qsizetype end = 0;  // byte offset of the line's end in the file, for progress
+    qsizetype line = 0; // 1-based line number in the file
+};
+
+class CExchangeReader {
+public:
+    // bytes: the whole file; it must stay alive and unchanged while the reader is used.
+    explicit CExchangeReader(QByteArrayView bytes);
+
+    bool IsUtf8() const { return m_utf8; }
+    bool HasHeader() const { return m_header; }
+    qsizetype Size() const { return m_bytes.size(); }
+
+    // The next line after the header; false when the file is exhausted.
+    bool Next(ExchangeRecord& rec);
+
+    // An item number field as a whole number from 1 to 2147483647 (spaces around it allowed);
+    // 0 when it is anything else.
+    static int ParseItemNumber(QByteArrayView field);
+
+private:
+    // Splits the line [begin, end) at TABs; returns the field count (fields past the array are
+    // counted, not kept).
+    int split(qsizetype begin, qsizetype end);
+    QString text(int field) const;
+    QString unescaped(int field) const;
+    // The end of the line that starts at begin (at a CR LF or a lone LF, or the file's end) and
+    // where the next line starts.
+    void lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const;
+
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+    qsizetype m_line = 0;
+    bool m_utf8 = true;
+    bool m_header = false;
+    int m_previous = 0;  // item number of the last line that described an item
+    std::array<QByteArrayView, 8> m_fields;
+    int m_count = 0;
+};
+
+// A path as the progress window's second line shows it: shortened in the middle to the line's
+// width when a window system is running, whole otherwise (vgcli, tests).
+QString ExchangeProgressPath(const QString& path);
