@@ -1,0 +1,39 @@
+#pragma once
+// Export of the whole open database (gDB) to an exchange file, with the attachments written as
+// files beside it on request. The file format lives in exchange/basExchangeFile.h.
+#include "util/ResultTable.h"
+
+#include <QString>
+
+struct ExportSummary {
+    bool written = false;        // the exchange file is in place
+    bool cancelled = false;      // the user pressed Cancel; no exchange file was written
+    int items = 0;               // items written
+    int lines = 0;               // data lines written (one per item-category link)
+    int attachments = 0;         // attachment files written
+    int attachmentFailures = 0;  // attachments that could not be written (the line names them)
+    qint64 bytes = 0;            // size of the exchange file
+    QString error;               // why nothing was written, when it was not cancelled
+};
+
+// Writes the exchange file (through a temporary file beside it, renamed into place at the end,
+// replacing an existing file), with the attachments when withAttachments. Shows the progress
+// window; reports "No items found to export", a write failure with the system's reason and
+// attachments that could not be written through the prompt. True when the file was written.
+bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* summary = nullptr);
+
+// The File, Export command: save dialog, overwrite and attachment questions, then the export.
+// Returns true when a file was written.
+bool ExportCommand();
+
+// Its steps, for a caller that drives them itself.
+QString AskExportFile();                       // the save dialog; empty when cancelled
+bool ConfirmExportOverwrite(const QString& file);  // true when file is free or may be replaced
+bool AskExportAttachments();                   // "Export file attachments?" answered Yes
+
+// True when cell (r, c) equals cell (r - 1, c) as text without regard to letter case; false when
+// either cannot be read (out of range or NULL). Row 1 is compared with the header row.
+bool IsSameAsPreviousRow(const ResultTable& table, int r, int c);
+
+// The query whose rows make up the file: one row per item-category link, by item number.
+QString ExportQuery();

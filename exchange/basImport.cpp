@@ -1,0 +1,199 @@
+#include "exchange/basImport.h"
+
+#include "attach/basAttachment.h"
+#include "db/basDB.h"
+#include "exchange/basExchangeFile.h"
+#include "util/CPrompt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+static const QString kFilter = QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
+
+QString ImportSummaryText(const ImportSummary& s) {
+    return QStringLiteral("%1 items imported, %2 lines skipped, %3 attachments missing.")
+        .arg(s.items)
+        .arg(s.skippedLines)
+        .arg(s.missingAttachments);
+}
+
+// The whole file with one read.
+static bool readWhole(const QString& file, QByteArray& bytes, QString& error) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        error = f.errorString();
+        return false;
+    }
+    const qint64 size = f.size();
+    bytes.resize(size);
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 got = f.read(bytes.data() + done, size - done);
+        if (got < 0) {
+            error = f.errorString();
+            return false;
+        }
+        if (got == 0) break;  // the file shrank meanwhile
+        done += got;
+    }
+    bytes.truncate(done);
+    return true;
+}
+
+// An attachment name the export wrote is a bare file name; anything with a folder part would
+// reach outside the exchange file's folder and is treated as missing.
+static bool isBareName(const QString& name) {
+    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+           name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+// Items that have an attachment now: an item overwritten from a file line without one loses it.
+static QSet<int> itemsWithAttachments() {
+    QSet<int> ids;
+    ResultTable t;
+    QString error;
+    gDB->Exec(QStringLiteral("SELECT ID FROM tblItem WHERE FileBLOB IS NOT NULL OR FileSize IS NOT "
+                             "NULL UNION SELECT DOCID FROM ftsItem WHERE File IS NOT NULL"),
+              t, error);
+    for (int r = 1; r <= t.RowCount(); ++r) ids.insert(int(t.Int(r, 0)));
+    return ids;
+}
+
+bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, bool showSummary) {
+    ImportSummary local;
+    ImportSummary& s = summary ? *summary : local;
+    s = ImportSummary();
+
+    std::optional<CProgressScope> progress(std::in_place);
+    progress->Text(0, QStringLiteral("Importing Database..."));
+    progress->Text(1, ExchangeProgressPath(file));
+
+    auto fail = [&](const QString& message, bool rollback) {
+        if (rollback) gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
+        s.error = message;
+        progress.reset();
+        Prompt().MsgBox(message, CPrompt::vbOKOnly | CPrompt::vbExclamation);
+        return false;
+    };
+
+    if (!gDB || !gDB->IsOpen()) return fail(QStringLiteral("No database is open"), false);
+    QByteArray bytes;
+    QString error;
+    if (!readWhole(file, bytes, error))
+        return fail(QStringLiteral("Unable to read the import file: ") + error, false);
+
+    const QDir folder = QFileInfo(file).absoluteDir();
+    CExchangeReader reader(bytes);
+    ExchangeRecord rec;
+    // An empty file (or one holding only the header line) imports nothing and opens no
+    // transaction.
+    if (bytes.isEmpty() || !reader.Next(rec)) {
+        s.completed = true;
+        progress.reset();
+        if (showSummary) Prompt().MsgBox(ImportSummaryText(s), CPrompt::vbInformation);
+        return true;
+    }
+
+    error = gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
+    if (!error.isEmpty()) return fail(QStringLiteral("Import error: ") + error, false);
+    const QSet<int> attached = keepIds ? itemsWithAttachments() : QSet<int>();
+
+    int lastSaved = 0;
+    const qint64 size = bytes.size();
+    do {
+        switch (rec.kind) {
+        case ExchangeLineKind::Blank:
+            break;
+        case ExchangeLineKind::Junk:
+        case ExchangeLineKind::BadNumber:
+            ++s.skippedLines;
+            break;
+        case ExchangeLineKind::Item: {
+            int id = keepIds ? rec.id : -1;
+            error.clear();
+            // The time text is the UTC time the export wrote; SaveItem quotes it as data.
+            const int saved = SaveItem(rec.language, id, rec.title, rec.body, rec.category,
+                                       rec.time, false, false, TimeBase::Utc, &error);
+            if (saved == 0)
+                return fail(QStringLiteral("Import error in line %1 (item #%2): %3")
+                                .arg(rec.line)
+                                .arg(rec.id)
+                                .arg(error),
+                            true);
+            lastSaved = saved;
+            ++s.items;
+            if (!rec.file.isEmpty()) {
+                const QString path = folder.filePath(rec.file);
+                if (!isBareName(rec.file) || !QFileInfo(path).isFile() ||
+                    !SaveAttachment(saved, path))
+                    ++s.missingAttachments;
+            } else if (attached.contains(saved)) {
+                ClearAttachment(saved);
+            }
+            break;
+        }
+        case ExchangeLineKind::Category: {
+            if (lastSaved == 0) break;
+            const QString type = gDB->LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"),
+                                                   {QStringLiteral("Name"), rec.language});
+            const QString category =
+                type.isEmpty() ? QString()
+                               : gDB->LookupCreate(QStringLiteral("tblCategory"),
+                                                   QStringLiteral("ID"),
+                                                   {QStringLiteral("Name"), rec.category,
+                                                    QStringLiteral("TypeID"), type.toLongLong()});
+            error = category.isEmpty()
+                        ? QStringLiteral("the category could not be stored")
+                        : gDB->AddRecord(QStringLiteral("tblItemCategory"),
+                                         {QStringLiteral("ItemID"), lastSaved,
+                                          QStringLiteral("CategoryID"), category.toLongLong()});
+            if (!error.isEmpty())
+                return fail(QStringLiteral("Import error in line %1 (item #%2): %3")
+                                .arg(rec.line)
+                                .arg(rec.id)
+                                .arg(error),
+                            true);
+            ++s.categoryLines;
+            break;
+        }
+        }
+        if (progress->Update(int(qint64(rec.end) * 100 / size))) {
+            gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
+            s.cancelled = true;
+            return false;
+        }
+    } while (reader.Next(rec));
+
+    error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));
+    if (!error.isEmpty()) return fail(QStringLiteral("Import error: ") + error, true);
+    s.completed = true;
+    progress.reset();
+    if (showSummary) Prompt().MsgBox(ImportSummaryText(s), CPrompt::vbInformation);
+    return true;
+}
+
+QString AskImportFile() {
+    return Prompt().FileDialog(false, QStringLiteral("Import from file"), QString(), QString(),
+                               kFilter, CPrompt::OFN_EXPLORER | CPrompt::OFN_FILEMUSTEXIST);
+}
+
+std::optional<bool> AskImportKeepIds() {
+    const int answer = Prompt().MsgBox(
+        QStringLiteral("Import everything as new items (may create duplicates)?\nOtherwise, "
+                       "importing will overwrite existing items having the same item numbers."),
+        CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
+    if (answer == CPrompt::vbYes) return false;
+    if (answer == CPrompt::vbNo) return true;
+    return std::nullopt;
+}
+
+bool ImportCommand() {
+    const QString file = AskImportFile();
+    if (file.isEmpty()) return false;
+    const std::optional<bool> keepIds = AskImportKeepIds();
+    if (!keepIds) return false;
+    ImportDatabase(file, *keepIds);
+    return true;
+}
