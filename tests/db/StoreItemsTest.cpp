@@ -1,0 +1,366 @@
+#include "support/ScriptedPrompt.h"
+#include "support/TestEnv.h"
+
+#include "db/basDB.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <ctime>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ItemsTest : public StoreTest {
+protected:
+    void SetUp() override {
+        // Times only prove anything away from UTC; ctest sets this zone too.
+        if (qEnvironmentVariableIsEmpty("TZ")) {
+            qputenv("TZ", "America/New_York");
+            tzset();
+        }
+        StoreTest::SetUp();
+    }
+    int Save(const QString& lang, int id, const QString& title, const QString& cats,
+             const QString& body = QStringLiteral("body"),
+             const QString& time = QStringLiteral("2024-01-31 13:05:09"),
+             TimeBase base = TimeBase::Local) {
+        QString error;
+        const int n = SaveItem(lang, id, title, body, cats, time, false, true, base, &error);
+        EXPECT_GT(n, 0) << error.toStdString();
+        EXPECT_EQ(id, n);
+        return n;
+    }
+    QString Cats(int id) {
+        ItemRecord rec;
+        EXPECT_TRUE(LoadItem(id, rec));
+        return rec.categories;
+    }
+    QString ModifyDate(int id) {
+        return Scalar("SELECT DateTime(LastUpdate) FROM tblItem WHERE ID = " + QString::number(id)).toString();
+    }
+    int Count(const QString& table) { return Scalar("SELECT Count(*) FROM " + table).toInt(); }
+    // The stored form of a local time: UTC, as the export writes it.
+    static QString Utc(const QString& local) {
+        return QDateTime::fromString(local, "yyyy-MM-dd hh:mm:ss").toUTC().toString("yyyy-MM-dd hh:mm:ss");
+    }
+    void MakeReadOnly() {
+        CloseDatabase();
+        QFile::setPermissions(dbPath, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+        QString file = dbPath;
+        ASSERT_FALSE(OpenDatabase(file).isEmpty());
+        ASSERT_TRUE(gDB->IsReadOnly());
+    }
+};
+
+TEST_F(ItemsTest, NewItemThenUpdateReplacesTextTimeAndLinks) {
+    int id = -1;
+    const int n = SaveItem("C++", id, "Sort", "v1", "Sorting,Files", "2024-01-31 13:05:09", false, true);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(id, n);
+    EXPECT_EQ(n, Scalar("SELECT Max(ID) FROM tblItem").toInt());
+    EXPECT_EQ(Scalar("SELECT Title FROM ftsItem WHERE DOCID = " + QString::number(n)).toString(), "Sort");
+    EXPECT_EQ(Count("tblType"), 1);
+    EXPECT_EQ(Count("tblItemCategory"), 2);
+
+    const int again = Save("c++", n, "Sort v2", "Files", "v2", "2024-02-01 09:00:00");
+    EXPECT_EQ(again, n);
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.title, "Sort v2");
+    EXPECT_EQ(rec.body, "v2");
+    EXPECT_EQ(rec.categories, "Files");
+    EXPECT_EQ(rec.lastUpdate, "02/01/2024 09:00");
+    EXPECT_EQ(Count("tblItem"), 1);
+    EXPECT_EQ(Count("ftsItem"), 1);
+    EXPECT_EQ(Count("tblType"), 1);  // "c++" found "C++"
+    // Sorting stays until compaction, without links.
+    EXPECT_EQ(Count("tblCategory"), 2);
+    EXPECT_EQ(Count("tblItemCategory"), 1);
+}
+
+TEST_F(ItemsTest, CategoryTextIsSplitTrimmedAndMatchedWithoutCase) {
+    const int a = Save("C++", -1, "A", " Sorting , Files");
+    EXPECT_EQ(Cats(a), "Sorting,Files");
+    const int b = Save("C++", -1, "B", "Sorting,sorting");
+    EXPECT_EQ(Cats(b), "Sorting");
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItemCategory WHERE ItemID = " + QString::number(b)).toInt(), 1);
+    // The same name under another language is another category.
+    const int c = Save("VB", -1, "C", "SORTING");
+    EXPECT_EQ(Cats(c), "SORTING");
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'sorting'").toInt(), 2);
+    // An empty part is a category with an empty name, as written.
+    const int d = Save("C++", -1, "D", "Files,");
+    EXPECT_EQ(Cats(d), "Files,");
+}
+
+TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
+    const int first = Save("C++", -1, "Quick sort", "Sorting", "original", "2024-01-31 13:05:09");
+    const QString before = ModifyDate(first);
+
+    prompt->answers = {CPrompt::vbYes};
+    int id = -1;
+    int n = SaveItem("C++", id, "Quick sort", "new body", "Algorithms, sorting", "2024-03-01 10:00:00", true, true);
+    EXPECT_EQ(n, first);
+    EXPECT_EQ(id, first);
+    ASSERT_EQ(prompt->shown.size(), 1);
+    EXPECT_EQ(prompt->shown[0].text, "Merge this with existing item #" + QString::number(first) + "?");
+    EXPECT_EQ(prompt->shown[0].style, CPrompt::vbYesNo);
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(first, rec));
+    EXPECT_EQ(rec.body, "original");
+    EXPECT_EQ(rec.categories.split(',').size(), 2);
+    EXPECT_TRUE(rec.categories.contains("Algorithms"));
+    EXPECT_EQ(ModifyDate(first), before);
+    EXPECT_EQ(Count("tblItem"), 1);
+
+    prompt->answers = {CPrompt::vbNo};
+    id = -1;
+    n = SaveItem("C++", id, "Quick sort", "second", "Sorting", "2024-03-01 10:00:00", true, true);
+    EXPECT_GT(n, first);
+    EXPECT_EQ(Count("tblItem"), 2);
+    EXPECT_EQ(Count("ftsItem"), 2);
+
+    // A title nobody has asks nothing.
+    prompt->shown.clear();
+    id = -1;
+    EXPECT_GT(SaveItem("C++", id, "Unique", "", "Sorting", "2024-03-01 10:00:00", true, true), 0);
+    EXPECT_TRUE(prompt->shown.isEmpty());
+}
+
+TEST_F(ItemsTest, QuotesSemicolonsAndSqlAreStoredVerbatimAndRunNothing) {
+    const QString evil = "x'); DROP TABLE tblItem; --";
+    const QString title = "O'Brien's \"tip\"; " + evil;
+    const QString body = "it's\r\n\t'';\\ SELECT * FROM tblType; " + evil + QString::fromUtf8(" \u00e9\u20ac");
+    const QString lang = "La'ng; " + evil;
+    const QString cat = "Ca't; DELETE FROM tblCategory";
+    const int n = Save(lang, -1, title, cat, body, "2024-01-31 13:05:09'); DROP TABLE tblType; --");
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.title, title);
+    EXPECT_EQ(rec.body, body);
+    EXPECT_EQ(rec.categories, cat);
+    EXPECT_EQ(Scalar("SELECT Name FROM tblType").toString(), lang);
+    EXPECT_EQ(Count("tblItem"), 1);
+    EXPECT_EQ(Count("tblType"), 1);
+    EXPECT_EQ(Count("tblCategory"), 1);
+    // A time the engine cannot read stamps the current time.
+    const double now = Scalar("SELECT JulianDay('now')").toDouble();
+    EXPECT_NEAR(Scalar("SELECT LastUpdate FROM tblItem").toDouble(), now, 1.0 / 1440);
+
+    // The update path and JulianDay take the same text safely.
+    EXPECT_EQ(Save(lang, n, title + "2", cat, body, "'; DELETE FROM tblItem; --", TimeBase::Utc), n);
+    EXPECT_EQ(JulianDay("2024-01-01'); DROP TABLE tblItem; --"), 0.0);
+    EXPECT_EQ(Count("tblItem"), 1);
+    EXPECT_EQ(Count("ftsItem"), 1);
+}
+
+TEST_F(ItemsTest, NumbersGivenByTheCallerAreKept) {
+    EXPECT_EQ(Save("C++", 500, "Imported", "Sorting"), 500);
+    EXPECT_EQ(Scalar("SELECT DOCID FROM ftsItem").toInt(), 500);
+    // No item can be 0 (that is how a failed save reads): such numbers make new items.
+    const int n = Save("C++", 0, "Zero", "Sorting");
+    EXPECT_GT(n, 500);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID < 1").toInt(), 0);
+}
+
+TEST_F(ItemsTest, DeleteRemovesTheItemEverywhereButKeepsNamesUntilCompaction) {
+    const int a = Save("C++", -1, "Pivot sort", "Sorting,Files");
+    const int b = Save("VB", -1, "Other", "Misc");
+    ASSERT_TRUE(DeleteItem(a));
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID = " + QString::number(a)).toInt(), 0);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM ftsItem WHERE DOCID = " + QString::number(a)).toInt(), 0);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItemCategory WHERE ItemID = " + QString::number(a)).toInt(), 0);
+    EXPECT_FALSE(SearchItems("pivot", -1, -1).IsFilled());
+    int count = 0;
+    const ResultTable types = LoadTypes(count);
+    EXPECT_EQ(count, 1);
+    ASSERT_EQ(types.RowCount(), 1);
+    EXPECT_EQ(types.Text(1, 1), "VB");
+    EXPECT_EQ(Count("tblType"), 2);
+    EXPECT_EQ(Count("tblCategory"), 3);
+    EXPECT_TRUE(DeleteItem(a));  // nothing left to delete is no failure
+    EXPECT_EQ(Cats(b), "Misc");
+}
+
+TEST_F(ItemsTest, LoadItemReadsEveryFieldAndRefusesUnknownItems) {
+    const int n = Save("C++", -1, "Zip it", "Files,Sorting", "code", "2024-07-04 23:30:00");
+    Query("UPDATE ftsItem SET File = 'a.zip' WHERE DOCID = " + QString::number(n));
+    Query("UPDATE tblItem SET FileSize = 1234, FileBLOB = X'0102030405' WHERE ID = " + QString::number(n));
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.fileName, "a.zip");
+    EXPECT_EQ(rec.fileSize, 1234);
+    EXPECT_EQ(rec.storedSize, 5);
+    EXPECT_EQ(rec.categories, "Files,Sorting");
+
+    ItemRecord kept = rec;
+    EXPECT_FALSE(LoadItem(n + 1, rec));
+    ASSERT_EQ(prompt->Messages().size(), 1);
+    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to open item. Error: "));
+    EXPECT_EQ(prompt->shown[0].style, CPrompt::vbOKOnly);
+    EXPECT_EQ(rec.title, kept.title);
+    EXPECT_EQ(rec.categories, kept.categories);
+    EXPECT_EQ(rec.lastUpdate, kept.lastUpdate);
+
+    ItemRecord none;
+    none.title = "untouched";
+    Query("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL WHERE ID = " + QString::number(n));
+    ASSERT_TRUE(LoadItem(n, none));
+    EXPECT_EQ(none.fileSize, 0);
+    EXPECT_EQ(none.storedSize, 0);
+}
+
+TEST_F(ItemsTest, LocalTimesAreStoredAsUtcAndShownLocally) {
+    const QDateTime probe = QDateTime::fromString("2024-01-31 13:05:09", "yyyy-MM-dd hh:mm:ss");
+    ASSERT_NE(probe.offsetFromUtc(), 0) << "run under a time zone other than UTC";
+    const int n = Save("C++", -1, "Timed", "Sorting", "x", "2024-01-31 13:05:09");
+    EXPECT_EQ(ModifyDate(n), Utc("2024-01-31 13:05:09"));
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.lastUpdate, "01/31/2024 13:05");
+    // Update path, in summer time.
+    Save("C++", n, "Timed", "Sorting", "x", "2024-07-04 23:30:00");
+    EXPECT_EQ(ModifyDate(n), Utc("2024-07-04 23:30:00"));
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.lastUpdate, "07/04/2024 23:30");
+
+    const double local = JulianDay("2024-01-31 13:05:09");
+    const double utc = JulianDay("2024-01-31 13:05:09", TimeBase::Utc);
+    EXPECT_NEAR((local - utc) * 86400.0, -probe.offsetFromUtc(), 0.01);
+    EXPECT_EQ(JulianDay("not a time"), 0.0);
+}
+
+TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
+    const int a = Save("C++", -1, "Edited", "Sorting", "x", "2024-01-31 13:05:09");
+    // A time set by the trigger carries milliseconds the export does not write.
+    int id = -1;
+    const int b = SaveItem("VB", id, "Stamped", "y", "Files", "", false, true);
+    ASSERT_GT(b, 0);
+    const QString ta = ModifyDate(a), tb = ModifyDate(b);
+
+    // Import as new items: the insert path.
+    int na = -1, nb = -1;
+    ASSERT_GT(SaveItem("C++", na, "Edited", "x", "Sorting", ta, false, true, TimeBase::Utc), 0);
+    ASSERT_GT(SaveItem("VB", nb, "Stamped", "y", "Files", tb, false, true, TimeBase::Utc), 0);
+    EXPECT_EQ(ModifyDate(na), ta);
+    EXPECT_EQ(ModifyDate(nb), tb);
+
+    // Import keeping numbers over the same items: the update path, where the stored value
+    // may equal the imported one.
+    ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    int ka = a, kb = b;
+    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, false, TimeBase::Utc), a);
+    EXPECT_EQ(SaveItem("VB", kb, "Stamped", "y", "Files", tb, false, false, TimeBase::Utc), b);
+    ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty());
+    EXPECT_EQ(ModifyDate(a), ta);
+    EXPECT_EQ(ModifyDate(b), tb);
+
+    // Kept numbers of items deleted since the export: the insert path with a number.
+    ASSERT_TRUE(DeleteItem(a));
+    ka = a;
+    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, true, TimeBase::Utc), a);
+    EXPECT_EQ(ModifyDate(a), ta);
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(a, rec));
+    EXPECT_EQ(rec.lastUpdate, "01/31/2024 13:05");
+}
+
+TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
+    const int n = Save("C++", -1, "Kept", "Sorting");
+    MakeReadOnly();
+    int id = -1;
+    QString error;
+    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "2024-01-31 13:05:09", false, true,
+                       TimeBase::Local, &error), 0);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(id, -1);
+    id = n;
+    EXPECT_EQ(SaveItem("C++", id, "Changed", "b", "Files", "2024-01-31 13:05:09", false, true,
+                       TimeBase::Local, &error), 0);
+    EXPECT_FALSE(error.isEmpty());
+    error.clear();
+    EXPECT_FALSE(DeleteItem(n, &error));
+    EXPECT_FALSE(error.isEmpty());
+    // No transaction was left open.
+    EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    gDB->Run("ROLLBACK TRANSACTION;");
+    EXPECT_EQ(Count("tblItem"), 1);
+    EXPECT_EQ(Cats(n), "Sorting");
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+
+    CloseDatabase();
+    id = -1;
+    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "", false, true, TimeBase::Local, &error), 0);
+    EXPECT_EQ(error, "No database is open");
+    EXPECT_FALSE(DeleteItem(n, &error));
+    EXPECT_EQ(error, "No database is open");
+}
+
+TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
+    const int kept = Save("C++", -1, "Kept", "Sorting", "old body");
+    ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE INSERT ON tblItemCategory "
+                         "BEGIN SELECT RAISE(ABORT, 'links refused'); END;").isEmpty());
+    int id = -1;
+    QString error;
+    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Files", "2024-01-31 13:05:09", false, true,
+                       TimeBase::Local, &error), 0);
+    EXPECT_EQ(error, "links refused");
+    EXPECT_EQ(Count("tblItem"), 1);
+    EXPECT_EQ(Count("ftsItem"), 1);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'").toInt(), 0);
+
+    // Existing item: its text and links come back as they were.
+    id = kept;
+    EXPECT_EQ(SaveItem("C++", id, "Changed", "new body", "Files", "2024-01-31 13:05:09", false, true,
+                       TimeBase::Local, &error), 0);
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(kept, rec));
+    EXPECT_EQ(rec.title, "Kept");
+    EXPECT_EQ(rec.body, "old body");
+    EXPECT_EQ(rec.categories, "Sorting");
+    // And the connection is out of the transaction.
+    EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    gDB->Run("ROLLBACK TRANSACTION;");
+
+    ASSERT_TRUE(gDB->Run("DROP TRIGGER temp.refuse;").isEmpty());
+    ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE DELETE ON tblItemCategory "
+                         "BEGIN SELECT RAISE(ABORT, 'delete refused'); END;").isEmpty());
+    EXPECT_FALSE(DeleteItem(kept, &error));
+    EXPECT_EQ(error, "delete refused");
+    EXPECT_EQ(Count("tblItem"), 1);
+    EXPECT_EQ(Count("ftsItem"), 1);
+    EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    gDB->Run("ROLLBACK TRANSACTION;");
+}
+
+TEST_F(ItemsTest, FailedSaveInTheCallersTransactionReportsAndKeepsTheCallersWork) {
+    // A full-text row left without its item (a damaged file): the save of that number
+    // inserts tblItem, then the ftsItem insert fails.
+    Query("INSERT INTO ftsItem (DOCID, Title, Code) VALUES (77, 'orphan', '')");
+    ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    int good = -1;
+    ASSERT_GT(SaveItem("C++", good, "Good", "b", "Sorting", "2021-06-15 08:30:00", false, false,
+                       TimeBase::Utc), 0);
+    int bad = 77;
+    QString error;
+    EXPECT_EQ(SaveItem("C++", bad, "Bad", "b", "Sorting", "2021-06-15 08:30:00", false, false,
+                       TimeBase::Utc, &error), 0);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(bad, 77);
+    // The caller's transaction is still open; no item row without its full-text row.
+    EXPECT_FALSE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID = 77").toInt(), 0);
+    ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty());
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID = " + QString::number(good)).toInt(), 1);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 1);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItemCategory").toInt(), 1);
+
+    // The caller can still roll back everything it did.
+    ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+    int more = -1;
+    ASSERT_GT(SaveItem("C++", more, "More", "b", "Sorting", "", false, false), 0);
+    ASSERT_TRUE(gDB->Run("ROLLBACK TRANSACTION;").isEmpty());
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 1);
+}
+
+}  // namespace
