@@ -1,0 +1,279 @@
+#include "util/CString.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+static CString Str(const char* text) { return CString(QByteArrayView(text)); }
+
+static void ExpectError(const std::function<void()>& f, const char* description) {
+    try {
+        f();
+        ADD_FAILURE() << "no error raised, expected " << description;
+    } catch (const CStringError& e) {
+        EXPECT_EQ(e.Number(), 5);
+        EXPECT_EQ(e.Source(), QStringLiteral("CString"));
+        EXPECT_STREQ(e.what(), description);
+    }
+}
+
+TEST(CStringTest, HexRoundTripAndOddLengths) {
+    CString s(QByteArrayView("\x00\x0a\xff", 3));
+    CString hex = s.ToHex();
+    EXPECT_EQ(hex.ByteArray(), QByteArray("000AFF"));
+    EXPECT_EQ(hex.Capacity(), 6);
+    CString back;
+    back.FromHex(hex.Value());
+    EXPECT_EQ(back.ByteArray(), QByteArray("\x00\x0a\xff", 3));
+
+    // Lower case reads too; half the digit count rounds to even: 5 -> 2 bytes, 7 -> 4, 3 -> 2.
+    back.FromHexBytes("abCd1");
+    EXPECT_EQ(back.ByteArray(), QByteArray("\xab\xcd"));
+    back.FromHexBytes("0102037");
+    EXPECT_EQ(back.ByteArray(), QByteArray("\x01\x02\x03\x07"));
+    back.FromHexBytes("ABC");
+    EXPECT_EQ(back.ByteArray(), QByteArray("\xab\x0c"));
+    back.FromHexBytes("");
+    EXPECT_EQ(back.Length(), 0);
+}
+
+TEST(CStringTest, HexOfEveryByteValueAndLargeBuffers) {
+    QByteArray all;
+    for (int i = 0; i < 256; ++i) all.append(char(i));
+    QByteArray expected;
+    for (int i = 0; i < 256; ++i) expected += QByteArray::number(i, 16).rightJustified(2, '0').toUpper();
+    EXPECT_EQ(CString(all).ToHex().ByteArray(), expected);
+
+    QByteArray random(3 * 1024 * 1024 + 7, Qt::Uninitialized);
+    QRandomGenerator gen(42);
+    for (char& c : random) c = char(gen.bounded(256));
+    CString big(random);
+    CString hex = big.ToHex();
+    EXPECT_EQ(hex.ByteArray(), random.toHex().toUpper());
+    CString again;
+    again.FromHexBytes(hex.View());
+    EXPECT_TRUE(again.View() == QByteArrayView(random));
+}
+
+TEST(CStringTest, BadHexDigitsRaiseAndLeaveNothing) {
+    CString s;
+    ExpectError([&] { s.FromHexBytes("0G"); }, "Invalid hexadecimal digit");
+    EXPECT_EQ(s.Length(), 0);
+    // A bad digit far into a long text and a lone bad last digit are found too.
+    QByteArray longHex(20001, '0');
+    longHex[15000] = 'x';
+    ExpectError([&] { s.FromHexBytes(longHex); }, "Invalid hexadecimal digit");
+    ExpectError([&] { s.FromHexBytes("00z"); }, "Invalid hexadecimal digit");
+    ExpectError([&] { s.FromHex(QStringLiteral("0\u00e9")); }, "Invalid hexadecimal digit");
+}
+
+TEST(CStringTest, AppendGrowsByAQuarterOnlyOnOverflow) {
+    CString s;
+    EXPECT_EQ(s.Capacity(), 256);
+    for (int i = 1; i <= 300; ++i) {
+        s.Append(QStringLiteral("x"));
+        if (i <= 256) EXPECT_EQ(s.Capacity(), 256) << i;
+        else EXPECT_EQ(s.Capacity(), 321) << i;
+    }
+    EXPECT_EQ(s.Length(), 300);
+    // 322 overflows: 322 * 1.25 = 402.5, halves go to the even neighbour.
+    for (int i = 0; i < 22; ++i) s.AppendBytes("y");
+    EXPECT_EQ(s.Capacity(), 402);
+    // 262 * 1.25 = 327.5 -> 328
+    CString t;
+    t.AppendBytes(QByteArray(262, 'a'));
+    EXPECT_EQ(t.Capacity(), 328);
+    // Chained, from another CString and from itself.
+    CString u = Str("ab");
+    u.Append(Str("cd")).Append(QStringLiteral("\u00e9"));
+    EXPECT_EQ(u.Value(), QStringLiteral("abcd\u00e9"));
+    EXPECT_EQ(u.Length(), 6);  // UTF-8 bytes
+    u.Append(u);
+    EXPECT_EQ(u.Value(), QStringLiteral("abcd\u00e9abcd\u00e9"));
+    CString big(QByteArray(300, 'q'));
+    big.Append(big);
+    EXPECT_EQ(big.ByteArray(), QByteArray(600, 'q'));
+}
+
+TEST(CStringTest, ValueLengthAndBufferSize) {
+    CString s;
+    EXPECT_EQ(s.Value(), QString());
+    s.SetValue(QStringLiteral("abc"));
+    s.SetLength(5);
+    EXPECT_EQ(s.ByteArray(), QByteArray("abc  "));
+    s.SetLength(2);
+    EXPECT_EQ(s.Value(), QStringLiteral("ab"));
+    ExpectError([&] { s.SetLength(-1); }, "Invalid length");
+    // Growing to exactly what is needed.
+    s.SetValue(QString(400, QLatin1Char('z')));
+    EXPECT_EQ(s.Capacity(), 400);
+    s.SetLength(500);
+    EXPECT_EQ(s.Capacity(), 500);
+    EXPECT_EQ(s.Mid(401).ByteArray(), QByteArray(100, ' '));
+    // The text survives a resize; the capacity never drops below the length.
+    s.SetValue(QStringLiteral("keep"));
+    s.SetBufferSize(1000);
+    EXPECT_EQ(s.Value(), QStringLiteral("keep"));
+    s.SetBufferSize(1);
+    EXPECT_EQ(s.Capacity(), 4);
+    EXPECT_EQ(s.Value(), QStringLiteral("keep"));
+    s.Clear();
+    EXPECT_EQ(s.Length(), 0);
+    EXPECT_TRUE(s.ByteArray().isEmpty());
+    EXPECT_STREQ(Str("abc").StrPtr(), "abc");
+}
+
+TEST(CStringTest, LeftRightMid) {
+    CString s = Str("abcdef");
+    EXPECT_EQ(s.Mid(3).ByteArray(), QByteArray("cdef"));
+    EXPECT_EQ(s.Mid(3, 2).ByteArray(), QByteArray("cd"));
+    EXPECT_EQ(s.Mid(5, 10).ByteArray(), QByteArray("ef"));
+    EXPECT_EQ(s.Mid(7).Length(), 0);
+    EXPECT_EQ(s.Mid(2, 0).Length(), 0);
+    ExpectError([&] { s.Mid(0); }, "Invalid starting position");
+    ExpectError([&] { s.Mid(1, -1); }, "Invalid length");
+    ExpectError([&] { s.Left(-1); }, "Invalid length");
+    ExpectError([&] { s.Right(-1); }, "Invalid length");
+    EXPECT_EQ(Str("abc").Left(10).ByteArray(), QByteArray("abc"));
+    EXPECT_EQ(s.Left(2).ByteArray(), QByteArray("ab"));
+    EXPECT_EQ(s.Right(2).ByteArray(), QByteArray("ef"));
+    EXPECT_EQ(s.Right(99).ByteArray(), QByteArray("abcdef"));
+
+    // Setting overwrites in place and never changes the length.
+    s.SetLeft(2, QStringLiteral("XYZ"));
+    EXPECT_EQ(s.ByteArray(), QByteArray("XYcdef"));
+    s.SetRight(3, Str("12"));
+    EXPECT_EQ(s.ByteArray(), QByteArray("XYcd12"));
+    s.SetMid(3, std::nullopt, QStringLiteral("--------"));
+    EXPECT_EQ(s.ByteArray(), QByteArray("XY----"));
+    s.SetMid(2, 1, QStringLiteral("ab"));
+    EXPECT_EQ(s.ByteArray(), QByteArray("Xa----"));
+    s.SetMid(9, 1, QStringLiteral("ab"));
+    EXPECT_EQ(s.ByteArray(), QByteArray("Xa----"));
+    ExpectError([&] { s.SetMid(0, 1, QStringLiteral("a")); }, "Invalid starting position");
+    ExpectError([&] { s.SetLeft(-2, QStringLiteral("a")); }, "Invalid length");
+}
+
+TEST(CStringTest, CharsCaseAndReverse) {
+    CString s = Str("Hello, World 9");
+    EXPECT_EQ(s.Asc(), 'H');
+    EXPECT_EQ(CString().Asc(), -1);
+    EXPECT_EQ(s.Char(2), 'e');
+    EXPECT_THROW(s.Char(0), CStringError);
+    EXPECT_THROW(s.Char(15), CStringError);
+    s.SetChar(1, 'J');
+    s.SetChar(99, 'x');
+    EXPECT_EQ(s.ByteArray(), QByteArray("Jello, World 9"));
+    EXPECT_EQ(s.UCase().ByteArray(), QByteArray("JELLO, WORLD 9"));
+    EXPECT_EQ(s.LCase().ByteArray(), QByteArray("jello, world 9"));
+    EXPECT_EQ(s.ReverseStr().ByteArray(), QByteArray("9 dlrow ,ollej"));
+    // Only ASCII letters change: UTF-8 sequences stay intact.
+    CString u;
+    u.SetValue(QStringLiteral("\u00e9a\u00c9"));
+    EXPECT_EQ(u.UCase().Value(), QStringLiteral("\u00e9A\u00c9"));
+}
+
+TEST(CStringTest, FindAndInstr) {
+    CString s = Str("hello world");
+    EXPECT_EQ(s.Find(QStringLiteral("lo"), 1), 4);
+    EXPECT_EQ(s.Find(QStringLiteral("lo"), 4), 4);
+    EXPECT_EQ(s.Find(QStringLiteral("lo"), 5), 0);
+    EXPECT_EQ(s.Find(QStringLiteral("o"), 6), 8);
+    EXPECT_EQ(s.Find(QStringLiteral("xyz"), 1), 0);
+    EXPECT_EQ(s.Find(QStringLiteral("hello world"), 1), 1);
+    EXPECT_EQ(s.Find(QStringLiteral("hello world!"), 1), 0);
+    EXPECT_EQ(s.Find(QStringLiteral("World"), 1), 0);  // case-sensitive
+    EXPECT_EQ(s.Find(QStringLiteral("d"), 1), 11);
+    EXPECT_EQ(s.Instr(QStringLiteral("o"), 1), 5);
+    EXPECT_EQ(s.Instr(QStringLiteral("o"), 6), 8);
+    EXPECT_EQ(s.Instr(Str("rld"), 1), 9);
+    EXPECT_EQ(s.Instr(QStringLiteral("rldx"), 1), 0);
+    EXPECT_EQ(s.Instr(QStringLiteral(""), 3), 3);
+
+    // Against a plain search on random text over a small alphabet (many near matches), with
+    // the table reused between calls for the same pattern and rebuilt for another one.
+    QRandomGenerator gen(7);
+    QByteArray text(20000, Qt::Uninitialized);
+    for (char& c : text) c = char('a' + gen.bounded(3));
+    CString big(text);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray pat(1 + gen.bounded(6), Qt::Uninitialized);
+        for (char& c : pat) c = char('a' + gen.bounded(3));
+        const qsizetype start = 1 + gen.bounded(text.size());
+        const qsizetype expected = text.indexOf(pat, start - 1) + 1;
+        EXPECT_EQ(big.FindBytes(pat, start), expected);
+        EXPECT_EQ(big.FindBytes(pat, start), expected);
+        EXPECT_EQ(big.InstrBytes(pat, start), expected);
+    }
+}
+
+TEST(CStringTest, ReplaceStr) {
+    CString s = Str("one two one two one");
+    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1")).ByteArray(),
+              QByteArray("1 two 1 two 1"));
+    qsizetype start = 1;
+    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 2).ByteArray(),
+              QByteArray("1 two 1 two one"));
+    EXPECT_EQ(start, 12);
+    start = 1;
+    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 0).ByteArray(),
+              QByteArray("1 two one two one"));
+    // Only the text from the start on comes back.
+    start = 5;
+    EXPECT_EQ(s.ReplaceStr(QStringLiteral("two"), QStringLiteral(""), start).ByteArray(),
+              QByteArray(" one  one"));
+    start = 99;
+    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start).Length(), 0);
+    EXPECT_EQ(s.ReplaceStr(QString(), QStringLiteral("1")).ByteArray(), s.ByteArray());
+    EXPECT_EQ(Str("aaaa").ReplaceStr(QStringLiteral("aa"), QStringLiteral("b")).ByteArray(),
+              QByteArray("bb"));
+}
+
+TEST(CStringTest, TrimToNullAndCopies) {
+    CString s;
+    s.FromHex(QStringLiteral("41420043"));
+    EXPECT_EQ(s.TrimToNull(), 2);
+    EXPECT_EQ(s.ByteArray(), QByteArray("AB"));
+    CString full(QByteArray(5, 'x'));
+    full.SetBufferSize(5);
+    EXPECT_EQ(full.TrimToNull(), 5);
+
+    CString a = Str("abc");
+    CString b = a.Copy();
+    b.SetChar(1, 'z');
+    CString c = a;
+    c.Append(QStringLiteral("d"));
+    CString d = std::move(c);
+    EXPECT_EQ(a.ByteArray(), QByteArray("abc"));
+    EXPECT_EQ(b.ByteArray(), QByteArray("zbc"));
+    EXPECT_EQ(d.ByteArray(), QByteArray("abcd"));
+    a = d;
+    EXPECT_EQ(a.ByteArray(), QByteArray("abcd"));
+}
+
+TEST(CStringTest, FileRoundTripWithLengthPrefix) {
+    QBuffer buf;
+    ASSERT_TRUE(buf.open(QIODevice::ReadWrite));
+    buf.write("HEAD");
+    CString s = Str("payload bytes");
+    ASSERT_TRUE(s.WriteToFile(buf, true));
+    ASSERT_TRUE(Str("tail").WriteToFile(buf));
+    EXPECT_EQ(buf.data().mid(4, 4), QByteArray("\x0d\x00\x00\x00", 4));
+    buf.seek(4);
+    CString r;
+    ASSERT_TRUE(r.ReadFromFile(buf, true));
+    EXPECT_EQ(r.ByteArray(), QByteArray("payload bytes"));
+    EXPECT_EQ(buf.pos(), 4 + 4 + 13);
+    // Without the prefix the current length says how much to read; a short file fails.
+    CString t;
+    t.SetLength(4);
+    ASSERT_TRUE(t.ReadFromFile(buf));
+    EXPECT_EQ(t.ByteArray(), QByteArray("tail"));
+    t.SetLength(4);
+    EXPECT_FALSE(t.ReadFromFile(buf));
+    QBuffer shortFile;
+    shortFile.setData(QByteArray("\x64\x00\x00\x00" "abc", 7));
+    ASSERT_TRUE(shortFile.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(t.ReadFromFile(shortFile, true));
+    EXPECT_EQ(t.ByteArray(), QByteArray("abc"));
+}
