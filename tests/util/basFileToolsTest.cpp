@@ -1,0 +1,97 @@
+#include "support/TestEnv.h"
+#include "util/basFileTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+static QString N(const QString& p) { return QDir::toNativeSeparators(p); }
+
+TEST(FileToolsTest, SplittingPaths) {
+    EXPECT_EQ(GetParentFolder(N("/a/b/")), N("/a"));
+    EXPECT_EQ(GetParentFolder(N("/a/b/c.txt")), N("/a/b"));
+    EXPECT_EQ(GetParentFolder(N("/top")), N("/"));
+    EXPECT_EQ(GetParentFolder(QString()), QString());
+    EXPECT_EQ(GetParentFolder(QStringLiteral("bare")), QString());
+    EXPECT_EQ(GetFileName(N("/a/b/c.txt")), QStringLiteral("c.txt"));
+    EXPECT_EQ(GetFileName(QStringLiteral("c.txt")), QStringLiteral("c.txt"));
+    EXPECT_EQ(GetFileName(N("/a/b/")), QString());
+    EXPECT_EQ(GetFileExtension(N("/tmp/.profile")), QString());
+    EXPECT_EQ(GetFileExtension(N("/tmp/x.tar.gz")), QStringLiteral("gz"));
+    EXPECT_EQ(GetFileExtension(N("/tmp.d/noext")), QString());
+    EXPECT_EQ(StripExtension(N("/tmp/x.tar.gz")), N("/tmp/x.tar"));
+    EXPECT_EQ(StripExtension(N("/tmp.d/noext")), N("/tmp.d/noext"));
+    EXPECT_EQ(JoinPath(N("/a/"), QStringLiteral("b")), N("/a/b"));
+    EXPECT_EQ(JoinPath(N("/a"), QStringLiteral("b")), N("/a/b"));
+    const QString temp = GetTempFolder();
+    EXPECT_TRUE(temp.endsWith(QDir::separator()));
+    EXPECT_TRUE(QFileInfo(temp).isDir());
+}
+
+TEST(FileToolsTest, UniqueNamesNeverNameAnExistingEntry) {
+    TestEnv env;
+    const QString dir = N(env.Root());
+    auto touch = [&](const QString& name) { WriteFileBytes(JoinPath(dir, name), "x"); };
+    const QString notes = JoinPath(dir, QStringLiteral("notes.txt"));
+    EXPECT_EQ(GetUniqueFileName(notes), notes);
+    touch(QStringLiteral("notes.txt"));
+    touch(QStringLiteral("notes (1).txt"));
+    EXPECT_EQ(GetUniqueFileName(notes), JoinPath(dir, QStringLiteral("notes (2).txt")));
+    EXPECT_TRUE(FileExists(notes));
+    EXPECT_FALSE(FileExists(dir));
+    EXPECT_FALSE(FileExists(QString()));
+
+    // No extension, a dot file and a folder of the same name.
+    const QString readme = JoinPath(dir, QStringLiteral("README"));
+    EXPECT_EQ(GetUniqueFileName(readme), readme);
+    touch(QStringLiteral("README"));
+    EXPECT_EQ(GetUniqueFileName(readme), readme + QStringLiteral(" (1)"));
+    const QString profile = JoinPath(dir, QStringLiteral(".profile"));
+    EXPECT_EQ(GetUniqueFileName(profile), profile);
+    touch(QStringLiteral(".profile"));
+    EXPECT_EQ(GetUniqueFileName(profile), profile + QStringLiteral(" (1)"));
+    QDir(dir).mkdir(QStringLiteral("data.bin"));
+    EXPECT_EQ(GetUniqueFileName(JoinPath(dir, QStringLiteral("data.bin"))),
+              JoinPath(dir, QStringLiteral("data (1).bin")));
+    EXPECT_EQ(GetUniqueFileName(QString()), QString());
+}
+
+TEST(FileToolsTest, ByteSizeTexts) {
+    EXPECT_EQ(FormatByteSize(0), QStringLiteral("0 bytes"));
+    EXPECT_EQ(FormatByteSize(512), QStringLiteral("512 bytes"));
+    EXPECT_EQ(FormatByteSize(1023), QStringLiteral("1023 bytes"));
+    EXPECT_EQ(FormatByteSize(1024), QStringLiteral("1.00 KB"));
+    EXPECT_EQ(FormatByteSize(1536), QStringLiteral("1.50 KB"));
+    EXPECT_EQ(FormatByteSize(2000), QStringLiteral("1.95 KB"));
+    EXPECT_EQ(FormatByteSize(2047), QStringLiteral("1.99 KB"));
+    EXPECT_EQ(FormatByteSize(20000), QStringLiteral("19.5 KB"));
+    EXPECT_EQ(FormatByteSize(200000), QStringLiteral("195 KB"));
+    EXPECT_EQ(FormatByteSize(1023 * 1024), QStringLiteral("0.99 MB"));
+    EXPECT_EQ(FormatByteSize(50 * 1024 * 1024), QStringLiteral("50.0 MB"));
+    EXPECT_EQ(FormatByteSize(3LL * 1024 * 1024 * 1024 + 1), QStringLiteral("3.00 GB"));
+}
+
+TEST(FileToolsTest, CompactPathElidesTheMiddle) {
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "test_util";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication* app = new QGuiApplication(argc, argv);
+        (void)app;
+    }
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        GTEST_SKIP() << "needs a GUI application";
+    const QString path = N(QStringLiteral("/home/user/projects/a/very/long/folder/chain/file.txt"));
+    QFont font;
+    QFontMetrics fm(font);
+    const int width = fm.horizontalAdvance(path) / 2;
+    const QString shortPath = CompactPath(path, font, width);
+    EXPECT_LE(fm.horizontalAdvance(shortPath), width);
+    EXPECT_TRUE(shortPath.contains(QChar(0x2026)));
+    EXPECT_TRUE(shortPath.startsWith(path.left(2)));
+    EXPECT_TRUE(shortPath.endsWith(QStringLiteral("txt")));
+    EXPECT_EQ(CompactPath(path, fm, fm.horizontalAdvance(path) + 10), path);
+    EXPECT_EQ(TwipsToPixels(4355), 290);
+    EXPECT_FALSE(ShellOpen(QString()));
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Small stateless helpers on paths and files: splitting and joining, a free file name, the
+// temporary folder, size and path texts for display, and opening with the associated program.
+// Paths use the platform's separator; '/' is accepted everywhere as well.
+#include <QFont>
+#include <QFontMetrics>
+#include <QString>
+
+// The text before the last separator (a trailing one is skipped); "/" for a top-level entry
+// of the root; empty for an empty path or one without a separator.
+QString GetParentFolder(const QString& path);
+// The text after the last separator; the whole path when there is none.
+QString GetFileName(const QString& path);
+// Of the file-name part: the text after its last dot when that dot is not its first character.
+QString GetFileExtension(const QString& path);
+// The path up to its last dot when that dot lies in the file-name part.
+QString StripExtension(const QString& path);
+// The path itself when no file has that name, otherwise the first free "name (k).ext"
+// (or "name (k)" for a name without extension), k = 1, 2, ...; empty for an empty path.
+QString GetUniqueFileName(const QString& path);
+// True for an existing file that is not a folder; false on any error.
+bool FileExists(const QString& path);
+// folder + separator (unless it ends with one) + name.
+QString JoinPath(const QString& folder, const QString& name);
+// The user's temporary folder, ending with a separator.
+QString GetTempFolder();
+// "512 bytes", "1.95 KB", "19.5 KB", "195 KB", "0.97 MB" ...: three significant digits,
+// truncated, as the shell shows sizes.
+QString FormatByteSize(qint64 bytes);
+// The path shortened in the middle with an ellipsis to fit widthPixels in the given font.
+// Without a GUI application (vgcli) fonts are not available: the path comes back unchanged.
+QString CompactPath(const QString& path, const QFontMetrics& metrics, int widthPixels);
+QString CompactPath(const QString& path, const QFont& font, int widthPixels);
+// Twips (1/1440 inch) to pixels at 96 dots per inch, to the nearest whole number.
+int TwipsToPixels(int twips);
+// Opens a file or an address with the program the desktop associates with it; false when it
+// could not (or when there is no GUI application).
+bool ShellOpen(const QString& path);
