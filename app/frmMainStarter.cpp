@@ -1,24 +1,31 @@
 #include "app/frmMainStarter.h"
 
+#include "app/frmMain.h"
 #include "db/basDB.h"
-#include "util/basProgram.h"
+#include "util/CPrompt.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
-// A first window until the full main window lands: opens the last database and shows it.
+#if __has_include("ui/QtPrompt.h")
+#include "ui/QtPrompt.h"
+#define VG_HAVE_QT_PROMPT 1
+#endif
+
 int RunMainWindow(QApplication& app) {
-    InitGlobals();
-    QMainWindow w;
-    w.setObjectName(QStringLiteral("frmMain"));
-    QString file;
-    const QString name = OpenDatabase(file);
-    w.setWindowTitle(name.isEmpty() ? AppCaption() : AppCaption() + QStringLiteral(" (") + name + QLatin1Char(')'));
-    w.setCentralWidget(new QLabel(file.isEmpty() ? QStringLiteral("No database open") : file));
-    w.resize(800, 600);
-    w.show();
-    const int rc = app.exec();
+#ifdef VG_HAVE_QT_PROMPT
+    QtPrompt prompt;
+    CPrompt* previous = SetPrompt(&prompt);
+#endif
+    int rc = 0;
+    {
+        // The window creates the connection and the settings store when it loads.
+        frmMain w;
+        w.show();
+        rc = app.exec();
+    }
     ReleaseGlobals();
+#ifdef VG_HAVE_QT_PROMPT
+    SetPrompt(previous);
+#endif
     return rc;
 }

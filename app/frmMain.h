@@ -1,0 +1,171 @@
+#pragma once
+// The program's main window: browse languages, categories and titles on the left, edit one
+// item on the right. Every handler runs to completion on the GUI thread; questions and
+// messages go through Prompt().
+#include <QMainWindow>
+#include <QStringList>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the window and runs the start-up sequence (globals, last database, lists).
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The item in the editor; -1 is a new item that is not stored yet.
+    int CurrentItemID() const { return m_itemId; }
+    // Stores the number and shows it in lblItemNo; the editor's texts are not loaded.
+    void SetCurrentItemID(int nValue);
+    // Asks "Save changes to this item?": 6 saved, 7 not saved, 2 cancelled or the save failed.
+    int SavePrompt();
+
+    bool ItemChanged() const { return m_itemChanged; }
+    QString OrderBy() const { return m_orderBy; }
+    float SplitLangCatRatio() const { return m_splitLangCatRatio; }
+    float SplitTitleItemRatio() const { return m_splitTitleItemRatio; }
+    const QStringList& TempFiles() const { return m_tempFiles; }
+
+    // Left edges of the two splitter bars in the window's client coordinates (pixels).
+    int SplitterLeft(int index) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Start-up, closing and window state.
+    void BuildControls();
+    void BuildMenus();
+    void Form_Load();
+    bool Form_Unload();  // false keeps the window open
+    bool DailyBackupOnExit(bool& cancel);
+    void mnuFileExit_Click();
+
+    // Browse panes.
+    int SelectedLanguageID() const;
+    int SelectedCategoryID() const;
+    void LoadLanguages();
+    void LoadCategoryList(QString sSelect);
+    void LoadTitleList();
+    int NextSortOrder();
+    void lblTitles_Click();
+    void cboLanguage_Click();
+    void lstCategory_Click();
+    void lstItem_Click();
+
+    // Item editor.
+    void ClearItem();
+    void ShowCurrentItem();
+    bool SaveCurrentItem();
+    void cmdNew_Click();
+    void cmdSave_Click();
+    void cmdDelete_Click();
+    void ItemText_Change();
+
+    // File and Tools menus.
+    void OpenDatabaseFile(const QString& path);
+    void ShowDatabaseCaption(const QString& name);
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnufileBackup_Click();
+    void mnuFileExport_Click();
+    void mnuFileImport_Click();
+    void mnuToolsSaveSettings_Click();
+    void mnuToolsBackupDaily_Click();
+    void mnuToolsVacuum_Click();
+
+    // Layout and look.
+    void BuildLayout();
+    void ApplyLook();
+    void LayoutPanes();
+    void StoreSplitRatios();
+
+    // Panes and splitters.
+    QWidget* m_host = nullptr;  // clips the panes when the window is smaller than their minimum
+    QSplitter* m_split = nullptr;
+    QFrame* fraLangCat = nullptr;
+    QFrame* fraTitles = nullptr;
+    QFrame* fraItems = nullptr;
+
+    // Languages and categories.
+    QLabel* lblLanguage = nullptr;
+    QComboBox* cboLanguage = nullptr;
+    QLabel* lblCategory = nullptr;
+    QListWidget* lstCategory = nullptr;
+
+    // Titles.
+    QLabel* lblTitles = nullptr;
+    QListWidget* lstItem = nullptr;
+    QPushButton* cmdFind = nullptr;
+    QPushButton* cmdFindClear = nullptr;
+
+    // Item editor.
+    QLabel* lblItemNo = nullptr;
+    QLabel* lblLastUpdate = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLineEdit* txtTitle = nullptr;
+    QLabel* lblItem = nullptr;
+    QPlainTextEdit* txtItem = nullptr;
+    QLabel* lblItemCategories = nullptr;
+    QLineEdit* txtItemCategories = nullptr;
+    QLabel* lblFileName = nullptr;
+    QLineEdit* txtFileName = nullptr;
+    QLabel* lblFileSize = nullptr;
+    QPushButton* cmdNew = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdFileAttach = nullptr;
+    QPushButton* cmdFileSave = nullptr;
+    QPushButton* cmdFileClear = nullptr;
+
+    // Menus.
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileNew = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnufileBackup = nullptr;
+    QAction* mnuFileExport = nullptr;
+    QAction* mnuFileImport = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuEditCut = nullptr;
+    QAction* mnuEditCopy = nullptr;
+    QAction* mnuEditPaste = nullptr;
+    QAction* mnuEditSelectAll = nullptr;
+    QAction* mnuEditRenameCategory = nullptr;
+    QAction* mnuEditFind = nullptr;
+    QAction* mnuEditFindClear = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* mnuToolsSaveSettings = nullptr;
+    QAction* mnuToolsBackupDaily = nullptr;
+    QAction* mnuToolsVacuum = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+    // Window state.
+    bool m_itemChanged = false;
+    int m_itemId = 0;
+    float m_splitLangCatRatio = 0;
+    float m_splitTitleItemRatio = 0;
+    QStringList m_tempFiles;
+    bool m_loading = false;
+    QString m_orderBy;
+
+    int m_sortPosition = 0;
+    bool m_inLoadLanguages = false;
+    bool m_inLoadCategoryList = false;
+    bool m_inLoadTitleList = false;
+    bool m_unloaded = false;  // the closing sequence ran to its end
+    bool m_laidOut = false;
+};

@@ -1,0 +1,38 @@
+#pragma once
+// Small helpers of the main window: number and date texts as the settings keep them, paths
+// for the file dialogs, and the backup that both the menu and the exit use.
+#include <QString>
+#include <stdexcept>
+
+// A failure inside a start-up or closing step, with the number and text the user is shown.
+class VbError : public std::runtime_error {
+public:
+    VbError(int number, const QString& description)
+        : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
+    int Number() const { return m_number; }
+    QString Description() const { return m_description; }
+
+private:
+    int m_number;
+    QString m_description;
+};
+
+// A setting read as a whole number ("-1", "0", " 2 ", "1.6" -> 2); empty text is 0.
+// Anything else throws VbError 13 "Type mismatch".
+long long WholeNumber(const QString& text);
+// A date-time serial number as the settings keep it (days since 30 December 1899, the
+// fraction being the time of day); throws VbError 13 for text that is no number.
+double DateSerial(const QString& text);
+// Now, local time, as a date-time serial number.
+double NowSerial();
+
+QString PathFileName(const QString& path);      // the name part; empty for empty text
+QString PathParentFolder(const QString& path);  // the folder part; empty for empty text
+bool PathIsFile(const QString& path);           // an existing file that is not a folder
+QString ByteSizeText(qint64 bytes);             // "532 bytes", "1.95 KB", "12.3 MB"
+
+QString DatabaseFilter();  // "Snippet Databases (*.db)|*.db|All Files|*.*|"
+QString ExchangeFilter();  // "Tab Separated Values (*.tab)|*.tab|All Files|*.*|"
+
+// Copies the open database to file; on success BackupFile and BackupTime hold the copy.
+bool MakeBackup(const QString& file);

@@ -1,0 +1,205 @@
+// Main window: the three browse levels (language, category, title) and the title sort order.
+#include "app/frmMain.h"
+
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+#include "util/basVariableTools.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+
+namespace {
+
+// First entry whose text begins with text, ignoring case; -1 when none.
+int FindListEntry(const QStringList& entries, const QString& text) {
+    for (int i = 0; i < entries.size(); ++i)
+        if (entries[i].startsWith(text, Qt::CaseInsensitive)) return i;
+    return -1;
+}
+
+QStringList Entries(const QComboBox* combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
+    return out;
+}
+
+QStringList Entries(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    return out;
+}
+
+QString EntryText(const QString& name, const QVariant& count) {
+    return name + QStringLiteral("  (") + count.toString() + QLatin1Char(')');
+}
+
+// Keeps the window from repainting while a list is refilled.
+class FreezeUpdates {
+public:
+    explicit FreezeUpdates(QWidget* w) : m_w(w), m_was(w->updatesEnabled()) { m_w->setUpdatesEnabled(false); }
+    ~FreezeUpdates() { m_w->setUpdatesEnabled(m_was); }
+    FreezeUpdates(const FreezeUpdates&) = delete;
+    FreezeUpdates& operator=(const FreezeUpdates&) = delete;
+
+private:
+    QWidget* m_w;
+    bool m_was;
+};
+
+// Clears the flag on every way out of a loader.
+class Guard {
+public:
+    explicit Guard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Guard() { m_flag = false; }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
+
+int frmMain::SelectedLanguageID() const {
+    const int i = cboLanguage->currentIndex();
+    // Typing into the combo leaves no entry selected, even though Qt keeps the last index.
+    if (i < 0 || cboLanguage->itemText(i) != cboLanguage->currentText()) return -1;
+    return cboLanguage->itemData(i).toInt();
+}
+
+int frmMain::SelectedCategoryID() const {
+    const QListWidgetItem* item = lstCategory->currentItem();
+    if (!item || !item->isSelected()) return -1;
+    return item->data(Qt::UserRole).toInt();
+}
+
+void frmMain::LoadLanguages() {
+    if (m_inLoadLanguages) return;
+    Guard guard(m_inLoadLanguages);
+    const QString previous = cboLanguage->currentText();
+    {
+        const QSignalBlocker block(cboLanguage);
+        cboLanguage->clear();
+        int total = 0;
+        const ResultTable rows = LoadTypes(total);
+        cboLanguage->addItem(EntryText(QStringLiteral("<All Languages>"), total), -1);
+        for (int r = 1; r <= rows.RowCount(); ++r)
+            cboLanguage->addItem(EntryText(rows.Text(r, 1), rows.At(r, 2)), int(rows.Int(r, 0)));
+    }
+    m_loading = true;
+    if (!previous.isEmpty()) {
+        const int i = FindListEntry(Entries(cboLanguage), StripCount(previous));
+        cboLanguage->setCurrentIndex(i);
+        if (i < 0) cboLanguage->setEditText(QString());
+        else cboLanguage->setEditText(cboLanguage->itemText(i));
+    } else if (cboLanguage->count() > 0) {
+        cboLanguage->setCurrentIndex(0);
+        cboLanguage->setEditText(cboLanguage->itemText(0));
+    }
+    m_loading = false;
+    LoadCategoryList(QString());
+}
+
+void frmMain::LoadCategoryList(QString sSelect) {
+    if (m_inLoadCategoryList) return;
+    Guard guard(m_inLoadCategoryList);
+    if (sSelect.isEmpty() && lstCategory->currentItem() && lstCategory->currentItem()->isSelected())
+        sSelect = StripCount(lstCategory->currentItem()->text());
+    {
+        FreezeUpdates freeze(this);
+        {
+            const QSignalBlocker block(lstCategory);
+            lstCategory->clear();
+            int total = 0;
+            const ResultTable rows = LoadCategories(SelectedLanguageID(), total);
+            auto* all = new QListWidgetItem(EntryText(QStringLiteral("<All Categories>"), total));
+            all->setData(Qt::UserRole, -1);
+            lstCategory->addItem(all);
+            for (int r = 1; r <= rows.RowCount(); ++r) {
+                auto* entry = new QListWidgetItem(EntryText(rows.Text(r, 1), rows.At(r, 2)));
+                entry->setData(Qt::UserRole, int(rows.Int(r, 0)));
+                lstCategory->addItem(entry);
+            }
+        }
+        m_loading = true;
+        int select = -1;
+        if (!sSelect.isEmpty()) select = FindListEntry(Entries(lstCategory), sSelect);
+        else if (lstCategory->count() > 0) select = 0;
+        lstCategory->setCurrentRow(select);
+        if (select < 0) lstCategory->clearSelection();
+        m_loading = false;
+    }
+    LoadTitleList();
+}
+
+void frmMain::LoadTitleList() {
+    if (m_inLoadTitleList) return;
+    Guard guard(m_inLoadTitleList);
+    FreezeUpdates freeze(this);
+    const QSignalBlocker block(lstItem);
+    lstItem->clear();
+    const ResultTable rows = LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy);
+    for (int r = 1; r <= rows.RowCount(); ++r) {
+        auto* entry = new QListWidgetItem(rows.Text(r, 1));
+        entry->setData(Qt::UserRole, int(rows.Int(r, 0)));
+        lstItem->addItem(entry);
+    }
+    lstItem->setCurrentRow(-1);
+}
+
+int frmMain::NextSortOrder() {
+    static const char* orders[] = {"Title", "LastUpdate DESC", "ID", "FileSize DESC"};
+    const int used = m_sortPosition;
+    m_orderBy = QLatin1String(orders[used]);
+    m_sortPosition = (m_sortPosition + 1) % 4;
+    return used;
+}
+
+void frmMain::lblTitles_Click() {
+    static const char* names[] = {"Name", "Modify Date", "Created Date", "File Size"};
+    const QString name = QLatin1String(names[NextSortOrder()]);
+    lblTitles->setText(QStringLiteral("T&itles: (") + name + QLatin1Char(')'));
+    lblTitles->setToolTip(QStringLiteral("Sorted by ") + name + QStringLiteral(". Click to change."));
+    if (isVisible()) LoadTitleList();
+}
+
+void frmMain::cboLanguage_Click() {
+    if (m_loading) return;
+    LoadCategoryList(QString());
+}
+
+void frmMain::lstCategory_Click() {
+    if (m_loading) return;
+    LoadTitleList();
+}
+
+void frmMain::lstItem_Click() {
+    if (m_loading) return;
+    const QListWidgetItem* clicked = lstItem->currentItem();
+    if (!clicked) return;
+    const int clickedId = clicked->data(Qt::UserRole).toInt();
+    if (m_itemChanged) {
+        const int answer = SavePrompt();
+        if (answer == CPrompt::vbCancel) {
+            // The editor keeps its item; so does the list's selection.
+            m_loading = true;
+            const QSignalBlocker block(lstItem);
+            lstItem->setCurrentRow(-1);
+            for (int i = 0; i < lstItem->count(); ++i)
+                if (lstItem->item(i)->data(Qt::UserRole).toInt() == m_itemId) lstItem->setCurrentRow(i);
+            m_loading = false;
+            return;
+        }
+        // A save reloads the lists; the clicked title is shown all the same.
+        if (answer == CPrompt::vbYes) {
+            m_loading = true;
+            const QSignalBlocker block(lstItem);
+            for (int i = 0; i < lstItem->count(); ++i)
+                if (lstItem->item(i)->data(Qt::UserRole).toInt() == clickedId) lstItem->setCurrentRow(i);
+            m_loading = false;
+        }
+    }
+    SetCurrentItemID(clickedId);
+    ShowCurrentItem();
+}

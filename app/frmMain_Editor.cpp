@@ -1,0 +1,118 @@
+// Main window: the item editor on the right, with New, Save and Delete.
+#include "app/frmMain.h"
+#include "app/frmMainTools.h"
+
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+#include "util/basVariableTools.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+void frmMain::ClearItem() {
+    txtTitle->setText(QString());
+    txtItem->setPlainText(QString());
+    txtItemCategories->setText(QString());
+    txtFileName->setText(QString());
+    lblFileSize->setText(QString());
+    lblFileSize->setToolTip(QString());
+    lblLastUpdate->setText(QString());
+}
+
+void frmMain::ShowCurrentItem() {
+    ItemRecord rec;
+    LoadItem(m_itemId, rec);
+    txtTitle->setText(rec.title);
+    txtItem->setPlainText(rec.body);
+    txtFileName->setText(rec.fileName);
+    lblLastUpdate->setText(rec.lastUpdate.isEmpty() ? QString() : QStringLiteral("Updated: ") + rec.lastUpdate);
+    if (rec.fileSize < 1) {
+        lblFileSize->setText(QString());
+        lblFileSize->setToolTip(QString());
+    } else {
+        lblFileSize->setText(ByteSizeText(rec.fileSize));
+        lblFileSize->setToolTip(ByteSizeText(rec.storedSize) + QStringLiteral(" Compressed"));
+    }
+    txtItemCategories->setText(rec.categories);
+    m_itemChanged = false;
+}
+
+bool frmMain::SaveCurrentItem() {
+    const QString language = cboLanguage->currentText();
+    const bool validLanguage = language.left(15) != QLatin1String("<All Languages>") &&
+                               (!StripCount(language).trimmed().isEmpty() || SelectedLanguageID() > 0);
+    if (!validLanguage) {
+        Prompt().MsgBox(QStringLiteral("Please select a language before saving"), CPrompt::vbOKOnly);
+        return false;
+    }
+    if (txtItemCategories->text().isEmpty() && SelectedCategoryID() != -1)
+        txtItemCategories->setText(StripCount(lstCategory->currentItem()->text()));
+    if (txtItemCategories->text().isEmpty()) {
+        Prompt().MsgBox(QStringLiteral("Please select a category or enter one or more categories "
+                                       "separated by commas"),
+                        CPrompt::vbOKOnly);
+        return false;
+    }
+    QString error;
+    int itemId = m_itemId;
+    int saved = 0;
+    if (!gDB || !gDB->IsOpen()) {
+        error = QStringLiteral("No database is open. Open or create one from the File menu.");
+    } else {
+        saved = SaveItem(StripCount(language), itemId, txtTitle->text(), txtItem->toPlainText(),
+                         txtItemCategories->text(),
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                         true, true, TimeBase::Local, &error);
+    }
+    if (saved == 0) {
+        // The edits stay in the editor, still marked as changed, so nothing is lost.
+        Prompt().MsgBox(QStringLiteral("Unable to save this item.") +
+                            (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
+                        CPrompt::vbExclamation);
+        return false;
+    }
+    SetCurrentItemID(saved);
+    ShowCurrentItem();
+    m_itemChanged = false;
+    LoadLanguages();
+    Prompt().Beep();
+    return true;
+}
+
+void frmMain::cmdNew_Click() {
+    if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
+    ClearItem();
+    SetCurrentItemID(-1);
+    m_itemChanged = false;
+    txtTitle->setFocus();
+}
+
+void frmMain::cmdSave_Click() { SaveCurrentItem(); }
+
+void frmMain::cmdDelete_Click() {
+    if (Prompt().MsgBox(QStringLiteral("Are you sure you want to delete this item?"),
+                        CPrompt::vbOKCancel) != CPrompt::vbOK)
+        return;
+    if (m_itemId != -1) {
+        QString error;
+        if (!gDB || !gDB->IsOpen()) error = QStringLiteral("No database is open.");
+        if (!error.isEmpty() || !DeleteItem(m_itemId, &error)) {
+            Prompt().MsgBox(QStringLiteral("Unable to delete this item.") +
+                                (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
+                            CPrompt::vbExclamation);
+            return;
+        }
+    }
+    ClearItem();
+    SetCurrentItemID(-1);
+    m_itemChanged = false;
+    LoadTitleList();
+}
+
+void frmMain::ItemText_Change() {
+    if (!m_loading) m_itemChanged = true;
+}

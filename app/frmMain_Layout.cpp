@@ -1,0 +1,235 @@
+// Main window: three panes side by side with two splitter bars, the blue look, and the
+// layout that keeps the splitters in place while the right pane takes every change of width.
+#include "app/frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Design lengths are in twips; 15 twips make one pixel.
+constexpr int Px(int twips) { return (twips + 7) / 15; }
+
+constexpr int kMargin = Px(120);      // the recurring gap
+constexpr int kPaneTop = Px(240);     // first control row inside a pane
+constexpr int kSplitterWidth = Px(80);
+constexpr int kMinClientWidth = Px(7155);
+constexpr int kMinClientHeight = Px(3540);
+
+QBoxLayout* PaneLayout(QFrame* pane) {
+    auto* v = new QVBoxLayout(pane);
+    v->setContentsMargins(kMargin, kPaneTop, kMargin, kMargin);
+    v->setSpacing(0);
+    return v;
+}
+
+QHBoxLayout* Row(int spacing = 0) {
+    auto* h = new QHBoxLayout;
+    h->setSpacing(spacing);
+    h->setContentsMargins(0, 0, 0, 0);
+    return h;
+}
+
+// A pane never gets smaller than its design minimum, nor than its controls need.
+void SetPaneMinimum(QFrame* pane, int widthTwips, int heightTwips) {
+    const QSize need = pane->layout()->minimumSize();
+    pane->setMinimumSize(qMax(Px(widthTwips), need.width()), qMax(Px(heightTwips), need.height()));
+}
+
+}  // namespace
+
+void frmMain::BuildLayout() {
+    m_host = new QWidget(this);
+    m_host->setObjectName(QStringLiteral("frmMainClient"));
+    setCentralWidget(m_host);
+    // The splitter is not in a layout of the host: when the window is smaller than the panes
+    // need, the host clips them instead of squeezing.
+    m_split = new QSplitter(Qt::Horizontal, m_host);
+    m_split->setObjectName(QStringLiteral("splitPanes"));
+    m_split->setChildrenCollapsible(false);
+    m_split->setHandleWidth(kSplitterWidth);
+    m_split->addWidget(fraLangCat);
+    m_split->addWidget(fraTitles);
+    m_split->addWidget(fraItems);
+    m_split->setStretchFactor(0, 0);
+    m_split->setStretchFactor(1, 0);
+    m_split->setStretchFactor(2, 1);
+    m_split->handle(1)->setObjectName(QStringLiteral("picSplitLangCatTitle"));
+    m_split->handle(2)->setObjectName(QStringLiteral("picSplitTitleItem"));
+    for (int i = 1; i <= 2; ++i) m_split->handle(i)->setCursor(Qt::SizeHorCursor);
+
+    // Languages and categories.
+    QBoxLayout* lc = PaneLayout(fraLangCat);
+    lc->addWidget(lblLanguage);
+    lc->addSpacing(kMargin);
+    lc->addWidget(cboLanguage);
+    lc->addSpacing(kMargin);
+    lc->addWidget(lblCategory);
+    lc->addWidget(lstCategory, 1);
+
+    // Titles: sort label on the left, the two find buttons touching on the right.
+    QBoxLayout* ti = PaneLayout(fraTitles);
+    QHBoxLayout* titleRow = Row();
+    titleRow->addWidget(lblTitles);
+    titleRow->addStretch(1);
+    titleRow->addSpacing(kMargin / 2);
+    titleRow->addWidget(cmdFind);
+    titleRow->addWidget(cmdFindClear);
+    ti->addLayout(titleRow);
+    ti->addSpacing(kMargin);
+    ti->addWidget(lstItem, 1);
+
+    // Item editor.
+    lblItemNo->setMinimumWidth(Px(1215));
+    lblLastUpdate->setMinimumWidth(Px(2055));
+    lblFileSize->setMinimumWidth(Px(855));
+    QBoxLayout* it = PaneLayout(fraItems);
+    QHBoxLayout* commands = Row();
+    commands->addWidget(cmdNew);
+    commands->addWidget(cmdSave);
+    commands->addWidget(cmdDelete);
+    commands->addStretch(1);
+    commands->addSpacing(kMargin);
+    commands->addWidget(lblItemNo);
+    it->addLayout(commands);
+    QHBoxLayout* titleLine = Row();
+    titleLine->addWidget(lblTitle, 0, Qt::AlignBottom);
+    titleLine->addStretch(1);
+    titleLine->addWidget(lblLastUpdate, 0, Qt::AlignTop);
+    it->addLayout(titleLine);
+    it->addWidget(txtTitle);
+    it->addSpacing(kMargin);
+    it->addWidget(lblItem);
+    it->addWidget(txtItem, 1);
+    it->addSpacing(kMargin);
+    it->addWidget(lblFileName);
+    QHBoxLayout* attachment = Row();
+    attachment->addWidget(txtFileName, 1);
+    attachment->addWidget(cmdFileAttach);
+    attachment->addWidget(cmdFileSave);
+    attachment->addWidget(cmdFileClear);
+    attachment->addSpacing(kMargin);
+    attachment->addWidget(lblFileSize);
+    it->addLayout(attachment);
+    it->addSpacing(kMargin);
+    it->addWidget(lblItemCategories);
+    it->addWidget(txtItemCategories);
+
+    SetPaneMinimum(fraLangCat, 1100, 1800);
+    SetPaneMinimum(fraTitles, 2075, 1200);
+    SetPaneMinimum(fraItems, 3500, 3300);
+
+    // Design positions: the left splitter at 1800 and the right one at 4200 twips.
+    const int left = qMax(Px(1800 - 120), fraLangCat->minimumWidth());
+    const int middle = qMax(Px(4200 - 1800 - 80), fraTitles->minimumWidth());
+    const int clientWidth = qMax(Px(9690), kMargin + left + middle + 2 * kSplitterWidth +
+                                               fraItems->minimumWidth() + kMargin);
+    const int clientHeight = qMax(Px(7665), fraItems->minimumHeight() + 2 * kMargin);
+    m_split->setSizes({left, middle, clientWidth - 2 * kMargin - left - middle - 2 * kSplitterWidth});
+    m_split->setGeometry(kMargin, kMargin, clientWidth - 2 * kMargin, clientHeight - 2 * kMargin);
+    resize(clientWidth, clientHeight + menuBar()->sizeHint().height());
+
+    m_host->installEventFilter(this);
+    connect(m_split, &QSplitter::splitterMoved, this, [this] { LayoutPanes(); });
+}
+
+void frmMain::ApplyLook() {
+    const QColor blue(0, 0, 255);
+    const QPalette platform = QApplication::palette();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_host, fraLangCat, fraTitles, fraItems}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, blue);
+        p.setColor(QPalette::WindowText, Qt::white);
+        w->setPalette(p);
+        w->setAutoFillBackground(true);
+    }
+    // Labels draw white on the pane; buttons are white; lists and text boxes keep the platform's.
+    for (QPushButton* b : {cmdFind, cmdFindClear, cmdNew, cmdSave, cmdDelete, cmdFileAttach,
+                           cmdFileSave, cmdFileClear}) {
+        QPalette p = b->palette();
+        p.setColor(QPalette::Button, Qt::white);
+        p.setColor(QPalette::ButtonText, Qt::black);
+        p.setColor(QPalette::Window, Qt::white);
+        p.setColor(QPalette::WindowText, Qt::black);
+        b->setPalette(p);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{cboLanguage, lstCategory, lstItem, txtTitle,
+                                                      txtItem, txtItemCategories, txtFileName}) {
+        QPalette p = w->palette();
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Button,
+                                         QPalette::ButtonText})
+            p.setColor(role, platform.color(role));
+        w->setPalette(p);
+    }
+
+    // The code pane: monospaced, a tab every four average characters.
+    QFont code(QStringLiteral("Lucida Console"));
+    if (!QFontDatabase::families().contains(QStringLiteral("Lucida Console")))
+        code = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    txtItem->setFont(code);
+    txtItem->setTabStopDistance(4 * QFontMetricsF(code).averageCharWidth());
+}
+
+void frmMain::LayoutPanes() {
+    if (!m_laidOut) {
+        m_splitLangCatRatio = 0.2f;
+        m_splitTitleItemRatio = 0.4f;
+        m_laidOut = true;
+    }
+    if (isMinimized()) return;
+    // The panes left of the right splitter keep their widths; the right pane takes the rest
+    // down to its minimum, below which the window clips.
+    const QList<int> sizes = m_split->sizes();
+    const int hw = m_split->handleWidth();
+    const int needWidth = kMargin + sizes.value(0) + hw + sizes.value(1) + hw + fraItems->minimumWidth() + kMargin;
+    const QSize needSplit = m_split->minimumSizeHint();
+    const int minWidth = std::max({kMinClientWidth, needWidth, needSplit.width() + 2 * kMargin});
+    const int minHeight = qMax(kMinClientHeight, needSplit.height() + 2 * kMargin);
+    const int w = qMax(m_host->width(), minWidth);
+    const int h = qMax(m_host->height(), minHeight);
+    const QRect want(kMargin, kMargin, w - 2 * kMargin, h - 2 * kMargin);
+    if (m_split->geometry() != want) m_split->setGeometry(want);
+    StoreSplitRatios();
+}
+
+void frmMain::StoreSplitRatios() {
+    const int w = qMax(m_host->width(), kMinClientWidth);
+    m_splitLangCatRatio = float(SplitterLeft(0)) / float(w);
+    m_splitTitleItemRatio = float(SplitterLeft(1)) / float(w);
+}
+
+int frmMain::SplitterLeft(int index) const {
+    const QSplitterHandle* h = m_split->handle(index + 1);
+    return h ? m_split->x() + h->x() : 0;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_host && event->type() == QEvent::Resize) {
+        LayoutPanes();
+    } else if (watched == lblTitles && event->type() == QEvent::MouseButtonRelease) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            lblTitles_Click();
+            return true;
+        }
+    } else if (watched == txtTitle && event->type() == QEvent::FocusIn) {
+        // After the click that gave the focus has placed the cursor.
+        QTimer::singleShot(0, txtTitle, [this] { txtTitle->selectAll(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

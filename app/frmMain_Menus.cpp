@@ -1,0 +1,148 @@
+// Main window: the File and Tools menu commands (databases, backup, exchange file, settings
+// place, daily backup switch, vacuum).
+#include "app/frmMain.h"
+#include "app/frmMainTools.h"
+
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+
+// The exchange module is built beside this window; until it is linked in, these stay null.
+void ExportDatabase(const QString& path, bool withAttachments) __attribute__((weak));
+void ImportDatabase(const QString& path, bool keepNumbers) __attribute__((weak));
+
+namespace {
+
+// Hourglass for the length of one command.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+const char* const kSettingKeys[] = {"LastDatabase", "LastLanguage", "BackupDaily",
+                                    "BackupTime",   "BackupFile",   "SQLCommand"};
+
+}  // namespace
+
+void frmMain::OpenDatabaseFile(const QString& path) {
+    if (path.isEmpty()) return;
+    QString file = path;
+    ShowDatabaseCaption(OpenDatabase(file));
+    ClearItem();
+    SetCurrentItemID(-1);
+    m_itemChanged = false;
+    LoadLanguages();
+}
+
+void frmMain::mnuFileNew_Click() {
+    // Unsaved edits are offered for saving before another database replaces them.
+    if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
+    OpenDatabaseFile(Prompt().FileDialog(true, QStringLiteral("Create Database File"), QString(),
+                                         QString(), DatabaseFilter(),
+                                         CPrompt::OFN_EXPLORER | CPrompt::OFN_PATHMUSTEXIST));
+}
+
+void frmMain::mnuFileOpen_Click() {
+    if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
+    OpenDatabaseFile(Prompt().FileDialog(false, QStringLiteral("Select Database File"), QString(),
+                                         QString(), DatabaseFilter(),
+                                         CPrompt::OFN_EXPLORER | CPrompt::OFN_FILEMUSTEXIST));
+}
+
+void frmMain::mnufileBackup_Click() {
+    const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
+    const QString file = Prompt().FileDialog(true, QStringLiteral("Backup Database To..."),
+                                             PathFileName(previous), PathParentFolder(previous),
+                                             DatabaseFilter(), 0);
+    if (file.isEmpty()) return;
+    if (PathIsFile(file) &&
+        Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
+                        CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
+        return;
+    MakeBackup(file);
+}
+
+void frmMain::mnuFileExport_Click() {
+    const QString file = Prompt().FileDialog(true, QStringLiteral("Export to file"), QString(),
+                                             QString(), ExchangeFilter(),
+                                             CPrompt::OFN_EXPLORER | CPrompt::OFN_PATHMUSTEXIST);
+    if (file.isEmpty()) return;
+    // The old file stays until the export writes its replacement, so a cancelled or empty
+    // export does not lose it.
+    if (PathIsFile(file) &&
+        Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
+                        CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
+        return;
+    const bool attachments = Prompt().MsgBox(QStringLiteral("Export file attachments?"),
+                                             CPrompt::vbYesNo | CPrompt::vbQuestion) == CPrompt::vbYes;
+    if (!ExportDatabase) {
+        Prompt().MsgBox(QStringLiteral("Export is not available in this build."), CPrompt::vbExclamation);
+        return;
+    }
+    ExportDatabase(file, attachments);
+}
+
+void frmMain::mnuFileImport_Click() {
+    const QString file = Prompt().FileDialog(false, QStringLiteral("Import from file"), QString(),
+                                             QString(), ExchangeFilter(),
+                                             CPrompt::OFN_EXPLORER | CPrompt::OFN_FILEMUSTEXIST);
+    if (file.isEmpty()) return;
+    const int answer = Prompt().MsgBox(
+        QStringLiteral("Import everything as new items (may create duplicates)?\n"
+                       "Otherwise, importing will overwrite existing items having the same item numbers."),
+        CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
+    if (answer == CPrompt::vbCancel) return;
+    if (!ImportDatabase) {
+        Prompt().MsgBox(QStringLiteral("Import is not available in this build."), CPrompt::vbExclamation);
+        return;
+    }
+    ImportDatabase(file, answer == CPrompt::vbNo);
+    LoadLanguages();
+}
+
+void frmMain::mnuToolsSaveSettings_Click() {
+    // Checked means the settings live in the registry area (the native store); unchecked, in
+    // Settings.ini beside the program. The user's settings move along with the choice.
+    const bool wantIni = !mnuToolsSaveSettings->isChecked();
+    if (wantIni != gSettings->SaveToINI()) {
+        QList<QPair<QString, QString>> values;
+        for (const char* key : kSettingKeys) {
+            const QString name = QLatin1String(key);
+            const QString value = gSettings->GetSetting(name);
+            if (!value.isEmpty()) values.append({name, value});
+        }
+        gSettings->SetSaveToINI(wantIni);
+        if (gSettings->SaveToINI() == wantIni) {
+            for (const auto& [name, value] : values) gSettings->SaveSetting(name, value);
+        } else {
+            Prompt().MsgBox(QStringLiteral("Unable to write the settings file ") + gSettings->IniFile() +
+                                QStringLiteral("\nSettings stay in the registry."),
+                            CPrompt::vbExclamation);
+        }
+    }
+    mnuToolsSaveSettings->setChecked(!gSettings->SaveToINI());
+}
+
+void frmMain::mnuToolsBackupDaily_Click() {
+    // The action has already toggled its own check mark.
+    gSettings->SaveSetting(QStringLiteral("BackupDaily"), mnuToolsBackupDaily->isChecked());
+}
+
+void frmMain::mnuToolsVacuum_Click() {
+    if (Prompt().MsgBox(QStringLiteral("This will remove unused categories and languages, and reduce "
+                                       "the database file size if items have been deleted. Are you sure?"),
+                        CPrompt::vbOKCancel) != CPrompt::vbOK)
+        return;
+    {
+        WaitCursor wait;
+        VacuumDatabase();
+    }
+    LoadLanguages();
+    Prompt().MsgBox(QStringLiteral("Done"), CPrompt::vbOKOnly);
+}
