@@ -5,10 +5,15 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstdint>
+#include <memory>
+
 class CQuickLZ {
 public:
     CQuickLZ();
     ~CQuickLZ();
+    CQuickLZ(const CQuickLZ&) = delete;
+    CQuickLZ& operator=(const CQuickLZ&) = delete;
 
     // One block of all of source. An empty source is an error (false).
     bool Compress(QByteArrayView source, QByteArray& block, QString* error = nullptr);
@@ -19,6 +24,7 @@ public:
     static qint64 SizeCompressed(QByteArrayView block);
     static qint64 SizeDecompressed(QByteArrayView block);
 
+    // Bytes of working state each object keeps for compressing and decompressing.
     static int QLZ_SCRATCH_COMPRESS();
     static int QLZ_SCRATCH_DECOMPRESS();
     static int QLZ_VERSION_MAJOR() { return 1; }
@@ -27,4 +33,9 @@ public:
     static bool QLZ_MEMORY_SAFE() { return true; }
     static int QLZ_COMPRESSION_LEVEL() { return 1; }
     static int QLZ_STREAMING_BUFFER() { return 0; }
+
+private:
+    // Position tables; every block starts from a fresh table, so the contents never carry over.
+    std::unique_ptr<std::uint32_t[]> m_compressState;
+    std::unique_ptr<std::uint32_t[]> m_decompressState;
 };

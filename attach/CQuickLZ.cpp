@@ -1,0 +1,423 @@
+// QuickLZ 1.5 block codec: level-1 encoder (byte-identical to the reference library in its
+// default build) and a bounds-checked decoder for levels 1, 2 and 3.
+#include "attach/CQuickLZ.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+using u8 = std::uint8_t;
+using u16 = std::uint16_t;
+using u32 = std::uint32_t;
+using u64 = std::uint64_t;
+
+constexpr u32 kEmpty = 0xFFFFFFFFu;        // a table slot nothing was entered into
+constexpr u32 kCwordTop = 0x80000000u;     // bit 31 of every control word
+constexpr int kL1Slots = 4096;
+constexpr int kL2Buckets = 2048;
+constexpr int kL2Slots = kL2Buckets * 4;
+// Level-2 decoding keeps 4 positions and a byte counter per bucket; level 1 reuses the front.
+constexpr int kDecompressWords = kL2Slots + kL2Buckets / 4;
+constexpr int kCompressWords = kL1Slots;
+// No item yields more than 255 bytes from 3 token bytes: the most output a payload byte can stand for.
+constexpr u64 kMaxExpansion = 85;
+// Blocks carry 32-bit sizes; keep the whole block (with growth for incompressible data) inside them.
+constexpr u64 kMaxSource = 0xFFFFFFFFull - 1024;
+
+template <typename T>
+inline T ByteSwap(T v) {
+    T r = 0;
+    for (size_t i = 0; i < sizeof v; ++i) r = T(r << 8 | ((v >> (8 * i)) & 0xFF));
+    return r;
+}
+
+template <typename T>
+inline T LoadLE(const u8* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) v = ByteSwap(v);
+    return v;
+}
+
+template <typename T>
+inline void StoreLE(u8* p, T v) {
+    if constexpr (std::endian::native == std::endian::big) v = ByteSwap(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+inline u32 Load24(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16; }
+
+inline u32 Hash1(u32 v) { return ((v >> 12) ^ v) & 0xFFF; }
+inline u32 Hash2(u32 v) { return ((v >> 9) ^ (v >> 13) ^ v) & 0x7FF; }
+
+bool Fail(QString* error, const QString& why) {
+    if (error) *error = why;
+    return false;
+}
+
+struct Header {
+    u8 flags = 0;
+    int length = 0;  // 3 or 9
+    u64 total = 0;   // block length, header included
+    u64 size = 0;    // uncompressed length
+};
+
+bool ReadHeader(QByteArrayView block, Header& h) {
+    if (block.size() < 1) return false;
+    const u8* p = reinterpret_cast<const u8*>(block.data());
+    h.flags = p[0];
+    if ((h.flags & 0xC0) != 0x40) return false;  // bit 6 set and bit 7 clear in every block
+    h.length = (h.flags & 2) ? 9 : 3;
+    if (block.size() < h.length) return false;
+    if (h.length == 9) {
+        h.total = LoadLE<u32>(p + 1);
+        h.size = LoadLE<u32>(p + 5);
+    } else {
+        h.total = p[1];
+        h.size = p[2];
+    }
+    return true;
+}
+
+void WriteHeader(u8* out, int headerLength, bool compressed, u64 total, u64 size) {
+    out[0] = u8(0x40 | (1 << 2) | (headerLength == 9 ? 2 : 0) | (compressed ? 1 : 0));
+    if (headerLength == 9) {
+        StoreLE<u32>(out + 1, u32(total));
+        StoreLE<u32>(out + 5, u32(size));
+    } else {
+        out[1] = u8(total);
+        out[2] = u8(size);
+    }
+}
+
+// Copies a match of len bytes from dist back; source and destination may overlap.
+// room: bytes of output from out onwards, at least len.
+inline void CopyMatch(u8* out, size_t dist, size_t len, size_t room) {
+    const u8* from = out - dist;
+    if (room < len + 8) {
+        for (size_t i = 0; i < len; ++i) out[i] = from[i];
+        return;
+    }
+    // Enough room to write whole 8-byte chunks past the end; later items overwrite the excess.
+    if (dist >= 8) {
+        for (size_t i = 0; i < len; i += 8) std::memcpy(out + i, from + i, 8);
+        return;
+    }
+    // Short distance: lay down the first period byte by byte, then copy from a multiple of the
+    // period that is at least 8 back, which holds the same bytes.
+    for (size_t i = 0; i < 8; ++i) out[i] = from[i];
+    const size_t step = dist * ((8 + dist - 1) / dist);
+    for (size_t i = 8; i < len; i += 8) std::memcpy(out + i, out + i - step, 8);
+}
+
+// Decodes the payload [ip, iend) into out[0, n). Returns nullptr when exactly n bytes came out
+// of a sound payload, otherwise the reason.
+template <int Level>
+const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, const size_t n, u32* state) {
+    u32* const table = state;
+    u8* const counters = reinterpret_cast<u8*>(state + kL2Slots);
+    if constexpr (Level == 1) std::fill_n(table, kL1Slots, kEmpty);
+    if constexpr (Level == 2) {
+        std::fill_n(table, kL2Slots, kEmpty);
+        std::memset(counters, 0, kL2Buckets);
+    }
+    auto enter = [&](size_t pos) {
+        const u32 v = Load24(out + pos);
+        if constexpr (Level == 1) {
+            table[Hash1(v)] = u32(pos);
+        } else {
+            const u32 b = Hash2(v);
+            table[b * 4 + (counters[b] & 3)] = u32(pos);
+            ++counters[b];
+        }
+    };
+
+    // A literal at tailStart or later starts the tail; matches end at matchEnd at the latest.
+    const size_t tailStart = n > 11 ? n - 11 : 0;
+    const size_t matchEnd = n > 4 ? n - 4 : 0;
+    size_t op = 0;
+    size_t next = 0;  // next position to enter into the table
+    u32 cw = 1;       // remaining item bits above a marker bit; 1 when the word is used up
+
+    for (;;) {
+        if (cw == 1) {
+            if (iend - ip < 4) return "the block ends inside a control word";
+            cw = LoadLE<u32>(ip);
+            ip += 4;
+            if (!(cw & kCwordTop)) return "a control word lacks its marker bit";
+        }
+        if (cw & 1) {
+            size_t len;
+            size_t dist;
+            const size_t avail = size_t(iend - ip);
+            if constexpr (Level == 1 || Level == 2) {
+                if (avail < 2) return "the block ends inside a match";
+                const u32 t = LoadLE<u16>(ip);
+                const u32 shortLen = Level == 1 ? (t & 0xF) : ((t >> 2) & 7);
+                if (shortLen) {
+                    len = shortLen + 2;
+                    ip += 2;
+                } else {
+                    if (avail < 3) return "the block ends inside a match";
+                    len = ip[2];
+                    ip += 3;
+                    if (len < 3) return "a match is shorter than 3 bytes";
+                }
+                const u32 from = Level == 1 ? table[t >> 4] : table[((t >> 5) & 0x7FF) * 4 + (t & 3)];
+                if (from == kEmpty) return "a match refers to an empty table slot";
+                dist = op - from;  // entries lie at least 3 behind the output
+            } else {
+                if (avail < 1) return "the block ends inside a match";
+                const u32 b0 = ip[0];
+                u32 t;
+                if ((b0 & 3) == 0) {
+                    dist = b0 >> 2;
+                    len = 3;
+                    ip += 1;
+                } else if ((b0 & 3) != 3) {
+                    if (avail < 2) return "the block ends inside a match";
+                    t = LoadLE<u16>(ip);
+                    ip += 2;
+                    if ((b0 & 3) == 1) {
+                        dist = t >> 2;
+                        len = 3;
+                    } else {
+                        dist = t >> 6;
+                        len = ((t >> 2) & 0xF) + 3;
+                    }
+                } else if ((b0 & 0x7F) != 3) {
+                    if (avail < 3) return "the block ends inside a match";
+                    t = Load24(ip);
+                    ip += 3;
+                    dist = (t >> 7) & 0x1FFFF;
+                    len = ((t >> 2) & 0x1F) + 2;
+                    if (len < 3) return "a match is shorter than 3 bytes";
+                } else {
+                    if (avail < 4) return "the block ends inside a match";
+                    t = LoadLE<u32>(ip);
+                    ip += 4;
+                    dist = t >> 15;
+                    len = ((t >> 7) & 0xFF) + 3;
+                }
+            }
+            if (dist < 3 || dist > op) return "a match reaches outside the data";
+            if (op > matchEnd || len > matchEnd - op) return "a match runs past the end of the data";
+            CopyMatch(out + op, dist, len, n - op);
+            if constexpr (Level != 3) {
+                for (; next <= op; ++next) enter(next);
+                next = op + len;
+            }
+            op += len;
+            cw >>= 1;
+        } else {
+            if (op >= tailStart) break;
+            // A run of literals, cut where the tail begins.
+            const size_t run = std::min<size_t>(size_t(std::countr_zero(cw)), tailStart - op);
+            if (size_t(iend - ip) < run) return "the block ends inside literal bytes";
+            if (iend - ip >= 32 && n - op >= 32) {
+                std::memcpy(out + op, ip, 16);
+                std::memcpy(out + op + 16, ip + 16, 16);
+            } else {
+                std::memcpy(out + op, ip, run);
+            }
+            op += run;
+            ip += run;
+            cw >>= run;
+            if constexpr (Level != 3) {
+                for (; next + 3 <= op; ++next) enter(next);
+            }
+        }
+    }
+
+    // The tail: only literals from here; control words are due but their bits are not read.
+    while (op < n) {
+        if (cw == 1) {
+            if (iend - ip < 4) return "the block ends inside a control word";
+            ip += 4;
+            cw = kCwordTop;
+        }
+        if (ip >= iend) return "the block ends inside literal bytes";
+        out[op++] = *ip++;
+        cw >>= 1;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CQuickLZ::CQuickLZ()
+    : m_compressState(new u32[kCompressWords]()), m_decompressState(new u32[kDecompressWords]()) {}
+
+CQuickLZ::~CQuickLZ() = default;
+
+int CQuickLZ::QLZ_SCRATCH_COMPRESS() { return int(kCompressWords * sizeof(u32)); }
+
+int CQuickLZ::QLZ_SCRATCH_DECOMPRESS() { return int(kDecompressWords * sizeof(u32)); }
+
+qint64 CQuickLZ::SizeCompressed(QByteArrayView block) {
+    Header h;
+    return ReadHeader(block, h) ? qint64(h.total) : -1;
+}
+
+qint64 CQuickLZ::SizeDecompressed(QByteArrayView block) {
+    Header h;
+    return ReadHeader(block, h) ? qint64(h.size) : -1;
+}
+
+bool CQuickLZ::Compress(QByteArrayView source, QByteArray& block, QString* error) {
+    block.clear();
+    const u64 n64 = u64(source.size());
+    if (n64 == 0) return Fail(error, QStringLiteral("There is no data to compress."));
+    if (n64 > kMaxSource) return Fail(error, QStringLiteral("The data is too large for one compressed block."));
+    const u32 n = u32(n64);
+    const u8* const src = reinterpret_cast<const u8*>(source.data());
+    const int headerLength = n < 216 ? 3 : 9;
+    // Never smaller than input + 400, the growth allowed for data that does not compress.
+    const size_t capacity = size_t(headerLength) + n + 400;
+    block.resize(qsizetype(capacity));
+    u8* const out = reinterpret_cast<u8*>(block.data());
+    u8* const payload = out + headerLength;
+    // Past this, one more group of items, the tail and the padding might not fit (never reached:
+    // giving up on incompressible data keeps the payload far smaller).
+    u8* const groupLimit = out + capacity - 128;
+
+    u32* const table = m_compressState.get();
+    std::fill_n(table, kL1Slots, kEmpty);
+
+    u8* cwordAt = payload;
+    u8* dst = payload + 4;
+    u32 cw = kCwordTop;  // item bits shift in from the top; the marker reaches bit 0 after 31 items
+    u32 p = 0;
+    u32 literalsSinceMatch = 0;
+    bool stored = false;
+
+    if (n >= 11) {
+        const u32 lastMatchStart = n - 11;
+        const u32 half = n / 2;
+        while (p <= lastMatchStart) {
+            if (cw & 1) {
+                const size_t written = size_t(dst - payload);
+                if ((p > half && written > p - p / 32) || dst > groupLimit) {
+                    stored = true;
+                    break;
+                }
+                StoreLE<u32>(cwordAt, (cw >> 1) | kCwordTop);
+                cwordAt = dst;
+                dst += 4;
+                cw = kCwordTop;
+            }
+            const u32 v = LoadLE<u32>(src + p) & 0xFFFFFF;
+            const u32 h = Hash1(v);
+            const u32 q = table[h];
+            table[h] = p;
+            const u32 dist = p - q;  // an empty slot gives p + 1, outside 1..p
+            if (dist - 1 < p && (LoadLE<u32>(src + q) & 0xFFFFFF) == v &&
+                (dist >= 3 ||
+                 // A run of one byte: the decoder's table holds p - 3, which has the same bytes.
+                 (dist == 1 && literalsSinceMatch >= 3 && p > 3 &&
+                  ((LoadLE<u64>(src + p - 3) ^ (LoadLE<u64>(src + p - 3) >> 8)) & 0xFFFFFFFFFFFFull) == 0))) {
+                // The match may reach up to 4 bytes before the end, at most 255 bytes.
+                const u32 limit = std::min<u32>(255, n - 4 - p);
+                u32 len = 3;
+                for (;;) {
+                    if (len + 8 <= limit) {
+                        const u64 diff = LoadLE<u64>(src + q + len) ^ LoadLE<u64>(src + p + len);
+                        if (diff) {
+                            len += u32(std::countr_zero(diff)) / 8;
+                            break;
+                        }
+                        len += 8;
+                    } else {
+                        while (len < limit && src[q + len] == src[p + len]) ++len;
+                        break;
+                    }
+                }
+                if (len < 18) {
+                    StoreLE<u16>(dst, u16(h << 4 | (len - 2)));
+                    dst += 2;
+                } else {
+                    StoreLE<u16>(dst, u16(h << 4));
+                    dst[2] = u8(len);
+                    dst += 3;
+                }
+                p += len;
+                literalsSinceMatch = 0;
+                cw = (cw >> 1) | kCwordTop;
+            } else {
+                *dst++ = src[p++];
+                ++literalsSinceMatch;
+                cw >>= 1;
+            }
+        }
+    }
+
+    size_t total;
+    if (stored) {
+        std::memcpy(payload, src, n);
+        total = size_t(headerLength) + n;
+    } else {
+        while (p < n) {
+            if (cw & 1) {
+                StoreLE<u32>(cwordAt, (cw >> 1) | kCwordTop);
+                cwordAt = dst;
+                dst += 4;
+                cw = kCwordTop;
+            }
+            *dst++ = src[p++];
+            cw >>= 1;
+        }
+        while (!(cw & 1)) cw >>= 1;
+        StoreLE<u32>(cwordAt, (cw >> 1) | kCwordTop);
+        while (dst - payload < 9) *dst++ = 0;
+        total = size_t(dst - out);
+    }
+    WriteHeader(out, headerLength, !stored, total, n);
+    block.resize(qsizetype(total));
+    return true;
+}
+
+bool CQuickLZ::Decompress(QByteArrayView block, QByteArray& data, QString* error) {
+    data.clear();
+    Header h;
+    if (!ReadHeader(block, h))
+        return Fail(error, QStringLiteral("Not a compressed block: the header cannot be read."));
+    const int level = (h.flags >> 2) & 3;
+    if (level == 0) return Fail(error, QStringLiteral("Not a compressed block: unknown compression level."));
+    if (h.total > u64(block.size()))
+        return Fail(error, QStringLiteral("The compressed block is truncated: it should be %1 bytes long, %2 are there.")
+                               .arg(h.total)
+                               .arg(block.size()));
+    if (h.total < u64(h.length))
+        return Fail(error, QStringLiteral("The compressed block is damaged: its length is shorter than its header."));
+    if (h.size == 0) return Fail(error, QStringLiteral("The compressed block is damaged: it holds no data."));
+    const u8* const begin = reinterpret_cast<const u8*>(block.data());
+    const u64 payloadLength = h.total - u64(h.length);
+
+    if (!(h.flags & 1)) {
+        if (payloadLength != h.size)
+            return Fail(error, QStringLiteral("The compressed block is damaged: the stored data has the wrong length."));
+        data = QByteArray(reinterpret_cast<const char*>(begin + h.length), qsizetype(h.size));
+        return true;
+    }
+    // Refuse a header that promises more than its payload could ever yield, before allocating.
+    if (h.size > payloadLength * kMaxExpansion)
+        return Fail(error, QStringLiteral("The compressed block is damaged: it claims %1 bytes, more than it can hold.")
+                               .arg(h.size));
+
+    data.resize(qsizetype(h.size));
+    u8* const out = reinterpret_cast<u8*>(data.data());
+    const u8* const ip = begin + h.length;
+    const u8* const iend = begin + h.total;
+    u32* const state = m_decompressState.get();
+    const char* why = level == 1   ? DecodePayload<1>(ip, iend, out, size_t(h.size), state)
+                      : level == 2 ? DecodePayload<2>(ip, iend, out, size_t(h.size), state)
+                                   : DecodePayload<3>(ip, iend, out, size_t(h.size), state);
+    if (why) {
+        data.clear();
+        return Fail(error, QStringLiteral("The compressed block is damaged: ") + QLatin1String(why) +
+                               QLatin1Char('.'));
+    }
+    return true;
+}
