@@ -1,0 +1,176 @@
+// The exchange file's text form without a database: escaping and the line reader.
+#include "exchange/basExchangeFile.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// All records of a file, for compact expectations.
+QList<ExchangeRecord> readAll(const QByteArray& bytes, bool* header = nullptr) {
+    CExchangeReader reader(bytes);
+    if (header) *header = reader.HasHeader();
+    QList<ExchangeRecord> out;
+    ExchangeRecord rec;
+    while (reader.Next(rec)) out << rec;
+    return out;
+}
+
+QList<ExchangeLineKind> kinds(const QList<ExchangeRecord>& recs) {
+    QList<ExchangeLineKind> out;
+    for (const auto& r : recs) out << r.kind;
+    return out;
+}
+
+using K = ExchangeLineKind;
+
+}  // namespace
+
+TEST(ExchangeEscape, ControlCharactersAndBackslashes) {
+    EXPECT_EQ(EscapeField(u"a\tb\r\nc\\d"), "a\\TABb\\CR\\LFc\\\\d");
+    // A backslash followed by the letters TAB gains one backslash.
+    EXPECT_EQ(EscapeField(u"\\TAB"), "\\\\TAB");
+    EXPECT_EQ(EscapeField(u"plain"), "plain");
+    EXPECT_EQ(EscapeField(u""), "");
+}
+
+TEST(ExchangeEscape, UnescapeIsTheExactInverse) {
+    const QStringList samples = {
+        "\\TAB", "\\\\TAB", "\\lfloor and \\cr", "C:\\temp\\lf.txt", "x\\",
+        "\\", "a\tb\r\n\\\\TAB\\tab", QString::fromUtf8("Grüße \\CR ✓"), "\\\\\\"};
+    for (const QString& s : samples) {
+        const QString escaped = EscapeField(s);
+        EXPECT_FALSE(escaped.contains('\t') || escaped.contains('\r') || escaped.contains('\n'));
+        EXPECT_EQ(UnescapeField(escaped), s) << s.toStdString();
+        QByteArray utf8;
+        AppendEscapedUtf8(utf8, s);
+        EXPECT_EQ(utf8, escaped.toUtf8());
+    }
+}
+
+TEST(ExchangeEscape, UnescapeReadsAnyLetterCaseAndLeavesOtherBackslashes) {
+    EXPECT_EQ(UnescapeField(u"a\\tab\\Lf\\cR"), "a\t\n\r");
+    // An escaped backslash followed by the letters TAB is a backslash and the letters: the
+    // sequence is read from the left, never a second time.
+    EXPECT_EQ(UnescapeField(u"\\\\TAB"), "\\TAB");
+    EXPECT_EQ(UnescapeField(u"\\x\\"), "\\x\\");
+    EXPECT_EQ(UnescapeField(u"\\TA"), "\\TA");
+}
+
+TEST(ExchangeReader, HeaderFullAndShortLines) {
+    const QByteArray file =
+        "ID\tType\tCategory\tTitle\tCode\tFile\tModifyDate\t\r\n"
+        "42\tSQL\tQueries\tTop rows\tSELECT *\\CR\\LFLIMIT 10\t\t2021-06-15 08:30:00\t\r\n"
+        "42\tSQL\tPaging\t\r\n"
+        "43\tC\\TAB\tA\\\\B\tT\tbody\tf.txt\t2021-01-01 00:00:00\t\r\n";
+    bool header = false;
+    const auto recs = readAll(file, &header);
+    EXPECT_TRUE(header);
+    ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category, K::Item}));
+    EXPECT_EQ(recs[0].id, 42);
+    EXPECT_EQ(recs[0].language, "SQL");
+    EXPECT_EQ(recs[0].category, "Queries");
+    EXPECT_EQ(recs[0].title, "Top rows");
+    EXPECT_EQ(recs[0].body, "SELECT *\r\nLIMIT 10");
+    EXPECT_EQ(recs[0].file, "");
+    EXPECT_EQ(recs[0].time, "2021-06-15 08:30:00");
+    EXPECT_EQ(recs[0].line, 2);
+    EXPECT_EQ(recs[1].id, 42);
+    EXPECT_EQ(recs[1].category, "Paging");
+    EXPECT_EQ(recs[2].language, "C\t");
+    EXPECT_EQ(recs[2].category, "A\\B");
+    EXPECT_EQ(recs[2].file, "f.txt");
+    // Positions move forward and end inside the file, for the progress bar.
+    EXPECT_LT(recs[0].end, recs[1].end);
+    EXPECT_LE(recs[2].end, file.size());
+}
+
+TEST(ExchangeReader, HeaderRecognisedInAnyCaseWithSpacesOrMissing) {
+    bool header = false;
+    auto recs = readAll(" id \tx\r\n1\tL\tC\t\r\n", &header);
+    EXPECT_TRUE(header);
+    EXPECT_EQ(kinds(recs), QList<K>{K::Item});
+
+    recs = readAll("5\tL\tC\tT\t\r\n5\tL\tD\t\r\n", &header);
+    EXPECT_FALSE(header);
+    ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category}));
+    EXPECT_EQ(recs[0].id, 5);
+
+    // A byte-order mark in front of the header does not hide it.
+    recs = readAll("\xEF\xBB\xBFID\tType\r\n7\tL\tC\t\r\n", &header);
+    EXPECT_TRUE(header);
+    EXPECT_EQ(kinds(recs), QList<K>{K::Item});
+
+    // A file without any line end is one line: only a header, or one item.
+    recs = readAll("ID\tType\tCategory", &header);
+    EXPECT_TRUE(header);
+    EXPECT_TRUE(recs.isEmpty());
+    recs = readAll("9\tL\tC\tTitle", &header);
+    EXPECT_FALSE(header);
+    ASSERT_EQ(recs.size(), 1);
+    EXPECT_EQ(recs[0].title, "Title");
+}
+
+TEST(ExchangeReader, LastLineWithoutLineEndAndUnixLineEnds) {
+    auto recs = readAll("ID\r\n1\tL\tA\tT\tcode\t\t\t\r\n2\tL\tB\tU\tlast");
+    ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Item}));
+    EXPECT_EQ(recs[1].body, "last");
+
+    recs = readAll("ID\n1\tL\tA\tT\tx\t\t\t\n1\tL\tB\t\n");
+    ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category}));
+    EXPECT_EQ(recs[0].body, "x");
+    EXPECT_EQ(recs[1].category, "B");
+}
+
+TEST(ExchangeReader, JunkAndBadNumbersAreReportedNotGuessed) {
+    const QByteArray file = "ID\r\n"
+                            "\r\n"                    // blank
+                            "only\ttwo\r\n"           // too few fields
+                            "abc\tL\tC\tT\t\r\n"      // not a number
+                            "1.5\tL\tC\tT\t\r\n"      // not whole
+                            "-3\tL\tC\tT\t\r\n"       // not an item number
+                            "0\tL\tC\tT\t\r\n"        // 0 is no item
+                            "2147483648\tL\tC\tT\t\r\n"  // beyond 32 bits
+                            "\tL\tC\tT\t\r\n"         // empty
+                            " 12 \tL\tC\tT\t\r\n"     // spaces around are fine
+                            "+13\tL\tC\t\r\n"
+                            "2147483647\tL\tC\t\r\n";
+    const auto recs = readAll(file);
+    ASSERT_EQ(kinds(recs), (QList<K>{K::Blank, K::Junk, K::BadNumber, K::BadNumber, K::BadNumber,
+                                     K::BadNumber, K::BadNumber, K::BadNumber, K::Item, K::Item,
+                                     K::Item}));
+    EXPECT_EQ(recs[8].id, 12);
+    EXPECT_EQ(recs[9].id, 13);
+    EXPECT_EQ(recs[10].id, 2147483647);
+}
+
+TEST(ExchangeReader, SameNumberWithTitleStartsAnotherItem) {
+    const auto recs = readAll("3\tL\tA\tFirst\t\r\n3\tL\tB\t\r\n3\tL\tC\tAgain\t\r\n");
+    EXPECT_EQ(kinds(recs), (QList<K>{K::Item, K::Category, K::Item}));
+    EXPECT_EQ(recs[2].title, "Again");
+}
+
+TEST(ExchangeReader, Utf8AndWindows1252AreDecidedForTheWholeFile) {
+    // UTF-8 throughout.
+    auto recs = readAll(QString::fromUtf8("1\tC++\tÄrger\tGrüße ✓\t\r\n").toUtf8());
+    ASSERT_EQ(recs.size(), 1);
+    EXPECT_EQ(recs[0].category, QString::fromUtf8("Ärger"));
+    EXPECT_EQ(recs[0].title, QString::fromUtf8("Grüße ✓"));
+
+    // One byte that is not UTF-8 makes the whole file Windows-1252, even where other bytes
+    // would read as UTF-8.
+    CExchangeReader reader("1\tL\t\xC3\xA4\t\x80 \xE9t\xE9\t\r\n");
+    EXPECT_FALSE(reader.IsUtf8());
+    ExchangeRecord rec;
+    ASSERT_TRUE(reader.Next(rec));
+    EXPECT_EQ(rec.category, QString::fromUtf8("Ã¤"));
+    EXPECT_EQ(rec.title, QString::fromUtf8("€ été"));
+}
+
+TEST(ExchangeReader, EmptyInputAndFieldsBeyondTheSeventh) {
+    EXPECT_TRUE(readAll("").isEmpty());
+    const auto recs = readAll("1\tL\tC\tT\tB\tF\t2020-01-01 00:00:00\textra\tmore\t\r\n");
+    ASSERT_EQ(recs.size(), 1);
+    EXPECT_EQ(recs[0].file, "F");
+    EXPECT_EQ(recs[0].time, "2020-01-01 00:00:00");
+}
