@@ -1,0 +1,198 @@
+#include "support/ScriptedPrompt.h"
+#include "support/TestEnv.h"
+
+#include "db/basDB.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+class MaintenanceTest : public StoreTest {
+protected:
+    int Save(const QString& lang, const QString& title, const QString& cats,
+             const QString& body = QStringLiteral("code")) {
+        int id = -1;
+        QString error;
+        const int n = SaveItem(lang, id, title, body, cats, "2024-01-31 13:05:09", false, true,
+                               TimeBase::Local, &error);
+        EXPECT_GT(n, 0) << error.toStdString();
+        return n;
+    }
+    int CatId(const QString& lang, const QString& name) {
+        return Scalar("SELECT tblCategory.ID FROM tblCategory JOIN tblType ON tblType.ID = TypeID "
+                      "WHERE tblType.Name = '" + lang + "' AND tblCategory.Name = '" + name + "'")
+            .toInt();
+    }
+    QString Cats(int id) {
+        ItemRecord rec;
+        EXPECT_TRUE(LoadItem(id, rec));
+        return rec.categories;
+    }
+    int Count(const QString& sql) { return Scalar(sql).toInt(); }
+};
+
+TEST_F(MaintenanceTest, RenameChangesCaseInPlaceOrMovesItemsToANewCategory) {
+    const int a = Save("A", "One", "Sorting");
+    const int b = Save("A", "Two", "Sorting,Files");
+    const int other = Save("B", "Three", "Searching");
+    const int sorting = CatId("A", "Sorting");
+
+    ASSERT_TRUE(RenameCategory(sorting, "  sorting "));
+    EXPECT_EQ(Scalar("SELECT Name FROM tblCategory WHERE ID = " + QString::number(sorting)).toString(),
+              "sorting");
+
+    ASSERT_TRUE(RenameCategory(sorting, "Searching"));
+    const int searching = CatId("A", "Searching");
+    EXPECT_NE(searching, sorting);
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblCategory WHERE ID = " + QString::number(sorting)), 0);
+    EXPECT_EQ(Cats(a), "Searching");
+    EXPECT_TRUE(Cats(b).contains("Searching"));
+    // Language B's Searching is another category and keeps its items.
+    EXPECT_EQ(Cats(other), "Searching");
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblItemCategory WHERE CategoryID = " +
+                    QString::number(CatId("B", "Searching"))), 1);
+
+    ASSERT_TRUE(RenameCategory(searching, "O'Brien's tips"));
+    EXPECT_EQ(Cats(a), "O'Brien's tips");
+}
+
+TEST_F(MaintenanceTest, RenameToAnExistingNameMergesAndKeepsOneLinkPerItem) {
+    const int a = Save("A", "One", "Sorting");
+    const int b = Save("A", "Two", "Sorting,Files");
+    const int c = Save("A", "Three", "Files");
+    const int files = CatId("A", "Files");
+    ASSERT_TRUE(RenameCategory(CatId("A", "Sorting"), "FILES"));
+    EXPECT_EQ(CatId("A", "Sorting"), 0);
+    EXPECT_EQ(Cats(a), "Files");
+    EXPECT_EQ(Cats(b), "Files");
+    EXPECT_EQ(Cats(c), "Files");
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblItemCategory WHERE CategoryID = " + QString::number(files)), 3);
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblItemCategory"), 3);
+}
+
+TEST_F(MaintenanceTest, RenameOfAMissingCategoryOrOnAReadOnlyFileChangesNothing) {
+    const int a = Save("A", "One", "Sorting");
+    QString error;
+    EXPECT_FALSE(RenameCategory(9999, "Ghost", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblCategory"), 1);
+    EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());  // none left open
+    gDB->Run("ROLLBACK TRANSACTION;");
+
+    // A failing link move must not lose the links by deleting the category after all.
+    ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON tblItemCategory "
+                         "BEGIN SELECT RAISE(ABORT, 'move refused'); END;").isEmpty());
+    EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "Elsewhere", &error));
+    EXPECT_EQ(error, "move refused");
+    EXPECT_EQ(Cats(a), "Sorting");
+    EXPECT_EQ(CatId("A", "Elsewhere"), 0);
+    gDB->Run("DROP TRIGGER temp.refuse;");
+
+    CloseDatabase();
+    QFile::setPermissions(dbPath, QFileDevice::ReadOwner);
+    QString file = dbPath;
+    ASSERT_FALSE(OpenDatabase(file).isEmpty());
+    EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "Renamed"));
+    EXPECT_EQ(Cats(a), "Sorting");
+    EXPECT_FALSE(VacuumDatabase(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+}
+
+TEST_F(MaintenanceTest, VacuumRemovesOrphansInOrderAndShrinksTheFile) {
+    const int a = Save("A", "One", "Sorting,Files");
+    Save("B", "Two", "Misc");
+    const int c = Save("C", "Three", "Only");
+    Save("C", "Four", "Other");
+    Query("UPDATE tblItem SET FileBLOB = zeroblob(300000) WHERE ID IN (" + QString::number(a) + ", " +
+          QString::number(c) + ")");
+    // A link to an item that is gone, as an older program version could leave behind.
+    Query("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (4242, " +
+          QString::number(CatId("C", "Only")) + ")");
+    ASSERT_TRUE(DeleteItem(a));
+    ASSERT_TRUE(DeleteItem(c));
+    const qint64 before = QFileInfo(dbPath).size();
+
+    ASSERT_TRUE(VacuumDatabase());
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblItemCategory"), 2);
+    QStringList cats;
+    const ResultTable t = Query("SELECT Name FROM tblCategory ORDER BY Name");
+    for (int r = 1; r <= t.RowCount(); ++r) cats << t.Text(r, 0);
+    EXPECT_EQ(cats, QStringList({"Misc", "Other"}));
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblType"), 2);  // A went, C keeps Other
+    EXPECT_LT(QFileInfo(dbPath).size(), before / 2);
+}
+
+TEST_F(MaintenanceTest, BackupReplacesTheTargetAndReopensTheDatabase) {
+    Save("A", "One", "Sorting");
+    const QString target = env->Path("backup.db");
+    WriteFileBytes(target, "an older backup");
+    ASSERT_TRUE(BackupDatabase(target));
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+    EXPECT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(QFileInfo(gDB->Filename()).canonicalFilePath(), QFileInfo(dbPath).canonicalFilePath());
+    EXPECT_EQ(gSettings->GetSetting("BackupFile"), target);
+    EXPECT_EQ(gSettings->GetSetting("LastDatabase"), dbPath);
+    const double when = gSettings->GetSetting("BackupTime").toDouble();
+    EXPECT_NEAR(when, BackupTimeNow(), 1.0 / 1440);
+    EXPECT_GT(when, 45000.0);  // a day number since 1899, not a Julian day
+    // No temporary file is left beside it.
+    EXPECT_EQ(QDir(env->Root()).entryList(QDir::Files | QDir::Hidden).filter("backup").size(), 1);
+
+    CSQLite copy;
+    ASSERT_EQ(copy.OpenFile(target), 0);
+    EXPECT_EQ(copy.LookupField("qryItem", "Title"), "One");
+    copy.CloseFile();
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblItem"), 1);
+}
+
+TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
+    Save("A", "One", "Sorting", QString(300000, QChar('y')));
+    gSettings->SaveSetting("BackupFile", "previous");
+    gSettings->SaveSetting("BackupTime", "1");
+
+    ASSERT_FALSE(BackupDatabase(env->Path("no/such/folder/b.db")));
+    ASSERT_EQ(prompt->Messages().size(), 1);
+    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to create backup.\r\nError: 2 "))
+        << prompt->Messages()[0].toStdString();
+    EXPECT_EQ(prompt->shown[0].style & CPrompt::vbCritical, CPrompt::vbCritical);
+    EXPECT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(Count("SELECT Count(*) FROM tblItem"), 1);
+
+    // A copy that breaks off half-way (here: a file size limit) leaves the old backup whole.
+    const QString target = env->Path("kept.db");
+    WriteFileBytes(target, "the previous backup");
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 65536;
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool ok = BackupDatabase(target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadFileBytes(target), "the previous backup");
+    EXPECT_EQ(prompt->Messages().size(), 2);
+    EXPECT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(QDir(env->Root()).entryList(QDir::Files | QDir::Hidden).filter("kept").size(), 1);
+
+    // A folder in the way.
+    QDir().mkpath(env->Path("adir"));
+    EXPECT_FALSE(BackupDatabase(env->Path("adir")));
+    EXPECT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(gSettings->GetSetting("BackupFile"), "previous");
+    EXPECT_EQ(gSettings->GetSetting("BackupTime"), "1");
+
+    CloseDatabase();
+    EXPECT_FALSE(BackupDatabase(env->Path("b.db")));
+    EXPECT_EQ(prompt->Messages().size(), 4);
+    EXPECT_FALSE(QFile::exists(env->Path("b.db")));
+}
+
+}  // namespace
