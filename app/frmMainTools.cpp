@@ -3,8 +3,6 @@
 #include "db/basDB.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 #include <cmath>
 
@@ -34,43 +32,7 @@ double NowSerial() {
            now.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-QString PathFileName(const QString& path) {
-    if (path.isEmpty()) return {};
-    return QFileInfo(path).fileName();
-}
-
-QString PathParentFolder(const QString& path) {
-    if (path.isEmpty()) return {};
-    return QDir::toNativeSeparators(QFileInfo(path).absolutePath());
-}
-
-bool PathIsFile(const QString& path) {
-    if (path.isEmpty()) return false;
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
-}
-
-QString ByteSizeText(qint64 bytes) {
-    if (bytes < 1024) return QString::number(bytes) + QStringLiteral(" bytes");
-    static const char* units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
-    double v = double(bytes) / 1024.0;
-    int unit = 0;
-    while (v >= 1000.0 && unit < 5) {
-        v /= 1024.0;
-        ++unit;
-    }
-    // Three significant digits, cut rather than rounded, as the shell shows sizes.
-    const int decimals = v < 10 ? 2 : v < 100 ? 1 : 0;
-    const double scale = std::pow(10.0, decimals);
-    const double cut = std::floor(v * scale + 1e-9) / scale;
-    return QString::number(cut, 'f', decimals) + QLatin1Char(' ') + QLatin1String(units[unit]);
-}
-
 QString DatabaseFilter() { return QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|"); }
-
-QString ExchangeFilter() {
-    return QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
-}
 
 bool MakeBackup(const QString& file) {
     if (!BackupDatabase(file)) return false;

@@ -26,13 +26,7 @@ double DateSerial(const QString& text);
 // Now, local time, as a date-time serial number.
 double NowSerial();
 
-QString PathFileName(const QString& path);      // the name part; empty for empty text
-QString PathParentFolder(const QString& path);  // the folder part; empty for empty text
-bool PathIsFile(const QString& path);           // an existing file that is not a folder
-QString ByteSizeText(qint64 bytes);             // "532 bytes", "1.95 KB", "12.3 MB"
-
 QString DatabaseFilter();  // "Snippet Databases (*.db)|*.db|All Files|*.*|"
-QString ExchangeFilter();  // "Tab Separated Values (*.tab)|*.tab|All Files|*.*|"
 
 // Copies the open database to file; on success BackupFile and BackupTime hold the copy.
 bool MakeBackup(const QString& file);

@@ -4,6 +4,7 @@
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
+#include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
 #include <QComboBox>
@@ -34,8 +35,8 @@ void frmMain::ShowCurrentItem() {
         lblFileSize->setText(QString());
         lblFileSize->setToolTip(QString());
     } else {
-        lblFileSize->setText(ByteSizeText(rec.fileSize));
-        lblFileSize->setToolTip(ByteSizeText(rec.storedSize) + QStringLiteral(" Compressed"));
+        lblFileSize->setText(FormatByteSize(rec.fileSize));
+        lblFileSize->setToolTip(FormatByteSize(rec.storedSize) + QStringLiteral(" Compressed"));
     }
     txtItemCategories->setText(rec.categories);
     m_itemChanged = false;

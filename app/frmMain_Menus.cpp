@@ -4,15 +4,14 @@
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
+#include "exchange/basExport.h"
+#include "exchange/basImport.h"
 #include "util/CPrompt.h"
+#include "util/basFileTools.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-
-// The exchange module is built beside this window; until it is linked in, these stay null.
-void ExportDatabase(const QString& path, bool withAttachments) __attribute__((weak));
-void ImportDatabase(const QString& path, bool keepNumbers) __attribute__((weak));
 
 namespace {
 
@@ -58,10 +57,10 @@ void frmMain::mnuFileOpen_Click() {
 void frmMain::mnufileBackup_Click() {
     const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
     const QString file = Prompt().FileDialog(true, QStringLiteral("Backup Database To..."),
-                                             PathFileName(previous), PathParentFolder(previous),
+                                             GetFileName(previous), GetParentFolder(previous),
                                              DatabaseFilter(), 0);
     if (file.isEmpty()) return;
-    if (PathIsFile(file) &&
+    if (FileExists(file) &&
         Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
                         CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
         return;
@@ -69,41 +68,14 @@ void frmMain::mnufileBackup_Click() {
 }
 
 void frmMain::mnuFileExport_Click() {
-    const QString file = Prompt().FileDialog(true, QStringLiteral("Export to file"), QString(),
-                                             QString(), ExchangeFilter(),
-                                             CPrompt::OFN_EXPLORER | CPrompt::OFN_PATHMUSTEXIST);
-    if (file.isEmpty()) return;
-    // The old file stays until the export writes its replacement, so a cancelled or empty
-    // export does not lose it.
-    if (PathIsFile(file) &&
-        Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
-                        CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
-        return;
-    const bool attachments = Prompt().MsgBox(QStringLiteral("Export file attachments?"),
-                                             CPrompt::vbYesNo | CPrompt::vbQuestion) == CPrompt::vbYes;
-    if (!ExportDatabase) {
-        Prompt().MsgBox(QStringLiteral("Export is not available in this build."), CPrompt::vbExclamation);
-        return;
-    }
-    ExportDatabase(file, attachments);
+    // Save dialog, overwrite and attachment questions, then the export. An existing file is
+    // replaced only when the new one is complete.
+    ExportCommand();
 }
 
 void frmMain::mnuFileImport_Click() {
-    const QString file = Prompt().FileDialog(false, QStringLiteral("Import from file"), QString(),
-                                             QString(), ExchangeFilter(),
-                                             CPrompt::OFN_EXPLORER | CPrompt::OFN_FILEMUSTEXIST);
-    if (file.isEmpty()) return;
-    const int answer = Prompt().MsgBox(
-        QStringLiteral("Import everything as new items (may create duplicates)?\n"
-                       "Otherwise, importing will overwrite existing items having the same item numbers."),
-        CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
-    if (answer == CPrompt::vbCancel) return;
-    if (!ImportDatabase) {
-        Prompt().MsgBox(QStringLiteral("Import is not available in this build."), CPrompt::vbExclamation);
-        return;
-    }
-    ImportDatabase(file, answer == CPrompt::vbNo);
-    LoadLanguages();
+    // The lists reload whenever the import ran, committed or not.
+    if (ImportCommand()) LoadLanguages();
 }
 
 void frmMain::mnuToolsSaveSettings_Click() {

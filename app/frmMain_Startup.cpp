@@ -5,6 +5,7 @@
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
+#include "util/basFileTools.h"
 #include "util/basProgram.h"
 #include "util/basVariableTools.h"
 
@@ -290,11 +291,11 @@ bool frmMain::DailyBackupOnExit(bool& cancel) {
     if (!(NowSerial() > last + 1.0)) return false;
     const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
     const QString file = Prompt().FileDialog(true, QStringLiteral("Back Up Snippet Database?"),
-                                             PathFileName(previous), PathParentFolder(previous),
+                                             GetFileName(previous), GetParentFolder(previous),
                                              DatabaseFilter(),
                                              CPrompt::OFN_EXPLORER | CPrompt::OFN_PATHMUSTEXIST);
     if (file.isEmpty()) return false;
-    if (PathIsFile(file)) {
+    if (FileExists(file)) {
         const int answer = Prompt().MsgBox(QStringLiteral("Overwrite existing file?\n") + file,
                                            CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
         if (answer == CPrompt::vbCancel) {
