@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <charconv>
+#include <climits>
+#include <cstring>
 #include <sqlite3.h>
 
 CSQLite::~CSQLite() { CloseFile(); }
@@ -124,6 +126,68 @@ QString CSQLite::Run(const QString& sql) {
     if (!m_db) return QStringLiteral("No database is open");
     Exec(sql, data, error);
     return error;
+}
+
+QString CSQLite::RunUtf8(const char* sql) {
+    if (!m_db) return QStringLiteral("No database is open");
+    const char* tail = sql;
+    const char* end = sql + std::strlen(sql);
+    while (tail < end) {
+        sqlite3_stmt* st = nullptr;
+        const char* next = nullptr;
+        // The length includes the terminating zero: the engine then parses in place.
+        const qsizetype n = end - tail + 1;
+        if (n > INT_MAX) return QStringLiteral("string or blob too big");
+        if (sqlite3_prepare_v2(m_db, tail, int(n), &st, &next) != SQLITE_OK)
+            return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        tail = next;
+        if (!st) continue;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            const QString error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+            sqlite3_finalize(st);
+            return error;
+        }
+        sqlite3_finalize(st);
+    }
+    return QString();
+}
+
+bool CSQLite::ReadFirstValue(const QString& sql,
+                             const std::function<void(QByteArrayView, bool)>& sink,
+                             QString& error) {
+    if (!m_db) {
+        error = QStringLiteral("No database is open");
+        return false;
+    }
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()) + 1, &st, nullptr) !=
+        SQLITE_OK) {
+        error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        return false;
+    }
+    if (!st) return true;  // nothing but white space
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW && sqlite3_column_count(st) > 0) {
+        if (sqlite3_column_type(st, 0) == SQLITE_NULL) {
+            sink(QByteArrayView(), true);
+        } else {
+            // Blob first so the engine does not convert; text comes back as stored (UTF-8).
+            const bool isBlob = sqlite3_column_type(st, 0) == SQLITE_BLOB;
+            const char* p = isBlob ? static_cast<const char*>(sqlite3_column_blob(st, 0))
+                                   : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            sink(QByteArrayView(p, sqlite3_column_bytes(st, 0)), false);
+        }
+    } else if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        sqlite3_finalize(st);
+        return false;
+    }
+    sqlite3_finalize(st);
+    return true;
 }
 
 qint64 CSQLite::LastInsertRowID() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <functional>
 
 struct sqlite3;
 
@@ -32,6 +33,17 @@ public:
                   bool returnFirstRec = false);
     // Exec for statements whose rows nobody reads; returns the error text.
     QString Run(const QString& sql);
+
+    // For statements too large to pass around as QString (attachment blocks in hex): Run on
+    // zero-terminated UTF-8 text, which the engine then reads without a copy. Returns the error
+    // text.
+    QString RunUtf8(const char* sql);
+    // Runs the query and hands the first value of its first row to sink as the stored bytes
+    // (text as stored, blob as is; isNull for NULL), without copying it; sink is not called when
+    // there is no row. Returns false with error when the statement failed or no file is open.
+    bool ReadFirstValue(const QString& sql,
+                        const std::function<void(QByteArrayView bytes, bool isNull)>& sink,
+                        QString& error);
 
     QString Filename() const { return m_file; }
     bool IsOpen() const { return m_db != nullptr; }

@@ -209,14 +209,22 @@ void CString::FromHexBytes(QByteArrayView hex) {
 CString CString::ToHex() const {
     CString out;
     out.SetBufferSize(2 * m_length, true);
-    const auto* src = reinterpret_cast<const quint8*>(m_buf);
-    char* dst = out.m_buf;
-    for (qsizetype i = 0; i < m_length; ++i) {
+    out.AppendHex(View());
+    return out;
+}
+
+CString& CString::AppendHex(QByteArrayView bytes) {
+    if (bytes.isEmpty()) return *this;
+    const qsizetype newLength = m_length + 2 * bytes.size();
+    if (newLength > m_capacity || !m_buf) SetBufferSize(growRoundEven(newLength));
+    const auto* src = reinterpret_cast<const quint8*>(bytes.data());
+    char* dst = m_buf + m_length;
+    for (qsizetype i = 0, n = bytes.size(); i < n; ++i) {
         std::memcpy(dst, &kHexEncode.d[2 * src[i]], 2);
         dst += 2;
     }
-    out.m_length = 2 * m_length;
-    return out;
+    m_length = newLength;
+    return *this;
 }
 
 CString CString::Left(qsizetype numChars) const {

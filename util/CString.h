@@ -58,6 +58,9 @@ public:
     void FromHexBytes(QByteArrayView hex);
     // Uppercase, two digits per byte.
     CString ToHex() const;
+    // Appends the hex digits of bytes (grows as Append does): builds a statement around a
+    // block without a second copy of its hex text. bytes must not lie in this string.
+    CString& AppendHex(QByteArrayView bytes);
 
     CString Left(qsizetype numChars) const;
     void SetLeft(qsizetype numChars, QByteArrayView newValue);

@@ -1,0 +1,230 @@
+#include "attach/basAttachment.h"
+
+#include "attach/CQuickLZ.h"
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+#include "util/CString.h"
+#include "util/basFileTools.h"
+#include "util/basVariableTools.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+
+// The attachment's two statements run inside a savepoint so that a failure of the second never
+// leaves the block without its name; a savepoint also nests inside the import's transaction.
+static const char kSavepoint[] = "SAVEPOINT vgAttachment;";
+static const char kRelease[] = "RELEASE vgAttachment;";
+static const char kRollback[] = "ROLLBACK TO vgAttachment; RELEASE vgAttachment;";
+
+// Width of the progress window's text line less 100 twips.
+static const int kProgressLineTwips = 4455 - 100;
+
+static bool fail(QString* error, const QString& text) {
+    if (error) *error = text;
+    return false;
+}
+
+static bool databaseReady(QString* error) {
+    if (!gDB || !gDB->IsOpen()) return fail(error, QStringLiteral("No database is open"));
+    return true;
+}
+
+static QString noSuchItem(int itemId) {
+    return QStringLiteral("No such item: ") + QString::number(itemId);
+}
+
+// Runs the statements of one change; rolls all of them back at the first failure.
+class AttachmentChange {
+public:
+    explicit AttachmentChange(QString* error) : m_error(error) {
+        const QString why = gDB->Run(QLatin1String(kSavepoint));
+        m_open = why.isEmpty();
+        if (!m_open) fail(m_error, why);
+    }
+    ~AttachmentChange() {
+        if (m_open) gDB->Run(QLatin1String(kRollback));
+    }
+    bool Open() const { return m_open; }
+    // Checks a statement's error text and that it changed the item's row.
+    bool Check(const QString& why, int itemId) {
+        if (!why.isEmpty()) return fail(m_error, why);
+        if (gDB->Changes() < 1) return fail(m_error, noSuchItem(itemId));
+        return true;
+    }
+    bool Commit() {
+        const QString why = gDB->Run(QLatin1String(kRelease));
+        if (!why.isEmpty()) return fail(m_error, why);
+        m_open = false;
+        return true;
+    }
+
+private:
+    QString* m_error;
+    bool m_open = false;
+};
+
+static QString nameStatement(int itemId, const QString* name) {
+    return QStringLiteral("UPDATE ftsItem SET File = ") +
+           (name ? QLatin1Char('\'') + SqlEscape(*name) + QLatin1Char('\'')
+                 : QStringLiteral("NULL")) +
+           QStringLiteral(" WHERE DOCID = ") + QString::number(itemId) + QLatin1Char(';');
+}
+
+bool SaveAttachment(int itemId, const QString& file, QString* error) {
+    if (!databaseReady(error)) return false;
+    if (QFileInfo(file).isDir())
+        return fail(error, QStringLiteral("Cannot read %1: it is a folder").arg(file));
+    QByteArray data;
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(error, QStringLiteral("Cannot open %1: %2").arg(file, f.errorString()));
+        data = f.readAll();
+        if (f.error() != QFileDevice::NoError)
+            return fail(error, QStringLiteral("Cannot read %1: %2").arg(file, f.errorString()));
+    }
+    const qint64 size = data.size();
+
+    // A file of no bytes has no block (the codec needs at least one byte): it is stored as an
+    // empty blob, which differs from NULL (no attachment) and extracts to an empty file.
+    QByteArray block;
+    if (size > 0) {
+        CQuickLZ qlz;
+        QString why;
+        if (!qlz.Compress(data, block, &why))
+            return fail(error, QStringLiteral("Cannot compress %1: %2").arg(file, why));
+    }
+    data = QByteArray();  // only the block and its hex text are held from here on
+
+    // The statement is built around the block's hex digits in place: the hex text exists once.
+    const QByteArray head = "UPDATE tblItem SET FileSize = " + QByteArray::number(size) +
+                            ", FileBLOB = X'";
+    const QByteArray tail = "' WHERE ID = " + QByteArray::number(itemId) + ';';
+    CString sql;
+    sql.SetBufferSize(head.size() + 2 * block.size() + tail.size(), true);
+    sql.AppendBytes(head).AppendHex(block);
+    block = QByteArray();
+    sql.AppendBytes(tail);
+
+    AttachmentChange change(error);
+    if (!change.Open()) return false;
+    if (!change.Check(gDB->RunUtf8(sql.StrPtr()), itemId)) return false;
+    sql = CString();
+    const QString name = GetFileName(file);
+    if (!change.Check(gDB->Run(nameStatement(itemId, &name)), itemId)) return false;
+    return change.Commit();
+}
+
+bool ClearAttachment(int itemId, QString* error) {
+    if (!databaseReady(error)) return false;
+    const QString n = QString::number(itemId);
+    AttachmentChange change(error);
+    if (!change.Open()) return false;
+    if (!change.Check(gDB->Run(QStringLiteral("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL "
+                                              "WHERE ID = ") + n + QLatin1Char(';')),
+                      itemId))
+        return false;
+    if (!change.Check(gDB->Run(nameStatement(itemId, nullptr)), itemId)) return false;
+    return change.Commit();
+}
+
+static QString compactForProgress(const QString& path) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return path;
+    return CompactPath(path, QGuiApplication::font(), TwipsToPixels(kProgressLineTwips));
+}
+
+// Writes data under a free name derived from target: first into a new file beside it, which
+// is renamed into place only when complete, so a failure leaves no partial file and an
+// existing file is never replaced (the rename refuses an existing name).
+static bool writeNewFile(QString& target, const QByteArray& data, QString* error) {
+    const QString wanted = QDir::toNativeSeparators(target);
+    QString folder = GetParentFolder(wanted);
+    if (folder.isEmpty()) folder = QDir::currentPath();
+    QString temp;
+    QFile out;
+    for (int attempt = 0;; ++attempt) {
+        temp = JoinPath(folder, QStringLiteral(".vg-extract-%1.part")
+                                    .arg(QRandomGenerator::global()->generate64(), 16, 16,
+                                         QLatin1Char('0')));
+        out.setFileName(temp);
+        if (out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
+        if (attempt >= 8 || !QFileInfo::exists(temp))
+            return fail(error,
+                        QStringLiteral("Cannot write %1: %2").arg(wanted, out.errorString()));
+    }
+    const bool written = (data.isEmpty() || out.write(data) == data.size()) && out.flush();
+    const QString why = out.errorString();
+    out.close();
+    if (!written || out.error() != QFileDevice::NoError) {
+        QFile::remove(temp);
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(wanted, why));
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString free = GetUniqueFileName(wanted);
+        if (QFile::rename(temp, free)) {
+            target = free;
+            return true;
+        }
+        if (!QFileInfo::exists(free)) break;  // failed for another reason than a race
+    }
+    QFile::remove(temp);
+    return fail(error, QStringLiteral("Cannot write %1").arg(wanted));
+}
+
+bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error) {
+    if (!databaseReady(error)) return false;
+    const QString n = QString::number(itemId);
+    CProgressScope progress(showProgress);
+
+    // Also tells a missing item (no row) from one without attachment (NULL) and an empty one (0).
+    ResultTable table;
+    QString why;
+    const QVariant stored = gDB->Exec(QStringLiteral("SELECT Length(FileBLOB) FROM tblItem WHERE ID = ") +
+                                          n + QLatin1Char(';'),
+                                      table, why, true);
+    if (!why.isEmpty()) return fail(error, why);
+    if (table.RowCount() < 1) return fail(error, noSuchItem(itemId));
+    if (!stored.isValid() || IsNullValue(stored))
+        return fail(error, QStringLiteral("Item %1 has no attachment").arg(itemId));
+    if (showProgress) {
+        progress.Text(0, QStringLiteral("Extracting Attachment"));
+        progress.Text(1, compactForProgress(file));
+        progress.Text(2, FormatByteSize(stored.toLongLong()) + QStringLiteral(" (compressed)"));
+    }
+
+    QByteArray data;
+    {
+        // The hex text is decoded straight out of the engine's buffer.
+        CString block;
+        bool badHex = false;
+        if (!gDB->ReadFirstValue(QStringLiteral("SELECT Hex(FileBLOB) FROM tblItem WHERE ID = ") +
+                                     n + QLatin1Char(';'),
+                                 [&](QByteArrayView hex, bool) {
+                                     try {
+                                         block.FromHexBytes(hex);
+                                     } catch (const CStringError&) {
+                                         badHex = true;
+                                     }
+                                 },
+                                 why))
+            return fail(error, why);
+        if (badHex)
+            return fail(error, QStringLiteral("The stored attachment is damaged: not hexadecimal"));
+        if (showProgress) progress.Text(0, QStringLiteral("Decompressing Attachment"));
+        if (block.Length() > 0) {
+            CQuickLZ qlz;
+            if (!qlz.Decompress(block.View(), data, &why))
+                return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);
+        }
+    }
+
+    if (showProgress) {
+        progress.Text(0, QStringLiteral("Saving Attachment"));
+        progress.Update(95);  // the extraction cannot be cancelled
+    }
+    return writeNewFile(file, data, error);
+}
