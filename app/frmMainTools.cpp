@@ -1,8 +1,5 @@
 #include "app/frmMainTools.h"
 
-#include "db/basDB.h"
-
-#include <QDateTime>
 #include <QLocale>
 #include <cmath>
 
@@ -26,20 +23,4 @@ double DateSerial(const QString& text) {
     return v;
 }
 
-double NowSerial() {
-    const QDateTime now = QDateTime::currentDateTime();
-    return double(QDate(1899, 12, 30).daysTo(now.date())) +
-           now.time().msecsSinceStartOfDay() / 86400000.0;
-}
-
 QString DatabaseFilter() { return QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|"); }
-
-bool MakeBackup(const QString& file) {
-    if (!BackupDatabase(file)) return false;
-    // The next exit reads these to decide whether a backup is due.
-    if (gSettings && gSettings->GetSetting(QStringLiteral("BackupFile")) != file) {
-        gSettings->SaveSetting(QStringLiteral("BackupFile"), file);
-        gSettings->SaveSetting(QStringLiteral("BackupTime"), NowSerial());
-    }
-    return true;
-}

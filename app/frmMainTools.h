@@ -1,6 +1,6 @@
 #pragma once
-// Small helpers of the main window: number and date texts as the settings keep them, paths
-// for the file dialogs, and the backup that both the menu and the exit use.
+// Small helpers of the main window: number and date texts as the settings keep them, and the
+// file dialogs' filter.
 #include <QString>
 #include <stdexcept>
 
@@ -23,10 +23,5 @@ long long WholeNumber(const QString& text);
 // A date-time serial number as the settings keep it (days since 30 December 1899, the
 // fraction being the time of day); throws VbError 13 for text that is no number.
 double DateSerial(const QString& text);
-// Now, local time, as a date-time serial number.
-double NowSerial();
 
 QString DatabaseFilter();  // "Snippet Databases (*.db)|*.db|All Files|*.*|"
-
-// Copies the open database to file; on success BackupFile and BackupTime hold the copy.
-bool MakeBackup(const QString& file);

@@ -64,7 +64,7 @@ void frmMain::mnufileBackup_Click() {
         Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
                         CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
         return;
-    MakeBackup(file);
+    BackupDatabase(file);
 }
 
 void frmMain::mnuFileExport_Click() {
@@ -111,10 +111,18 @@ void frmMain::mnuToolsVacuum_Click() {
                                        "the database file size if items have been deleted. Are you sure?"),
                         CPrompt::vbOKCancel) != CPrompt::vbOK)
         return;
+    QString error;
+    bool done = false;
     {
         WaitCursor wait;
-        VacuumDatabase();
+        done = VacuumDatabase(&error);
     }
     LoadLanguages();
-    Prompt().MsgBox(QStringLiteral("Done"), CPrompt::vbOKOnly);
+    // A vacuum that failed (a read-only file, no database open) says so instead of "Done".
+    if (done)
+        Prompt().MsgBox(QStringLiteral("Done"), CPrompt::vbOKOnly);
+    else
+        Prompt().MsgBox(QStringLiteral("Unable to vacuum the database.") +
+                            (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
+                        CPrompt::vbExclamation);
 }

@@ -288,7 +288,7 @@ bool frmMain::DailyBackupOnExit(bool& cancel) {
     const double last = DateSerial(IfEmpty(gSettings->GetSetting(QStringLiteral("BackupTime")),
                                            QStringLiteral("0"))
                                        .toString());
-    if (!(NowSerial() > last + 1.0)) return false;
+    if (!(BackupTimeNow() > last + 1.0)) return false;
     const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
     const QString file = Prompt().FileDialog(true, QStringLiteral("Back Up Snippet Database?"),
                                              GetFileName(previous), GetParentFolder(previous),
@@ -304,5 +304,5 @@ bool frmMain::DailyBackupOnExit(bool& cancel) {
         }
         if (answer != CPrompt::vbYes) return false;
     }
-    return MakeBackup(file);
+    return BackupDatabase(file);
 }
