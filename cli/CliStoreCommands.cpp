@@ -1,0 +1,235 @@
+// vgcli languages, categories, list, search, show, save, delete, rename-category, vacuum, backup.
+#include "cli/CliCommand.h"
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+#include "util/basText.h"
+#include "util/basVariableTools.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <cstdio>
+
+namespace {
+
+int usage(const QString& why, const QString& line) {
+    CliErr(QStringLiteral("vgcli: ") + why);
+    CliErr(QStringLiteral("usage: vgcli ") + line);
+    return 2;
+}
+
+bool number(const QString& text, int& out) {
+    bool ok = false;
+    out = text.trimmed().toInt(&ok);
+    return ok;
+}
+
+void printRows(const ResultTable& t) {
+    for (int r = 1; r <= t.RowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t.ColCount(); ++c) cells << t.Text(r, c);
+        CliOut(cells.join(QLatin1Char('\t')));
+    }
+}
+
+// -l and -c by name, without regard to case; -1 when the option is absent. False after
+// reporting an unknown name.
+bool resolveFilters(const CliArgs& a, int& typeId, int& categoryId) {
+    typeId = -1;
+    categoryId = -1;
+    if (a.Has(QStringLiteral("language"))) {
+        const QString name = a.Value(QStringLiteral("language"));
+        const QString id = gDB->LookupField(QStringLiteral("tblType"), QStringLiteral("ID"),
+                                            {QStringLiteral("Name"), name});
+        if (id.isEmpty()) {
+            CliErr(QStringLiteral("No such language: ") + name);
+            return false;
+        }
+        typeId = id.toInt();
+    }
+    if (a.Has(QStringLiteral("category"))) {
+        const QString name = a.Value(QStringLiteral("category"));
+        QVariantList pairs{QStringLiteral("Name"), name};
+        if (typeId != -1) pairs << QStringLiteral("TypeID") << typeId;
+        const QString id = gDB->LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), pairs);
+        if (id.isEmpty()) {
+            CliErr(QStringLiteral("No such category: ") + name);
+            return false;
+        }
+        categoryId = id.toInt();
+    }
+    return true;
+}
+
+const QString kListUsage = QStringLiteral("list DB [-l LANG] [-c CAT] [-o title|modified|created|size]");
+const QString kSaveUsage =
+    QStringLiteral("save DB -l LANG -c CATS [-t TITLE] [--id N] [--body FILE] [--merge]");
+
+int cmdLanguages(const CliArgs& a) {
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    int count = 0;
+    printRows(LoadTypes(count));
+    return 0;
+}
+
+int cmdCategories(const CliArgs& a) {
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    int typeId, categoryId;
+    if (!resolveFilters(a, typeId, categoryId)) return 1;
+    int count = 0;
+    printRows(LoadCategories(typeId, count));
+    return 0;
+}
+
+int cmdList(const CliArgs& a) {
+    static const QHash<QString, QString> orders{{QStringLiteral("title"), QStringLiteral("Title")},
+                                                {QStringLiteral("modified"), QStringLiteral("LastUpdate DESC")},
+                                                {QStringLiteral("created"), QStringLiteral("ID")},
+                                                {QStringLiteral("size"), QStringLiteral("FileSize DESC")}};
+    const QString order = a.Has(QStringLiteral("order")) ? a.Value(QStringLiteral("order")).toLower()
+                                                         : QStringLiteral("title");
+    if (!orders.contains(order)) return usage(QStringLiteral("unknown order: ") + order, kListUsage);
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    int typeId, categoryId;
+    if (!resolveFilters(a, typeId, categoryId)) return 1;
+    printRows(LoadItems(categoryId, typeId, orders.value(order)));
+    return 0;
+}
+
+int cmdSearch(const CliArgs& a) {
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    int typeId, categoryId;
+    if (!resolveFilters(a, typeId, categoryId)) return 1;
+    QString error;
+    const ResultTable t = SearchItems(a.positional[1], categoryId, typeId, &error);
+    if (!error.isEmpty()) return 1;  // the search error is on stderr already
+    printRows(t);
+    return 0;
+}
+
+int cmdShow(const CliArgs& a) {
+    int id;
+    if (!number(a.positional[1], id)) return usage(QStringLiteral("not an item number: ") + a.positional[1],
+                                                    QStringLiteral("show DB ID"));
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    ItemRecord rec;
+    if (!LoadItem(id, rec)) return 1;
+    CliOut(QStringLiteral("Item#\t") + QString::number(id));
+    CliOut(QStringLiteral("Title\t") + rec.title);
+    CliOut(QStringLiteral("Categories\t") + rec.categories);
+    CliOut(QStringLiteral("Updated\t") + rec.lastUpdate);
+    if (!rec.fileName.isEmpty())
+        CliOut(QStringLiteral("Attachment\t") + rec.fileName + QLatin1Char('\t') +
+               QString::number(rec.fileSize) + QLatin1Char('\t') + QString::number(rec.storedSize));
+    CliOut(QString());
+    CliOutRaw(rec.body.toUtf8());
+    return 0;
+}
+
+int cmdSave(const CliArgs& a) {
+    if (!a.Has(QStringLiteral("language")) || a.Value(QStringLiteral("language")).trimmed().isEmpty())
+        return usage(QStringLiteral("a language is needed (-l LANG)"), kSaveUsage);
+    if (!a.Has(QStringLiteral("category")) || a.Value(QStringLiteral("category")).trimmed().isEmpty())
+        return usage(QStringLiteral("one or more categories are needed (-c CATS)"), kSaveUsage);
+    int id = -1;
+    if (a.Has(QStringLiteral("id")) && !number(a.Value(QStringLiteral("id")), id))
+        return usage(QStringLiteral("not an item number: ") + a.Value(QStringLiteral("id")), kSaveUsage);
+    QString body;
+    if (a.Has(QStringLiteral("body"))) {
+        const QString from = a.Value(QStringLiteral("body"));
+        QFile f;
+        const bool open = from == QLatin1String("-") ? f.open(stdin, QIODevice::ReadOnly)
+                                                     : (f.setFileName(from), f.open(QIODevice::ReadOnly));
+        if (!open) return CliFail(QStringLiteral("Unable to read ") + from + QStringLiteral(": ") + f.errorString());
+        body = DecodeUtf8OrCp1252(f.readAll());
+    }
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    CliAnswer(a.Has(QStringLiteral("merge")) ? CPrompt::vbYes : CPrompt::vbNo);
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QString error;
+    const int n = SaveItem(a.Value(QStringLiteral("language")).trimmed(), id, a.Value(QStringLiteral("title")),
+                           body, a.Value(QStringLiteral("category")), now, true, true, TimeBase::Local, &error);
+    if (n == 0) return CliFail(QStringLiteral("Unable to save the item: ") + error);
+    CliOut(QString::number(n));
+    return 0;
+}
+
+int cmdDelete(const CliArgs& a) {
+    int id;
+    if (!number(a.positional[1], id))
+        return usage(QStringLiteral("not an item number: ") + a.positional[1], QStringLiteral("delete DB ID"));
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    if (gDB->LookupField(QStringLiteral("tblItem"), QStringLiteral("ID"), {QStringLiteral("ID"), id}).isEmpty())
+        return CliFail(QStringLiteral("No such item: ") + QString::number(id));
+    QString error;
+    if (!DeleteItem(id, &error)) return CliFail(QStringLiteral("Unable to delete the item: ") + error);
+    return 0;
+}
+
+int cmdRenameCategory(const CliArgs& a) {
+    const QString newName = a.positional[3].trimmed();
+    if (newName.isEmpty())
+        return usage(QStringLiteral("the new name is empty"),
+                     QStringLiteral("rename-category DB LANG CATEGORY NEWNAME"));
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    CliArgs filters;
+    filters.options.insert(QStringLiteral("language"), a.positional[1]);
+    filters.options.insert(QStringLiteral("category"), a.positional[2]);
+    int typeId, categoryId;
+    if (!resolveFilters(filters, typeId, categoryId)) return 1;
+    QString error;
+    if (!RenameCategory(categoryId, newName, &error))
+        return CliFail(QStringLiteral("Unable to rename the category: ") + error);
+    return 0;
+}
+
+int cmdVacuum(const CliArgs& a) {
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    QString error;
+    if (!VacuumDatabase(&error)) return CliFail(QStringLiteral("Unable to compact the database: ") + error);
+    return 0;
+}
+
+int cmdBackup(const CliArgs& a) {
+    if (!CliOpenDatabase(a.positional[0])) return 1;
+    return BackupDatabase(CliAbsolute(a.positional[1])) ? 0 : 1;
+}
+
+const QStringList kFilters{QStringLiteral("language"), QStringLiteral("category")};
+
+CliRegistrar regLanguages({QStringLiteral("languages"), QStringLiteral("languages DB"),
+                           QStringLiteral("List the languages that have items: ID, name, item count."),
+                           1, 1, {}, {}, cmdLanguages});
+CliRegistrar regCategories({QStringLiteral("categories"), QStringLiteral("categories DB [-l LANG]"),
+                            QStringLiteral("List categories (of one language): ID, name, item count."),
+                            1, 1, {QStringLiteral("language")}, {}, cmdCategories});
+CliRegistrar regList({QStringLiteral("list"), kListUsage,
+                      QStringLiteral("List items (ID, title) of a language and/or category."), 1, 1,
+                      {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("order")},
+                      {}, cmdList});
+CliRegistrar regSearch({QStringLiteral("search"), QStringLiteral("search DB QUERY [-l LANG] [-c CAT]"),
+                        QStringLiteral("Full-text search over titles, code and attachment names."), 2, 2,
+                        kFilters, {}, cmdSearch});
+CliRegistrar regShow({QStringLiteral("show"), QStringLiteral("show DB ID"),
+                      QStringLiteral("Print one item: fields, then an empty line and its code text."), 2,
+                      2, {}, {}, cmdShow});
+CliRegistrar regSave({QStringLiteral("save"), kSaveUsage,
+                      QStringLiteral("Save an item (new, or --id N); body from FILE or stdin (-). "
+                                     "Prints the item number."),
+                      1, 1,
+                      {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("title"),
+                       QStringLiteral("id"), QStringLiteral("body")},
+                      {QStringLiteral("merge")}, cmdSave});
+CliRegistrar regDelete({QStringLiteral("delete"), QStringLiteral("delete DB ID"),
+                        QStringLiteral("Delete an item."), 2, 2, {}, {}, cmdDelete});
+CliRegistrar regRename({QStringLiteral("rename-category"),
+                        QStringLiteral("rename-category DB LANG CATEGORY NEWNAME"),
+                        QStringLiteral("Rename a category, or merge it into NEWNAME when the language has it."),
+                        4, 4, {}, {}, cmdRenameCategory});
+CliRegistrar regVacuum({QStringLiteral("vacuum"), QStringLiteral("vacuum DB"),
+                        QStringLiteral("Remove unused categories and languages and compact the file."), 1, 1,
+                        {}, {}, cmdVacuum});
+CliRegistrar regBackup({QStringLiteral("backup"), QStringLiteral("backup DB TARGET"),
+                        QStringLiteral("Copy the database to TARGET, replacing it only once the copy is complete."),
+                        2, 2, {}, {}, cmdBackup});
+
+}  // namespace

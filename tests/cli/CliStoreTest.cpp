@@ -1,0 +1,171 @@
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Lines(const ProcessResult& r) { return QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts); }
+
+class CliStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db = env.Path("store.db");
+        ASSERT_EQ(RunProgram("vgcli", {"new", db}).status, 0);
+    }
+    int Save(const QStringList& args, const QByteArray& input = {}) {
+        ProcessResult r = RunProgram("vgcli", QStringList{"save", db} + args, {}, input);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return QString::fromUtf8(r.out).trimmed().toInt();
+    }
+    ProcessResult Run(const QStringList& args) { return RunProgram("vgcli", args); }
+    TestEnv env;
+    QString db;
+};
+
+TEST_F(CliStore, SaveShowListAndSearch) {
+    const QString bodyFile = env.Path("body.txt");
+    WriteFileBytes(bodyFile, "int main() { return 'x'; }\n// it's done;\tDROP TABLE tblItem;");
+    const int a = Save({"-l", "C++", "-c", " Sorting , Files", "-t", "Quick sort", "--body", bodyFile});
+    ASSERT_GT(a, 0);
+    const int b = Save({"-l", "c++", "-c", "sorting", "-t", "Bubble sort", "--body", "-"}, "from stdin\n");
+    const int c = Save({"--language", "VB", "--category", "Sorting", "--title", "O'Brien's pivot"});
+    EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(c, a + 2);
+
+    ProcessResult r = Run({"show", db, QString::number(a)});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QList<QByteArray> parts = r.out.split('\n');
+    ASSERT_GE(parts.size(), 6);
+    EXPECT_EQ(parts[0], "Item#\t" + QByteArray::number(a));
+    EXPECT_EQ(parts[1], "Title\tQuick sort");
+    EXPECT_EQ(parts[2], "Categories\tSorting,Files");
+    EXPECT_TRUE(parts[3].startsWith("Updated\t"));
+    EXPECT_EQ(parts[3].size(), QByteArray("Updated\tMM/dd/yyyy hh:mm").size());
+    EXPECT_EQ(parts[4], "");
+    // The code text exactly as stored, nothing added.
+    EXPECT_TRUE(r.out.endsWith("\n\nint main() { return 'x'; }\n// it's done;\tDROP TABLE tblItem;"));
+
+    r = Run({"show", db, QString::number(b)});
+    EXPECT_TRUE(r.out.endsWith("\n\nfrom stdin\n"));
+
+    r = Run({"languages", db});
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(Lines(r).size(), 2);
+    EXPECT_TRUE(Lines(r)[0].endsWith("\tC++\t2"));
+    EXPECT_TRUE(Lines(r)[1].endsWith("\tVB\t1"));
+
+    r = Run({"categories", db, "-l", "c++"});
+    ASSERT_EQ(Lines(r).size(), 2);
+    EXPECT_TRUE(Lines(r)[0].endsWith("\tFiles\t1"));
+    EXPECT_TRUE(Lines(r)[1].endsWith("\tSorting\t2"));
+    EXPECT_EQ(Lines(Run({"categories", db})).size(), 3);
+
+    r = Run({"list", db});
+    EXPECT_EQ(Lines(r), QStringList({QString::number(b) + "\tBubble sort", QString::number(c) + "\tO'Brien's pivot",
+                                     QString::number(a) + "\tQuick sort"}));
+    r = Run({"list", db, "-o", "created", "-l", "C++", "-c", "SORTING"});
+    EXPECT_EQ(Lines(r), QStringList({QString::number(a) + "\tQuick sort", QString::number(b) + "\tBubble sort"}));
+    EXPECT_EQ(Lines(Run({"list", db, "--order=size"})).size(), 3);
+    EXPECT_EQ(Lines(Run({"list", db, "-o", "modified", "-c", "files"})).size(), 1);
+
+    r = Run({"search", db, "sort"});
+    EXPECT_EQ(Lines(r).size(), 2);
+    r = Run({"search", db, "O'Brien"});
+    EXPECT_EQ(Lines(r), QStringList({QString::number(c) + "\tO'Brien's pivot"}));
+    r = Run({"search", db, "sort", "-l", "vb"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(Lines(r).isEmpty());
+    r = Run({"search", db, "\"sort"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith("Search error: ")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {
+    const int a = Save({"-l", "C++", "-c", "Sorting", "-t", "Quick sort"});
+    // Without --merge the same title makes a second item.
+    const int b = Save({"-l", "C++", "-c", "Files", "-t", "Quick sort"});
+    EXPECT_NE(a, b);
+    const int merged = Save({"-l", "C++", "-c", "Algorithms", "-t", "Quick sort", "--merge"});
+    EXPECT_TRUE(merged == a || merged == b);
+    EXPECT_TRUE(QString::fromUtf8(Run({"show", db, QString::number(merged)}).out).contains("Algorithms"));
+    EXPECT_EQ(Lines(Run({"list", db})).size(), 2);
+
+    EXPECT_EQ(Save({"-l", "C++", "-c", "Files", "-t", "Renamed", "--id", QString::number(a)}), a);
+    EXPECT_TRUE(Run({"show", db, QString::number(a)}).out.contains("Title\tRenamed\nCategories\tFiles\n"));
+    EXPECT_EQ(Save({"-l", "C++", "-c", "Files", "-t", "Numbered", "--id", "900"}), 900);
+
+    ProcessResult r = Run({"save", db, "-c", "Files"});
+    EXPECT_EQ(r.status, 2);
+    r = Run({"save", db, "-l", "C++"});
+    EXPECT_EQ(r.status, 2);
+    r = Run({"save", db, "-l", "C++", "-c", "x", "--id", "abc"});
+    EXPECT_EQ(r.status, 2);
+    r = Run({"save", db, "-l", "C++", "-c", "x", "--body", env.Path("missing.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(Run({"list", db})).size(), 3);
+
+    QFile::setPermissions(db, QFileDevice::ReadOwner);
+    r = Run({"save", db, "-l", "C++", "-c", "Files", "-t", "Refused"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.startsWith("Unable to save the item: ")) << r.err.toStdString();
+    r = Run({"delete", db, QString::number(a)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Run({"rename-category", db, "C++", "Files", "Other"}).status, 1);
+    EXPECT_EQ(Run({"vacuum", db}).status, 1);
+    EXPECT_EQ(Lines(Run({"list", db})).size(), 3);
+}
+
+TEST_F(CliStore, DeleteRenameVacuumAndBackup) {
+    const int a = Save({"-l", "C++", "-c", "Sorting", "-t", "One"});
+    const int b = Save({"-l", "C++", "-c", "Sorting,Files", "-t", "Two"});
+    const int c = Save({"-l", "VB", "-c", "Old", "-t", "Three"});
+
+    ProcessResult r = Run({"rename-category", db, "c++", "sorting", "FILES"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    r = Run({"categories", db, "-l", "C++"});
+    ASSERT_EQ(Lines(r).size(), 1);
+    EXPECT_TRUE(Lines(r)[0].endsWith("\tFiles\t2"));
+    EXPECT_EQ(Run({"rename-category", db, "C++", "Nope", "X"}).status, 1);
+    EXPECT_EQ(Run({"rename-category", db, "Cobol", "Files", "X"}).err, "No such language: Cobol\n");
+    EXPECT_EQ(Run({"rename-category", db, "C++", "Files", "  "}).status, 2);
+
+    r = Run({"delete", db, QString::number(c)});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.isEmpty());
+    r = Run({"delete", db, QString::number(c)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "No such item: " + QByteArray::number(c) + "\n");
+    EXPECT_EQ(Run({"delete", db, "x"}).status, 2);
+    EXPECT_EQ(Run({"show", db, QString::number(c)}).status, 1);
+    EXPECT_EQ(Run({"show", db, "x"}).status, 2);
+
+    EXPECT_EQ(Run({"sql", db, "SELECT Count(*) FROM tblType"}).out, "0.\tCount(*)\t\n1.\t2\t\n");
+    r = Run({"vacuum", db});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Run({"sql", db, "SELECT Count(*) FROM tblType"}).out, "0.\tCount(*)\t\n1.\t1\t\n");
+
+    const QString target = env.Path("copy.db");
+    WriteFileBytes(target, "old");
+    r = Run({"backup", db, target});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Lines(Run({"list", target})).size(), 2);
+    r = Run({"backup", db, env.Path("missing/dir/copy.db")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith("Unable to create backup.")) << r.err.toStdString();
+    EXPECT_EQ(Lines(Run({"list", db})).size(), 2);
+    (void)a;
+    (void)b;
+
+    EXPECT_EQ(Run({"list", env.Path("nothere.db")}).status, 1);
+    EXPECT_EQ(Run({"list", db, "-o", "bogus"}).status, 2);
+    EXPECT_EQ(Run({"list", db, "-l", "Cobol"}).err, "No such language: Cobol\n");
+    EXPECT_EQ(Run({"list", db, "-c", "Nope"}).err, "No such category: Nope\n");
+    EXPECT_EQ(Run({"backup", db}).status, 2);
+}
+
+}  // namespace
