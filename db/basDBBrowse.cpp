@@ -14,12 +14,32 @@ int countOf(const QString& sql) {
     return gDB->Exec(sql, data, error, true).toInt();
 }
 
-ResultTable tableOf(const QString& sql) {
+ResultTable tableOf(const QString& sql, QString* engineError = nullptr) {
     ResultTable data;
     QString error;
     gDB->Exec(sql, data, error);
+    if (engineError) *engineError = error;
     return data;
 }
+
+// The rows of qryItems (one per link, same columns, same NULLs for a link whose item, category
+// or language is gone) without going through qryItem: as the right side of a LEFT JOIN that
+// view is copied whole, code text and attachments included, for every statement. The title is
+// read from the full-text table's own content table, so neither the code text nor the
+// attachment is read; an item counts only with both its tblItem and its full-text row.
+// Links are the outer loop in rowid order, as with qryItems, so equal sort keys come out in
+// the same order.
+const char* const kItemLinks =
+    "(SELECT CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
+    "Content.c0Title AS Title, "
+    "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
+    "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
+    "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
+    "FROM tblItemCategory "
+    "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
+    "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
+    "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
+    "LEFT JOIN ftsItem_content AS Content ON Content.docid = tblItem.ID) ";
 
 // The order clause reaches the SQL text as it is, so only the list's own sort keys pass.
 QString safeOrder(const QString& orderBy) {
@@ -35,8 +55,17 @@ QString safeOrder(const QString& orderBy) {
 ResultTable LoadTypes(int& count) {
     count = 0;
     if (!storeOpen()) return {};
-    count = countOf(QStringLiteral("SELECT Count(ID) FROM tblItem"));
-    return tableOf(QStringLiteral("SELECT ID, Name, Count FROM qryTypes"));
+    // ID never is NULL, so Count(*) gives the same number without visiting every row.
+    count = countOf(QStringLiteral("SELECT Count(*) FROM tblItem"));
+    // qryTypes de-duplicates every (item, language) pair in a temporary table before it groups;
+    // counting distinct items per language does it in one grouping. Equal names keep ID order.
+    return tableOf(QStringLiteral(
+        "SELECT tblType.ID, tblType.Name, Count(DISTINCT tblItem.ID) AS Count "
+        "FROM tblItemCategory "
+        "JOIN tblItem ON tblItem.ID = tblItemCategory.ItemID "
+        "JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
+        "JOIN tblType ON tblCategory.TypeID = tblType.ID "
+        "GROUP BY tblType.ID ORDER BY tblType.Name, tblType.ID"));
 }
 
 ResultTable LoadCategories(int typeId, int& count) {
@@ -45,19 +74,21 @@ ResultTable LoadCategories(int typeId, int& count) {
     QString filter;
     QString countSql;
     if (typeId == -1) {
-        countSql = QStringLiteral("SELECT Count(ID) FROM tblItem");
+        countSql = QStringLiteral("SELECT Count(*) FROM tblItem");
     } else {
         filter = QStringLiteral("WHERE TypeID = ") + QString::number(typeId) + QLatin1Char(' ');
         countSql = QStringLiteral("SELECT Count(ItemID) FROM qryItemTypes ") + filter;
     }
     count = countOf(countSql);
+    // The links are read once (CROSS JOIN keeps them the outer loop): led by the language's
+    // categories, the engine would scan every link once per category. Equal names keep ID order.
     return tableOf(QStringLiteral("SELECT tblCategory.ID, tblCategory.Name, "
                                   "Count(tblItemCategory.ItemID) ") +
-                   QStringLiteral("FROM tblCategory ") +
-                   QStringLiteral("JOIN tblItemCategory ON tblCategory.ID = "
+                   QStringLiteral("FROM tblItemCategory ") +
+                   QStringLiteral("CROSS JOIN tblCategory ON tblCategory.ID = "
                                   "tblItemCategory.CategoryID ") +
                    filter + QStringLiteral("GROUP BY tblCategory.ID ") +
-                   QStringLiteral("ORDER BY tblCategory.Name"));
+                   QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"));
 }
 
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
@@ -70,8 +101,13 @@ ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
         condition += QStringLiteral("(TypeID = ") + QString::number(typeId) + QLatin1Char(')');
     }
     if (!condition.isEmpty()) condition = QStringLiteral("WHERE ") + condition;
-    ResultTable data = tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") +
-                               condition + QStringLiteral(" ORDER BY ") + safeOrder(orderBy));
+    const QString tail = condition + QStringLiteral(" ORDER BY ") + safeOrder(orderBy);
+    QString error;
+    ResultTable data =
+        tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM ") + QLatin1String(kItemLinks) + tail,
+                &error);
+    // A file whose full-text table has no content table of its own: the slow, plain way.
+    if (!error.isEmpty()) data = tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") + tail);
     if (data.RowCount() > 0) return data;
     return {};
 }
@@ -80,13 +116,19 @@ ResultTable SearchItems(const QString& search, int categoryId, int typeId, QStri
     if (error) error->clear();
     if (!storeOpen()) return {};
     QString filter;
-    if (categoryId != -1) filter = QStringLiteral(" AND CategoryID = ") + QString::number(categoryId);
-    if (typeId != -1) filter += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
+    if (categoryId != -1) filter = QStringLiteral(" AND tblCategory.ID = ") + QString::number(categoryId);
+    if (typeId != -1) filter += QStringLiteral(" AND tblCategory.TypeID = ") + QString::number(typeId);
     const QString match = SqlEscape(search);
     QString sql;
     if (!filter.isEmpty()) {
-        sql = QStringLiteral("SELECT DISTINCT qryItemTypes.ItemID, Title ") +
-              QStringLiteral("FROM qryItemTypes JOIN ftsItem ON qryItemTypes.ItemID = +ftsitem.docid ") +
+        // The rows of qryItemTypes joined to the matches, but only those of the matching items:
+        // the view would pair up every link of the database first. The matches stay the outer
+        // loop (in DOCID order, as before), so equal titles keep their order.
+        sql = QStringLiteral("SELECT DISTINCT ftsItem.docid AS ItemID, Title ") +
+              QStringLiteral("FROM ftsItem "
+                             "CROSS JOIN tblItem ON tblItem.ID = ftsItem.docid "
+                             "CROSS JOIN tblItemCategory ON tblItemCategory.ItemID = tblItem.ID "
+                             "CROSS JOIN tblCategory ON tblCategory.ID = tblItemCategory.CategoryID ") +
               QStringLiteral("WHERE ftsItem MATCH '") + match + QLatin1Char('\'') + filter +
               QLatin1Char(' ') + QStringLiteral("ORDER BY Title;");
     } else {
