@@ -1,10 +1,10 @@
 #include "exchange/basExchangeFile.h"
 
+#include "util/basFileTools.h"
 #include "util/basText.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFontMetrics>
 #include <QGuiApplication>
 
 #include <climits>
@@ -213,7 +213,6 @@ bool CExchangeReader::Next(ExchangeRecord& rec) {
 QString ExchangeProgressPath(const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return shown;
-    // The line is 4455 twips wide, less a margin of 100, at 15 twips per pixel.
-    const int width = (4455 - 100) / 15;
-    return QFontMetrics(QGuiApplication::font()).elidedText(shown, Qt::ElideMiddle, width);
+    // The line is 4455 twips wide, less a margin of 100.
+    return CompactPath(shown, QGuiApplication::font(), TwipsToPixels(4455 - 100));
 }

@@ -5,6 +5,7 @@
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
 #include "util/CString.h"
+#include "util/basFileTools.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,11 +51,11 @@ static QString attachmentTarget(const QString& folder, const QString& name,
     const QString path = QDir(folder).filePath(name);
     if (QFileInfo(path).absoluteFilePath() != QFileInfo(exchangeFile).absoluteFilePath())
         return path;
-    const QFileInfo info(path);
-    const QString base = QDir(folder).filePath(info.completeBaseName());
-    const QString ext = info.suffix();
+    const QString base = StripExtension(path);
+    const QString ext = GetFileExtension(path);
     for (int k = 1;; ++k) {
-        const QString candidate = base + QStringLiteral(" (%1).").arg(k) + ext;
+        QString candidate = base + QStringLiteral(" (%1)").arg(k);
+        if (!ext.isEmpty()) candidate += QLatin1Char('.') + ext;
         if (!QFileInfo::exists(candidate)) return candidate;
     }
 }

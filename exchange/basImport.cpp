@@ -4,6 +4,7 @@
 #include "db/basDB.h"
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
+#include "util/basVariableTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,6 +79,15 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         return false;
     };
 
+    // A failure inside the transaction undoes the whole import.
+    auto failAt = [&](const ExchangeRecord& r, const QString& why) {
+        return fail(QStringLiteral("Import error in line %1 (item #%2): %3")
+                        .arg(r.line)
+                        .arg(r.id)
+                        .arg(why),
+                    true);
+    };
+
     if (!gDB || !gDB->IsOpen()) return fail(QStringLiteral("No database is open"), false);
     QByteArray bytes;
     QString error;
@@ -116,21 +126,39 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             // The time text is the UTC time the export wrote; SaveItem quotes it as data.
             const int saved = SaveItem(rec.language, id, rec.title, rec.body, rec.category,
                                        rec.time, false, false, TimeBase::Utc, &error);
-            if (saved == 0)
-                return fail(QStringLiteral("Import error in line %1 (item #%2): %3")
-                                .arg(rec.line)
-                                .arg(rec.id)
-                                .arg(error),
-                            true);
+            if (saved == 0) return failAt(rec, error);
             lastSaved = saved;
             ++s.items;
+            // The schema stamps the current time on every change of an item row that does not
+            // set a new time itself, attaching included: the item gets the file's time back.
+            bool restoreTime = false;
             if (!rec.file.isEmpty()) {
                 const QString path = folder.filePath(rec.file);
+                QFile probe(path);
                 if (!isBareName(rec.file) || !QFileInfo(path).isFile() ||
-                    !SaveAttachment(saved, path))
+                    !probe.open(QIODevice::ReadOnly)) {
                     ++s.missingAttachments;
+                } else {
+                    probe.close();
+                    // The file is there and readable: a failure now is the database's.
+                    error.clear();
+                    if (!SaveAttachment(saved, path, &error)) return failAt(rec, error);
+                    restoreTime = true;
+                }
             } else if (attached.contains(saved)) {
+                // Overwritten by an item without attachment.
                 ClearAttachment(saved);
+                restoreTime = true;
+            }
+            if (restoreTime) {
+                // Writing the value the row holds would fire the stamp again.
+                const QString jd = QStringLiteral("JulianDay(") + SqlQuote(rec.time) +
+                                   QLatin1Char(')');
+                error = gDB->Run(QStringLiteral("UPDATE tblItem SET LastUpdate = ") + jd +
+                                 QStringLiteral(" WHERE ID = ") + QString::number(saved) +
+                                 QStringLiteral(" AND LastUpdate IS NOT ") + jd +
+                                 QLatin1Char(';'));
+                if (!error.isEmpty()) return failAt(rec, error);
             }
             break;
         }
@@ -149,12 +177,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                         : gDB->AddRecord(QStringLiteral("tblItemCategory"),
                                          {QStringLiteral("ItemID"), lastSaved,
                                           QStringLiteral("CategoryID"), category.toLongLong()});
-            if (!error.isEmpty())
-                return fail(QStringLiteral("Import error in line %1 (item #%2): %3")
-                                .arg(rec.line)
-                                .arg(rec.id)
-                                .arg(error),
-                            true);
+            if (!error.isEmpty()) return failAt(rec, error);
             ++s.categoryLines;
             break;
         }

@@ -1,0 +1,219 @@
+// Export: the file's exact layout, attachments beside it, and the ways it can end early.
+#include "ExchangeFixture.h"
+#include "exchange/basExport.h"
+#include "util/basText.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QList<QByteArray> linesOf(const QByteArray& file) {
+    QList<QByteArray> lines = file.split('\n');
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last line ends with a line break";
+    lines.removeLast();
+    for (QByteArray& l : lines) {
+        EXPECT_TRUE(l.endsWith("\t\r")) << l.toStdString();
+        l.chop(1);
+    }
+    return lines;
+}
+
+QStringList fieldsOf(const QByteArray& line) {
+    QStringList f = QString::fromUtf8(line).split('\t');
+    f.removeLast();  // every field is followed by a TAB
+    return f;
+}
+
+}  // namespace
+
+TEST_F(ExchangeTest, ExportWritesHeaderFullAndShortLinesInUtf8) {
+    FillSample();
+    const QString file = env->Path("out.tab");
+    ExportSummary summary;
+    ASSERT_TRUE(ExportDatabase(file, false, &summary));
+    EXPECT_EQ(prompt->Messages(), QStringList());
+    EXPECT_EQ(prompt->openProgress, 0);
+
+    const QByteArray bytes = ReadFileBytes(file);
+    EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(IsValidUtf8(bytes));
+    EXPECT_EQ(summary.bytes, bytes.size());
+    const QList<QByteArray> lines = linesOf(bytes);
+    ASSERT_EQ(lines.size(), 1 + 2 + 1 + 3 + 1);
+    EXPECT_TRUE(bytes.startsWith("ID\tType\tCategory\tTitle\tCode\tFile\tModifyDate\t\r\n"));
+    EXPECT_EQ(summary.items, 4);
+    EXPECT_EQ(summary.lines, 7);
+
+    // Item 1: a full line, then a short one for its second category; times in UTC.
+    QStringList f = fieldsOf(lines[1]);
+    ASSERT_EQ(f.size(), 7);
+    EXPECT_EQ(f[0], QString::number(ids[0]));
+    EXPECT_EQ(f[1], "C++");
+    EXPECT_EQ(f[3], "Quick sort");
+    EXPECT_EQ(f[4], "int a;\\CR\\LF\\TABb = \"\\\\TAB\";\\\\lfloor \\\\cr\\\\");
+    EXPECT_EQ(f[5], "notes.txt");
+    EXPECT_EQ(f[6], "2021-06-15 08:30:00");
+    const QStringList cats1 = {f[2], fieldsOf(lines[2]).value(2)};
+    EXPECT_EQ(QSet<QString>(cats1.begin(), cats1.end()), (QSet<QString>{"Sorting", "Algorithms"}));
+    EXPECT_EQ(fieldsOf(lines[2]).size(), 3);
+    EXPECT_EQ(fieldsOf(lines[2])[0], QString::number(ids[0]));
+
+    f = fieldsOf(lines[3]);
+    EXPECT_EQ(f[3], "It's a 'quote'");
+    EXPECT_EQ(f[4], QString::fromUtf8("Grüße ✓ 日本\\LFline"));
+    EXPECT_EQ(f[6], "2020-01-03 04:59:59");
+
+    // Three categories: one full line and two short ones, each ending with its category.
+    f = fieldsOf(lines[4]);
+    EXPECT_EQ(f[3], "Tab\\TABhere");
+    EXPECT_EQ(f[5], "");
+    EXPECT_EQ(fieldsOf(lines[5]).size(), 3);
+    EXPECT_EQ(fieldsOf(lines[6]).size(), 3);
+    EXPECT_EQ(fieldsOf(lines[6])[0], QString::number(ids[2]));
+
+    // The language is the stored one, whatever case the item was saved with.
+    f = fieldsOf(lines[7]);
+    EXPECT_EQ(f[1], "SQL");
+    EXPECT_EQ(f[6], "2022-11-07 06:30:00");
+
+    // The item without a category is not in the file.
+    for (const QByteArray& l : lines)
+        EXPECT_FALSE(l.startsWith(QByteArray::number(uncategorised) + "\t"));
+
+    // Progress: the export's lines, percentages up to 98 while writing.
+    EXPECT_EQ(prompt->progressLines.value(0), "Exporting Database...");
+    EXPECT_TRUE(prompt->progressLines.contains("Writing File"));
+    EXPECT_EQ(prompt->progressUpdates, 7 + 1);
+}
+
+TEST_F(ExchangeTest, ExportWritesAttachmentsBesideTheFileUnderFreeNames) {
+    FillSample();
+    QDir().mkpath(env->Path("export"));
+    const QString file = env->Path("export/all.tab");
+    ExportSummary summary;
+    ASSERT_TRUE(ExportDatabase(file, true, &summary));
+    EXPECT_EQ(summary.attachments, 2);
+    EXPECT_EQ(summary.attachmentFailures, 0);
+    EXPECT_EQ(ReadFileBytes(env->Path("export/notes.txt")), AllBytes());
+    EXPECT_EQ(ReadFileBytes(env->Path("export/notes (1).txt")), "second notes");
+    const QList<QByteArray> lines = linesOf(ReadFileBytes(file));
+    EXPECT_EQ(fieldsOf(lines[1])[5], "notes.txt");
+    EXPECT_EQ(fieldsOf(lines[3])[5], "notes (1).txt");
+
+    // A second export into the same folder never overwrites: the names move on.
+    ASSERT_TRUE(ExportDatabase(env->Path("export/again.tab"), true));
+    EXPECT_EQ(ReadFileBytes(env->Path("export/notes (2).txt")), AllBytes());
+    EXPECT_EQ(fieldsOf(linesOf(ReadFileBytes(env->Path("export/again.tab")))[3])[5],
+              "notes (3).txt");
+}
+
+TEST_F(ExchangeTest, ExportKeepsAttachmentsInsideItsFolder) {
+    FillSample();
+    // Stored names with folder parts (a hand-edited database) and one taking the export's name.
+    Query("UPDATE ftsItem SET File = '../../escaped.txt' WHERE DOCID = " + QString::number(ids[0]));
+    Query("UPDATE ftsItem SET File = 'x.tab' WHERE DOCID = " + QString::number(ids[1]));
+    QDir().mkpath(env->Path("a/b"));
+    ASSERT_TRUE(ExportDatabase(env->Path("a/b/x.tab"), true));
+    EXPECT_FALSE(QFileInfo::exists(env->Path("escaped.txt")));
+    EXPECT_EQ(ReadFileBytes(env->Path("a/b/escaped.txt")), AllBytes());
+    EXPECT_EQ(ReadFileBytes(env->Path("a/b/x (1).tab")), "second notes");
+    const QList<QByteArray> lines = linesOf(ReadFileBytes(env->Path("a/b/x.tab")));
+    EXPECT_EQ(fieldsOf(lines[1])[5], "escaped.txt");
+    EXPECT_EQ(fieldsOf(lines[3])[5], "x (1).tab");
+}
+
+TEST_F(ExchangeTest, ExportOfAnEmptyDatabaseWritesNothing) {
+    const QString file = env->Path("empty.tab");
+    EXPECT_FALSE(ExportDatabase(file, true));
+    EXPECT_EQ(prompt->Messages(), QStringList{"No items found to export"});
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(prompt->openProgress, 0);
+
+    // Links whose item is gone are no items either.
+    Query("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (77, 1)");
+    EXPECT_FALSE(ExportDatabase(file, false));
+    EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+TEST_F(ExchangeTest, CancelledOrFailedExportLeavesNoFileAndKeepsTheOldOne) {
+    FillSample();
+    const QString file = env->Path("keep.tab");
+    WriteFileBytes(file, "old contents");
+    prompt->cancelAtUpdate = 3;
+    ExportSummary summary;
+    EXPECT_FALSE(ExportDatabase(file, false, &summary));
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(ReadFileBytes(file), "old contents");
+    EXPECT_EQ(QDir(env->Root()).entryList({"keep*"}, QDir::Files | QDir::Hidden), QStringList{"keep.tab"});
+    EXPECT_EQ(prompt->openProgress, 0);
+    EXPECT_EQ(prompt->Messages(), QStringList());
+
+    // A folder that does not exist: the system's reason is shown.
+    prompt->cancelAtUpdate = 0;
+    EXPECT_FALSE(ExportDatabase(env->Path("missing/x.tab"), false, &summary));
+    ASSERT_EQ(prompt->Messages().size(), 1);
+    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to write the export file: "));
+    EXPECT_GT(prompt->Messages()[0].size(), QString("Unable to write the export file: ").size());
+    EXPECT_FALSE(summary.written);
+
+    // Success replaces the old file in one step.
+    EXPECT_TRUE(ExportDatabase(file, false));
+    EXPECT_TRUE(ReadFileBytes(file).startsWith("ID\t"));
+}
+
+TEST_F(ExchangeTest, ExportCommandAsksBeforeOverwritingAndForAttachments) {
+    FillSample();
+    const QString file = env->Path("cmd.tab");
+    WriteFileBytes(file, "old");
+
+    // Cancel at the overwrite question: nothing changes.
+    prompt->texts = {file};
+    prompt->answers = {CPrompt::vbCancel};
+    EXPECT_FALSE(ExportCommand());
+    EXPECT_EQ(ReadFileBytes(file), "old");
+    ASSERT_GE(prompt->shown.size(), 2);
+    EXPECT_EQ(prompt->shown[0].kind, "save");
+    EXPECT_EQ(prompt->shown[0].text, "Export to file");
+    EXPECT_EQ(prompt->shown[0].style, 526336);
+    EXPECT_EQ(prompt->shown[0].title, "Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
+    EXPECT_EQ(prompt->shown[1].text, "Overwrite existing file?");
+    EXPECT_EQ(prompt->shown[1].style, CPrompt::vbOKCancel | CPrompt::vbQuestion);
+
+    // OK, then No to attachments.
+    prompt->shown.clear();
+    prompt->texts = {file};
+    prompt->answers = {CPrompt::vbOK, CPrompt::vbNo};
+    EXPECT_TRUE(ExportCommand());
+    EXPECT_EQ(prompt->Messages(),
+              (QStringList{"Overwrite existing file?", "Export file attachments?"}));
+    EXPECT_TRUE(ReadFileBytes(file).startsWith("ID\t"));
+    EXPECT_FALSE(QFileInfo::exists(env->Path("notes.txt")));
+
+    // A new file: no overwrite question; Yes writes the attachments.
+    prompt->shown.clear();
+    prompt->texts = {env->Path("new.tab")};
+    prompt->answers = {CPrompt::vbYes};
+    EXPECT_TRUE(ExportCommand());
+    EXPECT_EQ(prompt->Messages(), QStringList{"Export file attachments?"});
+    EXPECT_TRUE(QFileInfo::exists(env->Path("notes.txt")));
+
+    // Cancel in the dialog ends the command.
+    prompt->texts = {QString()};
+    EXPECT_FALSE(ExportCommand());
+}
+
+TEST(ExchangeRows, IsSameAsPreviousRowComparesTextWithoutCase) {
+    ResultTable t;
+    t.SetHeader({"ID", "Name"});
+    for (const QVariant& v : {QVariant(1), QVariant("a"), QVariant(1), QVariant("A"),
+                              QVariant(2), QVariant(), QVariant(2), QVariant()})
+        t.Append(v);
+    EXPECT_FALSE(IsSameAsPreviousRow(t, 1, 0));  // the header never matches
+    EXPECT_TRUE(IsSameAsPreviousRow(t, 2, 0));
+    EXPECT_TRUE(IsSameAsPreviousRow(t, 2, 1));
+    EXPECT_FALSE(IsSameAsPreviousRow(t, 3, 0));
+    EXPECT_FALSE(IsSameAsPreviousRow(t, 4, 1));  // NULL cannot be read
+    EXPECT_FALSE(IsSameAsPreviousRow(t, 5, 0));
+    EXPECT_FALSE(IsSameAsPreviousRow(t, 0, 0));
+    EXPECT_FALSE(IsSameAsPreviousRow(t, 2, 9));
+}

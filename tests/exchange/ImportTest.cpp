@@ -1,0 +1,264 @@
+// Import: round trips through export, hand-made and damaged files, cancel and failure.
+#include "ExchangeFixture.h"
+#include "exchange/basExport.h"
+#include "exchange/basImport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const char* kEmptyTables = "DELETE FROM tblItem; DELETE FROM ftsItem; DELETE FROM tblItemCategory; "
+                           "DELETE FROM tblCategory; DELETE FROM tblType;";
+
+}  // namespace
+
+TEST_F(ExchangeTest, ImportAsNewItemsDoublesEveryExportedItem) {
+    FillSample(true);
+    const QMap<QString, int> before = Contents();
+    QDir().mkpath(env->Path("x"));
+    const QString file = env->Path("x/all.tab");
+    ASSERT_TRUE(ExportDatabase(file, true));
+    const int itemsBefore = Scalar("SELECT Count(*) FROM tblItem").toInt();
+    prompt->progressLines.clear();
+
+    ImportSummary summary;
+    ASSERT_TRUE(ImportDatabase(file, false, &summary));
+    EXPECT_TRUE(summary.completed);
+    EXPECT_EQ(summary.items, 4);
+    EXPECT_EQ(summary.categoryLines, 3);
+    EXPECT_EQ(summary.skippedLines, 0);
+    EXPECT_EQ(summary.missingAttachments, 0);
+    EXPECT_EQ(prompt->Messages(),
+              QStringList{"4 items imported, 0 lines skipped, 0 attachments missing."});
+    EXPECT_EQ(prompt->openProgress, 0);
+    EXPECT_EQ(prompt->progressLines.value(0), "Importing Database...");
+
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), itemsBefore + 4);
+    // Same language, categories, title, code, time and attachment, twice each (the item without
+    // category was not exported and stays single). No language or category was duplicated.
+    const QMap<QString, int> after = Contents();
+    EXPECT_EQ(after.keys().join("\n"), before.keys().join("\n"));
+    for (auto it = before.begin(); it != before.end(); ++it)
+        EXPECT_EQ(after[it.key()], it.key().startsWith("|") ? 1 : 2) << it.key().toStdString();
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblType").toInt(), 3);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory").toInt(), 8);
+
+    // The editor shows the new copy in local time.
+    const int copy = Scalar("SELECT Max(ID) FROM tblItem").toInt();
+    ItemRecord rec;
+    LoadItem(copy - 3, rec);
+    EXPECT_EQ(rec.title, "Quick sort");
+    EXPECT_EQ(rec.lastUpdate, "06/15/2021 04:30");
+    EXPECT_EQ(rec.fileName, "notes.txt");
+}
+
+TEST_F(ExchangeTest, ImportKeepingNumbersRestoresAnEmptiedDatabaseExactly) {
+    FillSample(true);
+    // Leave out what an export cannot carry: the item without category and its category.
+    Query("DELETE FROM tblItem WHERE ID = " + QString::number(uncategorised));
+    Query("DELETE FROM ftsItem WHERE DOCID = " + QString::number(uncategorised));
+    Query("DELETE FROM tblCategory WHERE Name = 'Temp'");
+    const QString before = Snapshot();
+    const QString file = env->Path("full.tab");
+    ASSERT_TRUE(ExportDatabase(file, true));
+
+    Query(kEmptyTables);
+    ASSERT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 0);
+    ImportSummary summary;
+    ASSERT_TRUE(ImportDatabase(file, true, &summary));
+    EXPECT_EQ(summary.missingAttachments, 0);
+    ExpectSame(Snapshot(), before);
+}
+
+TEST_F(ExchangeTest, ImportKeepingNumbersOverwritesAndBringsBackDeletedItems) {
+    FillSample();
+    const QString file = env->Path("keep.tab");
+    ASSERT_TRUE(ExportDatabase(file, false));
+    const QString before = Snapshot();
+
+    ASSERT_TRUE(DeleteItem(ids[2]));
+    int id = ids[0];
+    SaveItem("Go", id, "changed", "changed", "Other", "2023-01-01 00:00:00", false, true);
+    ImportSummary summary;
+    ASSERT_TRUE(ImportDatabase(file, true, &summary));
+    // Exported without attachments: the names are not beside the file, the items keep theirs.
+    EXPECT_EQ(summary.missingAttachments, 2);
+    ItemRecord rec;
+    LoadItem(ids[2], rec);
+    EXPECT_EQ(rec.title, "Tab\there");
+    EXPECT_EQ(rec.categories.split(',').size(), 3);
+    LoadItem(ids[0], rec);
+    EXPECT_EQ(rec.title, "Quick sort");
+    EXPECT_EQ(rec.fileName, "notes.txt");
+    EXPECT_EQ(rec.lastUpdate, "06/15/2021 04:30");
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 5);
+    // Only the language and category of the overwritten edit are new.
+    Query("DELETE FROM tblCategory WHERE Name = 'Other'; DELETE FROM tblType WHERE Name = 'Go';");
+    ExpectSame(Snapshot(), before);
+}
+
+TEST_F(ExchangeTest, OverwrittenItemWithoutAttachmentInTheFileLosesItsAttachment) {
+    const int id = AddItem("C", "t", "b", "c");
+    ASSERT_EQ(id, 1);
+    Attach(id, "old.bin", "old");
+    const QString file = env->Path("plain.tab");
+    WriteFileBytes(file, "1\tC\tc\tt\tb\t\t2020-05-05 10:00:00\t\r\n");
+    ASSERT_TRUE(ImportDatabase(file, true, nullptr, false));
+    EXPECT_FALSE(Scalar("SELECT FileBLOB FROM tblItem WHERE ID = 1").isValid());
+    EXPECT_FALSE(Scalar("SELECT File FROM ftsItem WHERE DOCID = 1").isValid());
+    EXPECT_EQ(Scalar("SELECT DateTime(LastUpdate) FROM tblItem WHERE ID = 1").toString(),
+              "2020-05-05 10:00:00");
+}
+
+TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
+    QDir().mkpath(env->Path("in"));
+    WriteFileBytes(env->Path("in/here.txt"), "attached");
+    WriteFileBytes(env->Path("secret.txt"), "outside");
+    // No header; damaged lines; further categories in new languages and categories, escaped;
+    // a hostile time; attachments present, missing and outside the folder; no final line end.
+    const QByteArray text =
+        "10\tL\\TAB1\tCat\\\\A\tFirst\tline1\\CR\\LFline2\\\\TAB\there.txt\t2020-02-02 02:02:02\t\r\n"
+        "10\tOther\\LFLang\tExtra\\CR\t\r\n"
+        "junk line\r\n"
+        "x1\tL\tC\tBad number\t\t\t\t\r\n"
+        "\r\n"
+        "11\tL\tC\tSecond\t\t../secret.txt\t2020-01-01'); DROP TABLE tblType; --\t\r\n"
+        "12\tL\tC\tThird\t\tnot-there.bin\t\t\r\n"
+        "13\tL\tD\tLast";
+    const QString file = env->Path("in/hand.tab");
+    WriteFileBytes(file, text);
+    ImportSummary summary;
+    ASSERT_TRUE(ImportDatabase(file, false, &summary));
+    EXPECT_EQ(summary.items, 4);
+    EXPECT_EQ(summary.categoryLines, 1);
+    EXPECT_EQ(summary.skippedLines, 2);
+    EXPECT_EQ(summary.missingAttachments, 2);
+    EXPECT_EQ(prompt->Messages(),
+              QStringList{"4 items imported, 2 lines skipped, 2 attachments missing."});
+
+    const int first = Scalar("SELECT DOCID FROM ftsItem WHERE Title = 'First'").toInt();
+    ItemRecord rec;
+    LoadItem(first, rec);
+    EXPECT_EQ(rec.body, "line1\r\nline2\\TAB");
+    EXPECT_EQ(rec.fileName, "here.txt");
+    EXPECT_EQ(Scalar("SELECT DateTime(LastUpdate) FROM tblItem WHERE ID = " +
+                     QString::number(first)).toString(),
+              "2020-02-02 02:02:02");
+    const ResultTable cats = Query(
+        "SELECT tblType.Name, tblCategory.Name FROM tblItemCategory "
+        "JOIN tblCategory ON CategoryID = tblCategory.ID JOIN tblType ON TypeID = tblType.ID "
+        "WHERE ItemID = " + QString::number(first) + " ORDER BY tblType.Name");
+    ASSERT_EQ(cats.RowCount(), 2);
+    EXPECT_EQ(cats.Text(1, 0), "L\t1");
+    EXPECT_EQ(cats.Text(1, 1), "Cat\\A");
+    EXPECT_EQ(cats.Text(2, 0), "Other\nLang");
+    EXPECT_EQ(cats.Text(2, 1), "Extra\r");
+
+    // The time text stayed data; the file outside the folder was not read.
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM sqlite_master WHERE name = 'tblType'").toInt(), 1);
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM qryItem WHERE File IS NOT NULL").toInt(), 1);
+    EXPECT_EQ(Scalar("SELECT Code FROM qryItem WHERE Title = 'Last'").toString(), "");
+}
+
+TEST_F(ExchangeTest, ImportReadsWindows1252AndEmptyFiles) {
+    const QString file = env->Path("ansi.tab");
+    WriteFileBytes(file, "ID\tType\r\n1\tC\xE9\tCaf\xE9\tNa\xEFve \x80\t\t\t\t\r\n");
+    ASSERT_TRUE(ImportDatabase(file, false, nullptr, false));
+    EXPECT_EQ(Scalar("SELECT Title FROM ftsItem").toString(), QString::fromUtf8("Naïve €"));
+    EXPECT_EQ(Scalar("SELECT Name FROM tblType").toString(), QString::fromUtf8("Cé"));
+
+    const QString before = Snapshot();
+    WriteFileBytes(env->Path("empty.tab"), "");
+    ImportSummary summary;
+    EXPECT_TRUE(ImportDatabase(env->Path("empty.tab"), false, &summary));
+    EXPECT_EQ(summary.items, 0);
+    WriteFileBytes(env->Path("header.tab"), "id\tType\tCategory\t\r\n");
+    EXPECT_TRUE(ImportDatabase(env->Path("header.tab"), true, &summary));
+    EXPECT_EQ(summary.items, 0);
+    ExpectSame(Snapshot(), before);
+
+    // A file that cannot be read is reported.
+    prompt->shown.clear();
+    EXPECT_FALSE(ImportDatabase(env->Path("nothing.tab"), false, &summary));
+    ASSERT_EQ(prompt->Messages().size(), 1);
+    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to read the import file: "));
+    EXPECT_EQ(prompt->openProgress, 0);
+}
+
+TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {
+    FillSample();
+    const QString file = env->Path("c.tab");
+    ASSERT_TRUE(ExportDatabase(file, true));
+    for (bool keepIds : {false, true}) {
+        const QString before = Snapshot();
+        prompt->progressUpdates = 0;
+        prompt->cancelAtUpdate = 6;  // after items with attachments and further categories
+        ImportSummary summary;
+        EXPECT_FALSE(ImportDatabase(file, keepIds, &summary));
+        EXPECT_TRUE(summary.cancelled);
+        EXPECT_EQ(prompt->openProgress, 0);
+        ExpectSame(Snapshot(), before);
+    }
+    EXPECT_EQ(prompt->Messages(), QStringList());
+    // The connection is usable afterwards, outside any transaction.
+    EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION; COMMIT TRANSACTION;").isEmpty());
+}
+
+TEST_F(ExchangeTest, ImportIntoAReadOnlyDatabaseFailsAndChangesNothing) {
+    FillSample();
+    const QString file = env->Path("ro.tab");
+    ASSERT_TRUE(ExportDatabase(file, false));
+    const QString before = Snapshot();
+    CloseDatabase();
+    QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::ReadUser);
+    QString path = dbPath;
+    ASSERT_FALSE(OpenDatabase(path).isEmpty());
+    ASSERT_TRUE(gDB->IsReadOnly());
+    prompt->shown.clear();
+
+    ImportSummary summary;
+    EXPECT_FALSE(ImportDatabase(file, false, &summary));
+    EXPECT_FALSE(summary.completed);
+    ASSERT_EQ(prompt->Messages().size(), 1);
+    EXPECT_TRUE(prompt->Messages()[0].startsWith("Import error in line 2 (item #")) <<
+        prompt->Messages()[0].toStdString();
+    EXPECT_EQ(prompt->openProgress, 0);
+    ExpectSame(Snapshot(), before);
+}
+
+TEST_F(ExchangeTest, ImportCommandAsksNewOrOverwrite) {
+    FillSample();
+    const QString file = env->Path("cmd.tab");
+    ASSERT_TRUE(ExportDatabase(file, false));
+    const int items = Scalar("SELECT Count(*) FROM tblItem").toInt();
+
+    prompt->shown.clear();
+    prompt->texts = {file};
+    prompt->answers = {CPrompt::vbCancel};
+    EXPECT_FALSE(ImportCommand());
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items);
+    ASSERT_GE(prompt->shown.size(), 2);
+    EXPECT_EQ(prompt->shown[0].kind, "open");
+    EXPECT_EQ(prompt->shown[0].text, "Import from file");
+    EXPECT_EQ(prompt->shown[0].style, 528384);
+    EXPECT_EQ(prompt->shown[1].text,
+              "Import everything as new items (may create duplicates)?\nOtherwise, importing will "
+              "overwrite existing items having the same item numbers.");
+    EXPECT_EQ(prompt->shown[1].style, CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
+
+    // No: the numbers of the file, nothing added.
+    prompt->texts = {file};
+    prompt->answers = {CPrompt::vbNo};
+    EXPECT_TRUE(ImportCommand());
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items);
+
+    // Yes: new items.
+    prompt->texts = {file};
+    prompt->answers = {CPrompt::vbYes};
+    EXPECT_TRUE(ImportCommand());
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items + 4);
+
+    prompt->texts = {QString()};
+    EXPECT_FALSE(ImportCommand());
+}
