@@ -1,0 +1,204 @@
+#include "ui/CommonDialog.h"
+#include "UiDrive.h"
+#include "support/TestEnv.h"
+#include "util/CPrompt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <gtest/gtest.h>
+
+using namespace CommonDialog;
+
+namespace {
+const QString kFilterA = QStringLiteral("All Files|*.*|");
+const QString kFilterT = QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
+const QString kFilterD = QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|");
+
+QString Nul(const char* s, int n) { return QString::fromLatin1(s, n); }
+
+void Touch(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
+}  // namespace
+
+TEST(CommonDialogFilter, NormalisesToNulSeparatedListWithTwoNulsAtTheEnd) {
+    EXPECT_EQ(NormalizeFilter(QStringLiteral("A|*.a|")), Nul("A\0*.a\0\0", 7));
+    // Without the closing "|" the result is the same.
+    EXPECT_EQ(NormalizeFilter(QStringLiteral("Text|*.txt")), NormalizeFilter(QStringLiteral("Text|*.txt|")));
+    EXPECT_EQ(NormalizeFilter(QString()), Nul("\0\0", 2));
+}
+
+TEST(CommonDialogFilter, ExtensionOfEachFileType) {
+    const QString t = NormalizeFilter(kFilterT);
+    EXPECT_EQ(GetFilterExtension(t, 1), QStringLiteral("tab"));
+    EXPECT_EQ(GetFilterExtension(t, 2), QStringLiteral("*"));
+    // No such type: nothing, not a crash.
+    EXPECT_EQ(GetFilterExtension(t, 0), QString());
+    EXPECT_EQ(GetFilterExtension(t, 3), QString());
+    EXPECT_EQ(GetFilterExtension(t, -1), QString());
+    EXPECT_EQ(GetFilterExtension(NormalizeFilter(QString()), 1), QString());
+    // Several patterns: after the last dot of the whole part.
+    EXPECT_EQ(GetFilterExtension(NormalizeFilter(QStringLiteral("Text|*.txt;*.log")), 1), QStringLiteral("log"));
+    // A pattern without a dot has no extension.
+    EXPECT_EQ(GetFilterExtension(NormalizeFilter(QStringLiteral("Any|*|")), 1), QString());
+}
+
+TEST(CommonDialogFilter, TranslatesToQtNameFilters) {
+    EXPECT_EQ(NameFilters(NormalizeFilter(kFilterT)),
+              QStringList({QStringLiteral("Tab Separated Values (*.tab)"), QStringLiteral("All Files (*)")}));
+    EXPECT_EQ(NameFilters(NormalizeFilter(kFilterD)),
+              QStringList({QStringLiteral("Snippet Databases (*.db)"), QStringLiteral("All Files (*)")}));
+    EXPECT_EQ(NameFilters(NormalizeFilter(kFilterA)), QStringList({QStringLiteral("All Files (*)")}));
+    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("Text|*.txt;*.log"))),
+              QStringList({QStringLiteral("Text (*.txt *.log)")}));
+    // A description whose own pattern list differs gets the real one.
+    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("Everything (*.*)|*.*|"))),
+              QStringList({QStringLiteral("Everything (*)")}));
+    // Parentheses that are not patterns stay part of the description.
+    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("Text (plain)|*.txt|"))),
+              QStringList({QStringLiteral("Text (plain) (*.txt)")}));
+    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("|*.txt|"))), QStringList({QStringLiteral("*.txt (*.txt)")}));
+    EXPECT_TRUE(NameFilters(NormalizeFilter(QString())).isEmpty());
+}
+
+TEST(CommonDialogFilter, AppendsTheChosenTypesExtensionOnlyToNamesWithout) {
+    const QString t = NormalizeFilter(kFilterT);
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("C:\\out\\data"), t, 1), QStringLiteral("C:\\out\\data.tab"));
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), t, 2), QStringLiteral("/out/data"));
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data.txt"), t, 1), QStringLiteral("/out/data.txt"));
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data.txt"), t, 2), QStringLiteral("/out/data.txt"));
+    // A dot in a folder name is not the file's extension.
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/my.dir/data"), t, 1), QStringLiteral("/my.dir/data.tab"));
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("C:\\my.dir\\data"), t, 1), QStringLiteral("C:\\my.dir\\data.tab"));
+    // A leading dot alone is no extension.
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/.profile"), t, 1), QStringLiteral("/out/.profile.tab"));
+    // No type chosen, or a wildcard extension: unchanged.
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), t, 0), QStringLiteral("/out/data"));
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), NormalizeFilter(QStringLiteral("Logs|log*.t?t|")), 1),
+              QStringLiteral("/out/data"));
+    // The filter without its closing "|" works the same.
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), NormalizeFilter(QStringLiteral("Text|*.txt")), 1),
+              QStringLiteral("/out/data.txt"));
+    EXPECT_EQ(AppendFilterExtension(QString(), t, 1), QString());
+}
+
+TEST(CommonDialogFilter, OpeningAnExistingFileWithoutExtensionKeepsItsName) {
+    TestEnv env;
+    const QString t = NormalizeFilter(kFilterT);
+    const QString readme = env.Path(QStringLiteral("README"));
+    Touch(readme);
+    EXPECT_EQ(ChosenPath(readme, t, 1, false), readme);
+    // Saving under that name still gets the type's extension.
+    EXPECT_EQ(ChosenPath(readme, t, 1, true), readme + QStringLiteral(".tab"));
+    const QString missing = env.Path(QStringLiteral("missing"));
+    EXPECT_EQ(ChosenPath(missing, t, 1, false), missing + QStringLiteral(".tab"));
+}
+
+namespace {
+// Chooses filter number typeIndex (0-based), types name and accepts.
+void ChooseAndAccept(const QString& path, int typeIndex) {
+    WhenModal<QFileDialog>([path, typeIndex](QFileDialog* dlg) {
+        dlg->selectNameFilter(dlg->nameFilters().value(typeIndex));
+        dlg->selectFile(path);
+        static_cast<QDialog*>(dlg)->accept();
+    });
+}
+}  // namespace
+
+TEST(CommonDialogShow, SaveAppendsTheFirstTypesExtension) {
+    TestEnv env;
+    ChooseAndAccept(env.Path(QStringLiteral("data")), 0);
+    EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
+              env.Path(QStringLiteral("data.tab")));
+}
+
+TEST(CommonDialogShow, SaveWithAllFilesKeepsTheName) {
+    TestEnv env;
+    ChooseAndAccept(env.Path(QStringLiteral("data")), 1);
+    EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
+              env.Path(QStringLiteral("data")));
+    ChooseAndAccept(env.Path(QStringLiteral("data.txt")), 0);
+    EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
+              env.Path(QStringLiteral("data.txt")));
+}
+
+TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
+    TestEnv env;
+    QDir().mkpath(env.Path(QStringLiteral("sub")));
+    QString title, directory;
+    QStringList filters, files;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
+    bool confirm = true;
+    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+        title = dlg->windowTitle();
+        filters = dlg->nameFilters();
+        files = dlg->selectedFiles();
+        directory = dlg->directory().absolutePath();
+        mode = dlg->fileMode();
+        accept = dlg->acceptMode();
+        confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+        dlg->reject();
+    });
+    bool readOnly = true;
+    EXPECT_TRUE(ShowOpen(QStringLiteral("Import from file"), QStringLiteral("in.tab"), env.Path(QStringLiteral("sub")),
+                         kFilterT, 528384, readOnly)
+                    .isEmpty());
+    EXPECT_EQ(title, QStringLiteral("Import from file"));
+    EXPECT_EQ(filters.size(), 2);
+    EXPECT_EQ(mode, QFileDialog::ExistingFile);
+    EXPECT_EQ(accept, QFileDialog::AcceptOpen);
+    EXPECT_EQ(directory, env.Path(QStringLiteral("sub")));
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files.first(), env.Path(QStringLiteral("sub/in.tab")));
+    // Cancel leaves the read-only answer as it was.
+    EXPECT_TRUE(readOnly);
+
+    // Save dialogs leave the overwrite question to their callers.
+    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+        accept = dlg->acceptMode();
+        mode = dlg->fileMode();
+        confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+        dlg->reject();
+    });
+    EXPECT_TRUE(ShowSave(QStringLiteral("Save As"), QStringLiteral("a.bin"), {}, kFilterA, 2048).isEmpty());
+    EXPECT_EQ(accept, QFileDialog::AcceptSave);
+    EXPECT_EQ(mode, QFileDialog::AnyFile);
+    EXPECT_FALSE(confirm);
+}
+
+TEST(CommonDialogShow, OpenReturnsTheExistingFileAndClearsReadOnly) {
+    TestEnv env;
+    const QString file = env.Path(QStringLiteral("in.tab"));
+    Touch(file);
+    ChooseAndAccept(file, 0);
+    bool readOnly = true;
+    EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen(QStringLiteral("Import from file"), {}, {}, kFilterT, 528384, readOnly)),
+              file);
+    EXPECT_FALSE(readOnly);
+}
+
+TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {
+    TestEnv env;
+    const QString bad = env.Path(QStringLiteral("no/such/folder/data"));
+    QString warning;
+    QFileDialog* first = nullptr;
+    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+        first = dlg;
+        dlg->selectFile(bad);
+        // Accepting hands back a path under a folder that does not exist: a warning follows,
+        // then the same dialog again, which the user cancels.
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            warning = box->text();
+            box->accept();
+            WhenModal<QFileDialog>([&](QFileDialog* again) { again->reject(); });
+        });
+        static_cast<QDialog*>(dlg)->accept();
+    });
+    EXPECT_TRUE(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336).isEmpty());
+    EXPECT_TRUE(warning.contains(QStringLiteral("folder does not exist")));
+    EXPECT_NE(first, nullptr);
+}

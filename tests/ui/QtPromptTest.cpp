@@ -1,0 +1,215 @@
+#include "ui/QtPrompt.h"
+#include "ui/frmStatusBar.h"
+#include "UiDrive.h"
+#include "util/basProgram.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Seen {
+    QString text, title;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// Shows a box through MsgBox and answers it with act; records what the box showed.
+int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr,
+        const QString& title = {}) {
+    WhenModal<QMessageBox>([act, seen](QMessageBox* box) {
+        if (seen) {
+            seen->text = box->text();
+            seen->title = box->windowTitle();
+            seen->buttons = box->standardButtons();
+            seen->icon = box->icon();
+            seen->defaultButton = box->standardButton(box->defaultButton());
+        }
+        act(box);
+    });
+    QtPrompt prompt;
+    return prompt.MsgBox(QStringLiteral("Question?"), style, title);
+}
+
+std::function<void(QMessageBox*)> Click(QMessageBox::StandardButton b) {
+    return [b](QMessageBox* box) { box->button(b)->click(); };
+}
+
+}  // namespace
+
+TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodes) {
+    using SB = QMessageBox::StandardButton;
+    struct Case {
+        int style;
+        QMessageBox::StandardButtons buttons;
+        SB click;
+        int answer;
+    };
+    const Case cases[] = {
+        {CPrompt::vbOKOnly, SB::Ok, SB::Ok, 1},
+        {CPrompt::vbOKCancel, SB::Ok | SB::Cancel, SB::Ok, 1},
+        {CPrompt::vbOKCancel, SB::Ok | SB::Cancel, SB::Cancel, 2},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Yes, 6},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::No, 7},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Cancel, 2},
+        {CPrompt::vbYesNo, SB::Yes | SB::No, SB::Yes, 6},
+        {CPrompt::vbYesNo, SB::Yes | SB::No, SB::No, 7},
+    };
+    for (const Case& c : cases) {
+        Seen seen;
+        EXPECT_EQ(Ask(c.style | CPrompt::vbQuestion, Click(c.click), &seen), c.answer) << c.style;
+        EXPECT_EQ(seen.buttons, c.buttons) << c.style;
+        // The first button is the default, as in a message box.
+        EXPECT_EQ(seen.defaultButton, c.style == CPrompt::vbYesNo || c.style == CPrompt::vbYesNoCancel
+                                          ? SB::Yes
+                                          : SB::Ok);
+    }
+}
+
+TEST(QtPromptMsgBox, EscapeAndCloseAnswerCancelElseNoOrOK) {
+    const auto escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
+    EXPECT_EQ(Ask(CPrompt::vbOKOnly, escape), 1);
+    EXPECT_EQ(Ask(CPrompt::vbOKCancel, escape), 2);
+    EXPECT_EQ(Ask(CPrompt::vbYesNoCancel, escape), 2);
+    EXPECT_EQ(Ask(CPrompt::vbYesNo, escape), 7);
+    const auto close = [](QMessageBox* box) { box->close(); };
+    EXPECT_EQ(Ask(CPrompt::vbYesNoCancel | CPrompt::vbQuestion, close), 2);
+    EXPECT_EQ(Ask(CPrompt::vbYesNo | CPrompt::vbQuestion, close), 7);
+    EXPECT_EQ(Ask(CPrompt::vbOKOnly, close), 1);
+}
+
+TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
+    const struct {
+        int style;
+        QMessageBox::Icon icon;
+    } icons[] = {{0, QMessageBox::NoIcon},
+                 {CPrompt::vbCritical, QMessageBox::Critical},
+                 {CPrompt::vbQuestion, QMessageBox::Question},
+                 {CPrompt::vbExclamation, QMessageBox::Warning},
+                 {CPrompt::vbInformation, QMessageBox::Information}};
+    for (const auto& c : icons) {
+        Seen seen;
+        Ask(c.style, Click(QMessageBox::Ok), &seen);
+        EXPECT_EQ(seen.icon, c.icon) << c.style;
+        EXPECT_EQ(seen.title, AppTitle()) << "an empty title means the program's";
+        EXPECT_EQ(seen.text, QStringLiteral("Question?"));
+    }
+    Seen seen;
+    Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, QStringLiteral("Import"));
+    EXPECT_EQ(seen.title, QStringLiteral("Import"));
+    // 256: second button is the default; 512: the third.
+    Ask(CPrompt::vbYesNo | 256, Click(QMessageBox::No), &seen);
+    EXPECT_EQ(seen.defaultButton, QMessageBox::No);
+    Ask(CPrompt::vbYesNoCancel | 512, Click(QMessageBox::No), &seen);
+    EXPECT_EQ(seen.defaultButton, QMessageBox::Cancel);
+    // Asking for a third default on a two-button box picks the last.
+    Ask(CPrompt::vbOKCancel | 512, Click(QMessageBox::Ok), &seen);
+    EXPECT_EQ(seen.defaultButton, QMessageBox::Cancel);
+}
+
+TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
+    QtPrompt prompt;
+    QString label, title, initial;
+    WhenModal<QInputDialog>([&](QInputDialog* dlg) {
+        label = dlg->labelText();
+        title = dlg->windowTitle();
+        initial = dlg->textValue();
+        dlg->setTextValue(QStringLiteral("API"));
+        dlg->accept();
+    });
+    QString value = QStringLiteral("Win32");
+    EXPECT_TRUE(prompt.InputBox(QStringLiteral("New name:"), QStringLiteral("Rename"), value));
+    EXPECT_EQ(value, QStringLiteral("API"));
+    EXPECT_EQ(label, QStringLiteral("New name:"));
+    EXPECT_EQ(title, QStringLiteral("Rename"));
+    EXPECT_EQ(initial, QStringLiteral("Win32"));
+
+    WhenModal<QInputDialog>([&](QInputDialog* dlg) {
+        title = dlg->windowTitle();
+        dlg->setTextValue(QStringLiteral("typed"));
+        dlg->reject();
+    });
+    EXPECT_FALSE(prompt.InputBox(QStringLiteral("New name:"), {}, value));
+    EXPECT_EQ(value, QStringLiteral("API"));
+    EXPECT_EQ(title, AppTitle());
+}
+
+TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
+    QtPrompt prompt;
+    EXPECT_FALSE(prompt.ProgressUpdate(10)) << "no window: nothing to cancel";
+    prompt.ProgressClose();  // harmless without a window
+    prompt.ProgressShow();
+    frmStatusBar* w = prompt.ProgressWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    prompt.ProgressText(0, QStringLiteral("Importing Database..."));
+    EXPECT_EQ(w->Text(0), QStringLiteral("Importing Database..."));
+    EXPECT_FALSE(prompt.ProgressUpdate(10));
+    w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    EXPECT_TRUE(prompt.ProgressUpdate(20));
+    EXPECT_FALSE(prompt.ProgressUpdate(30));
+    QPointer<frmStatusBar> gone(w);
+    prompt.ProgressClose();
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(prompt.ProgressWindow(), nullptr);
+    // The next one is fresh.
+    prompt.ProgressShow();
+    EXPECT_EQ(prompt.ProgressWindow()->Text(0), QStringLiteral("Operation in progress..."));
+    prompt.ProgressClose();
+}
+
+TEST(QtPromptProgress, SecondOperationInsideUpdateGetsItsOwnWindow) {
+    QtPrompt prompt;
+    prompt.ProgressShow();
+    frmStatusBar* outer = prompt.ProgressWindow();
+    prompt.ProgressText(0, QStringLiteral("Exporting Database..."));
+    bool innerCancel = true;
+    QString innerLine;
+    // A handler run by Update starts and ends another long operation.
+    QTimer::singleShot(0, [&] {
+        prompt.ProgressShow();
+        prompt.ProgressText(0, QStringLiteral("Extracting Attachment"));
+        innerLine = prompt.ProgressWindow()->Text(0);
+        innerCancel = prompt.ProgressUpdate(95);
+        prompt.ProgressClose();
+    });
+    EXPECT_FALSE(prompt.ProgressUpdate(50));
+    EXPECT_FALSE(innerCancel);
+    EXPECT_EQ(innerLine, QStringLiteral("Extracting Attachment"));
+    EXPECT_EQ(prompt.ProgressWindow(), outer);
+    EXPECT_EQ(outer->Text(0), QStringLiteral("Exporting Database..."));
+    prompt.ProgressClose();
+}
+
+TEST(QtPromptProgress, ClosingTheWindowFromInsideItsOwnUpdateDoesNotCrash) {
+    QtPrompt prompt;
+    prompt.ProgressShow();
+    QPointer<frmStatusBar> w(prompt.ProgressWindow());
+    QTimer::singleShot(0, [&] { prompt.ProgressClose(); });
+    EXPECT_FALSE(prompt.ProgressUpdate(40));
+    EXPECT_EQ(prompt.ProgressWindow(), nullptr);
+    // Further calls of the finished operation go nowhere.
+    EXPECT_FALSE(prompt.ProgressUpdate(50));
+    prompt.ProgressClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+}
+
+TEST(QtPromptProgress, MessageBoxDuringProgressStaysOnTop) {
+    QtPrompt prompt;
+    prompt.ProgressShow();
+    bool onTop = false;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(prompt.MsgBox(QStringLiteral("Import error"), CPrompt::vbExclamation), 1);
+    EXPECT_TRUE(onTop);
+    prompt.ProgressClose();
+}

@@ -1,0 +1,231 @@
+#include "ui/frmStatusBar.h"
+#include "util/basProgram.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QRgb kBlue = qRgb(0, 0, 255);
+const QRgb kWhite = qRgb(255, 255, 255);
+
+// The bar's inner area as it appears on screen.
+QImage Inner(frmStatusBar& w) {
+    auto* pic = w.findChild<StatusBarSurface*>(QStringLiteral("picStatusBar"));
+    EXPECT_NE(pic, nullptr);
+    if (!pic) return {};
+    return pic->grab(pic->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+struct Census {
+    int blue = 0, white = 0, other = 0;
+    int whiteMinX = INT_MAX, whiteMaxX = -1, blueMinX = INT_MAX, blueMaxX = -1;
+};
+
+// Counts colours in columns [x0, x1) below the top row (the top row never holds text).
+Census Count(const QImage& img, int x0, int x1, int y0 = 0) {
+    Census c;
+    for (int y = y0; y < img.height(); ++y)
+        for (int x = x0; x < x1; ++x) {
+            const QRgb p = img.pixel(x, y) & 0xffffff;
+            if (p == (kBlue & 0xffffff)) {
+                ++c.blue;
+                c.blueMinX = std::min(c.blueMinX, x);
+                c.blueMaxX = std::max(c.blueMaxX, x);
+            } else if (p == (kWhite & 0xffffff)) {
+                ++c.white;
+                c.whiteMinX = std::min(c.whiteMinX, x);
+                c.whiteMaxX = std::max(c.whiteMaxX, x);
+            } else {
+                ++c.other;
+            }
+        }
+    return c;
+}
+
+int BlueInRow(const QImage& img, int y) {
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) n += (img.pixel(x, y) & 0xffffff) == (kBlue & 0xffffff);
+    return n;
+}
+
+}  // namespace
+
+TEST(frmStatusBar, FreshWindowHasDesignTextsTitleAndLayout) {
+    frmStatusBar w;
+    EXPECT_EQ(w.Text(0), QStringLiteral("Operation in progress..."));
+    EXPECT_EQ(w.Text(1), QString());
+    EXPECT_EQ(w.Text(2), QString());
+    EXPECT_EQ(w.Title(), AppTitle());
+    for (int i = 0; i < 3; ++i) {
+        auto* lbl = w.findChild<QLabel*>(QStringLiteral("lblProgress%1").arg(i));
+        ASSERT_NE(lbl, nullptr);
+        EXPECT_EQ(lbl->property("index").toInt(), i);
+        EXPECT_EQ(lbl->text(), w.Text(i));
+        EXPECT_EQ(lbl->palette().color(lbl->foregroundRole()), QColor(Qt::white));
+    }
+    EXPECT_NE(w.findChild<QPushButton*>(QStringLiteral("cmdCancel")), nullptr);
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(w.palette().color(QPalette::Window), QColor(0, 0, 255));
+    // 4680 x 1680 twips, grown only where the font needs it.
+    EXPECT_EQ(w.width(), 312);
+    EXPECT_GE(w.height(), 112);
+    // Children stay inside the window and do not overlap the button.
+    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    auto* pic = w.findChild<QWidget*>(QStringLiteral("picStatusBar"));
+    EXPECT_TRUE(w.rect().contains(cmd->geometry()));
+    EXPECT_LE(pic->geometry().bottom(), cmd->geometry().top());
+    // The bar starts empty.
+    const Census c = Count(Inner(w), 0, pic->contentsRect().width());
+    EXPECT_EQ(c.blue + c.other, 0);
+}
+
+TEST(frmStatusBar, TextAndTitleRoundTripAndBadIndicesAreHarmless) {
+    frmStatusBar w;
+    w.SetTitle(QStringLiteral("Export"));
+    EXPECT_EQ(w.Title(), QStringLiteral("Export"));
+    w.SetText(2, QStringLiteral("12 KB (compressed)"));
+    EXPECT_EQ(w.Text(2), QStringLiteral("12 KB (compressed)"));
+    w.SetText(3, QStringLiteral("x"));
+    w.SetText(-1, QStringLiteral("x"));
+    EXPECT_EQ(w.Text(3), QString());
+    EXPECT_EQ(w.Text(-1), QString());
+}
+
+TEST(frmStatusBar, BelowZeroDrawsZeroPercentWithoutFill) {
+    frmStatusBar w;
+    bool cancel = true;
+    w.Update(-5, cancel);
+    EXPECT_FALSE(cancel);
+    const QImage img = Inner(w);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(BlueInRow(img, 0), 0);
+    const Census c = Count(img, 0, img.width());
+    EXPECT_EQ(c.other, 0) << "text is drawn without blending";
+    EXPECT_GT(c.blue, 0) << "the label 0% is drawn";
+    // Centred: the text's ink lies around the middle.
+    EXPECT_NEAR((c.blueMinX + c.blueMaxX) / 2.0, img.width() / 2.0, 3.0);
+    EXPECT_LT(c.blueMaxX - c.blueMinX, img.width() / 4);
+}
+
+TEST(frmStatusBar, AboveHundredDrawsHundredPercentWithFullBar) {
+    frmStatusBar w;
+    bool cancel = true;
+    w.Update(150, cancel);
+    const QImage img = Inner(w);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(BlueInRow(img, 0), img.width());
+    EXPECT_EQ(BlueInRow(img, img.height() - 1), img.width());
+    const Census c = Count(img, 0, img.width());
+    EXPECT_EQ(c.other, 0);
+    EXPECT_GT(c.white, 0) << "the label is white on the fill";
+    EXPECT_NEAR((c.whiteMinX + c.whiteMaxX) / 2.0, img.width() / 2.0, 3.0);
+    // 100% is wider than 0%: the text differs from the clamped-low case.
+    frmStatusBar low;
+    low.Update(0, cancel);
+    const Census lc = Count(Inner(low), 0, img.width());
+    EXPECT_GT(c.whiteMaxX - c.whiteMinX, lc.blueMaxX - lc.blueMinX);
+}
+
+TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
+    frmStatusBar w;
+    bool cancel = true;
+    w.Update(50, cancel);
+    const QImage img = Inner(w);
+    ASSERT_FALSE(img.isNull());
+    const int width = img.width();
+    // The top row is background only: blue exactly over the left half.
+    const int filled = BlueInRow(img, 0);
+    EXPECT_LE(std::abs(2 * filled - width), 1);
+    for (int x = 0; x < width; ++x)
+        ASSERT_EQ(img.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << x;
+    const Census left = Count(img, 0, filled);
+    const Census right = Count(img, filled, width);
+    EXPECT_EQ(left.other + right.other, 0);
+    // The label "50%" straddles the middle: its left part is white on blue, its right part blue
+    // on white.
+    EXPECT_GT(left.white, 0);
+    EXPECT_GT(right.blue, 0);
+    EXPECT_GE(left.whiteMinX, filled / 2);
+    EXPECT_LE(right.blueMaxX, filled + width / 4);
+}
+
+TEST(frmStatusBar, CancelIsReportedOnceThenCleared) {
+    frmStatusBar w;
+    w.show();
+    bool cancel = false;
+    w.Update(10, cancel);
+    EXPECT_FALSE(cancel);
+    w.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    w.Update(20, cancel);
+    EXPECT_TRUE(cancel);
+    w.Update(30, cancel);
+    EXPECT_FALSE(cancel);
+}
+
+TEST(frmStatusBar, ClickHandledInsideUpdateIsReportedByThatUpdate) {
+    frmStatusBar w;
+    w.show();
+    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    QTimer::singleShot(0, cmd, [cmd] { cmd->click(); });
+    bool cancel = false;
+    w.Update(10, cancel);
+    EXPECT_TRUE(cancel);
+}
+
+TEST(frmStatusBar, NestedUpdateLeavesTheCancelForTheOuterCall) {
+    frmStatusBar w;
+    w.show();
+    bool inner = true;
+    QTimer::singleShot(0, &w, [&w, &inner] {
+        w.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+        w.Update(70, inner);
+    });
+    bool outer = false;
+    w.Update(60, outer);
+    EXPECT_FALSE(inner);
+    EXPECT_TRUE(outer);
+}
+
+TEST(frmStatusBar, FreshWindowAfterCloseStartsFromDesignValues) {
+    auto w = std::make_unique<frmStatusBar>();
+    w->SetText(0, QStringLiteral("Importing Database..."));
+    w->SetText(1, QStringLiteral("/tmp/x.tab"));
+    w->SetText(2, QStringLiteral("more"));
+    w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    w->show();
+    w->close();
+    w.reset();
+    frmStatusBar again;
+    again.show();
+    EXPECT_EQ(again.Text(0), QStringLiteral("Operation in progress..."));
+    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress1"))->text(), QString());
+    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress2"))->text(), QString());
+    bool cancel = true;
+    again.Update(1, cancel);
+    EXPECT_FALSE(cancel);
+}
+
+TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
+    frmStatusBar w;
+    const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
+                         QString(40, u'y') + QStringLiteral("/export-file.tab");
+    w.SetText(1, path);
+    EXPECT_EQ(w.Text(1), path) << "the caller reads back what it set";
+    auto* lbl = w.findChild<QLabel*>(QStringLiteral("lblProgress1"));
+    const QString shown = lbl->text();
+    EXPECT_NE(shown, path);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("/home/")));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("export-file.tab")));
+    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
+    // A short path is shown whole.
+    w.SetText(1, QStringLiteral("/tmp/a.tab"));
+    EXPECT_EQ(lbl->text(), QStringLiteral("/tmp/a.tab"));
+}
