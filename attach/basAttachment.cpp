@@ -112,8 +112,8 @@ bool SaveAttachment(int itemId, const QString& file, QString* error) {
 
     AttachmentChange change(error);
     if (!change.Open()) return false;
-    if (!change.Check(gDB->RunUtf8(sql.StrPtr()), itemId)) return false;
-    sql = CString();
+    // The engine turns the hex digits into the blob while parsing; the text can go before it runs.
+    if (!change.Check(gDB->RunLarge(sql.StrPtr(), [&] { sql = CString(); }), itemId)) return false;
     const QString name = GetFileName(file);
     if (!change.Check(gDB->Run(nameStatement(itemId, &name)), itemId)) return false;
     return change.Commit();
@@ -216,6 +216,10 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
             return fail(error, QStringLiteral("The stored attachment is damaged: not hexadecimal"));
         if (showProgress) progress.Text(0, QStringLiteral("Decompressing Attachment"));
         if (block.Length() > 0) {
+            // A block is exactly as long as its header says; anything else is not what was stored.
+            if (CQuickLZ::SizeCompressed(block.View()) != block.Length())
+                return fail(error, QStringLiteral("The stored attachment is damaged: its length "
+                                                  "does not match its header"));
             CQuickLZ qlz;
             if (!qlz.Decompress(block.View(), data, &why))
                 return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);

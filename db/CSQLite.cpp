@@ -128,29 +128,33 @@ QString CSQLite::Run(const QString& sql) {
     return error;
 }
 
-QString CSQLite::RunUtf8(const char* sql) {
+QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone) {
     if (!m_db) return QStringLiteral("No database is open");
-    const char* tail = sql;
-    const char* end = sql + std::strlen(sql);
-    while (tail < end) {
-        sqlite3_stmt* st = nullptr;
-        const char* next = nullptr;
-        // The length includes the terminating zero: the engine then parses in place.
-        const qsizetype n = end - tail + 1;
-        if (n > INT_MAX) return QStringLiteral("string or blob too big");
-        if (sqlite3_prepare_v2(m_db, tail, int(n), &st, &next) != SQLITE_OK)
-            return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
-        tail = next;
-        if (!st) continue;
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    // The length includes the terminating zero, so the engine parses the text in place; the
+    // legacy prepare keeps no copy of it (the newer ones do, for re-preparing).
+    const size_t n = std::strlen(sql) + 1;
+    if (n > size_t(INT_MAX)) return QStringLiteral("string or blob too big");
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare(m_db, sql, int(n), &st, &tail) != SQLITE_OK)
+        return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    for (const char* p = tail; p && *p; ++p) {
+        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') {
+            if (st) sqlite3_finalize(st);
+            return QStringLiteral("Only one statement is allowed here");
         }
-        if (rc != SQLITE_DONE) {
-            const QString error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
-            sqlite3_finalize(st);
-            return error;
-        }
-        sqlite3_finalize(st);
+    }
+    if (textDone) textDone();
+    if (!st) return QString();
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    // The legacy step reports only a generic error; finalizing brings out the real one.
+    const int frc = sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) {
+        QString error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        if (frc == SQLITE_OK || error.isEmpty()) error = QString::fromLatin1(sqlite3_errstr(rc));
+        return error;
     }
     return QString();
 }

@@ -34,10 +34,11 @@ public:
     // Exec for statements whose rows nobody reads; returns the error text.
     QString Run(const QString& sql);
 
-    // For statements too large to pass around as QString (attachment blocks in hex): Run on
-    // zero-terminated UTF-8 text, which the engine then reads without a copy. Returns the error
-    // text.
-    QString RunUtf8(const char* sql);
+    // For one statement too large to pass around as QString (an attachment block in hex):
+    // zero-terminated UTF-8 text, parsed in place and not kept by the engine; textDone is
+    // called once the text is no longer needed, before the statement runs, so the caller can
+    // release it. Returns the error text.
+    QString RunLarge(const char* sql, const std::function<void()>& textDone = {});
     // Runs the query and hands the first value of its first row to sink as the stored bytes
     // (text as stored, blob as is; isNull for NULL), without copying it; sink is not called when
     // there is no row. Returns false with error when the statement failed or no file is open.

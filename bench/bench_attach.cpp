@@ -1,0 +1,186 @@
+// Time and peak memory of attaching and then extracting one large mixed file (code text,
+// structured binary, random bytes). Each phase runs in a child process of its own, so its
+// peak resident size (VmHWM) is that phase's alone; a child that only opens the database
+// gives the baseline.
+//   bench_attach [SIZE_MB]      (default 50)
+#include "attach/CQuickLZ.h"
+#include "attach/basAttachment.h"
+#include "db/basDB.h"
+#include "util/CString.h"
+#include "util/basProgram.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <cstdio>
+
+static qint64 peakKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+static QByteArray mixedFile(qint64 size) {
+    QByteArray out;
+    out.reserve(size);
+    QRandomGenerator gen(20261206);
+    static const char* const lines[] = {
+        "    for (int i = 0; i < count; ++i) {\n",
+        "        total += values[i] * weight;\n",
+        "    }\n",
+        "Private Sub cmdSave_Click()\n",
+        "    If Len(txtTitle.Text) = 0 Then Exit Sub\n",
+        "SELECT ID, Title FROM qryItem WHERE File LIKE '%.txt' ORDER BY Title;\n",
+        "// keep the buffer one byte longer than the text\n",
+        "    return QString::fromUtf8(data, length);\n",
+    };
+    while (out.size() < size) {
+        const int kind = gen.bounded(3);
+        const int len = 4096 + gen.bounded(60000);
+        if (kind == 0) {
+            for (qint64 start = out.size(); out.size() - start < len;) {
+                out += lines[gen.bounded(8)];
+                if (gen.bounded(4) == 0) out += QByteArray::number(gen.bounded(100000)) + ";\n";
+            }
+        } else if (kind == 1) {
+            // Records of small integers and repeated headers, as in a binary data file.
+            for (int i = 0; i < len / 16; ++i) {
+                const quint32 rec[4] = {0x4D42u, quint32(i), quint32(gen.bounded(256)), 0};
+                out.append(reinterpret_cast<const char*>(rec), sizeof rec);
+            }
+        } else {
+            const qint64 at = out.size();
+            out.resize(at + len);
+            for (qint64 i = at; i < out.size(); ++i) out[i] = char(gen.bounded(256));
+        }
+    }
+    out.truncate(size);
+    return out;
+}
+
+// Child: one phase, then "seconds peakKb [extra]" on stdout.
+static int child(const QStringList& a) {
+    InitGlobals(CSettings::Store::Memory);
+    QString db = a[1];
+    if (OpenDatabase(db).isEmpty()) return 3;
+    QElapsedTimer t;
+    t.start();
+    QString error;
+    bool ok = true;
+    QString extra;
+    if (a[0] == QLatin1String("attach")) {
+        ok = SaveAttachment(1, a[2], &error);
+    } else if (a[0] == QLatin1String("extract")) {
+        QString out = a[2];
+        ok = ExtractAttachment(1, out, false, &error);
+        extra = out;
+    }
+    const double secs = t.nsecsElapsed() / 1e9;
+    ReleaseGlobals();
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        return 1;
+    }
+    std::printf("%.3f %lld %s\n", secs, peakKb(), extra.toUtf8().constData());
+    return 0;
+}
+
+struct Phase {
+    double secs = 0;
+    qint64 kb = 0;
+};
+
+static Phase runChild(const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QCoreApplication::applicationFilePath(), QStringList{QStringLiteral("--child")} + args);
+    p.waitForFinished(-1);
+    const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
+    Phase r;
+    if (p.exitCode() != 0 || f.size() < 2) {
+        std::fprintf(stderr, "phase %s failed\n", args.value(0).toUtf8().constData());
+        std::exit(1);
+    }
+    r.secs = f[0].toDouble();
+    r.kb = f[1].toLongLong();
+    return r;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    SetProgramFolder(QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")));
+    QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args[0] == QLatin1String("--child")) return child(args.mid(1));
+
+    const qint64 mb = args.isEmpty() ? 50 : args[0].toLongLong();
+    const qint64 size = mb * 1024 * 1024;
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("bench.db"));
+    const QString src = dir.filePath(QStringLiteral("mixed.bin"));
+    const QString out = dir.filePath(QStringLiteral("extracted.bin"));
+    const QByteArray data = mixedFile(size);
+    {
+        QFile f(src);
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size()) return 1;
+    }
+    {
+        InitGlobals(CSettings::Store::Memory);
+        QString file = db;
+        if (OpenDatabase(file).isEmpty()) return 1;
+        gDB->Run(QStringLiteral("INSERT INTO tblItem (ID, LastUpdate) VALUES (1, JulianDay('now'));"
+                                "INSERT INTO ftsItem (DOCID, Title, Code) VALUES (1, 'Bench', '');"));
+        ReleaseGlobals();
+    }
+
+    // In-process figures for the two hex conversions the storage leans on.
+    {
+        CString bytes(data);
+        QElapsedTimer t;
+        t.start();
+        CString hex = bytes.ToHex();
+        const double toHex = t.nsecsElapsed() / 1e9;
+        t.restart();
+        CString back;
+        back.FromHexBytes(hex.View());
+        const double fromHex = t.nsecsElapsed() / 1e9;
+        std::printf("hex: ToHex %.3f s, FromHex %.3f s for %lld MB of bytes (%lld MB of hex)%s\n",
+                    toHex, fromHex, mb, 2 * mb, back.View() == QByteArrayView(data) ? "" : "  MISMATCH");
+    }
+
+    const Phase base = runChild({QStringLiteral("open"), db});
+    const Phase attach = runChild({QStringLiteral("attach"), db, src});
+    qint64 stored = 0;
+    {
+        InitGlobals(CSettings::Store::Memory);
+        QString file = db;
+        OpenDatabase(file);
+        ResultTable t;
+        QString error;
+        stored = gDB->Exec(QStringLiteral("SELECT Length(FileBLOB) FROM tblItem WHERE ID = 1"), t, error, true)
+                     .toLongLong();
+        ReleaseGlobals();
+    }
+    const Phase extract = runChild({QStringLiteral("extract"), db, out});
+    QFile back(out);
+    const bool same = back.open(QIODevice::ReadOnly) && back.readAll() == data;
+
+    const double fileMb = double(size) / (1024.0 * 1024.0);
+    std::printf("file: %.1f MB mixed (code text, binary records, random); stored block %.1f MB (%.1f%%)\n",
+                fileMb, stored / 1048576.0, 100.0 * double(stored) / double(size));
+    std::printf("baseline (open database only): peak %.1f MB\n", base.kb / 1024.0);
+    auto show = [&](const char* name, const Phase& p) {
+        const double peak = p.kb / 1024.0;
+        std::printf("%-8s %6.2f s  %6.1f MB/s  peak %6.1f MB = %.2f x file (%.2f x above baseline)\n", name,
+                    p.secs, fileMb / p.secs, peak, peak / fileMb, (peak - base.kb / 1024.0) / fileMb);
+    };
+    show("attach", attach);
+    show("extract", extract);
+    std::printf("round trip: %s\n", same ? "identical" : "DIFFERENT");
+    return same ? 0 : 1;
+}
