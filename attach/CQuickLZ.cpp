@@ -6,6 +6,10 @@
 #include <bit>
 #include <cstring>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 using u8 = std::uint8_t;
@@ -20,7 +24,8 @@ constexpr int kL2Buckets = 2048;
 constexpr int kL2Slots = kL2Buckets * 4;
 // Level-2 decoding keeps 4 positions and a byte counter per bucket; level 1 reuses the front.
 constexpr int kDecompressWords = kL2Slots + kL2Buckets / 4;
-constexpr int kCompressWords = kL1Slots;
+// Each level-1 slot keeps the position and its 3 bytes, so a lookup need not touch the source.
+constexpr int kCompressWords = kL1Slots * 2;
 // No item yields more than 255 bytes from 3 token bytes: the most output a payload byte can stand for.
 constexpr u64 kMaxExpansion = 85;
 // Blocks carry 32-bit sizes; keep the whole block (with growth for incompressible data) inside them.
@@ -55,6 +60,36 @@ inline u32 Hash2(u32 v) { return ((v >> 9) ^ (v >> 13) ^ v) & 0x7FF; }
 bool Fail(QString* error, const QString& why) {
     if (error) *error = why;
     return false;
+}
+
+// Sizes buf to n bytes (content not kept), reusing its memory when it is large enough: fresh
+// pages cost more than the coding itself for large blocks.
+void Reserve(QByteArray& buf, size_t n) {
+    if (size_t(buf.capacity()) < n || !buf.isDetached()) {
+        buf.clear();
+        buf.resize(qsizetype(n));
+#ifdef __linux__
+        // A new large buffer is untouched memory: ask for huge pages before the first write, so
+        // filling it costs a few faults instead of one per 4 KB page.
+        constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
+        if (n >= 4 * kHuge) {
+            const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(buf.data()) + kHuge - 1) & ~(kHuge - 1);
+            const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buf.data()) + n) & ~(kHuge - 1);
+            if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+        }
+#endif
+        return;
+    }
+    buf.resize(qsizetype(n));
+}
+
+// True when buf's memory holds any byte of view: then buf must not be reused as the output.
+bool Overlaps(const QByteArray& buf, QByteArrayView view) {
+    if (view.isEmpty() || buf.capacity() == 0) return false;
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(buf.constData());
+    const std::uintptr_t end = start + std::uintptr_t(buf.capacity());
+    const std::uintptr_t from = reinterpret_cast<std::uintptr_t>(view.data());
+    return from < end && from + std::uintptr_t(view.size()) > start;
 }
 
 struct Header {
@@ -123,8 +158,7 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
         std::fill_n(table, kL2Slots, kEmpty);
         std::memset(counters, 0, kL2Buckets);
     }
-    auto enter = [&](size_t pos) {
-        const u32 v = Load24(out + pos);
+    auto enterValue = [&](size_t pos, u32 v) {
         if constexpr (Level == 1) {
             table[Hash1(v)] = u32(pos);
         } else {
@@ -132,6 +166,15 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
             table[b * 4 + (counters[b] & 3)] = u32(pos);
             ++counters[b];
         }
+    };
+    auto enter = [&](size_t pos) { enterValue(pos, Load24(out + pos)); };
+    // Enters from..to inclusive; all their bytes are out and 8 bytes from each lie in the buffer.
+    auto enterRange = [&](size_t from, size_t to) {
+        for (; from + 5 <= to; from += 6) {
+            const u64 w = LoadLE<u64>(out + from);
+            for (unsigned k = 0; k < 6; ++k) enterValue(from + k, u32(w >> (8 * k)) & 0xFFFFFF);
+        }
+        for (; from <= to; ++from) enter(from);
     };
 
     // A literal at tailStart or later starts the tail; matches end at matchEnd at the latest.
@@ -226,7 +269,11 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
             ip += run;
             cw >>= run;
             if constexpr (Level != 3) {
-                for (; next + 3 <= op; ++next) enter(next);
+                // op <= n - 11 here, so 8-byte reads from these positions stay in the buffer.
+                if (next + 3 <= op) {
+                    enterRange(next, op - 3);
+                    next = op - 2;
+                }
             }
         }
     }
@@ -248,7 +295,7 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
 }  // namespace
 
 CQuickLZ::CQuickLZ()
-    : m_compressState(new u32[kCompressWords]()), m_decompressState(new u32[kDecompressWords]()) {}
+    : m_compressState(new u64[kCompressWords / 2]()), m_decompressState(new u32[kDecompressWords]()) {}
 
 CQuickLZ::~CQuickLZ() = default;
 
@@ -267,24 +314,33 @@ qint64 CQuickLZ::SizeDecompressed(QByteArrayView block) {
 }
 
 bool CQuickLZ::Compress(QByteArrayView source, QByteArray& block, QString* error) {
-    block.clear();
+    if (Overlaps(block, source)) {
+        // The source lives in the output's memory: code into a new buffer, then replace.
+        QByteArray fresh;
+        const bool ok = Compress(source, fresh, error);
+        block = std::move(fresh);
+        return ok;
+    }
     const u64 n64 = u64(source.size());
-    if (n64 == 0) return Fail(error, QStringLiteral("There is no data to compress."));
-    if (n64 > kMaxSource) return Fail(error, QStringLiteral("The data is too large for one compressed block."));
+    if (n64 == 0 || n64 > kMaxSource) {
+        block.clear();
+        return Fail(error, n64 == 0 ? QStringLiteral("There is no data to compress.")
+                                    : QStringLiteral("The data is too large for one compressed block."));
+    }
     const u32 n = u32(n64);
     const u8* const src = reinterpret_cast<const u8*>(source.data());
     const int headerLength = n < 216 ? 3 : 9;
     // Never smaller than input + 400, the growth allowed for data that does not compress.
     const size_t capacity = size_t(headerLength) + n + 400;
-    block.resize(qsizetype(capacity));
+    Reserve(block, capacity);
     u8* const out = reinterpret_cast<u8*>(block.data());
     u8* const payload = out + headerLength;
     // Past this, one more group of items, the tail and the padding might not fit (never reached:
     // giving up on incompressible data keeps the payload far smaller).
     u8* const groupLimit = out + capacity - 128;
 
-    u32* const table = m_compressState.get();
-    std::fill_n(table, kL1Slots, kEmpty);
+    u64* const table = reinterpret_cast<u64*>(m_compressState.get());
+    std::fill_n(table, kL1Slots, u64(kEmpty));
 
     u8* cwordAt = payload;
     u8* dst = payload + 4;
@@ -310,10 +366,11 @@ bool CQuickLZ::Compress(QByteArrayView source, QByteArray& block, QString* error
             }
             const u32 v = LoadLE<u32>(src + p) & 0xFFFFFF;
             const u32 h = Hash1(v);
-            const u32 q = table[h];
-            table[h] = p;
+            const u64 entry = table[h];
+            table[h] = u64(v) << 32 | p;
+            const u32 q = u32(entry);
             const u32 dist = p - q;  // an empty slot gives p + 1, outside 1..p
-            if (dist - 1 < p && (LoadLE<u32>(src + q) & 0xFFFFFF) == v &&
+            if (u32(entry >> 32) == v && dist - 1 < p &&
                 (dist >= 3 ||
                  // A run of one byte: the decoder's table holds p - 3, which has the same bytes.
                  (dist == 1 && literalsSinceMatch >= 3 && p > 3 &&
@@ -379,7 +436,20 @@ bool CQuickLZ::Compress(QByteArrayView source, QByteArray& block, QString* error
 }
 
 bool CQuickLZ::Decompress(QByteArrayView block, QByteArray& data, QString* error) {
-    data.clear();
+    if (Overlaps(data, block)) {
+        QByteArray fresh;
+        const bool ok = Decompress(block, fresh, error);
+        data = std::move(fresh);
+        return ok;
+    }
+    if (!DecompressInto(block, data, error)) {
+        data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool CQuickLZ::DecompressInto(QByteArrayView block, QByteArray& data, QString* error) {
     Header h;
     if (!ReadHeader(block, h))
         return Fail(error, QStringLiteral("Not a compressed block: the header cannot be read."));
@@ -398,7 +468,8 @@ bool CQuickLZ::Decompress(QByteArrayView block, QByteArray& data, QString* error
     if (!(h.flags & 1)) {
         if (payloadLength != h.size)
             return Fail(error, QStringLiteral("The compressed block is damaged: the stored data has the wrong length."));
-        data = QByteArray(reinterpret_cast<const char*>(begin + h.length), qsizetype(h.size));
+        Reserve(data, size_t(h.size));
+        std::memcpy(data.data(), begin + h.length, size_t(h.size));
         return true;
     }
     // Refuse a header that promises more than its payload could ever yield, before allocating.
@@ -406,7 +477,7 @@ bool CQuickLZ::Decompress(QByteArrayView block, QByteArray& data, QString* error
         return Fail(error, QStringLiteral("The compressed block is damaged: it claims %1 bytes, more than it can hold.")
                                .arg(h.size));
 
-    data.resize(qsizetype(h.size));
+    Reserve(data, size_t(h.size));
     u8* const out = reinterpret_cast<u8*>(data.data());
     const u8* const ip = begin + h.length;
     const u8* const iend = begin + h.total;
@@ -415,7 +486,6 @@ bool CQuickLZ::Decompress(QByteArrayView block, QByteArray& data, QString* error
                       : level == 2 ? DecodePayload<2>(ip, iend, out, size_t(h.size), state)
                                    : DecodePayload<3>(ip, iend, out, size_t(h.size), state);
     if (why) {
-        data.clear();
         return Fail(error, QStringLiteral("The compressed block is damaged: ") + QLatin1String(why) +
                                QLatin1Char('.'));
     }

@@ -35,7 +35,9 @@ public:
     static int QLZ_STREAMING_BUFFER() { return 0; }
 
 private:
+    bool DecompressInto(QByteArrayView block, QByteArray& data, QString* error);
+
     // Position tables; every block starts from a fresh table, so the contents never carry over.
-    std::unique_ptr<std::uint32_t[]> m_compressState;
+    std::unique_ptr<std::uint64_t[]> m_compressState;
     std::unique_ptr<std::uint32_t[]> m_decompressState;
 };

@@ -216,6 +216,35 @@ TEST(CQuickLZCompress, ObjectsAndRepeatedCallsGiveIdenticalBlocks) {
     EXPECT_LT(a1.size(), a.size() / 2);
 }
 
+TEST(CQuickLZCompress, OutputBuffersMayBeReusedOrBeTheInput) {
+    const QByteArray text = WordBytes(20000, 4);
+    CQuickLZ codec;
+    QByteArray expected;
+    ASSERT_TRUE(codec.Compress(text, expected));
+    // A large buffer from an earlier call is reused; nothing of its old content may show.
+    QByteArray block(300000, 'Z');
+    ASSERT_TRUE(codec.Compress(text, block));
+    EXPECT_TRUE(block == expected);
+    QByteArray data(300000, 'Z');
+    ASSERT_TRUE(codec.Decompress(block, data));
+    EXPECT_TRUE(data == text);
+    // The input may live in the output buffer itself.
+    QByteArray same = text;
+    ASSERT_TRUE(codec.Compress(same, same));
+    EXPECT_TRUE(same == expected);
+    ASSERT_TRUE(codec.Decompress(same, same));
+    EXPECT_TRUE(same == text);
+    // A shared output buffer is not written through.
+    QByteArray shared(300000, 'Y');
+    const QByteArray copy = shared;
+    ASSERT_TRUE(codec.Decompress(block, shared));
+    EXPECT_TRUE(shared == text);
+    EXPECT_EQ(copy, QByteArray(300000, 'Y'));
+    // A failure leaves the output empty even when it held data.
+    EXPECT_FALSE(codec.Decompress(block.left(100), data));
+    EXPECT_TRUE(data.isEmpty());
+}
+
 TEST(CQuickLZSettings, ReportTheConfigurationWeImplement) {
     EXPECT_EQ(CQuickLZ::QLZ_COMPRESSION_LEVEL(), 1);
     EXPECT_EQ(CQuickLZ::QLZ_STREAMING_BUFFER(), 0);
