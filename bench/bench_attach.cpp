@@ -2,7 +2,7 @@
 // structured binary, random bytes). Each phase runs in a child process of its own, so its
 // peak resident size (VmHWM) is that phase's alone; a child that only opens the database
 // gives the baseline.
-//   bench_attach [SIZE_MB]      (default 50)
+//   bench_attach [SIZE_MB [random]]   (default 50 MB of mixed content; random: incompressible)
 #include "attach/CQuickLZ.h"
 #include "attach/basAttachment.h"
 #include "db/basDB.h"
@@ -17,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 
 static qint64 peakKb() {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -26,10 +27,18 @@ static qint64 peakKb() {
     return -1;
 }
 
-static QByteArray mixedFile(qint64 size) {
+static QByteArray mixedFile(qint64 size, bool randomOnly) {
     QByteArray out;
     out.reserve(size);
     QRandomGenerator gen(20261206);
+    if (randomOnly) {
+        out.resize(size);
+        for (qint64 i = 0; i + 4 <= size; i += 4) {
+            const quint32 v = gen.generate();
+            std::memcpy(out.data() + i, &v, 4);
+        }
+        return out;
+    }
     static const char* const lines[] = {
         "    for (int i = 0; i < count; ++i) {\n",
         "        total += values[i] * weight;\n",
@@ -74,7 +83,14 @@ static int child(const QStringList& a) {
     QString error;
     bool ok = true;
     QString extra;
-    if (a[0] == QLatin1String("attach")) {
+    if (a[0] == QLatin1String("compress")) {
+        // The codec alone: the file read and compressed, nothing stored.
+        QFile f(a[2]);
+        QByteArray block;
+        ok = f.open(QIODevice::ReadOnly);
+        const QByteArray data = f.readAll();
+        ok = ok && CQuickLZ().Compress(data, block, &error);
+    } else if (a[0] == QLatin1String("attach")) {
         ok = SaveAttachment(1, a[2], &error);
     } else if (a[0] == QLatin1String("extract")) {
         QString out = a[2];
@@ -124,7 +140,8 @@ int main(int argc, char** argv) {
     const QString db = dir.filePath(QStringLiteral("bench.db"));
     const QString src = dir.filePath(QStringLiteral("mixed.bin"));
     const QString out = dir.filePath(QStringLiteral("extracted.bin"));
-    const QByteArray data = mixedFile(size);
+    const bool randomOnly = args.value(1) == QLatin1String("random");
+    const QByteArray data = mixedFile(size, randomOnly);
     {
         QFile f(src);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size()) return 1;
@@ -154,6 +171,7 @@ int main(int argc, char** argv) {
     }
 
     const Phase base = runChild({QStringLiteral("open"), db});
+    const Phase compress = runChild({QStringLiteral("compress"), db, src});
     const Phase attach = runChild({QStringLiteral("attach"), db, src});
     qint64 stored = 0;
     {
@@ -171,14 +189,15 @@ int main(int argc, char** argv) {
     const bool same = back.open(QIODevice::ReadOnly) && back.readAll() == data;
 
     const double fileMb = double(size) / (1024.0 * 1024.0);
-    std::printf("file: %.1f MB mixed (code text, binary records, random); stored block %.1f MB (%.1f%%)\n",
-                fileMb, stored / 1048576.0, 100.0 * double(stored) / double(size));
+    std::printf("file: %.1f MB %s; stored block %.1f MB (%.1f%%)\n", fileMb,
+                randomOnly ? "random bytes" : "mixed (code text, binary records, random)", stored / 1048576.0, 100.0 * double(stored) / double(size));
     std::printf("baseline (open database only): peak %.1f MB\n", base.kb / 1024.0);
     auto show = [&](const char* name, const Phase& p) {
         const double peak = p.kb / 1024.0;
         std::printf("%-8s %6.2f s  %6.1f MB/s  peak %6.1f MB = %.2f x file (%.2f x above baseline)\n", name,
                     p.secs, fileMb / p.secs, peak, peak / fileMb, (peak - base.kb / 1024.0) / fileMb);
     };
+    show("compress", compress);
     show("attach", attach);
     show("extract", extract);
     std::printf("round trip: %s\n", same ? "identical" : "DIFFERENT");
