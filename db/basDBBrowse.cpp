@@ -58,14 +58,17 @@ ResultTable LoadTypes(int& count) {
     // ID never is NULL, so Count(*) gives the same number without visiting every row.
     count = countOf(QStringLiteral("SELECT Count(*) FROM tblItem"));
     // qryTypes de-duplicates every (item, language) pair in a temporary table before it groups;
-    // counting distinct items per language does it in one grouping. Equal names keep ID order.
+    // counting distinct items per language id does it in one grouping of bare numbers, and only
+    // the few groups meet tblType. Equal names keep ID order, as the view gives them.
     return tableOf(QStringLiteral(
-        "SELECT tblType.ID, tblType.Name, Count(DISTINCT tblItem.ID) AS Count "
+        "SELECT tblType.ID, tblType.Name, Items.N AS Count "
+        "FROM (SELECT tblCategory.TypeID AS TypeID, Count(DISTINCT tblItemCategory.ItemID) AS N "
         "FROM tblItemCategory "
         "JOIN tblItem ON tblItem.ID = tblItemCategory.ItemID "
         "JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
-        "JOIN tblType ON tblCategory.TypeID = tblType.ID "
-        "GROUP BY tblType.ID ORDER BY tblType.Name, tblType.ID"));
+        "GROUP BY tblCategory.TypeID) AS Items "
+        "JOIN tblType ON tblType.ID = Items.TypeID "
+        "ORDER BY tblType.Name, tblType.ID"));
 }
 
 ResultTable LoadCategories(int typeId, int& count) {
@@ -80,14 +83,19 @@ ResultTable LoadCategories(int typeId, int& count) {
         countSql = QStringLiteral("SELECT Count(ItemID) FROM qryItemTypes ") + filter;
     }
     count = countOf(countSql);
-    // The links are read once (CROSS JOIN keeps them the outer loop): led by the language's
-    // categories, the engine would scan every link once per category. Equal names keep ID order.
+    // The links are read once and grouped as bare numbers, and only the groups meet tblCategory:
+    // joined first, the engine would scan every link once per category of the language, and
+    // group rows that carry the names. The third column keeps the header the list has always
+    // had. Equal names keep ID order, as the plain grouping gives them.
+    const QString links =
+        typeId == -1 ? QString()
+                     : QStringLiteral("WHERE CategoryID IN (SELECT ID FROM tblCategory WHERE TypeID = ") +
+                           QString::number(typeId) + QStringLiteral(") ");
     return tableOf(QStringLiteral("SELECT tblCategory.ID, tblCategory.Name, "
-                                  "Count(tblItemCategory.ItemID) ") +
-                   QStringLiteral("FROM tblItemCategory ") +
-                   QStringLiteral("CROSS JOIN tblCategory ON tblCategory.ID = "
-                                  "tblItemCategory.CategoryID ") +
-                   filter + QStringLiteral("GROUP BY tblCategory.ID ") +
+                                  "Links.N AS \"Count(tblItemCategory.ItemID)\" ") +
+                   QStringLiteral("FROM (SELECT CategoryID, Count(ItemID) AS N FROM tblItemCategory ") +
+                   links + QStringLiteral("GROUP BY CategoryID) AS Links ") +
+                   QStringLiteral("JOIN tblCategory ON tblCategory.ID = Links.CategoryID ") + filter +
                    QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"));
 }
 
