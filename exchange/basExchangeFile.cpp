@@ -1,5 +1,6 @@
 #include "exchange/basExchangeFile.h"
 
+#include "util/CString.h"
 #include "util/basFileTools.h"
 #include "util/basText.h"
 
@@ -54,6 +55,20 @@ void AppendEscapedUtf8(QByteArray& out, QStringView text) {
     }
     if (start == 0) out.append(text.toUtf8());
     else if (start < text.size()) out.append(text.mid(start).toUtf8());
+}
+
+void AppendEscapedBytes(CString& out, QByteArrayView utf8) {
+    const char* p = utf8.data();
+    const qsizetype n = utf8.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c != '\\' && c != '\t' && c != '\n' && c != '\r') continue;
+        if (i > start) out.AppendBytes(QByteArrayView(p + start, i - start));
+        out.AppendBytes(escapeOf(char16_t(c)));
+        start = i + 1;
+    }
+    if (n > start) out.AppendBytes(QByteArrayView(p + start, n - start));
 }
 
 static bool matchesAt(QStringView text, qsizetype pos, QLatin1String word) {

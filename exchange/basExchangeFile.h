@@ -14,10 +14,14 @@
 #include <QStringView>
 #include <array>
 
+class CString;
+
 // Backslash, TAB, LF and CR become \\, \TAB, \LF and \CR, so a field holds no TAB, CR or LF.
 QString EscapeField(QStringView text);
-// Appends the UTF-8 bytes of text, escaped, to out (the export's hot path).
+// Appends the UTF-8 bytes of text, escaped, to out.
 void AppendEscapedUtf8(QByteArray& out, QStringView text);
+// Appends UTF-8 bytes, escaped, to out (the export's hot path: the engine's text as it is).
+void AppendEscapedBytes(CString& out, QByteArrayView utf8);
 // The inverse of EscapeField, read in one pass from the left: \\ is a backslash, \TAB, \LF and \CR
 // (any letter case) the control characters; any other backslash stays as it is. Every escaped
 // text therefore comes back unchanged, whatever backslashes and letters it held.

@@ -6,12 +6,16 @@
 #include "util/CPrompt.h"
 #include "util/CString.h"
 #include "util/basFileTools.h"
+#include "util/basText.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cmath>
+#include <new>
+#include <memory>
 #include <optional>
+#include <sqlite3.h>
 
 QString ExportQuery() {
     return QStringLiteral(
@@ -60,6 +64,16 @@ static QString attachmentTarget(const QString& folder, const QString& name,
     }
 }
 
+// One field of the current row: the engine's UTF-8 as it is, or text stored through the 8-bit
+// code page turned into UTF-8, escaped and followed by its TAB.
+static void appendField(CString& out, sqlite3_stmt* st, int c) {
+    const QByteArrayView v(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                           sqlite3_column_bytes(st, c));
+    if (IsValidUtf8(v)) AppendEscapedBytes(out, v);
+    else AppendEscapedBytes(out, DecodeCp1252(v).toUtf8());
+    out.AppendBytes("\t");
+}
+
 bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* summary) {
     ExportSummary local;
     ExportSummary& s = summary ? *summary : local;
@@ -69,65 +83,101 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
     std::optional<CProgressScope> progress(std::in_place);
     progress->Text(0, QStringLiteral("Exporting Database..."));
     progress->Text(1, ExchangeProgressPath(file));
-
-    ResultTable rows;
-    QString error;
-    const int n = gDB && gDB->IsOpen() ? gDB->Exec(ExportQuery(), rows, error).toInt() : 0;
-    const int idCol = CSQLite::GetFieldNo(rows, QStringLiteral("ID"));
-    const int fileCol = CSQLite::GetFieldNo(rows, QStringLiteral("File"));
-    // Links whose item is gone (left until the next compaction) have no item number; they are
-    // not items and are left out.
-    int firstItemRow = 1;
-    while (firstItemRow <= n && !rows.At(firstItemRow, idCol).isValid()) ++firstItemRow;
-    if (n <= 0 || idCol < 0 || firstItemRow > n) {
+    auto fail = [&](const QString& message, int style) {
+        s.error = message;
         progress.reset();
-        s.error = QStringLiteral("No items found to export");
-        Prompt().MsgBox(s.error);
+        Prompt().MsgBox(message, style);
         return false;
+    };
+    const QString noItems = QStringLiteral("No items found to export");
+
+    // The rows go straight from the engine into the buffer: holding them all as a result table
+    // first would cost several times the file's size.
+    sqlite3* db = gDB && gDB->IsOpen() ? gDB->Handle() : nullptr;
+    qint64 n = 0;  // one row per link
+    if (db) {
+        ResultTable t;
+        QString error;
+        n = gDB->Exec(QStringLiteral("SELECT Count(*) FROM tblItemCategory"), t, error, true)
+                .toLongLong();
+    }
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = ExportQuery().toUtf8();
+    if (n <= 0 || sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
+        n = 0;
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(st, sqlite3_finalize);
+    if (n <= 0) return fail(noItems, CPrompt::vbOKOnly);
+
+    int idCol = -1, fileCol = -1;
+    const int cols = sqlite3_column_count(st);
+    for (int c = 0; c < cols; ++c) {
+        const QString name = QString::fromUtf8(sqlite3_column_name(st, c));
+        if (name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) idCol = c;
+        if (name.compare(QLatin1String("File"), Qt::CaseInsensitive) == 0) fileCol = c;
     }
 
     // One buffer for the whole file, sized from the row count so that it rarely grows (a fresh
     // zeroed block: pages the text never reaches cost nothing).
     CString out;
-    out.SetBufferSize(qint64(n) * 2500, true);
-    QByteArray field;  // one field's escaped bytes, reused
-    const int cols = rows.ColCount();
-    for (int c = 0; c < cols; ++c) {
-        out.Append(rows.Header(c));
-        out.AppendBytes("\t");
-    }
-    out.AppendBytes("\r\n");
+    try {
+        out.SetBufferSize(qMin<qint64>(n * 2500, qint64(1) << 28), true);
+        for (int c = 0; c < cols; ++c) {
+            out.AppendBytes(sqlite3_column_name(st, c));
+            out.AppendBytes("\t");
+        }
+        out.AppendBytes("\r\n");
 
-    const QString folder = QFileInfo(file).absolutePath();
-    for (int r = 1; r <= n; ++r) {
-        if (r >= firstItemRow) {
-            const bool same = IsSameAsPreviousRow(rows, r, idCol);
-            QString fileName = rows.Text(r, fileCol);
-            if (!same && withAttachments && !fileName.isEmpty()) {
-                fileName = safeFileName(fileName);
-                QString target = attachmentTarget(folder, fileName, file);
-                if (ExtractAttachment(int(rows.Int(r, idCol)), target, false)) ++s.attachments;
-                else ++s.attachmentFailures;
-                fileName = QFileInfo(target).fileName();
+        const QString folder = QFileInfo(file).absolutePath();
+        qint64 r = 0, previous = 0;
+        bool havePrevious = false;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            ++r;
+            // Links whose item is gone (left until the next compaction) have no item number;
+            // they are not items and are left out.
+            if (sqlite3_column_type(st, idCol) != SQLITE_NULL) {
+                const qint64 id = sqlite3_column_int64(st, idCol);
+                const bool same = havePrevious && id == previous;
+                previous = id;
+                havePrevious = true;
+                for (int c = 0; c < cols; ++c) {
+                    if (same && c > 2) continue;
+                    QString fileName;
+                    if (c == fileCol)
+                        fileName = DecodeUtf8OrCp1252(QByteArrayView(
+                            reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                            sqlite3_column_bytes(st, c)));
+                    if (c != fileCol || !withAttachments || fileName.isEmpty()) {
+                        appendField(out, st, c);
+                        continue;
+                    }
+                    fileName = safeFileName(fileName);
+                    QString target = attachmentTarget(folder, fileName, file);
+                    if (ExtractAttachment(int(id), target, false)) ++s.attachments;
+                    else ++s.attachmentFailures;
+                    AppendEscapedBytes(out, QFileInfo(target).fileName().toUtf8());
+                    out.AppendBytes("\t");
+                }
+                out.AppendBytes("\r\n");
+                ++s.lines;
+                if (!same) ++s.items;
             }
-            for (int c = 0; c < cols; ++c) {
-                if (same && c > 2) continue;
-                field.resize(0);
-                AppendEscapedUtf8(field, c == fileCol ? fileName : rows.Text(r, c));
-                field.append('\t');
-                out.AppendBytes(field);
+            // Halves round to even, as the bar always has.
+            const int percent = int(std::nearbyint(double(qMin(r, n)) / double(n) * 98.0));
+            if (progress->Update(percent)) {
+                s.cancelled = true;
+                return false;
             }
-            out.AppendBytes("\r\n");
-            ++s.lines;
-            if (!same) ++s.items;
         }
-        // Halves round to even, as the bar always has.
-        const int percent = int(std::nearbyint(double(r) / n * 98.0));
-        if (progress->Update(percent)) {
-            s.cancelled = true;
-            return false;
-        }
+        if (rc != SQLITE_DONE)
+            return fail(QStringLiteral("Export error: ") + QString::fromUtf8(sqlite3_errmsg(db)),
+                        CPrompt::vbOKOnly | CPrompt::vbExclamation);
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("Not enough memory to export the database"),
+                    CPrompt::vbOKOnly | CPrompt::vbExclamation);
     }
+    statement.reset();
+    if (s.lines == 0) return fail(noItems, CPrompt::vbOKOnly);
 
     progress->Text(0, QStringLiteral("Writing File"));
     progress->Update(98);
@@ -138,12 +188,9 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
     if (ok) ok = out.WriteToFile(target);
     if (ok) ok = target.commit();
     else target.cancelWriting();
-    if (!ok) {
-        s.error = QStringLiteral("Unable to write the export file: ") + target.errorString();
-        progress.reset();
-        Prompt().MsgBox(s.error, CPrompt::vbOKOnly | CPrompt::vbExclamation);
-        return false;
-    }
+    if (!ok)
+        return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
+                    CPrompt::vbOKOnly | CPrompt::vbExclamation);
     s.written = true;
     s.bytes = out.Length();
     if (s.attachmentFailures > 0) {

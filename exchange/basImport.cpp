@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <new>
 
 static const QString kFilter = QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
 
@@ -28,7 +29,12 @@ static bool readWhole(const QString& file, QByteArray& bytes, QString& error) {
         return false;
     }
     const qint64 size = f.size();
-    bytes.resize(size);
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("not enough memory for a file of %1 bytes").arg(size);
+        return false;
+    }
     qint64 done = 0;
     while (done < size) {
         const qint64 got = f.read(bytes.data() + done, size - done);
