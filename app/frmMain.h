@@ -3,6 +3,7 @@
 // item on the right. Every handler runs to completion on the GUI thread; questions and
 // messages go through Prompt().
 #include <QMainWindow>
+#include <QPair>
 #include <QStringList>
 
 class QAction;
@@ -64,6 +65,7 @@ private:
     void cboLanguage_Click();
     void lstCategory_Click();
     void lstItem_Click();
+    void SelectTitle(int itemId);  // selects the entry of that item, if listed, without events
 
     // Item editor.
     void ClearItem();
@@ -162,6 +164,7 @@ private:
     bool m_loading = false;
     QString m_orderBy;
 
+    QPair<int, QString> m_languageState;  // combo index and text the categories were loaded for
     int m_sortPosition = 0;
     bool m_inLoadLanguages = false;
     bool m_inLoadCategoryList = false;

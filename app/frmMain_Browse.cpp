@@ -69,8 +69,9 @@ int frmMain::SelectedLanguageID() const {
 }
 
 int frmMain::SelectedCategoryID() const {
+    // The current entry; a click makes it current before it is drawn selected.
     const QListWidgetItem* item = lstCategory->currentItem();
-    if (!item || !item->isSelected()) return -1;
+    if (!item) return -1;
     return item->data(Qt::UserRole).toInt();
 }
 
@@ -98,13 +99,14 @@ void frmMain::LoadLanguages() {
         cboLanguage->setEditText(cboLanguage->itemText(0));
     }
     m_loading = false;
+    m_languageState = {cboLanguage->currentIndex(), cboLanguage->currentText()};
     LoadCategoryList(QString());
 }
 
 void frmMain::LoadCategoryList(QString sSelect) {
     if (m_inLoadCategoryList) return;
     Guard guard(m_inLoadCategoryList);
-    if (sSelect.isEmpty() && lstCategory->currentItem() && lstCategory->currentItem()->isSelected())
+    if (sSelect.isEmpty() && lstCategory->currentItem())
         sSelect = StripCount(lstCategory->currentItem()->text());
     {
         FreezeUpdates freeze(this);
@@ -166,6 +168,10 @@ void frmMain::lblTitles_Click() {
 
 void frmMain::cboLanguage_Click() {
     if (m_loading) return;
+    // Picking an entry changes both the index and the text; it is one change for the user.
+    const QPair<int, QString> state(cboLanguage->currentIndex(), cboLanguage->currentText());
+    if (state == m_languageState) return;
+    m_languageState = state;
     LoadCategoryList(QString());
 }
 
@@ -175,31 +181,29 @@ void frmMain::lstCategory_Click() {
 }
 
 void frmMain::lstItem_Click() {
-    if (m_loading) return;
     const QListWidgetItem* clicked = lstItem->currentItem();
     if (!clicked) return;
     const int clickedId = clicked->data(Qt::UserRole).toInt();
     if (m_itemChanged) {
         const int answer = SavePrompt();
         if (answer == CPrompt::vbCancel) {
-            // The editor keeps its item; so does the list's selection.
-            m_loading = true;
-            const QSignalBlocker block(lstItem);
-            lstItem->setCurrentRow(-1);
-            for (int i = 0; i < lstItem->count(); ++i)
-                if (lstItem->item(i)->data(Qt::UserRole).toInt() == m_itemId) lstItem->setCurrentRow(i);
-            m_loading = false;
+            // The editor keeps its item, and the list shows that item again.
+            SelectTitle(m_itemId);
             return;
         }
-        // A save reloads the lists; the clicked title is shown all the same.
-        if (answer == CPrompt::vbYes) {
-            m_loading = true;
-            const QSignalBlocker block(lstItem);
-            for (int i = 0; i < lstItem->count(); ++i)
-                if (lstItem->item(i)->data(Qt::UserRole).toInt() == clickedId) lstItem->setCurrentRow(i);
-            m_loading = false;
-        }
+        // A save has reloaded the lists; the clicked title is shown all the same.
+        if (answer == CPrompt::vbYes) SelectTitle(clickedId);
     }
     SetCurrentItemID(clickedId);
     ShowCurrentItem();
+}
+
+void frmMain::SelectTitle(int itemId) {
+    m_loading = true;
+    const QSignalBlocker block(lstItem);
+    lstItem->setCurrentRow(-1);
+    lstItem->clearSelection();
+    for (int i = 0; i < lstItem->count(); ++i)
+        if (lstItem->item(i)->data(Qt::UserRole).toInt() == itemId) lstItem->setCurrentRow(i);
+    m_loading = false;
 }

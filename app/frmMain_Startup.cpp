@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
@@ -121,7 +122,11 @@ void frmMain::BuildControls() {
     connect(cboLanguage, &QComboBox::currentIndexChanged, this, [this] { cboLanguage_Click(); });
     connect(cboLanguage, &QComboBox::editTextChanged, this, [this] { cboLanguage_Click(); });
     connect(lstCategory, &QListWidget::currentRowChanged, this, [this] { lstCategory_Click(); });
-    connect(lstItem, &QListWidget::currentRowChanged, this, [this] { lstItem_Click(); });
+    // Opening a title runs once the click is over: its save question must not interrupt the
+    // list's own handling of the mouse.
+    connect(lstItem, &QListWidget::currentRowChanged, this, [this] {
+        if (!m_loading) QTimer::singleShot(0, this, [this] { lstItem_Click(); });
+    });
     lblTitles->installEventFilter(this);
     txtTitle->installEventFilter(this);
 

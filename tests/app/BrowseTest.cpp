@@ -1,0 +1,135 @@
+// The three browse levels, their counts, the selection kept across reloads, the sort label, and
+// opening a title while the editor holds edits.
+#include "MainWindowFixture.h"
+
+TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
+    MakeDatabase(FourItems());
+    Start();
+    EXPECT_EQ(Entries(Languages()), (QStringList{QStringLiteral("<All Languages>  (4)"),
+                                                 QStringLiteral("Python  (2)"), QStringLiteral("SQL  (2)")}));
+    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
+                                              QStringLiteral("Charlie"), QStringLiteral("Delta")}));
+
+    // A language's category total counts item-category pairs.
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    EXPECT_EQ(Entries(Categories()), (QStringList{QStringLiteral("<All Categories>  (3)"),
+                                                  QStringLiteral("Paging  (1)"), QStringLiteral("Queries  (2)")}));
+    EXPECT_EQ(Selected(Categories()), QStringLiteral("<All Categories>  (3)"));
+    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+
+    ClickEntry(Categories(), QStringLiteral("Paging  (1)"));
+    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("Delta")});
+    // Browsing does not touch the editor.
+    EXPECT_EQ(win->CurrentItemID(), -1);
+    EXPECT_EQ(Title()->text(), QString());
+
+    // Python has no Paging: no category stays selected and every Python title shows.
+    PickLanguage(QStringLiteral("Python  (2)"));
+    EXPECT_EQ(Selected(Categories()), QString());
+    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Charlie")}));
+
+    // A category of the same name stays selected when the language changes.
+    ClickEntry(Categories(), QStringLiteral("Queries  (1)"));
+    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("Alpha")});
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    EXPECT_EQ(Selected(Categories()), QStringLiteral("Queries  (2)"));
+    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+}
+
+TEST_F(MainWindowTest, TypingALanguageReloadsCategoriesOnEveryKeyAndAnUnknownNameSelectsNothing) {
+    MakeDatabase(FourItems());
+    Start();
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ASSERT_EQ(Categories()->count(), 3);
+    TypeLanguage(QStringLiteral("Ru"));
+    EXPECT_EQ(Languages()->currentText(), QStringLiteral("Ru"));
+    // Every category of every language (Queries twice, once per language).
+    EXPECT_EQ(Categories()->count(), 5);
+    EXPECT_EQ(Categories()->item(0)->text(), QStringLiteral("<All Categories>  (4)"));
+    EXPECT_EQ(Titles()->count(), 4);
+    // No completion from the entries: what the user typed stays as typed.
+    TypeLanguage(QStringLiteral("S"));
+    EXPECT_EQ(Languages()->currentText(), QStringLiteral("S"));
+}
+
+TEST_F(MainWindowTest, SortLabelCyclesThroughFourOrdersAndBack) {
+    MakeDatabase(FourItems());
+    Start();
+    // Distinct modify times and file sizes; the created order is the item number.
+    for (const QString& sql : {QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.1, FileSize = 10 WHERE ID = 1"),
+                               QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.4, FileSize = 30 WHERE ID = 2"),
+                               QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.2, FileSize = 40 WHERE ID = 3"),
+                               QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.3, FileSize = 20 WHERE ID = 4")})
+        ASSERT_EQ(gDB->Run(sql), QString());
+
+    QLabel* label = Find<QLabel>("lblTitles");
+    const QStringList byName = Entries(Titles());
+    EXPECT_EQ(byName.join(QLatin1Char(' ')), QStringLiteral("Alpha Bravo Charlie Delta"));
+    const QList<QPair<QString, QString>> cycle = {
+        {QStringLiteral("Modify Date"), QStringLiteral("Delta Charlie Alpha Bravo")},
+        {QStringLiteral("Created Date"), QStringLiteral("Bravo Delta Alpha Charlie")},
+        {QStringLiteral("File Size"), QStringLiteral("Alpha Delta Charlie Bravo")},
+        {QStringLiteral("Name"), QStringLiteral("Alpha Bravo Charlie Delta")},
+    };
+    for (const auto& [name, order] : cycle) {
+        QTest::mouseClick(label, Qt::LeftButton);
+        EXPECT_EQ(label->text(), QStringLiteral("T&itles: (") + name + QLatin1Char(')'));
+        EXPECT_EQ(label->toolTip(), QStringLiteral("Sorted by ") + name + QStringLiteral(". Click to change."));
+        EXPECT_EQ(Entries(Titles()).join(QLatin1Char(' ')), order) << name.toStdString();
+    }
+    EXPECT_EQ(win->OrderBy(), QStringLiteral("Title"));
+}
+
+TEST_F(MainWindowTest, OpeningATitleWithEditsYesSavesThenShowsTheClickedItem) {
+    MakeDatabase(FourItems());
+    Start();
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    Type(Title(), QStringLiteral("Bravo two"));
+    prompt->answers << CPrompt::vbYes;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 1);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo two"));
+    EXPECT_EQ(win->CurrentItemID(), 2);
+    EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
+    EXPECT_EQ(Selected(Titles()), QStringLiteral("Delta"));
+    EXPECT_FALSE(win->ItemChanged());
+    EXPECT_EQ(prompt->beeps, 1);
+}
+
+TEST_F(MainWindowTest, OpeningATitleWithEditsNoDiscardsAndCancelKeepsTheEditedItem) {
+    MakeDatabase(FourItems());
+    Start();
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    Type(Body(), QStringLiteral("select 22"));
+
+    prompt->answers << CPrompt::vbCancel;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 22"));
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
+
+    prompt->answers << CPrompt::vbNo;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_EQ(win->CurrentItemID(), 2);
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 4"));
+    EXPECT_FALSE(win->ItemChanged());
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("select 2"));
+    EXPECT_EQ(prompt->beeps, 0);
+}
+
+TEST_F(MainWindowTest, OpeningATitleWhenTheSaveFailsCountsAsCancel) {
+    MakeDatabase(FourItems());
+    Start();
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    Type(Title(), QStringLiteral("Bravo two"));
+    // "<All Languages>" is selected, so the save is refused.
+    prompt->answers << CPrompt::vbYes;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_TRUE(prompt->Messages().contains(QStringLiteral("Please select a language before saving")));
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo two"));
+    EXPECT_TRUE(win->ItemChanged());
+}

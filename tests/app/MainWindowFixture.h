@@ -1,0 +1,183 @@
+#pragma once
+// Drives the real main window: hermetic folders and settings, a scripted prompt answering the
+// questions, databases made through the store, and clicks and keys on the named widgets.
+#include "app/frmMain.h"
+#include "db/basDB.h"
+#include "settings/CSettings.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+struct SampleItem {
+    QString language;
+    QString title;
+    QString body;
+    QString categories;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env = std::make_unique<TestEnv>();
+        prompt = std::make_unique<ScriptedPrompt>();
+        dbPath = env->Path(QStringLiteral("snippets.db"));
+    }
+
+    void TearDown() override {
+        win.reset();
+        ReleaseGlobals();
+        prompt.reset();
+        env.reset();
+    }
+
+    // A setting the next start of the window finds (or, while a window runs, its store).
+    void Preset(const QString& name, const QString& value) {
+        if (gSettings) {
+            gSettings->SaveSetting(name, value);
+            return;
+        }
+        CSettings s;
+        s.SaveSetting(name, value);
+    }
+    QString Setting(const QString& name) {
+        if (gSettings) return gSettings->GetSetting(name);
+        CSettings s;
+        return s.GetSetting(name);
+    }
+
+    // Makes dbPath with the items (saved in order, so item numbers count from 1) and remembers
+    // it as the last database. The daily backup is switched off unless a test wants it.
+    void MakeDatabase(const QList<SampleItem>& items, bool backupDaily = false) {
+        InitGlobals();
+        QString file = dbPath;
+        ASSERT_FALSE(OpenDatabase(file).isEmpty());
+        for (const SampleItem& it : items) {
+            int id = -1;
+            QString error;
+            ASSERT_GT(SaveItem(it.language, id, it.title, it.body, it.categories,
+                               QStringLiteral("2024-01-31 13:05:09"), false, true, TimeBase::Local, &error),
+                      0)
+                << error.toStdString();
+        }
+        ReleaseGlobals();
+        Preset(QStringLiteral("LastDatabase"), dbPath);
+        Preset(QStringLiteral("BackupDaily"), backupDaily ? QStringLiteral("-1") : QStringLiteral("0"));
+    }
+
+    frmMain& Start() {
+        win = std::make_unique<frmMain>();
+        win->show();
+        QApplication::processEvents();
+        return *win;
+    }
+    // Runs the closing sequence; true when the window closed.
+    bool Close() {
+        const bool closed = win->close();
+        QApplication::processEvents();
+        return closed;
+    }
+
+    QVariant Scalar(const QString& sql) {
+        ResultTable t;
+        QString error;
+        QVariant v = gDB->Exec(sql, t, error, true);
+        EXPECT_EQ(error, QString()) << sql.toStdString();
+        return v;
+    }
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* w = win->findChild<T*>(QLatin1String(name));
+        if (!w) ADD_FAILURE() << "no " << name;
+        return w;
+    }
+    QComboBox* Languages() { return Find<QComboBox>("cboLanguage"); }
+    QListWidget* Categories() { return Find<QListWidget>("lstCategory"); }
+    QListWidget* Titles() { return Find<QListWidget>("lstItem"); }
+    QLineEdit* Title() { return Find<QLineEdit>("txtTitle"); }
+    QPlainTextEdit* Body() { return Find<QPlainTextEdit>("txtItem"); }
+    QLineEdit* ItemCategories() { return Find<QLineEdit>("txtItemCategories"); }
+    QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
+
+    static QStringList Entries(const QListWidget* list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+        return out;
+    }
+    static QStringList Entries(const QComboBox* combo) {
+        QStringList out;
+        for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
+        return out;
+    }
+    static QString Selected(const QListWidget* list) {
+        const QListWidgetItem* item = list->currentItem();
+        return item && item->isSelected() ? item->text() : QString();
+    }
+
+    void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+    void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+    void ClickRow(QListWidget* list, int row) {
+        ASSERT_LT(row, list->count());
+        list->scrollToItem(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        QApplication::processEvents();
+    }
+    void ClickEntry(QListWidget* list, const QString& text) {
+        const int row = Entries(list).indexOf(text);
+        ASSERT_GE(row, 0) << text.toStdString();
+        ClickRow(list, row);
+    }
+    void PickLanguage(const QString& text) {
+        const int i = Entries(Languages()).indexOf(text);
+        ASSERT_GE(i, 0) << text.toStdString();
+        Languages()->setCurrentIndex(i);
+    }
+    // Replaces a text box's text by typing, as a user would.
+    void Type(QLineEdit* box, const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, text);
+    }
+    void Type(QPlainTextEdit* box, const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, text);
+    }
+    void TypeLanguage(const QString& text) {
+        QLineEdit* edit = Languages()->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+    int CountMessages(const QString& text) const { return prompt->Messages().count(text); }
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<ScriptedPrompt> prompt;
+    std::unique_ptr<frmMain> win;
+    QString dbPath;
+};
+
+// SQL (Queries, Paging) and Python (Queries, Files), four items numbered 1 to 4.
+inline QList<SampleItem> FourItems() {
+    return {
+        {QStringLiteral("SQL"), QStringLiteral("Bravo"), QStringLiteral("select 2"), QStringLiteral("Queries")},
+        {QStringLiteral("SQL"), QStringLiteral("Delta"), QStringLiteral("select 4"), QStringLiteral("Queries,Paging")},
+        {QStringLiteral("Python"), QStringLiteral("Alpha"), QStringLiteral("print(1)"), QStringLiteral("Queries")},
+        {QStringLiteral("Python"), QStringLiteral("Charlie"), QStringLiteral("print(3)"), QStringLiteral("Files")},
+    };
+}

@@ -1,0 +1,343 @@
+// Start-up, the closing sequence with its save question and daily backup, and the window's
+// controls and menus as the user finds them.
+#include "MainWindowFixture.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitterHandle>
+
+namespace {
+const QString kDbFilter = QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|");
+QString SerialText(double v) { return QString::number(v, 'g', 17); }
+}  // namespace
+
+TEST_F(MainWindowTest, FirstRunOpensNothingSwitchesTheDailyBackupOnAndOffersItAtExit) {
+    Start();
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
+    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
+    EXPECT_TRUE(Find<QAction>("mnuToolsBackupDaily")->isChecked());
+    EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
+    EXPECT_EQ(win->CurrentItemID(), -1);
+    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
+    EXPECT_EQ(Languages()->currentText(), QStringLiteral("<All Languages>  (0)"));
+    EXPECT_EQ(Entries(Categories()), QStringList{QStringLiteral("<All Categories>  (0)")});
+    EXPECT_EQ(Selected(Categories()), QStringLiteral("<All Categories>  (0)"));
+    EXPECT_EQ(Titles()->count(), 0);
+    EXPECT_EQ(LabelText("lblTitles"), QStringLiteral("T&itles: (Name)"));
+    EXPECT_EQ(win->OrderBy(), QStringLiteral("Title"));
+    EXPECT_TRUE(prompt->shown.isEmpty());
+
+    // Never backed up: the exit offers it; cancelling the dialog still closes.
+    prompt->texts << QString();
+    EXPECT_TRUE(Close());
+    ASSERT_EQ(prompt->shown.size(), 1);
+    EXPECT_EQ(prompt->shown[0].kind, QStringLiteral("save"));
+    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Back Up Snippet Database?"));
+    EXPECT_EQ(prompt->shown[0].style, 526336);
+    EXPECT_EQ(prompt->shown[0].title, kDbFilter);
+    EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
+}
+
+TEST_F(MainWindowTest, ControlsMenusAndShortcutsCarryTheirNamesCaptionsAndTips) {
+    Start();
+    const QList<QPair<const char*, const char*>> labels = {
+        {"lblLanguage", "&Language"}, {"lblCategory", "Catego&ries"}, {"lblTitle", "&Title"},
+        {"lblItem", "C&ode and Description"}, {"lblItemCategories", "Cate&gories"},
+        {"lblFileName", "&Attachment"}};
+    for (const auto& [name, caption] : labels) EXPECT_EQ(LabelText(name), QLatin1String(caption)) << name;
+    const QList<QPair<const char*, const char*>> buttons = {
+        {"cmdFind", "&Find"}, {"cmdFindClear", "&Clear"}, {"cmdNew", "&New"}, {"cmdSave", "&Save"},
+        {"cmdDelete", "&Delete"}, {"cmdFileAttach", "&Attach"}, {"cmdFileSave", "Sa&ve"},
+        {"cmdFileClear", "C&lear"}};
+    for (const auto& [name, caption] : buttons)
+        EXPECT_EQ(Find<QPushButton>(name)->text(), QLatin1String(caption)) << name;
+    EXPECT_EQ(Find<QPushButton>("cmdFind")->toolTip(),
+              QStringLiteral("Filter the Titles list to only display items matching search terms"));
+    EXPECT_EQ(Find<QPushButton>("cmdFindClear")->toolTip(),
+              QStringLiteral("Clear the list of find results and display all titles for the selected category"));
+    EXPECT_EQ(Find<QLineEdit>("txtFileName")->toolTip(), QStringLiteral("Double-click to open the attached file"));
+    EXPECT_EQ(Find<QLabel>("lblLastUpdate")->toolTip(), QStringLiteral("Last Update to This Item"));
+    EXPECT_EQ(Find<QLabel>("lblTitles")->toolTip(), QStringLiteral("Sorted by Name. Click to change."));
+    for (const char* name : {"fraLangCat", "fraTitles", "fraItems"}) EXPECT_NE(Find<QWidget>(name), nullptr);
+    for (const char* name : {"picSplitLangCatTitle", "picSplitTitleItem"})
+        EXPECT_NE(Find<QSplitterHandle>(name), nullptr);
+
+    struct MenuItem {
+        const char* name;
+        const char* caption;
+        QKeySequence key;
+        bool enabled;
+    };
+    const QList<MenuItem> items = {
+        {"mnuFileNew", "&New Database...", {}, true},
+        {"mnuFileOpen", "&Open Database...", QKeySequence(QStringLiteral("Ctrl+O")), true},
+        {"mnufileBackup", "&Backup Database...", {}, true},
+        {"mnuFileExport", "&Export Database...", {}, true},
+        {"mnuFileImport", "&Import Database...", {}, true},
+        {"mnuFileExit", "E&xit", {}, true},
+        {"mnuEditCut", "Cu&t", QKeySequence(QStringLiteral("Ctrl+X")), false},
+        {"mnuEditCopy", "&Copy", QKeySequence(QStringLiteral("Ctrl+C")), false},
+        {"mnuEditPaste", "&Paste", QKeySequence(QStringLiteral("Ctrl+V")), false},
+        {"mnuEditSelectAll", "&Select All", QKeySequence(QStringLiteral("Ctrl+A")), false},
+        {"mnuEditRenameCategory", "&Rename Category", {}, false},
+        {"mnuEditFind", "&Find...", QKeySequence(QStringLiteral("Ctrl+F")), false},
+        {"mnuEditFindClear", "C&lear Find List", {}, false},
+        {"mnuToolsSaveSettings", "&Save Settings To Registry", {}, true},
+        {"mnuToolsBackupDaily", "&Backup Database Daily on Exit", {}, true},
+        {"mnuToolsVacuum", "&Vacuum Database", {}, true},
+        {"mnuHelpAbout", "&About", {}, false},
+    };
+    for (const MenuItem& m : items) {
+        QAction* a = Find<QAction>(m.name);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(), QLatin1String(m.caption)) << m.name;
+        EXPECT_EQ(a->shortcut(), m.key) << m.name;
+        EXPECT_EQ(a->isEnabled(), m.enabled) << m.name;
+    }
+    // Menus in order, with the separators where the menu table puts them.
+    QStringList menus;
+    for (QAction* a : win->menuBar()->actions()) menus << a->text();
+    EXPECT_EQ(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
+                                  QStringLiteral("&Tools"), QStringLiteral("&Help")}));
+    QStringList file;
+    for (QAction* a : Find<QMenu>("mnuFile")->actions()) file << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    EXPECT_EQ(file.join(QLatin1Char(' ')),
+              QStringLiteral("mnuFileNew mnuFileOpen mnufileBackup - mnuFileExport mnuFileImport - mnuFileExit"));
+
+    // Ctrl+O reaches the Open command.
+    prompt->texts << QString();
+    QTest::keyClick(win.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(prompt->shown.size(), 1);
+    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Select Database File"));
+    EXPECT_EQ(prompt->shown[0].style, 528384);
+}
+
+TEST_F(MainWindowTest, RememberedDatabaseThatWasDeletedIsCreatedAgainEmpty) {
+    Preset(QStringLiteral("LastDatabase"), dbPath);
+    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+    Start();
+    EXPECT_TRUE(QFile::exists(dbPath));
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
+    EXPECT_EQ(Scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+}
+
+TEST_F(MainWindowTest, RememberedFileThatIsNoDatabaseLeavesTheWindowEmptyAndUntouched) {
+    WriteFileBytes(dbPath, "just some notes\r\n");
+    Preset(QStringLiteral("LastDatabase"), dbPath);
+    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+    Start();
+    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
+    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
+    EXPECT_EQ(Entries(Categories()), QStringList{QStringLiteral("<All Categories>  (0)")});
+    EXPECT_EQ(ReadFileBytes(dbPath), QByteArray("just some notes\r\n"));
+}
+
+TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCase) {
+    MakeDatabase({{QStringLiteral("ShellScript"), QStringLiteral("ls"), QString(), QStringLiteral("Files")},
+                  {QStringLiteral("SQL"), QStringLiteral("top"), QString(), QStringLiteral("Queries")}});
+    Preset(QStringLiteral("LastLanguage"), QStringLiteral("shell"));
+    Start();
+    EXPECT_EQ(Languages()->currentText(), QStringLiteral("ShellScript  (1)"));
+    EXPECT_EQ(Entries(Categories()), (QStringList{QStringLiteral("<All Categories>  (1)"), QStringLiteral("Files  (1)")}));
+    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("ls")});
+
+    // Closing remembers the name without its count.
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(Setting(QStringLiteral("LastLanguage")), QStringLiteral("ShellScript"));
+}
+
+TEST_F(MainWindowTest, RememberedLanguageThatIsGoneSelectsNothingAndShowsEveryCategory) {
+    MakeDatabase({{QStringLiteral("ShellScript"), QStringLiteral("ls"), QString(), QStringLiteral("Files")},
+                  {QStringLiteral("SQL"), QStringLiteral("top"), QString(), QStringLiteral("Queries")}});
+    Preset(QStringLiteral("LastLanguage"), QStringLiteral("Perl"));
+    Start();
+    EXPECT_EQ(Languages()->currentText(), QString());
+    EXPECT_EQ(Entries(Categories()).size(), 3);
+    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("ls"), QStringLiteral("top")}));
+}
+
+TEST_F(MainWindowTest, ClosingWithUnsavedEditsAsksOnceAndCancelKeepsTheWindowAndTheEdits) {
+    MakeDatabase(FourItems());
+    Start();
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    Type(Title(), QStringLiteral("Bravo edited"));
+    ASSERT_TRUE(win->ItemChanged());
+
+    prompt->answers << CPrompt::vbCancel;
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo edited"));
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(prompt->shown.last().style, CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
+    EXPECT_EQ(prompt->shown.last().title, QStringLiteral("Save"));
+
+    // Exit from the menu runs the same sequence once; No closes without saving.
+    prompt->answers << CPrompt::vbNo;
+    Trigger("mnuFileExit");
+    QApplication::processEvents();
+    EXPECT_FALSE(win->isVisible());
+    EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 2);
+    EXPECT_FALSE(gDB->IsOpen());
+    InitGlobals();
+    QString file = dbPath;
+    OpenDatabase(file);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo"));
+}
+
+TEST_F(MainWindowTest, ClosingWithYesSavesAndAFailedSaveKeepsTheWindowOpen) {
+    MakeDatabase(FourItems());
+    Start();
+    // "<All Languages>" is selected: the save cannot happen, which counts as Cancel.
+    ClickEntry(Titles(), QStringLiteral("Alpha"));
+    Type(Body(), QStringLiteral("print(10)"));
+    prompt->answers << CPrompt::vbYes;
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(prompt->Messages().contains(QStringLiteral("Please select a language before saving")));
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(10)"));
+
+    PickLanguage(QStringLiteral("Python  (2)"));
+    prompt->answers << CPrompt::vbYes;
+    EXPECT_TRUE(Close());
+    InitGlobals();
+    QString file = dbPath;
+    OpenDatabase(file);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 3")).toString(), QStringLiteral("print(10)"));
+}
+
+TEST_F(MainWindowTest, DailyBackupAtExitIsMadeWhenDueAndRemembered) {
+    MakeDatabase(FourItems(), true);
+    Preset(QStringLiteral("BackupTime"), SerialText(BackupTimeNow() - 1.001));
+    Start();
+    const QString backup = env->Path(QStringLiteral("daily.db"));
+    prompt->texts << backup;
+    EXPECT_TRUE(Close());
+    ASSERT_TRUE(QFile::exists(backup));
+    EXPECT_EQ(Setting(QStringLiteral("BackupFile")), backup);
+    EXPECT_NEAR(Setting(QStringLiteral("BackupTime")).toDouble(), BackupTimeNow(), 0.01);
+    EXPECT_FALSE(gDB->IsOpen());
+    // The copy is a complete database.
+    QString file = backup;
+    EXPECT_EQ(OpenDatabase(file), QStringLiteral("daily.db"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+}
+
+TEST_F(MainWindowTest, DailyBackupIsNotDueWithinADayNorWhenSwitchedOff) {
+    MakeDatabase(FourItems(), true);
+    Preset(QStringLiteral("BackupTime"), SerialText(BackupTimeNow() - 0.999));
+    Start();
+    EXPECT_TRUE(Close());
+    EXPECT_TRUE(prompt->shown.isEmpty());
+
+    ReleaseGlobals();
+    Preset(QStringLiteral("BackupTime"), QString());
+    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+    Start();
+    EXPECT_FALSE(Find<QAction>("mnuToolsBackupDaily")->isChecked());
+    EXPECT_TRUE(Close());
+    EXPECT_TRUE(prompt->shown.isEmpty());
+}
+
+TEST_F(MainWindowTest, CancelledDailyBackupDialogClosesAndAsksAgainNextTime) {
+    MakeDatabase(FourItems(), true);
+    Start();
+    prompt->texts << QString();
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
+
+    ReleaseGlobals();
+    Start();
+    prompt->texts << QString();
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->shown.size(), 2);
+}
+
+TEST_F(MainWindowTest, DailyBackupOntoAnExistingFileAsksYesNoCancel) {
+    MakeDatabase(FourItems(), true);
+    const QString backup = env->Path(QStringLiteral("old.db"));
+    WriteFileBytes(backup, "old copy");
+    Start();
+
+    prompt->texts << backup;
+    prompt->answers << CPrompt::vbCancel;
+    EXPECT_FALSE(Close());
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Overwrite existing file?\n") + backup);
+    EXPECT_EQ(prompt->shown.last().style, CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
+
+    prompt->texts << backup;
+    prompt->answers << CPrompt::vbNo;
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(ReadFileBytes(backup), QByteArray("old copy"));
+    EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
+}
+
+TEST_F(MainWindowTest, DailyBackupOverwritesAnExistingFileOnYes) {
+    MakeDatabase(FourItems(), true);
+    const QString backup = env->Path(QStringLiteral("old.db"));
+    WriteFileBytes(backup, "old copy");
+    Start();
+    prompt->texts << backup;
+    prompt->answers << CPrompt::vbYes;
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(ReadFileBytes(backup), ReadFileBytes(dbPath));
+}
+
+TEST_F(MainWindowTest, UnreadableBackupSwitchIsReportedAtStartAndAtExit) {
+    MakeDatabase(FourItems());
+    Preset(QStringLiteral("BackupDaily"), QStringLiteral("often"));
+    Start();
+    EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Type mismatch 13")});
+    EXPECT_EQ(prompt->shown[0].style, int(CPrompt::vbCritical));
+
+    // At exit the error is reported, and the window still closes with the database closed.
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->Messages().last(), QStringLiteral("Unload Error: 13 Type mismatch"));
+    EXPECT_FALSE(gDB->IsOpen());
+}
+
+TEST_F(MainWindowTest, BackupDailyToggleKeepsCheckMarkAndSettingTogether) {
+    MakeDatabase(FourItems(), true);
+    Start();
+    QAction* daily = Find<QAction>("mnuToolsBackupDaily");
+    ASSERT_TRUE(daily->isChecked());
+    daily->trigger();
+    EXPECT_FALSE(daily->isChecked());
+    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("0"));
+    daily->trigger();
+    EXPECT_TRUE(daily->isChecked());
+    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
+}
+
+TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAre) {
+    MakeDatabase(FourItems());
+    Start();
+    QAction* registry = Find<QAction>("mnuToolsSaveSettings");
+    // A new user's settings live in Settings.ini beside the program.
+    ASSERT_TRUE(gSettings->SaveToINI());
+    EXPECT_FALSE(registry->isChecked());
+
+    registry->trigger();
+    EXPECT_TRUE(registry->isChecked());
+    EXPECT_FALSE(gSettings->SaveToINI());
+    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), dbPath);
+    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("0"));
+
+    // The choice holds at the next start.
+    EXPECT_TRUE(Close());
+    ReleaseGlobals();
+    Start();
+    EXPECT_TRUE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
+
+    Find<QAction>("mnuToolsSaveSettings")->trigger();
+    EXPECT_FALSE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
+    EXPECT_TRUE(gSettings->SaveToINI());
+    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), dbPath);
+}
