@@ -328,26 +328,30 @@ int main(int argc, char** argv) {
                     p.ours.wall > 0 ? h.ours.wall / p.ours.wall : 0, p.ours.cpu, h.ours.cpu, p.view.cpu, h.view.cpu);
     }
 
-    // The targets, on the database with attachments unless said otherwise.
-    std::printf("\ntargets:\n");
-    auto check = [](const char* what, bool ok) { std::printf("  %-78s %s\n", what, ok ? "holds" : "MISSED"); };
-    bool catTenth = true, allThird = true, twice = true, quick = true, same = true;
-    for (size_t i = 0; i < ops.size(); ++i) {
-        const Figures& p = figures[0][i];
-        const Figures& h = figures[1][i];
-        same = same && p.same && h.same;
-        if (ops[i].kind == "items-category" && h.ours.wall > h.view.wall / 10) catTenth = false;
-        if (ops[i].kind == "items-all" && h.ours.wall > h.view.wall / 3) allThird = false;
-        if (h.ours.wall > 2 * p.ours.wall && h.ours.wall > 1.0) twice = false;  // below 1 ms is noise
-        if ((ops[i].kind == "types" || ops[i].kind == "categories") &&
-            (h.ours.wall > 100 || p.ours.wall > 100))
-            quick = false;
+    // The targets, on the database with attachments unless said otherwise; judged on wall time
+    // and, separately, on CPU time, which a busy machine disturbs less.
+    std::printf("\ntargets (wall / CPU):\n");
+    for (int useCpu = 0; useCpu < 2; ++useCpu) {
+        auto t = [useCpu](const Timing& x) { return useCpu ? x.cpu : x.wall; };
+        bool catTenth = true, allThird = true, twice = true, quick = true, same = true;
+        for (size_t i = 0; i < ops.size(); ++i) {
+            const Figures& p = figures[0][i];
+            const Figures& h = figures[1][i];
+            same = same && p.same && h.same;
+            if (ops[i].kind == "items-category" && t(h.ours) > t(h.view) / 10) catTenth = false;
+            if (ops[i].kind == "items-all" && t(h.ours) > t(h.view) / 3) allThird = false;
+            if (t(h.ours) > 2 * t(p.ours) && t(h.ours) > 1.0) twice = false;  // below 1 ms is noise
+            if ((ops[i].kind == "types" || ops[i].kind == "categories") && (t(h.ours) > 100 || t(p.ours) > 100))
+                quick = false;
+        }
+        const char* on = useCpu ? "CPU " : "wall";
+        auto check = [on](const char* what, bool ok) { std::printf("  %s  %-74s %s\n", on, what, ok ? "holds" : "MISSED"); };
+        if (!useCpu) check("every list equals the view statement's, cell for cell", same);
+        check("LoadItems for one category: at most 1/10 of the view statement", catTenth);
+        check("LoadItems for all items: at most 1/3 of the view statement", allThird);
+        check("no operation takes more than twice as long with attachments", twice);
+        check("LoadTypes and LoadCategories within 100 ms", quick);
     }
-    check("every list equals the view statement's, cell for cell", same);
-    check("LoadItems for one category: at most 1/10 of the view statement", catTenth);
-    check("LoadItems for all items: at most 1/3 of the view statement", allThird);
-    check("no operation takes more than twice as long with attachments", twice);
-    check("LoadTypes and LoadCategories within 100 ms", quick);
 
     if (plans) {
         std::printf("\nquery plans (database with attachments):\n");
