@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <new>
 
@@ -117,6 +118,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     const QSet<int> attached = keepIds ? itemsWithAttachments() : QSet<int>();
 
     int lastSaved = 0;
+    QHash<QString, qint64> typeIds, categoryIds;
     const qint64 size = bytes.size();
     do {
         switch (rec.kind) {
@@ -170,19 +172,28 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         }
         case ExchangeLineKind::Category: {
             if (lastSaved == 0) break;
-            const QString type = gDB->LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"),
-                                                   {QStringLiteral("Name"), rec.language});
-            const QString category =
-                type.isEmpty() ? QString()
-                               : gDB->LookupCreate(QStringLiteral("tblCategory"),
-                                                   QStringLiteral("ID"),
-                                                   {QStringLiteral("Name"), rec.category,
-                                                    QStringLiteral("TypeID"), type.toLongLong()});
-            error = category.isEmpty()
-                        ? QStringLiteral("the category could not be stored")
-                        : gDB->AddRecord(QStringLiteral("tblItemCategory"),
-                                         {QStringLiteral("ItemID"), lastSaved,
-                                          QStringLiteral("CategoryID"), category.toLongLong()});
+            // Most further lines name a language and category seen a line before: remember
+            // them by their exact text (nothing is renamed or removed during the import).
+            qint64 type = typeIds.value(rec.language);
+            if (type == 0) {
+                type = gDB->LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"),
+                                         {QStringLiteral("Name"), rec.language})
+                           .toLongLong();
+                if (type != 0) typeIds.insert(rec.language, type);
+            }
+            const QString categoryKey = QString::number(type) + QLatin1Char('\t') + rec.category;
+            qint64 category = type == 0 ? 0 : categoryIds.value(categoryKey);
+            if (type != 0 && category == 0) {
+                category = gDB->LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
+                                             {QStringLiteral("Name"), rec.category,
+                                              QStringLiteral("TypeID"), type})
+                               .toLongLong();
+                if (category != 0) categoryIds.insert(categoryKey, category);
+            }
+            error = category == 0 ? QStringLiteral("the category could not be stored")
+                                  : gDB->AddRecord(QStringLiteral("tblItemCategory"),
+                                                   {QStringLiteral("ItemID"), lastSaved,
+                                                    QStringLiteral("CategoryID"), category});
             if (!error.isEmpty()) return failAt(rec, error);
             ++s.categoryLines;
             break;
