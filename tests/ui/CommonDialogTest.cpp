@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <gtest/gtest.h>
 
@@ -98,11 +99,19 @@ TEST(CommonDialogFilter, OpeningAnExistingFileWithoutExtensionKeepsItsName) {
 }
 
 namespace {
-// Chooses filter number typeIndex (0-based), types name and accepts.
-void ChooseAndAccept(const QString& path, int typeIndex) {
-    WhenModal<QFileDialog>([path, typeIndex](QFileDialog* dlg) {
+// What a user typing into the name box does (selectFile leaves the box alone while it has the
+// focus).
+void TypeName(QFileDialog* dlg, const QString& path) {
+    auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(path);
+}
+
+// Chooses filter number typeIndex (0-based), types name and accepts, until the dialog closes.
+[[nodiscard]] std::unique_ptr<QTimer> ChooseAndAccept(const QString& path, int typeIndex) {
+    return WhileModal<QFileDialog>([path, typeIndex](QFileDialog* dlg) {
         dlg->selectNameFilter(dlg->nameFilters().value(typeIndex));
-        dlg->selectFile(path);
+        TypeName(dlg, path);
         static_cast<QDialog*>(dlg)->accept();
     });
 }
@@ -110,17 +119,17 @@ void ChooseAndAccept(const QString& path, int typeIndex) {
 
 TEST(CommonDialogShow, SaveAppendsTheFirstTypesExtension) {
     TestEnv env;
-    ChooseAndAccept(env.Path(QStringLiteral("data")), 0);
+    auto driver = ChooseAndAccept(env.Path(QStringLiteral("data")), 0);
     EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
               env.Path(QStringLiteral("data.tab")));
 }
 
 TEST(CommonDialogShow, SaveWithAllFilesKeepsTheName) {
     TestEnv env;
-    ChooseAndAccept(env.Path(QStringLiteral("data")), 1);
+    auto driver = ChooseAndAccept(env.Path(QStringLiteral("data")), 1);
     EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
               env.Path(QStringLiteral("data")));
-    ChooseAndAccept(env.Path(QStringLiteral("data.txt")), 0);
+    driver = ChooseAndAccept(env.Path(QStringLiteral("data.txt")), 0);
     EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
               env.Path(QStringLiteral("data.txt")));
 }
@@ -174,7 +183,7 @@ TEST(CommonDialogShow, OpenReturnsTheExistingFileAndClearsReadOnly) {
     TestEnv env;
     const QString file = env.Path(QStringLiteral("in.tab"));
     Touch(file);
-    ChooseAndAccept(file, 0);
+    auto driver = ChooseAndAccept(file, 0);
     bool readOnly = true;
     EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen(QStringLiteral("Import from file"), {}, {}, kFilterT, 528384, readOnly)),
               file);
@@ -188,7 +197,7 @@ TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {
     QFileDialog* first = nullptr;
     WhenModal<QFileDialog>([&](QFileDialog* dlg) {
         first = dlg;
-        dlg->selectFile(bad);
+        TypeName(dlg, bad);
         // Accepting hands back a path under a folder that does not exist: a warning follows,
         // then the same dialog again, which the user cancels.
         WhenModal<QMessageBox>([&](QMessageBox* box) {

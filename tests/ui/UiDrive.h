@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-// Runs act on the next modal widget of type T that appears (polling for up to about 5 s).
+// Runs act once on the next modal widget of type T that appears (polling for up to about 5 s).
 template <typename T>
 void WhenModal(std::function<void(T*)> act, QWidget* notThis = nullptr) {
     auto tries = std::make_shared<int>(0);
@@ -24,8 +24,20 @@ void WhenModal(std::function<void(T*)> act, QWidget* notThis = nullptr) {
         } else if (++*tries > 500) {
             timer->stop();
             timer->deleteLater();
-            if (w) w->close();  // do not hang the test run
         }
     });
     timer->start();
+}
+
+// Repeats act on every modal widget of type T it sees until the returned guard is destroyed:
+// for dialogs that load in the background and may drop an answer given too early.
+template <typename T>
+std::unique_ptr<QTimer> WhileModal(std::function<void(T*)> act) {
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(50);
+    QObject::connect(timer.get(), &QTimer::timeout, [act] {
+        if (T* t = qobject_cast<T*>(QApplication::activeModalWidget()); t && t->isVisible()) act(t);
+    });
+    timer->start();
+    return timer;
 }
