@@ -2,6 +2,7 @@
 // reader promises: it ends, positions only move forward inside the file, item lines carry a
 // valid number, and escaping round-trips any text.
 #include "exchange/basExchangeFile.h"
+#include "util/CString.h"
 
 #include <QString>
 #include <cstdint>
@@ -40,6 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray utf8;
     AppendEscapedUtf8(utf8, text);
     check(utf8 == escaped.toUtf8());
+    // The export's byte-level escaping writes the same bytes for the same text.
+    CString out;
+    const QByteArray textUtf8 = text.toUtf8();
+    AppendEscapedBytes(out, textUtf8);
+    check(out.View() == QByteArrayView(utf8));
     // Unescaping never grows a text.
     check(UnescapeField(text).size() <= text.size());
     return 0;
