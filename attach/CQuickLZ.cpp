@@ -167,14 +167,15 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
             ++counters[b];
         }
     };
-    auto enter = [&](size_t pos) { enterValue(pos, Load24(out + pos)); };
-    // Enters from..to inclusive; all their bytes are out and 8 bytes from each lie in the buffer.
-    auto enterRange = [&](size_t from, size_t to) {
-        for (; from + 5 <= to; from += 6) {
-            const u64 w = LoadLE<u64>(out + from);
-            for (unsigned k = 0; k < 6; ++k) enterValue(from + k, u32(w >> (8 * k)) & 0xFFFFFF);
+    // Enters count positions from first; bytes[i] is the byte at first + i, readable up to limit.
+    // Whole 8-byte windows cover six positions per read.
+    auto enterBytes = [&](const u8* bytes, size_t first, size_t count, const u8* limit) {
+        size_t i = 0;
+        for (; i + 6 <= count && size_t(limit - (bytes + i)) >= 8; i += 6) {
+            const u64 w = LoadLE<u64>(bytes + i);
+            for (unsigned k = 0; k < 6; ++k) enterValue(first + i + k, u32(w >> (8 * k)) & 0xFFFFFF);
         }
-        for (; from <= to; ++from) enter(from);
+        for (; i < count; ++i) enterValue(first + i, Load24(bytes + i));
     };
 
     // A literal at tailStart or later starts the tail; matches end at matchEnd at the latest.
@@ -247,11 +248,14 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
             }
             if (dist < 3 || dist > op) return "a match reaches outside the data";
             if (op > matchEnd || len > matchEnd - op) return "a match runs past the end of the data";
-            CopyMatch(out + op, dist, len, n - op);
             if constexpr (Level != 3) {
-                for (; next <= op; ++next) enter(next);
+                // Positions from next (at least op - 2) up to op: their bytes are the two before
+                // op and the first three of the match source, all final already.
+                const u64 w = u64(LoadLE<u32>(out + op - dist) & 0xFFFFFF) << 16 | LoadLE<u16>(out + op - 2);
+                for (; next <= op; ++next) enterValue(next, u32(w >> (8 * (next + 2 - op))) & 0xFFFFFF);
                 next = op + len;
             }
+            CopyMatch(out + op, dist, len, n - op);
             op += len;
             cw >>= 1;
         } else {
@@ -259,6 +263,8 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
             // A run of literals, cut where the tail begins.
             const size_t run = std::min<size_t>(size_t(std::countr_zero(cw)), tailStart - op);
             if (size_t(iend - ip) < run) return "the block ends inside literal bytes";
+            const u8* const literals = ip;
+            const size_t start = op;
             if (iend - ip >= 32 && n - op >= 32) {
                 std::memcpy(out + op, ip, 16);
                 std::memcpy(out + op + 16, ip + 16, 16);
@@ -269,9 +275,11 @@ const char* DecodePayload(const u8* ip, const u8* const iend, u8* const out, con
             ip += run;
             cw >>= run;
             if constexpr (Level != 3) {
-                // op <= n - 11 here, so 8-byte reads from these positions stay in the buffer.
+                // The up to two positions before the run straddle it; the others read their
+                // bytes from the block rather than from the output just written.
+                for (; next < start && next + 3 <= op; ++next) enterValue(next, Load24(out + next));
                 if (next + 3 <= op) {
-                    enterRange(next, op - 3);
+                    enterBytes(literals + (next - start), next, op - 2 - next, iend);
                     next = op - 2;
                 }
             }

@@ -15,9 +15,11 @@ public:
     CQuickLZ(const CQuickLZ&) = delete;
     CQuickLZ& operator=(const CQuickLZ&) = delete;
 
-    // One block of all of source. An empty source is an error (false).
+    // One block of all of source. An empty source is an error (false, block empty).
+    // The memory of block is reused when it is large enough and not shared.
     bool Compress(QByteArrayView source, QByteArray& block, QString* error = nullptr);
-    // The data of one block. False with a reason for anything that is not a sound block.
+    // The data of one block (any level; bytes after the block's length are ignored). False with
+    // a reason, and data empty, for anything that is not a sound block.
     bool Decompress(QByteArrayView block, QByteArray& data, QString* error = nullptr);
 
     // From the block header; -1 when the header cannot be read.
