@@ -177,6 +177,7 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
 
 bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error) {
     if (!databaseReady(error)) return false;
+    if (file.isEmpty()) return fail(error, QStringLiteral("No file name given"));
     const QString n = QString::number(itemId);
     CProgressScope progress(showProgress);
 
@@ -215,6 +216,9 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
         if (badHex)
             return fail(error, QStringLiteral("The stored attachment is damaged: not hexadecimal"));
         if (showProgress) progress.Text(0, QStringLiteral("Decompressing Attachment"));
+        if (block.Length() != stored.toLongLong())
+            return fail(error, QStringLiteral("The stored attachment is damaged: its length "
+                                              "changed while it was read"));
         if (block.Length() > 0) {
             // A block is exactly as long as its header says; anything else is not what was stored.
             if (CQuickLZ::SizeCompressed(block.View()) != block.Length())
