@@ -215,7 +215,11 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
             return fail(error, why);
         if (badHex)
             return fail(error, QStringLiteral("The stored attachment is damaged: not hexadecimal"));
-        if (showProgress) progress.Text(0, QStringLiteral("Decompressing Attachment"));
+        if (showProgress) {
+            progress.Text(0, QStringLiteral("Decompressing Attachment"));
+            // Once, so the window repaints before the decompression holds the thread.
+            if (QCoreApplication::instance()) QCoreApplication::processEvents();
+        }
         if (block.Length() != stored.toLongLong())
             return fail(error, QStringLiteral("The stored attachment is damaged: its length "
                                               "changed while it was read"));
