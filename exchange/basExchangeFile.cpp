@@ -199,7 +199,7 @@ bool CExchangeReader::Next(ExchangeRecord& rec) {
         rec.kind = ExchangeLineKind::Blank;
         return true;
     }
-    if (split(begin, end) < 3) {
+    if (split(begin, end) < 3 || std::memchr(m_bytes.data() + begin, 0, size_t(end - begin))) {
         rec.kind = ExchangeLineKind::Junk;
         return true;
     }

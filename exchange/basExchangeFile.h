@@ -30,7 +30,7 @@ QString UnescapeField(QStringView text);
 // What one line of an exchange file asks the import to do.
 enum class ExchangeLineKind {
     Blank,      // an empty line
-    Junk,       // fewer than three fields
+    Junk,       // fewer than three fields, or a NUL byte (no text in the database holds one)
     BadNumber,  // the item number is not a whole number from 1 to 2147483647
     Item,       // an item: its first line, or a line with a title
     Category,   // a further category of the item on the line before

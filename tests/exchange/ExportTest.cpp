@@ -86,6 +86,17 @@ TEST_F(ExchangeTest, ExportWritesHeaderFullAndShortLinesInUtf8) {
     EXPECT_EQ(prompt->progressUpdates, 7 + 1);
 }
 
+TEST_F(ExchangeTest, ExportWritesTextStoredThroughTheCodePageAsUtf8) {
+    const int id = AddItem("C", "x", "y", "z");
+    // Written by the old program through the Windows code page: not UTF-8.
+    Query("UPDATE ftsItem SET Title = CAST(X'436166E920809C' AS TEXT) WHERE DOCID = " +
+          QString::number(id));
+    ASSERT_TRUE(ExportDatabase(env->Path("cp.tab"), false));
+    const QByteArray bytes = ReadFileBytes(env->Path("cp.tab"));
+    EXPECT_TRUE(IsValidUtf8(bytes));
+    EXPECT_EQ(fieldsOf(linesOf(bytes)[1])[3], QString::fromUtf8("Café €œ"));
+}
+
 TEST_F(ExchangeTest, ExportWritesAttachmentsBesideTheFileUnderFreeNames) {
     FillSample();
     QDir().mkpath(env->Path("export"));
