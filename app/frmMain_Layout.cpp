@@ -131,6 +131,16 @@ void frmMain::BuildLayout() {
     it->addWidget(lblItemCategories);
     it->addWidget(txtItemCategories);
 
+    // The sort label is as wide as its longest caption, so no sort name is ever cut.
+    const QString caption = lblTitles->text();
+    int widest = 0;
+    for (const char* name : {"Name", "Modify Date", "Created Date", "File Size"}) {
+        lblTitles->setText(QStringLiteral("T&itles: (") + QLatin1String(name) + QLatin1Char(')'));
+        widest = qMax(widest, lblTitles->sizeHint().width());
+    }
+    lblTitles->setText(caption);
+    lblTitles->setMinimumWidth(widest);
+
     SetPaneMinimum(fraLangCat, 1100, 1800);
     SetPaneMinimum(fraTitles, 2075, 1200);
     SetPaneMinimum(fraItems, 3500, 3300);
@@ -165,6 +175,7 @@ void frmMain::ApplyLook() {
         QPalette p = b->palette();
         p.setColor(QPalette::Button, Qt::white);
         p.setColor(QPalette::ButtonText, Qt::black);
+        p.setColor(QPalette::Disabled, QPalette::ButtonText, Qt::gray);
         p.setColor(QPalette::Window, Qt::white);
         p.setColor(QPalette::WindowText, Qt::black);
         b->setPalette(p);
@@ -205,7 +216,8 @@ void frmMain::LayoutPanes() {
     const int h = qMax(m_host->height(), minHeight);
     const QRect want(kMargin, kMargin, w - 2 * kMargin, h - 2 * kMargin);
     if (m_split->geometry() != want) m_split->setGeometry(want);
-    StoreSplitRatios();
+    // The splitter places its bars in its own resize handling, which may come later.
+    QTimer::singleShot(0, this, [this] { StoreSplitRatios(); });
 }
 
 void frmMain::StoreSplitRatios() {

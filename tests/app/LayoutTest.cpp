@@ -1,0 +1,161 @@
+// The three panes and their splitters as the window is resized and a splitter is dragged, and
+// the window's look.
+#include "MainWindowFixture.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QSplitterHandle>
+
+namespace {
+const QColor kBlue(0, 0, 255);
+
+// A pane's rectangle in the client area (the central widget).
+QRect PaneRect(QWidget* pane) {
+    QWidget* client = pane->window()->findChild<QWidget*>(QStringLiteral("frmMainClient"));
+    return QRect(pane->mapTo(client, QPoint(0, 0)), pane->size());
+}
+}  // namespace
+
+class LayoutTest : public MainWindowTest {
+protected:
+    QWidget* Client() { return Find<QWidget>("frmMainClient"); }
+    void ResizeClient(int w, int h) {
+        const QSize frame = win->size() - Client()->size();
+        win->resize(QSize(w, h) + frame);
+        QApplication::processEvents();
+    }
+    void DragSplitter(const char* name, int dx) {
+        QSplitterHandle* h = Find<QSplitterHandle>(name);
+        const QPoint start = h->rect().center();
+        QTest::mousePress(h, Qt::LeftButton, {}, start);
+        QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(dx, 0)), h->mapToGlobal(QPointF(start + QPoint(dx, 0))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(h, &move);
+        QTest::mouseRelease(h, Qt::LeftButton, {}, start + QPoint(dx, 0));
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositions) {
+    MakeDatabase(FourItems());
+    Start();
+    QWidget* left = Find<QWidget>("fraLangCat");
+    QWidget* middle = Find<QWidget>("fraTitles");
+    QWidget* right = Find<QWidget>("fraItems");
+    const int w = Client()->width();
+    const int h = Client()->height();
+
+    // 120 twips margins, 80-twip splitters, the left splitter at 1800 twips unless the pane's
+    // controls need more room.
+    EXPECT_EQ(PaneRect(left).topLeft(), QPoint(8, 8));
+    EXPECT_EQ(win->SplitterLeft(0), qMax(120, 8 + left->minimumWidth()));
+    EXPECT_EQ(PaneRect(left).right() + 1, win->SplitterLeft(0));
+    EXPECT_EQ(Find<QSplitterHandle>("picSplitLangCatTitle")->width(), 5);
+    EXPECT_EQ(PaneRect(middle).left(), win->SplitterLeft(0) + 5);
+    EXPECT_EQ(win->SplitterLeft(1), qMax(280, win->SplitterLeft(0) + 5 + middle->minimumWidth()));
+    EXPECT_EQ(PaneRect(right).left(), win->SplitterLeft(1) + 5);
+    EXPECT_EQ(PaneRect(right).right() + 1, w - 8);
+    for (QWidget* pane : {left, middle, right}) {
+        EXPECT_EQ(PaneRect(pane).top(), 8);
+        EXPECT_EQ(pane->height(), h - 16);
+    }
+    EXPECT_FLOAT_EQ(win->SplitLangCatRatio(), float(win->SplitterLeft(0)) / float(w));
+    EXPECT_FLOAT_EQ(win->SplitTitleItemRatio(), float(win->SplitterLeft(1)) / float(w));
+    // The panes' design minimums, in pixels, hold whatever the font.
+    EXPECT_GE(left->minimumWidth(), 73);
+    EXPECT_GE(left->minimumHeight(), 120);
+    EXPECT_GE(middle->minimumWidth(), 138);
+    EXPECT_GE(right->minimumWidth(), 233);
+    EXPECT_GE(right->minimumHeight(), 220);
+}
+
+TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPane) {
+    MakeDatabase(FourItems());
+    Start();
+    QWidget* left = Find<QWidget>("fraLangCat");
+    QWidget* middle = Find<QWidget>("fraTitles");
+    QWidget* right = Find<QWidget>("fraItems");
+    QLineEdit* title = Title();
+    const int s0 = win->SplitterLeft(0);
+    const int s1 = win->SplitterLeft(1);
+    const int leftWidth = left->width();
+    const int middleWidth = middle->width();
+    const int rightWidth = right->width();
+    const int titleWidth = title->width();
+
+    ResizeClient(Client()->width() + 100, Client()->height() + 50);
+    EXPECT_EQ(win->SplitterLeft(0), s0);
+    EXPECT_EQ(win->SplitterLeft(1), s1);
+    EXPECT_EQ(left->width(), leftWidth);
+    EXPECT_EQ(middle->width(), middleWidth);
+    EXPECT_EQ(right->width(), rightWidth + 100);
+    EXPECT_EQ(title->width(), titleWidth + 100);
+    EXPECT_EQ(PaneRect(right).right() + 1, Client()->width() - 8);
+
+    // Smaller than the panes need: the right pane stops at its minimum and the window clips.
+    ResizeClient(200, 150);
+    EXPECT_EQ(win->SplitterLeft(0), s0);
+    EXPECT_EQ(win->SplitterLeft(1), s1);
+    EXPECT_EQ(right->width(), right->minimumWidth());
+    EXPECT_GT(PaneRect(right).right(), Client()->width());
+    EXPECT_GE(right->height(), right->minimumHeight());
+    EXPECT_GE(left->height() + 16, 236);
+
+    // Back to a roomy size: everything as before.
+    ResizeClient(900, 600);
+    EXPECT_EQ(win->SplitterLeft(1), s1);
+    EXPECT_EQ(PaneRect(right).right() + 1, 900 - 8);
+}
+
+TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
+    MakeDatabase(FourItems());
+    Start();
+    ResizeClient(900, 600);
+    QWidget* left = Find<QWidget>("fraLangCat");
+    const int s0 = win->SplitterLeft(0);
+    const int s1 = win->SplitterLeft(1);
+
+    DragSplitter("picSplitLangCatTitle", 60);
+    EXPECT_EQ(win->SplitterLeft(0), s0 + 60);
+    EXPECT_EQ(left->width(), s0 + 60 - 8);
+    EXPECT_FLOAT_EQ(win->SplitLangCatRatio(), float(s0 + 60) / 900.f);
+    ResizeClient(1000, 600);
+    EXPECT_EQ(win->SplitterLeft(0), s0 + 60);
+
+    // Dragged far to the left the pane stops at its minimum.
+    DragSplitter("picSplitLangCatTitle", -500);
+    EXPECT_EQ(left->width(), left->minimumWidth());
+
+    // The right splitter moves only the boundary between titles and item.
+    const int middleBefore = Find<QWidget>("fraTitles")->width();
+    DragSplitter("picSplitTitleItem", 40);
+    EXPECT_EQ(Find<QWidget>("fraTitles")->width(), middleBefore + 40);
+    EXPECT_EQ(PaneRect(Find<QWidget>("fraItems")).right() + 1, 1000 - 8);
+    (void)s1;
+}
+
+TEST_F(LayoutTest, BluePanesWhiteLabelsAndButtonsPlatformListsAndAMonospacedCodePane) {
+    Start();
+    for (const char* pane : {"fraLangCat", "fraTitles", "fraItems"}) {
+        QWidget* w = Find<QWidget>(pane);
+        EXPECT_TRUE(w->autoFillBackground()) << pane;
+        EXPECT_EQ(w->palette().color(QPalette::Window), kBlue) << pane;
+    }
+    EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
+    for (const char* label : {"lblLanguage", "lblCategory", "lblTitles", "lblItemNo", "lblTitle", "lblFileSize"})
+        EXPECT_EQ(Find<QLabel>(label)->palette().color(QPalette::WindowText), QColor(Qt::white)) << label;
+    for (const char* button : {"cmdNew", "cmdSave", "cmdDelete", "cmdFind"})
+        EXPECT_EQ(Find<QPushButton>(button)->palette().color(QPalette::Button), QColor(Qt::white)) << button;
+    const QPalette platform = QApplication::palette();
+    for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
+        EXPECT_EQ(w->palette().color(QPalette::Base), platform.color(QPalette::Base)) << w->objectName().toStdString();
+        EXPECT_EQ(w->palette().color(QPalette::Window), platform.color(QPalette::Window)) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(Find<QSplitterHandle>("picSplitTitleItem")->cursor().shape(), Qt::SizeHorCursor);
+
+    QPlainTextEdit* code = Body();
+    EXPECT_TRUE(QFontInfo(code->font()).fixedPitch());
+    const QFontMetricsF metrics(code->font());
+    EXPECT_DOUBLE_EQ(code->tabStopDistance(), 4 * metrics.averageCharWidth());
+    EXPECT_EQ(code->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
