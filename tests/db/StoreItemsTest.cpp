@@ -333,6 +333,23 @@ TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
     gDB->Run("ROLLBACK TRANSACTION;");
 }
 
+TEST_F(ItemsTest, TextTheEngineCannotTakeFailsCleanly) {
+    // A NUL ends the statement text inside the literal: the engine refuses the statement.
+    for (bool own : {true, false}) {
+        if (!own) ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
+        int id = -1;
+        QString error;
+        const int n = SaveItem("C++", id, QString("a") + QChar(0) + "b", "body", "Sorting", "", false, own,
+                               TimeBase::Local, &error);
+        EXPECT_EQ(n, 0);
+        EXPECT_FALSE(error.isEmpty());
+        if (!own) ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty());
+        EXPECT_EQ(Count("tblItem"), 0);
+        EXPECT_EQ(Count("ftsItem"), 0);
+        EXPECT_EQ(Count("tblItemCategory"), 0);
+    }
+}
+
 TEST_F(ItemsTest, FailedSaveInTheCallersTransactionReportsAndKeepsTheCallersWork) {
     // A full-text row left without its item (a damaged file): the save of that number
     // inserts tblItem, then the ftsItem insert fails.
