@@ -1,6 +1,7 @@
 #include "ui/CommonDialog.h"
 
 #include "util/CPrompt.h"
+#include "util/basFileTools.h"
 #include "util/basProgram.h"
 
 #include <QDir>
@@ -13,15 +14,6 @@ namespace CommonDialog {
 namespace {
 
 const QChar kNul(u'\0');
-
-// The text after the last dot of the file-name part, when that dot is not its first character.
-// Both separators count, so patterns and paths from either platform behave alike.
-QString FileExtension(const QString& path) {
-    const qsizetype sep = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
-    const QString name = path.mid(sep + 1);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot >= 1 ? name.mid(dot + 1) : QString();
-}
 
 bool HasWildcard(const QString& s) {
     return s.contains(u'*') || s.contains(u'?') || s.contains(u'[');
@@ -63,7 +55,7 @@ QString GetFilterExtension(const QString& nulFilter, int typeNumber) {
     const QStringList parts = nulFilter.split(kNul);
     const qsizetype index = 2 * qsizetype(typeNumber) - 1;
     if (index >= parts.size()) return {};
-    return FileExtension(parts[index]);
+    return GetFileExtension(parts[index]);
 }
 
 QStringList NameFilters(const QString& nulFilter) {
@@ -83,7 +75,7 @@ QStringList NameFilters(const QString& nulFilter) {
 }
 
 QString AppendFilterExtension(const QString& path, const QString& nulFilter, int typeNumber) {
-    if (path.isEmpty() || !FileExtension(path).isEmpty()) return path;
+    if (path.isEmpty() || !GetFileExtension(path).isEmpty()) return path;
     const QString ext = GetFilterExtension(nulFilter, typeNumber);
     if (ext.isEmpty() || HasWildcard(ext)) return path;
     return path + QLatin1Char('.') + ext;

@@ -67,13 +67,12 @@ TEST(CommonDialogFilter, TranslatesToQtNameFilters) {
 
 TEST(CommonDialogFilter, AppendsTheChosenTypesExtensionOnlyToNamesWithout) {
     const QString t = NormalizeFilter(kFilterT);
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("C:\\out\\data"), t, 1), QStringLiteral("C:\\out\\data.tab"));
+    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), t, 1), QStringLiteral("/out/data.tab"));
     EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), t, 2), QStringLiteral("/out/data"));
     EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data.txt"), t, 1), QStringLiteral("/out/data.txt"));
     EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data.txt"), t, 2), QStringLiteral("/out/data.txt"));
     // A dot in a folder name is not the file's extension.
     EXPECT_EQ(AppendFilterExtension(QStringLiteral("/my.dir/data"), t, 1), QStringLiteral("/my.dir/data.tab"));
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("C:\\my.dir\\data"), t, 1), QStringLiteral("C:\\my.dir\\data.tab"));
     // A leading dot alone is no extension.
     EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/.profile"), t, 1), QStringLiteral("/out/.profile.tab"));
     // No type chosen, or a wildcard extension: unchanged.
