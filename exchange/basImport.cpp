@@ -155,7 +155,8 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                 }
             } else if (attached.contains(saved)) {
                 // Overwritten by an item without attachment.
-                ClearAttachment(saved);
+                error.clear();
+                if (!ClearAttachment(saved, &error)) return failAt(rec, error);
                 restoreTime = true;
             }
             if (restoreTime) {
