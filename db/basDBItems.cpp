@@ -145,6 +145,11 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
         const QString id = QString::number(n);
         w.Run(QStringLiteral("UPDATE ftsItem SET Title=") + SqlQuote(title) +
               QStringLiteral(", Code=") + SqlQuote(body) + QStringLiteral(" WHERE ROWID = ") + id);
+        // An item that lost its full-text row (a damaged file) gets it back.
+        if (w.ok() && gDB->Changes() == 0)
+            w.Run(QStringLiteral("INSERT INTO ftsItem (DOCID, Title, Code) VALUES (") + id +
+                  QStringLiteral(", '") + SqlEscape(title) + QStringLiteral("', '") + SqlEscape(body) +
+                  QStringLiteral("');"));
         // Writing the value the row already holds would let the update trigger stamp the
         // current time over it (an import over the same items would lose every time).
         w.Run(QStringLiteral("UPDATE tblItem SET LastUpdate=") + jd + QStringLiteral(" WHERE ROWID = ") +

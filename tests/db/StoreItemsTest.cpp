@@ -350,6 +350,20 @@ TEST_F(ItemsTest, TextTheEngineCannotTakeFailsCleanly) {
     }
 }
 
+TEST_F(ItemsTest, SavingAnItemThatLostItsFullTextRowRestoresIt) {
+    const int n = Save("C++", -1, "Whole", "Sorting");
+    Query("DELETE FROM ftsItem WHERE DOCID = " + QString::number(n));
+    EXPECT_EQ(Save("C++", n, "Whole again", "Sorting", "text"), n);
+    ItemRecord rec;
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.title, "Whole again");
+    EXPECT_EQ(rec.body, "text");
+    EXPECT_EQ(Count("ftsItem"), 1);
+    // The ordinary update changes the row in place.
+    EXPECT_EQ(Save("C++", n, "Third", "Sorting"), n);
+    EXPECT_EQ(Count("ftsItem"), 1);
+}
+
 TEST_F(ItemsTest, FailedSaveInTheCallersTransactionReportsAndKeepsTheCallersWork) {
     // A full-text row left without its item (a damaged file): the save of that number
     // inserts tblItem, then the ftsItem insert fails.
