@@ -293,6 +293,22 @@ TEST_F(BrowseEquivalenceTest, RandomDatabasesMatchForEveryFilterAndOrder) {
     }
 }
 
+// A file whose full-text table keeps no content table of its own (here: a plain table under the
+// same name) still lists its items, the plain way.
+TEST_F(BrowseEquivalenceTest, FullTextTableWithoutContentTableStillLists) {
+    Query("DROP TABLE ftsItem");
+    Query("CREATE TABLE ftsItem (docid INTEGER PRIMARY KEY, Title, Code, File)");
+    Type(1, "VB");
+    Category(1, 1, "General");
+    Item(2, "Beta", "x");
+    Item(1, "Alpha", "x");
+    Link(2, 1);
+    Link(1, 1);
+    for (const QString& order : kOrders)
+        EXPECT_EQ(Rows(LoadItems(-1, -1, order)), Rows(Ref(RefItems(-1, -1, order)))) << order.toStdString();
+    EXPECT_EQ(LoadItems(1, 1, "Title").RowCount(), 2);
+}
+
 // A malformed full-text query fails the same way, with the same engine text, filtered or not.
 TEST_F(BrowseEquivalenceTest, MalformedSearchesGiveTheSameEngineError) {
     Type(1, "VB");
