@@ -69,9 +69,8 @@ int frmMain::SelectedLanguageID() const {
 }
 
 int frmMain::SelectedCategoryID() const {
-    // The current entry; a click makes it current before it is drawn selected.
     const QListWidgetItem* item = lstCategory->currentItem();
-    if (!item) return -1;
+    if (!item || !item->isSelected()) return -1;
     return item->data(Qt::UserRole).toInt();
 }
 
@@ -106,7 +105,7 @@ void frmMain::LoadLanguages() {
 void frmMain::LoadCategoryList(QString sSelect) {
     if (m_inLoadCategoryList) return;
     Guard guard(m_inLoadCategoryList);
-    if (sSelect.isEmpty() && lstCategory->currentItem())
+    if (sSelect.isEmpty() && lstCategory->currentItem() && lstCategory->currentItem()->isSelected())
         sSelect = StripCount(lstCategory->currentItem()->text());
     {
         FreezeUpdates freeze(this);
@@ -181,8 +180,10 @@ void frmMain::lstCategory_Click() {
 }
 
 void frmMain::lstItem_Click() {
+    // Only a selected entry counts: moving the focus into the list makes an entry current
+    // without selecting it.
     const QListWidgetItem* clicked = lstItem->currentItem();
-    if (!clicked) return;
+    if (!clicked || !clicked->isSelected()) return;
     const int clickedId = clicked->data(Qt::UserRole).toInt();
     if (m_itemChanged) {
         const int answer = SavePrompt();

@@ -121,10 +121,12 @@ void frmMain::BuildControls() {
 
     connect(cboLanguage, &QComboBox::currentIndexChanged, this, [this] { cboLanguage_Click(); });
     connect(cboLanguage, &QComboBox::editTextChanged, this, [this] { cboLanguage_Click(); });
-    connect(lstCategory, &QListWidget::currentRowChanged, this, [this] { lstCategory_Click(); });
+    // Selection, not the current entry: focusing a list makes an entry current without
+    // selecting it, and a click selects only after it has made the entry current.
+    connect(lstCategory, &QListWidget::itemSelectionChanged, this, [this] { lstCategory_Click(); });
     // Opening a title runs once the click is over: its save question must not interrupt the
     // list's own handling of the mouse.
-    connect(lstItem, &QListWidget::currentRowChanged, this, [this] {
+    connect(lstItem, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_loading) QTimer::singleShot(0, this, [this] { lstItem_Click(); });
     });
     lblTitles->installEventFilter(this);

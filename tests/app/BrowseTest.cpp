@@ -133,3 +133,28 @@ TEST_F(MainWindowTest, OpeningATitleWhenTheSaveFailsCountsAsCancel) {
     EXPECT_EQ(Title()->text(), QStringLiteral("Bravo two"));
     EXPECT_TRUE(win->ItemChanged());
 }
+
+TEST_F(MainWindowTest, TabbingIntoTheTitlesOpensNothingWhileArrowKeysOpenTitles) {
+    MakeDatabase(FourItems());
+    Start();
+    Titles()->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(win->CurrentItemID(), -1);
+    EXPECT_EQ(Title()->text(), QString());
+
+    QTest::keyClick(Titles(), Qt::Key_Down);
+    QApplication::processEvents();
+    ASSERT_NE(win->CurrentItemID(), -1);
+    const QString first = Title()->text();
+    EXPECT_EQ(Selected(Titles()), first);
+    QTest::keyClick(Titles(), Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_NE(Title()->text(), first);
+    EXPECT_EQ(Selected(Titles()), Title()->text());
+
+    // Moving into the categories with the keyboard filters the titles too.
+    ClickEntry(Categories(), QStringLiteral("<All Categories>  (4)"));
+    QTest::keyClick(Categories(), Qt::Key_End);
+    QApplication::processEvents();
+    EXPECT_LT(Titles()->count(), 4);
+}
