@@ -131,6 +131,10 @@ void WriteHeader(u8* out, int headerLength, bool compressed, u64 total, u64 size
 // room: bytes of output from out onwards, at least len.
 inline void CopyMatch(u8* out, size_t dist, size_t len, size_t room) {
     const u8* from = out - dist;
+    if (dist >= 16 && room >= len + 16) {
+        for (size_t i = 0; i < len; i += 16) std::memcpy(out + i, from + i, 16);
+        return;
+    }
     if (room < len + 8) {
         for (size_t i = 0; i < len; ++i) out[i] = from[i];
         return;
