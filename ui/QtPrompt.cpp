@@ -63,8 +63,7 @@ QString TitleOr(const QString& title) { return title.isEmpty() ? AppTitle() : ti
 }  // namespace
 
 QtPrompt::~QtPrompt() {
-    for (const QPointer<frmStatusBar>& w : std::as_const(m_progress))
-        if (w) w->deleteLater();
+    while (!m_progress.isEmpty()) ProgressClose();
 }
 
 int QtPrompt::MsgBox(const QString& text, int style, const QString& title) {

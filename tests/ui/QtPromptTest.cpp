@@ -213,3 +213,17 @@ TEST(QtPromptProgress, MessageBoxDuringProgressStaysOnTop) {
     EXPECT_TRUE(onTop);
     prompt.ProgressClose();
 }
+
+TEST(QtPromptProgress, PromptGoingAwayTakesItsWindowsWithIt) {
+    QPointer<frmStatusBar> a, b;
+    {
+        QtPrompt prompt;
+        prompt.ProgressShow();
+        a = prompt.ProgressWindow();
+        prompt.ProgressShow();
+        b = prompt.ProgressWindow();
+        EXPECT_NE(a, b);
+    }
+    EXPECT_TRUE(a.isNull());
+    EXPECT_TRUE(b.isNull());
+}

@@ -2,11 +2,13 @@
 #include "util/basProgram.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -228,4 +230,21 @@ TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
     // A short path is shown whole.
     w.SetText(1, QStringLiteral("/tmp/a.tab"));
     EXPECT_EQ(lbl->text(), QStringLiteral("/tmp/a.tab"));
+}
+
+TEST(frmStatusBar, WindowCloseButtonMeansCancelAndKeepsTheWindow) {
+    frmStatusBar w;
+    w.show();
+    // What the window system's close button sends: a close event to the native window.
+    ASSERT_NE(w.windowHandle(), nullptr);
+    QCloseEvent byUser;
+    QApplication::sendEvent(w.windowHandle(), &byUser);
+    EXPECT_FALSE(byUser.isAccepted());
+    EXPECT_TRUE(w.isVisible());
+    bool cancel = false;
+    w.Update(5, cancel);
+    EXPECT_TRUE(cancel);
+    // The caller's own close goes through.
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
 }
