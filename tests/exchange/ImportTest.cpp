@@ -262,3 +262,39 @@ TEST_F(ExchangeTest, ImportCommandAsksNewOrOverwrite) {
     prompt->texts = {QString()};
     EXPECT_FALSE(ImportCommand());
 }
+
+namespace {
+
+// Also keeps the percentages passed to the progress bar.
+class PercentPrompt : public ScriptedPrompt {
+public:
+    QList<int> percents;
+    bool ProgressUpdate(int percent) override {
+        percents << percent;
+        return ScriptedPrompt::ProgressUpdate(percent);
+    }
+};
+
+}  // namespace
+
+TEST_F(ExchangeTest, ProgressFollowsTheFileAndTheRows) {
+    PercentPrompt p;
+    // Export: row r of 7 at r / 7 * 98, halves to even, then 98 while writing.
+    FillSample();
+    const QString file = env->Path("p.tab");
+    ASSERT_TRUE(ExportDatabase(file, false));
+    EXPECT_EQ(p.percents, (QList<int>{14, 28, 42, 56, 70, 84, 98, 98}));
+
+    // Import: the position of each line's end in the file, in percent, cut to a whole number.
+    const QByteArray text = ReadFileBytes(file);
+    QList<int> expected;
+    for (qsizetype at = text.indexOf("\r\n", text.indexOf("\r\n") + 2); at >= 0;
+         at = text.indexOf("\r\n", at + 2))
+        expected << int(at * 100 / text.size());
+    p.percents.clear();
+    p.progressLines.clear();
+    ASSERT_TRUE(ImportDatabase(file, false, nullptr, false));
+    EXPECT_EQ(p.percents, expected);
+    EXPECT_EQ(p.progressLines.value(0), "Importing Database...");
+    EXPECT_EQ(QDir::fromNativeSeparators(p.progressLines.value(1)), file);
+}
