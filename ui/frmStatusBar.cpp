@@ -49,8 +49,11 @@ StatusBarSurface::StatusBarSurface(QWidget* parent) : QFrame(parent) {
 }
 
 void StatusBarSurface::Draw(int percent) {
-    m_percent = std::clamp(percent, 0, 100);
+    percent = std::clamp(percent, 0, 100);
     const QSize size = contentsRect().size().expandedTo(QSize(1, 1));
+    // Callers update once per row; the same percentage draws the same picture.
+    if (percent == m_percent && m_picture.size() == size) return;
+    m_percent = percent;
     if (m_picture.size() != size) m_picture = QImage(size, QImage::Format_RGB32);
     m_picture.fill(kWhite);
 
