@@ -1,0 +1,35 @@
+// The window with the program's own Qt prompt: the save question as a real message box whose
+// buttons give the answers the window acts on.
+#include "MainWindowFixture.h"
+#include "ui/QtPrompt.h"
+#include "ui/UiDrive.h"
+
+#include <QMessageBox>
+
+TEST_F(MainWindowTest, SaveQuestionOnCloseWithTheRealMessageBox) {
+    MakeDatabase(FourItems());
+    Start();
+    QtPrompt qt;
+    struct Restore {
+        CPrompt* scripted;
+        ~Restore() { SetPrompt(scripted); }
+    } restore{prompt.get()};
+    SetPrompt(&qt);
+    ClickEntry(Titles(), QStringLiteral("Alpha"));
+    Type(Title(), QStringLiteral("Alpha edited"));
+
+    QString text, title;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        title = box->windowTitle();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    EXPECT_FALSE(Close());
+    EXPECT_EQ(text, QStringLiteral("Save changes to this item?"));
+    EXPECT_EQ(title, QStringLiteral("Save"));
+    EXPECT_EQ(Title()->text(), QStringLiteral("Alpha edited"));
+
+    WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+    EXPECT_TRUE(Close());
+    EXPECT_FALSE(gDB->IsOpen());
+}
