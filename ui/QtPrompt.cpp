@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -95,6 +96,8 @@ bool QtPrompt::InputBox(const QString& prompt, const QString& title, QString& va
     QInputDialog dlg;
     dlg.setWindowTitle(TitleOr(title));
     dlg.setLabelText(prompt);
+    // Prompts may carry names from the database: show them as they are, never as markup.
+    for (QLabel* label : dlg.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
     dlg.setInputMode(QInputDialog::TextInput);
     dlg.setTextValue(value);
     if (ProgressWindow()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint);

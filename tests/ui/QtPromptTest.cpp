@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +19,7 @@ struct Seen {
     QMessageBox::StandardButtons buttons;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    Qt::TextFormat format = Qt::AutoText;
 };
 
 // Shows a box through MsgBox and answers it with act; records what the box showed.
@@ -30,6 +32,7 @@ int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr,
             seen->buttons = box->standardButtons();
             seen->icon = box->icon();
             seen->defaultButton = box->standardButton(box->defaultButton());
+            seen->format = box->textFormat();
         }
         act(box);
     });
@@ -99,6 +102,8 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
         EXPECT_EQ(seen.icon, c.icon) << c.style;
         EXPECT_EQ(seen.title, AppTitle()) << "an empty title means the program's";
         EXPECT_EQ(seen.text, QStringLiteral("Question?"));
+        // Engine error texts may hold "<": never taken as markup.
+        EXPECT_EQ(seen.format, Qt::PlainText);
     }
     Seen seen;
     Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, QStringLiteral("Import"));
@@ -116,8 +121,11 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
 TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     QtPrompt prompt;
     QString label, title, initial;
+    bool plain = false;
     WhenModal<QInputDialog>([&](QInputDialog* dlg) {
         label = dlg->labelText();
+        auto* shown = dlg->findChild<QLabel*>();
+        plain = shown && shown->textFormat() == Qt::PlainText;
         title = dlg->windowTitle();
         initial = dlg->textValue();
         dlg->setTextValue(QStringLiteral("API"));
@@ -127,6 +135,7 @@ TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     EXPECT_TRUE(prompt.InputBox(QStringLiteral("New name:"), QStringLiteral("Rename"), value));
     EXPECT_EQ(value, QStringLiteral("API"));
     EXPECT_EQ(label, QStringLiteral("New name:"));
+    EXPECT_TRUE(plain);
     EXPECT_EQ(title, QStringLiteral("Rename"));
     EXPECT_EQ(initial, QStringLiteral("Win32"));
 
