@@ -272,7 +272,8 @@ bool frmMain::Form_Unload() {
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return false;
     try {
         gSettings->SaveSetting(QStringLiteral("LastLanguage"), StripCount(cboLanguage->currentText()));
-        if (WholeNumber(gSettings->GetSetting(QStringLiteral("BackupDaily"))) == -1) {
+        // With no database open there is nothing to back up, so nothing is offered.
+        if (WholeNumber(gSettings->GetSetting(QStringLiteral("BackupDaily"))) == -1 && gDB->IsOpen()) {
             bool cancel = false;
             DailyBackupOnExit(cancel);
             if (cancel) return false;

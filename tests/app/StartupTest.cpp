@@ -12,7 +12,7 @@ const QString kDbFilter = QStringLiteral("Snippet Databases (*.db)|*.db|All File
 QString SerialText(double v) { return QString::number(v, 'g', 17); }
 }  // namespace
 
-TEST_F(MainWindowTest, FirstRunOpensNothingSwitchesTheDailyBackupOnAndOffersItAtExit) {
+TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     Start();
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
     EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
@@ -28,15 +28,9 @@ TEST_F(MainWindowTest, FirstRunOpensNothingSwitchesTheDailyBackupOnAndOffersItAt
     EXPECT_EQ(win->OrderBy(), QStringLiteral("Title"));
     EXPECT_TRUE(prompt->shown.isEmpty());
 
-    // Never backed up: the exit offers it; cancelling the dialog still closes.
-    prompt->texts << QString();
+    // Nothing is open, so the exit offers no backup.
     EXPECT_TRUE(Close());
-    ASSERT_EQ(prompt->shown.size(), 1);
-    EXPECT_EQ(prompt->shown[0].kind, QStringLiteral("save"));
-    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Back Up Snippet Database?"));
-    EXPECT_EQ(prompt->shown[0].style, 526336);
-    EXPECT_EQ(prompt->shown[0].title, kDbFilter);
-    EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
+    EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
 TEST_F(MainWindowTest, ControlsMenusAndShortcutsCarryTheirNamesCaptionsAndTips) {
@@ -243,11 +237,16 @@ TEST_F(MainWindowTest, DailyBackupIsNotDueWithinADayNorWhenSwitchedOff) {
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
-TEST_F(MainWindowTest, CancelledDailyBackupDialogClosesAndAsksAgainNextTime) {
+TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupAndACancelledDialogAsksAgainNextTime) {
     MakeDatabase(FourItems(), true);
     Start();
     prompt->texts << QString();
     EXPECT_TRUE(Close());
+    ASSERT_EQ(prompt->shown.size(), 1);
+    EXPECT_EQ(prompt->shown[0].kind, QStringLiteral("save"));
+    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Back Up Snippet Database?"));
+    EXPECT_EQ(prompt->shown[0].style, 526336);
+    EXPECT_EQ(prompt->shown[0].title, kDbFilter);
     EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
 
     ReleaseGlobals();
