@@ -74,6 +74,7 @@ TEST(FileToolsTest, ByteSizeTexts) {
 
 TEST(FileToolsTest, CompactPathElidesTheMiddle) {
     if (!QCoreApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "test_util";
         static char* argv[] = {name, nullptr};
