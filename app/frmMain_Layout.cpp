@@ -131,6 +131,14 @@ void frmMain::BuildLayout() {
     it->addWidget(lblItemCategories);
     it->addWidget(txtItemCategories);
 
+    // Buttons keep the design's compact width (615 twips) unless their caption needs more;
+    // the style would otherwise make every one of them at least 80 pixels wide.
+    for (QPushButton* b : {cmdFind, cmdFindClear, cmdNew, cmdSave, cmdDelete, cmdFileAttach,
+                           cmdFileSave, cmdFileClear}) {
+        const QString caption = b->text().remove(QLatin1Char('&'));
+        b->setFixedWidth(qMax(Px(615), b->fontMetrics().horizontalAdvance(caption) + 2 * kMargin));
+    }
+
     // The sort label is as wide as its longest caption, so no sort name is ever cut.
     const QString caption = lblTitles->text();
     int widest = 0;
