@@ -9,8 +9,9 @@ struct ImportSummary {
     bool cancelled = false;     // the user pressed Cancel; rolled back
     int items = 0;              // items saved
     int categoryLines = 0;      // further-category lines applied
-    int skippedLines = 0;       // lines that are not items: too few fields, no whole item number
-    int missingAttachments = 0; // named attachments that were not beside the file (or unreadable)
+    int skippedLines = 0;       // damaged lines: too few fields, no whole item number, a NUL byte
+    int missingAttachments = 0; // named attachments not beside the file (unreadable, or a name
+                                // with a folder part); the item is imported without one
     QString error;              // why it failed (rolled back), when it did
 };
 
