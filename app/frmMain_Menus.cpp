@@ -32,7 +32,10 @@ const char* const kSettingKeys[] = {"LastDatabase", "LastLanguage", "BackupDaily
 void frmMain::OpenDatabaseFile(const QString& path) {
     if (path.isEmpty()) return;
     QString file = path;
-    ShowDatabaseCaption(OpenDatabase(file));
+    const QString name = OpenDatabase(file);
+    // A refused file is not left open: nothing may read from or write to it.
+    if (name.isEmpty()) CloseDatabase();
+    ShowDatabaseCaption(name);
     ClearItem();
     SetCurrentItemID(-1);
     m_itemChanged = false;

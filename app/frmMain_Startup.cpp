@@ -232,7 +232,10 @@ void frmMain::Form_Load() {
         InitGlobals();
         // The tab stop of txtItem is set with its font (ApplyLook).
         QString file;
-        ShowDatabaseCaption(OpenDatabase(file));
+        const QString name = OpenDatabase(file);
+        // A refused file is not left open: nothing may read from or write to it.
+        if (name.isEmpty()) CloseDatabase();
+        ShowDatabaseCaption(name);
         // Checked means the settings live in the registry area (the native store).
         mnuToolsSaveSettings->setChecked(!gSettings->SaveToINI());
         lblTitles_Click();

@@ -82,6 +82,14 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
     EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
     EXPECT_EQ(Titles()->count(), 0);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
+    // Nothing works on the refused file: a save says no database is open.
+    EXPECT_FALSE(gDB->IsOpen());
+    TypeLanguage(QStringLiteral("SQL"));
+    QTest::keyClicks(Title(), QStringLiteral("lost?"));
+    Type(ItemCategories(), QStringLiteral("Queries"));
+    Click("cmdSave");
+    EXPECT_TRUE(prompt->Messages().last().startsWith(QStringLiteral("Unable to save this item.")));
+    EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
 }
 
 TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {

@@ -127,6 +127,8 @@ TEST_F(MainWindowTest, RememberedFileThatIsNoDatabaseLeavesTheWindowEmptyAndUnto
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
     EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
     EXPECT_EQ(Entries(Categories()), QStringList{QStringLiteral("<All Categories>  (0)")});
+    EXPECT_FALSE(gDB->IsOpen());
+    EXPECT_TRUE(Close());
     EXPECT_EQ(ReadFileBytes(dbPath), QByteArray("just some notes\r\n"));
 }
 
