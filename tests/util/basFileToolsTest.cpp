@@ -57,19 +57,12 @@ TEST(FileToolsTest, UniqueNamesNeverNameAnExistingEntry) {
     EXPECT_EQ(GetUniqueFileName(QString()), QString());
 }
 
-TEST(FileToolsTest, ByteSizeTexts) {
-    EXPECT_EQ(FormatByteSize(0), QStringLiteral("0 bytes"));
-    EXPECT_EQ(FormatByteSize(512), QStringLiteral("512 bytes"));
-    EXPECT_EQ(FormatByteSize(1023), QStringLiteral("1023 bytes"));
-    EXPECT_EQ(FormatByteSize(1024), QStringLiteral("1.00 KB"));
-    EXPECT_EQ(FormatByteSize(1536), QStringLiteral("1.50 KB"));
-    EXPECT_EQ(FormatByteSize(2000), QStringLiteral("1.95 KB"));
-    EXPECT_EQ(FormatByteSize(2047), QStringLiteral("1.99 KB"));
-    EXPECT_EQ(FormatByteSize(20000), QStringLiteral("19.5 KB"));
-    EXPECT_EQ(FormatByteSize(200000), QStringLiteral("195 KB"));
-    EXPECT_EQ(FormatByteSize(1023 * 1024), QStringLiteral("0.99 MB"));
-    EXPECT_EQ(FormatByteSize(50 * 1024 * 1024), QStringLiteral("50.0 MB"));
-    EXPECT_EQ(FormatByteSize(3LL * 1024 * 1024 * 1024 + 1), QStringLiteral("3.00 GB"));
+TEST(FileToolsTest, ByteSizeTextsAroundEachUnitsBoundary) {
+    const QList<QPair<qint64, const char*>> cases = {
+        {0, "0 bytes"},          {1023, "1023 bytes"},         {1024, "1.00 KB"},
+        {2047, "1.99 KB"},       {20000, "19.5 KB"},           {200000, "195 KB"},
+        {1023 * 1024, "0.99 MB"}, {3LL * 1024 * 1024 * 1024 + 1, "3.00 GB"}};
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatByteSize(bytes), QLatin1String(text)) << bytes;
 }
 
 TEST(FileToolsTest, CompactPathElidesTheMiddle) {
