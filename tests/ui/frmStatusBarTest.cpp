@@ -60,64 +60,31 @@ int BlueInRow(const QImage& img, int y) {
 
 }  // namespace
 
-TEST(frmStatusBar, FreshWindowHasDesignTextsTitleAndLayout) {
+TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
     frmStatusBar w;
-    EXPECT_EQ(w.Text(0), QStringLiteral("Operation in progress..."));
-    EXPECT_EQ(w.Text(1), QString());
-    EXPECT_EQ(w.Text(2), QString());
     EXPECT_EQ(w.Title(), AppTitle());
     for (int i = 0; i < 3; ++i) {
         auto* lbl = w.findChild<QLabel*>(QStringLiteral("lblProgress%1").arg(i));
         ASSERT_NE(lbl, nullptr);
-        EXPECT_EQ(lbl->property("index").toInt(), i);
         EXPECT_EQ(lbl->text(), w.Text(i));
-        EXPECT_EQ(lbl->palette().color(lbl->foregroundRole()), QColor(Qt::white));
     }
-    EXPECT_NE(w.findChild<QPushButton*>(QStringLiteral("cmdCancel")), nullptr);
     EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(w.palette().color(QPalette::Window), QColor(0, 0, 255));
-    // 4680 x 1680 twips, grown only where the font needs it.
-    EXPECT_EQ(w.width(), 312);
-    EXPECT_GE(w.height(), 112);
     // Children stay inside the window and do not overlap the button.
     auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
     auto* pic = w.findChild<QWidget*>(QStringLiteral("picStatusBar"));
+    ASSERT_NE(cmd, nullptr);
     EXPECT_TRUE(w.rect().contains(cmd->geometry()));
     EXPECT_LE(pic->geometry().bottom(), cmd->geometry().top());
     // The bar starts empty.
     const Census c = Count(Inner(w), 0, pic->contentsRect().width());
     EXPECT_EQ(c.blue + c.other, 0);
-}
-
-TEST(frmStatusBar, TextAndTitleRoundTripAndBadIndicesAreHarmless) {
-    frmStatusBar w;
-    w.SetTitle(QStringLiteral("Export"));
-    EXPECT_EQ(w.Title(), QStringLiteral("Export"));
-    w.SetText(2, QStringLiteral("12 KB (compressed)"));
-    EXPECT_EQ(w.Text(2), QStringLiteral("12 KB (compressed)"));
     w.SetText(3, QStringLiteral("x"));
     w.SetText(-1, QStringLiteral("x"));
     EXPECT_EQ(w.Text(3), QString());
     EXPECT_EQ(w.Text(-1), QString());
 }
 
-TEST(frmStatusBar, BelowZeroDrawsZeroPercentWithoutFill) {
-    frmStatusBar w;
-    bool cancel = true;
-    w.Update(-5, cancel);
-    EXPECT_FALSE(cancel);
-    const QImage img = Inner(w);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_EQ(BlueInRow(img, 0), 0);
-    const Census c = Count(img, 0, img.width());
-    EXPECT_EQ(c.other, 0) << "text is drawn without blending";
-    EXPECT_GT(c.blue, 0) << "the label 0% is drawn";
-    // Centred: the text's ink lies around the middle.
-    EXPECT_NEAR((c.blueMinX + c.blueMaxX) / 2.0, img.width() / 2.0, 3.0);
-    EXPECT_LT(c.blueMaxX - c.blueMinX, img.width() / 4);
-}
-
-TEST(frmStatusBar, AboveHundredDrawsHundredPercentWithFullBar) {
+TEST(frmStatusBar, PercentagesOutsideTheRangeDrawAsZeroOrHundred) {
     frmStatusBar w;
     bool cancel = true;
     w.Update(150, cancel);
@@ -129,10 +96,16 @@ TEST(frmStatusBar, AboveHundredDrawsHundredPercentWithFullBar) {
     EXPECT_EQ(c.other, 0);
     EXPECT_GT(c.white, 0) << "the label is white on the fill";
     EXPECT_NEAR((c.whiteMinX + c.whiteMaxX) / 2.0, img.width() / 2.0, 3.0);
-    // 100% is wider than 0%: the text differs from the clamped-low case.
+    // Below zero draws a centred blue "0%" without fill, narrower than "100%".
     frmStatusBar low;
-    low.Update(0, cancel);
-    const Census lc = Count(Inner(low), 0, img.width());
+    low.Update(-5, cancel);
+    EXPECT_FALSE(cancel);
+    const QImage lowImg = Inner(low);
+    EXPECT_EQ(BlueInRow(lowImg, 0), 0);
+    const Census lc = Count(lowImg, 0, lowImg.width());
+    EXPECT_EQ(lc.other, 0) << "text is drawn without blending";
+    EXPECT_GT(lc.blue, 0);
+    EXPECT_NEAR((lc.blueMinX + lc.blueMaxX) / 2.0, lowImg.width() / 2.0, 3.0);
     EXPECT_GT(c.whiteMaxX - c.whiteMinX, lc.blueMaxX - lc.blueMinX);
 }
 
@@ -159,26 +132,20 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
     EXPECT_LE(right.blueMaxX, filled + width / 4);
 }
 
-TEST(frmStatusBar, CancelIsReportedOnceThenCleared) {
+TEST(frmStatusBar, CancelIsReportedOnceThenClearedEvenWhenClickedInsideUpdate) {
     frmStatusBar w;
     w.show();
+    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
     bool cancel = false;
     w.Update(10, cancel);
     EXPECT_FALSE(cancel);
-    w.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    cmd->click();
     w.Update(20, cancel);
     EXPECT_TRUE(cancel);
     w.Update(30, cancel);
     EXPECT_FALSE(cancel);
-}
-
-TEST(frmStatusBar, ClickHandledInsideUpdateIsReportedByThatUpdate) {
-    frmStatusBar w;
-    w.show();
-    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
     QTimer::singleShot(0, cmd, [cmd] { cmd->click(); });
-    bool cancel = false;
-    w.Update(10, cancel);
+    w.Update(40, cancel);
     EXPECT_TRUE(cancel);
 }
 
@@ -198,9 +165,7 @@ TEST(frmStatusBar, NestedUpdateLeavesTheCancelForTheOuterCall) {
 
 TEST(frmStatusBar, FreshWindowAfterCloseStartsFromDesignValues) {
     auto w = std::make_unique<frmStatusBar>();
-    w->SetText(0, QStringLiteral("Importing Database..."));
     w->SetText(1, QStringLiteral("/tmp/x.tab"));
-    w->SetText(2, QStringLiteral("more"));
     w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
     w->show();
     w->close();
@@ -209,7 +174,6 @@ TEST(frmStatusBar, FreshWindowAfterCloseStartsFromDesignValues) {
     again.show();
     EXPECT_EQ(again.Text(0), QStringLiteral("Operation in progress..."));
     EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress1"))->text(), QString());
-    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress2"))->text(), QString());
     bool cancel = true;
     again.Update(1, cancel);
     EXPECT_FALSE(cancel);
