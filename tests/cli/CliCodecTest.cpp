@@ -35,17 +35,6 @@ TEST(CliCodec, DecompressReadsEveryLevelAndReplacesTheOutput) {
     }
 }
 
-TEST(CliCodec, RoundTripThroughFiles) {
-    TestEnv env;
-    QByteArray data;
-    for (int i = 0; i < 5000; ++i) data += QByteArray::number(i * 7919 % 1000) + (i % 3 ? " " : "\n");
-    WriteFileBytes(env.Path("in.txt"), data);
-    ASSERT_EQ(RunProgram("vgcli", {"compress", env.Path("in.txt"), env.Path("in.qlz")}).status, 0);
-    EXPECT_LT(ReadFileBytes(env.Path("in.qlz")).size(), data.size());
-    ASSERT_EQ(RunProgram("vgcli", {"decompress", env.Path("in.qlz"), env.Path("back.txt")}).status, 0);
-    EXPECT_TRUE(ReadFileBytes(env.Path("back.txt")) == data);
-}
-
 TEST(CliCodec, FailuresExitWithOneAndWriteNothing) {
     TestEnv env;
     QByteArray damaged = ReadFileBytes(GoldenFile("text-4k.L1.qlz"));
