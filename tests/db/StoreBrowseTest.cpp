@@ -32,15 +32,21 @@ protected:
     }
 };
 
-TEST_F(BrowseTest, EmptyDatabaseGivesNothingAndZeroCounts) {
-    int count = 99;
-    EXPECT_FALSE(LoadTypes(count).IsFilled());
-    EXPECT_EQ(count, 0);
-    count = 99;
-    EXPECT_FALSE(LoadCategories(-1, count).IsFilled());
-    EXPECT_EQ(count, 0);
-    EXPECT_FALSE(LoadItems(-1, -1, "Title").IsFilled());
-    EXPECT_FALSE(SearchItems("anything", -1, -1).IsFilled());
+TEST_F(BrowseTest, EmptyDatabaseOrClosedConnectionGivesNothingAndZeroCounts) {
+    for (bool closed : {false, true}) {
+        if (closed) {
+            Save("C++", "Quick sort", "Sorting");
+            CloseDatabase();
+        }
+        int count = 99;
+        EXPECT_FALSE(LoadTypes(count).IsFilled());
+        EXPECT_EQ(count, 0);
+        count = 99;
+        EXPECT_FALSE(LoadCategories(closed ? 1 : -1, count).IsFilled());
+        EXPECT_EQ(count, 0);
+        EXPECT_FALSE(LoadItems(-1, -1, "Title").IsFilled());
+        EXPECT_FALSE(SearchItems("sort", -1, -1).IsFilled());
+    }
     EXPECT_TRUE(prompt->Messages().isEmpty());
 }
 
@@ -54,16 +60,11 @@ TEST_F(BrowseTest, LanguagesCountDistinctItemsAndCategoriesCountLinks) {
     int count = 0;
     ResultTable types = LoadTypes(count);
     EXPECT_EQ(count, 3);
-    ASSERT_EQ(types.ColCount(), 3);
-    EXPECT_EQ(types.Header(0), "ID");
-    EXPECT_EQ(types.Header(1), "Name");
-    EXPECT_EQ(types.Header(2), "Count");
     // Perl still has its category row but no item, so it is not listed.
     EXPECT_EQ(Column(types, 1), QStringList({"C++", "VB"}));
     EXPECT_EQ(Column(types, 2), QStringList({"2", "1"}));
 
     ResultTable cats = LoadCategories(TypeId("C++"), count);
-    EXPECT_EQ(cats.Header(2), "Count(tblItemCategory.ItemID)");
     EXPECT_EQ(Column(cats, 1), QStringList({"Algorithms", "Files", "Sorting"}));
     EXPECT_EQ(Column(cats, 2), QStringList({"1", "1", "1"}));
     // Item-category pairs of the language: the quick sort counts twice.
@@ -90,7 +91,6 @@ TEST_F(BrowseTest, ItemsAreListedOnceInEachOrderAndFilteredByCategoryAndLanguage
     EXPECT_EQ(Column(LoadItems(-1, -1, "ID"), 0), QStringList({sa, sb, sc}));
     EXPECT_EQ(Column(LoadItems(-1, -1, "LastUpdate DESC"), 0), QStringList({sb, sc, sa}));
     EXPECT_EQ(Column(LoadItems(-1, -1, "FileSize DESC"), 0), QStringList({sc, sb, sa}));
-    EXPECT_EQ(LoadItems(-1, -1, "Title").ColCount(), 2);
 
     EXPECT_EQ(Column(LoadItems(CatId("C++", "Sorting"), -1, "Title"), 1), QStringList({"Alpha", "Beta"}));
     EXPECT_EQ(Column(LoadItems(-1, TypeId("VB"), "Title"), 1), QStringList({"Gamma"}));
@@ -124,12 +124,10 @@ TEST_F(BrowseTest, SearchFindsTitleCodeAndFileNamesWithFiltersAndQuotes) {
     EXPECT_EQ(SearchItems("zanzibar", -1, -1).Int(1, 0), c);
 
     t = SearchItems("pivot", -1, -1);
-    EXPECT_EQ(t.Header(1), "Title");
     EXPECT_EQ(Column(t, 1), QStringList({"Another pivot", "O'Brien's sort", "Pivot tables"}));
 
     // The quick sort is in two C++ categories but is listed once.
     t = SearchItems("pivot", -1, TypeId("C++"));
-    EXPECT_EQ(t.Header(0), "ItemID");
     EXPECT_EQ(Column(t, 0), QStringList({QString::number(b), QString::number(a)}));
     t = SearchItems("piv*", CatId("C++", "Algorithms"), TypeId("C++"));
     EXPECT_EQ(Column(t, 0), QStringList({QString::number(a)}));
@@ -166,20 +164,6 @@ TEST_F(BrowseTest, MalformedOrHostileSearchReportsTheEngineErrorAndNeverRunsSql)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 1);
     EXPECT_EQ(SearchItems("pivot", -1, -1).RowCount(), 1);
-}
-
-TEST_F(BrowseTest, ClosedConnectionGivesEmptyResultsAndZeroCounts) {
-    Save("C++", "Quick sort", "Sorting");
-    CloseDatabase();
-    int count = 5;
-    EXPECT_FALSE(LoadTypes(count).IsFilled());
-    EXPECT_EQ(count, 0);
-    count = 5;
-    EXPECT_FALSE(LoadCategories(1, count).IsFilled());
-    EXPECT_EQ(count, 0);
-    EXPECT_FALSE(LoadItems(-1, -1, "Title").IsFilled());
-    EXPECT_FALSE(SearchItems("sort", -1, -1).IsFilled());
-    EXPECT_TRUE(prompt->Messages().isEmpty());
 }
 
 }  // namespace
