@@ -145,25 +145,14 @@ protected:
         Languages()->setCurrentIndex(i);
     }
     // Replaces a text box's text by typing, as a user would.
-    void Type(QLineEdit* box, const QString& text) {
+    template <typename Box>
+    void Type(Box* box, const QString& text) {
         box->setFocus();
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
     }
-    void Type(QPlainTextEdit* box, const QString& text) {
-        box->setFocus();
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Delete);
-        QTest::keyClicks(box, text);
-    }
-    void TypeLanguage(const QString& text) {
-        QLineEdit* edit = Languages()->lineEdit();
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    }
+    void TypeLanguage(const QString& text) { Type(Languages()->lineEdit(), text); }
     int CountMessages(const QString& text) const { return prompt->Messages().count(text); }
 
     std::unique_ptr<TestEnv> env;
