@@ -134,6 +134,7 @@ TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {
     }
     EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
     EXPECT_EQ(Find<QLabel>("lblTitles")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(Find<QPushButton>("cmdSave")->palette().color(QPalette::Button), QColor(Qt::white));
     const QPalette platform = QApplication::palette();
     for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
         EXPECT_EQ(w->palette().color(QPalette::Base), platform.color(QPalette::Base)) << w->objectName().toStdString();
