@@ -69,6 +69,7 @@ TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
         EXPECT_EQ(lbl->text(), w.Text(i));
     }
     EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(w.palette().color(QPalette::Window), QColor(kBlue));
     // Children stay inside the window and do not overlap the button.
     auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
     auto* pic = w.findChild<QWidget*>(QStringLiteral("picStatusBar"));
