@@ -99,12 +99,9 @@ TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {
 
     ProcessResult r = Run({"save", db, "-c", "Files"});
     EXPECT_EQ(r.status, 2);
-    r = Run({"save", db, "-l", "C++"});
-    EXPECT_EQ(r.status, 2);
-    r = Run({"save", db, "-l", "C++", "-c", "x", "--id", "abc"});
-    EXPECT_EQ(r.status, 2);
-    r = Run({"save", db, "-l", "C++", "-c", "x", "--body", env.Path("missing.txt")});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Run({"save", db, "-l", "C++"}).status, 2);
+    EXPECT_EQ(Run({"save", db, "-l", "C++", "-c", "x", "--id", "abc"}).status, 2);
+    EXPECT_EQ(Run({"save", db, "-l", "C++", "-c", "x", "--body", env.Path("missing.txt")}).status, 1);
     EXPECT_EQ(Lines(Run({"list", db})).size(), 3);
 
     QFile::setPermissions(db, QFileDevice::ReadOwner);
@@ -112,8 +109,7 @@ TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(r.err.startsWith("Unable to save the item: ")) << r.err.toStdString();
-    r = Run({"delete", db, QString::number(a)});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Run({"delete", db, QString::number(a)}).status, 1);
     EXPECT_EQ(Run({"rename-category", db, "C++", "Files", "Other"}).status, 1);
     EXPECT_EQ(Run({"vacuum", db}).status, 1);
     EXPECT_EQ(Lines(Run({"list", db})).size(), 3);
