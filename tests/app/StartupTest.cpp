@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, RememberedFileThatIsNoDatabaseLeavesTheWindowEmptyAndUnto
     EXPECT_EQ(ReadFileBytes(dbPath), QByteArray("just some notes\r\n"));
 }
 
-TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCase) {
+TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGoneOneSelectsNothing) {
     MakeDatabase({{QStringLiteral("ShellScript"), QStringLiteral("ls"), QString(), QStringLiteral("Files")},
                   {QStringLiteral("SQL"), QStringLiteral("top"), QString(), QStringLiteral("Queries")}});
     Preset(QStringLiteral("LastLanguage"), QStringLiteral("shell"));
@@ -72,11 +72,9 @@ TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCase) {
     // Closing remembers the name without its count.
     EXPECT_TRUE(Close());
     EXPECT_EQ(Setting(QStringLiteral("LastLanguage")), QStringLiteral("ShellScript"));
-}
 
-TEST_F(MainWindowTest, RememberedLanguageThatIsGoneSelectsNothingAndShowsEveryCategory) {
-    MakeDatabase({{QStringLiteral("ShellScript"), QStringLiteral("ls"), QString(), QStringLiteral("Files")},
-                  {QStringLiteral("SQL"), QStringLiteral("top"), QString(), QStringLiteral("Queries")}});
+    // A language that is gone selects nothing and shows every category.
+    ReleaseGlobals();
     Preset(QStringLiteral("LastLanguage"), QStringLiteral("Perl"));
     Start();
     EXPECT_EQ(Languages()->currentText(), QString());
