@@ -48,13 +48,6 @@ protected:
     static QString Utc(const QString& local) {
         return QDateTime::fromString(local, "yyyy-MM-dd hh:mm:ss").toUTC().toString("yyyy-MM-dd hh:mm:ss");
     }
-    void MakeReadOnly() {
-        CloseDatabase();
-        QFile::setPermissions(dbPath, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-        QString file = dbPath;
-        ASSERT_FALSE(OpenDatabase(file).isEmpty());
-        ASSERT_TRUE(gDB->IsReadOnly());
-    }
 };
 
 TEST_F(ItemsTest, NewItemThenUpdateReplacesTextTimeAndLinks) {
@@ -267,7 +260,7 @@ TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
 
 TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
     const int n = Save("C++", -1, "Kept", "Sorting");
-    MakeReadOnly();
+    ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
     int id = -1;
     QString error;
     EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "2024-01-31 13:05:09", false, true,

@@ -46,6 +46,14 @@ void StoreTest::TearDown() {
     delete env;
 }
 
+void StoreTest::ReopenReadOnly() {
+    CloseDatabase();
+    QFile::setPermissions(dbPath, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QString file = dbPath;
+    ASSERT_FALSE(OpenDatabase(file).isEmpty());
+    ASSERT_TRUE(gDB->IsReadOnly());
+}
+
 ResultTable StoreTest::Query(const QString& sql) {
     ResultTable t;
     QString error;

@@ -31,6 +31,8 @@ protected:
     // Runs SQL on gDB and expects no error; returns the table.
     ResultTable Query(const QString& sql);
     QVariant Scalar(const QString& sql);
+    // Closes the database and opens it again from a file the user may only read.
+    void ReopenReadOnly();
 
     TestEnv* env = nullptr;
     ScriptedPrompt* prompt = nullptr;
