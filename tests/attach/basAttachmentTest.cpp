@@ -264,10 +264,7 @@ TEST_F(AttachmentTest, StatementFailuresAreFailures) {
     AddItem(10);
     ASSERT_TRUE(SaveAttachment(10, File(QStringLiteral("keep.txt"), "keep")));
     const QString src = File(QStringLiteral("new.txt"), "new");
-    gDB->CloseFile();
-    QFile::setPermissions(dbPath, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    ASSERT_EQ(gDB->OpenFile(dbPath), 0);
-    ASSERT_TRUE(gDB->IsReadOnly());
+    ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
     QString error;
     EXPECT_FALSE(SaveAttachment(10, src, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("readonly"))) << error.toStdString();
@@ -283,7 +280,6 @@ TEST_F(AttachmentTest, StatementFailuresAreFailures) {
     out = env->Path(QStringLiteral("closed.txt"));
     EXPECT_FALSE(ExtractAttachment(10, out, false, &error));
     EXPECT_FALSE(QFileInfo::exists(out));
-    QFile::setPermissions(dbPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(AttachmentTest, InsideTheCallersTransaction) {
