@@ -93,10 +93,7 @@ TEST_F(MaintenanceTest, RenameOfAMissingCategoryOrOnAReadOnlyFileChangesNothing)
     EXPECT_EQ(CatId("A", "Elsewhere"), 0);
     gDB->Run("DROP TRIGGER temp.refuse;");
 
-    CloseDatabase();
-    QFile::setPermissions(dbPath, QFileDevice::ReadOwner);
-    QString file = dbPath;
-    ASSERT_FALSE(OpenDatabase(file).isEmpty());
+    ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
     EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "Renamed"));
     EXPECT_EQ(Cats(a), "Sorting");
     EXPECT_FALSE(VacuumDatabase(&error));
