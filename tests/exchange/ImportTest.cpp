@@ -204,11 +204,7 @@ TEST_F(ExchangeTest, ImportIntoAReadOnlyDatabaseFailsAndChangesNothing) {
     const QString file = env->Path("ro.tab");
     ASSERT_TRUE(ExportDatabase(file, false));
     const QString before = Snapshot();
-    CloseDatabase();
-    QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::ReadUser);
-    QString path = dbPath;
-    ASSERT_FALSE(OpenDatabase(path).isEmpty());
-    ASSERT_TRUE(gDB->IsReadOnly());
+    ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
     prompt->shown.clear();
 
     ImportSummary summary;
