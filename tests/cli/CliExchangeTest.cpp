@@ -40,7 +40,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CliExchange, ExportRefusesAnExistingFileWithoutForce) {
+TEST_F(CliExchange, ExportRefusesAnExistingFileWithoutForceAndFailsWithNothingToWrite) {
     const QString file = env.Path("out/all.tab");
     ProcessResult r = Run({"export", db, file});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
@@ -71,12 +71,11 @@ TEST_F(CliExchange, ExportRefusesAnExistingFileWithoutForce) {
     r = Run({"export", db, env.Path("missing/x.tab")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith("Unable to write the export file: ")) << r.err.toStdString();
-}
 
-TEST_F(CliExchange, ExportOfAnEmptyDatabaseFails) {
+    // Nothing to export: no file either.
     const QString empty = env.Path("empty.db");
     ASSERT_EQ(Run({"new", empty}).status, 0);
-    ProcessResult r = Run({"export", empty, env.Path("e.tab")});
+    r = Run({"export", empty, env.Path("e.tab")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "No items found to export\n");
     EXPECT_FALSE(QFileInfo::exists(env.Path("e.tab")));
