@@ -80,7 +80,14 @@ ResultTable LoadCategories(int typeId, int& count) {
         countSql = QStringLiteral("SELECT Count(*) FROM tblItem");
     } else {
         filter = QStringLiteral("WHERE TypeID = ") + QString::number(typeId) + QLatin1Char(' ');
-        countSql = QStringLiteral("SELECT Count(ItemID) FROM qryItemTypes ") + filter;
+        // The view's rows are the links whose item and category exist: a link is unique per
+        // item and category, so its DISTINCT only costs a temporary table. Counting the links of
+        // the language's categories whose item exists gives the same number.
+        countSql = QStringLiteral("SELECT Count(*) FROM tblItemCategory WHERE CategoryID IN "
+                                  "(SELECT ID FROM tblCategory WHERE TypeID = ") +
+                   QString::number(typeId) +
+                   QStringLiteral(") AND EXISTS (SELECT 1 FROM tblItem WHERE tblItem.ID = "
+                                  "tblItemCategory.ItemID)");
     }
     count = countOf(countSql);
     // The links are read once and grouped as bare numbers, and only the groups meet tblCategory:
