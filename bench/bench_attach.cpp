@@ -3,6 +3,7 @@
 // peak resident size (VmHWM) is that phase's alone; a child that only opens the database
 // gives the baseline.
 //   bench_attach [SIZE_MB [random]]   (default 50 MB of mixed content; random: incompressible)
+#include "BenchStats.h"
 #include "attach/CQuickLZ.h"
 #include "attach/basAttachment.h"
 #include "db/basDB.h"
@@ -18,14 +19,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
-
-static qint64 peakKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 static QByteArray mixedFile(qint64 size, bool randomOnly) {
     QByteArray out;

@@ -7,6 +7,7 @@
 // Times are wall-clock milliseconds (and CPU milliseconds, which shared machines disturb
 // less). "same" says whether both gave the same table, header and order included.
 // Figures only; nothing is asserted.
+#include "BenchStats.h"
 #include "BenchDatabase.h"
 
 #include "db/basDB.h"
@@ -35,13 +36,6 @@ double cpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 struct Timing {

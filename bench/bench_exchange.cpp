@@ -2,6 +2,7 @@
 // carries a 4 KB file). Each phase runs in a child process of its own, so its peak resident size
 // (VmHWM) is that phase's alone; a child that only opens the database gives the baseline.
 //   bench_exchange [ITEMS]      (default 100000)
+#include "BenchStats.h"
 #include "BenchDatabase.h"
 #include "attach/CQuickLZ.h"
 #include "db/basDB.h"
@@ -16,14 +17,6 @@
 #include <QProcess>
 #include <cstdio>
 #include <sys/resource.h>
-
-static qint64 peakKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 static double cpuSeconds() {
     rusage u{};

@@ -3,6 +3,7 @@
 //   --items  items in the database (default 100000; the built file is cached beside this program)
 //   --runs   timed runs per operation, the median is shown (default 5; 3 for vacuum)
 // Figures only; nothing is asserted.
+#include "BenchStats.h"
 #include "BenchDatabase.h"
 
 #include "db/basDB.h"
@@ -28,13 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 struct Traced {
