@@ -57,16 +57,18 @@ ResultTable LoadTypes(int& count) {
     if (!storeOpen()) return {};
     // ID never is NULL, so Count(*) gives the same number without visiting every row.
     count = countOf(QStringLiteral("SELECT Count(*) FROM tblItem"));
-    // qryTypes de-duplicates every (item, language) pair in a temporary table before it groups;
-    // counting distinct items per language id does it in one grouping of bare numbers, and only
-    // the few groups meet tblType. Equal names keep ID order, as the view gives them.
+    // qryTypes de-duplicates every (item, language) pair in a temporary table that it then
+    // scans again. Reading the links in item order (the primary key's index) makes the
+    // de-duplication a run of appends; only the pairs are grouped, and only the few groups meet
+    // tblType. Equal names keep ID order, as the view gives them.
     return tableOf(QStringLiteral(
         "SELECT tblType.ID, tblType.Name, Items.N AS Count "
-        "FROM (SELECT tblCategory.TypeID AS TypeID, Count(DISTINCT tblItemCategory.ItemID) AS N "
+        "FROM (SELECT TypeID, Count(*) AS N "
+        "FROM (SELECT DISTINCT tblItemCategory.ItemID, tblCategory.TypeID AS TypeID "
         "FROM tblItemCategory "
         "JOIN tblItem ON tblItem.ID = tblItemCategory.ItemID "
-        "JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
-        "GROUP BY tblCategory.TypeID) AS Items "
+        "JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID) "
+        "GROUP BY TypeID) AS Items "
         "JOIN tblType ON tblType.ID = Items.TypeID "
         "ORDER BY tblType.Name, tblType.ID"));
 }
