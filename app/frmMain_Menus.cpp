@@ -43,6 +43,9 @@ void frmMain::OpenDatabaseFile(const QString& path) {
 }
 
 void frmMain::mnuFileNew_Click() {
+    // The progress window of an import or export lets menu commands run inside it: none of
+    // these may take the connection from under it or start a second operation on it.
+    if (CProgressScope::Active()) return;
     // Unsaved edits are offered for saving before another database replaces them.
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
     OpenDatabaseFile(Prompt().FileDialog(true, QStringLiteral("Create Database File"), QString(),
@@ -51,6 +54,7 @@ void frmMain::mnuFileNew_Click() {
 }
 
 void frmMain::mnuFileOpen_Click() {
+    if (CProgressScope::Active()) return;
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
     OpenDatabaseFile(Prompt().FileDialog(false, QStringLiteral("Select Database File"), QString(),
                                          QString(), DatabaseFilter(),
@@ -58,6 +62,7 @@ void frmMain::mnuFileOpen_Click() {
 }
 
 void frmMain::mnufileBackup_Click() {
+    if (CProgressScope::Active()) return;
     const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
     const QString file = Prompt().FileDialog(true, QStringLiteral("Backup Database To..."),
                                              GetFileName(previous), GetParentFolder(previous),
@@ -73,10 +78,12 @@ void frmMain::mnufileBackup_Click() {
 void frmMain::mnuFileExport_Click() {
     // Save dialog, overwrite and attachment questions, then the export. An existing file is
     // replaced only when the new one is complete.
+    if (CProgressScope::Active()) return;
     ExportCommand();
 }
 
 void frmMain::mnuFileImport_Click() {
+    if (CProgressScope::Active()) return;
     // The lists reload whenever the import ran, committed or not.
     if (ImportCommand()) LoadLanguages();
 }
@@ -110,6 +117,7 @@ void frmMain::mnuToolsBackupDaily_Click() {
 }
 
 void frmMain::mnuToolsVacuum_Click() {
+    if (CProgressScope::Active()) return;
     if (Prompt().MsgBox(QStringLiteral("This will remove unused categories and languages, and reduce "
                                        "the database file size if items have been deleted. Are you sure?"),
                         CPrompt::vbOKCancel) != CPrompt::vbOK)

@@ -261,6 +261,11 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    // An import or export still works on the database: it ends, or is cancelled, first.
+    if (CProgressScope::Active()) {
+        event->ignore();
+        return;
+    }
     if (!Form_Unload()) {
         event->ignore();
         return;

@@ -1,8 +1,13 @@
-// File and Tools menu commands: new and open database, backup and vacuum (export and import
-// from the menus run in the whole-session test).
+// File and Tools menu commands: new and open database, backup and vacuum, and what they do while
+// an import runs (export and import themselves run in the whole-session test).
 #include "MainWindowFixture.h"
 
+#include "db/CSQLite.h"
+#include "exchange/basExport.h"
+
 #include <QFile>
+#include <functional>
+#include <utility>
 
 TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwritten) {
     MakeDatabase(FourItems());
@@ -136,4 +141,58 @@ TEST_F(MainWindowTest, VacuumAsksThenRemovesWhatNoItemUsesAndReloads) {
     EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'")).toInt(), 0);
     EXPECT_EQ(Entries(Languages()), (QStringList{QStringLiteral("<All Languages>  (3)"),
                                                  QStringLiteral("Python  (1)"), QStringLiteral("SQL  (2)")}));
+}
+
+namespace {
+// The real progress window lets every pending event run inside Update: here the user acts at
+// the first update of an operation.
+class ActingPrompt : public ScriptedPrompt {
+public:
+    std::function<void()> during;
+    bool ProgressUpdate(int percent) override {
+        if (auto act = std::exchange(during, nullptr)) act();
+        return ScriptedPrompt::ProgressUpdate(percent);
+    }
+};
+}  // namespace
+
+TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
+    const QString other = env->Path(QStringLiteral("other.db"));
+    const QString tab = env->Path(QStringLiteral("items.tab"));
+    MakeDatabase(FourItems());
+    {
+        InitGlobals();
+        QString f = other;
+        ASSERT_FALSE(OpenDatabase(f).isEmpty());
+        f = dbPath;
+        ASSERT_FALSE(OpenDatabase(f).isEmpty());
+        ASSERT_TRUE(ExportDatabase(tab, false));
+        ReleaseGlobals();
+    }
+    prompt.reset();
+    auto* acting = new ActingPrompt;
+    prompt.reset(acting);
+    Start();
+
+    // Opening another database and closing the window, both inside the import.
+    bool closed = true;
+    acting->during = [&] {
+        prompt->texts << other;
+        Trigger("mnuFileOpen");
+        closed = win->close();
+    };
+    prompt->texts << tab;
+    prompt->answers << CPrompt::vbYes;
+    Trigger("mnuFileImport");
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 8);
+    EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (8)"));
+    EXPECT_TRUE(Close());
+    CSQLite check;
+    ASSERT_EQ(check.OpenFile(other), 0);
+    ResultTable t;
+    QString error;
+    EXPECT_EQ(check.Exec(QStringLiteral("SELECT Count(*) FROM tblItem"), t, error, true).toInt(), 0);
 }
