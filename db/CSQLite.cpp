@@ -77,7 +77,9 @@ QVariant CSQLite::Exec(const QString& sql, ResultTable& data, QString& error,
     data.Clear();
     const QByteArray utf8 = sql.toUtf8();
     const char* tail = utf8.constData();
-    const char* end = tail + utf8.size();
+    // The text ends at a NUL character, as C text does: the engine stops there and reports no
+    // progress, so reading on would never end.
+    const char* end = tail + std::strlen(tail);
     int cols = 0;  // columns of the table being filled, 0 until a statement yields a row
     while (tail < end) {
         sqlite3_stmt* st = nullptr;

@@ -26,8 +26,8 @@ public:
 
     // Runs every statement of sql in order. data receives the rows (header in row 0) and is
     // left unfilled for a statement without rows; error receives the engine's message of the
-    // first failing statement, after which nothing more runs and data is unfilled.
-    // Returns the row count, or with returnFirstRec the first value of the first row (empty
+    // first failing statement, after which nothing more runs and data is unfilled. The text
+    // ends at its first NUL character. Returns the row count, or with returnFirstRec the first value of the first row (empty
     // when there is none). Returns an empty value, touching nothing, when no file is open.
     QVariant Exec(const QString& sql, ResultTable& data, QString& error,
                   bool returnFirstRec = false);

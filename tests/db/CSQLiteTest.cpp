@@ -65,6 +65,12 @@ TEST_F(CSQLiteTest, RunsEveryStatementWithTheEngineParser) {
     EXPECT_EQ(db.Exec("SELECT 1 AS x; SELECT 2; -- done\n  ", data, error).toInt(), 2);
     EXPECT_EQ(data.Header(0), "x");
     EXPECT_EQ(data.Int(2, 0), 2);
+    // The text ends at a NUL character, after a statement or inside a value.
+    EXPECT_EQ(db.Exec(QString("SELECT 1;") + QChar(0) + "SELECT 2", data, error).toInt(), 1);
+    EXPECT_EQ(db.Exec(QString("SELECT 3 ") + QChar(0), data, error, true).toInt(), 3);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(db.Run(QString("INSERT INTO t VALUES (3, 'x") + QChar(0) + "y');"), "unrecognized token: \"'x\"");
+    EXPECT_EQ(db.Exec("SELECT Count(*) FROM t", data, error, true).toInt(), 2);
 }
 
 TEST_F(CSQLiteTest, ErrorStopsTheTextAndIsReported) {
