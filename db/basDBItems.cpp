@@ -5,6 +5,7 @@
 #include "util/basVariableTools.h"
 
 #include <QStringList>
+#include <climits>
 #include <sqlite3.h>
 
 namespace {
@@ -172,6 +173,21 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
                 if (w.Run(QStringLiteral("INSERT INTO tblItem (LastUpdate) VALUES (") + jd +
                           QLatin1Char(')')))
                     n = gDB->LastInsertRowID();
+                // Item numbers are 32-bit, but after an item numbered 2147483647 the engine
+                // numbers past it: such an item could not be addressed again. It takes the
+                // lowest free number instead.
+                if (w.ok() && n > INT_MAX) {
+                    w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + QString::number(n));
+                    const QVariant free = w.Value(QStringLiteral(
+                        "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM tblItem WHERE ID = 1) THEN 1 "
+                        "ELSE (SELECT Min(a.ID) + 1 FROM tblItem AS a WHERE a.ID BETWEEN 1 AND "
+                        "2147483646 AND NOT EXISTS (SELECT 1 FROM tblItem AS b WHERE b.ID = a.ID + 1)) "
+                        "END"));
+                    if (w.ok() && !free.isValid()) w.why = QStringLiteral("No free item number is left");
+                    n = free.toLongLong();
+                    w.Run(QStringLiteral("INSERT INTO tblItem (ID, LastUpdate) VALUES (") +
+                          QString::number(n) + QStringLiteral(", ") + jd + QLatin1Char(')'));
+                }
             } else {
                 w.Run(QStringLiteral("INSERT INTO tblItem (ID, LastUpdate) VALUES (") +
                       QString::number(n) + QStringLiteral(", ") + jd + QLatin1Char(')'));

@@ -159,6 +159,12 @@ TEST_F(ItemsTest, NumbersGivenByTheCallerAreKept) {
     const int n = Save("C++", 0, "Zero", "Sorting");
     EXPECT_GT(n, 500);
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID < 1").toInt(), 0);
+    // After the largest number new items take free numbers, never ones past 32 bits.
+    EXPECT_EQ(Save("C++", 2147483647, "Last", "Sorting"), 2147483647);
+    EXPECT_EQ(Save("C++", -1, "After last", "Sorting"), 1);
+    EXPECT_EQ(Save("C++", -1, "After that", "Sorting"), 2);
+    EXPECT_EQ(Cats(2), "Sorting");
+    EXPECT_EQ(Scalar("SELECT Max(ID) FROM tblItem").toLongLong(), 2147483647);
 }
 
 TEST_F(ItemsTest, DeleteRemovesTheItemEverywhereButKeepsNamesUntilCompaction) {
