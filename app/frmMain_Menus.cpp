@@ -85,7 +85,11 @@ void frmMain::mnuFileExport_Click() {
 void frmMain::mnuFileImport_Click() {
     if (CProgressScope::Active()) return;
     // The lists reload whenever the import ran, committed or not.
-    if (ImportCommand()) LoadLanguages();
+    if (!ImportCommand()) return;
+    LoadLanguages();
+    // An import over existing numbers may have replaced the item on show; a save of the old
+    // texts would undo it. Edits of the user's own stay for the user to save or drop.
+    if (!m_itemChanged && m_itemId > 0) ShowCurrentItem();
 }
 
 void frmMain::mnuToolsSaveSettings_Click() {

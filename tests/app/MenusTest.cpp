@@ -196,3 +196,32 @@ TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
     QString error;
     EXPECT_EQ(check.Exec(QStringLiteral("SELECT Count(*) FROM tblItem"), t, error, true).toInt(), 0);
 }
+
+TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
+    const QString tab = env->Path(QStringLiteral("items.tab"));
+    MakeDatabase(FourItems());
+    {
+        InitGlobals();
+        QString f = dbPath;
+        ASSERT_FALSE(OpenDatabase(f).isEmpty());
+        ASSERT_TRUE(ExportDatabase(tab, false));
+        ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3")), QString());
+        ReleaseGlobals();
+    }
+    Start();
+    ClickEntry(Titles(), QStringLiteral("Alpha"));
+    ASSERT_EQ(Body()->toPlainText(), QStringLiteral("print(100)"));
+    prompt->texts << tab;
+    prompt->answers << CPrompt::vbNo;  // overwrite the same numbers
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(1)"));
+    EXPECT_FALSE(win->ItemChanged());
+
+    Type(Body(), QStringLiteral("print(2)"));
+    prompt->texts << tab;
+    prompt->answers << CPrompt::vbNo;
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(2)"));
+    EXPECT_TRUE(win->ItemChanged());
+    prompt->answers << CPrompt::vbNo;
+}
