@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <new>
 
 // The attachment's two statements run inside a savepoint so that a failure of the second never
 // leaves the block without its name; a savepoint also nests inside the import's transaction.
@@ -78,37 +79,43 @@ bool SaveAttachment(int itemId, const QString& file, QString* error) {
     if (!databaseReady(error)) return false;
     if (QFileInfo(file).isDir())
         return fail(error, QStringLiteral("Cannot read %1: it is a folder").arg(file));
-    QByteArray data;
-    {
-        QFile f(file);
-        if (!f.open(QIODevice::ReadOnly))
-            return fail(error, QStringLiteral("Cannot open %1: %2").arg(file, f.errorString()));
-        data = f.readAll();
-        if (f.error() != QFileDevice::NoError)
-            return fail(error, QStringLiteral("Cannot read %1: %2").arg(file, f.errorString()));
-    }
-    const qint64 size = data.size();
-
-    // A file of no bytes has no block (the codec needs at least one byte): it is stored as an
-    // empty blob, which differs from NULL (no attachment) and extracts to an empty file.
-    QByteArray block;
-    if (size > 0) {
-        CQuickLZ qlz;
-        QString why;
-        if (!qlz.Compress(data, block, &why))
-            return fail(error, QStringLiteral("Cannot compress %1: %2").arg(file, why));
-    }
-    data = QByteArray();  // only the block and its hex text are held from here on
-
-    // The statement is built around the block's hex digits in place: the hex text exists once.
-    const QByteArray head = "UPDATE tblItem SET FileSize = " + QByteArray::number(size) +
-                            ", FileBLOB = X'";
-    const QByteArray tail = "' WHERE ID = " + QByteArray::number(itemId) + ';';
+    // The file is held up to three times over; a file too large for that is a failure to
+    // report, not a reason to end the program.
     CString sql;
-    sql.SetBufferSize(head.size() + 2 * block.size() + tail.size(), true);
-    sql.AppendBytes(head).AppendHex(block);
-    block = QByteArray();
-    sql.AppendBytes(tail);
+    try {
+        QByteArray data;
+        {
+            QFile f(file);
+            if (!f.open(QIODevice::ReadOnly))
+                return fail(error, QStringLiteral("Cannot open %1: %2").arg(file, f.errorString()));
+            data = f.readAll();
+            if (f.error() != QFileDevice::NoError)
+                return fail(error, QStringLiteral("Cannot read %1: %2").arg(file, f.errorString()));
+        }
+        const qint64 size = data.size();
+
+        // A file of no bytes has no block (the codec needs at least one byte): it is stored as an
+        // empty blob, which differs from NULL (no attachment) and extracts to an empty file.
+        QByteArray block;
+        if (size > 0) {
+            CQuickLZ qlz;
+            QString why;
+            if (!qlz.Compress(data, block, &why))
+                return fail(error, QStringLiteral("Cannot compress %1: %2").arg(file, why));
+        }
+        data = QByteArray();  // only the block and its hex text are held from here on
+
+        // The statement is built around the block's hex digits in place: the hex text exists once.
+        const QByteArray head = "UPDATE tblItem SET FileSize = " + QByteArray::number(size) +
+                                ", FileBLOB = X'";
+        const QByteArray tail = "' WHERE ID = " + QByteArray::number(itemId) + ';';
+        sql.SetBufferSize(head.size() + 2 * block.size() + tail.size(), true);
+        sql.AppendBytes(head).AppendHex(block);
+        block = QByteArray();
+        sql.AppendBytes(tail);
+    } catch (const std::bad_alloc&) {
+        return fail(error, QStringLiteral("Not enough memory to attach %1").arg(file));
+    }
 
     AttachmentChange change(error);
     if (!change.Open()) return false;
@@ -198,21 +205,26 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
     }
 
     QByteArray data;
-    {
+    const QString noMemory = QStringLiteral("Not enough memory to extract the attachment");
+    try {
         // The hex text is decoded straight out of the engine's buffer.
         CString block;
-        bool badHex = false;
+        bool badHex = false, outOfMemory = false;
         if (!gDB->ReadFirstValue(QStringLiteral("SELECT Hex(FileBLOB) FROM tblItem WHERE ID = ") +
                                      n + QLatin1Char(';'),
                                  [&](QByteArrayView hex, bool) {
+                                     // Nothing may leave here: the statement is still open.
                                      try {
                                          block.FromHexBytes(hex);
                                      } catch (const CStringError&) {
                                          badHex = true;
+                                     } catch (const std::bad_alloc&) {
+                                         outOfMemory = true;
                                      }
                                  },
                                  why))
             return fail(error, why);
+        if (outOfMemory) return fail(error, noMemory);
         if (badHex)
             return fail(error, QStringLiteral("The stored attachment is damaged: not hexadecimal"));
         if (showProgress) {
@@ -232,6 +244,8 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
             if (!qlz.Decompress(block.View(), data, &why))
                 return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);
         }
+    } catch (const std::bad_alloc&) {
+        return fail(error, noMemory);
     }
 
     if (showProgress) {

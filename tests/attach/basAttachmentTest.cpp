@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QtEndian>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -223,6 +225,57 @@ TEST_F(AttachmentTest, DamagedBlocksAreReportedAndNothingIsWritten) {
         EXPECT_EQ(prompt->openProgress, 0);
     }
     EXPECT_TRUE(Entries(dir).isEmpty()) << Entries(dir).join(QLatin1Char(',')).toStdString();
+}
+
+// Caps the address space at what the process uses now plus headroom, while it lives.
+class MemoryCap {
+public:
+    explicit MemoryCap(qint64 headroom) {
+        getrlimit(RLIMIT_AS, &m_old);
+        QFile status(QStringLiteral("/proc/self/status"));
+        status.open(QIODevice::ReadOnly);
+        qint64 used = 0;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:")) used = line.mid(7).trimmed().split(' ').first().toLongLong() * 1024;
+        rlimit cap = m_old;
+        cap.rlim_cur = rlim_t(used + headroom);
+        setrlimit(RLIMIT_AS, &cap);
+    }
+    ~MemoryCap() { setrlimit(RLIMIT_AS, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+TEST_F(AttachmentTest, TooLargeForMemoryFailsInsteadOfEndingTheProgram) {
+    AddItem(13);
+    ASSERT_TRUE(SaveAttachment(13, File(QStringLiteral("small.txt"), "small")));
+    QFile big(env->Path(QStringLiteral("big.bin")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(qint64(1) << 30));  // sparse
+    big.close();
+    // A block whose header promises 1 GB.
+    QByteArray block(9 + (13 << 20), '\0');
+    block[0] = '\x47';
+    qToLittleEndian<quint32>(quint32(block.size()), block.data() + 1);
+    qToLittleEndian<quint32>(quint32(1) << 30, block.data() + 5);
+    AddItem(14);
+    Query(QStringLiteral("UPDATE tblItem SET FileSize = 1, FileBLOB = X'%1' WHERE ID = 14;")
+              .arg(QString::fromLatin1(block.toHex())));
+    block.clear();
+    QString saveError, extractError, out = env->Path(QStringLiteral("out.bin"));
+    bool saved, extracted;
+    {
+        MemoryCap cap(qint64(512) << 20);
+        saved = SaveAttachment(13, big.fileName(), &saveError);
+        extracted = ExtractAttachment(14, out, false, &extractError);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(saveError.contains(QStringLiteral("memory"))) << saveError.toStdString();
+    EXPECT_FALSE(extracted);
+    EXPECT_TRUE(extractError.contains(QStringLiteral("memory"))) << extractError.toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT File FROM ftsItem WHERE DOCID = 13")).toString(),
+              QStringLiteral("small.txt"));
+    EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 TEST_F(AttachmentTest, ClearRemovesBlockSizeAndNameFromSearch) {
