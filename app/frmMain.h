@@ -169,6 +169,7 @@ private:
     bool m_inLoadLanguages = false;
     bool m_inLoadCategoryList = false;
     bool m_inLoadTitleList = false;
+    bool m_itemClickQueued = false;  // a title's opening waits for the click to end
     bool m_unloaded = false;  // the closing sequence ran to its end
     bool m_laidOut = false;
 };

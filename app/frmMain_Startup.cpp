@@ -125,9 +125,16 @@ void frmMain::BuildControls() {
     // selecting it, and a click selects only after it has made the entry current.
     connect(lstCategory, &QListWidget::itemSelectionChanged, this, [this] { lstCategory_Click(); });
     // Opening a title runs once the click is over: its save question must not interrupt the
-    // list's own handling of the mouse.
+    // list's own handling of the mouse. One opening waits at a time and takes the entry selected
+    // when it runs: a second one queued by a quick key would run inside the first one's save
+    // question and ask again about edits already settled.
     connect(lstItem, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!m_loading) QTimer::singleShot(0, this, [this] { lstItem_Click(); });
+        if (m_loading || m_itemClickQueued) return;
+        m_itemClickQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_itemClickQueued = false;
+            lstItem_Click();
+        });
     });
     lblTitles->installEventFilter(this);
     txtTitle->installEventFilter(this);

@@ -33,3 +33,32 @@ TEST_F(MainWindowTest, SaveQuestionOnCloseWithTheRealMessageBox) {
     EXPECT_TRUE(Close());
     EXPECT_FALSE(gDB->IsOpen());
 }
+
+TEST_F(MainWindowTest, TwoQuickArrowKeysAskTheSaveQuestionOnce) {
+    MakeDatabase(FourItems());
+    Start();
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    Type(Title(), QStringLiteral("Bravo edited"));
+    QtPrompt qt;
+    struct Restore {
+        CPrompt* scripted;
+        ~Restore() { SetPrompt(scripted); }
+    } restore{prompt.get()};
+    SetPrompt(&qt);
+    int questions = 0;
+    const auto answering = WhileModal<QMessageBox>([&](QMessageBox* box) {
+        ++questions;
+        box->button(QMessageBox::No)->click();
+    });
+
+    // Both keys land before the first title opens; its question runs the events meanwhile.
+    Titles()->setFocus();
+    QTest::keyClick(Titles(), Qt::Key_Down);
+    QTest::keyClick(Titles(), Qt::Key_Up);
+    QTest::qWait(300);
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
+    EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
+    EXPECT_FALSE(win->ItemChanged());
+}
