@@ -1,6 +1,7 @@
 #include "app/frmMainTools.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 long long WholeNumber(const QString& text) {
@@ -21,6 +22,15 @@ double DateSerial(const QString& text) {
     if (!ok) v = QLocale::system().toDouble(t, &ok);
     if (!ok || !std::isfinite(v)) throw VbError(13, QStringLiteral("Type mismatch"));
     return v;
+}
+
+QString EntryName(const QString& text) {
+    // Only the count the lists append is cut: "C (embedded)" typed by the user is a name of its
+    // own, not the language C.
+    static const QRegularExpression entry(QStringLiteral("^(.*)  \\(\\d+\\)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = entry.match(text);
+    return m.hasMatch() ? m.captured(1).trimmed() : text;
 }
 
 QString DatabaseFilter() { return QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|"); }

@@ -25,3 +25,7 @@ long long WholeNumber(const QString& text);
 double DateSerial(const QString& text);
 
 QString DatabaseFilter();  // "Snippet Databases (*.db)|*.db|All Files|*.*|"
+
+// The name in a language or category entry: "SQL  (12)" -> "SQL". Any other text, such as a
+// name typed into the language combo, is the name as it stands, parentheses and all.
+QString EntryName(const QString& text);

@@ -1,5 +1,6 @@
 // Main window: the three browse levels (language, category, title) and the title sort order.
 #include "app/frmMain.h"
+#include "app/frmMainTools.h"
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
@@ -89,7 +90,7 @@ void frmMain::LoadLanguages() {
     }
     m_loading = true;
     if (!previous.isEmpty()) {
-        const int i = FindListEntry(Entries(cboLanguage), StripCount(previous));
+        const int i = FindListEntry(Entries(cboLanguage), EntryName(previous));
         cboLanguage->setCurrentIndex(i);
         if (i < 0) cboLanguage->setEditText(QString());
         else cboLanguage->setEditText(cboLanguage->itemText(i));

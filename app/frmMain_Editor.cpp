@@ -45,7 +45,7 @@ void frmMain::ShowCurrentItem() {
 bool frmMain::SaveCurrentItem() {
     const QString language = cboLanguage->currentText();
     const bool validLanguage = language.left(15) != QLatin1String("<All Languages>") &&
-                               (!StripCount(language).trimmed().isEmpty() || SelectedLanguageID() > 0);
+                               (!EntryName(language).trimmed().isEmpty() || SelectedLanguageID() > 0);
     if (!validLanguage) {
         Prompt().MsgBox(QStringLiteral("Please select a language before saving"), CPrompt::vbOKOnly);
         return false;
@@ -64,7 +64,7 @@ bool frmMain::SaveCurrentItem() {
     if (!gDB || !gDB->IsOpen()) {
         error = QStringLiteral("No database is open. Open or create one from the File menu.");
     } else {
-        saved = SaveItem(StripCount(language), itemId, txtTitle->text(), txtItem->toPlainText(),
+        saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->toPlainText(),
                          txtItemCategories->text(),
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                          true, true, TimeBase::Local, &error);

@@ -286,7 +286,7 @@ void frmMain::mnuFileExit_Click() { close(); }
 bool frmMain::Form_Unload() {
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return false;
     try {
-        gSettings->SaveSetting(QStringLiteral("LastLanguage"), StripCount(cboLanguage->currentText()));
+        gSettings->SaveSetting(QStringLiteral("LastLanguage"), EntryName(cboLanguage->currentText()));
         // With no database open there is nothing to back up, so nothing is offered.
         if (WholeNumber(gSettings->GetSetting(QStringLiteral("BackupDaily"))) == -1 && gDB->IsOpen()) {
             bool cancel = false;

@@ -242,3 +242,20 @@ TEST_F(MainWindowTest, ClickingIntoTheTitleSelectsItsWholeText) {
     QTest::keyClicks(Title(), QStringLiteral("Delta"));
     EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
 }
+
+TEST_F(MainWindowTest, TypedLanguageWithParenthesesIsSavedAndRememberedAsTyped) {
+    MakeDatabase(FourItems());
+    Start();
+    TypeLanguage(QStringLiteral("SQL (legacy)"));
+    QTest::keyClicks(Title(), QStringLiteral("Old join"));
+    Type(ItemCategories(), QStringLiteral("Joins"));
+    Click("cmdSave");
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblType WHERE Name = 'SQL (legacy)'")).toInt(), 1);
+    EXPECT_EQ(Languages()->currentText(), QStringLiteral("SQL (legacy)  (1)"));
+
+    // The next start selects it again, not the SQL entry its name begins with.
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(Setting(QStringLiteral("LastLanguage")), QStringLiteral("SQL (legacy)"));
+    Start();
+    EXPECT_EQ(Languages()->currentText(), QStringLiteral("SQL (legacy)  (1)"));
+}
