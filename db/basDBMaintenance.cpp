@@ -103,6 +103,13 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error) {
         if (error) *error = QStringLiteral("No database is open");
         return false;
     }
+    const QString name = trimSpaces(newName);
+    // An item's categories travel as one text with commas between the names (the editor, the
+    // exchange file): a name holding a comma would come apart at the item's next save.
+    if (name.contains(QLatin1Char(','))) {
+        if (error) *error = QStringLiteral("A category name cannot contain a comma");
+        return false;
+    }
     QString why = gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
     if (!why.isEmpty()) {
         if (error) *error = why;
@@ -116,7 +123,6 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error) {
                                           {QStringLiteral("ID"), categoryId});
     // A category that is not there would otherwise leave an empty new one behind.
     if (type.isEmpty()) why = QStringLiteral("No such category: ") + c;
-    const QString name = trimSpaces(newName);
     qint64 target = 0;
     if (why.isEmpty()) {
         const QString d = gDB->LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),

@@ -4,7 +4,7 @@
 
 // Renames the category, or merges it into the language's category of that name. Runs in one
 // transaction; false (with the engine's reason) when it failed and was rolled back, or when
-// the category does not exist.
+// the category does not exist or the new name holds a comma.
 bool RenameCategory(int categoryId, const QString& newName, QString* error = nullptr);
 // Deletes orphan links, empty categories and languages, then compacts the file. Every step
 // runs even when one fails; false (with the first reason) when any failed.

@@ -83,6 +83,10 @@ TEST_F(MaintenanceTest, RenameOfAMissingCategoryOrOnAReadOnlyFileChangesNothing)
     EXPECT_EQ(Count("SELECT Count(*) FROM tblCategory"), 1);
     EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());  // none left open
     gDB->Run("ROLLBACK TRANSACTION;");
+    // Item texts list categories between commas: such a name would split at the next save.
+    EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "C, C++", &error));
+    EXPECT_EQ(error, "A category name cannot contain a comma");
+    EXPECT_EQ(Cats(a), "Sorting");
 
     // A failing link move must not lose the links by deleting the category after all.
     ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON tblItemCategory "
