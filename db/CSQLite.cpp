@@ -16,15 +16,17 @@ CSQLite::~CSQLite() { CloseFile(); }
 
 QString CSQLite::Version() { return QString::fromLatin1(sqlite3_libversion()); }
 
+QString CSQLite::FilePath(const QString& sFile) {
+    if (sFile.contains(QLatin1Char('/')) || sFile.contains(QDir::separator())) return sFile;
+    QString folder = ProgramFolder();
+    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder + sFile;
+}
+
 int CSQLite::OpenFile(const QString& sFile) {
     CloseFile();
-    QString path = sFile;
-    if (!path.contains(QLatin1Char('/')) && !path.contains(QDir::separator())) {
-        QString folder = ProgramFolder();
-        if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
-            folder += QDir::separator();
-        path = folder + path;
-    }
+    const QString path = FilePath(sFile);
     // A file with no write bit at all is read-only, even for users the system would let write.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     QFileInfo fi(path);

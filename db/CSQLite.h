@@ -22,13 +22,15 @@ public:
     // Opens sFile (a bare name is taken in the program's folder), closing any open file first.
     // A file without write permission opens read-only. Returns the engine's result code, 0 = ok.
     int OpenFile(const QString& sFile);
+    // The file OpenFile opens for sFile: a name without a folder lies in the program's folder.
+    static QString FilePath(const QString& sFile);
     void CloseFile();
 
     // Runs every statement of sql in order. data receives the rows (header in row 0) and is
     // left unfilled for a statement without rows; error receives the engine's message of the
     // first failing statement, after which nothing more runs and data is unfilled. The text
-    // ends at its first NUL character. Returns the row count, or with returnFirstRec the first value of the first row (empty
-    // when there is none). Returns an empty value, touching nothing, when no file is open.
+    // ends at its first NUL character. Returns the row count, or with returnFirstRec the first
+    // value of the first row (empty when there is none). Returns an empty value, touching nothing, when no file is open.
     QVariant Exec(const QString& sql, ResultTable& data, QString& error,
                   bool returnFirstRec = false);
     // Exec for statements whose rows nobody reads; returns the error text.

@@ -1,10 +1,8 @@
 #include "db/basDB.h"
 
 #include "util/CPrompt.h"
-#include "util/basProgram.h"
 #include "util/basVariableTools.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 CSQLite* gDB = nullptr;
@@ -31,10 +29,9 @@ void ReleaseGlobals() {
 QString OpenDatabase(QString& sFile) {
     if (sFile.isEmpty() && gSettings) sFile = gSettings->GetSetting(QStringLiteral("LastDatabase"));
     if (sFile.isEmpty()) return {};
-    // OpenFile takes a bare name as a file in the program's folder: look for it there, or an
-    // existing database would be given the schema again (or an absent one called invalid).
-    const bool bare = !sFile.contains(QLatin1Char('/')) && !sFile.contains(QDir::separator());
-    const QFileInfo info(bare ? QDir(ProgramFolder()).filePath(sFile) : sFile);
+    // Looked for where OpenFile will open it, or an existing database would be given the
+    // schema again (or an absent one called invalid).
+    const QFileInfo info(CSQLite::FilePath(sFile));
     const bool existed = info.exists() && !info.isDir();
     const int rc = gDB->OpenFile(sFile);
     if (rc != 0) {
