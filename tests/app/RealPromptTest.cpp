@@ -6,15 +6,25 @@
 
 #include <QMessageBox>
 
+namespace {
+
+// Puts the Qt prompt in place of the scripted one while it lives.
+class RealPrompt {
+public:
+    explicit RealPrompt(CPrompt* scripted) : m_scripted(scripted) { SetPrompt(&m_qt); }
+    ~RealPrompt() { SetPrompt(m_scripted); }
+
+private:
+    QtPrompt m_qt;
+    CPrompt* m_scripted;
+};
+
+}  // namespace
+
 TEST_F(MainWindowTest, SaveQuestionOnCloseWithTheRealMessageBox) {
     MakeDatabase(FourItems());
     Start();
-    QtPrompt qt;
-    struct Restore {
-        CPrompt* scripted;
-        ~Restore() { SetPrompt(scripted); }
-    } restore{prompt.get()};
-    SetPrompt(&qt);
+    RealPrompt real(prompt.get());
     ClickEntry(Titles(), QStringLiteral("Alpha"));
     Type(Title(), QStringLiteral("Alpha edited"));
 
@@ -40,12 +50,7 @@ TEST_F(MainWindowTest, TwoQuickArrowKeysAskTheSaveQuestionOnce) {
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo edited"));
-    QtPrompt qt;
-    struct Restore {
-        CPrompt* scripted;
-        ~Restore() { SetPrompt(scripted); }
-    } restore{prompt.get()};
-    SetPrompt(&qt);
+    RealPrompt real(prompt.get());
     int questions = 0;
     const auto answering = WhileModal<QMessageBox>([&](QMessageBox* box) {
         ++questions;
