@@ -1,6 +1,7 @@
 // Main window: the File and Tools menu commands (databases, backup, exchange file, settings
 // place, daily backup switch, vacuum).
 #include "app/frmMain.h"
+#include "app/WaitCursor.h"
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
@@ -10,19 +11,9 @@
 #include "util/basFileTools.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFile>
 
 namespace {
-
-// Hourglass for the length of one command.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 const char* const kSettingKeys[] = {"LastDatabase", "LastLanguage", "BackupDaily",
                                     "BackupTime",   "BackupFile",   "SQLCommand"};

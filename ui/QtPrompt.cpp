@@ -61,6 +61,23 @@ int EscapeAnswer(int style) {
 
 QString TitleOr(const QString& title) { return title.isEmpty() ? AppTitle() : title; }
 
+// A question asked in the middle of a command that shows the hourglass gets the arrow back
+// while the user answers it.
+class ArrowWhileAsking {
+public:
+    ArrowWhileAsking() : m_busy(QApplication::overrideCursor() != nullptr) {
+        if (m_busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~ArrowWhileAsking() {
+        if (m_busy) QApplication::restoreOverrideCursor();
+    }
+    ArrowWhileAsking(const ArrowWhileAsking&) = delete;
+    ArrowWhileAsking& operator=(const ArrowWhileAsking&) = delete;
+
+private:
+    bool m_busy;
+};
+
 }  // namespace
 
 QtPrompt::~QtPrompt() {
@@ -68,6 +85,7 @@ QtPrompt::~QtPrompt() {
 }
 
 int QtPrompt::MsgBox(const QString& text, int style, const QString& title) {
+    const ArrowWhileAsking arrow;
     // No parent: a box must not die with a window that an event handler closes meanwhile.
     QMessageBox box(IconOf(style), TitleOr(title), text);
     box.setTextFormat(Qt::PlainText);
@@ -93,6 +111,7 @@ int QtPrompt::MsgBox(const QString& text, int style, const QString& title) {
 }
 
 bool QtPrompt::InputBox(const QString& prompt, const QString& title, QString& value) {
+    const ArrowWhileAsking arrow;
     QInputDialog dlg;
     dlg.setWindowTitle(TitleOr(title));
     dlg.setLabelText(prompt);
@@ -108,6 +127,7 @@ bool QtPrompt::InputBox(const QString& prompt, const QString& title, QString& va
 
 QString QtPrompt::FileDialog(bool save, const QString& title, const QString& initialFile,
                              const QString& initialFolder, const QString& filter, int flags) {
+    const ArrowWhileAsking arrow;
     if (save) return CommonDialog::ShowSave(title, initialFile, initialFolder, filter, flags);
     bool readOnly = false;
     return CommonDialog::ShowOpen(title, initialFile, initialFolder, filter, flags, readOnly);
