@@ -110,6 +110,11 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error) {
         if (error) *error = QStringLiteral("A category name cannot contain a comma");
         return false;
     }
+    // Blanks alone would leave a category that no list entry or categories text can name.
+    if (name.isEmpty()) {
+        if (error) *error = QStringLiteral("A category name cannot be empty");
+        return false;
+    }
     QString why = gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
     if (!why.isEmpty()) {
         if (error) *error = why;
