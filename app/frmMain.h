@@ -6,6 +6,7 @@
 #include <QPair>
 #include <QStringList>
 
+class ResultTable;
 class QAction;
 class QComboBox;
 class QFrame;
@@ -60,6 +61,7 @@ private:
     void LoadLanguages();
     void LoadCategoryList(QString sSelect);
     void LoadTitleList();
+    void FillTitleList(const ResultTable& rows);  // titles with their item numbers, none selected
     int NextSortOrder();
     void lblTitles_Click();
     void cboLanguage_Click();
@@ -72,9 +74,24 @@ private:
     void ShowCurrentItem();
     bool SaveCurrentItem();
     void cmdNew_Click();
+    int NewItem();  // the New command; the save question's answer, 0 when none was asked
     void cmdSave_Click();
     void cmdDelete_Click();
     void ItemText_Change();
+
+    // Find.
+    void cmdFind_Click();
+    void cmdFindClear_Click();
+
+    // Edit menu: the clipboard commands act on the focused text box.
+    void mnuEditCut_Click();
+    void mnuEditCopy_Click();
+    void mnuEditPaste_Click();
+    void mnuEditSelectAll_Click();
+    void mnuEditRenameCategory_Click();
+    void PasteIntoTitle(const QString& text);  // the title rule: first line title, rest code
+    void RouteEditKeys();
+    bool EditEvent(QObject* watched, QEvent* event);  // true when the event was taken
 
     // File and Tools menus.
     void OpenDatabaseFile(const QString& path);
@@ -163,6 +180,8 @@ private:
     QStringList m_tempFiles;
     bool m_loading = false;
     QString m_orderBy;
+    QString m_lastSearch;  // the next Find's default
+    bool m_inFind = false;
 
     QPair<int, QString> m_languageState;  // combo index and text the categories were loaded for
     int m_sortPosition = 0;

@@ -138,10 +138,13 @@ void frmMain::LoadCategoryList(QString sSelect) {
 void frmMain::LoadTitleList() {
     if (m_inLoadTitleList) return;
     Guard guard(m_inLoadTitleList);
+    FillTitleList(LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy));
+}
+
+void frmMain::FillTitleList(const ResultTable& rows) {
     FreezeUpdates freeze(this);
     const QSignalBlocker block(lstItem);
     lstItem->clear();
-    const ResultTable rows = LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy);
     for (int r = 1; r <= rows.RowCount(); ++r) {
         auto* entry = new QListWidgetItem(rows.Text(r, 1));
         entry->setData(Qt::UserRole, int(rows.Int(r, 0)));

@@ -84,12 +84,19 @@ bool frmMain::SaveCurrentItem() {
     return true;
 }
 
-void frmMain::cmdNew_Click() {
-    if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
+void frmMain::cmdNew_Click() { NewItem(); }
+
+int frmMain::NewItem() {
+    int answer = 0;
+    if (m_itemChanged) {
+        answer = SavePrompt();
+        if (answer == CPrompt::vbCancel) return answer;
+    }
     ClearItem();
     SetCurrentItemID(-1);
     m_itemChanged = false;
     txtTitle->setFocus();
+    return answer;
 }
 
 void frmMain::cmdSave_Click() { SaveCurrentItem(); }

@@ -27,6 +27,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(AppCaption());
     BuildControls();
     BuildMenus();
+    RouteEditKeys();
     BuildLayout();
     ApplyLook();
     Form_Load();
@@ -81,9 +82,6 @@ void frmMain::BuildControls() {
     cmdFindClear = button(fraTitles, "cmdFindClear", QStringLiteral("&Clear"));
     cmdFindClear->setToolTip(QStringLiteral(
         "Clear the list of find results and display all titles for the selected category"));
-    // Find arrives with its own commands later.
-    cmdFind->setEnabled(false);
-    cmdFindClear->setEnabled(false);
 
     fraItems = frame("fraItems");
     lblItemNo = label(fraItems, "lblItemNo", QString());
@@ -185,10 +183,6 @@ void frmMain::BuildMenus() {
     mnuEdit->addSeparator();
     mnuEditFind = item(mnuEdit, "mnuEditFind", QStringLiteral("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F));
     mnuEditFindClear = item(mnuEdit, "mnuEditFindClear", QStringLiteral("C&lear Find List"));
-    // Edit commands come later; disabled actions leave Ctrl+C etc. to the text boxes.
-    for (QAction* a : {mnuEditCut, mnuEditCopy, mnuEditPaste, mnuEditSelectAll,
-                       mnuEditRenameCategory, mnuEditFind, mnuEditFindClear})
-        a->setEnabled(false);
 
     mnuTools = menu("mnuTools", QStringLiteral("&Tools"));
     mnuToolsSaveSettings = item(mnuTools, "mnuToolsSaveSettings", QStringLiteral("&Save Settings To Registry"));

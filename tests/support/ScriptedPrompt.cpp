@@ -20,7 +20,7 @@ int ScriptedPrompt::MsgBox(const QString& text, int style, const QString& title)
 }
 
 bool ScriptedPrompt::InputBox(const QString& prompt, const QString& title, QString& value) {
-    shown.append({QStringLiteral("input"), prompt, 0, title});
+    shown.append({QStringLiteral("input"), prompt, 0, title, value});
     if (texts.isEmpty()) {
         ADD_FAILURE() << "unscripted input box: " << prompt.toStdString();
         return false;

@@ -1,0 +1,215 @@
+// Main window: the Edit menu. Cut, Copy, Paste and Select All act on the focused text box
+// through the clipboard (plain text only); a paste into the title box keeps the first line as
+// the title and sends the rest to the code box. Rename Category renames or merges.
+#include "app/frmMain.h"
+
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+#include "util/basProgram.h"
+#include "util/basVariableTools.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+namespace {
+
+// The focused control as one of the two kinds of text box; lists and buttons are neither.
+struct TextBox {
+    QLineEdit* line = nullptr;
+    QPlainTextEdit* plain = nullptr;
+
+    explicit TextBox(QWidget* w)
+        : line(qobject_cast<QLineEdit*>(w)), plain(qobject_cast<QPlainTextEdit*>(w)) {}
+    bool IsBox() const { return line || plain; }
+    bool ReadOnly() const { return line ? line->isReadOnly() : plain->isReadOnly(); }
+    QString Selected() const {
+        if (line) return line->selectedText();
+        // A selection across lines holds paragraph separators where the line breaks are.
+        QString s = plain->textCursor().selectedText();
+        s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        s.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        return s;
+    }
+    // Replaces the selection, or inserts at the caret.
+    void Insert(const QString& text) const {
+        if (line) line->insert(text);
+        else plain->insertPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    }
+};
+
+const QRegularExpression& LineBreak() {
+    static const QRegularExpression re(QStringLiteral("\r\n|\n|\r"));
+    return re;
+}
+
+bool HasClipboardText() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText();
+}
+
+}  // namespace
+
+void frmMain::RouteEditKeys() {
+    connect(mnuEditCut, &QAction::triggered, this, [this] { mnuEditCut_Click(); });
+    connect(mnuEditCopy, &QAction::triggered, this, [this] { mnuEditCopy_Click(); });
+    connect(mnuEditPaste, &QAction::triggered, this, [this] { mnuEditPaste_Click(); });
+    connect(mnuEditSelectAll, &QAction::triggered, this, [this] { mnuEditSelectAll_Click(); });
+    connect(mnuEditRenameCategory, &QAction::triggered, this, [this] { mnuEditRenameCategory_Click(); });
+    connect(mnuEditFind, &QAction::triggered, this, [this] { cmdFind_Click(); });
+    connect(mnuEditFindClear, &QAction::triggered, this, [this] { cmdFindClear_Click(); });
+    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
+    connect(cmdFindClear, &QPushButton::clicked, this, [this] { cmdFindClear_Click(); });
+
+    // Text boxes take the clipboard keys for themselves; the filter hands them to the menu
+    // commands, so that every paste into the title box follows the title rule.
+    for (QWidget* box : std::initializer_list<QWidget*>{txtTitle, txtItem, txtItemCategories,
+                                                        txtFileName, cboLanguage->lineEdit()})
+        box->installEventFilter(this);
+
+    // Whatever other way a line break reaches the title (undo, a drop, an input method), it
+    // becomes a blank: a title is one line.
+    connect(txtTitle, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (!text.contains(LineBreak())) return;
+        const int caret = txtTitle->cursorPosition();
+        txtTitle->setText(QString(text).replace(LineBreak(), QStringLiteral(" ")));
+        txtTitle->setCursorPosition(caret);
+    });
+}
+
+bool frmMain::EditEvent(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == txtTitle || watched == txtItem || watched == txtItemCategories ||
+         watched == txtFileName || watched == cboLanguage->lineEdit())) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        QAction* command = key->matches(QKeySequence::Cut)         ? mnuEditCut
+                           : key->matches(QKeySequence::Copy)      ? mnuEditCopy
+                           : key->matches(QKeySequence::Paste)     ? mnuEditPaste
+                           : key->matches(QKeySequence::SelectAll) ? mnuEditSelectAll
+                                                                   : nullptr;
+        if (!command) return false;
+        if (command->isEnabled()) command->trigger();
+        return true;
+    }
+    if (watched != txtTitle) return false;
+    if (event->type() == QEvent::ContextMenu) {
+        // The box's own menu, with its Paste taking the title rule.
+        QMenu* menu = txtTitle->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        for (QAction* a : menu->actions()) {
+            // The box's actions carry no names; its Paste is known by its (translated) text.
+            if (a->text().section(QLatin1Char('\t'), 0, 0) != QLineEdit::tr("&Paste")) continue;
+            QObject::disconnect(a, nullptr, txtTitle, nullptr);
+            connect(a, &QAction::triggered, this, [this] {
+                if (HasClipboardText()) PasteIntoTitle(QGuiApplication::clipboard()->text());
+            });
+        }
+        menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+        // The middle button pastes the selection where the platform has one.
+        QClipboard* clip = QGuiApplication::clipboard();
+        if (clip->supportsSelection() && !txtTitle->isReadOnly())
+            PasteIntoTitle(clip->text(QClipboard::Selection));
+        return true;
+    }
+    return false;
+}
+
+void frmMain::mnuEditCut_Click() {
+    const TextBox box(QApplication::focusWidget());
+    if (!box.IsBox() || box.Selected().isEmpty()) return;
+    mnuEditCopy_Click();
+    // The attachment's name only shows what is stored: it is copied, never cut away.
+    if (!box.ReadOnly()) box.Insert(QString());
+}
+
+void frmMain::mnuEditCopy_Click() {
+    const TextBox box(QApplication::focusWidget());
+    if (!box.IsBox()) return;
+    const QString text = box.Selected();
+    if (text.isEmpty()) return;
+    QClipboard* clip = QGuiApplication::clipboard();
+    clip->clear();
+    clip->setText(text);
+}
+
+void frmMain::mnuEditPaste_Click() {
+    QWidget* focused = QApplication::focusWidget();
+    const TextBox box(focused);
+    if (!box.IsBox() || box.ReadOnly() || !HasClipboardText()) return;
+    const QString text = QGuiApplication::clipboard()->text();
+    if (focused == txtTitle) PasteIntoTitle(text);
+    else box.Insert(text);
+}
+
+void frmMain::PasteIntoTitle(const QString& text) {
+    // The clipboard's line breaks here are LF, sometimes CR LF; a lone CR is one too.
+    const QRegularExpressionMatch br = LineBreak().match(text);
+    if (!br.hasMatch()) {
+        txtTitle->insert(text);
+        return;
+    }
+    // The first line replaces the whole title (through the box, so that Undo can take it back).
+    txtTitle->selectAll();
+    txtTitle->insert(text.left(br.capturedStart()));
+    const QString rest = TrimWhite(text.mid(br.capturedEnd()));
+    if (rest.isEmpty()) return;
+    TextBox(txtItem).Insert(rest);
+    QTextCursor top = txtItem->textCursor();
+    top.setPosition(0);
+    txtItem->setTextCursor(top);
+}
+
+void frmMain::mnuEditSelectAll_Click() {
+    QWidget* focused = QApplication::focusWidget();
+    // The language combo's box is no text box of the item.
+    if (focused == cboLanguage->lineEdit()) return;
+    const TextBox box(focused);
+    if (box.line) box.line->selectAll();
+    else if (box.plain) box.plain->selectAll();
+}
+
+void frmMain::mnuEditRenameCategory_Click() {
+    // An import or export holds the database in its transaction meanwhile.
+    if (CProgressScope::Active()) return;
+    const int categoryId = SelectedCategoryID();
+    if (categoryId == -1) {
+        Prompt().MsgBox(QStringLiteral("Please select a category"), CPrompt::vbOKOnly);
+        return;
+    }
+    QString answer;
+    if (!Prompt().InputBox(QStringLiteral("Enter the new category name, or enter the name of another category ") +
+                               QStringLiteral("to merge the items from this category into the new one."),
+                           AppTitle(), answer))
+        answer.clear();
+    QString select;
+    if (!answer.isEmpty()) {
+        QString error;
+        if (RenameCategory(categoryId, answer, &error)) {
+            select = answer.trimmed();
+            // The editor's item may have been in the renamed category: its categories text
+            // would bring the old name back at the next save.
+            if (!m_itemChanged && m_itemId > 0) ShowCurrentItem();
+        } else {
+            Prompt().MsgBox(QStringLiteral("Unable to rename the category.") +
+                                (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
+                            CPrompt::vbExclamation);
+        }
+    }
+    // No answer, or a refused one, keeps the current category selected.
+    LoadCategoryList(select);
+}

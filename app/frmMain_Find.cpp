@@ -1,0 +1,54 @@
+// Main window: Find narrows the title list to the items matching a full-text search within
+// the selected language and category; Clear shows everything again.
+#include "app/frmMain.h"
+#include "app/WaitCursor.h"
+
+#include "db/basDB.h"
+#include "util/CPrompt.h"
+#include "util/basProgram.h"
+
+#include <QListWidget>
+#include <QScopeGuard>
+
+void frmMain::cmdFind_Click() {
+    // Its input box and save question run event loops: a second Find must not start inside.
+    if (m_inFind) return;
+    m_inFind = true;
+    const auto done = qScopeGuard([this] { m_inFind = false; });
+
+    QString answer = m_lastSearch;
+    if (!Prompt().InputBox(QStringLiteral("Enter search text. All currently displayed items will be "
+                                          "searched. See help for options."),
+                           AppTitle(), answer))
+        answer.clear();
+    m_lastSearch = answer;
+    if (answer.isEmpty()) return;
+
+    // The query runs before the New command so that a malformed one (already reported by the
+    // search) leaves the lists and the editor as they were.
+    QString error;
+    ResultTable rows;
+    {
+        WaitCursor wait;
+        rows = SearchItems(answer, SelectedCategoryID(), SelectedLanguageID(), &error);
+    }
+    if (!error.isEmpty()) return;
+    // A save at New's question has changed the database and may have moved the selection.
+    if (NewItem() == CPrompt::vbYes) {
+        WaitCursor wait;
+        rows = SearchItems(answer, SelectedCategoryID(), SelectedLanguageID(), &error);
+        if (!error.isEmpty()) return;
+    }
+    if (rows.RowCount() < 1) {
+        Prompt().MsgBox(QStringLiteral("No items found"), CPrompt::vbOKOnly);
+        return;
+    }
+    {
+        WaitCursor wait;
+        FillTitleList(rows);
+    }
+    // Opens the first hit as a click would, save question included.
+    lstItem->setCurrentRow(0);
+}
+
+void frmMain::cmdFindClear_Click() { LoadLanguages(); }
