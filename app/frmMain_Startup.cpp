@@ -76,6 +76,8 @@ void frmMain::BuildControls() {
     lblTitles = label(fraTitles, "lblTitles", QStringLiteral("T&itles"));
     lstItem = new QListWidget(fraTitles);
     lstItem->setObjectName(QStringLiteral("lstItem"));
+    // Titles are one line each: the list need not measure every one of them.
+    lstItem->setUniformItemSizes(true);
     lblTitles->setBuddy(lstItem);
     cmdFind = button(fraTitles, "cmdFind", QStringLiteral("&Find"));
     cmdFind->setToolTip(QStringLiteral("Filter the Titles list to only display items matching search terms"));
