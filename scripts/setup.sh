@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build and the tests need, only those that are missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev sqlite3 libgtest-dev xvfb xauth)
+          libsqlite3-dev sqlite3 libgtest-dev xvfb xauth
+          fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
