@@ -240,6 +240,7 @@ int frmMain::SplitterLeft(int index) const {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (AttachmentEvent(watched, event)) return true;
     if (watched == m_host && event->type() == QEvent::Resize) {
         LayoutPanes();
     } else if (watched == lblTitles && event->type() == QEvent::MouseButtonRelease) {
