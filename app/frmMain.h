@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
@@ -92,6 +93,18 @@ private:
     void PasteIntoTitle(const QString& text);  // the title rule: first line title, rest code
     void RouteEditKeys();
     bool EditEvent(QObject* watched, QEvent* event);  // true when the event was taken
+    // Attachments: attach, save, open, clear, drag out and drop in.
+    void ConnectAttachments();
+    void AttachFile(const QString& path);  // empty path: the user picks the file
+    void cmdFileAttach_Click();
+    void cmdFileSave_Click();
+    void cmdFileClear_Click();
+    void txtFileName_DblClick();
+    void txtFileName_StartDrag();
+    QString ExtractToTemp();  // the path written and listed in TempFiles, or empty
+    bool AcceptsFileDrop(QObject* watched, const QPoint& pos) const;
+    void AttachDroppedFile(const QMimeData* data);
+    bool AttachmentEvent(QObject* watched, QEvent* event);  // true when the event was handled
 
     // File and Tools menus.
     void OpenDatabaseFile(const QString& path);
@@ -191,4 +204,6 @@ private:
     bool m_itemClickQueued = false;  // a title's opening waits for the click to end
     bool m_unloaded = false;  // the closing sequence ran to its end
     bool m_laidOut = false;
+    QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
+    bool m_dragArmed = false;
 };

@@ -52,6 +52,28 @@ void SetPaneMinimum(QFrame* pane, int widthTwips, int heightTwips) {
     pane->setMinimumSize(qMax(Px(widthTwips), need.width()), qMax(Px(heightTwips), need.height()));
 }
 
+// Judged by the glyphs, not the font's flag: some monospaced faces (Noto Sans Mono) do not
+// set it, and a face that only claims it would misalign code.
+bool IsMonospaced(const QFont& font) {
+    const QFontMetricsF m(font);
+    return m.horizontalAdvance(QStringLiteral("iiii")) == m.horizontalAdvance(QStringLiteral("WWWW"));
+}
+
+QFont CodeFont() {
+    QStringList candidates{QStringLiteral("Lucida Console"), QFontDatabase::systemFont(QFontDatabase::FixedFont).family(),
+                           QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                           QStringLiteral("Noto Mono"), QStringLiteral("Courier New")};
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : families)
+        if (QFontDatabase::isFixedPitch(family)) candidates << family;
+    for (const QString& family : candidates) {
+        if (!families.contains(family, Qt::CaseInsensitive)) continue;
+        QFont font(family, QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSize());
+        if (IsMonospaced(font)) return font;
+    }
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
 }  // namespace
 
 void frmMain::BuildLayout() {
@@ -198,9 +220,7 @@ void frmMain::ApplyLook() {
     }
 
     // The code pane: monospaced, a tab every four average characters.
-    QFont code(QStringLiteral("Lucida Console"));
-    if (!QFontDatabase::families().contains(QStringLiteral("Lucida Console")))
-        code = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont code = CodeFont();
     txtItem->setFont(code);
     txtItem->setTabStopDistance(4 * QFontMetricsF(code).averageCharWidth());
 }
@@ -241,6 +261,7 @@ int frmMain::SplitterLeft(int index) const {
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (EditEvent(watched, event)) return true;
+    if (AttachmentEvent(watched, event)) return true;
     if (watched == m_host && event->type() == QEvent::Resize) {
         LayoutPanes();
     } else if (watched == lblTitles && event->type() == QEvent::MouseButtonRelease) {

@@ -114,10 +114,7 @@ void frmMain::BuildControls() {
     cmdFileAttach = button(fraItems, "cmdFileAttach", QStringLiteral("&Attach"));
     cmdFileSave = button(fraItems, "cmdFileSave", QStringLiteral("Sa&ve"));
     cmdFileClear = button(fraItems, "cmdFileClear", QStringLiteral("C&lear"));
-    // The attachment commands arrive later; the editor already shows name and size.
-    cmdFileAttach->setEnabled(false);
-    cmdFileSave->setEnabled(false);
-    cmdFileClear->setEnabled(false);
+    ConnectAttachments();
 
     connect(cboLanguage, &QComboBox::currentIndexChanged, this, [this] { cboLanguage_Click(); });
     connect(cboLanguage, &QComboBox::editTextChanged, this, [this] { cboLanguage_Click(); });

@@ -147,7 +147,12 @@ static QString compactForProgress(const QString& path) {
 // Writes data under a free name derived from target: first into a new file beside it, which
 // is renamed into place only when complete, so a failure leaves no partial file and an
 // existing file is never replaced (the rename refuses an existing name).
-static bool writeNewFile(QString& target, const QByteArray& data, QString* error) {
+// Large files go out in pieces with a progress update between them, so the window stays
+// responsive and Cancel is heard; a cancelled write removes its piece file like a failed one.
+static const qint64 kWriteChunk = 16 * 1024 * 1024;
+
+static bool writeNewFile(QString& target, const QByteArray& data, QString* error,
+                         CProgressScope& progress, bool* cancelled) {
     const QString wanted = QDir::toNativeSeparators(target);
     QString folder = GetParentFolder(wanted);
     if (folder.isEmpty()) folder = QDir::currentPath();
@@ -163,9 +168,22 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
             return fail(error,
                         QStringLiteral("Cannot write %1: %2").arg(wanted, out.errorString()));
     }
-    const bool written = (data.isEmpty() || out.write(data) == data.size()) && out.flush();
+    bool written = true, stopped = false;
+    for (qint64 done = 0; written && done < data.size();) {
+        const qint64 n = qMin(kWriteChunk, data.size() - done);
+        written = out.write(data.constData() + done, n) == n;
+        done += n;
+        if (written && done < data.size() && progress.Update(95 + int(5 * done / data.size())))
+            stopped = true, written = false;
+    }
+    written = written && out.flush();
     const QString why = out.errorString();
     out.close();
+    if (stopped) {
+        QFile::remove(temp);
+        if (cancelled) *cancelled = true;
+        return fail(error, QStringLiteral("Cancelled"));
+    }
     if (!written || out.error() != QFileDevice::NoError) {
         QFile::remove(temp);
         return fail(error, QStringLiteral("Cannot write %1: %2").arg(wanted, why));
@@ -182,7 +200,9 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
     return fail(error, QStringLiteral("Cannot write %1").arg(wanted));
 }
 
-bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error) {
+bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error,
+                       bool* cancelled) {
+    if (cancelled) *cancelled = false;
     if (!databaseReady(error)) return false;
     if (file.isEmpty()) return fail(error, QStringLiteral("No file name given"));
     const QString n = QString::number(itemId);
@@ -250,7 +270,10 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
 
     if (showProgress) {
         progress.Text(0, QStringLiteral("Saving Attachment"));
-        progress.Update(95);  // the extraction cannot be cancelled
+        if (progress.Update(95)) {
+            if (cancelled) *cancelled = true;
+            return fail(error, QStringLiteral("Cancelled"));
+        }
     }
-    return writeNewFile(file, data, error);
+    return writeNewFile(file, data, error, progress, cancelled);
 }

@@ -142,7 +142,7 @@ TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {
     }
 
     QPlainTextEdit* code = Body();
-    EXPECT_TRUE(QFontInfo(code->font()).fixedPitch());
     const QFontMetricsF metrics(code->font());
+    EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW")) << QFontInfo(code->font()).family().toStdString();
     EXPECT_DOUBLE_EQ(code->tabStopDistance(), 4 * metrics.averageCharWidth());
 }

@@ -203,6 +203,36 @@ TEST_F(AttachmentTest, UnreadableSourceOrMissingTargetFolderChangesNothing) {
     EXPECT_EQ(prompt->openProgress, 0);
 }
 
+TEST_F(AttachmentTest, CancelInTheProgressWindowLeavesNoFileAtAll) {
+    AddItem(8);
+    // Larger than one written piece, so Cancel is heard before the file is written and between
+    // its pieces.
+    const QByteArray bytes = MixedBytes(40 * 1024 * 1024, 5);
+    ASSERT_TRUE(SaveAttachment(8, File(QStringLiteral("big.bin"), bytes)));
+    const QString dir = env->Path(QStringLiteral("cancel"));
+    QDir().mkdir(dir);
+    for (const int cancelAt : {1, 2, 3}) {
+        prompt->progressUpdates = 0;
+        prompt->cancelAtUpdate = cancelAt;
+        QString target = QDir::toNativeSeparators(dir + QStringLiteral("/big.bin"));
+        QString error;
+        bool cancelled = false;
+        EXPECT_FALSE(ExtractAttachment(8, target, true, &error, &cancelled)) << cancelAt;
+        EXPECT_TRUE(cancelled) << cancelAt;
+        EXPECT_EQ(Entries(dir), QStringList()) << cancelAt;
+        EXPECT_EQ(prompt->openProgress, 0);
+    }
+    // Without Cancel the same extraction is complete, with an update between the pieces.
+    prompt->progressUpdates = 0;
+    prompt->cancelAtUpdate = 0;
+    QString target = QDir::toNativeSeparators(dir + QStringLiteral("/big.bin"));
+    bool cancelled = true;
+    ASSERT_TRUE(ExtractAttachment(8, target, true, nullptr, &cancelled));
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(prompt->progressUpdates, 3);
+    EXPECT_TRUE(ReadFileBytes(target) == bytes);
+}
+
 TEST_F(AttachmentTest, DamagedBlocksAreReportedAndNothingIsWritten) {
     AddItem(8);
     const QString dir = env->Path(QStringLiteral("d"));
