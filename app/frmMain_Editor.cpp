@@ -52,7 +52,7 @@ bool frmMain::SaveCurrentItem() {
     }
     if (txtItemCategories->text().isEmpty() && SelectedCategoryID() != -1)
         txtItemCategories->setText(StripCount(lstCategory->currentItem()->text()));
-    if (txtItemCategories->text().isEmpty()) {
+    if (CategoryNames(txtItemCategories->text()).isEmpty()) {
         Prompt().MsgBox(QStringLiteral("Please select a category or enter one or more categories "
                                        "separated by commas"),
                         CPrompt::vbOKOnly);

@@ -4,69 +4,33 @@
 // Figures only; nothing is asserted.
 #include "BenchDatabase.h"
 #include "BenchStats.h"
+#include "BenchWindow.h"
 
 #include "app/frmMain.h"
 #include "db/basDB.h"
-#include "settings/CSettings.h"
-#include "util/CPrompt.h"
-#include "util/basProgram.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-// Answers the find box with the text under test and counts the messages.
-class BenchPrompt : public CPrompt {
-public:
-    QString search;
-    int messages = 0;
-    int MsgBox(const QString&, int, const QString&) override { return ++messages, vbOK; }
-    bool InputBox(const QString&, const QString&, QString& value) override {
-        value = search;
-        return true;
-    }
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    int runs = 7;
-    const QStringList args = app.arguments();
-    const int r = args.indexOf(QStringLiteral("--runs"));
-    if (r > 0 && r + 1 < args.size()) runs = std::max(1, args[r + 1].toInt());
-
+    const int runs = RunsArgument(app.arguments(), 7);
     QString error;
     const QString cached = BenchDatabase({}, &error);
     if (cached.isEmpty()) {
         std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
         return 1;
     }
-    // The window's settings and program folder live in a temporary folder, never the user's.
-    QTemporaryDir tmp;
-    const QString program = tmp.filePath(QStringLiteral("program"));
-    QDir().mkpath(program);
-    QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/settings.db"),
-                program + QStringLiteral("/settings.db"));
-    SetProgramFolder(program);
-    CSettings::SetNativeStoreFolder(tmp.filePath(QStringLiteral("native")));
-    const QString db = BenchWorkCopy(cached, tmp.filePath(QStringLiteral("find.db")));
-    {
-        CSettings s;
-        s.SaveSetting(QStringLiteral("LastDatabase"), db);
-        s.SaveSetting(QStringLiteral("BackupDaily"), QStringLiteral("0"));
-    }
-    BenchPrompt prompt;
-    SetPrompt(&prompt);
+    BenchWindowEnv env;
+    env.StartWith(BenchWorkCopy(cached, env.Path(QStringLiteral("find.db"))));
+    BenchPrompt& prompt = env.prompt;
 
     frmMain win;
     win.resize(1000, 700);
@@ -99,6 +63,5 @@ int main(int argc, char** argv) {
     }
     std::printf("peak memory %lld KB\n", static_cast<long long>(peakKb()));
     win.close();
-    SetPrompt(nullptr);
     return 0;
 }

@@ -119,12 +119,27 @@ bool LoadItem(int itemId, ItemRecord& rec) {
     return true;
 }
 
+QStringList CategoryNames(const QString& categories) {
+    QStringList names;
+    for (const QString& part : categories.split(QLatin1Char(','))) {
+        const QString name = trimSpaces(part);
+        if (!name.isEmpty()) names << name;
+    }
+    return names;
+}
+
 int SaveItem(const QString& language, int& itemId, const QString& title, const QString& body,
              const QString& categories, const QString& timeText, bool checkDuplicate,
              bool ownTransaction, TimeBase timeBase, QString* error) {
     if (error) error->clear();
     if (!storeOpen()) {
         if (error) *error = kNoDatabase;
+        return 0;
+    }
+    // An item without a category would be listed nowhere.
+    const QStringList names = CategoryNames(categories);
+    if (names.isEmpty()) {
+        if (error) *error = QStringLiteral("The item has no category");
         return 0;
     }
     Writer w;
@@ -201,8 +216,6 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
     const qint64 typeId = w.Id(QStringLiteral("tblType"), QStringLiteral("ID"),
                                {QStringLiteral("Name"), language},
                                QStringLiteral("language '") + language + QLatin1Char('\''));
-    QStringList names;
-    for (const QString& part : categories.split(QLatin1Char(','))) names << trimSpaces(part);
     if (!merged) w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + QString::number(n));
     for (const QString& name : names) {
         const qint64 catId = w.Id(QStringLiteral("tblCategory"), QStringLiteral("ID"),

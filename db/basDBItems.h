@@ -1,6 +1,7 @@
 #pragma once
 // Loading, saving and deleting items.
 #include <QString>
+#include <QStringList>
 
 struct ItemRecord {
     QString title;
@@ -21,6 +22,10 @@ enum class TimeBase {
 // Fills rec from item itemId. An unknown item shows "Unable to open item. Error: ...", leaves
 // rec as it was and gives false.
 bool LoadItem(int itemId, ItemRecord& rec);
+
+// The names in an item's categories text: split at commas, outer blanks trimmed, empty names
+// (",,", a trailing comma, blanks only) skipped. Empty when the text names no category at all.
+QStringList CategoryNames(const QString& categories);
 
 // Stores an item under language with the comma-separated categories. itemId -1 makes a new item
 // (or, with checkDuplicate, may merge into an item of the same title after asking). With

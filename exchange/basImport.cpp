@@ -129,6 +129,12 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             ++s.skippedLines;
             break;
         case ExchangeLineKind::Item: {
+            if (CategoryNames(rec.category).isEmpty()) {
+                // Listed nowhere if stored; its further category lines go with it.
+                ++s.skippedLines;
+                lastSaved = 0;
+                break;
+            }
             int id = keepIds ? rec.id : -1;
             error.clear();
             // The time text is the UTC time the export wrote; SaveItem quotes it as data.
@@ -173,6 +179,11 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         }
         case ExchangeLineKind::Category: {
             if (lastSaved == 0) break;
+            // A line naming no category would store one that no list entry can show.
+            if (CategoryNames(rec.category).isEmpty()) {
+                ++s.skippedLines;
+                break;
+            }
             // Most further lines name a language and category seen a line before: remember
             // them by their exact text (nothing is renamed or removed during the import).
             qint64 type = typeIds.value(rec.language);

@@ -94,9 +94,12 @@ TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndKeepsTheEdits) {
     EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Please select a language before saving")});
 
     PickLanguage(QStringLiteral("SQL  (2)"));
-    Click("cmdSave");
-    EXPECT_EQ(prompt->Messages().last(),
-              QStringLiteral("Please select a category or enter one or more categories separated by commas"));
+    for (const char* none : {"", " , "}) {
+        ItemCategories()->setText(QLatin1String(none));
+        Click("cmdSave");
+        EXPECT_EQ(prompt->Messages().last(),
+                  QStringLiteral("Please select a category or enter one or more categories separated by commas"));
+    }
     EXPECT_EQ(Title()->text(), QStringLiteral("Orphan"));
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(win->CurrentItemID(), -1);

@@ -86,9 +86,18 @@ TEST_F(ItemsTest, CategoryTextIsSplitTrimmedAndMatchedWithoutCase) {
     const int c = Save("VB", -1, "C", "SORTING");
     EXPECT_EQ(Cats(c), "SORTING");
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'sorting'").toInt(), 2);
-    // An empty part is a category with an empty name, as written.
-    const int d = Save("C++", -1, "D", "Files,");
-    EXPECT_EQ(Cats(d), "Files,");
+    // Empty names between, before or after commas are no categories.
+    const int d = Save("C++", -1, "D", ",Files,, ,Math,");
+    EXPECT_EQ(Cats(d), "Files,Math");
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE trim(Name) = ''").toInt(), 0);
+    // A text naming no category at all stores nothing.
+    for (const char* none : {"", ",", " , "}) {
+        int id = -1;
+        QString error;
+        EXPECT_EQ(SaveItem("C++", id, "E", "body", none, "2024-01-31 13:05:09", false, true, TimeBase::Local, &error), 0);
+        EXPECT_FALSE(error.isEmpty()) << none;
+    }
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 4);
 }
 
 TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {

@@ -117,6 +117,9 @@ TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
     const QByteArray text =
         "10\tL\\TAB1\tCat\\\\A\tFirst\tline1\\CR\\LFline2\\\\TAB\there.txt\t2020-02-02 02:02:02\t\r\n"
         "10\tOther\\LFLang\tExtra\\CR\t\r\n"
+        "10\tL\t \t\r\n"
+        "14\tL\t , \tNo category\t\t\t\t\r\n"
+        "14\tL\tLater\t\r\n"
         "junk line\r\n"
         "x1\tL\tC\tBad number\t\t\t\t\r\n"
         "\r\n"
@@ -129,7 +132,8 @@ TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
     ASSERT_TRUE(ImportDatabase(file, false, &summary));
     EXPECT_EQ(summary.categoryLines, 1);
     EXPECT_EQ(prompt->Messages(),
-              QStringList{"4 items imported, 2 lines skipped, 2 attachments missing."});
+              QStringList{"4 items imported, 4 lines skipped, 2 attachments missing."});
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE trim(Name) = '' OR Name = 'Later'").toInt(), 0);
 
     const int first = Scalar("SELECT DOCID FROM ftsItem WHERE Title = 'First'").toInt();
     ItemRecord rec;
