@@ -109,6 +109,8 @@ private:
     // File and Tools menus.
     void OpenDatabaseFile(const QString& path);
     void ShowDatabaseCaption(const QString& name);
+    void EnableDatabaseCommands();  // Backup, Export, Import and Compact need an open database
+    void ShowDone(const QString& text);  // a few seconds in the status bar
     void mnuFileNew_Click();
     void mnuFileOpen_Click();
     void mnufileBackup_Click();

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QStatusBar>
 
 namespace {
 
@@ -27,6 +28,7 @@ void frmMain::OpenDatabaseFile(const QString& path) {
     // A refused file is not left open: nothing may read from or write to it.
     if (name.isEmpty()) CloseDatabase();
     ShowDatabaseCaption(name);
+    EnableDatabaseCommands();
     ClearItem();
     SetCurrentItemID(-1);
     m_itemChanged = false;
@@ -63,14 +65,26 @@ void frmMain::mnufileBackup_Click() {
         Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
                         CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
         return;
-    BackupDatabase(file);
+    if (BackupDatabase(file)) ShowDone(QStringLiteral("Backed up to ") + file);
 }
 
 void frmMain::mnuFileExport_Click() {
     // Save dialog, overwrite and attachment questions, then the export. An existing file is
     // replaced only when the new one is complete.
     if (CProgressScope::Active()) return;
-    ExportCommand();
+    const QString file = AskExportFile();
+    if (file.isEmpty() || !ConfirmExportOverwrite(file)) return;
+    if (ExportDatabase(file, AskExportAttachments())) ShowDone(QStringLiteral("Exported to ") + file);
+}
+
+void frmMain::ShowDone(const QString& text) {
+    // Passing news: a box to click away would interrupt the user for nothing.
+    statusBar()->showMessage(text, 6000);
+}
+
+void frmMain::EnableDatabaseCommands() {
+    const bool open = gDB && gDB->IsOpen();
+    for (QAction* a : {mnufileBackup, mnuFileExport, mnuFileImport, mnuToolsVacuum}) a->setEnabled(open);
 }
 
 void frmMain::mnuFileImport_Click() {

@@ -236,6 +236,7 @@ void frmMain::Form_Load() {
         // A refused file is not left open: nothing may read from or write to it.
         if (name.isEmpty()) CloseDatabase();
         ShowDatabaseCaption(name);
+        EnableDatabaseCommands();
         // Checked means the settings live in the registry area (the native store).
         mnuToolsSaveSettings->setChecked(!gSettings->SaveToINI());
         lblTitles_Click();

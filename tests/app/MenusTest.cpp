@@ -6,6 +6,7 @@
 #include "exchange/basExport.h"
 
 #include <QFile>
+#include <QStatusBar>
 #include <functional>
 #include <utility>
 
@@ -86,6 +87,9 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
     EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
     EXPECT_EQ(Titles()->count(), 0);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
+    // The database commands wait for a database instead of failing after their dialogs.
+    for (const char* command : {"mnufileBackup", "mnuFileExport", "mnuFileImport", "mnuToolsVacuum"})
+        EXPECT_FALSE(Find<QAction>(command)->isEnabled()) << command;
     // Nothing works on the refused file: a save says no database is open.
     EXPECT_FALSE(gDB->IsOpen());
     TypeLanguage(QStringLiteral("SQL"));
@@ -101,9 +105,12 @@ TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {
     Start();
     const QString copy = env->Path(QStringLiteral("copy.db"));
     prompt->texts << copy;
+    EXPECT_TRUE(Find<QAction>("mnufileBackup")->isEnabled());
     Trigger("mnufileBackup");
     EXPECT_EQ(prompt->shown.size(), 1);
     EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(dbPath));
+    // Where it went shows in the status bar, with no box to click away.
+    EXPECT_EQ(win->statusBar()->currentMessage(), QStringLiteral("Backed up to ") + copy);
     EXPECT_EQ(Setting(QStringLiteral("BackupFile")), copy);
     // The window goes on with its database.
     EXPECT_TRUE(gDB->IsOpen());

@@ -4,6 +4,7 @@
 #include "MainWindowFixture.h"
 
 #include <QFile>
+#include <QStatusBar>
 
 class SessionTest : public MainWindowTest {
 public:
@@ -74,6 +75,7 @@ TEST_F(SessionTest, NewUserWorksThroughAWholeSession) {
     prompt->answers << CPrompt::vbNo;
     Trigger("mnuFileExport");
     EXPECT_TRUE(QFile::exists(tab));
+    EXPECT_EQ(win->statusBar()->currentMessage(), QStringLiteral("Exported to ") + tab);
     prompt->texts << tab;
     prompt->answers << CPrompt::vbYes;
     Trigger("mnuFileImport");
