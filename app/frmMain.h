@@ -2,6 +2,7 @@
 // The program's main window: browse languages, categories and titles on the left, edit one
 // item on the right. Every handler runs to completion on the GUI thread; questions and
 // messages go through Prompt().
+#include <QHash>
 #include <QMainWindow>
 #include <QPair>
 #include <QStringList>
@@ -18,11 +19,14 @@ class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class QTimer;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
 
 public:
+    static constexpr int kTypingPauseMs = 150;  // a typed language name reloads after this pause
+
     // Builds the window and runs the start-up sequence (globals, last database, lists).
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
@@ -73,6 +77,7 @@ private:
     // Item editor.
     void ClearItem();
     void ShowCurrentItem();
+    void ShowFileName(const QString& name);
     bool SaveCurrentItem();
     void cmdNew_Click();
     int NewItem();  // the New command; the save question's answer, 0 when none was asked
@@ -110,7 +115,9 @@ private:
     void OpenDatabaseFile(const QString& path);
     void ShowDatabaseCaption(const QString& name);
     void EnableDatabaseCommands();  // Backup, Export, Import and Compact need an open database
-    void ShowDone(const QString& text);  // a few seconds in the status bar
+    void ShowDone(const QString& text);
+    void GiveMenusTheirAccessKeys();
+    bool MenuKeyEvent(QObject* watched, QEvent* event);  // true when a menu took the key  // a few seconds in the status bar
     void mnuFileNew_Click();
     void mnuFileOpen_Click();
     void mnufileBackup_Click();
@@ -125,6 +132,8 @@ private:
     void ApplyLook();
     void LayoutPanes();
     void StoreSplitRatios();
+    void RestoreLayout();  // the geometry and pane widths of the last session, if they still fit
+    void SaveLayout();
 
     // Panes and splitters.
     QWidget* m_host = nullptr;  // clips the panes when the window is smaller than their minimum
@@ -206,6 +215,12 @@ private:
     bool m_itemClickQueued = false;  // a title's opening waits for the click to end
     bool m_unloaded = false;  // the closing sequence ran to its end
     bool m_laidOut = false;
+    int m_defaultLeft = 0;
+    int m_defaultMiddle = 0;
+    int m_leftPaneWidth = 0;  // kept while the right bar is dragged
+    bool m_restoredGeometry = false;
+    QHash<QWidget*, QMenu*> m_menuKeys;
+    QTimer* m_languageTyping = nullptr;  // controls whose access key a menu title takes
     QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
     bool m_dragArmed = false;
 };

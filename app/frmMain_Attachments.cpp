@@ -194,7 +194,7 @@ void frmMain::cmdFileClear_Click() {
         Prompt().MsgBox(QStringLiteral("Unable to clear the attachment.\n") + error, CPrompt::vbExclamation);
         return;
     }
-    txtFileName->setText(QString());
+    ShowFileName(QString());
     lblFileSize->setText(QString());
     lblFileSize->setToolTip(QString());
 }

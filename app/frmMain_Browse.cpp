@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 
 namespace {
@@ -99,6 +100,8 @@ void frmMain::LoadLanguages() {
         cboLanguage->setEditText(cboLanguage->itemText(0));
     }
     m_loading = false;
+    // A line edit shows the end of a text set into it: the name is at the start.
+    cboLanguage->lineEdit()->setCursorPosition(0);
     m_languageState = {cboLanguage->currentIndex(), cboLanguage->currentText()};
     LoadCategoryList(QString());
 }
@@ -175,6 +178,7 @@ void frmMain::cboLanguage_Click() {
     const QPair<int, QString> state(cboLanguage->currentIndex(), cboLanguage->currentText());
     if (state == m_languageState) return;
     m_languageState = state;
+    if (SelectedLanguageID() != -1 || state.first == 0) cboLanguage->lineEdit()->setCursorPosition(0);
     LoadCategoryList(QString());
 }
 

@@ -14,11 +14,19 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 
+void frmMain::ShowFileName(const QString& name) {
+    // A long name shows its start, and the whole of it when the pointer rests on it.
+    txtFileName->setText(name);
+    txtFileName->setCursorPosition(0);
+    const QString hint = QStringLiteral("Double-click to open the attached file");
+    txtFileName->setToolTip(name.isEmpty() ? hint : name + QLatin1Char('\n') + hint);
+}
+
 void frmMain::ClearItem() {
     txtTitle->setText(QString());
     txtItem->setPlainText(QString());
     txtItemCategories->setText(QString());
-    txtFileName->setText(QString());
+    ShowFileName(QString());
     lblFileSize->setText(QString());
     lblFileSize->setToolTip(QString());
     lblLastUpdate->setText(QString());
@@ -29,7 +37,7 @@ void frmMain::ShowCurrentItem() {
     LoadItem(m_itemId, rec);
     txtTitle->setText(rec.title);
     txtItem->setPlainText(rec.body);
-    txtFileName->setText(rec.fileName);
+    ShowFileName(rec.fileName);
     lblLastUpdate->setText(rec.lastUpdate.isEmpty() ? QString() : QStringLiteral("Updated: ") + rec.lastUpdate);
     if (rec.fileSize < 1) {
         lblFileSize->setText(QString());

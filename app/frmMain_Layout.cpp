@@ -1,11 +1,18 @@
 // Main window: three panes side by side with two splitter bars, the blue look, and the
 // layout that keeps the splitters in place while the right pane takes every change of width.
 #include "app/frmMain.h"
+#include "app/frmMainTools.h"
+
+#include "db/basDB.h"
+#include "settings/CSettings.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -175,18 +182,42 @@ void frmMain::BuildLayout() {
     SetPaneMinimum(fraTitles, 2075, 1200);
     SetPaneMinimum(fraItems, 3500, 3300);
 
-    // Design positions: the left splitter at 1800 and the right one at 4200 twips.
-    const int left = qMax(Px(1800 - 120), fraLangCat->minimumWidth());
-    const int middle = qMax(Px(4200 - 1800 - 80), fraTitles->minimumWidth());
-    const int clientWidth = qMax(Px(9690), kMargin + left + middle + 2 * kSplitterWidth +
-                                               fraItems->minimumWidth() + kMargin);
-    const int clientHeight = qMax(Px(7665), fraItems->minimumHeight() + 2 * kMargin);
-    m_split->setSizes({left, middle, clientWidth - 2 * kMargin - left - middle - 2 * kSplitterWidth});
-    m_split->setGeometry(kMargin, kMargin, clientWidth - 2 * kMargin, clientHeight - 2 * kMargin);
-    resize(clientWidth, clientHeight + menuBar()->sizeHint().height());
+    // The first showing: room for the captions and a 40-character code line, a left pane wide
+    // enough for the largest count a category line shows, the titles pane a little wider than
+    // the design's 2320 twips. A smaller screen gets what it has.
+    const QFontMetrics lists(lstCategory->font());
+    const int countLine = lists.horizontalAdvance(QStringLiteral("<All Categories>  (100000)")) +
+                          2 * lstCategory->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          2 * kMargin;
+    m_defaultLeft = std::max({Px(1800 - 120), fraLangCat->minimumWidth(), countLine});
+    m_defaultMiddle = qMax(Px(3900), fraTitles->minimumWidth());
+    QSize client(1000, 700 - menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        client = client.boundedTo(screen->availableSize() - QSize(0, menuBar()->sizeHint().height()));
+    client = client.expandedTo(QSize(kMargin + m_defaultLeft + m_defaultMiddle + 2 * kSplitterWidth +
+                                         fraItems->minimumWidth() + kMargin,
+                                     fraItems->minimumHeight() + 2 * kMargin));
+    m_split->setSizes({m_defaultLeft, m_defaultMiddle,
+                       client.width() - 2 * kMargin - m_defaultLeft - m_defaultMiddle - 2 * kSplitterWidth});
+    m_split->setGeometry(kMargin, kMargin, client.width() - 2 * kMargin, client.height() - 2 * kMargin);
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    m_leftPaneWidth = m_defaultLeft;
 
     m_host->installEventFilter(this);
-    connect(m_split, &QSplitter::splitterMoved, this, [this] { LayoutPanes(); });
+    connect(m_split, &QSplitter::splitterMoved, this, [this](int, int index) {
+        // The right bar stops where the titles pane reaches its minimum: the splitter itself
+        // would push the left bar along.
+        QList<int> sizes = m_split->sizes();
+        if (index == 2 && sizes.value(0) != m_leftPaneWidth) {
+            const int total = sizes[0] + sizes[1] + sizes[2];
+            sizes[0] = m_leftPaneWidth;
+            sizes[1] = fraTitles->minimumWidth();
+            sizes[2] = total - sizes[0] - sizes[1];
+            m_split->setSizes(sizes);
+        }
+        m_leftPaneWidth = m_split->sizes().value(0);
+        LayoutPanes();
+    });
 }
 
 void frmMain::ApplyLook() {
@@ -248,6 +279,67 @@ void frmMain::LayoutPanes() {
     QTimer::singleShot(0, this, [this] { StoreSplitRatios(); });
 }
 
+namespace {
+
+QString JoinNumbers(std::initializer_list<int> numbers) {
+    QStringList parts;
+    for (int n : numbers) parts << QString::number(n);
+    return parts.join(QLatin1Char(','));
+}
+
+// Whole numbers separated by commas; empty when the text holds anything else.
+QList<int> SplitNumbers(const QString& text, int count) {
+    QList<int> out;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int n = part.trimmed().toInt(&ok);
+        if (!ok) return {};
+        out << n;
+    }
+    return out.size() == count ? out : QList<int>();
+}
+
+}  // namespace
+
+void frmMain::RestoreLayout() {
+    // A geometry from another screen set-up that no screen can show any more is dropped.
+    const QList<int> g = SplitNumbers(gSettings->GetSetting(QStringLiteral("WindowGeometry")), 4);
+    if (!g.isEmpty()) {
+        const QRect saved(g[0], g[1], g[2], g[3]);
+        const QPoint grip(saved.center().x(), saved.top() + 10);  // where the title bar is
+        const QScreen* screen = QGuiApplication::screenAt(grip);
+        const bool fits = screen && saved.width() >= minimumSizeHint().width() / 2 && saved.height() > 0 &&
+                          saved.width() <= screen->availableGeometry().width() &&
+                          saved.height() <= screen->availableGeometry().height();
+        if (fits) {
+            resize(saved.size());
+            move(saved.topLeft());
+            m_restoredGeometry = true;
+        }
+    }
+    const QList<int> panes = SplitNumbers(gSettings->GetSetting(QStringLiteral("PaneWidths")), 2);
+    if (!panes.isEmpty()) {
+        const int left = qMax(panes[0], fraLangCat->minimumWidth());
+        const int middle = qMax(panes[1], fraTitles->minimumWidth());
+        const QList<int> sizes = m_split->sizes();
+        const int total = sizes.value(0) + sizes.value(1) + sizes.value(2);
+        m_split->setSizes({left, middle, qMax(total - left - middle, fraItems->minimumWidth())});
+        m_leftPaneWidth = left;
+    }
+    if (WholeNumber(gSettings->GetSetting(QStringLiteral("WindowMaximized"))) != 0)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void frmMain::SaveLayout() {
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    if (normal.isValid())
+        gSettings->SaveSetting(QStringLiteral("WindowGeometry"),
+                               JoinNumbers({normal.x(), normal.y(), normal.width(), normal.height()}));
+    gSettings->SaveSetting(QStringLiteral("WindowMaximized"), isMaximized() ? -1 : 0);
+    const QList<int> sizes = m_split->sizes();
+    gSettings->SaveSetting(QStringLiteral("PaneWidths"), JoinNumbers({sizes.value(0), sizes.value(1)}));
+}
+
 void frmMain::StoreSplitRatios() {
     const int w = qMax(m_host->width(), kMinClientWidth);
     m_splitLangCatRatio = float(SplitterLeft(0)) / float(w);
@@ -262,6 +354,7 @@ int frmMain::SplitterLeft(int index) const {
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (EditEvent(watched, event)) return true;
     if (AttachmentEvent(watched, event)) return true;
+    if (MenuKeyEvent(watched, event)) return true;
     if (watched == m_host && event->type() == QEvent::Resize) {
         LayoutPanes();
     } else if (watched == lblTitles && event->type() == QEvent::MouseButtonRelease) {

@@ -10,7 +10,12 @@
 #include "util/CPrompt.h"
 #include "util/basFileTools.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QHash>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QFile>
 #include <QStatusBar>
 
@@ -75,6 +80,31 @@ void frmMain::mnuFileExport_Click() {
     const QString file = AskExportFile();
     if (file.isEmpty() || !ConfirmExportOverwrite(file)) return;
     if (ExportDatabase(file, AskExportAttachments())) ShowDone(QStringLiteral("Exported to ") + file);
+}
+
+void frmMain::GiveMenusTheirAccessKeys() {
+    // "&Tools" and "&Title", "&File" and "&Find" share a letter: the menu title wins, as the
+    // menu bar's keys do in every program; the label or button keeps its underline for Alt+
+    // letters nothing else claims.
+    QHash<QKeySequence, QMenu*> menus;
+    for (QAction* a : menuBar()->actions())
+        if (a->menu()) menus.insert(QKeySequence::mnemonic(a->text()), a->menu());
+    const auto claim = [&](QWidget* w, const QString& caption) {
+        if (QMenu* m = menus.value(QKeySequence::mnemonic(caption))) {
+            m_menuKeys.insert(w, m);
+            w->installEventFilter(this);
+        }
+    };
+    for (QLabel* l : findChildren<QLabel*>()) claim(l, l->text());
+    for (QAbstractButton* b : findChildren<QAbstractButton*>()) claim(b, b->text());
+}
+
+bool frmMain::MenuKeyEvent(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Shortcut) return false;
+    QMenu* menu = m_menuKeys.value(qobject_cast<QWidget*>(watched));
+    if (!menu) return false;
+    menuBar()->setActiveAction(menu->menuAction());
+    return true;
 }
 
 void frmMain::ShowDone(const QString& text) {

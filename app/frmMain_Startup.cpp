@@ -28,9 +28,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     BuildControls();
     BuildMenus();
     RouteEditKeys();
+    GiveMenusTheirAccessKeys();
     BuildLayout();
     ApplyLook();
     Form_Load();
+    if (gSettings) RestoreLayout();
 }
 
 frmMain::~frmMain() = default;
@@ -116,8 +118,24 @@ void frmMain::BuildControls() {
     cmdFileClear = button(fraItems, "cmdFileClear", QStringLiteral("C&lear"));
     ConnectAttachments();
 
-    connect(cboLanguage, &QComboBox::currentIndexChanged, this, [this] { cboLanguage_Click(); });
-    connect(cboLanguage, &QComboBox::editTextChanged, this, [this] { cboLanguage_Click(); });
+    connect(cboLanguage, &QComboBox::currentIndexChanged, this, [this] {
+        m_languageTyping->stop();
+        cboLanguage_Click();
+    });
+    // Typing a name reloads once the typing pauses, not at every key; a picked entry at once.
+    m_languageTyping = new QTimer(this);
+    m_languageTyping->setSingleShot(true);
+    m_languageTyping->setInterval(kTypingPauseMs);
+    connect(m_languageTyping, &QTimer::timeout, this, [this] { cboLanguage_Click(); });
+    connect(cboLanguage, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        if (m_loading) return;
+        if (cboLanguage->findText(text, Qt::MatchExactly) >= 0) {
+            m_languageTyping->stop();
+            cboLanguage_Click();
+        } else {
+            m_languageTyping->start();
+        }
+    });
     // Selection, not the current entry: focusing a list makes an entry current without
     // selecting it, and a click selects only after it has made the entry current.
     connect(lstCategory, &QListWidget::itemSelectionChanged, this, [this] { lstCategory_Click(); });
@@ -281,6 +299,7 @@ bool frmMain::Form_Unload() {
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return false;
     try {
         gSettings->SaveSetting(QStringLiteral("LastLanguage"), EntryName(cboLanguage->currentText()));
+        SaveLayout();
         // With no database open there is nothing to back up, so nothing is offered.
         if (WholeNumber(gSettings->GetSetting(QStringLiteral("BackupDaily"))) == -1 && gDB->IsOpen()) {
             bool cancel = false;

@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
     languages->setCurrentIndex(0);
     Settle();
     int reloads = 0;
-    QObject::connect(categories->model(), &QAbstractItemModel::modelReset, [&] { ++reloads; });
+    const QObject counting;  // disconnects before reloads goes
+    QObject::connect(categories->model(), &QAbstractItemModel::modelReset, &counting, [&] { ++reloads; });
     QLineEdit* edit = languages->lineEdit();
     edit->setFocus();
     edit->selectAll();

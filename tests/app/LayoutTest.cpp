@@ -4,6 +4,8 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSplitterHandle>
 
 namespace {
@@ -45,14 +47,17 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositions) {
     const int w = Client()->width();
     const int h = Client()->height();
 
-    // 120 twips margins, 80-twip splitters, the left splitter at 1800 twips unless the pane's
-    // controls need more room.
+    // 120 twips margins, 80-twip splitters, the left pane wide enough for the largest count,
+    // the titles pane 260 pixels; the window 1000 x 700 where the screen has the room.
     EXPECT_EQ(PaneRect(left).topLeft(), QPoint(8, 8));
-    EXPECT_EQ(win->SplitterLeft(0), qMax(120, 8 + left->minimumWidth()));
+    const QFontMetrics metrics(Categories()->font());
+    EXPECT_GE(Categories()->viewport()->width(), metrics.horizontalAdvance("<All Categories>  (100000)"));
     EXPECT_EQ(PaneRect(left).right() + 1, win->SplitterLeft(0));
     EXPECT_EQ(Find<QSplitterHandle>("picSplitLangCatTitle")->width(), 5);
     EXPECT_EQ(PaneRect(middle).left(), win->SplitterLeft(0) + 5);
-    EXPECT_EQ(win->SplitterLeft(1), qMax(280, win->SplitterLeft(0) + 5 + middle->minimumWidth()));
+    EXPECT_EQ(win->SplitterLeft(1), win->SplitterLeft(0) + 5 + qMax(260, middle->minimumWidth()));
+    const QSize screen = QGuiApplication::primaryScreen()->availableSize();
+    EXPECT_EQ(win->size(), QSize(1000, 700).boundedTo(screen));
     EXPECT_EQ(PaneRect(right).left(), win->SplitterLeft(1) + 5);
     EXPECT_EQ(PaneRect(right).right() + 1, w - 8);
     for (QWidget* pane : {left, middle, right}) {
@@ -122,7 +127,69 @@ TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
     DragSplitter("picSplitTitleItem", 40);
     EXPECT_EQ(Find<QWidget>("fraTitles")->width(), middleBefore + 40);
     EXPECT_EQ(PaneRect(Find<QWidget>("fraItems")).right() + 1, 1000 - 8);
+    // Dragged far to the left it stops at the titles pane's minimum and leaves the left bar.
+    const int leftBar = win->SplitterLeft(0);
+    DragSplitter("picSplitTitleItem", -600);
+    EXPECT_EQ(win->SplitterLeft(0), leftBar);
+    EXPECT_EQ(Find<QWidget>("fraTitles")->width(), Find<QWidget>("fraTitles")->minimumWidth());
     (void)s1;
+}
+
+TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowThem) {
+    MakeDatabase(FourItems());
+    Start();
+    const QSize first = win->size();
+    ResizeClient(760, 540);
+    DragSplitter("picSplitLangCatTitle", 30);
+    DragSplitter("picSplitTitleItem", -20);
+    const QSize size = win->size();
+    const int s0 = win->SplitterLeft(0), s1 = win->SplitterLeft(1);
+    const auto restart = [this] {
+        ASSERT_TRUE(Close());
+        win.reset();
+        ReleaseGlobals();
+        Start();
+    };
+    restart();
+    EXPECT_EQ(win->size(), size);
+    EXPECT_EQ(win->SplitterLeft(0), s0);
+    EXPECT_EQ(win->SplitterLeft(1), s1);
+    EXPECT_FALSE(win->isMaximized());
+
+    // A place no screen shows, or rubbish, gives the first start's size; the panes stay.
+    for (const char* geometry : {"-30000,-30000,760,540", "0,0,90000,90000", "a,b,c,d"}) {
+        ASSERT_TRUE(Close());
+        win.reset();
+        ReleaseGlobals();
+        Preset(QStringLiteral("WindowGeometry"), QLatin1String(geometry));
+        Start();
+        EXPECT_EQ(win->size(), first) << geometry;
+        EXPECT_EQ(win->SplitterLeft(0), s0) << geometry;
+    }
+    ASSERT_TRUE(Close());
+    win.reset();
+    ReleaseGlobals();
+    Preset(QStringLiteral("WindowMaximized"), QStringLiteral("-1"));
+    Start();
+    EXPECT_TRUE(win->isMaximized());
+}
+
+TEST_F(LayoutTest, LongNamesShowTheirStart) {
+    MakeDatabase(FourItems());
+    Start();
+    // The combo's text from its first letter, not scrolled to its end.
+    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
+
+    const QString name = QStringLiteral("a rather long attachment name that no box shows whole.tar.gz");
+    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + QStringLiteral("';")),
+              QString());
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    QLineEdit* file = Find<QLineEdit>("txtFileName");
+    ASSERT_EQ(file->text(), name);
+    EXPECT_EQ(file->cursorPosition(), 0);
+    EXPECT_TRUE(file->toolTip().startsWith(name));
 }
 
 TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {

@@ -152,7 +152,11 @@ protected:
         QTest::keyClick(box, Qt::Key_Delete);
         QTest::keyClicks(box, text);
     }
-    void TypeLanguage(const QString& text) { Type(Languages()->lineEdit(), text); }
+    // Typing, then the pause after which the lists follow the typed name.
+    void TypeLanguage(const QString& text) {
+        Type(Languages()->lineEdit(), text);
+        QTest::qWait(frmMain::kTypingPauseMs + 50);
+    }
     int CountMessages(const QString& text) const { return prompt->Messages().count(text); }
 
     std::unique_ptr<TestEnv> env;

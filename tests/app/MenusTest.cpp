@@ -6,6 +6,8 @@
 #include "exchange/basExport.h"
 
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <functional>
 #include <utility>
@@ -231,4 +233,33 @@ TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits)
     EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(2)"));
     EXPECT_TRUE(win->ItemChanged());
     prompt->answers << CPrompt::vbNo;
+}
+
+TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillWorks) {
+    MakeDatabase(FourItems());
+    Start();
+    win->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    // Tools against "&Title", File against "&Find": the menu opens, every time.
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& [key, menu] : {std::pair{Qt::Key_T, "mnuTools"}, std::pair{Qt::Key_F, "mnuFile"}}) {
+            QTest::keyClick(win.get(), key, Qt::AltModifier);
+            QApplication::processEvents();
+            EXPECT_EQ(win->menuBar()->activeAction(), Find<QMenu>(menu)->menuAction()) << menu;
+            while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+            if (win->menuBar()->activeAction()) QTest::keyClick(win->menuBar(), Qt::Key_Escape);
+            QApplication::processEvents();
+            ASSERT_EQ(win->menuBar()->activeAction(), nullptr);
+        }
+    }
+    // Keys no menu claims still reach their controls.
+    QTest::keyClick(win.get(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Body());
+    QTest::keyClick(win.get(), Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), ItemCategories());
+    QTest::keyClick(win.get(), Qt::Key_I, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Titles());
+    // "&Language" and "C&lear" share theirs with no menu: the language comes first.
+    QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());
 }
