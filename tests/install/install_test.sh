@@ -3,9 +3,9 @@
 # the layout, the desktop entry and metainfo validated, the manual pages against --help, and
 # the installed programs creating databases from the installed settings.db, with the window
 # program's folder not writable (as /usr/bin is), so its settings go to the per-user store.
-# usage: install_test.sh BUILD_DIR SOURCE_DIR APP_ID
+# usage: install_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
-build="$1" source="$2" id="$3"
+build="$1" id="$2" version="$3"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -46,6 +46,10 @@ strings -e l "$prefix/bin/vellumgranary" | grep -xF "$id" >/dev/null || fail "th
 for page in vellumgranary vgcli; do
   warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)"
   [ -z "$warnings" ] || fail "man $page: $warnings"
+done
+for page in vellumgranary vgcli; do
+  zcat "$prefix/share/man/man1/$page.1.gz" | grep "^\.TH .* \"VellumGranary $version\"" >/dev/null \
+    || fail "man $page does not name version $version"
 done
 vgman="$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vgcli.1.gz" 2>/dev/null)"
 help="$("$prefix/bin/vgcli" --help)"
