@@ -1,5 +1,6 @@
 // Main window: controls and menus, start-up, the closing sequence with the daily backup, and
 // the window state every other part of the window shares.
+#include "app/WindowArguments.h"
 #include "app/frmMain.h"
 #include "app/frmMainTools.h"
 
@@ -249,7 +250,8 @@ void frmMain::Form_Load() {
     try {
         InitGlobals();
         // The tab stop of txtItem is set with its font (ApplyLook).
-        QString file;
+        // A file from the command line takes the remembered one's place.
+        QString file = TakeStartupDatabase();
         const QString name = OpenDatabase(file);
         // A refused file is not left open: nothing may read from or write to it.
         if (name.isEmpty()) CloseDatabase();

@@ -18,10 +18,8 @@ QString CSQLite::Version() { return QString::fromLatin1(sqlite3_libversion()); }
 
 QString CSQLite::FilePath(const QString& sFile) {
     if (sFile.contains(QLatin1Char('/')) || sFile.contains(QDir::separator())) return sFile;
-    QString folder = ProgramFolder();
-    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder + sFile;
+    // A bare name is one of the program's files (settings.db), installed or not.
+    return ProgramFile(sFile);
 }
 
 int CSQLite::OpenFile(const QString& sFile) {

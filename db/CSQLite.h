@@ -22,7 +22,8 @@ public:
     // Opens sFile (a bare name is taken in the program's folder), closing any open file first.
     // A file without write permission opens read-only. Returns the engine's result code, 0 = ok.
     int OpenFile(const QString& sFile);
-    // The file OpenFile opens for sFile: a name without a folder lies in the program's folder.
+    // The file OpenFile opens for sFile: a name without a folder is a file of the program
+    // (ProgramFile: beside the executable, else in the installed data folder).
     static QString FilePath(const QString& sFile);
     void CloseFile();
 

@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           libsqlite3-dev sqlite3 libgtest-dev xvfb xauth
-          fonts-dejavu-core)
+          fonts-dejavu-core
+          desktop-file-utils appstream lintian man-db file dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

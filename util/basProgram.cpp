@@ -2,9 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #ifndef VG_VERSION
 #define VG_VERSION "1.0.0"
+#endif
+#ifndef VG_APP_ID
+#define VG_APP_ID "org.example.vellumgranary"
+#endif
+// The data folder as seen from the folder of the executables, set by the install layout.
+#ifndef VG_DATA_FROM_BIN
+#define VG_DATA_FROM_BIN "../share/vellumgranary"
 #endif
 
 static QString g_programFolder;
@@ -14,6 +22,7 @@ QString AppCaption() { return QStringLiteral("Programming Code and Tip Database"
 QString AppVersion() { return QStringLiteral(VG_VERSION); }
 QString AppComment() { return QStringLiteral("Programming code and tip database"); }
 QString AppWebsite() { return QStringLiteral("https://vellumgranary.example.org"); }
+QString AppId() { return QStringLiteral(VG_APP_ID); }
 
 QString ProgramFolder() {
     if (!g_programFolder.isEmpty()) return g_programFolder;
@@ -22,3 +31,19 @@ QString ProgramFolder() {
 }
 
 void SetProgramFolder(const QString& folder) { g_programFolder = folder; }
+
+// An empty file is what a failed open of a missing settings.db leaves behind; it must not
+// hide the installed one.
+static bool usable(const QString& path) {
+    const QFileInfo fi(path);
+    return fi.isFile() && fi.size() > 0;
+}
+
+QString ProgramFile(const QString& name) {
+    const QDir program(ProgramFolder());
+    const QString beside = program.filePath(name);
+    if (usable(beside)) return beside;
+    const QString installed = QDir::cleanPath(program.filePath(QStringLiteral(VG_DATA_FROM_BIN "/") + name));
+    if (usable(installed)) return installed;
+    return beside;
+}

@@ -8,6 +8,12 @@ QString AppVersion();       // "1.0.0"
 QString AppComment();       // the version comment shown in About
 QString AppWebsite();       // the maker's address shown in About
 
-// Folder that holds the executables and settings.db. Tests point it elsewhere.
+QString AppId();            // reverse-DNS id of the desktop entry, icon and metainfo
+
+// Folder that holds the executables; Settings.ini lives here. Tests point it elsewhere.
 QString ProgramFolder();
 void SetProgramFolder(const QString& folder);
+// A file the program ships (settings.db): beside the executable first (the build tree, a
+// portable copy), then in the installed data folder (../share/vellumgranary); an empty file
+// does not count. When neither holds it, the path beside the executable, so a failure names the usual place.
+QString ProgramFile(const QString& name);
