@@ -276,7 +276,9 @@ TEST_F(AttachmentWindowTest, ClearNeedsNoQuestionAndThePictureShowsAnAttachment)
     const QPixmap picture = win->grab();
     ASSERT_FALSE(picture.isNull());
     const QString target = qEnvironmentVariable("VG_SCREENSHOT_ATTACHMENT");
-    if (!target.isEmpty()) EXPECT_TRUE(picture.save(target));
+    if (!target.isEmpty()) {
+        EXPECT_TRUE(picture.save(target));
+    }
 
     Click("cmdFileClear");
     EXPECT_EQ(FileName()->text(), QString());
