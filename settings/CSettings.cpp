@@ -92,6 +92,7 @@ QString CSettings::ReadINI(const QString& key, const QString& defaultValue) cons
 }
 
 bool CSettings::WriteINI(const QString& key, const QString* value) {
+    if (InstalledLayout()) return false;
     QSettings ini(m_iniFile, QSettings::IniFormat);
     if (value) ini.setValue(sectionKey(key), *value);
     else ini.remove(sectionKey(key));

@@ -39,11 +39,21 @@ static bool usable(const QString& path) {
     return fi.isFile() && fi.size() > 0;
 }
 
+static QString installedFile(const QDir& program, const QString& name) {
+    return QDir::cleanPath(program.filePath(QStringLiteral(VG_DATA_FROM_BIN "/") + name));
+}
+
 QString ProgramFile(const QString& name) {
     const QDir program(ProgramFolder());
     const QString beside = program.filePath(name);
     if (usable(beside)) return beside;
-    const QString installed = QDir::cleanPath(program.filePath(QStringLiteral(VG_DATA_FROM_BIN "/") + name));
+    const QString installed = installedFile(program, name);
     if (usable(installed)) return installed;
     return beside;
+}
+
+bool InstalledLayout() {
+    const QDir program(ProgramFolder());
+    const QString name = QStringLiteral("settings.db");
+    return !usable(program.filePath(name)) && usable(installedFile(program, name));
 }

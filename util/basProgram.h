@@ -17,3 +17,6 @@ void SetProgramFolder(const QString& folder);
 // portable copy), then in the installed data folder (../share/vellumgranary); an empty file
 // does not count. When neither holds it, the path beside the executable, so a failure names the usual place.
 QString ProgramFile(const QString& name);
+// True when the shipped files come from the installed data folder only: the program's folder
+// is then a system folder (/usr/bin) where nothing of the user's may be written, even by root.
+bool InstalledLayout();

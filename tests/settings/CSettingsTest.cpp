@@ -2,6 +2,8 @@
 #include "support/TestEnv.h"
 #include "util/basProgram.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -32,22 +34,35 @@ TEST(CSettings, NewUserGetsTheIniFile) {
     EXPECT_EQ(again.GetSetting("LastDatabase"), "/data/snippets.db");
 }
 
-TEST(CSettings, UnwritableProgramFolderFallsBackToNativeStoreForGood) {
-    TestEnv env;
-    // A program "folder" that is a plain file cannot hold Settings.ini, whoever runs the test.
-    const QString blocked = env.Path("blocked");
-    WriteFileBytes(blocked, "x");
-    SetProgramFolder(blocked);
-    {
+TEST(CSettings, UnwritableOrInstalledProgramFolderFallsBackToNativeStoreForGood) {
+    // A program "folder" that is a plain file cannot hold Settings.ini, whoever runs the test;
+    // an installed program's folder (settings.db only in ../share) must not, even for root.
+    for (bool installed : {false, true}) {
+        TestEnv env;
+        QString folder = env.Path("blocked");
+        if (installed) {
+            folder = env.Path("prefix/bin");
+            QDir().mkpath(folder);
+            QDir().mkpath(env.Path("prefix/share/vellumgranary"));
+            WriteFileBytes(env.Path("prefix/share/vellumgranary/settings.db"), "i");
+        } else {
+            WriteFileBytes(folder, "x");
+        }
+        SetProgramFolder(folder);
+        {
+            CSettings s;
+            EXPECT_FALSE(s.SaveToINI()) << installed;
+            EXPECT_EQ(NativeValue("SaveToINI"), "0");
+            s.SaveSetting("LastLanguage", "C++");
+        }
+        if (installed) {
+            EXPECT_FALSE(QFile::exists(folder + "/Settings.ini"));
+        }
+        SetProgramFolder(env.ProgramDir());  // writable again
         CSettings s;
         EXPECT_FALSE(s.SaveToINI());
-        EXPECT_EQ(NativeValue("SaveToINI"), "0");
-        s.SaveSetting("LastLanguage", "C++");
+        EXPECT_EQ(s.GetSetting("LastLanguage"), "C++");
     }
-    SetProgramFolder(env.ProgramDir());  // writable again
-    CSettings s;
-    EXPECT_FALSE(s.SaveToINI());
-    EXPECT_EQ(s.GetSetting("LastLanguage"), "C++");
 }
 
 TEST(CSettings, ValuesBooleansDefaultsAndLongText) {
