@@ -39,6 +39,16 @@ int CSQLite::OpenFile(const QString& sFile) {
     }
     m_db = db;
     m_file = path;
+    // Serial across connections: a new connection at a freed address is still another file.
+    static quint64 serial = 0;
+    m_openSerial = ++serial;
+    sqlite3_commit_hook(
+        m_db,
+        [](void* self) {
+            ++static_cast<CSQLite*>(self)->m_commits;
+            return 0;
+        },
+        this);
     return 0;
 }
 
@@ -46,6 +56,7 @@ void CSQLite::CloseFile() {
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
+        m_openSerial = 0;
         m_file.clear();
     }
 }
@@ -164,36 +175,71 @@ QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone
 bool CSQLite::ReadFirstValue(const QString& sql,
                              const std::function<void(QByteArrayView, bool)>& sink,
                              QString& error) {
+    return ForEachRow(
+        sql,
+        [&](const Row& row) {
+            if (row.Columns() > 0) sink(row.IsNull(0) ? QByteArrayView() : row.Bytes(0), row.IsNull(0));
+            return false;
+        },
+        &error);
+}
+
+int CSQLite::Row::Columns() const { return sqlite3_column_count(m_st); }
+
+bool CSQLite::Row::IsNull(int c) const { return sqlite3_column_type(m_st, c) == SQLITE_NULL; }
+
+int CSQLite::Row::Type(int c) const { return sqlite3_column_type(m_st, c); }
+
+qint64 CSQLite::Row::Int(int c) const { return sqlite3_column_int64(m_st, c); }
+
+double CSQLite::Row::Real(int c) const { return sqlite3_column_double(m_st, c); }
+
+QByteArrayView CSQLite::Row::Bytes(int c) const {
+    // Blob first so the engine does not convert; text comes back as stored.
+    const char* p = sqlite3_column_type(m_st, c) == SQLITE_BLOB
+                        ? static_cast<const char*>(sqlite3_column_blob(m_st, c))
+                        : reinterpret_cast<const char*>(sqlite3_column_text(m_st, c));
+    return QByteArrayView(p, sqlite3_column_bytes(m_st, c));
+}
+
+QVariant CSQLite::Row::Value(int c) const { return columnValue(m_st, c); }
+
+bool CSQLite::ForEachRow(const QString& sql, const std::function<bool(const Row&)>& fn,
+                         QString* error) {
     if (!m_db) {
-        error = QStringLiteral("No database is open");
+        if (error) *error = QStringLiteral("No database is open");
         return false;
     }
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()) + 1, &st, nullptr) !=
         SQLITE_OK) {
-        error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        if (error) *error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
         return false;
     }
     if (!st) return true;  // nothing but white space
-    const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW && sqlite3_column_count(st) > 0) {
-        if (sqlite3_column_type(st, 0) == SQLITE_NULL) {
-            sink(QByteArrayView(), true);
-        } else {
-            // Blob first so the engine does not convert; text comes back as stored (UTF-8).
-            const bool isBlob = sqlite3_column_type(st, 0) == SQLITE_BLOB;
-            const char* p = isBlob ? static_cast<const char*>(sqlite3_column_blob(st, 0))
-                                   : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            sink(QByteArrayView(p, sqlite3_column_bytes(st, 0)), false);
+    const Row row(st);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        if (!fn(row)) {
+            rc = SQLITE_DONE;
+            break;
         }
-    } else if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
-        sqlite3_finalize(st);
-        return false;
-    }
+    if (rc != SQLITE_DONE && error) *error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
     sqlite3_finalize(st);
-    return true;
+    return rc == SQLITE_DONE;
+}
+
+CSQLite::Stamp CSQLite::ChangeStamp() const {
+    if (!m_db || !sqlite3_get_autocommit(m_db)) return {};
+    Stamp stamp{m_openSerial, m_commits, 0};
+    // Other connections' commits, including other programs'.
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA data_version", -1, &st, nullptr) != SQLITE_OK) return {};
+    if (sqlite3_step(st) == SQLITE_ROW) stamp.others = sqlite3_column_int64(st, 0);
+    else stamp = {};
+    sqlite3_finalize(st);
+    return stamp;
 }
 
 qint64 CSQLite::LastInsertRowID() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }

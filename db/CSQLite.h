@@ -9,6 +9,7 @@
 #include <functional>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 class CSQLite {
 public:
@@ -49,6 +50,42 @@ public:
                         const std::function<void(QByteArrayView bytes, bool isNull)>& sink,
                         QString& error);
 
+    // One row of a running statement; valid only inside the ForEachRow callback.
+    class Row {
+    public:
+        int Columns() const;
+        bool IsNull(int c) const;
+        // The engine's storage class: SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB, SQLITE_NULL.
+        int Type(int c) const;
+        qint64 Int(int c) const;
+        double Real(int c) const;
+        // Text as stored (UTF-8 or whatever bytes were written), or the blob as it is.
+        QByteArrayView Bytes(int c) const;
+        // The value as Exec gives it.
+        QVariant Value(int c) const;
+
+    private:
+        friend class CSQLite;
+        explicit Row(sqlite3_stmt* st) : m_st(st) {}
+        sqlite3_stmt* m_st;
+    };
+    // Runs the first statement of sql and hands every row to fn without copying it, until fn
+    // returns false. False with error when the statement failed or no file is open.
+    bool ForEachRow(const QString& sql, const std::function<bool(const Row&)>& fn,
+                    QString* error = nullptr);
+
+    // Tells whether the file may have changed since an earlier stamp: every commit on this
+    // connection, every commit by another one and every open give a new stamp. Invalid while
+    // no file is open or a transaction is open, since uncommitted changes are not counted.
+    struct Stamp {
+        quint64 open = 0;
+        quint64 commits = 0;
+        qint64 others = 0;
+        bool IsValid() const { return open != 0; }
+        bool operator==(const Stamp&) const = default;
+    };
+    Stamp ChangeStamp() const;
+
     QString Filename() const { return m_file; }
     bool IsOpen() const { return m_db != nullptr; }
     bool IsReadOnly() const;
@@ -73,4 +110,6 @@ public:
 private:
     sqlite3* m_db = nullptr;
     QString m_file;
+    quint64 m_openSerial = 0;
+    quint64 m_commits = 0;
 };

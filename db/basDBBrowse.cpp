@@ -1,5 +1,6 @@
 #include "db/basDBBrowse.h"
 
+#include "db/CItemLinks.h"
 #include "db/basDB.h"
 #include "util/CPrompt.h"
 #include "util/basVariableTools.h"
@@ -110,6 +111,22 @@ ResultTable LoadCategories(int typeId, int& count) {
 
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
     if (!storeOpen()) return {};
+    // Outside a transaction the rows come from the kept composition while the file is unchanged,
+    // and from a new one after any commit.
+    static CItemLinks links;
+    CItemLinks::Order order = CItemLinks::ByTitle;
+    CItemLinks::ParseOrder(orderBy, &order);
+    const CSQLite::Stamp stamp = gDB->ChangeStamp();
+    if (stamp.IsValid()) {
+        if (!links.IsLoaded() || !(links.Stamp() == stamp)) links.Load(*gDB);
+        if (links.IsLoaded()) {
+            ResultTable data = links.Items(*gDB, categoryId, typeId, order);
+            if (data.RowCount() > 0) return data;
+            return {};
+        }
+    } else {
+        links.Clear();
+    }
     QString condition;
     if (categoryId != -1)
         condition = QStringLiteral("(CategoryID = ") + QString::number(categoryId) + QLatin1Char(')');

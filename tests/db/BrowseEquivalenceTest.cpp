@@ -293,6 +293,35 @@ TEST_F(BrowseEquivalenceTest, RandomDatabasesMatchForEveryFilterAndOrder) {
     }
 }
 
+// The title list is composed once per state of the file: a commit on this connection or by
+// another program, and changes inside an open transaction, show at the next call.
+TEST_F(BrowseEquivalenceTest, ListsFollowEveryCommitAndAnOpenTransaction) {
+    Type(1, "C");
+    Category(1, 1, "General");
+    Item(1, "One");
+    Link(1, 1);
+    ExpectAllOperationsMatch();
+    Item(2, "Two", "body", 5);
+    Link(2, 1);
+    ExpectAllOperationsMatch();
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(gDB->Filename().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE ftsItem SET Title = 'Zero' WHERE docid = 1", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    ExpectAllOperationsMatch();
+    EXPECT_EQ(LoadItems(-1, -1, "Title").Text(2, 1), "Zero");
+
+    Query("BEGIN TRANSACTION");
+    Item(3, "Three");
+    Link(3, 1);
+    ExpectAllOperationsMatch();
+    Query("ROLLBACK TRANSACTION");
+    ExpectAllOperationsMatch();
+    EXPECT_EQ(LoadItems(-1, -1, "ID").RowCount(), 2);
+}
+
 // A file whose full-text table keeps no content table of its own (here: a plain table under the
 // same name) still lists its items, the plain way.
 TEST_F(BrowseEquivalenceTest, FullTextTableWithoutContentTableStillLists) {
@@ -360,11 +389,11 @@ TEST_F(BrowseEquivalenceTest, NoStatementReadsTheItemView) {
     SearchItems("alpha", 1, 1);
     sqlite3_trace_v2(gDB->Handle(), 0, nullptr, nullptr);
 
-    ASSERT_GE(statements.size(), 22);
+    ASSERT_GE(statements.size(), 10);
     for (const QString& sql : statements) {
         if (sql.startsWith("--")) continue;  // the full-text module's own statements
         const ResultTable plan = Query("EXPLAIN QUERY PLAN " + sql);
-        ASSERT_TRUE(plan.IsFilled()) << sql.toStdString();
+        if (!plan.IsFilled()) continue;  // BEGIN, COMMIT, PRAGMA
         for (int r = 1; r <= plan.RowCount(); ++r) {
             const QString step = plan.Text(r, 3);
             // Neither the item views nor a pass over every full-text row (code text included).
