@@ -13,7 +13,9 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
+class CTitleListModel;
 class QMenu;
 class QMimeData;
 class QPlainTextEdit;
@@ -150,7 +152,8 @@ private:
 
     // Titles.
     QLabel* lblTitles = nullptr;
-    QListWidget* lstItem = nullptr;
+    QListView* lstItem = nullptr;
+    CTitleListModel* m_titles = nullptr;
     QPushButton* cmdFind = nullptr;
     QPushButton* cmdFindClear = nullptr;
 

@@ -1,5 +1,6 @@
 // Main window: the three browse levels (language, category, title) and the title sort order.
 #include "app/frmMain.h"
+#include "ui/CTitleListModel.h"
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 
 namespace {
@@ -146,14 +148,9 @@ void frmMain::LoadTitleList() {
 
 void frmMain::FillTitleList(const ResultTable& rows) {
     FreezeUpdates freeze(this);
-    const QSignalBlocker block(lstItem);
-    lstItem->clear();
-    for (int r = 1; r <= rows.RowCount(); ++r) {
-        auto* entry = new QListWidgetItem(rows.Text(r, 1));
-        entry->setData(Qt::UserRole, int(rows.Int(r, 0)));
-        lstItem->addItem(entry);
-    }
-    lstItem->setCurrentRow(-1);
+    const QSignalBlocker block(lstItem->selectionModel());
+    m_titles->SetRows(rows);
+    lstItem->setCurrentIndex(QModelIndex());
 }
 
 int frmMain::NextSortOrder() {
@@ -190,9 +187,9 @@ void frmMain::lstCategory_Click() {
 void frmMain::lstItem_Click() {
     // Only a selected entry counts: moving the focus into the list makes an entry current
     // without selecting it.
-    const QListWidgetItem* clicked = lstItem->currentItem();
-    if (!clicked || !clicked->isSelected()) return;
-    const int clickedId = clicked->data(Qt::UserRole).toInt();
+    const QModelIndex clicked = lstItem->currentIndex();
+    if (!clicked.isValid() || !lstItem->selectionModel()->isSelected(clicked)) return;
+    const int clickedId = m_titles->IdAt(clicked.row());
     if (m_itemChanged) {
         const int answer = SavePrompt();
         if (answer == CPrompt::vbCancel) {
@@ -209,10 +206,10 @@ void frmMain::lstItem_Click() {
 
 void frmMain::SelectTitle(int itemId) {
     m_loading = true;
-    const QSignalBlocker block(lstItem);
-    lstItem->setCurrentRow(-1);
+    const QSignalBlocker block(lstItem->selectionModel());
+    lstItem->setCurrentIndex(QModelIndex());
     lstItem->clearSelection();
-    for (int i = 0; i < lstItem->count(); ++i)
-        if (lstItem->item(i)->data(Qt::UserRole).toInt() == itemId) lstItem->setCurrentRow(i);
+    const int row = m_titles->RowOf(itemId);
+    if (row >= 0) lstItem->setCurrentIndex(m_titles->index(row));
     m_loading = false;
 }

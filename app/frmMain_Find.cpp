@@ -1,12 +1,14 @@
 // Main window: Find narrows the title list to the items matching a full-text search within
 // the selected language and category; Clear shows everything again.
 #include "app/frmMain.h"
+#include "ui/CTitleListModel.h"
 #include "app/WaitCursor.h"
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
 #include "util/basProgram.h"
 
+#include <QListView>
 #include <QListWidget>
 #include <QScopeGuard>
 
@@ -48,7 +50,7 @@ void frmMain::cmdFind_Click() {
         FillTitleList(rows);
     }
     // Opens the first hit as a click would, save question included.
-    lstItem->setCurrentRow(0);
+    lstItem->setCurrentIndex(m_titles->index(0));
 }
 
 void frmMain::cmdFindClear_Click() { LoadLanguages(); }

@@ -2,6 +2,7 @@
 // the window state every other part of the window shares.
 #include "app/WindowArguments.h"
 #include "app/frmMain.h"
+#include "ui/CTitleListModel.h"
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
@@ -17,6 +18,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -77,8 +79,12 @@ void frmMain::BuildControls() {
 
     fraTitles = frame("fraTitles");
     lblTitles = label(fraTitles, "lblTitles", QStringLiteral("T&itles"));
-    lstItem = new QListWidget(fraTitles);
+    lstItem = new QListView(fraTitles);
     lstItem->setObjectName(QStringLiteral("lstItem"));
+    m_titles = new CTitleListModel(lstItem);
+    lstItem->setModel(m_titles);
+    lstItem->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstItem->setSelectionMode(QAbstractItemView::SingleSelection);
     // Titles are one line each: the list need not measure every one of them.
     lstItem->setUniformItemSizes(true);
     lblTitles->setBuddy(lstItem);
@@ -144,7 +150,7 @@ void frmMain::BuildControls() {
     // list's own handling of the mouse. One opening waits at a time and takes the entry selected
     // when it runs: a second one queued by a quick key would run inside the first one's save
     // question and ask again about edits already settled.
-    connect(lstItem, &QListWidget::itemSelectionChanged, this, [this] {
+    connect(lstItem->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_loading || m_itemClickQueued) return;
         m_itemClickQueued = true;
         QTimer::singleShot(0, this, [this] {

@@ -13,7 +13,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QAbstractItemView>
 
 #include <cstdio>
 #include <vector>
@@ -37,10 +37,10 @@ int main(int argc, char** argv) {
     win.show();
     QApplication::processEvents();
     QAction* find = win.findChild<QAction*>(QStringLiteral("mnuEditFind"));
-    auto* titles = win.findChild<QListWidget*>(QStringLiteral("lstItem"));
+    auto* titles = win.findChild<QAbstractItemView*>(QStringLiteral("lstItem"));
     auto* title = win.findChild<QLineEdit*>(QStringLiteral("txtTitle"));
 
-    std::printf("Find on %d items, median of %d runs, wall ms\n", titles->count(), runs);
+    std::printf("Find on %d items, median of %d runs, wall ms\n", titles->model()->rowCount(), runs);
     std::printf("%-14s %8s %12s %12s\n", "query", "hits", "Find (ms)", "search (ms)");
     for (const char* word : {BenchCommonWord(), BenchRareWord(), BenchPrefix()}) {
         std::vector<double> window, store;
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
             while (title->text().isEmpty() && prompt.messages == 0) QApplication::processEvents();
             win.repaint();
             window.push_back(t.nsecsElapsed() / 1e6);
-            hits = titles->count();
+            hits = titles->model()->rowCount();
             t.restart();
             SearchItems(QLatin1String(word), -1, -1);
             store.push_back(t.nsecsElapsed() / 1e6);

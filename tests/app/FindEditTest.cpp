@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
                        TimeBase::Local),
               0);
     Click("cmdFindClear");
-    EXPECT_EQ(Titles()->count(), 5);
+    EXPECT_EQ(Titles()->model()->rowCount(), 5);
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("<All Languages>  (5)"));
 }
 
@@ -226,7 +226,7 @@ TEST_F(MainWindowTest, RenameCategoryRenamesOrMergesAndRefusesWhatItCannotStore)
     EXPECT_EQ(Entries(Categories()),
               (QStringList{QStringLiteral("<All Categories>  (3)"), QStringLiteral("API  (3)")}));
     EXPECT_EQ(Selected(Categories()), QStringLiteral("API  (3)"));
-    EXPECT_EQ(Titles()->count(), 3);
+    EXPECT_EQ(Titles()->model()->rowCount(), 3);
     EXPECT_EQ(ItemCategories()->text(), QStringLiteral("API"));
     EXPECT_FALSE(win->ItemChanged());
 

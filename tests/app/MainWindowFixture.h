@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -105,15 +106,15 @@ protected:
     }
     QComboBox* Languages() { return Find<QComboBox>("cboLanguage"); }
     QListWidget* Categories() { return Find<QListWidget>("lstCategory"); }
-    QListWidget* Titles() { return Find<QListWidget>("lstItem"); }
+    QListView* Titles() { return Find<QListView>("lstItem"); }
     QLineEdit* Title() { return Find<QLineEdit>("txtTitle"); }
     QPlainTextEdit* Body() { return Find<QPlainTextEdit>("txtItem"); }
     QLineEdit* ItemCategories() { return Find<QLineEdit>("txtItemCategories"); }
     QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
 
-    static QStringList Entries(const QListWidget* list) {
+    static QStringList Entries(const QAbstractItemView* list) {
         QStringList out;
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+        for (int i = 0; i < list->model()->rowCount(); ++i) out << list->model()->index(i, 0).data().toString();
         return out;
     }
     static QStringList Entries(const QComboBox* combo) {
@@ -121,20 +122,21 @@ protected:
         for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
         return out;
     }
-    static QString Selected(const QListWidget* list) {
-        const QListWidgetItem* item = list->currentItem();
-        return item && item->isSelected() ? item->text() : QString();
+    static QString Selected(const QAbstractItemView* list) {
+        const QModelIndex current = list->currentIndex();
+        return current.isValid() && list->selectionModel()->isSelected(current) ? current.data().toString() : QString();
     }
 
     void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
     void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
-    void ClickRow(QListWidget* list, int row) {
-        ASSERT_LT(row, list->count());
-        list->scrollToItem(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    void ClickRow(QAbstractItemView* list, int row) {
+        ASSERT_LT(row, list->model()->rowCount());
+        const QModelIndex index = list->model()->index(row, 0);
+        list->scrollTo(index);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
         QApplication::processEvents();
     }
-    void ClickEntry(QListWidget* list, const QString& text) {
+    void ClickEntry(QAbstractItemView* list, const QString& text) {
         const int row = Entries(list).indexOf(text);
         ASSERT_GE(row, 0) << text.toStdString();
         ClickRow(list, row);

@@ -24,7 +24,7 @@ TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwr
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (fresh.db)"));
     EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), fresh);
     EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
-    EXPECT_EQ(Titles()->count(), 0);
+    EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
 
@@ -87,7 +87,7 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
     EXPECT_TRUE(prompt->Messages().contains(NotValidDatabaseMessage()));
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
     EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
-    EXPECT_EQ(Titles()->count(), 0);
+    EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
     // The database commands wait for a database instead of failing after their dialogs.
     for (const char* command : {"mnufileBackup", "mnuFileExport", "mnuFileImport", "mnuToolsVacuum"})

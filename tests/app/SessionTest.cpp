@@ -91,6 +91,6 @@ TEST_F(SessionTest, NewUserWorksThroughAWholeSession) {
     Start();
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (mysnips.db)"));
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("SQL  (4)"));
-    EXPECT_EQ(Titles()->count(), 4);
+    EXPECT_EQ(Titles()->model()->rowCount(), 4);
     EXPECT_TRUE(Close());
 }

@@ -19,7 +19,7 @@ TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("<All Languages>  (0)"));
     EXPECT_EQ(Entries(Categories()), QStringList{QStringLiteral("<All Categories>  (0)")});
     EXPECT_EQ(Selected(Categories()), QStringLiteral("<All Categories>  (0)"));
-    EXPECT_EQ(Titles()->count(), 0);
+    EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_TRUE(prompt->shown.isEmpty());
 
     // Nothing is open, so the exit offers no backup.
