@@ -189,6 +189,8 @@ void frmMain::BuildLayout() {
     const QFontMetrics lists(lstCategory->font());
     const int countLine = lists.horizontalAdvance(QStringLiteral("<All Categories>  (100000)")) +
                           2 * lstCategory->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          // the list's own margin on both sides of an entry's text
+                          2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstCategory) + 1) +
                           2 * kMargin;
     m_defaultLeft = std::max({Px(1800 - 120), fraLangCat->minimumWidth(), countLine});
     m_defaultMiddle = qMax(Px(3900), fraTitles->minimumWidth());
