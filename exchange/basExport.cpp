@@ -17,6 +17,13 @@
 #include <optional>
 #include <sqlite3.h>
 
+#include <QHash>
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <limits>
+#include <vector>
+
 QString ExportQuery() {
     return QStringLiteral(
         "SELECT qryItem.ID, tblType.Name AS Type, tblCategory.Name AS Category, qryItem.Title, "
@@ -64,15 +71,117 @@ static QString attachmentTarget(const QString& folder, const QString& name,
     }
 }
 
-// One field of the current row: the engine's UTF-8 as it is, or text stored through the 8-bit
-// code page turned into UTF-8, escaped and followed by its TAB.
-static void appendField(CString& out, sqlite3_stmt* st, int c) {
-    const QByteArrayView v(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                           sqlite3_column_bytes(st, c));
+// One field: the engine's UTF-8 as it is, or text stored through the 8-bit code page turned
+// into UTF-8, escaped and followed by its TAB.
+static void appendField(CString& out, QByteArrayView v) {
     if (IsValidUtf8(v)) AppendEscapedBytes(out, v);
     else AppendEscapedBytes(out, DecodeCp1252(v).toUtf8());
     out.AppendBytes("\t");
 }
+
+namespace {
+
+enum Field { kId, kType, kCategory, kTitle, kCode, kFile, kModifyDate, kFieldCount };
+using Fields = std::array<QByteArrayView, kFieldCount>;
+// Called once per link in file order with the item number (or none for a link whose item is
+// gone) and the line's fields; false stops the reading.
+using RowSink = std::function<bool(bool hasId, qint64 id, const Fields& fields)>;
+
+// The rows of ExportQuery() read from the base tables: the view statement copies every item,
+// code text and attachment included, into a temporary table and then sorts whole rows. Here
+// only the links are sorted (by item, keeping their order within an item as the engine's sorter
+// does), and the items are read once in number order and met with their links. False when a
+// table cannot be read the direct way (no content table of the full-text module).
+bool readDirect(CSQLite& db, const RowSink& sink, QString* error, bool* stopped) {
+    QHash<qint64, QByteArray> types;
+    struct Category {
+        qint64 type = 0;
+        bool typeUsable = false;
+        QByteArray name;
+    };
+    QHash<qint64, Category> categories;
+    struct Link {
+        qint64 item;
+        qint64 category;
+        bool categoryUsable;
+    };
+    std::vector<Link> links;
+    const auto integer = [](const CSQLite::Row& r, int c, qint64* v) {
+        if (r.Type(c) != SQLITE_INTEGER) return false;
+        *v = r.Int(c);
+        return true;
+    };
+    if (!db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType"),
+                       [&](const CSQLite::Row& r) {
+                           types.insert(r.Int(0), r.Bytes(1).toByteArray());
+                           return true;
+                       },
+                       error) ||
+        !db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory"),
+                       [&](const CSQLite::Row& r) {
+                           Category c;
+                           c.typeUsable = integer(r, 1, &c.type);
+                           c.name = r.Bytes(2).toByteArray();
+                           categories.insert(r.Int(0), std::move(c));
+                           return true;
+                       },
+                       error) ||
+        !db.ForEachRow(QStringLiteral("SELECT ItemID, CategoryID FROM tblItemCategory ORDER BY rowid"),
+                       [&](const CSQLite::Row& r) {
+                           Link link{0, 0, false};
+                           // A number the join cannot match stays with the links of no item.
+                           if (!integer(r, 0, &link.item)) link.item = std::numeric_limits<qint64>::min();
+                           link.categoryUsable = integer(r, 1, &link.category);
+                           links.push_back(link);
+                           return true;
+                       },
+                       error))
+        return false;
+    std::stable_sort(links.begin(), links.end(), [](const Link& a, const Link& b) { return a.item < b.item; });
+
+    // Emits the links before item id (they have no item) and then those of id with its fields;
+    // with last, every link left.
+    size_t next = 0;
+    const auto emitUpTo = [&](bool last, qint64 id, const Fields& item) {
+        while (next < links.size() && (last || links[next].item <= id)) {
+            const Link& link = links[next++];
+            const bool matched = !last && link.item == id;
+            Fields f = matched ? item : Fields{};
+            const auto category =
+                link.categoryUsable ? categories.constFind(link.category) : categories.constEnd();
+            if (category != categories.constEnd()) {
+                f[kCategory] = category->name;
+                const auto type = category->typeUsable ? types.constFind(category->type) : types.constEnd();
+                if (type != types.constEnd()) f[kType] = *type;
+            }
+            if (!sink(matched, id, f)) {
+                *stopped = true;
+                return false;
+            }
+        }
+        return true;
+    };
+    QByteArray idText;
+    const bool ok = db.ForEachRow(
+        QStringLiteral("SELECT tblItem.ID, Content.c0Title, Content.c1Code, Content.c2File, "
+                       "DateTime(tblItem.LastUpdate) FROM tblItem "
+                       "JOIN ftsItem_content AS Content ON Content.docid = tblItem.ID ORDER BY tblItem.ID"),
+        [&](const CSQLite::Row& r) {
+            const qint64 id = r.Int(0);
+            idText = QByteArray::number(id);
+            Fields f;
+            f[kId] = idText;
+            f[kTitle] = r.Bytes(1);
+            f[kCode] = r.Bytes(2);
+            f[kFile] = r.Bytes(3);
+            f[kModifyDate] = r.Bytes(4);
+            return emitUpTo(false, id, f);
+        },
+        error);
+    return ok && emitUpTo(true, 0, Fields{});
+}
+
+}  // namespace
 
 bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* summary) {
     ExportSummary local;
@@ -91,108 +200,106 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
     };
     const QString noItems = QStringLiteral("No items found to export");
 
-    // The rows go straight from the engine into the buffer: holding them all as a result table
-    // first would cost several times the file's size.
-    sqlite3* db = gDB && gDB->IsOpen() ? gDB->Handle() : nullptr;
     qint64 n = 0;  // one row per link
-    if (db) {
+    if (gDB && gDB->IsOpen()) {
         ResultTable t;
         QString error;
-        n = gDB->Exec(QStringLiteral("SELECT Count(*) FROM tblItemCategory"), t, error, true)
-                .toLongLong();
+        n = gDB->Exec(QStringLiteral("SELECT Count(*) FROM tblItemCategory"), t, error, true).toLongLong();
     }
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = ExportQuery().toUtf8();
-    if (n <= 0 || sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
-        n = 0;
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(st, sqlite3_finalize);
     if (n <= 0) return fail(noItems, CPrompt::vbOKOnly);
 
-    int idCol = -1, fileCol = -1;
-    const int cols = sqlite3_column_count(st);
-    for (int c = 0; c < cols; ++c) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(st, c));
-        if (name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) idCol = c;
-        if (name.compare(QLatin1String("File"), Qt::CaseInsensitive) == 0) fileCol = c;
-    }
-
-    // One buffer for the whole file, sized from the row count so that it rarely grows (a fresh
-    // zeroed block: pages the text never reaches cost nothing).
+    // Written beside the target as it goes and renamed over it only when complete: a failed
+    // export never leaves a truncated file (or destroys an older one) under the chosen name,
+    // and the text is never held whole in memory.
+    QSaveFile target(file);
+    if (!target.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
+                    CPrompt::vbOKOnly | CPrompt::vbExclamation);
+    constexpr qsizetype kChunk = qsizetype(1) << 22;
     CString out;
-    try {
-        out.SetBufferSize(qMin<qint64>(n * 2500, qint64(1) << 28), true);
-        for (int c = 0; c < cols; ++c) {
-            out.AppendBytes(sqlite3_column_name(st, c));
-            out.AppendBytes("\t");
-        }
-        out.AppendBytes("\r\n");
-
-        const QString folder = QFileInfo(file).absolutePath();
-        qint64 r = 0, previous = 0;
-        bool havePrevious = false;
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            ++r;
-            // Links whose item is gone (left until the next compaction) have no item number;
-            // they are not items and are left out.
-            if (sqlite3_column_type(st, idCol) != SQLITE_NULL) {
-                const qint64 id = sqlite3_column_int64(st, idCol);
-                const bool same = havePrevious && id == previous;
-                previous = id;
-                havePrevious = true;
-                for (int c = 0; c < cols; ++c) {
-                    if (same && c > 2) continue;
-                    QString fileName;
-                    if (c == fileCol)
-                        fileName = DecodeUtf8OrCp1252(QByteArrayView(
-                            reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                            sqlite3_column_bytes(st, c)));
-                    if (c != fileCol || !withAttachments || fileName.isEmpty()) {
-                        appendField(out, st, c);
-                        continue;
-                    }
-                    fileName = safeFileName(fileName);
-                    QString target = attachmentTarget(folder, fileName, file);
-                    if (ExtractAttachment(int(id), target, false)) ++s.attachments;
-                    else ++s.attachmentFailures;
-                    AppendEscapedBytes(out, QFileInfo(target).fileName().toUtf8());
-                    out.AppendBytes("\t");
+    bool writeFailed = false;
+    const auto flush = [&] {
+        if (out.Length() == 0 || writeFailed) return !writeFailed;
+        writeFailed = !out.WriteToFile(target);
+        s.bytes += out.Length();
+        out.Clear();
+        return !writeFailed;
+    };
+    const QString folder = QFileInfo(file).absolutePath();
+    qint64 r = 0, previous = 0;
+    bool havePrevious = false;
+    const RowSink line = [&](bool hasId, qint64 id, const Fields& f) {
+        ++r;
+        // Links whose item is gone (left until the next compaction) have no item number; they
+        // are not items and are left out.
+        if (hasId) {
+            const bool same = havePrevious && id == previous;
+            previous = id;
+            havePrevious = true;
+            for (int c = 0; c < kFieldCount; ++c) {
+                if (same && c > kCategory) continue;
+                const QString fileName = c == kFile ? DecodeUtf8OrCp1252(f[c]) : QString();
+                if (c != kFile || !withAttachments || fileName.isEmpty()) {
+                    appendField(out, f[c]);
+                    continue;
                 }
-                out.AppendBytes("\r\n");
-                ++s.lines;
-                if (!same) ++s.items;
+                QString written = attachmentTarget(folder, safeFileName(fileName), file);
+                if (ExtractAttachment(int(id), written, false)) ++s.attachments;
+                else ++s.attachmentFailures;
+                AppendEscapedBytes(out, QFileInfo(written).fileName().toUtf8());
+                out.AppendBytes("\t");
             }
-            // Halves round to even, as the bar always has.
-            const int percent = int(std::nearbyint(double(qMin(r, n)) / double(n) * 98.0));
-            if (progress->Update(percent)) {
-                s.cancelled = true;
-                return false;
-            }
+            out.AppendBytes("\r\n");
+            ++s.lines;
+            if (!same) ++s.items;
+            if (out.Length() >= kChunk && !flush()) return false;
         }
-        if (rc != SQLITE_DONE)
-            return fail(QStringLiteral("Export error: ") + QString::fromUtf8(sqlite3_errmsg(db)),
+        // Halves round to even, as the bar always has.
+        const int percent = int(std::nearbyint(double(qMin(r, n)) / double(n) * 98.0));
+        if (progress->Update(percent)) {
+            s.cancelled = true;
+            return false;
+        }
+        return true;
+    };
+
+    QString error;
+    try {
+        out.SetBufferSize(kChunk + (qsizetype(1) << 16));
+        out.AppendBytes("ID\tType\tCategory\tTitle\tCode\tFile\tModifyDate\t\r\n");
+        bool stopped = false;
+        bool ok = readDirect(*gDB, line, &error, &stopped);
+        if (!ok && !stopped && r == 0) {
+            // A file whose full-text table keeps no content table: the view, the slow way.
+            error.clear();
+            ok = gDB->ForEachRow(
+                ExportQuery(),
+                [&](const CSQLite::Row& row) {
+                    Fields f;
+                    for (int c = 0; c < kFieldCount; ++c) f[c] = row.Bytes(c);
+                    return line(!row.IsNull(kId), row.Int(kId), f);
+                },
+                &error);
+            stopped = !ok && error.isEmpty();
+        }
+        if (s.cancelled) return false;
+        if (writeFailed || (ok && !flush()))
+            return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
                         CPrompt::vbOKOnly | CPrompt::vbExclamation);
+        if (!ok)
+            return fail(QStringLiteral("Export error: ") + error, CPrompt::vbOKOnly | CPrompt::vbExclamation);
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Not enough memory to export the database"),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
     }
-    statement.reset();
     if (s.lines == 0) return fail(noItems, CPrompt::vbOKOnly);
 
     progress->Text(0, QStringLiteral("Writing File"));
     progress->Update(98);
-    // Written beside the target and renamed over it only when complete: a failed write never
-    // leaves a truncated file (or destroys an older one) under the chosen name.
-    QSaveFile target(file);
-    bool ok = target.open(QIODevice::WriteOnly);
-    if (ok) ok = out.WriteToFile(target);
-    if (ok) ok = target.commit();
-    else target.cancelWriting();
-    if (!ok)
+    if (!target.commit())
         return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
     s.written = true;
-    s.bytes = out.Length();
     if (s.attachmentFailures > 0) {
         progress.reset();
         Prompt().MsgBox(QStringLiteral("%1 of the attachments could not be written beside the "
