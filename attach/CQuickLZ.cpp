@@ -1,5 +1,7 @@
-// QuickLZ 1.5 block codec: level-1 encoder (byte-identical to the reference library in its
-// default build) and a bounds-checked decoder for levels 1, 2 and 3.
+// QuickLZ 1.5 block codec: level-1 encoder (byte-identical to the reference library's 32-bit
+// default build; a 64-bit build of the reference never uses input position 0 as a match
+// source, so its blocks can differ, while decoding the same) and a bounds-checked decoder for
+// levels 1, 2 and 3.
 #include "attach/CQuickLZ.h"
 
 #include <algorithm>

@@ -81,7 +81,8 @@ bool SaveAttachment(int itemId, const QString& file, QString* error) {
         return fail(error, QStringLiteral("Cannot read %1: it is a folder").arg(file));
     // The file is held up to three times over; a file too large for that is a failure to
     // report, not a reason to end the program.
-    CString sql;
+    QByteArray block;
+    qint64 size = 0;
     try {
         QByteArray data;
         {
@@ -92,35 +93,32 @@ bool SaveAttachment(int itemId, const QString& file, QString* error) {
             if (f.error() != QFileDevice::NoError)
                 return fail(error, QStringLiteral("Cannot read %1: %2").arg(file, f.errorString()));
         }
-        const qint64 size = data.size();
+        size = data.size();
 
         // A file of no bytes has no block (the codec needs at least one byte): it is stored as an
         // empty blob, which differs from NULL (no attachment) and extracts to an empty file.
-        QByteArray block;
         if (size > 0) {
             CQuickLZ qlz;
             QString why;
             if (!qlz.Compress(data, block, &why))
                 return fail(error, QStringLiteral("Cannot compress %1: %2").arg(file, why));
         }
-        data = QByteArray();  // only the block and its hex text are held from here on
-
-        // The statement is built around the block's hex digits in place: the hex text exists once.
-        const QByteArray head = "UPDATE tblItem SET FileSize = " + QByteArray::number(size) +
-                                ", FileBLOB = X'";
-        const QByteArray tail = "' WHERE ID = " + QByteArray::number(itemId) + ';';
-        sql.SetBufferSize(head.size() + 2 * block.size() + tail.size(), true);
-        sql.AppendBytes(head).AppendHex(block);
-        block = QByteArray();
-        sql.AppendBytes(tail);
     } catch (const std::bad_alloc&) {
         return fail(error, QStringLiteral("Not enough memory to attach %1").arg(file));
     }
 
     AttachmentChange change(error);
     if (!change.Open()) return false;
-    // The engine turns the hex digits into the blob while parsing; the text can go before it runs.
-    if (!change.Check(gDB->RunLarge(sql.StrPtr(), [&] { sql = CString(); }), itemId)) return false;
+    // The block goes in as a bound value: no hex text of twice its size. The new time is set in the
+    // same statement, so the schema's time stamp does not write the whole row, block and all, again.
+    if (!change.Check(gDB->RunWithBlob(QStringLiteral("UPDATE tblItem SET FileSize = ") + QString::number(size) +
+                                           QStringLiteral(", FileBLOB = ?1, LastUpdate = JulianDay('now') "
+                                                          "WHERE ID = ") +
+                                           QString::number(itemId) + QLatin1Char(';'),
+                                       block),
+                      itemId))
+        return false;
+    block = QByteArray();
     const QString name = GetFileName(file);
     if (!change.Check(gDB->Run(nameStatement(itemId, &name)), itemId)) return false;
     return change.Commit();
@@ -227,17 +225,25 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
     QByteArray data;
     const QString noMemory = QStringLiteral("Not enough memory to extract the attachment");
     try {
-        // The hex text is decoded straight out of the engine's buffer.
-        CString block;
-        bool badHex = false, outOfMemory = false;
-        if (!gDB->ReadFirstValue(QStringLiteral("SELECT Hex(FileBLOB) FROM tblItem WHERE ID = ") +
-                                     n + QLatin1Char(';'),
-                                 [&](QByteArrayView hex, bool) {
+        // The block is decompressed straight out of the engine's buffer, never copied.
+        bool outOfMemory = false, changed = false, badHeader = false, damaged = false;
+        if (!gDB->ReadFirstValue(QStringLiteral("SELECT FileBLOB FROM tblItem WHERE ID = ") + n + QLatin1Char(';'),
+                                 [&](QByteArrayView block, bool) {
                                      // Nothing may leave here: the statement is still open.
+                                     if (block.size() != stored.toLongLong()) {
+                                         changed = true;
+                                         return;
+                                     }
+                                     if (block.isEmpty()) return;
+                                     // A block is exactly as long as its header says; anything
+                                     // else is not what was stored.
+                                     if (CQuickLZ::SizeCompressed(block) != block.size()) {
+                                         badHeader = true;
+                                         return;
+                                     }
                                      try {
-                                         block.FromHexBytes(hex);
-                                     } catch (const CStringError&) {
-                                         badHex = true;
+                                         CQuickLZ qlz;
+                                         damaged = !qlz.Decompress(block, data, &why);
                                      } catch (const std::bad_alloc&) {
                                          outOfMemory = true;
                                      }
@@ -245,24 +251,17 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
                                  why))
             return fail(error, why);
         if (outOfMemory) return fail(error, noMemory);
-        if (badHex)
-            return fail(error, QStringLiteral("The stored attachment is damaged: not hexadecimal"));
-        if (showProgress) {
-            progress.Text(0, QStringLiteral("Decompressing Attachment"));
-            // Once, so the window repaints before the decompression holds the thread.
-            if (QCoreApplication::instance()) QCoreApplication::processEvents();
-        }
-        if (block.Length() != stored.toLongLong())
+        if (changed)
             return fail(error, QStringLiteral("The stored attachment is damaged: its length "
                                               "changed while it was read"));
-        if (block.Length() > 0) {
-            // A block is exactly as long as its header says; anything else is not what was stored.
-            if (CQuickLZ::SizeCompressed(block.View()) != block.Length())
-                return fail(error, QStringLiteral("The stored attachment is damaged: its length "
-                                                  "does not match its header"));
-            CQuickLZ qlz;
-            if (!qlz.Decompress(block.View(), data, &why))
-                return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);
+        if (badHeader)
+            return fail(error, QStringLiteral("The stored attachment is damaged: its length "
+                                              "does not match its header"));
+        if (damaged) return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);
+        if (showProgress) {
+            // Once, so the window repaints after the decompression held the thread.
+            progress.Text(0, QStringLiteral("Decompressing Attachment"));
+            if (QCoreApplication::instance()) QCoreApplication::processEvents();
         }
     } catch (const std::bad_alloc&) {
         return fail(error, noMemory);

@@ -172,6 +172,27 @@ QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone
     return QString();
 }
 
+QString CSQLite::RunWithBlob(const QString& sql, QByteArrayView blob) {
+    if (!m_db) return QStringLiteral("No database is open");
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()) + 1, &st, nullptr) != SQLITE_OK)
+        return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    if (!st) return QString();
+    // An empty view has no data pointer; the engine needs one to store an empty blob, not NULL.
+    static const char empty = 0;
+    int rc = sqlite3_bind_blob64(st, 1, blob.data() ? blob.data() : &empty, sqlite3_uint64(blob.size()),
+                                 SQLITE_STATIC);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+    }
+    QString error;
+    if (rc != SQLITE_DONE) error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    sqlite3_finalize(st);
+    return error;
+}
+
 bool CSQLite::ReadFirstValue(const QString& sql,
                              const std::function<void(QByteArrayView, bool)>& sink,
                              QString& error) {

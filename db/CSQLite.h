@@ -43,6 +43,9 @@ public:
     // called once the text is no longer needed, before the statement runs, so the caller can
     // release it. Returns the error text.
     QString RunLarge(const char* sql, const std::function<void()>& textDone = {});
+    // Runs one statement with blob bound to its one parameter (?1), without copying it into SQL
+    // text. Returns the error text.
+    QString RunWithBlob(const QString& sql, QByteArrayView blob);
     // Runs the query and hands the first value of its first row to sink as the stored bytes
     // (text as stored, blob as is; isNull for NULL), without copying it; sink is not called when
     // there is no row. Returns false with error when the statement failed or no file is open.
