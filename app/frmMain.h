@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QStringList>
 
+class CodeEditor;
 class ResultTable;
 class QAction;
 class QComboBox;
@@ -16,7 +17,6 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QMimeData;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -160,7 +160,7 @@ private:
     QLabel* lblTitle = nullptr;
     QLineEdit* txtTitle = nullptr;
     QLabel* lblItem = nullptr;
-    QPlainTextEdit* txtItem = nullptr;
+    CodeEditor* txtItem = nullptr;
     QLabel* lblItemCategories = nullptr;
     QLineEdit* txtItemCategories = nullptr;
     QLabel* lblFileName = nullptr;
@@ -205,6 +205,7 @@ private:
     bool m_loading = false;
     QString m_orderBy;
     QString m_lastSearch;  // the next Find's default
+    QStringList m_findWords;  // marked in the code pane while the titles are a Find's hits
     bool m_inFind = false;
 
     QPair<int, QString> m_languageState;  // combo index and text the categories were loaded for

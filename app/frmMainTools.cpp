@@ -34,3 +34,24 @@ QString EntryName(const QString& text) {
 }
 
 QString DatabaseFilter() { return QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|"); }
+
+QStringList SearchWords(const QString& query) {
+    static const QRegularExpression term(QStringLiteral("\"[^\"]*\"?|[^\\s()\"]+"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z0-9\\x{80}-\\x{10FFFF}]+\\*?"),
+                                         QRegularExpression::UseUnicodePropertiesOption);
+    QStringList words;
+    for (auto it = term.globalMatch(query); it.hasNext();) {
+        QString t = it.next().captured();
+        if (t == QLatin1String("OR") || t == QLatin1String("AND") || t == QLatin1String("NOT") ||
+            t.startsWith(QLatin1String("NEAR")) || t.startsWith(QLatin1Char('-')))
+            continue;
+        // "title:word" searches one column for the word.
+        const int colon = t.startsWith(QLatin1Char('"')) ? -1 : t.indexOf(QLatin1Char(':'));
+        if (colon >= 0) t = t.mid(colon + 1);
+        for (auto w = word.globalMatch(t); w.hasNext();) {
+            const QString found = w.next().captured();
+            if (!words.contains(found, Qt::CaseInsensitive)) words << found;
+        }
+    }
+    return words;
+}

@@ -29,7 +29,7 @@ TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Item# 1"));
     EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 2"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
     EXPECT_EQ(ItemCategories()->text(), QStringLiteral("Queries"));
     EXPECT_EQ(LabelText("lblLastUpdate"), QStringLiteral("Updated: 01/31/2024 13:05"));
     EXPECT_EQ(Find<QLineEdit>("txtFileName")->text(), QString());
@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, NewAsksAboutEditsAndStartsAnEmptyUnsavedItem) {
     prompt->answers << CPrompt::vbNo;
     Click("cmdNew");
     EXPECT_EQ(Title()->text(), QString());
-    EXPECT_EQ(Body()->toPlainText(), QString());
+    EXPECT_EQ(Body()->text(), QString());
     EXPECT_EQ(ItemCategories()->text(), QString());
     EXPECT_EQ(LabelText("lblLastUpdate"), QString());
     EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, DeleteThatTheDatabaseRefusesKeepsTheItemInTheEditor) {
     ASSERT_EQ(prompt->Messages().size(), 2);
     EXPECT_TRUE(prompt->Messages()[1].startsWith(QStringLiteral("Unable to delete this item.")));
     EXPECT_EQ(win->CurrentItemID(), 3);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(100)"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("print(100)"));
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
     EXPECT_TRUE(Entries(Titles()).contains(QStringLiteral("Alpha")));

@@ -117,10 +117,10 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndSendsTheRestToTheCode) {
         Title()->selectAll();
         QTest::keyClick(Title(), Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(Title()->text(), c.title) << c.clipboard.toStdString();
-        EXPECT_EQ(Body()->toPlainText(), c.body) << c.clipboard.toStdString();
+        EXPECT_EQ(Body()->text(), c.body) << c.clipboard.toStdString();
         EXPECT_TRUE(win->ItemChanged());
         if (c.body != QStringLiteral("print(1)")) {
-            EXPECT_EQ(Body()->textCursor().position(), 0);
+            EXPECT_EQ(Body()->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS), 0);
         }
         prompt->answers << CPrompt::vbNo;
     }
@@ -142,7 +142,7 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndSendsTheRestToTheCode) {
         if (a->text().startsWith(QStringLiteral("&Paste"))) a->trigger();
     menu->close();
     EXPECT_EQ(Title()->text(), QStringLiteral("Menu title"));
-    EXPECT_TRUE(Body()->toPlainText().startsWith(QStringLiteral("menu body")));
+    EXPECT_TRUE(Body()->text().startsWith(QStringLiteral("menu body")));
     prompt->answers << CPrompt::vbNo;
 }
 
@@ -155,22 +155,20 @@ TEST_F(MainWindowTest, ClipboardCommandsActOnTheFocusedBoxOnly) {
 
     // Nothing selected: Copy and Cut leave the clipboard and the box alone.
     Body()->setFocus();
-    QTextCursor c = Body()->textCursor();
-    c.clearSelection();
-    Body()->setTextCursor(c);
+    Body()->setCursorPosition(0, 0);
     QTest::keyClick(Body(), Qt::Key_C, Qt::ControlModifier);
     Trigger("mnuEditCut");
     EXPECT_EQ(clip->text(), QStringLiteral("kept"));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 2"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
 
     // Select All, Cut and Paste in the code box, lines kept.
-    Body()->setPlainText(QStringLiteral("one\ntwo"));
+    Body()->SetCode(QStringLiteral("one\ntwo"));
     QTest::keyClick(Body(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(Body(), Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(clip->text(), QStringLiteral("one\ntwo"));
-    EXPECT_EQ(Body()->toPlainText(), QString());
+    EXPECT_EQ(Body()->text(), QString());
     QTest::keyClick(Body(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("one\ntwo"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("one\ntwo"));
 
     // A list has no selection to copy; Select All in the language combo does nothing.
     clip->setText(QStringLiteral("kept"));

@@ -1,6 +1,7 @@
 #pragma once
 // Drives the real main window: hermetic folders and settings, a scripted prompt answering the
 // questions, databases made through the store, and clicks and keys on the named widgets.
+#include "app/CodeEditor.h"
 #include "app/frmMain.h"
 #include "db/basDB.h"
 #include "settings/CSettings.h"
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -107,7 +107,7 @@ protected:
     QListWidget* Categories() { return Find<QListWidget>("lstCategory"); }
     QListWidget* Titles() { return Find<QListWidget>("lstItem"); }
     QLineEdit* Title() { return Find<QLineEdit>("txtTitle"); }
-    QPlainTextEdit* Body() { return Find<QPlainTextEdit>("txtItem"); }
+    CodeEditor* Body() { return Find<CodeEditor>("txtItem"); }
     QLineEdit* ItemCategories() { return Find<QLineEdit>("txtItemCategories"); }
     QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
 
