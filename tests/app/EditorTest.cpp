@@ -85,6 +85,29 @@ TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTyped) {
               QStringLiteral("select 5\n\tlimit 10"));
 }
 
+TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdited) {
+    QList<SampleItem> items = FourItems();
+    items[0].body = QStringLiteral("select 2\r\nfrom t\r\n");
+    MakeDatabase(items);
+    Start();
+    const QString stored = QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 1");
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2\nfrom t\n"));
+    EXPECT_FALSE(win->ItemChanged());
+    Type(Title(), QStringLiteral("Bravo 2"));
+    Click("cmdSave");
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo 2"));
+    EXPECT_EQ(Scalar(stored).toString(), items[0].body);
+    // An edit stores what the pane shows.
+    Body()->setFocus();
+    QTest::keyClick(Body(), Qt::Key_End);
+    QTest::keyClicks(Body(), QStringLiteral(";"));
+    Click("cmdSave");
+    EXPECT_EQ(Scalar(stored).toString(), QStringLiteral("select 2;\nfrom t\n"));
+    EXPECT_EQ(prompt->Messages(), QStringList());
+}
+
 TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndKeepsTheEdits) {
     MakeDatabase(FourItems());
     Start();

@@ -19,9 +19,18 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
     EXPECT_EQ(prompt->shown.last().text, kFindPrompt);
     EXPECT_EQ(prompt->shown.last().value, QString());
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
-    // The first hit is opened as a click would.
+    // The first hit is opened as a click would, its words marked until the code is edited.
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
+    EXPECT_EQ(Marked(), QStringList{QStringLiteral("select")});
+    Body()->setFocus();
+    QTest::keyClick(Body(), Qt::Key_End);
+    QTest::keyClicks(Body(), QStringLiteral(" "));
+    EXPECT_EQ(Marked(), QStringList());
+    // Another hit shows its own marks.
+    prompt->answers << CPrompt::vbNo;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_EQ(Marked(), QStringList{QStringLiteral("select")});
 
     // Ctrl+F from the code box; the last text is offered again. A category limits the hits.
     PickLanguage(QStringLiteral("SQL  (2)"));
@@ -56,6 +65,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
     Trigger("mnuEditFind");
     QApplication::processEvents();
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Charlie")}));
+    EXPECT_EQ(Marked(), QStringList{QStringLiteral("print")});
     int id = -1;
     ASSERT_GT(SaveItem(QStringLiteral("SQL"), id, QStringLiteral("Echo"), QStringLiteral("x"),
                        QStringLiteral("Queries"), QStringLiteral("2024-02-01 10:00:00"), false, true,
@@ -63,6 +73,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
               0);
     Click("cmdFindClear");
     EXPECT_EQ(Titles()->count(), 5);
+    EXPECT_EQ(Marked(), QStringList());
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("<All Languages>  (5)"));
 }
 

@@ -27,6 +27,21 @@ struct SampleItem {
     QString categories;
 };
 
+// The texts the code pane marks as search hits, in order.
+inline QStringList MarkedTexts(CodeEditor* code) {
+    code->SendScintilla(QsciScintilla::SCI_SETINDICATORCURRENT, CodeEditor::kFindIndicator);
+    const long length = code->SendScintilla(QsciScintilla::SCI_GETLENGTH);
+    QStringList marked;
+    for (long pos = 0; pos < length;) {
+        const long end = code->SendScintilla(QsciScintilla::SCI_INDICATOREND, CodeEditor::kFindIndicator, pos);
+        if (code->SendScintilla(QsciScintilla::SCI_INDICATORVALUEAT, CodeEditor::kFindIndicator, pos))
+            marked << QString::fromUtf8(code->bytes(int(pos), int(end)).left(int(end - pos)));
+        if (end <= pos) break;
+        pos = end;
+    }
+    return marked;
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -108,6 +123,8 @@ protected:
     QListWidget* Titles() { return Find<QListWidget>("lstItem"); }
     QLineEdit* Title() { return Find<QLineEdit>("txtTitle"); }
     CodeEditor* Body() { return Find<CodeEditor>("txtItem"); }
+    QStringList Marked() { return MarkedTexts(Body()); }
+
     QLineEdit* ItemCategories() { return Find<QLineEdit>("txtItemCategories"); }
     QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
 
