@@ -7,6 +7,7 @@
 #include <QPair>
 #include <QStringList>
 
+class CodeEditor;
 class ResultTable;
 class QAction;
 class QComboBox;
@@ -18,7 +19,6 @@ class QListWidget;
 class CTitleListModel;
 class QMenu;
 class QMimeData;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -163,7 +163,7 @@ private:
     QLabel* lblTitle = nullptr;
     QLineEdit* txtTitle = nullptr;
     QLabel* lblItem = nullptr;
-    QPlainTextEdit* txtItem = nullptr;
+    CodeEditor* txtItem = nullptr;
     QLabel* lblItemCategories = nullptr;
     QLineEdit* txtItemCategories = nullptr;
     QLabel* lblFileName = nullptr;
@@ -208,6 +208,7 @@ private:
     bool m_loading = false;
     QString m_orderBy;
     QString m_lastSearch;  // the next Find's default
+    QStringList m_findWords;  // marked in the code pane while the titles are a Find's hits
     bool m_inFind = false;
 
     QPair<int, QString> m_languageState;  // combo index and text the categories were loaded for

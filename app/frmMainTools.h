@@ -2,6 +2,7 @@
 // Small helpers of the main window: number and date texts as the settings keep them, and the
 // file dialogs' filter.
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 
 // A failure inside a start-up or closing step, with the number and text the user is shown.
@@ -29,3 +30,7 @@ QString DatabaseFilter();  // "Snippet Databases (*.db)|*.db|All Files|*.*|"
 // The name in a language or category entry: "SQL  (12)" -> "SQL". Any other text, such as a
 // name typed into the language combo, is the name as it stands, parentheses and all.
 QString EntryName(const QString& text);
+
+// The plain words of a full-text search, to mark in the shown text: operators, excluded terms
+// and column names left out, phrases split into words; "wid*" stays a prefix.
+QStringList SearchWords(const QString& query);

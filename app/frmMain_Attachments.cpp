@@ -1,6 +1,7 @@
 // Main window: the attachment commands (attach, save, open, clear), dragging the attachment out
 // of txtFileName, and files dropped onto the item pane.
 #include "app/frmMain.h"
+#include "app/CodeEditor.h"
 
 #include "attach/basAttachment.h"
 #include "util/CPrompt.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>

@@ -1,5 +1,6 @@
 // Main window: the three browse levels (language, category, title) and the title sort order.
 #include "app/frmMain.h"
+#include "app/CodeEditor.h"
 #include "ui/CTitleListModel.h"
 #include "app/frmMainTools.h"
 
@@ -143,6 +144,9 @@ void frmMain::LoadCategoryList(QString sSelect) {
 void frmMain::LoadTitleList() {
     if (m_inLoadTitleList) return;
     Guard guard(m_inLoadTitleList);
+    // The titles are no longer a Find's hits.
+    m_findWords.clear();
+    txtItem->ClearMarks();
     FillTitleList(LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy));
 }
 

@@ -2,6 +2,7 @@
 // through the clipboard (plain text only); a paste into the title box keeps the first line as
 // the title and sends the rest to the code box. Rename Category renames or merges.
 #include "app/frmMain.h"
+#include "app/CodeEditor.h"
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
@@ -19,7 +20,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -28,24 +28,18 @@ namespace {
 // The focused control as one of the two kinds of text box; lists and buttons are neither.
 struct TextBox {
     QLineEdit* line = nullptr;
-    QPlainTextEdit* plain = nullptr;
+    QsciScintilla* code = nullptr;
 
     explicit TextBox(QWidget* w)
-        : line(qobject_cast<QLineEdit*>(w)), plain(qobject_cast<QPlainTextEdit*>(w)) {}
-    bool IsBox() const { return line || plain; }
-    bool ReadOnly() const { return line ? line->isReadOnly() : plain->isReadOnly(); }
-    QString Selected() const {
-        if (line) return line->selectedText();
-        // A selection across lines holds paragraph separators where the line breaks are.
-        QString s = plain->textCursor().selectedText();
-        s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        s.replace(QChar::LineSeparator, QLatin1Char('\n'));
-        return s;
-    }
-    // Replaces the selection, or inserts at the caret.
+        : line(qobject_cast<QLineEdit*>(w)), code(qobject_cast<QsciScintilla*>(w)) {}
+    bool IsBox() const { return line || code; }
+    bool ReadOnly() const { return line ? line->isReadOnly() : code->isReadOnly(); }
+    QString Selected() const { return line ? line->selectedText() : code->selectedText(); }
+    // Replaces the selection, or inserts at the caret; the code box keeps LF line ends.
     void Insert(const QString& text) const {
         if (line) line->insert(text);
-        else plain->insertPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        else code->replaceSelectedText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                           .replace(QLatin1Char('\r'), QLatin1Char('\n')));
     }
 };
 
@@ -169,9 +163,7 @@ void frmMain::PasteIntoTitle(const QString& text) {
     const QString rest = TrimWhite(text.mid(br.capturedEnd()));
     if (rest.isEmpty()) return;
     TextBox(txtItem).Insert(rest);
-    QTextCursor top = txtItem->textCursor();
-    top.setPosition(0);
-    txtItem->setTextCursor(top);
+    txtItem->setCursorPosition(0, 0);
 }
 
 void frmMain::mnuEditSelectAll_Click() {
@@ -180,7 +172,7 @@ void frmMain::mnuEditSelectAll_Click() {
     if (focused == cboLanguage->lineEdit()) return;
     const TextBox box(focused);
     if (box.line) box.line->selectAll();
-    else if (box.plain) box.plain->selectAll();
+    else if (box.code) box.code->selectAll();
 }
 
 void frmMain::mnuEditRenameCategory_Click() {

@@ -1,5 +1,6 @@
 // Main window: the item editor on the right, with New, Save and Delete.
 #include "app/frmMain.h"
+#include "app/CodeEditor.h"
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 
 void frmMain::ShowFileName(const QString& name) {
     // A long name shows its start, and the whole of it when the pointer rests on it.
@@ -24,7 +24,7 @@ void frmMain::ShowFileName(const QString& name) {
 
 void frmMain::ClearItem() {
     txtTitle->setText(QString());
-    txtItem->setPlainText(QString());
+    txtItem->SetCode(QString());
     txtItemCategories->setText(QString());
     ShowFileName(QString());
     lblFileSize->setText(QString());
@@ -36,7 +36,9 @@ void frmMain::ShowCurrentItem() {
     ItemRecord rec;
     LoadItem(m_itemId, rec);
     txtTitle->setText(rec.title);
-    txtItem->setPlainText(rec.body);
+    txtItem->SetCode(rec.body);
+    txtItem->SetLanguage(EntryName(cboLanguage->currentText()));
+    if (!m_findWords.isEmpty()) txtItem->MarkWords(m_findWords);
     ShowFileName(rec.fileName);
     lblLastUpdate->setText(rec.lastUpdate.isEmpty() ? QString() : QStringLiteral("Updated: ") + rec.lastUpdate);
     if (rec.fileSize < 1) {
@@ -72,7 +74,7 @@ bool frmMain::SaveCurrentItem() {
     if (!gDB || !gDB->IsOpen()) {
         error = QStringLiteral("No database is open. Open or create one from the File menu.");
     } else {
-        saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->toPlainText(),
+        saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->Code(),
                          txtItemCategories->text(),
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                          true, true, TimeBase::Local, &error);

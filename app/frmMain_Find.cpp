@@ -1,6 +1,7 @@
 // Main window: Find narrows the title list to the items matching a full-text search within
 // the selected language and category; Clear shows everything again.
 #include "app/frmMain.h"
+#include "app/frmMainTools.h"
 #include "ui/CTitleListModel.h"
 #include "app/WaitCursor.h"
 
@@ -48,6 +49,7 @@ void frmMain::cmdFind_Click() {
     {
         WaitCursor wait;
         FillTitleList(rows);
+        m_findWords = SearchWords(answer);
     }
     // Opens the first hit as a click would, save question included.
     lstItem->setCurrentIndex(m_titles->index(0));

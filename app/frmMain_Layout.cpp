@@ -1,6 +1,7 @@
 // Main window: three panes side by side with two splitter bars, the blue look, and the
 // layout that keeps the splitters in place while the right pane takes every change of width.
 #include "app/frmMain.h"
+#include "app/CodeEditor.h"
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
@@ -21,7 +22,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -253,10 +253,8 @@ void frmMain::ApplyLook() {
         w->setPalette(p);
     }
 
-    // The code pane: monospaced, a tab every four average characters.
-    const QFont code = CodeFont();
-    txtItem->setFont(code);
-    txtItem->setTabStopDistance(4 * QFontMetricsF(code).averageCharWidth());
+    // The code pane: monospaced, a tab every four characters (the editor's own setting).
+    txtItem->SetCodeFont(CodeFont());
 }
 
 void frmMain::LayoutPanes() {

@@ -2,6 +2,7 @@
 // the window state every other part of the window shares.
 #include "app/WindowArguments.h"
 #include "app/frmMain.h"
+#include "app/CodeEditor.h"
 #include "ui/CTitleListModel.h"
 #include "app/frmMainTools.h"
 
@@ -21,7 +22,6 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -104,7 +104,7 @@ void frmMain::BuildControls() {
     txtTitle = line(fraItems, "txtTitle");
     lblTitle->setBuddy(txtTitle);
     lblItem = label(fraItems, "lblItem", QStringLiteral("C&ode and Description"));
-    txtItem = new QPlainTextEdit(fraItems);
+    txtItem = new CodeEditor(fraItems);
     txtItem->setObjectName(QStringLiteral("txtItem"));
     txtItem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lblItem->setBuddy(txtItem);
@@ -135,6 +135,7 @@ void frmMain::BuildControls() {
     m_languageTyping->setInterval(kTypingPauseMs);
     connect(m_languageTyping, &QTimer::timeout, this, [this] { cboLanguage_Click(); });
     connect(cboLanguage, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        txtItem->SetLanguage(EntryName(text));
         if (m_loading) return;
         if (cboLanguage->findText(text, Qt::MatchExactly) >= 0) {
             m_languageTyping->stop();
@@ -162,7 +163,7 @@ void frmMain::BuildControls() {
     txtTitle->installEventFilter(this);
 
     connect(txtTitle, &QLineEdit::textChanged, this, [this] { ItemText_Change(); });
-    connect(txtItem, &QPlainTextEdit::textChanged, this, [this] { ItemText_Change(); });
+    connect(txtItem, &QsciScintilla::textChanged, this, [this] { ItemText_Change(); });
     connect(txtItemCategories, &QLineEdit::textChanged, this, [this] { ItemText_Change(); });
     connect(cmdNew, &QPushButton::clicked, this, [this] { cmdNew_Click(); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });

@@ -15,7 +15,8 @@ class BenchPrompt : public CPrompt {
 public:
     QString search;  // what the input box answers
     int messages = 0;
-    int MsgBox(const QString&, int, const QString&) override { return ++messages, vbOK; }
+    int answer = vbOK;  // what every message box answers
+    int MsgBox(const QString&, int, const QString&) override { return ++messages, answer; }
     bool InputBox(const QString&, const QString&, QString& value) override {
         value = search;
         return true;

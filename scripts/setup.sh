@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages the build and the tests need, only those that are missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+          libqscintilla2-qt6-dev
           libsqlite3-dev sqlite3 libgtest-dev xvfb xauth
           fonts-dejavu-core
           desktop-file-utils appstream lintian man-db file dpkg-dev)

@@ -117,14 +117,14 @@ TEST_F(MainWindowTest, OpeningATitleWithEditsNoDiscardsAndCancelKeepsTheEditedIt
     prompt->answers << CPrompt::vbCancel;
     ClickEntry(Titles(), QStringLiteral("Delta"));
     EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 22"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 22"));
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
 
     prompt->answers << CPrompt::vbNo;
     ClickEntry(Titles(), QStringLiteral("Delta"));
     EXPECT_EQ(win->CurrentItemID(), 2);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 4"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 4"));
     EXPECT_FALSE(win->ItemChanged());
     EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("select 2"));
     EXPECT_EQ(prompt->beeps, 0);

@@ -29,7 +29,7 @@ TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Item# 1"));
     EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 2"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
     EXPECT_EQ(ItemCategories()->text(), QStringLiteral("Queries"));
     EXPECT_EQ(LabelText("lblLastUpdate"), QStringLiteral("Updated: 01/31/2024 13:05"));
     EXPECT_EQ(Find<QLineEdit>("txtFileName")->text(), QString());
@@ -83,6 +83,29 @@ TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTyped) {
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Delta"), QStringLiteral("Echo")}));
     EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 5")).toString(),
               QStringLiteral("select 5\n\tlimit 10"));
+}
+
+TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdited) {
+    QList<SampleItem> items = FourItems();
+    items[0].body = QStringLiteral("select 2\r\nfrom t\r\n");
+    MakeDatabase(items);
+    Start();
+    const QString stored = QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 1");
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2\nfrom t\n"));
+    EXPECT_FALSE(win->ItemChanged());
+    Type(Title(), QStringLiteral("Bravo 2"));
+    Click("cmdSave");
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo 2"));
+    EXPECT_EQ(Scalar(stored).toString(), items[0].body);
+    // An edit stores what the pane shows.
+    Body()->setFocus();
+    QTest::keyClick(Body(), Qt::Key_End);
+    QTest::keyClicks(Body(), QStringLiteral(";"));
+    Click("cmdSave");
+    EXPECT_EQ(Scalar(stored).toString(), QStringLiteral("select 2;\nfrom t\n"));
+    EXPECT_EQ(prompt->Messages(), QStringList());
 }
 
 TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndKeepsTheEdits) {
@@ -174,7 +197,7 @@ TEST_F(MainWindowTest, NewAsksAboutEditsAndStartsAnEmptyUnsavedItem) {
     prompt->answers << CPrompt::vbNo;
     Click("cmdNew");
     EXPECT_EQ(Title()->text(), QString());
-    EXPECT_EQ(Body()->toPlainText(), QString());
+    EXPECT_EQ(Body()->text(), QString());
     EXPECT_EQ(ItemCategories()->text(), QString());
     EXPECT_EQ(LabelText("lblLastUpdate"), QString());
     EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
@@ -229,7 +252,7 @@ TEST_F(MainWindowTest, DeleteThatTheDatabaseRefusesKeepsTheItemInTheEditor) {
     ASSERT_EQ(prompt->Messages().size(), 2);
     EXPECT_TRUE(prompt->Messages()[1].startsWith(QStringLiteral("Unable to delete this item.")));
     EXPECT_EQ(win->CurrentItemID(), 3);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(100)"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("print(100)"));
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
     EXPECT_TRUE(Entries(Titles()).contains(QStringLiteral("Alpha")));

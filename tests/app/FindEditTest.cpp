@@ -19,9 +19,18 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
     EXPECT_EQ(prompt->shown.last().text, kFindPrompt);
     EXPECT_EQ(prompt->shown.last().value, QString());
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
-    // The first hit is opened as a click would.
+    // The first hit is opened as a click would, its words marked until the code is edited.
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
+    EXPECT_EQ(Marked(), QStringList{QStringLiteral("select")});
+    Body()->setFocus();
+    QTest::keyClick(Body(), Qt::Key_End);
+    QTest::keyClicks(Body(), QStringLiteral(" "));
+    EXPECT_EQ(Marked(), QStringList());
+    // Another hit shows its own marks.
+    prompt->answers << CPrompt::vbNo;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_EQ(Marked(), QStringList{QStringLiteral("select")});
 
     // Ctrl+F from the code box; the last text is offered again. A category limits the hits.
     PickLanguage(QStringLiteral("SQL  (2)"));
@@ -56,6 +65,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
     Trigger("mnuEditFind");
     QApplication::processEvents();
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Charlie")}));
+    EXPECT_EQ(Marked(), QStringList{QStringLiteral("print")});
     int id = -1;
     ASSERT_GT(SaveItem(QStringLiteral("SQL"), id, QStringLiteral("Echo"), QStringLiteral("x"),
                        QStringLiteral("Queries"), QStringLiteral("2024-02-01 10:00:00"), false, true,
@@ -63,6 +73,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
               0);
     Click("cmdFindClear");
     EXPECT_EQ(Titles()->model()->rowCount(), 5);
+    EXPECT_EQ(Marked(), QStringList());
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("<All Languages>  (5)"));
 }
 
@@ -117,10 +128,10 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndSendsTheRestToTheCode) {
         Title()->selectAll();
         QTest::keyClick(Title(), Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(Title()->text(), c.title) << c.clipboard.toStdString();
-        EXPECT_EQ(Body()->toPlainText(), c.body) << c.clipboard.toStdString();
+        EXPECT_EQ(Body()->text(), c.body) << c.clipboard.toStdString();
         EXPECT_TRUE(win->ItemChanged());
         if (c.body != QStringLiteral("print(1)")) {
-            EXPECT_EQ(Body()->textCursor().position(), 0);
+            EXPECT_EQ(Body()->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS), 0);
         }
         prompt->answers << CPrompt::vbNo;
     }
@@ -142,7 +153,7 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndSendsTheRestToTheCode) {
         if (a->text().startsWith(QStringLiteral("&Paste"))) a->trigger();
     menu->close();
     EXPECT_EQ(Title()->text(), QStringLiteral("Menu title"));
-    EXPECT_TRUE(Body()->toPlainText().startsWith(QStringLiteral("menu body")));
+    EXPECT_TRUE(Body()->text().startsWith(QStringLiteral("menu body")));
     prompt->answers << CPrompt::vbNo;
 }
 
@@ -155,22 +166,20 @@ TEST_F(MainWindowTest, ClipboardCommandsActOnTheFocusedBoxOnly) {
 
     // Nothing selected: Copy and Cut leave the clipboard and the box alone.
     Body()->setFocus();
-    QTextCursor c = Body()->textCursor();
-    c.clearSelection();
-    Body()->setTextCursor(c);
+    Body()->setCursorPosition(0, 0);
     QTest::keyClick(Body(), Qt::Key_C, Qt::ControlModifier);
     Trigger("mnuEditCut");
     EXPECT_EQ(clip->text(), QStringLiteral("kept"));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("select 2"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
 
     // Select All, Cut and Paste in the code box, lines kept.
-    Body()->setPlainText(QStringLiteral("one\ntwo"));
+    Body()->SetCode(QStringLiteral("one\ntwo"));
     QTest::keyClick(Body(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(Body(), Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(clip->text(), QStringLiteral("one\ntwo"));
-    EXPECT_EQ(Body()->toPlainText(), QString());
+    EXPECT_EQ(Body()->text(), QString());
     QTest::keyClick(Body(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("one\ntwo"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("one\ntwo"));
 
     // A list has no selection to copy; Select All in the language combo does nothing.
     clip->setText(QStringLiteral("kept"));

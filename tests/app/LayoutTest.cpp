@@ -2,6 +2,8 @@
 // the window's look.
 #include "MainWindowFixture.h"
 
+#include <Qsci/qscilexer.h>
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -215,8 +217,10 @@ TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {
         EXPECT_EQ(w->palette().color(QPalette::Window), platform.color(QPalette::Window)) << w->objectName().toStdString();
     }
 
-    QPlainTextEdit* code = Body();
-    const QFontMetricsF metrics(code->font());
-    EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW")) << QFontInfo(code->font()).family().toStdString();
-    EXPECT_DOUBLE_EQ(code->tabStopDistance(), 4 * metrics.averageCharWidth());
+    // The code pane draws in the window's code font, a tab every four columns.
+    CodeEditor* code = Body();
+    const QFont font = code->lexer() ? code->lexer()->font(0) : code->font();
+    const QFontMetricsF metrics(font);
+    EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW")) << QFontInfo(font).family().toStdString();
+    EXPECT_EQ(code->tabWidth(), 4);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Drives the real main window: hermetic folders and settings, a scripted prompt answering the
 // questions, databases made through the store, and clicks and keys on the named widgets.
+#include "app/CodeEditor.h"
 #include "app/frmMain.h"
 #include "db/basDB.h"
 #include "settings/CSettings.h"
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -27,6 +27,21 @@ struct SampleItem {
     QString body;
     QString categories;
 };
+
+// The texts the code pane marks as search hits, in order.
+inline QStringList MarkedTexts(CodeEditor* code) {
+    code->SendScintilla(QsciScintilla::SCI_SETINDICATORCURRENT, CodeEditor::kFindIndicator);
+    const long length = code->SendScintilla(QsciScintilla::SCI_GETLENGTH);
+    QStringList marked;
+    for (long pos = 0; pos < length;) {
+        const long end = code->SendScintilla(QsciScintilla::SCI_INDICATOREND, CodeEditor::kFindIndicator, pos);
+        if (code->SendScintilla(QsciScintilla::SCI_INDICATORVALUEAT, CodeEditor::kFindIndicator, pos))
+            marked << QString::fromUtf8(code->bytes(int(pos), int(end)).left(int(end - pos)));
+        if (end <= pos) break;
+        pos = end;
+    }
+    return marked;
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -108,7 +123,9 @@ protected:
     QListWidget* Categories() { return Find<QListWidget>("lstCategory"); }
     QListView* Titles() { return Find<QListView>("lstItem"); }
     QLineEdit* Title() { return Find<QLineEdit>("txtTitle"); }
-    QPlainTextEdit* Body() { return Find<QPlainTextEdit>("txtItem"); }
+    CodeEditor* Body() { return Find<CodeEditor>("txtItem"); }
+    QStringList Marked() { return MarkedTexts(Body()); }
+
     QLineEdit* ItemCategories() { return Find<QLineEdit>("txtItemCategories"); }
     QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
 

@@ -219,18 +219,18 @@ TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits)
     }
     Start();
     ClickEntry(Titles(), QStringLiteral("Alpha"));
-    ASSERT_EQ(Body()->toPlainText(), QStringLiteral("print(100)"));
+    ASSERT_EQ(Body()->text(), QStringLiteral("print(100)"));
     prompt->texts << tab;
     prompt->answers << CPrompt::vbNo;  // overwrite the same numbers
     Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(1)"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("print(1)"));
     EXPECT_FALSE(win->ItemChanged());
 
     Type(Body(), QStringLiteral("print(2)"));
     prompt->texts << tab;
     prompt->answers << CPrompt::vbNo;
     Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(2)"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("print(2)"));
     EXPECT_TRUE(win->ItemChanged());
     prompt->answers << CPrompt::vbNo;
 }

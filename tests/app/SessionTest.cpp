@@ -49,7 +49,7 @@ TEST_F(SessionTest, NewUserWorksThroughAWholeSession) {
     ClickEntry(Titles(), QStringLiteral("Top rows"));
     Type(Body(), QStringLiteral("SELECT * FROM t LIMIT 10"));
     Click("cmdSave");
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("SELECT * FROM t LIMIT 10"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("SELECT * FROM t LIMIT 10"));
     EXPECT_FALSE(win->ItemChanged());
 
     // Delete another.

@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, ClosingWithYesSavesAndAFailedSaveKeepsTheWindowOpen) {
     prompt->answers << CPrompt::vbYes;
     EXPECT_FALSE(Close());
     EXPECT_TRUE(prompt->Messages().contains(QStringLiteral("Please select a language before saving")));
-    EXPECT_EQ(Body()->toPlainText(), QStringLiteral("print(10)"));
+    EXPECT_EQ(Body()->text(), QStringLiteral("print(10)"));
 
     PickLanguage(QStringLiteral("Python  (2)"));
     prompt->answers << CPrompt::vbYes;

@@ -1,0 +1,166 @@
+#include "app/CodeEditor.h"
+#include "app/CodeLexers.h"
+
+#include <Qsci/qscilexer.h>
+
+#include <QEvent>
+#include <QRegularExpression>
+
+namespace {
+
+// A colour between two others, t of the way from a to b.
+QColor Mix(const QColor& a, const QColor& b, double t) {
+    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t), float(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            float(a.blueF() + (b.blueF() - a.blueF()) * t));
+}
+
+QString WithLineFeeds(const QString& text) {
+    if (!text.contains(QLatin1Char('\r'))) return text;
+    return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+// The full-text search splits words at every character that is neither an ASCII letter or
+// digit nor beyond ASCII; the marks use the same edges.
+const QString kWordChar = QStringLiteral("[A-Za-z0-9\\x{80}-\\x{10FFFF}]");
+
+}  // namespace
+
+CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent) {
+    setUtf8(true);
+    setEolMode(EolUnix);
+    setTabWidth(kTabWidth);
+    setIndentationsUseTabs(true);
+    setAutoIndent(true);
+    setWrapMode(WrapNone);
+    setBraceMatching(SloppyBraceMatch);
+    setCaretLineVisible(true);
+    // The horizontal scroll bar follows the longest line shown, not a fixed width.
+    setScrollWidth(1);
+    setScrollWidthTracking(true);
+    setMarginType(0, NumberMargin);
+    setMarginLineNumbers(0, true);
+    setMarginWidth(1, 0);
+    setMarginWidth(2, 0);
+    indicatorDefine(StraightBoxIndicator, kFindIndicator);
+    setIndicatorDrawUnder(true, kFindIndicator);
+    SendScintilla(SCI_INDICSETALPHA, kFindIndicator, 110);
+    SendScintilla(SCI_INDICSETOUTLINEALPHA, kFindIndicator, 220);
+    connect(this, &QsciScintilla::linesChanged, this, [this] { FitLineNumbers(); });
+    connect(this, &QsciScintilla::textChanged, this, [this] {
+        if (!m_loading) ClearMarks();
+    });
+    FitLineNumbers();
+    ApplyColours();
+}
+
+void CodeEditor::SetCode(const QString& stored) {
+    ClearMarks();
+    m_loading = true;
+    m_stored = stored;
+    m_shown = WithLineFeeds(stored);
+    setText(m_shown);
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    setCursorPosition(0, 0);
+    m_loading = false;
+}
+
+QString CodeEditor::Code() const {
+    QString now = text();
+    return now == m_shown ? m_stored : now;
+}
+
+void CodeEditor::SetLanguage(const QString& language) {
+    const QString key = LexerKey(language);
+    if (key == m_lexerKey && (lexer() != nullptr) == !key.isEmpty()) return;
+    m_lexerKey = key;
+    QsciLexer* old = lexer();
+    QsciLexer* next = CreateLexer(language, this);
+    if (next) ApplyLexerLook(next, palette(), m_font);
+    setLexer(next);
+    delete old;
+    ApplyColours();
+}
+
+void CodeEditor::SetCodeFont(const QFont& font) {
+    m_font = font;
+    if (lexer()) ApplyLexerLook(lexer(), palette(), m_font);
+    ApplyColours();
+}
+
+void CodeEditor::ApplyColours() {
+    const QPalette p = palette();
+    const QColor base = p.color(QPalette::Base);
+    const QColor text = p.color(QPalette::Text);
+    const QColor highlight = p.color(QPalette::Highlight);
+    if (!lexer()) {
+        // Without a lexer the default style is the whole look.
+        setFont(m_font);
+        setPaper(base);
+        setColor(text);
+    }
+    setMarginsFont(m_font);
+    setMarginsBackgroundColor(p.color(QPalette::AlternateBase) == base ? Mix(base, text, 0.06)
+                                                                       : p.color(QPalette::AlternateBase));
+    setMarginsForegroundColor(Mix(base, text, 0.55));
+    setCaretForegroundColor(text);
+    setCaretLineBackgroundColor(Mix(base, highlight, 0.12));
+    setSelectionBackgroundColor(highlight);
+    setSelectionForegroundColor(p.color(QPalette::HighlightedText));
+    setMatchedBraceBackgroundColor(Mix(base, highlight, 0.35));
+    setMatchedBraceForegroundColor(text);
+    setUnmatchedBraceForegroundColor(QColor(base.lightness() < 128 ? QColor(255, 110, 110) : QColor(200, 0, 0)));
+    setIndicatorForegroundColor(base.lightness() < 128 ? QColor(200, 160, 0) : QColor(255, 200, 0), kFindIndicator);
+    m_digits = 0;
+    FitLineNumbers();
+}
+
+void CodeEditor::FitLineNumbers() {
+    int digits = 2;
+    for (int n = lines(); n >= 100; n /= 10) ++digits;
+    if (digits == m_digits) return;
+    m_digits = digits;
+    setMarginWidth(0, QString(digits + 1, QLatin1Char('9')));
+}
+
+void CodeEditor::MarkWords(const QStringList& words) {
+    ClearMarks();
+    QStringList parts;
+    for (const QString& w : words) {
+        const bool prefix = w.endsWith(QLatin1Char('*'));
+        const QString stem = prefix ? w.chopped(1) : w;
+        if (stem.isEmpty()) continue;
+        parts << QRegularExpression::escape(stem) + (prefix ? kWordChar + QStringLiteral("*") : QString());
+    }
+    if (parts.isEmpty()) return;
+    const QRegularExpression re(QStringLiteral("(?<!%1)(?:%2)(?!%1)").arg(kWordChar, parts.join(QLatin1Char('|'))),
+                                QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    const QString all = text();
+    SendScintilla(SCI_SETINDICATORCURRENT, kFindIndicator);
+    // Scintilla counts UTF-8 bytes: the distance from the last hit is converted each time.
+    int from = 0;
+    long bytes = 0;
+    for (auto it = re.globalMatch(all); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        bytes += QStringView(all).mid(from, m.capturedStart() - from).toUtf8().size();
+        const long length = m.capturedView().toUtf8().size();
+        SendScintilla(SCI_INDICATORFILLRANGE, bytes, length);
+        bytes += length;
+        from = int(m.capturedEnd());
+        m_marked = true;
+    }
+}
+
+void CodeEditor::ClearMarks() {
+    if (!m_marked) return;
+    m_marked = false;
+    SendScintilla(SCI_SETINDICATORCURRENT, kFindIndicator);
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0, SendScintilla(SCI_GETLENGTH));
+}
+
+void CodeEditor::changeEvent(QEvent* event) {
+    QsciScintilla::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        if (lexer()) ApplyLexerLook(lexer(), palette(), m_font);
+        ApplyColours();
+    }
+}
