@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliConsolePrompt.h"
 #include "db/basDB.h"
+#include "db/basDBBrowse.h"
 #include "util/basProgram.h"
 
 #include <QCoreApplication>
@@ -139,6 +140,8 @@ int main(int argc, char** argv) {
     SetPrompt(&prompt);
     // The tool never touches the window program's settings.
     InitGlobals(CSettings::Store::Memory);
+    // One list per run: composing every list for later calls would only cost.
+    KeepItemLists(false);
     const int status = cmd->run(parsed);
     std::fflush(stdout);
     ReleaseGlobals();

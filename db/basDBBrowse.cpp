@@ -109,6 +109,10 @@ ResultTable LoadCategories(int typeId, int& count) {
                    QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"));
 }
 
+static bool g_keepItemLists = true;
+
+void KeepItemLists(bool keep) { g_keepItemLists = keep; }
+
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
     if (!storeOpen()) return {};
     // Outside a transaction the rows come from the kept composition while the file is unchanged,
@@ -117,7 +121,7 @@ ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
     CItemLinks::Order order = CItemLinks::ByTitle;
     CItemLinks::ParseOrder(orderBy, &order);
     const CSQLite::Stamp stamp = gDB->ChangeStamp();
-    if (stamp.IsValid()) {
+    if (stamp.IsValid() && g_keepItemLists) {
         if (!links.IsLoaded() || !(links.Stamp() == stamp)) links.Load(*gDB);
         if (links.IsLoaded()) {
             ResultTable data = links.Items(*gDB, categoryId, typeId, order);

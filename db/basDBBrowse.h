@@ -8,6 +8,9 @@
 ResultTable LoadTypes(int& count);
 // Categories (ID, Name, link count) by name, of one language or all (-1); count as the list total.
 ResultTable LoadCategories(int typeId, int& count);
+// Whether LoadItems keeps the composed rows of every list for the next calls (the window, which
+// reloads its lists again and again) or asks the engine for each one (a one-shot command).
+void KeepItemLists(bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy);
 // Full-text search, by title. A malformed query shows "Search error: " + the engine's text and
