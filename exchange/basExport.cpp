@@ -207,6 +207,10 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
         n = gDB->Exec(QStringLiteral("SELECT Count(*) FROM tblItemCategory"), t, error, true).toLongLong();
     }
     if (n <= 0) return fail(noItems, CPrompt::vbOKOnly);
+    // Replacing the open database's file with the exchange text would destroy it.
+    if (SameFile(file, gDB->Filename()))
+        return fail(QStringLiteral("Unable to write the export file: it is the open database"),
+                    CPrompt::vbOKOnly | CPrompt::vbExclamation);
 
     // Written beside the target as it goes and renamed over it only when complete: a failed
     // export never leaves a truncated file (or destroys an older one) under the chosen name,

@@ -118,3 +118,9 @@ bool ShellOpen(const QString& path) {
                             asUrl.scheme() == QLatin1String("mailto"));
     return QDesktopServices::openUrl(isAddress ? asUrl : QUrl::fromLocalFile(path));
 }
+
+bool SameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty()) return false;
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}

@@ -20,6 +20,8 @@ QString StripExtension(const QString& path);
 QString GetUniqueFileName(const QString& path);
 // True for an existing file that is not a folder; false on any error.
 bool FileExists(const QString& path);
+// True when both paths name one existing file, through links and relative parts alike.
+bool SameFile(const QString& a, const QString& b);
 // folder + separator (unless it ends with one) + name.
 QString JoinPath(const QString& folder, const QString& name);
 // The user's temporary folder, ending with a separator.

@@ -198,6 +198,17 @@ TEST_F(ExchangeTest, CancelledOrFailedExportLeavesNoFileAndKeepsTheOldOne) {
     EXPECT_GT(prompt->Messages()[0].size(), QString("Unable to write the export file: ").size());
     EXPECT_FALSE(summary.written);
 
+    // The open database, named as it is or through a link, is never the target.
+    const QByteArray database = ReadFileBytes(gDB->Filename());
+    const QString link = env->Path("link.db");
+    ASSERT_TRUE(QFile::link(gDB->Filename(), link));
+    for (const QString& target : {gDB->Filename(), link}) {
+        prompt->shown.clear();
+        EXPECT_FALSE(ExportDatabase(target, false, &summary));
+        EXPECT_EQ(prompt->Messages(), QStringList{"Unable to write the export file: it is the open database"});
+        EXPECT_EQ(ReadFileBytes(gDB->Filename()), database);
+    }
+
     // Success replaces the old file in one step.
     EXPECT_TRUE(ExportDatabase(file, false));
     EXPECT_TRUE(ReadFileBytes(file).startsWith("ID\t"));
