@@ -52,7 +52,22 @@ int CSQLite::OpenFile(const QString& sFile) {
     return 0;
 }
 
+void CSQLite::SetProgressHandler(std::function<bool()> poll) {
+    m_progress = std::move(poll);
+    if (!m_db) return;
+    if (!m_progress) {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        return;
+    }
+    // About a millisecond of work between polls: often enough for a prompt Cancel, rare
+    // enough to cost nothing.
+    sqlite3_progress_handler(
+        m_db, 4000,
+        [](void* self) { return static_cast<CSQLite*>(self)->m_progress() ? 1 : 0; }, this);
+}
+
 void CSQLite::CloseFile() {
+    m_progress = nullptr;
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;

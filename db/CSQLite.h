@@ -89,6 +89,11 @@ public:
     };
     Stamp ChangeStamp() const;
 
+    // poll runs every few thousand engine steps while a statement runs; returning true
+    // interrupts it (the statement fails with "interrupted"). An empty poll removes it.
+    // The handler belongs to the open file and goes with CloseFile.
+    void SetProgressHandler(std::function<bool()> poll);
+
     QString Filename() const { return m_file; }
     bool IsOpen() const { return m_db != nullptr; }
     bool IsReadOnly() const;
@@ -115,4 +120,5 @@ private:
     QString m_file;
     quint64 m_openSerial = 0;
     quint64 m_commits = 0;
+    std::function<bool()> m_progress;
 };
