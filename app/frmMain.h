@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class CodeEditor;
+class frmHelp;
 class ResultTable;
 class QAction;
 class QComboBox;
@@ -128,6 +129,7 @@ private:
     void mnuToolsSaveSettings_Click();
     void mnuToolsBackupDaily_Click();
     void mnuToolsVacuum_Click();
+    void mnuHelpAbout_Click();
 
     // Layout and look.
     void BuildLayout();
@@ -227,4 +229,5 @@ private:
     QTimer* m_languageTyping = nullptr;  // controls whose access key a menu title takes
     QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
     bool m_dragArmed = false;
+    frmHelp* m_help = nullptr;  // kept loaded while the query tester took its place
 };

@@ -8,6 +8,7 @@
 #include "exchange/basExport.h"
 #include "exchange/basImport.h"
 #include "util/CPrompt.h"
+#include "ui/frmHelp.h"
 #include "util/basFileTools.h"
 
 #include <QAbstractButton>
@@ -175,4 +176,15 @@ void frmMain::mnuToolsVacuum_Click() {
         Prompt().MsgBox(QStringLiteral("Unable to vacuum the database.") +
                             (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
                         CPrompt::vbExclamation);
+}
+
+void frmMain::mnuHelpAbout_Click() {
+    if (CProgressScope::Active()) return;
+    // Loaded on first use; a window the query tester only hid is shown again as it was.
+    if (!m_help) m_help = new frmHelp(this);
+    m_help->exec();
+    if (!m_help->HiddenForTester()) {
+        delete m_help;
+        m_help = nullptr;
+    }
 }

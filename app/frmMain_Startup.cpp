@@ -221,7 +221,6 @@ void frmMain::BuildMenus() {
 
     mnuHelp = menu("mnuHelp", QStringLiteral("&Help"));
     mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", QStringLiteral("&About"));
-    mnuHelpAbout->setEnabled(false);  // the help window comes later
 
     connect(mnuFileNew, &QAction::triggered, this, [this] { mnuFileNew_Click(); });
     connect(mnuFileOpen, &QAction::triggered, this, [this] { mnuFileOpen_Click(); });
@@ -232,6 +231,7 @@ void frmMain::BuildMenus() {
     connect(mnuToolsSaveSettings, &QAction::triggered, this, [this] { mnuToolsSaveSettings_Click(); });
     connect(mnuToolsBackupDaily, &QAction::triggered, this, [this] { mnuToolsBackupDaily_Click(); });
     connect(mnuToolsVacuum, &QAction::triggered, this, [this] { mnuToolsVacuum_Click(); });
+    connect(mnuHelpAbout, &QAction::triggered, this, [this] { mnuHelpAbout_Click(); });
 }
 
 void frmMain::SetCurrentItemID(int nValue) {

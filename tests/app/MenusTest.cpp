@@ -4,10 +4,16 @@
 
 #include "db/CSQLite.h"
 #include "exchange/basExport.h"
+#include "ui/TextEx.h"
+#include "ui/UiDrive.h"
+#include "ui/frmHelp.h"
+#include "ui/frmSQL.h"
 
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <functional>
 #include <utility>
@@ -262,4 +268,41 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillW
     // "&Language" and "C&lear" share theirs with no menu: the language comes first.
     QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
     EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());
+}
+
+TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne) {
+    MakeDatabase(FourItems());
+    Start();
+    QList<frmHelp*> seen;  // compared only while the first one is known to live
+    QList<QPointer<frmHelp>> alive;
+    QList<int> loads;
+    // About, the chord into the tester, About again (the same window), a close, About (anew).
+    auto answer = [&](bool chord) {
+        WhenModal<frmHelp>([&, chord](frmHelp* help) {
+            seen << help;
+            alive << help;
+            loads << help->Loads();
+            if (!chord) {
+                help->close();
+                return;
+            }
+            WhenModal<frmSQL>([](frmSQL* tester) {
+                // The tester runs on the open database.
+                tester->RunQuery(QStringLiteral("SELECT count(*) AS n FROM tblItem"));
+                EXPECT_TRUE(tester->findChild<TextEx*>(QStringLiteral("txtResult"))->Text().endsWith(QStringLiteral("1.\t4\t\n")));
+                tester->close();
+            });
+            QTest::keyRelease(help->findChild<QPlainTextEdit*>(QStringLiteral("txtHelp")), Qt::Key_Q,
+                              Qt::ControlModifier | Qt::AltModifier);
+        });
+        Trigger("mnuHelpAbout");
+    };
+    answer(true);
+    answer(false);
+    answer(false);
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_TRUE(alive[1].isNull());  // closing unloads it
+    EXPECT_EQ(loads, (QList<int>{1, 1, 1}));
+    EXPECT_TRUE(prompt->shown.isEmpty());
 }
