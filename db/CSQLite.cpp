@@ -10,6 +10,7 @@
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <sqlite3.h>
 
 CSQLite::~CSQLite() { CloseFile(); }
@@ -68,6 +69,8 @@ void CSQLite::SetProgressHandler(std::function<bool()> poll) {
 
 void CSQLite::CloseFile() {
     m_progress = nullptr;
+    for (sqlite3_stmt* st : std::as_const(m_kept)) sqlite3_finalize(st);
+    m_kept.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -205,6 +208,60 @@ QString CSQLite::RunWithBlob(const QString& sql, QByteArrayView blob) {
     QString error;
     if (rc != SQLITE_DONE) error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
     sqlite3_finalize(st);
+    return error;
+}
+
+QString CSQLite::RunBound(const QString& sql, const QVariantList& values) {
+    if (!m_db) return QStringLiteral("No database is open");
+    sqlite3_stmt* st = m_kept.value(sql);
+    if (!st) {
+        const QByteArray utf8 = sql.toUtf8();
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &st,
+                               &tail) != SQLITE_OK)
+            return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        if (!st) return QString();
+        m_kept.insert(sql, st);
+    }
+    // The texts live until the statement has run, so the engine need not copy them.
+    QList<QByteArray> texts;
+    texts.reserve(values.size());
+    int rc = SQLITE_OK;
+    for (int i = 0; i < values.size() && rc == SQLITE_OK; ++i) {
+        const QVariant& v = values[i];
+        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(st, i + 1);
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(st, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(st, i + 1, v.toDouble());
+            break;
+        case QMetaType::QByteArray:
+            texts << v.toByteArray();
+            rc = sqlite3_bind_blob64(st, i + 1, texts.last().constData(), sqlite3_uint64(texts.last().size()),
+                                     SQLITE_STATIC);
+            break;
+        default:
+            texts << v.toString().toUtf8();
+            rc = sqlite3_bind_text64(st, i + 1, texts.last().constData(), sqlite3_uint64(texts.last().size()),
+                                     SQLITE_STATIC, SQLITE_UTF8);
+            break;
+        }
+    }
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        }
+    }
+    QString error;
+    if (rc != SQLITE_DONE) error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
     return error;
 }
 

@@ -3,6 +3,7 @@
 // Every value travels inside the SQL text; nothing is bound.
 #include "util/ResultTable.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -46,6 +47,12 @@ public:
     // Runs one statement with blob bound to its one parameter (?1), without copying it into SQL
     // text. Returns the error text.
     QString RunWithBlob(const QString& sql, QByteArrayView blob);
+    // Runs one statement with values bound to ?1, ?2 ... (NULL for an invalid or null value,
+    // integers, reals, blobs for QByteArray, text otherwise); for statements run again and again
+    // (the import's), the compiled statement is kept for the next call with the same text until
+    // CloseFile. Returns the error text.
+    QString RunBound(const QString& sql, const QVariantList& values);
+
     // Runs the query and hands the first value of its first row to sink as the stored bytes
     // (text as stored, blob as is; isNull for NULL), without copying it; sink is not called when
     // there is no row. Returns false with error when the statement failed or no file is open.
@@ -121,4 +128,5 @@ private:
     quint64 m_openSerial = 0;
     quint64 m_commits = 0;
     std::function<bool()> m_progress;
+    QHash<QString, sqlite3_stmt*> m_kept;  // RunBound's compiled statements
 };

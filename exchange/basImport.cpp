@@ -1,6 +1,7 @@
 #include "exchange/basImport.h"
 
 #include "attach/basAttachment.h"
+#include "db/CItemImport.h"
 #include "db/basDB.h"
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
@@ -118,7 +119,8 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     const QSet<int> attached = keepIds ? itemsWithAttachments() : QSet<int>();
 
     int lastSaved = 0;
-    QHash<QString, qint64> typeIds, categoryIds;
+    CItemImport items(*gDB);
+    if (!items.Begin(&error)) return fail(QStringLiteral("Import error: ") + error, true);
     const qint64 size = bytes.size();
     do {
         switch (rec.kind) {
@@ -137,10 +139,20 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             }
             int id = keepIds ? rec.id : -1;
             error.clear();
-            // The time text is the UTC time the export wrote; SaveItem quotes it as data.
-            const int saved = SaveItem(rec.language, id, rec.title, rec.body, rec.category,
-                                       rec.time, false, false, TimeBase::Utc, &error);
-            if (saved == 0) return failAt(rec, error);
+            // The time text is the UTC time the export wrote. A number free in the file goes
+            // in the fast way; an item stored already is overwritten by the item save.
+            qint64 fast = id >= 1 && items.Exists(id)
+                              ? -1
+                              : items.Insert(rec.language, id, rec.title, rec.body, rec.category, rec.time, &error);
+            if (fast == 0) return failAt(rec, error);
+            int saved = int(fast);
+            if (fast == -1) {
+                if (!items.Flush(&error)) return failAt(rec, error);
+                saved = SaveItem(rec.language, id, rec.title, rec.body, rec.category, rec.time, false, false,
+                                 TimeBase::Utc, &error);
+                if (saved == 0) return failAt(rec, error);
+                items.Stored(saved);
+            }
             lastSaved = saved;
             ++s.items;
             // The schema stamps the current time on every change of an item row that does not
@@ -156,13 +168,13 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                     probe.close();
                     // The file is there and readable: a failure now is the database's.
                     error.clear();
-                    if (!SaveAttachment(saved, path, &error)) return failAt(rec, error);
+                    if (!items.Flush(&error) || !SaveAttachment(saved, path, &error)) return failAt(rec, error);
                     restoreTime = true;
                 }
             } else if (attached.contains(saved)) {
                 // Overwritten by an item without attachment.
                 error.clear();
-                if (!ClearAttachment(saved, &error)) return failAt(rec, error);
+                if (!items.Flush(&error) || !ClearAttachment(saved, &error)) return failAt(rec, error);
                 restoreTime = true;
             }
             if (restoreTime) {
@@ -184,29 +196,8 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                 ++s.skippedLines;
                 break;
             }
-            // Most further lines name a language and category seen a line before: remember
-            // them by their exact text (nothing is renamed or removed during the import).
-            qint64 type = typeIds.value(rec.language);
-            if (type == 0) {
-                type = gDB->LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"),
-                                         {QStringLiteral("Name"), rec.language})
-                           .toLongLong();
-                if (type != 0) typeIds.insert(rec.language, type);
-            }
-            const QString categoryKey = QString::number(type) + QLatin1Char('\t') + rec.category;
-            qint64 category = type == 0 ? 0 : categoryIds.value(categoryKey);
-            if (type != 0 && category == 0) {
-                category = gDB->LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
-                                             {QStringLiteral("Name"), rec.category,
-                                              QStringLiteral("TypeID"), type})
-                               .toLongLong();
-                if (category != 0) categoryIds.insert(categoryKey, category);
-            }
-            error = category == 0 ? QStringLiteral("the category could not be stored")
-                                  : gDB->AddRecord(QStringLiteral("tblItemCategory"),
-                                                   {QStringLiteral("ItemID"), lastSaved,
-                                                    QStringLiteral("CategoryID"), category});
-            if (!error.isEmpty()) return failAt(rec, error);
+            error.clear();
+            if (!items.Link(lastSaved, rec.language, rec.category, &error)) return failAt(rec, error);
             ++s.categoryLines;
             break;
         }
@@ -218,6 +209,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         }
     } while (reader.Next(rec));
 
+    if (!items.Flush(&error)) return fail(QStringLiteral("Import error: ") + error, true);
     error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));
     if (!error.isEmpty()) return fail(QStringLiteral("Import error: ") + error, true);
     s.completed = true;

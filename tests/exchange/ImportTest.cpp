@@ -201,6 +201,25 @@ TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {
     EXPECT_EQ(prompt->Messages(), QStringList());
     // The connection is usable afterwards, outside any transaction.
     EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION; COMMIT TRANSACTION;").isEmpty());
+
+    // A statement failing in the middle of a batch (a link refused, or a full-text row whose
+    // number is taken when the batch's rows are written) takes the whole import back.
+    const char* faults[] = {
+        "CREATE TRIGGER refuse BEFORE INSERT ON tblItemCategory WHEN (SELECT Count(*) FROM "
+        "tblItemCategory) >= 8 BEGIN SELECT RAISE(ABORT, 'refused'); END",
+        "INSERT INTO ftsItem (DOCID, Title) VALUES ((SELECT Max(ID) FROM tblItem) + 2, 'taken')",
+    };
+    for (const char* fault : faults) {
+        ASSERT_EQ(gDB->Run(QLatin1String(fault)), QString());
+        const QString before = Snapshot();
+        prompt->shown.clear();
+        ImportSummary summary;
+        EXPECT_FALSE(ImportDatabase(file, false, &summary)) << fault;
+        ASSERT_EQ(prompt->Messages().size(), 1);
+        EXPECT_TRUE(prompt->Messages()[0].startsWith("Import error")) << prompt->Messages()[0].toStdString();
+        ExpectSame(Snapshot(), before);
+        gDB->Run(QStringLiteral("DROP TRIGGER IF EXISTS refuse"));
+    }
 }
 
 TEST_F(ExchangeTest, ImportIntoAReadOnlyDatabaseFailsAndChangesNothing) {
