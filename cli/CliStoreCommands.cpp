@@ -31,31 +31,53 @@ void printRows(const ResultTable& t) {
     }
 }
 
+// Prints the rows of a list, or reports the failed read (exit 1) instead of an empty list.
+int printList(const ResultTable& t, const QString& error) {
+    if (!error.isEmpty()) return CliFail(EngineFailureMessage(error));
+    printRows(t);
+    return 0;
+}
+
+// The ID of the row of table whose Name is name (and TypeID typeId unless -1); 0 when there is
+// none, -1 after reporting a failed read.
+int lookupId(const char* table, const QString& name, int typeId) {
+    QString sql = QStringLiteral("SELECT ID FROM ") + QLatin1String(table) + QStringLiteral(" WHERE Name = ") +
+                  CSQLite::RenderValue(name);
+    if (typeId != -1) sql += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
+    ResultTable t;
+    QString error;
+    const QVariant id = gDB->Exec(sql, t, error, true);
+    if (!error.isEmpty()) {
+        CliErr(EngineFailureMessage(error));
+        return -1;
+    }
+    return id.isValid() ? id.toInt() : 0;
+}
+
 // -l and -c by name, without regard to case; -1 when the option is absent. False after
-// reporting an unknown name.
+// reporting an unknown name or a failed read.
 bool resolveFilters(const CliArgs& a, int& typeId, int& categoryId) {
     typeId = -1;
     categoryId = -1;
     if (a.Has(QStringLiteral("language"))) {
         const QString name = a.Value(QStringLiteral("language"));
-        const QString id = gDB->LookupField(QStringLiteral("tblType"), QStringLiteral("ID"),
-                                            {QStringLiteral("Name"), name});
-        if (id.isEmpty()) {
+        const int id = lookupId("tblType", name, -1);
+        if (id < 0) return false;
+        if (id == 0) {
             CliErr(QStringLiteral("No such language: ") + name);
             return false;
         }
-        typeId = id.toInt();
+        typeId = id;
     }
     if (a.Has(QStringLiteral("category"))) {
         const QString name = a.Value(QStringLiteral("category"));
-        QVariantList pairs{QStringLiteral("Name"), name};
-        if (typeId != -1) pairs << QStringLiteral("TypeID") << typeId;
-        const QString id = gDB->LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), pairs);
-        if (id.isEmpty()) {
+        const int id = lookupId("tblCategory", name, typeId);
+        if (id < 0) return false;
+        if (id == 0) {
             CliErr(QStringLiteral("No such category: ") + name);
             return false;
         }
-        categoryId = id.toInt();
+        categoryId = id;
     }
     return true;
 }
@@ -67,8 +89,9 @@ const QString kSaveUsage =
 int cmdLanguages(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int count = 0;
-    printRows(LoadTypes(count));
-    return 0;
+    QString error;
+    const ResultTable t = LoadTypes(count, &error);
+    return printList(t, error);
 }
 
 int cmdCategories(const CliArgs& a) {
@@ -76,8 +99,9 @@ int cmdCategories(const CliArgs& a) {
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
     int count = 0;
-    printRows(LoadCategories(typeId, count));
-    return 0;
+    QString error;
+    const ResultTable t = LoadCategories(typeId, count, &error);
+    return printList(t, error);
 }
 
 int cmdList(const CliArgs& a) {
@@ -91,8 +115,9 @@ int cmdList(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
-    printRows(LoadItems(categoryId, typeId, orders.value(order)));
-    return 0;
+    QString error;
+    const ResultTable t = LoadItems(categoryId, typeId, orders.value(order), &error);
+    return printList(t, error);
 }
 
 int cmdSearch(const CliArgs& a) {

@@ -275,6 +275,8 @@ CSQLite::Stamp CSQLite::ChangeStamp() const {
     return stamp;
 }
 
+int CSQLite::LastErrorCode() const { return m_db ? sqlite3_errcode(m_db) & 0xff : 0; }
+
 qint64 CSQLite::LastInsertRowID() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
 
 int CSQLite::Changes() const { return m_db ? sqlite3_changes(m_db) : 0; }

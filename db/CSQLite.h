@@ -96,6 +96,9 @@ public:
     QString Filename() const { return m_file; }
     bool IsOpen() const { return m_db != nullptr; }
     bool IsReadOnly() const;
+    // The engine's primary result code of the call that failed last (SQLITE_BUSY ...); read it
+    // right after a call that reported an error.
+    int LastErrorCode() const;
     qint64 LastInsertRowID() const;
     int Changes() const;
 

@@ -4,12 +4,20 @@
 #include "util/basVariableTools.h"
 
 #include <QFileInfo>
+#include <sqlite3.h>
 
 CSQLite* gDB = nullptr;
 CSettings* gSettings = nullptr;
 
 QString NotValidDatabaseMessage() {
     return QStringLiteral("This is not a valid VellumGranary database");
+}
+
+QString EngineFailureMessage(const QString& engineError) {
+    const int code = gDB ? gDB->LastErrorCode() : 0;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return QStringLiteral("The database is busy in another program: ") + engineError;
+    return engineError;
 }
 
 void InitGlobals(CSettings::Store store) {
@@ -25,6 +33,39 @@ void ReleaseGlobals() {
     delete gSettings;
     gSettings = nullptr;
 }
+
+namespace {
+
+// Why the file open on gDB cannot be used as a snippet database (after upgrading it when it is
+// older), or empty text when it can.
+QString checkDatabase() {
+    ResultTable data;
+    QString error;
+    // A failed read is another program's lock or a file the engine cannot read (text, random
+    // bytes, a damaged file); only the second is not a snippet database.
+    const auto failed = [&] {
+        const QString why = EngineFailureMessage(error);
+        return why != error ? why : NotValidDatabaseMessage();
+    };
+    const QVariant v = gDB->Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
+    if (!error.isEmpty()) return failed();
+    // Look for the tables before upgrading, so a foreign file is never written to.
+    for (const char* table : {"tblCategory", "tblItem", "ftsItem", "tblType", "tblItemCategory"}) {
+        const int n = gDB->Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
+                                               "'table' AND Name = '") +
+                                    QLatin1String(table) + QLatin1Char('\''),
+                                data, error)
+                          .toInt();
+        if (!error.isEmpty()) return failed();
+        if (n == 0) return NotValidDatabaseMessage();
+    }
+    const qint64 version = v.toLongLong();
+    const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
+    if (wanted != QString::number(version) && !UpgradeDatabase(int(version))) return NotValidDatabaseMessage();
+    return {};
+}
+
+}  // namespace
 
 QString OpenDatabase(QString& sFile) {
     if (sFile.isEmpty() && gSettings) sFile = gSettings->GetSetting(QStringLiteral("LastDatabase"));
@@ -42,35 +83,15 @@ QString OpenDatabase(QString& sFile) {
     }
     if (!existed) {
         CreateDatabase();
-    } else if (!IsValidDatabase()) {
-        Prompt().MsgBox(NotValidDatabaseMessage(), CPrompt::vbOKOnly);
+    } else if (const QString why = checkDatabase(); !why.isEmpty()) {
+        Prompt().MsgBox(why, CPrompt::vbOKOnly);
         return {};
     }
     if (gSettings) gSettings->SaveSetting(QStringLiteral("LastDatabase"), sFile);
     return QFileInfo(sFile).fileName();
 }
 
-bool IsValidDatabase() {
-    ResultTable data;
-    QString error;
-    // Anything the engine cannot read (text, random bytes, a damaged file) fails here.
-    const QVariant v = gDB->Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
-    if (!error.isEmpty()) return false;
-    const int version = v.toInt();
-    // Look for the tables before upgrading, so a foreign file is never written to.
-    for (const char* table : {"tblCategory", "tblItem", "ftsItem", "tblType", "tblItemCategory"}) {
-        error.clear();
-        const int n = gDB->Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
-                                               "'table' AND Name = '") +
-                                    QLatin1String(table) + QLatin1Char('\''),
-                                data, error)
-                          .toInt();
-        if (!error.isEmpty() || n == 0) return false;
-    }
-    const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
-    if (wanted != QString::number(version)) return UpgradeDatabase(version);
-    return true;
-}
+bool IsValidDatabase() { return checkDatabase().isEmpty(); }
 
 bool UpgradeDatabase(int version) {
     if (version == 0) {

@@ -205,6 +205,10 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
         ResultTable t;
         QString error;
         n = gDB->Exec(QStringLiteral("SELECT Count(*) FROM tblItemCategory"), t, error, true).toLongLong();
+        // A failed count is not an empty database.
+        if (!error.isEmpty())
+            return fail(QStringLiteral("Export error: ") + EngineFailureMessage(error),
+                        CPrompt::vbOKOnly | CPrompt::vbExclamation);
     }
     if (n <= 0) return fail(noItems, CPrompt::vbOKOnly);
     // Replacing the open database's file with the exchange text would destroy it.
@@ -291,7 +295,8 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
             return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
                         CPrompt::vbOKOnly | CPrompt::vbExclamation);
         if (!ok)
-            return fail(QStringLiteral("Export error: ") + error, CPrompt::vbOKOnly | CPrompt::vbExclamation);
+            return fail(QStringLiteral("Export error: ") + EngineFailureMessage(error),
+                        CPrompt::vbOKOnly | CPrompt::vbExclamation);
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Not enough memory to export the database"),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);

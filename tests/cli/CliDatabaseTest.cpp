@@ -1,3 +1,4 @@
+#include "db/CSQLite.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -55,6 +56,19 @@ TEST(CliDatabase, RefusalsAndUsage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "This is not a valid VellumGranary database\n");
     EXPECT_EQ(ReadFileBytes(text), "hello");
+
+    // Another program's lock is neither "not valid" nor an empty answer.
+    const QString locked = env.Path("locked.db");
+    ASSERT_EQ(RunProgram("vgcli", {"new", locked}).status, 0);
+    {
+        CSQLite other;
+        ASSERT_EQ(other.OpenFile(locked), 0);
+        ASSERT_EQ(other.Run("BEGIN EXCLUSIVE"), "");
+        r = RunProgram("vgcli", {"info", locked});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "The database is busy in another program: database is locked\n");
+    }
 
     EXPECT_EQ(RunProgram("vgcli", {}).status, 2);
     EXPECT_EQ(RunProgram("vgcli", {"bogus"}).status, 2);
