@@ -60,6 +60,10 @@ QString checkDatabase() {
         if (n == 0) return NotValidDatabaseMessage();
     }
     const qint64 version = v.toLongLong();
+    if (version < 0) return NotValidDatabaseMessage();
+    // Its schema may hold what this program does not know; writing to it could spoil it.
+    if (version > kCurrentUserVersion)
+        return QStringLiteral("This database was made by a newer version of VellumGranary");
     const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
     if (wanted != QString::number(version) && !UpgradeDatabase(int(version))) return NotValidDatabaseMessage();
     return {};
