@@ -129,7 +129,7 @@ TEST_F(MaintenanceTest, VacuumRemovesOrphansInOrderAndShrinksTheFile) {
     EXPECT_LT(QFileInfo(dbPath).size(), before / 2);
 }
 
-TEST_F(MaintenanceTest, BackupReplacesTheTargetAndReopensTheDatabase) {
+TEST_F(MaintenanceTest, BackupReplacesTheTargetAndKeepsTheDatabaseOpen) {
     Save("A", "One", "Sorting");
     const QString target = env->Path("backup.db");
     WriteFileBytes(target, "an older backup");
@@ -150,6 +150,37 @@ TEST_F(MaintenanceTest, BackupReplacesTheTargetAndReopensTheDatabase) {
     EXPECT_EQ(copy.LookupField("qryItem", "Title"), "One");
     copy.CloseFile();
     EXPECT_EQ(Count("SELECT Count(*) FROM tblItem"), 1);
+}
+
+TEST_F(MaintenanceTest, BackupIsTheCommittedStateWhateverAnotherConnectionDoes) {
+    Save("A", "One", "Sorting");
+    CSQLite other;
+    ASSERT_EQ(other.OpenFile(dbPath), 0);
+    // Committed in WAL mode, so not yet in the main file; then a write transaction held open.
+    ASSERT_EQ(other.Run("PRAGMA journal_mode = WAL; INSERT INTO tblType (Name) VALUES ('Committed');"
+                        "BEGIN IMMEDIATE; INSERT INTO tblType (Name) VALUES ('Open');"),
+              "");
+    // What a killed backup left, and a file that only looks alike.
+    const QString leftover = env->Path(".backup.db.vgbackup-Ab12Cd");
+    const QString alike = env->Path(".backup.db.vgbackup-mine");
+    WriteFileBytes(leftover, "half a copy");
+    WriteFileBytes(alike, "not ours");
+    const QString target = env->Path("backup.db");
+    ASSERT_TRUE(BackupDatabase(target)) << prompt->Messages().join('|').toStdString();
+    EXPECT_FALSE(QFile::exists(leftover));
+    EXPECT_TRUE(QFile::exists(alike));
+    CSQLite copy;
+    ASSERT_EQ(copy.OpenFile(target), 0);
+    EXPECT_EQ(copy.LookupField("pragma_integrity_check", "integrity_check"), "ok");
+    EXPECT_EQ(copy.LookupField("tblType", "group_concat(Name)"), "A,Committed");
+    copy.CloseFile();
+    other.Run("ROLLBACK");
+
+    // The open database itself is no backup target.
+    const QByteArray before = ReadFileBytes(dbPath);
+    EXPECT_FALSE(BackupDatabase(dbPath));
+    EXPECT_TRUE(prompt->Messages().last().endsWith("The backup file is the open database"));
+    EXPECT_EQ(ReadFileBytes(dbPath), before);
 }
 
 TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
