@@ -47,7 +47,9 @@ bool IsSameAsPreviousRow(const ResultTable& table, int r, int c) {
 
 // The stored name may come from anywhere (a file edited by hand, another program): only its last
 // part is used, so an attachment is never written outside the export's folder.
-static QString safeFileName(const QString& stored) {
+static QString safeFileName(const QString& whole) {
+    // The system ends a name at a NUL.
+    const QString stored = whole.left(whole.indexOf(QChar(0)));
     QString name = stored.mid(qMax(stored.lastIndexOf(QLatin1Char('/')),
                                    stored.lastIndexOf(QLatin1Char('\\'))) + 1);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
@@ -252,8 +254,16 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
                     continue;
                 }
                 QString written = attachmentTarget(folder, safeFileName(fileName), file);
-                if (ExtractAttachment(int(id), written, false)) ++s.attachments;
-                else ++s.attachmentFailures;
+                QString why;
+                if (ExtractAttachment(int(id), written, false, &why)) {
+                    ++s.attachments;
+                } else {
+                    ++s.attachmentFailures;
+                    s.failedAttachments << QStringLiteral("%1 (item %2): %3")
+                                               .arg(QFileInfo(written).fileName())
+                                               .arg(id)
+                                               .arg(why);
+                }
                 AppendEscapedBytes(out, QFileInfo(written).fileName().toUtf8());
                 out.AppendBytes("\t");
             }
@@ -312,8 +322,9 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
     if (s.attachmentFailures > 0) {
         progress.reset();
         Prompt().MsgBox(QStringLiteral("%1 of the attachments could not be written beside the "
-                                       "export file.")
-                            .arg(s.attachmentFailures),
+                                       "export file:\r\n")
+                                .arg(s.attachmentFailures) +
+                            s.failedAttachments.join(QStringLiteral("\r\n")),
                         CPrompt::vbOKOnly | CPrompt::vbExclamation);
     }
     return true;

@@ -57,6 +57,14 @@ static bool isBareName(const QString& name) {
            name != QLatin1String(".") && name != QLatin1String("..");
 }
 
+// Where the file really is, links followed, lies in the exchange file's folder: a link beside
+// the file must not bring in what it points to elsewhere.
+static bool insideFolder(const QString& path, const QDir& folder) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString base = folder.canonicalPath();
+    return !real.isEmpty() && !base.isEmpty() && real.startsWith(base + QLatin1Char('/'));
+}
+
 // Items that have an attachment now: an item overwritten from a file line without one loses it.
 static QSet<int> itemsWithAttachments() {
     QSet<int> ids;
@@ -149,7 +157,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             if (!rec.file.isEmpty()) {
                 const QString path = folder.filePath(rec.file);
                 QFile probe(path);
-                if (!isBareName(rec.file) || !QFileInfo(path).isFile() ||
+                if (!isBareName(rec.file) || !QFileInfo(path).isFile() || !insideFolder(path, folder) ||
                     !probe.open(QIODevice::ReadOnly)) {
                     ++s.missingAttachments;
                 } else {
