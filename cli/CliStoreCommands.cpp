@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "db/basDB.h"
 #include "util/CPrompt.h"
+#include "util/basLimits.h"
 #include "util/basText.h"
 #include "util/basVariableTools.h"
 
@@ -80,6 +81,24 @@ bool resolveFilters(const CliArgs& a, int& typeId, int& categoryId) {
         categoryId = id;
     }
     return true;
+}
+
+// All of f (a file, a pipe, a device without end) up to the content limit.
+bool readBody(QFile& f, QByteArray& bytes, QString& why) {
+    char buf[1 << 16];
+    for (;;) {
+        const qint64 got = f.read(buf, sizeof buf);
+        if (got < 0) {
+            why = f.errorString();
+            return false;
+        }
+        if (got == 0) return true;
+        if (bytes.size() + got > kMaxContentBytes) {
+            why = QStringLiteral("the body is larger than %1").arg(QLatin1String(MaxContentText()));
+            return false;
+        }
+        bytes.append(buf, got);
+    }
 }
 
 const QString kListUsage = QStringLiteral("list DB [-l LANG] [-c CAT] [-o title|modified|created|size]");
@@ -165,7 +184,10 @@ int cmdSave(const CliArgs& a) {
         const bool open = from == QLatin1String("-") ? f.open(stdin, QIODevice::ReadOnly)
                                                      : (f.setFileName(from), f.open(QIODevice::ReadOnly));
         if (!open) return CliFail(QStringLiteral("Unable to read ") + from + QStringLiteral(": ") + f.errorString());
-        body = DecodeUtf8OrCp1252(f.readAll());
+        QByteArray bytes;
+        QString why;
+        if (!readBody(f, bytes, why)) return CliFail(QStringLiteral("Unable to read ") + from + QStringLiteral(": ") + why);
+        body = DecodeUtf8OrCp1252(bytes);
     }
     if (!CliOpenDatabase(a.positional[0])) return 1;
     CliAnswer(a.Has(QStringLiteral("merge")) ? CPrompt::vbYes : CPrompt::vbNo);

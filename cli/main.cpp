@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <new>
 
 static QList<CliCommand>& registry() {
     static QList<CliCommand> commands;
@@ -142,7 +143,14 @@ int main(int argc, char** argv) {
     InitGlobals(CSettings::Store::Memory);
     // One list per run: composing every list for later calls would only cost.
     KeepItemLists(false);
-    const int status = cmd->run(parsed);
+    int status = 1;
+    // Whatever a command holds in memory (a file's content, a result table), running out of it
+    // is a failure to report, not a reason to abort.
+    try {
+        status = cmd->run(parsed);
+    } catch (const std::bad_alloc&) {
+        CliErr(QStringLiteral("Not enough memory for ") + cmd->name);
+    }
     std::fflush(stdout);
     ReleaseGlobals();
     SetPrompt(nullptr);

@@ -4,6 +4,7 @@
 #include "db/basDB.h"
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
+#include "util/basLimits.h"
 #include "util/basVariableTools.h"
 
 #include <QDir>
@@ -30,6 +31,10 @@ static bool readWhole(const QString& file, QByteArray& bytes, QString& error) {
         return false;
     }
     const qint64 size = f.size();
+    if (size > kMaxContentBytes) {
+        error = QStringLiteral("the file is larger than %1").arg(QLatin1String(MaxContentText()));
+        return false;
+    }
     try {
         bytes.resize(size);
     } catch (const std::bad_alloc&) {

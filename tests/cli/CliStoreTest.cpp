@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -81,6 +82,19 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith("Search error: ")) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(CliStore, AnEndlessBodyFailsWithAMessage) {
+    // Under a memory limit the body runs out of memory before it reaches the content limit.
+    rlimit old{};
+    getrlimit(RLIMIT_AS, &old);
+    rlimit cap = old;
+    cap.rlim_cur = rlim_t(768) << 20;
+    setrlimit(RLIMIT_AS, &cap);
+    ProcessResult r = Run({"save", db, "-l", "C", "-c", "X", "--body", "/dev/zero"});
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Not enough memory for save\n");
 }
 
 TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {

@@ -178,12 +178,18 @@ TEST_F(ExchangeTest, ImportReadsWindows1252AndEmptyFiles) {
     EXPECT_EQ(summary.items, 0);
     ExpectSame(Snapshot(), before);
 
-    // A file that cannot be read is reported.
-    prompt->shown.clear();
-    EXPECT_FALSE(ImportDatabase(env->Path("nothing.tab"), false, &summary));
-    ASSERT_EQ(prompt->Messages().size(), 1);
-    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to read the import file: "));
-    EXPECT_EQ(prompt->openProgress, 0);
+    // A file that cannot be read, or not into memory, is reported.
+    QFile sparse(env->Path("huge.tab"));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize((qint64(1) << 30) + 1));
+    sparse.close();
+    for (const char* name : {"nothing.tab", "huge.tab"}) {
+        prompt->shown.clear();
+        EXPECT_FALSE(ImportDatabase(env->Path(name), false, &summary));
+        ASSERT_EQ(prompt->Messages().size(), 1);
+        EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to read the import file: "));
+        EXPECT_EQ(prompt->openProgress, 0);
+    }
+    EXPECT_EQ(prompt->Messages()[0], "Unable to read the import file: the file is larger than 1 GB");
 }
 
 TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {
