@@ -58,7 +58,7 @@ static int cmdExtract(const CliArgs& a) {
     }
     QString error;
     if (!ExtractAttachment(id, target, true, &error)) return CliFail(error);
-    CliOut(target);
+    CliOut(CliField(target));
     return 0;
 }
 

@@ -27,7 +27,7 @@ bool number(const QString& text, int& out) {
 void printRows(const ResultTable& t) {
     for (int r = 1; r <= t.RowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < t.ColCount(); ++c) cells << t.Text(r, c);
+        for (int c = 0; c < t.ColCount(); ++c) cells << CliField(t.Text(r, c));
         CliOut(cells.join(QLatin1Char('\t')));
     }
 }
@@ -158,11 +158,11 @@ int cmdShow(const CliArgs& a) {
     ItemRecord rec;
     if (!LoadItem(id, rec)) return 1;
     CliOut(QStringLiteral("Item#\t") + QString::number(id));
-    CliOut(QStringLiteral("Title\t") + rec.title);
-    CliOut(QStringLiteral("Categories\t") + rec.categories);
+    CliOut(QStringLiteral("Title\t") + CliField(rec.title));
+    CliOut(QStringLiteral("Categories\t") + CliField(rec.categories));
     CliOut(QStringLiteral("Updated\t") + rec.lastUpdate);
     if (!rec.fileName.isEmpty())
-        CliOut(QStringLiteral("Attachment\t") + rec.fileName + QLatin1Char('\t') +
+        CliOut(QStringLiteral("Attachment\t") + CliField(rec.fileName) + QLatin1Char('\t') +
                QString::number(rec.fileSize) + QLatin1Char('\t') + QString::number(rec.storedSize));
     CliOut(QString());
     CliOutRaw(rec.body.toUtf8());
@@ -187,7 +187,7 @@ int cmdSave(const CliArgs& a) {
         QByteArray bytes;
         QString why;
         if (!readBody(f, bytes, why)) return CliFail(QStringLiteral("Unable to read ") + from + QStringLiteral(": ") + why);
-        body = DecodeUtf8OrCp1252(bytes);
+        body = DecodeLinesUtf8OrCp1252(bytes);
     }
     if (!CliOpenDatabase(a.positional[0])) return 1;
     CliAnswer(a.Has(QStringLiteral("merge")) ? CPrompt::vbYes : CPrompt::vbNo);

@@ -30,6 +30,14 @@ void CliErr(const QString& message) {
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
 }
 
+QString CliField(const QString& text) {
+    QString out = text;
+    out.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    out.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    out.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    return out;
+}
+
 int CliFail(const QString& message) {
     CliErr(message);
     return 1;
@@ -59,6 +67,8 @@ static void printUsage(FILE* to) {
     QString text = QStringLiteral("usage: vgcli COMMAND DB [ARGS] [OPTIONS]\n\ncommands:\n");
     for (const CliCommand& c : CliCommands())
         text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
+    text += QStringLiteral("\nOne record per line, fields separated by TAB; a CR, LF or TAB inside a field "
+                           "(a title, a name, a path) is written as \\r, \\n or \\t.\n");
     text += QStringLiteral("\nvgcli --version | vgcli --help | vgcli COMMAND --help\n");
     const QByteArray b = text.toUtf8();
     std::fwrite(b.constData(), 1, size_t(b.size()), to);

@@ -108,12 +108,9 @@ QString UnescapeField(QStringView text) {
 }
 
 CExchangeReader::CExchangeReader(QByteArrayView bytes) : m_bytes(bytes) {
-    // Decided once for the whole file: a single stray byte makes it a code-page file.
-    m_utf8 = IsValidUtf8(m_bytes);
     // Editors on Windows like to put a byte-order mark in front; it is not part of the first
     // field.
-    if (m_utf8 && m_bytes.size() >= 3 && std::memcmp(m_bytes.data(), "\xEF\xBB\xBF", 3) == 0)
-        m_pos = 3;
+    if (m_bytes.size() >= 3 && std::memcmp(m_bytes.data(), "\xEF\xBB\xBF", 3) == 0) m_pos = 3;
     if (m_pos >= m_bytes.size()) return;
     qsizetype end, next;
     lineEnd(m_pos, end, next);
@@ -194,6 +191,8 @@ bool CExchangeReader::Next(ExchangeRecord& rec) {
     rec.end = end;
     const qsizetype begin = m_pos;
     m_pos = next;
+    // Decided per line: one stray code-page byte must not spoil the UTF-8 of every other line.
+    m_utf8 = IsValidUtf8(m_bytes.sliced(begin, end - begin));
 
     if (end == begin) {
         rec.kind = ExchangeLineKind::Blank;

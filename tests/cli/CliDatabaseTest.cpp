@@ -78,6 +78,7 @@ TEST(CliDatabase, RefusalsAndUsage) {
     r = RunProgram("vgcli", {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("info DB"));
+    EXPECT_TRUE(r.out.contains("is written as \\r, \\n or \\t")) << r.out.toStdString();
     r = RunProgram("vgcli", {"info", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.startsWith("usage: vgcli info DB"));

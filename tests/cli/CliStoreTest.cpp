@@ -30,7 +30,10 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     WriteFileBytes(bodyFile, "int main() { return 'x'; }\n// it's done;\tDROP TABLE tblItem;");
     const int a = Save({"-l", "C++", "-c", " Sorting , Files", "-t", "Quick sort", "--body", bodyFile});
     ASSERT_GT(a, 0);
-    const int b = Save({"-l", "c++", "-c", "sorting", "-t", "Bubble sort", "--body", "-"}, "from stdin\n");
+    // Each line of a body is UTF-8 or Windows-1252 on its own; a title's TAB and line ends are
+    // shown escaped, so a record stays one line.
+    const int b = Save({"-l", "c++", "-c", "sorting", "-t", "Bubble\tsort\r\nv2", "--body", "-"},
+                       "from stdin caf\xc3\xa9\ncaf\xe9\n");
     const int c = Save({"--language", "VB", "--category", "Sorting", "--title", "O'Brien's pivot"});
     EXPECT_EQ(b, a + 1);
     EXPECT_EQ(c, a + 2);
@@ -49,7 +52,8 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_TRUE(r.out.endsWith("\n\nint main() { return 'x'; }\n// it's done;\tDROP TABLE tblItem;"));
 
     r = Run({"show", db, QString::number(b)});
-    EXPECT_TRUE(r.out.endsWith("\n\nfrom stdin\n"));
+    EXPECT_EQ(r.out.split('\n')[1], "Title\tBubble\\tsort\\r\\nv2");
+    EXPECT_TRUE(r.out.endsWith("\n\nfrom stdin caf\xc3\xa9\ncaf\xc3\xa9\n"));
 
     r = Run({"languages", db});
     EXPECT_EQ(r.status, 0);
@@ -64,10 +68,10 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_EQ(Lines(Run({"categories", db})).size(), 3);
 
     r = Run({"list", db});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(b) + "\tBubble sort", QString::number(c) + "\tO'Brien's pivot",
+    EXPECT_EQ(Lines(r), QStringList({QString::number(b) + "\tBubble\\tsort\\r\\nv2", QString::number(c) + "\tO'Brien's pivot",
                                      QString::number(a) + "\tQuick sort"}));
     r = Run({"list", db, "-o", "created", "-l", "C++", "-c", "SORTING"});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(a) + "\tQuick sort", QString::number(b) + "\tBubble sort"}));
+    EXPECT_EQ(Lines(r), QStringList({QString::number(a) + "\tQuick sort", QString::number(b) + "\tBubble\\tsort\\r\\nv2"}));
     EXPECT_EQ(Lines(Run({"list", db, "--order=size"})).size(), 3);
     EXPECT_EQ(Lines(Run({"list", db, "-o", "modified", "-c", "files"})).size(), 1);
 
