@@ -4,6 +4,8 @@
 #include "util/basVariableTools.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QStringList>
 #include <sqlite3.h>
 
 CSQLite* gDB = nullptr;
@@ -36,6 +38,90 @@ void ReleaseGlobals() {
 
 namespace {
 
+// The schema text new databases get, from settings.db; empty when it cannot be read.
+QString schemaText() {
+    // Opening a missing one would leave an empty file in its place.
+    if (!QFileInfo(CSQLite::FilePath(QStringLiteral("settings.db"))).isFile()) return {};
+    CSQLite settingsDb;
+    if (settingsDb.OpenFile(QStringLiteral("settings.db")) != 0) return {};
+    return settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
+                                  {QStringLiteral("Name"), QStringLiteral("DbSchema")});
+}
+
+// A view or trigger as the engine keeps it, its text with blanks and letter case evened out.
+struct SchemaObject {
+    QString type;
+    QString name;
+    QString sql;
+    bool SameAs(const SchemaObject& o) const { return type == o.type && sql == o.sql; }
+};
+using SchemaObjects = QHash<QString, SchemaObject>;  // by name in lower case
+
+const char* const kObjectsSql = "SELECT type, name, sql FROM sqlite_master WHERE type IN ('view', 'trigger')";
+
+void addObject(SchemaObjects& objects, QByteArrayView type, QByteArrayView name, QByteArrayView sql) {
+    const QString n = QString::fromUtf8(name);
+    objects.insert(n.toLower(), {QString::fromUtf8(type), n, QString::fromUtf8(sql).simplified().toLower()});
+}
+
+// The views and triggers this program makes, as the engine stores them; kept per schema text.
+const SchemaObjects* expectedObjects() {
+    static QString schema;
+    static SchemaObjects objects;
+    const QString now = schemaText();
+    if (now.isEmpty()) return nullptr;
+    if (now != schema) {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* st = nullptr;
+        bool ok = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                  sqlite3_exec(db, now.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+                  sqlite3_prepare_v2(db, kObjectsSql, -1, &st, nullptr) == SQLITE_OK;
+        SchemaObjects made;
+        const auto text = [&](int c) {
+            return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                  sqlite3_column_bytes(st, c));
+        };
+        int rc = SQLITE_DONE;
+        while (ok && (rc = sqlite3_step(st)) == SQLITE_ROW) addObject(made, text(0), text(1), text(2));
+        ok = ok && rc == SQLITE_DONE;
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        if (!ok) return nullptr;
+        objects = std::move(made);
+        schema = now;
+    }
+    return &objects;
+}
+
+// The views and triggers of the open file that are not this program's: each runs whenever the
+// store reads a view or writes a table, so a file of unknown origin could make a read spin for
+// ever or a write do what it likes. Views the file adds are left alone (the store never reads
+// them). differ is empty when all is well or the program's own schema cannot be read; false
+// with error when the file's schema could not be read.
+bool foreignObjects(QStringList& differ, QString& error) {
+    differ.clear();
+    const SchemaObjects* expected = expectedObjects();
+    if (!expected) return true;
+    SchemaObjects actual;
+    if (!gDB->ForEachRow(QLatin1String(kObjectsSql),
+                         [&](const CSQLite::Row& r) {
+                             addObject(actual, r.Bytes(0), r.Bytes(1), r.Bytes(2));
+                             return true;
+                         },
+                         &error))
+        return false;
+    for (auto it = expected->constBegin(); it != expected->constEnd(); ++it) {
+        const auto found = actual.constFind(it.key());
+        if (found == actual.constEnd()) differ << it->name + QStringLiteral(" (missing)");
+        else if (!found->SameAs(*it)) differ << found->name + QStringLiteral(" (changed)");
+    }
+    for (auto it = actual.constBegin(); it != actual.constEnd(); ++it)
+        if (it->type == QLatin1String("trigger") && !expected->contains(it.key()))
+            differ << it->name + QStringLiteral(" (a trigger of its own)");
+    differ.sort(Qt::CaseInsensitive);
+    return true;
+}
+
 // Why the file open on gDB cannot be used as a snippet database (after upgrading it when it is
 // older), or empty text when it can.
 QString checkDatabase() {
@@ -64,6 +150,12 @@ QString checkDatabase() {
     // Its schema may hold what this program does not know; writing to it could spoil it.
     if (version > kCurrentUserVersion)
         return QStringLiteral("This database was made by a newer version of VellumGranary");
+    QStringList differ;
+    if (!foreignObjects(differ, error)) return failed();
+    if (!differ.isEmpty())
+        return QStringLiteral("This database's views and triggers are not the ones VellumGranary "
+                              "makes: ") +
+               differ.join(QStringLiteral(", "));
     const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
     if (wanted != QString::number(version) && !UpgradeDatabase(int(version))) return NotValidDatabaseMessage();
     return {};
