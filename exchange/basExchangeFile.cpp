@@ -129,15 +129,17 @@ CExchangeReader::CExchangeReader(QByteArrayView bytes) : m_bytes(bytes) {
 void CExchangeReader::lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const {
     const char* base = m_bytes.data();
     const void* lf = std::memchr(base + begin, '\n', size_t(m_bytes.size() - begin));
-    if (!lf) {
-        end = next = m_bytes.size();
+    const qsizetype lfAt = lf ? static_cast<const char*>(lf) - base : m_bytes.size();
+    // Lines end with CR LF; a lone LF (a file passed through a Unix tool) or a lone CR (an old
+    // Mac editor) ends one as well, since an escaped field never holds a raw LF or CR.
+    const void* cr = std::memchr(base + begin, '\r', size_t(lfAt - begin));
+    if (cr) {
+        end = static_cast<const char*>(cr) - base;
+        next = end + 1 < m_bytes.size() && base[end + 1] == '\n' ? end + 2 : end + 1;
         return;
     }
-    end = static_cast<const char*>(lf) - base;
-    next = end + 1;
-    // Lines end with CR LF; a lone LF (a file passed through a Unix tool) ends one as well,
-    // since an escaped field never holds a raw LF.
-    if (end > begin && base[end - 1] == '\r') --end;
+    end = lfAt;
+    next = lf ? end + 1 : end;
 }
 
 int CExchangeReader::split(qsizetype begin, qsizetype end) {

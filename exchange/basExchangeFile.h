@@ -73,7 +73,7 @@ private:
     int split(qsizetype begin, qsizetype end);
     QString text(int field) const;
     QString unescaped(int field) const;
-    // The end of the line that starts at begin (at a CR LF or a lone LF, or the file's end) and
+    // The end of the line that starts at begin (at a CR LF, a lone LF or CR, or the file's end) and
     // where the next line starts.
     void lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const;
 

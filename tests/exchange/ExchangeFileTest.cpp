@@ -115,9 +115,12 @@ TEST(ExchangeReader, LineEndsMissingOrUnixFieldsBeyondTheSeventhAndRepeatedNumbe
     ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Item}));
     EXPECT_EQ(recs[1].body, "last");
 
-    recs = readAll("ID\n1\tL\tA\tT\tx\t\t\t\n1\tL\tB\t\n");
-    ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category}));
-    EXPECT_EQ(recs[1].category, "B");
+    for (const char* text : {"ID\n1\tL\tA\tT\tx\t\t\t\n1\tL\tB\t\n", "ID\r1\tL\tA\tT\tx\t\t\t\r1\tL\tB\t\r"}) {
+        recs = readAll(text);
+        ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category})) << text;
+        EXPECT_EQ(recs[1].category, "B");
+        EXPECT_EQ(recs[0].body, "x");
+    }
 
     recs = readAll("1\tL\tC\tT\tB\tF\t2020-01-01 00:00:00\textra\tmore\t\r\n");
     ASSERT_EQ(recs.size(), 1);
