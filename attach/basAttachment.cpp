@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <cerrno>
 #include <new>
 
 // The attachment's two statements run inside a savepoint so that a failure of the second never
@@ -167,15 +168,21 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
                         QStringLiteral("Cannot write %1: %2").arg(wanted, out.errorString()));
     }
     bool written = true, stopped = false;
+    // The system's reason is taken where a write failed: the file's own text may by then only
+    // say "Unknown error".
+    int writeErrno = 0;
+    errno = 0;
     for (qint64 done = 0; written && done < data.size();) {
         const qint64 n = qMin(kWriteChunk, data.size() - done);
         written = out.write(data.constData() + done, n) == n;
+        if (!written) writeErrno = errno;
         done += n;
         if (written && done < data.size() && progress.Update(95 + int(5 * done / data.size())))
             stopped = true, written = false;
+        errno = 0;
     }
-    written = written && out.flush();
-    const QString why = out.errorString();
+    if (written && !out.flush()) written = false, writeErrno = errno;
+    const QString why = writeErrno ? qt_error_string(writeErrno) : out.errorString();
     out.close();
     if (stopped) {
         QFile::remove(temp);

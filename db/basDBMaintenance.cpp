@@ -44,16 +44,27 @@ bool failWith(CopyFailure& f, int code) {
 // backup.
 constexpr char kTempMark[] = ".vgbackup-";
 
+// The engine's rollback journal of a temporary file, which a killed copy leaves as well.
+QByteArray journalOf(const QByteArray& temp) { return temp + "-journal"; }
+
 void removeLeftovers(const QFileInfo& target) {
     const QString prefix = QLatin1Char('.') + target.fileName() + QLatin1String(kTempMark);
     const QDir dir(target.absolutePath());
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6) continue;
+        if (!name.startsWith(prefix)) continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.constData());
-        ::close(fd);
+        if (name.size() == prefix.size() + 6) {
+            const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0) continue;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                ::unlink(journalOf(path).constData());
+                ::unlink(path.constData());
+            }
+            ::close(fd);
+        } else if (name.size() == prefix.size() + 6 + 8 && name.endsWith(QLatin1String("-journal")) &&
+                   !QFileInfo::exists(dir.filePath(name.chopped(8)))) {
+            ::unlink(path.constData());  // its copy is gone already
+        }
     }
 }
 
@@ -98,8 +109,16 @@ bool backupThroughTemp(const QString& target, CopyFailure& f) {
             gDB->Run(QStringLiteral("VACUUM INTO ") + CSQLite::RenderValue(QFile::decodeName(temp)));
         if (!engine.isEmpty()) {
             engineFailed = true;
-            f.code = gDB->LastErrorCode();
-            f.text = EngineFailureMessage(engine);
+            // A full disk or a file size limit is the system's reason, not "disk I/O error".
+            const int sys = sqlite3_system_errno(gDB->Handle());
+            const int code = gDB->LastErrorCode();
+            if (sys > 0 && (code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN)) {
+                f.code = sys;
+                f.text = qt_error_string(sys);
+            } else {
+                f.code = code;
+                f.text = EngineFailureMessage(engine);
+            }
         }
     }
     if (!e && !engineFailed) {
@@ -117,7 +136,10 @@ bool backupThroughTemp(const QString& target, CopyFailure& f) {
         e = errno;
     if (going && !e && ::fsync(fd) != 0) e = errno;
     if (going && !e && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) e = errno;
-    if (e || engineFailed) ::unlink(temp.constData());
+    if (e || engineFailed) {
+        ::unlink(journalOf(temp).constData());
+        ::unlink(temp.constData());
+    }
     ::close(fd);
     if (e) return failWith(f, e);
     if (engineFailed) return false;

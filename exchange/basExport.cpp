@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 #include <cmath>
 #include <new>
 #include <memory>
@@ -221,16 +222,27 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
     // Written beside the target as it goes and renamed over it only when complete: a failed
     // export never leaves a truncated file (or destroys an older one) under the chosen name,
     // and the text is never held whole in memory.
+    // Unbuffered: a short write (a full disk) must fail where it happens. Left in the file's
+    // buffer, it would surface only in the flush inside commit(), which goes on to rename the
+    // truncated file over the old one and report success.
     QSaveFile target(file);
-    if (!target.open(QIODevice::WriteOnly))
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
     constexpr qsizetype kChunk = qsizetype(1) << 22;
     CString out;
     bool writeFailed = false;
+    int writeErrno = 0;
+    // The system's reason, taken where the write failed: the file's own text is a generic one
+    // by the time the failure is reported ("Unknown error", "Writing canceled by application").
+    const auto writeError = [&] {
+        return writeErrno ? qt_error_string(writeErrno) : target.errorString();
+    };
     const auto flush = [&] {
         if (out.Length() == 0 || writeFailed) return !writeFailed;
+        errno = 0;
         writeFailed = !out.WriteToFile(target);
+        if (writeFailed) writeErrno = errno;
         s.bytes += out.Length();
         out.Clear();
         return !writeFailed;
@@ -302,7 +314,7 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
         }
         if (s.cancelled) return false;
         if (writeFailed || (ok && !flush()))
-            return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
+            return fail(QStringLiteral("Unable to write the export file: ") + writeError(),
                         CPrompt::vbOKOnly | CPrompt::vbExclamation);
         if (!ok)
             return fail(QStringLiteral("Export error: ") + EngineFailureMessage(error),
@@ -315,9 +327,12 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
 
     progress->Text(0, QStringLiteral("Writing File"));
     progress->Update(98);
-    if (!target.commit())
-        return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
+    errno = 0;
+    if (!target.commit()) {
+        if (!writeErrno) writeErrno = errno;
+        return fail(QStringLiteral("Unable to write the export file: ") + writeError(),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
+    }
     s.written = true;
     if (s.attachmentFailures > 0) {
         progress.reset();

@@ -207,6 +207,14 @@ TEST_F(AttachmentTest, UnreadableSourceOrMissingTargetFolderChangesNothing) {
     EXPECT_FALSE(ExtractAttachment(6, target, true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(prompt->openProgress, 0);
+    // A full disk says so, and leaves no piece of the file.
+    target = env->Path(QStringLiteral("full.txt"));
+    {
+        FileSizeLimit limit(2);
+        EXPECT_FALSE(ExtractAttachment(6, target, false, &error));
+    }
+    EXPECT_TRUE(error.endsWith(qt_error_string(EFBIG))) << error.toStdString();
+    EXPECT_FALSE(Entries(env->Root()).join(',').contains(QStringLiteral("vg-extract")));
 }
 
 TEST_F(AttachmentTest, CancelInTheProgressWindowLeavesNoFileAtAll) {

@@ -211,6 +211,13 @@ TEST_F(ExchangeTest, CancelledOrFailedExportLeavesNoFileAndKeepsTheOldOne) {
     EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to write the export file: "));
     EXPECT_GT(prompt->Messages()[0].size(), QString("Unable to write the export file: ").size());
     EXPECT_FALSE(summary.written);
+    // A full disk gives the system's reason, and the old file stays.
+    {
+        FileSizeLimit limit(20);
+        EXPECT_FALSE(ExportDatabase(file, false, &summary));
+    }
+    EXPECT_EQ(prompt->Messages().last(), "Unable to write the export file: " + qt_error_string(EFBIG));
+    EXPECT_EQ(ReadFileBytes(file), "old contents");
 
     // The open database, named as it is or through a link, is never the target.
     const QByteArray database = ReadFileBytes(gDB->Filename());
