@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <new>
@@ -84,6 +85,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) return usageError(nullptr, QStringLiteral("no command given"));
+    // An argument whose bytes are not text in the system's encoding comes back as another text:
+    // a path would name another file (and a new one be created under that other name).
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(raw)) != raw)
+            return CliFail(QStringLiteral("Not valid in the file system's encoding: ") + QFile::decodeName(raw));
+    }
     if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         printUsage(stdout);
         return 0;

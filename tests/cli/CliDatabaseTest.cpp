@@ -1,7 +1,9 @@
 #include "db/CSQLite.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -87,11 +89,20 @@ TEST(CliDatabase, RefusalsAndUsage) {
     EXPECT_TRUE(r.out.startsWith("vgcli 1."));
 }
 
-TEST(CliDatabase, RelativePathsAreTakenFromTheCurrentFolder) {
+TEST(CliDatabase, RelativePathsAreTakenFromTheCurrentFolderAndUnencodableOnesRefused) {
     TestEnv env;
     ProcessResult r = RunProgram("vgcli", {"new", "rel.db"}, env.Root());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(env.Path("rel.db")));
+
+    // A name whose bytes are not UTF-8 (the system's encoding here), as a shell can pass it.
+    QProcess sh;
+    sh.setWorkingDirectory(env.Root());
+    sh.start("sh", {"-c", "exec \"$0\" new \"$(printf 'x\\377.db')\"", VG_BIN_DIR "/vgcli"});
+    ASSERT_TRUE(sh.waitForFinished());
+    EXPECT_EQ(sh.exitCode(), 1);
+    EXPECT_TRUE(sh.readAllStandardError().startsWith("Not valid in the file system's encoding: "));
+    EXPECT_EQ(QDir(env.Root()).entryList(QDir::Files).filter("x"), QStringList());
 }
 
 }  // namespace
