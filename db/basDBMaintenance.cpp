@@ -2,9 +2,8 @@
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
-#include "util/basVariableTools.h"
-
 #include "util/basFileTools.h"
+#include "util/basVariableTools.h"
 
 #include <QDateTime>
 #include <QDir>
