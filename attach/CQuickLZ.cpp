@@ -4,6 +4,8 @@
 // levels 1, 2 and 3.
 #include "attach/CQuickLZ.h"
 
+#include "util/basLimits.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -476,6 +478,10 @@ bool CQuickLZ::DecompressInto(QByteArrayView block, QByteArray& data, QString* e
     if (h.total < u64(h.length))
         return Fail(error, QStringLiteral("The compressed block is damaged: its length is shorter than its header."));
     if (h.size == 0) return Fail(error, QStringLiteral("The compressed block is damaged: it holds no data."));
+    if (h.size > u64(kMaxContentBytes))
+        return Fail(error, QStringLiteral("The compressed block claims %1 bytes, more than the %2 allowed.")
+                               .arg(h.size)
+                               .arg(QLatin1String(MaxContentText())));
     const u8* const begin = reinterpret_cast<const u8*>(block.data());
     const u64 payloadLength = h.total - u64(h.length);
 

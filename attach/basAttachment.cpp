@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <cerrno>
 #include <new>
 
 // The attachment's two statements run inside a savepoint so that a failure of the second never
@@ -167,15 +168,21 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
                         QStringLiteral("Cannot write %1: %2").arg(wanted, out.errorString()));
     }
     bool written = true, stopped = false;
+    // The system's reason is taken where a write failed: the file's own text may by then only
+    // say "Unknown error".
+    int writeErrno = 0;
+    errno = 0;
     for (qint64 done = 0; written && done < data.size();) {
         const qint64 n = qMin(kWriteChunk, data.size() - done);
         written = out.write(data.constData() + done, n) == n;
+        if (!written) writeErrno = errno;
         done += n;
         if (written && done < data.size() && progress.Update(95 + int(5 * done / data.size())))
             stopped = true, written = false;
+        errno = 0;
     }
-    written = written && out.flush();
-    const QString why = out.errorString();
+    if (written && !out.flush()) written = false, writeErrno = errno;
+    const QString why = writeErrno ? qt_error_string(writeErrno) : out.errorString();
     out.close();
     if (stopped) {
         QFile::remove(temp);
@@ -202,18 +209,23 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
                        bool* cancelled) {
     if (cancelled) *cancelled = false;
     if (!databaseReady(error)) return false;
-    if (file.isEmpty()) return fail(error, QStringLiteral("No file name given"));
+    // The system ends a name at its first NUL: the rest would be dropped only when the file is
+    // made, after the free name was chosen, and an existing file replaced.
+    if (const qsizetype nul = file.indexOf(QChar(0)); nul >= 0) file.truncate(nul);
+    if (file.isEmpty() || file.endsWith(QLatin1Char('/')) || file.endsWith(QLatin1Char('\\')))
+        return fail(error, QStringLiteral("No file name given"));
     const QString n = QString::number(itemId);
     CProgressScope progress(showProgress);
 
     // Also tells a missing item (no row) from one without attachment (NULL) and an empty one (0).
     ResultTable table;
     QString why;
-    const QVariant stored = gDB->Exec(QStringLiteral("SELECT Length(FileBLOB) FROM tblItem WHERE ID = ") +
-                                          n + QLatin1Char(';'),
-                                      table, why, true);
-    if (!why.isEmpty()) return fail(error, why);
+    gDB->Exec(QStringLiteral("SELECT Length(FileBLOB), FileSize FROM tblItem WHERE ID = ") + n + QLatin1Char(';'),
+              table, why);
+    if (!why.isEmpty()) return fail(error, EngineFailureMessage(why));
     if (table.RowCount() < 1) return fail(error, noSuchItem(itemId));
+    const QVariant stored = table.At(1, 0);
+    const QVariant fileSize = table.At(1, 1);
     if (!stored.isValid() || IsNullValue(stored))
         return fail(error, QStringLiteral("Item %1 has no attachment").arg(itemId));
     if (showProgress) {
@@ -258,6 +270,13 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
             return fail(error, QStringLiteral("The stored attachment is damaged: its length "
                                               "does not match its header"));
         if (damaged) return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);
+        // The size stored beside the block is the file's; a block that decodes to another one
+        // is not the file that was attached.
+        if (fileSize.isValid() && !IsNullValue(fileSize) && fileSize.toLongLong() != data.size())
+            return fail(error, QStringLiteral("The stored attachment is damaged: it holds %1 bytes "
+                                              "where the file had %2")
+                                   .arg(data.size())
+                                   .arg(fileSize.toLongLong()));
         if (showProgress) {
             // Once, so the window repaints after the decompression held the thread.
             progress.Text(0, QStringLiteral("Decompressing Attachment"));

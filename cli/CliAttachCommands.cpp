@@ -21,7 +21,7 @@ static bool itemNumber(const QString& text, int& id, const char* usage) {
 // The stored name reduced to a plain file name: a name from a foreign database must not
 // steer the file out of the chosen folder.
 static QString safeName(const QString& stored, int id) {
-    QString name = stored;
+    QString name = stored.left(stored.indexOf(QChar(0)));
     const qsizetype cut = std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
     if (cut >= 0) name = name.mid(cut + 1);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
@@ -58,7 +58,7 @@ static int cmdExtract(const CliArgs& a) {
     }
     QString error;
     if (!ExtractAttachment(id, target, true, &error)) return CliFail(error);
-    CliOut(target);
+    CliOut(CliField(target));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <cerrno>
 
 static bool readInput(const QString& path, QByteArray& bytes) {
     QFile file(CliAbsolute(path));
@@ -22,9 +23,15 @@ static bool readInput(const QString& path, QByteArray& bytes) {
 
 // Writes the whole output or nothing: a failed write never leaves a partial file.
 static int writeOutput(const QString& path, const QByteArray& bytes) {
+    // Unbuffered, so a short write (a full disk) fails here instead of in the flush inside
+    // commit(), which would still rename the truncated file into place.
     QSaveFile file(CliAbsolute(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return CliFail(QStringLiteral("Cannot write file: ") + path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
+        !file.commit()) {
+        const QString why = errno ? qt_error_string(errno) : file.errorString();
+        return CliFail(QStringLiteral("Cannot write file: ") + path + QStringLiteral(": ") + why);
+    }
     return 0;
 }
 

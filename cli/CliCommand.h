@@ -35,6 +35,9 @@ const QList<CliCommand>& CliCommands();
 void CliOut(const QString& line);
 void CliOutRaw(const QByteArray& bytes);
 void CliErr(const QString& message);
+// A field of a one-line record with CR, LF and TAB written as \r, \n and \t, so that it stays
+// one field of one line.
+QString CliField(const QString& text);
 // Reports a failure and gives exit status 1.
 int CliFail(const QString& message);
 

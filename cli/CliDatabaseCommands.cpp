@@ -22,17 +22,24 @@ static int cmdNew(const CliArgs& a) {
 
 static int cmdInfo(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
-    auto scalar = [](const char* sql) {
+    // Every value is read before any line is printed: a failed read gives no partial output.
+    struct Line {
+        const char* name;
+        const char* sql;
+        QString value;
+    };
+    Line lines[] = {{"schema", "PRAGMA user_version", {}},
+                    {"items", "SELECT Count(*) FROM tblItem", {}},
+                    {"languages", "SELECT Count(*) FROM tblType", {}},
+                    {"categories", "SELECT Count(*) FROM tblCategory", {}},
+                    {"attachments", "SELECT Count(*) FROM tblItem WHERE FileBLOB IS NOT NULL", {}}};
+    for (Line& line : lines) {
         ResultTable t;
         QString error;
-        return gDB->Exec(QLatin1String(sql), t, error, true).toString();
-    };
-    CliOut(QStringLiteral("schema\t") + scalar("PRAGMA user_version"));
-    CliOut(QStringLiteral("items\t") + scalar("SELECT Count(*) FROM tblItem"));
-    CliOut(QStringLiteral("languages\t") + scalar("SELECT Count(*) FROM tblType"));
-    CliOut(QStringLiteral("categories\t") + scalar("SELECT Count(*) FROM tblCategory"));
-    CliOut(QStringLiteral("attachments\t") +
-           scalar("SELECT Count(*) FROM tblItem WHERE FileBLOB IS NOT NULL"));
+        line.value = gDB->Exec(QLatin1String(line.sql), t, error, true).toString();
+        if (!error.isEmpty()) return CliFail(EngineFailureMessage(error));
+    }
+    for (const Line& line : lines) CliOut(QLatin1String(line.name) + QLatin1Char('\t') + line.value);
     CliOut(QStringLiteral("size\t") + QString::number(QFileInfo(gDB->Filename()).size()));
     CliOut(QStringLiteral("sqlite\t") + CSQLite::Version());
     return 0;

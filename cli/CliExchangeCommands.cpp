@@ -16,7 +16,9 @@ static int cmdExport(const CliArgs& a) {
         return CliFail(QStringLiteral("File exists: ") + a.positional[1] +
                        QStringLiteral(" (use --force to replace it)"));
     ExportSummary summary;
-    if (ExportDatabase(file, a.Has(QStringLiteral("attachments")), &summary)) return 0;
+    // The file is written, but an attachment it names is missing: the message has named them.
+    if (ExportDatabase(file, a.Has(QStringLiteral("attachments")), &summary))
+        return summary.attachmentFailures > 0 ? 1 : 0;
     if (summary.cancelled) return CliFail(QStringLiteral("Export cancelled; no file written"));
     return 1;  // the reason is already on stderr
 }

@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "db/basDB.h"
 #include "util/CPrompt.h"
+#include "util/basLimits.h"
 #include "util/basText.h"
 #include "util/basVariableTools.h"
 
@@ -26,38 +27,78 @@ bool number(const QString& text, int& out) {
 void printRows(const ResultTable& t) {
     for (int r = 1; r <= t.RowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < t.ColCount(); ++c) cells << t.Text(r, c);
+        for (int c = 0; c < t.ColCount(); ++c) cells << CliField(t.Text(r, c));
         CliOut(cells.join(QLatin1Char('\t')));
     }
 }
 
+// Prints the rows of a list, or reports the failed read (exit 1) instead of an empty list.
+int printList(const ResultTable& t, const QString& error) {
+    if (!error.isEmpty()) return CliFail(EngineFailureMessage(error));
+    printRows(t);
+    return 0;
+}
+
+// The ID of the row of table whose Name is name (and TypeID typeId unless -1); 0 when there is
+// none, -1 after reporting a failed read.
+int lookupId(const char* table, const QString& name, int typeId) {
+    QString sql = QStringLiteral("SELECT ID FROM ") + QLatin1String(table) + QStringLiteral(" WHERE Name = ") +
+                  CSQLite::RenderValue(name);
+    if (typeId != -1) sql += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
+    ResultTable t;
+    QString error;
+    const QVariant id = gDB->Exec(sql, t, error, true);
+    if (!error.isEmpty()) {
+        CliErr(EngineFailureMessage(error));
+        return -1;
+    }
+    return id.isValid() ? id.toInt() : 0;
+}
+
 // -l and -c by name, without regard to case; -1 when the option is absent. False after
-// reporting an unknown name.
+// reporting an unknown name or a failed read.
 bool resolveFilters(const CliArgs& a, int& typeId, int& categoryId) {
     typeId = -1;
     categoryId = -1;
     if (a.Has(QStringLiteral("language"))) {
         const QString name = a.Value(QStringLiteral("language"));
-        const QString id = gDB->LookupField(QStringLiteral("tblType"), QStringLiteral("ID"),
-                                            {QStringLiteral("Name"), name});
-        if (id.isEmpty()) {
+        const int id = lookupId("tblType", name, -1);
+        if (id < 0) return false;
+        if (id == 0) {
             CliErr(QStringLiteral("No such language: ") + name);
             return false;
         }
-        typeId = id.toInt();
+        typeId = id;
     }
     if (a.Has(QStringLiteral("category"))) {
         const QString name = a.Value(QStringLiteral("category"));
-        QVariantList pairs{QStringLiteral("Name"), name};
-        if (typeId != -1) pairs << QStringLiteral("TypeID") << typeId;
-        const QString id = gDB->LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), pairs);
-        if (id.isEmpty()) {
+        const int id = lookupId("tblCategory", name, typeId);
+        if (id < 0) return false;
+        if (id == 0) {
             CliErr(QStringLiteral("No such category: ") + name);
             return false;
         }
-        categoryId = id.toInt();
+        categoryId = id;
     }
     return true;
+}
+
+// All of f (a file, a pipe, a device without end) up to the content limit.
+bool readBody(QFile& f, QByteArray& bytes, QString& why) {
+    char buf[1 << 16];
+    for (;;) {
+        const qint64 got = f.read(buf, sizeof buf);
+        if (got < 0) {
+            why = f.errorString();
+            return false;
+        }
+        if (got == 0) return true;
+        if (bytes.size() + got > kMaxContentBytes) {
+            why = QStringLiteral("the body is larger than %1").arg(QLatin1String(MaxContentText()));
+            return false;
+        }
+        bytes.append(buf, got);
+    }
 }
 
 const QString kListUsage = QStringLiteral("list DB [-l LANG] [-c CAT] [-o title|modified|created|size]");
@@ -67,8 +108,9 @@ const QString kSaveUsage =
 int cmdLanguages(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int count = 0;
-    printRows(LoadTypes(count));
-    return 0;
+    QString error;
+    const ResultTable t = LoadTypes(count, &error);
+    return printList(t, error);
 }
 
 int cmdCategories(const CliArgs& a) {
@@ -76,8 +118,9 @@ int cmdCategories(const CliArgs& a) {
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
     int count = 0;
-    printRows(LoadCategories(typeId, count));
-    return 0;
+    QString error;
+    const ResultTable t = LoadCategories(typeId, count, &error);
+    return printList(t, error);
 }
 
 int cmdList(const CliArgs& a) {
@@ -91,8 +134,9 @@ int cmdList(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
-    printRows(LoadItems(categoryId, typeId, orders.value(order)));
-    return 0;
+    QString error;
+    const ResultTable t = LoadItems(categoryId, typeId, orders.value(order), &error);
+    return printList(t, error);
 }
 
 int cmdSearch(const CliArgs& a) {
@@ -114,11 +158,11 @@ int cmdShow(const CliArgs& a) {
     ItemRecord rec;
     if (!LoadItem(id, rec)) return 1;
     CliOut(QStringLiteral("Item#\t") + QString::number(id));
-    CliOut(QStringLiteral("Title\t") + rec.title);
-    CliOut(QStringLiteral("Categories\t") + rec.categories);
+    CliOut(QStringLiteral("Title\t") + CliField(rec.title));
+    CliOut(QStringLiteral("Categories\t") + CliField(rec.categories));
     CliOut(QStringLiteral("Updated\t") + rec.lastUpdate);
     if (!rec.fileName.isEmpty())
-        CliOut(QStringLiteral("Attachment\t") + rec.fileName + QLatin1Char('\t') +
+        CliOut(QStringLiteral("Attachment\t") + CliField(rec.fileName) + QLatin1Char('\t') +
                QString::number(rec.fileSize) + QLatin1Char('\t') + QString::number(rec.storedSize));
     CliOut(QString());
     CliOutRaw(rec.body.toUtf8());
@@ -140,7 +184,10 @@ int cmdSave(const CliArgs& a) {
         const bool open = from == QLatin1String("-") ? f.open(stdin, QIODevice::ReadOnly)
                                                      : (f.setFileName(from), f.open(QIODevice::ReadOnly));
         if (!open) return CliFail(QStringLiteral("Unable to read ") + from + QStringLiteral(": ") + f.errorString());
-        body = DecodeUtf8OrCp1252(f.readAll());
+        QByteArray bytes;
+        QString why;
+        if (!readBody(f, bytes, why)) return CliFail(QStringLiteral("Unable to read ") + from + QStringLiteral(": ") + why);
+        body = DecodeLinesUtf8OrCp1252(bytes);
     }
     if (!CliOpenDatabase(a.positional[0])) return 1;
     CliAnswer(a.Has(QStringLiteral("merge")) ? CPrompt::vbYes : CPrompt::vbNo);

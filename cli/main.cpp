@@ -8,8 +8,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <new>
 
 static QList<CliCommand>& registry() {
     static QList<CliCommand> commands;
@@ -27,6 +29,14 @@ void CliOut(const QString& line) { CliOutRaw((line + QLatin1Char('\n')).toUtf8()
 void CliErr(const QString& message) {
     const QByteArray b = (message + QLatin1Char('\n')).toUtf8();
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
+}
+
+QString CliField(const QString& text) {
+    QString out = text;
+    out.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    out.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    out.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    return out;
 }
 
 int CliFail(const QString& message) {
@@ -58,6 +68,8 @@ static void printUsage(FILE* to) {
     QString text = QStringLiteral("usage: vgcli COMMAND DB [ARGS] [OPTIONS]\n\ncommands:\n");
     for (const CliCommand& c : CliCommands())
         text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
+    text += QStringLiteral("\nOne record per line, fields separated by TAB; a CR, LF or TAB inside a field "
+                           "(a title, a name, a path) is written as \\r, \\n or \\t.\n");
     text += QStringLiteral("\nvgcli --version | vgcli --help | vgcli COMMAND --help\n");
     const QByteArray b = text.toUtf8();
     std::fwrite(b.constData(), 1, size_t(b.size()), to);
@@ -73,6 +85,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) return usageError(nullptr, QStringLiteral("no command given"));
+    // An argument whose bytes are not text in the system's encoding comes back as another text:
+    // a path would name another file (and a new one be created under that other name).
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(raw)) != raw)
+            return CliFail(QStringLiteral("Not valid in the file system's encoding: ") + QFile::decodeName(raw));
+    }
     if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         printUsage(stdout);
         return 0;
@@ -142,7 +161,14 @@ int main(int argc, char** argv) {
     InitGlobals(CSettings::Store::Memory);
     // One list per run: composing every list for later calls would only cost.
     KeepItemLists(false);
-    const int status = cmd->run(parsed);
+    int status = 1;
+    // Whatever a command holds in memory (a file's content, a result table), running out of it
+    // is a failure to report, not a reason to abort.
+    try {
+        status = cmd->run(parsed);
+    } catch (const std::bad_alloc&) {
+        CliErr(QStringLiteral("Not enough memory for ") + cmd->name);
+    }
     std::fflush(stdout);
     ReleaseGlobals();
     SetPrompt(nullptr);

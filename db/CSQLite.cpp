@@ -12,6 +12,7 @@
 #include <cstring>
 #include <utility>
 #include <sqlite3.h>
+#include <utility>
 
 CSQLite::~CSQLite() { CloseFile(); }
 
@@ -40,6 +41,17 @@ int CSQLite::OpenFile(const QString& sFile) {
     }
     m_db = db;
     m_file = path;
+    // Another program's transaction is waited out instead of failing the first read.
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    // A file can come from anywhere: no writes to the schema tables behind the engine's back,
+    // no tokenizer pointers from SQL, no extensions. The schema's own views qryItem and
+    // qryItems read the FTS3 table, which the engine does not mark innocuous, so with
+    // SQLITE_DBCONFIG_TRUSTED_SCHEMA off both fail ("unsafe use of virtual table"): it stays on.
+    static constexpr std::pair<int, int> kConfig[] = {{SQLITE_DBCONFIG_DEFENSIVE, 1},
+                                                      {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1},
+                                                      {SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0},
+                                                      {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0}};
+    for (const auto& [op, value] : kConfig) sqlite3_db_config(m_db, op, value, nullptr);
     // Serial across connections: a new connection at a freed address is still another file.
     static quint64 serial = 0;
     m_openSerial = ++serial;
@@ -334,6 +346,8 @@ CSQLite::Stamp CSQLite::ChangeStamp() const {
     sqlite3_finalize(st);
     return stamp;
 }
+
+int CSQLite::LastErrorCode() const { return m_db ? sqlite3_errcode(m_db) & 0xff : 0; }
 
 qint64 CSQLite::LastInsertRowID() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
 

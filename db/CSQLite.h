@@ -20,9 +20,13 @@ public:
     CSQLite& operator=(const CSQLite&) = delete;
 
     static QString Version();
+    // How long a statement waits for another connection's lock before it reports busy.
+    static constexpr int kBusyTimeoutMs = 5000;
 
     // Opens sFile (a bare name is taken in the program's folder), closing any open file first.
-    // A file without write permission opens read-only. Returns the engine's result code, 0 = ok.
+    // A file without write permission opens read-only. Every connection waits for locks (see
+    // kBusyTimeoutMs) and runs with the engine's defences for files of unknown origin.
+    // Returns the engine's result code, 0 = ok.
     int OpenFile(const QString& sFile);
     // The file OpenFile opens for sFile: a name without a folder is a file of the program
     // (ProgramFile: beside the executable, else in the installed data folder).
@@ -104,6 +108,9 @@ public:
     QString Filename() const { return m_file; }
     bool IsOpen() const { return m_db != nullptr; }
     bool IsReadOnly() const;
+    // The engine's primary result code of the call that failed last (SQLITE_BUSY ...); read it
+    // right after a call that reported an error.
+    int LastErrorCode() const;
     qint64 LastInsertRowID() const;
     int Changes() const;
 

@@ -4,12 +4,22 @@
 #include "util/basVariableTools.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QStringList>
+#include <sqlite3.h>
 
 CSQLite* gDB = nullptr;
 CSettings* gSettings = nullptr;
 
 QString NotValidDatabaseMessage() {
     return QStringLiteral("This is not a valid VellumGranary database");
+}
+
+QString EngineFailureMessage(const QString& engineError) {
+    const int code = gDB ? gDB->LastErrorCode() : 0;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return QStringLiteral("The database is busy in another program: ") + engineError;
+    return engineError;
 }
 
 void InitGlobals(CSettings::Store store) {
@@ -25,6 +35,133 @@ void ReleaseGlobals() {
     delete gSettings;
     gSettings = nullptr;
 }
+
+namespace {
+
+// The schema text new databases get, from settings.db; empty when it cannot be read.
+QString schemaText() {
+    // Opening a missing one would leave an empty file in its place.
+    if (!QFileInfo(CSQLite::FilePath(QStringLiteral("settings.db"))).isFile()) return {};
+    CSQLite settingsDb;
+    if (settingsDb.OpenFile(QStringLiteral("settings.db")) != 0) return {};
+    return settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
+                                  {QStringLiteral("Name"), QStringLiteral("DbSchema")});
+}
+
+// A view or trigger as the engine keeps it, its text with blanks and letter case evened out.
+struct SchemaObject {
+    QString type;
+    QString name;
+    QString sql;
+    bool SameAs(const SchemaObject& o) const { return type == o.type && sql == o.sql; }
+};
+using SchemaObjects = QHash<QString, SchemaObject>;  // by name in lower case
+
+const char* const kObjectsSql = "SELECT type, name, sql FROM sqlite_master WHERE type IN ('view', 'trigger')";
+
+void addObject(SchemaObjects& objects, QByteArrayView type, QByteArrayView name, QByteArrayView sql) {
+    const QString n = QString::fromUtf8(name);
+    objects.insert(n.toLower(), {QString::fromUtf8(type), n, QString::fromUtf8(sql).simplified().toLower()});
+}
+
+// The views and triggers this program makes, as the engine stores them; kept per schema text.
+const SchemaObjects* expectedObjects() {
+    static QString schema;
+    static SchemaObjects objects;
+    const QString now = schemaText();
+    if (now.isEmpty()) return nullptr;
+    if (now != schema) {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* st = nullptr;
+        bool ok = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                  sqlite3_exec(db, now.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+                  sqlite3_prepare_v2(db, kObjectsSql, -1, &st, nullptr) == SQLITE_OK;
+        SchemaObjects made;
+        const auto text = [&](int c) {
+            return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                  sqlite3_column_bytes(st, c));
+        };
+        int rc = SQLITE_DONE;
+        while (ok && (rc = sqlite3_step(st)) == SQLITE_ROW) addObject(made, text(0), text(1), text(2));
+        ok = ok && rc == SQLITE_DONE;
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        if (!ok) return nullptr;
+        objects = std::move(made);
+        schema = now;
+    }
+    return &objects;
+}
+
+// The views and triggers of the open file that are not this program's: each runs whenever the
+// store reads a view or writes a table, so a file of unknown origin could make a read spin for
+// ever or a write do what it likes. Views the file adds are left alone (the store never reads
+// them). differ is empty when all is well or the program's own schema cannot be read; false
+// with error when the file's schema could not be read.
+bool foreignObjects(QStringList& differ, QString& error) {
+    differ.clear();
+    const SchemaObjects* expected = expectedObjects();
+    if (!expected) return true;
+    SchemaObjects actual;
+    if (!gDB->ForEachRow(QLatin1String(kObjectsSql),
+                         [&](const CSQLite::Row& r) {
+                             addObject(actual, r.Bytes(0), r.Bytes(1), r.Bytes(2));
+                             return true;
+                         },
+                         &error))
+        return false;
+    for (auto it = expected->constBegin(); it != expected->constEnd(); ++it) {
+        const auto found = actual.constFind(it.key());
+        if (found == actual.constEnd()) differ << it->name + QStringLiteral(" (missing)");
+        else if (!found->SameAs(*it)) differ << found->name + QStringLiteral(" (changed)");
+    }
+    for (auto it = actual.constBegin(); it != actual.constEnd(); ++it)
+        if (it->type == QLatin1String("trigger") && !expected->contains(it.key()))
+            differ << it->name + QStringLiteral(" (a trigger of its own)");
+    differ.sort(Qt::CaseInsensitive);
+    return true;
+}
+
+// Why the file open on gDB cannot be used as a snippet database (after upgrading it when it is
+// older), or empty text when it can.
+QString checkDatabase() {
+    ResultTable data;
+    QString error;
+    // A failed read is another program's lock or a file the engine cannot read (text, random
+    // bytes, a damaged file); only the second is not a snippet database.
+    const auto failed = [&] {
+        const QString why = EngineFailureMessage(error);
+        return why != error ? why : NotValidDatabaseMessage();
+    };
+    const QVariant v = gDB->Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
+    if (!error.isEmpty()) return failed();
+    // Look for the tables before upgrading, so a foreign file is never written to.
+    for (const char* table : {"tblCategory", "tblItem", "ftsItem", "tblType", "tblItemCategory"}) {
+        const int n = gDB->Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
+                                               "'table' AND Name = '") +
+                                    QLatin1String(table) + QLatin1Char('\''),
+                                data, error)
+                          .toInt();
+        if (!error.isEmpty()) return failed();
+        if (n == 0) return NotValidDatabaseMessage();
+    }
+    const qint64 version = v.toLongLong();
+    if (version < 0) return NotValidDatabaseMessage();
+    // Its schema may hold what this program does not know; writing to it could spoil it.
+    if (version > kCurrentUserVersion)
+        return QStringLiteral("This database was made by a newer version of VellumGranary");
+    QStringList differ;
+    if (!foreignObjects(differ, error)) return failed();
+    if (!differ.isEmpty())
+        return QStringLiteral("This database's views and triggers are not the ones VellumGranary "
+                              "makes: ") +
+               differ.join(QStringLiteral(", "));
+    const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
+    if (wanted != QString::number(version) && !UpgradeDatabase(int(version))) return NotValidDatabaseMessage();
+    return {};
+}
+
+}  // namespace
 
 QString OpenDatabase(QString& sFile) {
     if (sFile.isEmpty() && gSettings) sFile = gSettings->GetSetting(QStringLiteral("LastDatabase"));
@@ -42,35 +179,15 @@ QString OpenDatabase(QString& sFile) {
     }
     if (!existed) {
         CreateDatabase();
-    } else if (!IsValidDatabase()) {
-        Prompt().MsgBox(NotValidDatabaseMessage(), CPrompt::vbOKOnly);
+    } else if (const QString why = checkDatabase(); !why.isEmpty()) {
+        Prompt().MsgBox(why, CPrompt::vbOKOnly);
         return {};
     }
     if (gSettings) gSettings->SaveSetting(QStringLiteral("LastDatabase"), sFile);
     return QFileInfo(sFile).fileName();
 }
 
-bool IsValidDatabase() {
-    ResultTable data;
-    QString error;
-    // Anything the engine cannot read (text, random bytes, a damaged file) fails here.
-    const QVariant v = gDB->Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
-    if (!error.isEmpty()) return false;
-    const int version = v.toInt();
-    // Look for the tables before upgrading, so a foreign file is never written to.
-    for (const char* table : {"tblCategory", "tblItem", "ftsItem", "tblType", "tblItemCategory"}) {
-        error.clear();
-        const int n = gDB->Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
-                                               "'table' AND Name = '") +
-                                    QLatin1String(table) + QLatin1Char('\''),
-                                data, error)
-                          .toInt();
-        if (!error.isEmpty() || n == 0) return false;
-    }
-    const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
-    if (wanted != QString::number(version)) return UpgradeDatabase(version);
-    return true;
-}
+bool IsValidDatabase() { return checkDatabase().isEmpty(); }
 
 bool UpgradeDatabase(int version) {
     if (version == 0) {

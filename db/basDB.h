@@ -31,3 +31,7 @@ void CloseDatabase();
 
 // The message shown for a file that is not a snippet database.
 QString NotValidDatabaseMessage();
+// The message for a failed statement on gDB, called right after it: another program's lock
+// gives "The database is busy in another program: " + the engine's text, anything else the
+// engine's text alone.
+QString EngineFailureMessage(const QString& engineError);

@@ -5,21 +5,26 @@
 #include "util/CPrompt.h"
 #include "util/basVariableTools.h"
 
+#include <sqlite3.h>
+
 namespace {
 
 bool storeOpen() { return gDB && gDB->IsOpen(); }
 
-int countOf(const QString& sql) {
+// Both keep the first engine error in *firstError (when given and still empty).
+int countOf(const QString& sql, QString* firstError) {
     ResultTable data;
     QString error;
-    return gDB->Exec(sql, data, error, true).toInt();
+    const int n = gDB->Exec(sql, data, error, true).toInt();
+    if (firstError && firstError->isEmpty()) *firstError = error;
+    return n;
 }
 
-ResultTable tableOf(const QString& sql, QString* engineError = nullptr) {
+ResultTable tableOf(const QString& sql, QString* firstError = nullptr) {
     ResultTable data;
     QString error;
     gDB->Exec(sql, data, error);
-    if (engineError) *engineError = error;
+    if (firstError && firstError->isEmpty()) *firstError = error;
     return data;
 }
 
@@ -53,11 +58,12 @@ QString safeOrder(const QString& orderBy) {
 
 }  // namespace
 
-ResultTable LoadTypes(int& count) {
+ResultTable LoadTypes(int& count, QString* error) {
     count = 0;
+    if (error) error->clear();
     if (!storeOpen()) return {};
     // ID never is NULL, so Count(*) gives the same number without visiting every row.
-    count = countOf(QStringLiteral("SELECT Count(*) FROM tblItem"));
+    count = countOf(QStringLiteral("SELECT Count(*) FROM tblItem"), error);
     // qryTypes de-duplicates every (item, language) pair in a temporary table that it then
     // scans again. Reading the links in item order (the primary key's index) makes the
     // de-duplication a run of appends; only the pairs are grouped, and only the few groups meet
@@ -71,11 +77,12 @@ ResultTable LoadTypes(int& count) {
         "JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID) "
         "GROUP BY TypeID) AS Items "
         "JOIN tblType ON tblType.ID = Items.TypeID "
-        "ORDER BY tblType.Name, tblType.ID"));
+        "ORDER BY tblType.Name, tblType.ID"), error);
 }
 
-ResultTable LoadCategories(int typeId, int& count) {
+ResultTable LoadCategories(int typeId, int& count, QString* error) {
     count = 0;
+    if (error) error->clear();
     if (!storeOpen()) return {};
     QString filter;
     QString countSql;
@@ -92,7 +99,7 @@ ResultTable LoadCategories(int typeId, int& count) {
                    QStringLiteral(") AND EXISTS (SELECT 1 FROM tblItem WHERE tblItem.ID = "
                                   "tblItemCategory.ItemID)");
     }
-    count = countOf(countSql);
+    count = countOf(countSql, error);
     // The links are read once and grouped as bare numbers, and only the groups meet tblCategory:
     // joined first, the engine would scan every link once per category of the language, and
     // group rows that carry the names. The third column keeps the header the list has always
@@ -106,14 +113,15 @@ ResultTable LoadCategories(int typeId, int& count) {
                    QStringLiteral("FROM (SELECT CategoryID, Count(ItemID) AS N FROM tblItemCategory ") +
                    links + QStringLiteral("GROUP BY CategoryID) AS Links ") +
                    QStringLiteral("JOIN tblCategory ON tblCategory.ID = Links.CategoryID ") + filter +
-                   QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"));
+                   QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"), error);
 }
 
 static bool g_keepItemLists = true;
 
 void KeepItemLists(bool keep) { g_keepItemLists = keep; }
 
-ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
+ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* failure) {
+    if (failure) failure->clear();
     if (!storeOpen()) return {};
     // Outside a transaction the rows come from the kept composition while the file is unchanged,
     // and from a new one after any commit.
@@ -145,7 +153,13 @@ ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy) {
         tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM ") + QLatin1String(kItemLinks) + tail,
                 &error);
     // A file whose full-text table has no content table of its own: the slow, plain way.
-    if (!error.isEmpty()) data = tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") + tail);
+    // (Another program's lock is no reason to try it: that read fails the same way.)
+    const int code = gDB->LastErrorCode();
+    if (!error.isEmpty() && code != SQLITE_BUSY && code != SQLITE_LOCKED) {
+        error.clear();
+        data = tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") + tail, &error);
+    }
+    if (failure) *failure = error;
     if (data.RowCount() > 0) return data;
     return {};
 }

@@ -4,15 +4,17 @@
 
 #include <QString>
 
+// A failed statement leaves the table unfilled and, when error is given, its engine text there
+// (empty after success), so that an empty list is never mistaken for a failed read.
 // Languages that have items (ID, Name, Count) by name; count = items in the database.
-ResultTable LoadTypes(int& count);
+ResultTable LoadTypes(int& count, QString* error = nullptr);
 // Categories (ID, Name, link count) by name, of one language or all (-1); count as the list total.
-ResultTable LoadCategories(int typeId, int& count);
+ResultTable LoadCategories(int typeId, int& count, QString* error = nullptr);
 // Whether LoadItems keeps the composed rows of every list for the next calls (the window, which
 // reloads its lists again and again) or asks the engine for each one (a one-shot command).
 void KeepItemLists(bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
-ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy);
+ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 // Full-text search, by title. A malformed query shows "Search error: " + the engine's text and
 // gives an unfilled table; error (when given) receives the engine's text.
 ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error = nullptr);

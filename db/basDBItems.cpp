@@ -90,8 +90,18 @@ bool LoadItem(int itemId, ItemRecord& rec) {
                                  "LastUpdateTime FROM qryItem WHERE ID = ") +
                       n,
                   data, error);
-        if (!error.isEmpty()) failure = error;
+        if (!error.isEmpty()) failure = EngineFailureMessage(error);
         else if (!data.IsFilled()) failure = QStringLiteral("Item ") + n + QStringLiteral(" does not exist");
+    }
+    ResultTable cats;
+    if (failure.isEmpty()) {
+        // An item shown without its categories would be saved back without them.
+        QString error;
+        gDB->Exec(QStringLiteral("SELECT tblCategory.Name FROM tblItemCategory ") +
+                      QStringLiteral("LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID ") +
+                      QStringLiteral("WHERE tblItemCategory.ItemID = ") + n,
+                  cats, error);
+        if (!error.isEmpty()) failure = EngineFailureMessage(error);
     }
     if (!failure.isEmpty()) {
         Prompt().MsgBox(QStringLiteral("Unable to open item. Error: ") + failure, CPrompt::vbOKOnly);
@@ -104,12 +114,6 @@ bool LoadItem(int itemId, ItemRecord& rec) {
     rec.storedSize = data.Int(1, 4);
     rec.lastUpdate = data.Text(1, 5).trimmed();
 
-    ResultTable cats;
-    QString error;
-    gDB->Exec(QStringLiteral("SELECT tblCategory.Name FROM tblItemCategory ") +
-                  QStringLiteral("LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID ") +
-                  QStringLiteral("WHERE tblItemCategory.ItemID = ") + n,
-              cats, error);
     if (IsArrayFilled(cats)) {
         QString text;
         for (int r = 1; r <= cats.RowCount(); ++r) text += cats.Text(r, 0) + QLatin1Char(',');

@@ -2,13 +2,17 @@
 
 #include "db/basDB.h"
 #include "util/CPrompt.h"
+#include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,63 +38,115 @@ bool failWith(CopyFailure& f, int code) {
     return false;
 }
 
-bool writeAll(int fd, const char* p, ssize_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, size_t(n));
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
+// A backup is written to "." + target name + kTempMark + six characters, in the target's
+// folder, and holds an flock on it while it runs; one that is not locked was left by a killed
+// backup.
+constexpr char kTempMark[] = ".vgbackup-";
+
+// The engine's rollback journal of a temporary file, which a killed copy leaves as well.
+QByteArray journalOf(const QByteArray& temp) { return temp + "-journal"; }
+
+void removeLeftovers(const QFileInfo& target) {
+    const QString prefix = QLatin1Char('.') + target.fileName() + QLatin1String(kTempMark);
+    const QDir dir(target.absolutePath());
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix)) continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        if (name.size() == prefix.size() + 6) {
+            const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0) continue;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                ::unlink(journalOf(path).constData());
+                ::unlink(path.constData());
+            }
+            ::close(fd);
+        } else if (name.size() == prefix.size() + 6 + 8 && name.endsWith(QLatin1String("-journal")) &&
+                   !QFileInfo::exists(dir.filePath(name.chopped(8)))) {
+            ::unlink(path.constData());  // its copy is gone already
         }
-        p += w;
-        n -= w;
     }
-    return true;
 }
 
-// Copies source to a fresh temporary file in the target's folder and renames it over the
-// target only once every byte is on disk, so a failed copy leaves an older backup intact.
-bool copyThroughTemp(const QString& source, const QString& target, CopyFailure& f) {
+// The copy's own check, on a connection of its own that only reads.
+QString quickCheck(const QByteArray& path) {
+    sqlite3* db = nullptr;
+    QString result = QStringLiteral("unable to open the copy");
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        else
+            result = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(st);
+    }
+    sqlite3_close_v2(db);
+    return result;
+}
+
+// Writes a consistent copy of the open database through the engine (its committed state,
+// whatever other connections are doing, WAL content included) to a temporary file beside the
+// target, checks the copy and renames it over the target only then: a failed backup leaves an
+// older one intact and its temporary file gone.
+bool backupThroughTemp(const QString& target, CopyFailure& f) {
     const QFileInfo ti(target);
     if (ti.isDir()) return failWith(f, EISDIR);
+    if (SameFile(target, gDB->Filename())) {
+        f.code = EINVAL;
+        f.text = QStringLiteral("The backup file is the open database");
+        return false;
+    }
+    removeLeftovers(ti);
     QByteArray temp = QFile::encodeName(ti.absolutePath() + QStringLiteral("/.") + ti.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return failWith(f, errno);
+                                        QLatin1String(kTempMark) + QStringLiteral("XXXXXX"));
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return failWith(f, errno);
+    int e = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
+    bool engineFailed = false;
+    if (!e) {
+        const QString engine =
+            gDB->Run(QStringLiteral("VACUUM INTO ") + CSQLite::RenderValue(QFile::decodeName(temp)));
+        if (!engine.isEmpty()) {
+            engineFailed = true;
+            // A full disk or a file size limit is the system's reason, not "disk I/O error".
+            const int sys = sqlite3_system_errno(gDB->Handle());
+            const int code = gDB->LastErrorCode();
+            if (sys > 0 && (code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN)) {
+                f.code = sys;
+                f.text = qt_error_string(sys);
+            } else {
+                f.code = code;
+                f.text = EngineFailureMessage(engine);
+            }
+        }
+    }
+    if (!e && !engineFailed) {
+        const QString check = quickCheck(temp);
+        if (check != QLatin1String("ok")) {
+            engineFailed = true;
+            f.code = SQLITE_CORRUPT;
+            f.text = QStringLiteral("The copy does not pass its check: ") + check;
+        }
+    }
+    const bool going = !e && !engineFailed;
     struct stat st {};
-    if (::fstat(in, &st) != 0) {
-        const int e = errno;
-        ::close(in);
-        return failWith(f, e);
-    }
-    const int out = ::mkstemp(temp.data());
-    if (out < 0) {
-        const int e = errno;
-        ::close(in);
-        return failWith(f, e);
-    }
-    int e = 0;
-    char buf[1 << 16];
-    for (;;) {
-        const ssize_t r = ::read(in, buf, sizeof buf);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            e = errno;
-            break;
-        }
-        if (r == 0) break;
-        if (!writeAll(out, buf, r)) {
-            e = errno;
-            break;
-        }
-    }
-    ::close(in);
-    if (!e && ::fchmod(out, st.st_mode & 07777) != 0) e = errno;
-    if (!e && ::fsync(out) != 0) e = errno;
-    if (::close(out) != 0 && !e) e = errno;
-    if (!e && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) e = errno;
-    if (e) {
+    if (going && ::stat(QFile::encodeName(gDB->Filename()).constData(), &st) == 0 &&
+        ::fchmod(fd, st.st_mode & 07777) != 0)
+        e = errno;
+    if (going && !e && ::fsync(fd) != 0) e = errno;
+    if (going && !e && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) e = errno;
+    if (e || engineFailed) {
+        ::unlink(journalOf(temp).constData());
         ::unlink(temp.constData());
-        return failWith(f, e);
+    }
+    ::close(fd);
+    if (e) return failWith(f, e);
+    if (engineFailed) return false;
+    // The rename itself is on disk only once the folder is.
+    const int dir = ::open(QFile::encodeName(ti.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return true;
 }
@@ -188,15 +244,8 @@ bool BackupDatabase(const QString& backupFile) {
     };
     if (!storeOpen()) return report(ENOENT, QStringLiteral("No database is open"));
     if (backupFile.isEmpty()) return report(ENOENT, qt_error_string(ENOENT));
-    const QString source = gDB->Filename();
-    // Closed, the file is complete and nothing writes to it while it is copied.
-    CloseDatabase();
     CopyFailure failure;
-    const bool copied = copyThroughTemp(source, backupFile, failure);
-    QString reopen = source;
-    const bool reopened = !OpenDatabase(reopen).isEmpty();
-    if (!copied) return report(failure.code, failure.text);
-    if (!reopened) return false;  // the open has said why
+    if (!backupThroughTemp(backupFile, failure)) return report(failure.code, failure.text);
     if (gSettings) {
         gSettings->SaveSetting(QStringLiteral("BackupFile"), backupFile);
         gSettings->SaveSetting(QStringLiteral("BackupTime"), BackupTimeNow());

@@ -9,8 +9,10 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error = nul
 // Deletes orphan links, empty categories and languages, then compacts the file. Every step
 // runs even when one fails; false (with the first reason) when any failed.
 bool VacuumDatabase(QString* error = nullptr);
-// Copies the open database to backupFile (through a temporary file beside it), reopening
-// the database afterwards in every case. False when it failed (the message was shown).
+// Copies the open database to backupFile through the engine (a consistent copy of what is
+// committed, into a temporary file beside it that is checked before it replaces backupFile);
+// the database stays open. Refuses the open database itself as the target. False when it
+// failed (the message was shown); an older backupFile is then unchanged.
 bool BackupDatabase(const QString& backupFile);
 // The current local time as a day number (days since 30 December 1899, time of day as the
 // fraction): the form of the BackupTime setting.

@@ -108,12 +108,9 @@ QString UnescapeField(QStringView text) {
 }
 
 CExchangeReader::CExchangeReader(QByteArrayView bytes) : m_bytes(bytes) {
-    // Decided once for the whole file: a single stray byte makes it a code-page file.
-    m_utf8 = IsValidUtf8(m_bytes);
     // Editors on Windows like to put a byte-order mark in front; it is not part of the first
     // field.
-    if (m_utf8 && m_bytes.size() >= 3 && std::memcmp(m_bytes.data(), "\xEF\xBB\xBF", 3) == 0)
-        m_pos = 3;
+    if (m_bytes.size() >= 3 && std::memcmp(m_bytes.data(), "\xEF\xBB\xBF", 3) == 0) m_pos = 3;
     if (m_pos >= m_bytes.size()) return;
     qsizetype end, next;
     lineEnd(m_pos, end, next);
@@ -132,15 +129,17 @@ CExchangeReader::CExchangeReader(QByteArrayView bytes) : m_bytes(bytes) {
 void CExchangeReader::lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const {
     const char* base = m_bytes.data();
     const void* lf = std::memchr(base + begin, '\n', size_t(m_bytes.size() - begin));
-    if (!lf) {
-        end = next = m_bytes.size();
+    const qsizetype lfAt = lf ? static_cast<const char*>(lf) - base : m_bytes.size();
+    // Lines end with CR LF; a lone LF (a file passed through a Unix tool) or a lone CR (an old
+    // Mac editor) ends one as well, since an escaped field never holds a raw LF or CR.
+    const void* cr = std::memchr(base + begin, '\r', size_t(lfAt - begin));
+    if (cr) {
+        end = static_cast<const char*>(cr) - base;
+        next = end + 1 < m_bytes.size() && base[end + 1] == '\n' ? end + 2 : end + 1;
         return;
     }
-    end = static_cast<const char*>(lf) - base;
-    next = end + 1;
-    // Lines end with CR LF; a lone LF (a file passed through a Unix tool) ends one as well,
-    // since an escaped field never holds a raw LF.
-    if (end > begin && base[end - 1] == '\r') --end;
+    end = lfAt;
+    next = lf ? end + 1 : end;
 }
 
 int CExchangeReader::split(qsizetype begin, qsizetype end) {
@@ -194,6 +193,8 @@ bool CExchangeReader::Next(ExchangeRecord& rec) {
     rec.end = end;
     const qsizetype begin = m_pos;
     m_pos = next;
+    // Decided per line: one stray code-page byte must not spoil the UTF-8 of every other line.
+    m_utf8 = IsValidUtf8(m_bytes.sliced(begin, end - begin));
 
     if (end == begin) {
         rec.kind = ExchangeLineKind::Blank;

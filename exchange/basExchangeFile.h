@@ -6,8 +6,8 @@
 // Layout: one line per item-category link, lines end with CR LF, every field is followed by a
 // TAB. The first line of an item carries ID, Type, Category, Title, Code, File, ModifyDate; each
 // further line of the same item only ID, Type, Category. Files are UTF-8 (no byte-order mark);
-// a file that is not valid UTF-8 was written through the Windows 8-bit code page and is read as
-// Windows-1252.
+// a line that is not valid UTF-8 was written through the Windows 8-bit code page and is read as
+// Windows-1252 (decided per line: a file may be pieced together from both).
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -55,6 +55,7 @@ public:
     // bytes: the whole file; it must stay alive and unchanged while the reader is used.
     explicit CExchangeReader(QByteArrayView bytes);
 
+    // Whether the line read last was UTF-8.
     bool IsUtf8() const { return m_utf8; }
     bool HasHeader() const { return m_header; }
     qsizetype Size() const { return m_bytes.size(); }
@@ -72,7 +73,7 @@ private:
     int split(qsizetype begin, qsizetype end);
     QString text(int field) const;
     QString unescaped(int field) const;
-    // The end of the line that starts at begin (at a CR LF or a lone LF, or the file's end) and
+    // The end of the line that starts at begin (at a CR LF, a lone LF or CR, or the file's end) and
     // where the next line starts.
     void lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const;
 

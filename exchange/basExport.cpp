@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 #include <cmath>
 #include <new>
 #include <memory>
@@ -47,7 +48,9 @@ bool IsSameAsPreviousRow(const ResultTable& table, int r, int c) {
 
 // The stored name may come from anywhere (a file edited by hand, another program): only its last
 // part is used, so an attachment is never written outside the export's folder.
-static QString safeFileName(const QString& stored) {
+static QString safeFileName(const QString& whole) {
+    // The system ends a name at a NUL.
+    const QString stored = whole.left(whole.indexOf(QChar(0)));
     QString name = stored.mid(qMax(stored.lastIndexOf(QLatin1Char('/')),
                                    stored.lastIndexOf(QLatin1Char('\\'))) + 1);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
@@ -205,6 +208,10 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
         ResultTable t;
         QString error;
         n = gDB->Exec(QStringLiteral("SELECT Count(*) FROM tblItemCategory"), t, error, true).toLongLong();
+        // A failed count is not an empty database.
+        if (!error.isEmpty())
+            return fail(QStringLiteral("Export error: ") + EngineFailureMessage(error),
+                        CPrompt::vbOKOnly | CPrompt::vbExclamation);
     }
     if (n <= 0) return fail(noItems, CPrompt::vbOKOnly);
     // Replacing the open database's file with the exchange text would destroy it.
@@ -215,16 +222,27 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
     // Written beside the target as it goes and renamed over it only when complete: a failed
     // export never leaves a truncated file (or destroys an older one) under the chosen name,
     // and the text is never held whole in memory.
+    // Unbuffered: a short write (a full disk) must fail where it happens. Left in the file's
+    // buffer, it would surface only in the flush inside commit(), which goes on to rename the
+    // truncated file over the old one and report success.
     QSaveFile target(file);
-    if (!target.open(QIODevice::WriteOnly))
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
     constexpr qsizetype kChunk = qsizetype(1) << 22;
     CString out;
     bool writeFailed = false;
+    int writeErrno = 0;
+    // The system's reason, taken where the write failed: the file's own text is a generic one
+    // by the time the failure is reported ("Unknown error", "Writing canceled by application").
+    const auto writeError = [&] {
+        return writeErrno ? qt_error_string(writeErrno) : target.errorString();
+    };
     const auto flush = [&] {
         if (out.Length() == 0 || writeFailed) return !writeFailed;
+        errno = 0;
         writeFailed = !out.WriteToFile(target);
+        if (writeFailed) writeErrno = errno;
         s.bytes += out.Length();
         out.Clear();
         return !writeFailed;
@@ -248,8 +266,16 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
                     continue;
                 }
                 QString written = attachmentTarget(folder, safeFileName(fileName), file);
-                if (ExtractAttachment(int(id), written, false)) ++s.attachments;
-                else ++s.attachmentFailures;
+                QString why;
+                if (ExtractAttachment(int(id), written, false, &why)) {
+                    ++s.attachments;
+                } else {
+                    ++s.attachmentFailures;
+                    s.failedAttachments << QStringLiteral("%1 (item %2): %3")
+                                               .arg(QFileInfo(written).fileName())
+                                               .arg(id)
+                                               .arg(why);
+                }
                 AppendEscapedBytes(out, QFileInfo(written).fileName().toUtf8());
                 out.AppendBytes("\t");
             }
@@ -288,10 +314,11 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
         }
         if (s.cancelled) return false;
         if (writeFailed || (ok && !flush()))
-            return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
+            return fail(QStringLiteral("Unable to write the export file: ") + writeError(),
                         CPrompt::vbOKOnly | CPrompt::vbExclamation);
         if (!ok)
-            return fail(QStringLiteral("Export error: ") + error, CPrompt::vbOKOnly | CPrompt::vbExclamation);
+            return fail(QStringLiteral("Export error: ") + EngineFailureMessage(error),
+                        CPrompt::vbOKOnly | CPrompt::vbExclamation);
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Not enough memory to export the database"),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
@@ -300,15 +327,19 @@ bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* su
 
     progress->Text(0, QStringLiteral("Writing File"));
     progress->Update(98);
-    if (!target.commit())
-        return fail(QStringLiteral("Unable to write the export file: ") + target.errorString(),
+    errno = 0;
+    if (!target.commit()) {
+        if (!writeErrno) writeErrno = errno;
+        return fail(QStringLiteral("Unable to write the export file: ") + writeError(),
                     CPrompt::vbOKOnly | CPrompt::vbExclamation);
+    }
     s.written = true;
     if (s.attachmentFailures > 0) {
         progress.reset();
         Prompt().MsgBox(QStringLiteral("%1 of the attachments could not be written beside the "
-                                       "export file.")
-                            .arg(s.attachmentFailures),
+                                       "export file:\r\n")
+                                .arg(s.attachmentFailures) +
+                            s.failedAttachments.join(QStringLiteral("\r\n")),
                         CPrompt::vbOKOnly | CPrompt::vbExclamation);
     }
     return true;

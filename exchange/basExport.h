@@ -4,6 +4,7 @@
 #include "util/ResultTable.h"
 
 #include <QString>
+#include <QStringList>
 
 struct ExportSummary {
     bool written = false;        // the exchange file is in place
@@ -12,6 +13,7 @@ struct ExportSummary {
     int lines = 0;               // data lines written (one per item-category link)
     int attachments = 0;         // attachment files written
     int attachmentFailures = 0;  // attachments that could not be written (the line names them)
+    QStringList failedAttachments;  // "name (item N): reason" of each of them
     qint64 bytes = 0;            // size of the exchange file
     QString error;               // why nothing was written, when it was not cancelled
 };

@@ -5,6 +5,7 @@
 #include "db/basDB.h"
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
+#include "util/basLimits.h"
 #include "util/basVariableTools.h"
 
 #include <QDir>
@@ -31,6 +32,10 @@ static bool readWhole(const QString& file, QByteArray& bytes, QString& error) {
         return false;
     }
     const qint64 size = f.size();
+    if (size > kMaxContentBytes) {
+        error = QStringLiteral("the file is larger than %1").arg(QLatin1String(MaxContentText()));
+        return false;
+    }
     try {
         bytes.resize(size);
     } catch (const std::bad_alloc&) {
@@ -56,6 +61,14 @@ static bool readWhole(const QString& file, QByteArray& bytes, QString& error) {
 static bool isBareName(const QString& name) {
     return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
            name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+// Where the file really is, links followed, lies in the exchange file's folder: a link beside
+// the file must not bring in what it points to elsewhere.
+static bool insideFolder(const QString& path, const QDir& folder) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString base = folder.canonicalPath();
+    return !real.isEmpty() && !base.isEmpty() && real.startsWith(base + QLatin1Char('/'));
 }
 
 // Items that have an attachment now: an item overwritten from a file line without one loses it.
@@ -161,7 +174,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             if (!rec.file.isEmpty()) {
                 const QString path = folder.filePath(rec.file);
                 QFile probe(path);
-                if (!isBareName(rec.file) || !QFileInfo(path).isFile() ||
+                if (!isBareName(rec.file) || !QFileInfo(path).isFile() || !insideFolder(path, folder) ||
                     !probe.open(QIODevice::ReadOnly)) {
                     ++s.missingAttachments;
                 } else {

@@ -55,3 +55,16 @@ QString DecodeUtf8OrCp1252(QByteArrayView bytes) {
     if (IsValidUtf8(bytes)) return QString::fromUtf8(bytes);
     return DecodeCp1252(bytes);
 }
+
+QString DecodeLinesUtf8OrCp1252(QByteArrayView bytes) {
+    if (IsValidUtf8(bytes)) return QString::fromUtf8(bytes);
+    QString out;
+    out.reserve(bytes.size());
+    for (qsizetype start = 0; start < bytes.size();) {
+        const qsizetype lf = bytes.indexOf('\n', start);
+        const qsizetype end = lf < 0 ? bytes.size() : lf + 1;
+        out += DecodeUtf8OrCp1252(bytes.sliced(start, end - start));
+        start = end;
+    }
+    return out;
+}

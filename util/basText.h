@@ -8,3 +8,6 @@
 bool IsValidUtf8(QByteArrayView bytes);
 QString DecodeCp1252(QByteArrayView bytes);
 QString DecodeUtf8OrCp1252(QByteArrayView bytes);
+// The same decided for each line on its own (a line ends after its LF): text pieced together
+// from both kinds of file keeps its UTF-8 lines whole.
+QString DecodeLinesUtf8OrCp1252(QByteArrayView bytes);

@@ -105,6 +105,15 @@ protected:
         return closed;
     }
 
+    // The item numbers and titles of a database file, read through a connection of its own: a
+    // backup is the same database, not the same bytes.
+    static QString Contents(const QString& path) {
+        CSQLite db;
+        if (db.OpenFile(path) != 0) return {};
+        return db.LookupField(QStringLiteral("(SELECT docid || ':' || Title AS x FROM ftsItem ORDER BY docid)"),
+                              QStringLiteral("group_concat(x, '|')"));
+    }
+
     QVariant Scalar(const QString& sql) {
         ResultTable t;
         QString error;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -310,6 +311,11 @@ TEST(CQuickLZDecode, LyingSizesAreRefusedBeforeAllocating) {
     // Just above what the payload could yield, and a stored block claiming more than it holds.
     EXPECT_FALSE(codec.Decompress(Block({0x47, 14, 0, 0, 0, 0x26, 2, 0, 0, 0, 0, 0, 0x80, 'a'}), out, &error));
     EXPECT_FALSE(codec.Decompress(Block({0x46, 12, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b', 'c'}), out, &error));
+    // A claim the payload could back but no attachment may have: refused, not allocated.
+    QByteArray big = Block({0x47, 0, 0, 0, 0, 1, 0, 0, 0x40}) + QByteArray(13 << 20, '\0');
+    qToLittleEndian<quint32>(quint32(big.size()), big.data() + 1);
+    EXPECT_FALSE(codec.Decompress(big, out, &error));
+    EXPECT_TRUE(error.contains(QLatin1String("more than the 1 GB allowed"))) << error.toStdString();
     // The compressed length may not exceed the bytes given, whatever the header says.
     const QByteArray text = Golden(QStringLiteral("text-4k"), QStringLiteral(".L1.qlz"));
     QByteArray longer = text;

@@ -138,6 +138,11 @@ TEST_F(AttachmentTest, ExtractNeverOverwritesAndNumbersTheName) {
     EXPECT_EQ(GetFileName(target), QStringLiteral("notes (2).txt"));
     EXPECT_EQ(ReadFileBytes(notes), QByteArray("keep me"));
     EXPECT_EQ(ReadFileBytes(target), QByteArray("attached"));
+    // A NUL ends the name, as the system ends it: it does not get past the free-name check.
+    target = notes + QChar(0) + QStringLiteral(".bin");
+    ASSERT_TRUE(ExtractAttachment(2, target, false));
+    EXPECT_EQ(GetFileName(target), QStringLiteral("notes (3).txt"));
+    EXPECT_EQ(ReadFileBytes(notes), QByteArray("keep me"));
     // Without extension; and a folder in the way is never "overwritten" either.
     const QString plain = JoinPath(QDir::toNativeSeparators(dir), QStringLiteral("README"));
     QDir().mkdir(plain);
@@ -147,6 +152,7 @@ TEST_F(AttachmentTest, ExtractNeverOverwritesAndNumbersTheName) {
     EXPECT_EQ(Entries(dir), (QStringList{QStringLiteral("README"), QStringLiteral("README (1)"),
                                          QStringLiteral("notes (1).txt"),
                                          QStringLiteral("notes (2).txt"),
+                                         QStringLiteral("notes (3).txt"),
                                          QStringLiteral("notes.txt")}));
 }
 
@@ -201,6 +207,14 @@ TEST_F(AttachmentTest, UnreadableSourceOrMissingTargetFolderChangesNothing) {
     EXPECT_FALSE(ExtractAttachment(6, target, true, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(prompt->openProgress, 0);
+    // A full disk says so, and leaves no piece of the file.
+    target = env->Path(QStringLiteral("full.txt"));
+    {
+        FileSizeLimit limit(2);
+        EXPECT_FALSE(ExtractAttachment(6, target, false, &error));
+    }
+    EXPECT_TRUE(error.endsWith(qt_error_string(EFBIG))) << error.toStdString();
+    EXPECT_FALSE(Entries(env->Root()).join(',').contains(QStringLiteral("vg-extract")));
 }
 
 TEST_F(AttachmentTest, CancelInTheProgressWindowLeavesNoFileAtAll) {
@@ -239,15 +253,17 @@ TEST_F(AttachmentTest, DamagedBlocksAreReportedAndNothingIsWritten) {
     QDir().mkdir(dir);
     QByteArray good;
     ASSERT_TRUE(CQuickLZ().Compress(MixedBytes(5000, 2), good));
-    const QList<QByteArray> damaged = {
-        QByteArray::fromHex("0102030405"),                       // no header
-        good.left(good.size() / 2),                              // cut short
-        good + QByteArray("trailing"),                           // longer than it says
-        QByteArray(1, '\x4d'),                                   // a lone flag byte
+    const QList<std::pair<QByteArray, int>> damaged = {
+        {QByteArray::fromHex("0102030405"), 5000},  // no header
+        {good.left(good.size() / 2), 5000},         // cut short
+        {good + QByteArray("trailing"), 5000},      // longer than it says
+        {QByteArray(1, '\x4d'), 5000},              // a lone flag byte
+        {good, 4999},                               // not the size of the file attached
     };
-    for (const QByteArray& block : damaged) {
-        Query(QStringLiteral("UPDATE tblItem SET FileSize = 5000, FileBLOB = X'%1' WHERE ID = 8;")
-                  .arg(QString::fromLatin1(block.toHex())));
+    for (const auto& [block, fileSize] : damaged) {
+        Query(QStringLiteral("UPDATE tblItem SET FileSize = %2, FileBLOB = X'%1' WHERE ID = 8;")
+                  .arg(QString::fromLatin1(block.toHex()))
+                  .arg(fileSize));
         QString target = JoinPath(dir, QStringLiteral("x.bin"));
         QString error;
         EXPECT_FALSE(ExtractAttachment(8, target, true, &error)) << block.toHex().toStdString();

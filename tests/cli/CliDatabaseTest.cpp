@@ -1,6 +1,9 @@
+#include "db/CSQLite.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -56,6 +59,19 @@ TEST(CliDatabase, RefusalsAndUsage) {
     EXPECT_EQ(r.err, "This is not a valid VellumGranary database\n");
     EXPECT_EQ(ReadFileBytes(text), "hello");
 
+    // Another program's lock is neither "not valid" nor an empty answer.
+    const QString locked = env.Path("locked.db");
+    ASSERT_EQ(RunProgram("vgcli", {"new", locked}).status, 0);
+    {
+        CSQLite other;
+        ASSERT_EQ(other.OpenFile(locked), 0);
+        ASSERT_EQ(other.Run("BEGIN EXCLUSIVE"), "");
+        r = RunProgram("vgcli", {"info", locked});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "The database is busy in another program: database is locked\n");
+    }
+
     EXPECT_EQ(RunProgram("vgcli", {}).status, 2);
     EXPECT_EQ(RunProgram("vgcli", {"bogus"}).status, 2);
     EXPECT_EQ(RunProgram("vgcli", {"info"}).status, 2);
@@ -64,6 +80,7 @@ TEST(CliDatabase, RefusalsAndUsage) {
     r = RunProgram("vgcli", {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("info DB"));
+    EXPECT_TRUE(r.out.contains("is written as \\r, \\n or \\t")) << r.out.toStdString();
     r = RunProgram("vgcli", {"info", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.startsWith("usage: vgcli info DB"));
@@ -72,11 +89,20 @@ TEST(CliDatabase, RefusalsAndUsage) {
     EXPECT_TRUE(r.out.startsWith("vgcli 1."));
 }
 
-TEST(CliDatabase, RelativePathsAreTakenFromTheCurrentFolder) {
+TEST(CliDatabase, RelativePathsAreTakenFromTheCurrentFolderAndUnencodableOnesRefused) {
     TestEnv env;
     ProcessResult r = RunProgram("vgcli", {"new", "rel.db"}, env.Root());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(env.Path("rel.db")));
+
+    // A name whose bytes are not UTF-8 (the system's encoding here), as a shell can pass it.
+    QProcess sh;
+    sh.setWorkingDirectory(env.Root());
+    sh.start("sh", {"-c", "exec \"$0\" new \"$(printf 'x\\377.db')\"", VG_BIN_DIR "/vgcli"});
+    ASSERT_TRUE(sh.waitForFinished());
+    EXPECT_EQ(sh.exitCode(), 1);
+    EXPECT_TRUE(sh.readAllStandardError().startsWith("Not valid in the file system's encoding: "));
+    EXPECT_EQ(QDir(env.Root()).entryList(QDir::Files).filter("x"), QStringList());
 }
 
 }  // namespace

@@ -61,6 +61,11 @@ TEST_F(CliExchange, ExportRefusesAnExistingFileWithoutForceAndFailsWithNothingTo
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(ReadFileBytes(file), first);
     EXPECT_EQ(ReadFileBytes(env.Path("out/data.bin")), QByteArray("\x00\x01\x02 attached", 13));
+    // An attachment that cannot be written fails the export, by name.
+    ASSERT_EQ(Run({"sql", db, "UPDATE tblItem SET FileBLOB = X'0102' WHERE ID = 1"}).status, 0);
+    r = Run({"export", db, file, "--attachments", "--force"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("data.bin (item 1): The stored attachment is damaged")) << r.err.toStdString();
 
     EXPECT_EQ(Run({"export", db}).status, 2);
     EXPECT_EQ(Run({"export", db, file, "--keep-ids"}).status, 2);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -29,7 +30,10 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     WriteFileBytes(bodyFile, "int main() { return 'x'; }\n// it's done;\tDROP TABLE tblItem;");
     const int a = Save({"-l", "C++", "-c", " Sorting , Files", "-t", "Quick sort", "--body", bodyFile});
     ASSERT_GT(a, 0);
-    const int b = Save({"-l", "c++", "-c", "sorting", "-t", "Bubble sort", "--body", "-"}, "from stdin\n");
+    // Each line of a body is UTF-8 or Windows-1252 on its own; a title's TAB and line ends are
+    // shown escaped, so a record stays one line.
+    const int b = Save({"-l", "c++", "-c", "sorting", "-t", "Bubble\tsort\r\nv2", "--body", "-"},
+                       "from stdin caf\xc3\xa9\ncaf\xe9\n");
     const int c = Save({"--language", "VB", "--category", "Sorting", "--title", "O'Brien's pivot"});
     EXPECT_EQ(b, a + 1);
     EXPECT_EQ(c, a + 2);
@@ -48,7 +52,8 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_TRUE(r.out.endsWith("\n\nint main() { return 'x'; }\n// it's done;\tDROP TABLE tblItem;"));
 
     r = Run({"show", db, QString::number(b)});
-    EXPECT_TRUE(r.out.endsWith("\n\nfrom stdin\n"));
+    EXPECT_EQ(r.out.split('\n')[1], "Title\tBubble\\tsort\\r\\nv2");
+    EXPECT_TRUE(r.out.endsWith("\n\nfrom stdin caf\xc3\xa9\ncaf\xc3\xa9\n"));
 
     r = Run({"languages", db});
     EXPECT_EQ(r.status, 0);
@@ -63,10 +68,10 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_EQ(Lines(Run({"categories", db})).size(), 3);
 
     r = Run({"list", db});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(b) + "\tBubble sort", QString::number(c) + "\tO'Brien's pivot",
+    EXPECT_EQ(Lines(r), QStringList({QString::number(b) + "\tBubble\\tsort\\r\\nv2", QString::number(c) + "\tO'Brien's pivot",
                                      QString::number(a) + "\tQuick sort"}));
     r = Run({"list", db, "-o", "created", "-l", "C++", "-c", "SORTING"});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(a) + "\tQuick sort", QString::number(b) + "\tBubble sort"}));
+    EXPECT_EQ(Lines(r), QStringList({QString::number(a) + "\tQuick sort", QString::number(b) + "\tBubble\\tsort\\r\\nv2"}));
     EXPECT_EQ(Lines(Run({"list", db, "--order=size"})).size(), 3);
     EXPECT_EQ(Lines(Run({"list", db, "-o", "modified", "-c", "files"})).size(), 1);
 
@@ -81,6 +86,19 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith("Search error: ")) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(CliStore, AnEndlessBodyFailsWithAMessage) {
+    // Under a memory limit the body runs out of memory before it reaches the content limit.
+    rlimit old{};
+    getrlimit(RLIMIT_AS, &old);
+    rlimit cap = old;
+    cap.rlim_cur = rlim_t(768) << 20;
+    setrlimit(RLIMIT_AS, &cap);
+    ProcessResult r = Run({"save", db, "-l", "C", "-c", "X", "--body", "/dev/zero"});
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Not enough memory for save\n");
 }
 
 TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {

@@ -130,6 +130,21 @@ TEST_F(CSQLiteTest, TextThatIsNotUtf8IsReadAsWindows1252) {
     EXPECT_EQ(db.LookupField("t", "hex(b)", {"a", 2}), "6E61C3AF766520F09F9880");
 }
 
+TEST_F(CSQLiteTest, EveryConnectionWaitsForLocksAndRefusesWhatAFileCouldAbuse) {
+    EXPECT_EQ(db.Exec("PRAGMA busy_timeout", data, error, true).toInt(), CSQLite::kBusyTimeoutMs);
+    EXPECT_EQ(db.Exec("PRAGMA trusted_schema", data, error, true).toInt(), 1);
+    struct Case {
+        const char* sql;
+        const char* error;
+    };
+    for (const Case& c : {Case{"SELECT fts3_tokenizer('evil', X'0102030405060708')", "fts3tokenize disabled"},
+                          Case{"SELECT load_extension('/no/such/lib.so')", "not authorized"},
+                          Case{"PRAGMA writable_schema = 1; UPDATE sqlite_master SET sql = 'x' WHERE name = 't'",
+                               "may not be modified"}}) {
+        EXPECT_TRUE(db.Run(c.sql).contains(c.error)) << c.sql << ": " << db.Run(c.sql).toStdString();
+    }
+}
+
 TEST(CSQLiteOpen, BareNamesPathsAndFailures) {
     TestEnv env;
     CSQLite db;

@@ -6,9 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
+#include <cerrno>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -129,7 +128,7 @@ TEST_F(MaintenanceTest, VacuumRemovesOrphansInOrderAndShrinksTheFile) {
     EXPECT_LT(QFileInfo(dbPath).size(), before / 2);
 }
 
-TEST_F(MaintenanceTest, BackupReplacesTheTargetAndReopensTheDatabase) {
+TEST_F(MaintenanceTest, BackupReplacesTheTargetAndKeepsTheDatabaseOpen) {
     Save("A", "One", "Sorting");
     const QString target = env->Path("backup.db");
     WriteFileBytes(target, "an older backup");
@@ -152,6 +151,37 @@ TEST_F(MaintenanceTest, BackupReplacesTheTargetAndReopensTheDatabase) {
     EXPECT_EQ(Count("SELECT Count(*) FROM tblItem"), 1);
 }
 
+TEST_F(MaintenanceTest, BackupIsTheCommittedStateWhateverAnotherConnectionDoes) {
+    Save("A", "One", "Sorting");
+    CSQLite other;
+    ASSERT_EQ(other.OpenFile(dbPath), 0);
+    // Committed in WAL mode, so not yet in the main file; then a write transaction held open.
+    ASSERT_EQ(other.Run("PRAGMA journal_mode = WAL; INSERT INTO tblType (Name) VALUES ('Committed');"
+                        "BEGIN IMMEDIATE; INSERT INTO tblType (Name) VALUES ('Open');"),
+              "");
+    // What a killed backup left, and a file that only looks alike.
+    const QString leftover = env->Path(".backup.db.vgbackup-Ab12Cd");
+    const QString alike = env->Path(".backup.db.vgbackup-mine");
+    WriteFileBytes(leftover, "half a copy");
+    WriteFileBytes(alike, "not ours");
+    const QString target = env->Path("backup.db");
+    ASSERT_TRUE(BackupDatabase(target)) << prompt->Messages().join('|').toStdString();
+    EXPECT_FALSE(QFile::exists(leftover));
+    EXPECT_TRUE(QFile::exists(alike));
+    CSQLite copy;
+    ASSERT_EQ(copy.OpenFile(target), 0);
+    EXPECT_EQ(copy.LookupField("pragma_integrity_check", "integrity_check"), "ok");
+    EXPECT_EQ(copy.LookupField("tblType", "group_concat(Name)"), "A,Committed");
+    copy.CloseFile();
+    other.Run("ROLLBACK");
+
+    // The open database itself is no backup target.
+    const QByteArray before = ReadFileBytes(dbPath);
+    EXPECT_FALSE(BackupDatabase(dbPath));
+    EXPECT_TRUE(prompt->Messages().last().endsWith("The backup file is the open database"));
+    EXPECT_EQ(ReadFileBytes(dbPath), before);
+}
+
 TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
     Save("A", "One", "Sorting", QString(300000, QChar('y')));
     gSettings->SaveSetting("BackupFile", "previous");
@@ -168,18 +198,14 @@ TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
     // A copy that breaks off half-way (here: a file size limit) leaves the old backup whole.
     const QString target = env->Path("kept.db");
     WriteFileBytes(target, "the previous backup");
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 65536;
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool ok = BackupDatabase(target);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(ok);
+    {
+        FileSizeLimit limit(65536);
+        EXPECT_FALSE(BackupDatabase(target));
+    }
     EXPECT_EQ(ReadFileBytes(target), "the previous backup");
-    EXPECT_EQ(prompt->Messages().size(), 2);
+    ASSERT_EQ(prompt->Messages().size(), 2);
+    // The system's reason, not the engine's "disk I/O error"; no copy or journal left behind.
+    EXPECT_EQ(prompt->Messages()[1], "Unable to create backup.\r\nError: " + QString::number(EFBIG) + " " + qt_error_string(EFBIG));
     EXPECT_TRUE(gDB->IsOpen());
     EXPECT_EQ(QDir(env->Root()).entryList(QDir::Files | QDir::Hidden).filter("kept").size(), 1);
 

@@ -115,9 +115,12 @@ TEST(ExchangeReader, LineEndsMissingOrUnixFieldsBeyondTheSeventhAndRepeatedNumbe
     ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Item}));
     EXPECT_EQ(recs[1].body, "last");
 
-    recs = readAll("ID\n1\tL\tA\tT\tx\t\t\t\n1\tL\tB\t\n");
-    ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category}));
-    EXPECT_EQ(recs[1].category, "B");
+    for (const char* text : {"ID\n1\tL\tA\tT\tx\t\t\t\n1\tL\tB\t\n", "ID\r1\tL\tA\tT\tx\t\t\t\r1\tL\tB\t\r"}) {
+        recs = readAll(text);
+        ASSERT_EQ(kinds(recs), (QList<K>{K::Item, K::Category})) << text;
+        EXPECT_EQ(recs[1].category, "B");
+        EXPECT_EQ(recs[0].body, "x");
+    }
 
     recs = readAll("1\tL\tC\tT\tB\tF\t2020-01-01 00:00:00\textra\tmore\t\r\n");
     ASSERT_EQ(recs.size(), 1);
@@ -152,19 +155,17 @@ TEST(ExchangeReader, JunkAndBadNumbersAreReportedNotGuessed) {
     EXPECT_EQ(recs[10].id, 2147483647);
 }
 
-TEST(ExchangeReader, Utf8AndWindows1252AreDecidedForTheWholeFile) {
-    // UTF-8 throughout.
-    auto recs = readAll(QString::fromUtf8("1\tC++\tÄrger\tGrüße ✓\t\r\n").toUtf8());
-    ASSERT_EQ(recs.size(), 1);
+TEST(ExchangeReader, Utf8AndWindows1252AreDecidedForEachLine) {
+    // A UTF-8 line, a code-page line (one byte that is not UTF-8 makes all of that line
+    // Windows-1252, even where other bytes would read as UTF-8), and UTF-8 again.
+    const auto recs = readAll("\xEF\xBB\xBFID\tType\r\n"
+                              "1\tC++\t\xC3\x84rger\tGr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93\t\r\n"
+                              "2\tL\t\xC3\xA4\t\x80 \xE9t\xE9\t\r\n"
+                              "3\tL\tC\tna\xC3\xAFve\t\r\n");
+    ASSERT_EQ(recs.size(), 3);
     EXPECT_EQ(recs[0].category, QString::fromUtf8("Ärger"));
     EXPECT_EQ(recs[0].title, QString::fromUtf8("Grüße ✓"));
-
-    // One byte that is not UTF-8 makes the whole file Windows-1252, even where other bytes
-    // would read as UTF-8.
-    CExchangeReader reader("1\tL\t\xC3\xA4\t\x80 \xE9t\xE9\t\r\n");
-    EXPECT_FALSE(reader.IsUtf8());
-    ExchangeRecord rec;
-    ASSERT_TRUE(reader.Next(rec));
-    EXPECT_EQ(rec.category, QString::fromUtf8("Ã¤"));
-    EXPECT_EQ(rec.title, QString::fromUtf8("€ été"));
+    EXPECT_EQ(recs[1].category, QString::fromUtf8("Ã¤"));
+    EXPECT_EQ(recs[1].title, QString::fromUtf8("€ été"));
+    EXPECT_EQ(recs[2].title, QString::fromUtf8("naïve"));
 }

@@ -132,6 +132,20 @@ TEST_F(ExchangeTest, ExportKeepsAttachmentsInsideItsFolder) {
     const QList<QByteArray> lines = linesOf(ReadFileBytes(env->Path("a/b/x.tab")));
     EXPECT_EQ(fieldsOf(lines[1])[5], "escaped.txt");
     EXPECT_EQ(fieldsOf(lines[3])[5], "x (1).tab");
+
+    // A NUL ends a name before the free name is chosen; an attachment not written is named.
+    Query("UPDATE ftsItem SET File = 'escaped.txt' || char(0) || '.bin' WHERE DOCID = " + QString::number(ids[0]));
+    Query("UPDATE tblItem SET FileBLOB = X'0102030405' WHERE ID = " + QString::number(ids[1]));
+    ExportSummary summary;
+    ASSERT_TRUE(ExportDatabase(env->Path("a/b/y.tab"), true, &summary));
+    EXPECT_EQ(ReadFileBytes(env->Path("a/b/escaped.txt")), AllBytes());
+    EXPECT_EQ(ReadFileBytes(env->Path("a/b/escaped (1).txt")), AllBytes());
+    EXPECT_EQ(summary.attachmentFailures, 1);
+    ASSERT_EQ(summary.failedAttachments.size(), 1);
+    EXPECT_TRUE(summary.failedAttachments[0].startsWith(
+        "x.tab (item " + QString::number(ids[1]) + "): The stored attachment is damaged"))
+        << summary.failedAttachments[0].toStdString();
+    EXPECT_TRUE(prompt->Messages().last().endsWith(summary.failedAttachments[0]));
 }
 
 // The file is read from the base tables; the view statement defines it. A database holding what
@@ -197,6 +211,13 @@ TEST_F(ExchangeTest, CancelledOrFailedExportLeavesNoFileAndKeepsTheOldOne) {
     EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to write the export file: "));
     EXPECT_GT(prompt->Messages()[0].size(), QString("Unable to write the export file: ").size());
     EXPECT_FALSE(summary.written);
+    // A full disk gives the system's reason, and the old file stays.
+    {
+        FileSizeLimit limit(20);
+        EXPECT_FALSE(ExportDatabase(file, false, &summary));
+    }
+    EXPECT_EQ(prompt->Messages().last(), "Unable to write the export file: " + qt_error_string(EFBIG));
+    EXPECT_EQ(ReadFileBytes(file), "old contents");
 
     // The open database, named as it is or through a link, is never the target.
     const QByteArray database = ReadFileBytes(gDB->Filename());

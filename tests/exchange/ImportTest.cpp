@@ -125,14 +125,16 @@ TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
         "\r\n"
         "11\tL\tC\tSecond\t\t../secret.txt\t2020-01-01'); DROP TABLE tblType; --\t\r\n"
         "12\tL\tC\tThird\t\tnot-there.bin\t\t\r\n"
+        "15\tL\tC\tLinked\t\tlink.txt\t\t\r\n"
         "13\tL\tD\tLast";
     const QString file = env->Path("in/hand.tab");
     WriteFileBytes(file, text);
+    ASSERT_TRUE(QFile::link(env->Path("secret.txt"), env->Path("in/link.txt")));
     ImportSummary summary;
     ASSERT_TRUE(ImportDatabase(file, false, &summary));
     EXPECT_EQ(summary.categoryLines, 1);
     EXPECT_EQ(prompt->Messages(),
-              QStringList{"4 items imported, 4 lines skipped, 2 attachments missing."});
+              QStringList{"5 items imported, 4 lines skipped, 3 attachments missing."});
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE trim(Name) = '' OR Name = 'Later'").toInt(), 0);
 
     const int first = Scalar("SELECT DOCID FROM ftsItem WHERE Title = 'First'").toInt();
@@ -153,7 +155,7 @@ TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
     EXPECT_EQ(cats.Text(2, 0), "Other\nLang");
     EXPECT_EQ(cats.Text(2, 1), "Extra\r");
 
-    // The time text stayed data; the file outside the folder was not read.
+    // The time text stayed data; the file outside the folder was not read, not even by a link.
     EXPECT_EQ(Scalar("SELECT Count(*) FROM sqlite_master WHERE name = 'tblType'").toInt(), 1);
     EXPECT_EQ(Scalar("SELECT Count(*) FROM qryItem WHERE File IS NOT NULL").toInt(), 1);
     EXPECT_EQ(Scalar("SELECT Code FROM qryItem WHERE Title = 'Last'").toString(), "");
@@ -176,12 +178,18 @@ TEST_F(ExchangeTest, ImportReadsWindows1252AndEmptyFiles) {
     EXPECT_EQ(summary.items, 0);
     ExpectSame(Snapshot(), before);
 
-    // A file that cannot be read is reported.
-    prompt->shown.clear();
-    EXPECT_FALSE(ImportDatabase(env->Path("nothing.tab"), false, &summary));
-    ASSERT_EQ(prompt->Messages().size(), 1);
-    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to read the import file: "));
-    EXPECT_EQ(prompt->openProgress, 0);
+    // A file that cannot be read, or not into memory, is reported.
+    QFile sparse(env->Path("huge.tab"));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize((qint64(1) << 30) + 1));
+    sparse.close();
+    for (const char* name : {"nothing.tab", "huge.tab"}) {
+        prompt->shown.clear();
+        EXPECT_FALSE(ImportDatabase(env->Path(name), false, &summary));
+        ASSERT_EQ(prompt->Messages().size(), 1);
+        EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to read the import file: "));
+        EXPECT_EQ(prompt->openProgress, 0);
+    }
+    EXPECT_EQ(prompt->Messages()[0], "Unable to read the import file: the file is larger than 1 GB");
 }
 
 TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {

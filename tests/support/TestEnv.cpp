@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <csignal>
+#include <sys/resource.h>
 
 QString BuiltSettingsDb() { return QStringLiteral(VG_BIN_DIR "/settings.db"); }
 
@@ -98,4 +100,21 @@ ProcessResult RunProgram(const QString& name, const QStringList& args, const QSt
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_old = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(bytes);
+    m_signal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_old);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_signal);
 }

@@ -48,5 +48,16 @@ struct ProcessResult {
     QByteArray out;
     QByteArray err;
 };
+// While it lives, files may grow to at most bytes: a write beyond fails as on a full disk
+// (with "File too large"), for this process and the programs it starts.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+
+private:
+    unsigned long long m_old;
+    void (*m_signal)(int);
+};
 ProcessResult RunProgram(const QString& name, const QStringList& args, const QString& workDir = {},
                          const QByteArray& input = {});

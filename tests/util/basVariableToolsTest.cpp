@@ -60,4 +60,7 @@ TEST(Text, Utf8OrWindows1252) {
     EXPECT_FALSE(IsValidUtf8("abc\xe2\x82"));       // truncated
     EXPECT_EQ(DecodeUtf8OrCp1252("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
     EXPECT_EQ(DecodeUtf8OrCp1252("caf\xe9 \x80 \x96"), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac \xe2\x80\x93"));
+    // Line by line: each line keeps its own encoding, line ends included.
+    EXPECT_EQ(DecodeLinesUtf8OrCp1252("caf\xc3\xa9\r\ncaf\xe9\n\xe2\x82\xac"),
+              QString::fromUtf8("caf\xc3\xa9\r\ncaf\xc3\xa9\n\xe2\x82\xac"));
 }
