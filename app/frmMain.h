@@ -69,7 +69,9 @@ private:
     void LoadLanguages();
     void LoadCategoryList(QString sSelect);
     void LoadTitleList();
-    void FillTitleList(const ResultTable& rows);  // titles with their item numbers, none selected
+    void FillTitleList(const ResultTable& rows);
+    friend class ReadReport;
+    bool ReadFailed(const QString& error);  // true (and noted) when a list read failed  // titles with their item numbers, none selected
     int NextSortOrder();
     void lblTitles_Click();
     void cboLanguage_Click();
@@ -218,6 +220,8 @@ private:
     bool m_inLoadLanguages = false;
     bool m_inLoadCategoryList = false;
     bool m_inLoadTitleList = false;
+    int m_readDepth = 0;    // nested list loads; the outermost reports a failed read once
+    QString m_readError;    // the first failed read of the current load
     bool m_itemClickQueued = false;  // a title's opening waits for the click to end
     bool m_unloaded = false;  // the closing sequence ran to its end
     bool m_laidOut = false;

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <utility>
 
 namespace {
 
@@ -79,15 +80,42 @@ int frmMain::SelectedCategoryID() const {
     return item->data(Qt::UserRole).toInt();
 }
 
+// A list whose read failed keeps what it showed; the user hears of it once per reload, however
+// many of the three lists the reload touched.
+class ReadReport {
+public:
+    explicit ReadReport(frmMain& w) : m_w(w) { ++m_w.m_readDepth; }
+    ~ReadReport() {
+        if (--m_w.m_readDepth > 0 || m_w.m_readError.isEmpty()) return;
+        const QString error = std::exchange(m_w.m_readError, QString());
+        Prompt().MsgBox(QStringLiteral("Unable to read the database: ") + error,
+                        CPrompt::vbOKOnly | CPrompt::vbExclamation);
+    }
+    ReadReport(const ReadReport&) = delete;
+    ReadReport& operator=(const ReadReport&) = delete;
+
+private:
+    frmMain& m_w;
+};
+
+bool frmMain::ReadFailed(const QString& error) {
+    if (error.isEmpty()) return false;
+    if (m_readError.isEmpty()) m_readError = error;
+    return true;
+}
+
 void frmMain::LoadLanguages() {
     if (m_inLoadLanguages) return;
     Guard guard(m_inLoadLanguages);
+    ReadReport report(*this);
     const QString previous = cboLanguage->currentText();
     {
+        int total = 0;
+        QString error;
+        const ResultTable rows = LoadTypes(total, &error);
+        if (ReadFailed(error)) return;
         const QSignalBlocker block(cboLanguage);
         cboLanguage->clear();
-        int total = 0;
-        const ResultTable rows = LoadTypes(total);
         cboLanguage->addItem(EntryText(QStringLiteral("<All Languages>"), total), -1);
         for (int r = 1; r <= rows.RowCount(); ++r)
             cboLanguage->addItem(EntryText(rows.Text(r, 1), rows.At(r, 2)), int(rows.Int(r, 0)));
@@ -112,15 +140,18 @@ void frmMain::LoadLanguages() {
 void frmMain::LoadCategoryList(QString sSelect) {
     if (m_inLoadCategoryList) return;
     Guard guard(m_inLoadCategoryList);
+    ReadReport report(*this);
     if (sSelect.isEmpty() && lstCategory->currentItem() && lstCategory->currentItem()->isSelected())
         sSelect = StripCount(lstCategory->currentItem()->text());
     {
         FreezeUpdates freeze(this);
         {
+            int total = 0;
+            QString error;
+            const ResultTable rows = LoadCategories(SelectedLanguageID(), total, &error);
+            if (ReadFailed(error)) return;
             const QSignalBlocker block(lstCategory);
             lstCategory->clear();
-            int total = 0;
-            const ResultTable rows = LoadCategories(SelectedLanguageID(), total);
             auto* all = new QListWidgetItem(EntryText(QStringLiteral("<All Categories>"), total));
             all->setData(Qt::UserRole, -1);
             lstCategory->addItem(all);
@@ -144,10 +175,14 @@ void frmMain::LoadCategoryList(QString sSelect) {
 void frmMain::LoadTitleList() {
     if (m_inLoadTitleList) return;
     Guard guard(m_inLoadTitleList);
+    ReadReport report(*this);
+    QString error;
+    const ResultTable rows = LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy, &error);
+    if (ReadFailed(error)) return;
     // The titles are no longer a Find's hits.
     m_findWords.clear();
     txtItem->ClearMarks();
-    FillTitleList(LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy));
+    FillTitleList(rows);
 }
 
 void frmMain::FillTitleList(const ResultTable& rows) {

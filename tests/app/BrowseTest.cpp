@@ -2,6 +2,8 @@
 // opening a title while the editor holds edits.
 #include "MainWindowFixture.h"
 
+#include "db/CSQLite.h"
+
 TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
     MakeDatabase(FourItems());
     Start();
@@ -34,6 +36,22 @@ TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
     PickLanguage(QStringLiteral("SQL  (2)"));
     EXPECT_EQ(Selected(Categories()), QStringLiteral("Queries  (2)"));
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+
+    // Another program breaks the file: a failed read is told once and the lists stay as shown,
+    // never emptied as if the database held nothing.
+    {
+        CSQLite other;
+        ASSERT_EQ(other.OpenFile(dbPath), 0);
+        ASSERT_EQ(other.Run(QStringLiteral("ALTER TABLE tblCategory RENAME TO gone")), QString());
+    }
+    const QStringList categories = Entries(Categories()), titles = Entries(Titles());
+    prompt->answers << CPrompt::vbOK;
+    PickLanguage(QStringLiteral("Python  (2)"));
+    ASSERT_EQ(prompt->Messages().size(), 1);
+    EXPECT_TRUE(prompt->Messages()[0].startsWith(QStringLiteral("Unable to read the database: no such table")))
+        << prompt->Messages()[0].toStdString();
+    EXPECT_EQ(Entries(Categories()), categories);
+    EXPECT_EQ(Entries(Titles()), titles);
 }
 
 TEST_F(MainWindowTest, TypingALanguageReloadsOnceTheTypingPausesAndAnUnknownNameSelectsNothing) {
