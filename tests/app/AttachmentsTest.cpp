@@ -49,9 +49,6 @@ protected:
     }
     QLineEdit* FileName() { return Find<QLineEdit>("txtFileName"); }
     QStringList TempEntries() const { return QDir(tempDir).entryList(QDir::Files | QDir::Hidden); }
-    QString StoredName(int id) {
-        return Scalar(QStringLiteral("SELECT File FROM ftsItem WHERE DOCID = %1").arg(id)).toString();
-    }
     // Attaches through the Attach button on the item shown (no attachment yet).
     void Attach(const QString& path) {
         prompt->texts << path;
@@ -97,14 +94,14 @@ TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveKeepsTheEdi
               QStringLiteral("Please select a category or enter one or more categories separated by commas"));
     EXPECT_EQ(Title()->text(), QStringLiteral("Echo"));
     EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
     // With a category the save gives number 5 and the file lands there.
     Type(ItemCategories(), QStringLiteral("Queries"));
     prompt->answers << CPrompt::vbOK;
     prompt->texts << notes;
     Click("cmdFileAttach");
     EXPECT_EQ(win->CurrentItemID(), 5);
-    EXPECT_EQ(StoredName(5), QStringLiteral("notes.txt"));
+    EXPECT_EQ(Stored("File", 5), QStringLiteral("notes.txt"));
     EXPECT_EQ(FileName()->text(), QStringLiteral("notes.txt"));
     EXPECT_EQ(LabelText("lblFileSize"), QStringLiteral("10 bytes"));
     const PromptRecord dialog = prompt->shown.last();
@@ -119,7 +116,7 @@ TEST_F(AttachmentWindowTest, ReplaceCancelAndAVanishedFileKeepTheStoredAttachmen
     prompt->answers << CPrompt::vbCancel;
     Click("cmdFileAttach");
     EXPECT_EQ(prompt->Messages().last(), QStringLiteral("Replace the existing file attachment?"));
-    EXPECT_EQ(StoredName(1), QStringLiteral("first.txt"));
+    EXPECT_EQ(Stored("File", 1), QStringLiteral("first.txt"));
 
     const QString gone = env->Path(QStringLiteral("files/gone.txt"));
     prompt->answers << CPrompt::vbOK;
@@ -127,7 +124,7 @@ TEST_F(AttachmentWindowTest, ReplaceCancelAndAVanishedFileKeepTheStoredAttachmen
     Click("cmdFileAttach");
     EXPECT_TRUE(prompt->Messages().last().startsWith(QStringLiteral("Unable to attach the file.\n")));
     EXPECT_TRUE(prompt->Messages().last().contains(gone));
-    EXPECT_EQ(StoredName(1), QStringLiteral("first.txt"));
+    EXPECT_EQ(Stored("File", 1), QStringLiteral("first.txt"));
     EXPECT_EQ(FileName()->text(), QStringLiteral("first.txt"));
 }
 
@@ -225,7 +222,7 @@ TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChang
     QMimeData three;
     SetFiles(three, {a, b, File(QStringLiteral("c.txt"), "c")});
     EXPECT_TRUE(Drop(Body()->viewport(), three));
-    EXPECT_EQ(StoredName(1), QStringLiteral("a.txt"));
+    EXPECT_EQ(Stored("File", 1), QStringLiteral("a.txt"));
     EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
 
     // On a button the file is attached; the button is not pressed.
@@ -233,8 +230,8 @@ TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChang
     SetFiles(one, {b});
     prompt->answers << CPrompt::vbOK;
     EXPECT_TRUE(Drop(Find<QPushButton>("cmdDelete"), one));
-    EXPECT_EQ(StoredName(1), QStringLiteral("b.txt"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(Stored("File", 1), QStringLiteral("b.txt"));
+    EXPECT_EQ(ItemCount(), 4);
     EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Replace the existing file attachment?")});
 
     // Refused everywhere, changing nothing: lblFileSize, text, a folder, a remote address.
@@ -251,7 +248,7 @@ TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChang
     EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
     EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
     EXPECT_EQ(ItemCategories()->text(), QStringLiteral("Queries"));
-    EXPECT_EQ(StoredName(1), QStringLiteral("b.txt"));
+    EXPECT_EQ(Stored("File", 1), QStringLiteral("b.txt"));
     EXPECT_EQ(prompt->Messages().size(), 1);
 
     // Every other control of the pane takes the drop.
@@ -265,7 +262,7 @@ TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChang
         SetFiles(data, {File(QStringLiteral("drop%1.txt").arg(++n), "x")});
         prompt->answers << CPrompt::vbOK;
         EXPECT_TRUE(Drop(w, data, w == Find<QWidget>("fraItems") ? QPoint(2, 2) : QPoint(-1, -1))) << name;
-        EXPECT_EQ(StoredName(1), QStringLiteral("drop%1.txt").arg(n)) << name;
+        EXPECT_EQ(Stored("File", 1), QStringLiteral("drop%1.txt").arg(n)) << name;
     }
 }
 

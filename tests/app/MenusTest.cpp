@@ -19,8 +19,7 @@
 #include <utility>
 
 TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwritten) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     ClickEntry(Titles(), QStringLiteral("Alpha"));
     const QString fresh = env->Path(QStringLiteral("fresh.db"));
     prompt->texts << fresh;
@@ -37,7 +36,7 @@ TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwr
     prompt->texts << dbPath;
     Trigger("mnuFileNew");
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
     EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (4)"));
 
     // A cancelled dialog changes nothing.
@@ -48,14 +47,8 @@ TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwr
 
 TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirst) {
     const QString other = env->Path(QStringLiteral("other.db"));
-    {
-        InitGlobals();
-        QString f = other;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
-        ReleaseGlobals();
-    }
-    MakeDatabase(FourItems());
-    Start();
+    MakeEmptyDatabase(other);
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo moved"));
@@ -80,7 +73,7 @@ TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirs
     Type(ItemCategories(), QStringLiteral("Queries"));
     Click("cmdSave");
     EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 1);
+    EXPECT_EQ(ItemCount(), 1);
 }
 
 TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLists) {
@@ -108,9 +101,8 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
 }
 
-TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFileAndVacuumAsksThenRemovesWhatNoItemUses) {
+    StartWithFourItems();
     const QString copy = env->Path(QStringLiteral("copy.db"));
     prompt->texts << copy;
     EXPECT_TRUE(Find<QAction>("mnufileBackup")->isEnabled());
@@ -122,7 +114,7 @@ TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {
     EXPECT_EQ(Setting(QStringLiteral("BackupFile")), copy);
     // The window goes on with its database.
     EXPECT_TRUE(gDB->IsOpen());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
 
     WriteFileBytes(copy, "older");
     prompt->texts << copy;
@@ -135,11 +127,8 @@ TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {
     prompt->answers << CPrompt::vbOK;
     Trigger("mnufileBackup");
     EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(dbPath));
-}
 
-TEST_F(MainWindowTest, VacuumAsksThenRemovesWhatNoItemUsesAndReloads) {
-    MakeDatabase(FourItems());
-    Start();
+    // Vacuum asks, then removes what no item uses and reloads.
     ClickEntry(Titles(), QStringLiteral("Charlie"));
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
@@ -174,16 +163,9 @@ public:
 TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
     const QString other = env->Path(QStringLiteral("other.db"));
     const QString tab = env->Path(QStringLiteral("items.tab"));
+    MakeEmptyDatabase(other);
     MakeDatabase(FourItems());
-    {
-        InitGlobals();
-        QString f = other;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
-        f = dbPath;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
-        ASSERT_TRUE(ExportDatabase(tab, false));
-        ReleaseGlobals();
-    }
+    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
     prompt.reset();
     auto* acting = new ActingPrompt;
     prompt.reset(acting);
@@ -202,7 +184,7 @@ TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
     EXPECT_FALSE(closed);
     EXPECT_TRUE(win->isVisible());
     EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 8);
+    EXPECT_EQ(ItemCount(), 8);
     EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (8)"));
     EXPECT_TRUE(Close());
     CSQLite check;
@@ -215,14 +197,10 @@ TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
 TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
     const QString tab = env->Path(QStringLiteral("items.tab"));
     MakeDatabase(FourItems());
-    {
-        InitGlobals();
-        QString f = dbPath;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
+    OnDatabase(dbPath, [&] {
         ASSERT_TRUE(ExportDatabase(tab, false));
         ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3")), QString());
-        ReleaseGlobals();
-    }
+    });
     Start();
     ClickEntry(Titles(), QStringLiteral("Alpha"));
     ASSERT_EQ(Body()->text(), QStringLiteral("print(100)"));
@@ -242,8 +220,7 @@ TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits)
 }
 
 TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillWorks) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
     // Tools against "&Title", File against "&Find": the menu opens, every time.
@@ -271,8 +248,7 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillW
 }
 
 TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     QList<frmHelp*> seen;  // compared only while the first one is known to live
     QList<QPointer<frmHelp>> alive;
     QList<int> loads;
