@@ -3,8 +3,7 @@
 #include "MainWindowFixture.h"
 
 TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     EXPECT_EQ(Entries(Languages()), (QStringList{QStringLiteral("<All Languages>  (4)"),
                                                  QStringLiteral("Python  (2)"), QStringLiteral("SQL  (2)")}));
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
@@ -37,8 +36,7 @@ TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
 }
 
 TEST_F(MainWindowTest, TypingALanguageReloadsOnceTheTypingPausesAndAnUnknownNameSelectsNothing) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ASSERT_EQ(Categories()->count(), 3);
     int reloads = 0;
@@ -63,8 +61,7 @@ TEST_F(MainWindowTest, TypingALanguageReloadsOnceTheTypingPausesAndAnUnknownName
 }
 
 TEST_F(MainWindowTest, SortLabelCyclesThroughFourOrdersAndBack) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     // Distinct modify times and file sizes; the created order is the item number.
     for (const QString& sql : {QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.1, FileSize = 10 WHERE ID = 1"),
                                QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.4, FileSize = 30 WHERE ID = 2"),
@@ -90,49 +87,42 @@ TEST_F(MainWindowTest, SortLabelCyclesThroughFourOrdersAndBack) {
     EXPECT_EQ(win->OrderBy(), QStringLiteral("Title"));
 }
 
-TEST_F(MainWindowTest, OpeningATitleWithEditsYesSavesThenShowsTheClickedItem) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(MainWindowTest, OpeningATitleWithEditsCancelKeepsYesSavesAndNoDiscards) {
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo two"));
+
+    prompt->answers << CPrompt::vbCancel;
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo two"));
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
+    EXPECT_EQ(Stored("Title", 1), QStringLiteral("Bravo"));
+
     prompt->answers << CPrompt::vbYes;
     ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 1);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo two"));
+    EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 2);
+    EXPECT_EQ(Stored("Title", 1), QStringLiteral("Bravo two"));
     EXPECT_EQ(win->CurrentItemID(), 2);
     EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
     EXPECT_EQ(Selected(Titles()), QStringLiteral("Delta"));
     EXPECT_FALSE(win->ItemChanged());
     EXPECT_EQ(prompt->beeps, 1);
-}
 
-TEST_F(MainWindowTest, OpeningATitleWithEditsNoDiscardsAndCancelKeepsTheEditedItem) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Body(), QStringLiteral("select 22"));
-
-    prompt->answers << CPrompt::vbCancel;
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(Body()->text(), QStringLiteral("select 22"));
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
-
+    Type(Body(), QStringLiteral("select 44"));
     prompt->answers << CPrompt::vbNo;
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_EQ(win->CurrentItemID(), 2);
-    EXPECT_EQ(Body()->text(), QStringLiteral("select 4"));
+    ClickEntry(Titles(), QStringLiteral("Bravo two"));
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
     EXPECT_FALSE(win->ItemChanged());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("select 2"));
-    EXPECT_EQ(prompt->beeps, 0);
+    EXPECT_EQ(Stored("Code", 2), QStringLiteral("select 4"));
+    EXPECT_EQ(prompt->beeps, 1);
 }
 
 TEST_F(MainWindowTest, OpeningATitleWhenTheSaveFailsCountsAsCancel) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo two"));
     // "<All Languages>" is selected, so the save is refused.
@@ -145,8 +135,7 @@ TEST_F(MainWindowTest, OpeningATitleWhenTheSaveFailsCountsAsCancel) {
 }
 
 TEST_F(MainWindowTest, TabbingIntoTheTitlesOpensNothingWhileArrowKeysOpenTitles) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     Titles()->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(win->CurrentItemID(), -1);
