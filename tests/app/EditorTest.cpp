@@ -20,8 +20,15 @@ private:
 }  // namespace
 
 TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
+    // Clicking into the title selects its whole text.
+    ClickEntry(Titles(), QStringLiteral("Charlie"));
+    QTest::mouseClick(Title(), Qt::LeftButton, {}, QPoint(5, Title()->height() / 2));
+    QApplication::processEvents();
+    EXPECT_EQ(Title()->selectedText(), QStringLiteral("Charlie"));
+    QTest::keyClicks(Title(), QStringLiteral("Delta"));
+    EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
+    prompt->answers << CPrompt::vbNo;
     ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = 'notes.txt' WHERE DOCID = 2;"
                                       "UPDATE tblItem SET FileSize = 2000, FileBLOB = x'00112233', "
                                       "LastUpdate = LastUpdate + 0.5 WHERE ID = 2;")),
@@ -56,8 +63,7 @@ TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes
 }
 
 TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTyped) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Categories(), QStringLiteral("Paging  (1)"));
     Click("cmdNew");
@@ -81,7 +87,7 @@ TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTyped) {
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("SQL  (3)"));
     EXPECT_EQ(Selected(Categories()), QStringLiteral("Paging  (2)"));
     EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Delta"), QStringLiteral("Echo")}));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 5")).toString(),
+    EXPECT_EQ(Stored("Code", 5),
               QStringLiteral("select 5\n\tlimit 10"));
 }
 
@@ -97,7 +103,7 @@ TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdite
     EXPECT_FALSE(win->ItemChanged());
     Type(Title(), QStringLiteral("Bravo 2"));
     Click("cmdSave");
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo 2"));
+    EXPECT_EQ(Stored("Title", 1), QStringLiteral("Bravo 2"));
     EXPECT_EQ(Scalar(stored).toString(), items[0].body);
     // An edit stores what the pane shows.
     Body()->setFocus();
@@ -108,9 +114,8 @@ TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdite
     EXPECT_EQ(prompt->Messages(), QStringList());
 }
 
-TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndKeepsTheEdits) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndOffersToMergeAnExistingTitle) {
+    StartWithFourItems();
     Click("cmdNew");
     QTest::keyClicks(Title(), QStringLiteral("Orphan"));
     Click("cmdSave");
@@ -126,8 +131,18 @@ TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndKeepsTheEdits) {
     EXPECT_EQ(Title()->text(), QStringLiteral("Orphan"));
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(win->CurrentItemID(), -1);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
     EXPECT_EQ(prompt->beeps, 0);
+
+    // A new item with an existing title is offered for merging.
+    Type(Title(), QStringLiteral("Bravo"));
+    Type(ItemCategories(), QStringLiteral("Joins"));
+    prompt->answers << CPrompt::vbYes;
+    Click("cmdSave");
+    EXPECT_EQ(prompt->Messages().last(), QStringLiteral("Merge this with existing item #1?"));
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
+    EXPECT_EQ(ItemCount(), 4);
 }
 
 TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsTheEdits) {
@@ -146,8 +161,7 @@ TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsT
     // Another program holds the file locked: the engine refuses and says so.
     win.reset();
     prompt->shown.clear();
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo locked"));
@@ -164,27 +178,12 @@ TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsT
 
     // Once the lock is gone the same edits save.
     Click("cmdSave");
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo locked"));
+    EXPECT_EQ(Stored("Title", 1), QStringLiteral("Bravo locked"));
     EXPECT_FALSE(win->ItemChanged());
 }
 
-TEST_F(MainWindowTest, SavingANewItemWithAnExistingTitleOffersTheMerge) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    QTest::keyClicks(Title(), QStringLiteral("Bravo"));
-    Type(ItemCategories(), QStringLiteral("Joins"));
-    prompt->answers << CPrompt::vbYes;
-    Click("cmdSave");
-    EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Merge this with existing item #1?")});
-    EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
-}
-
 TEST_F(MainWindowTest, NewAsksAboutEditsAndStartsAnEmptyUnsavedItem) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo two"));
@@ -205,24 +204,23 @@ TEST_F(MainWindowTest, NewAsksAboutEditsAndStartsAnEmptyUnsavedItem) {
     EXPECT_TRUE(Title()->hasFocus());
     // The selections stay for the next save.
     EXPECT_EQ(Languages()->currentText(), QStringLiteral("SQL  (2)"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo"));
+    EXPECT_EQ(Stored("Title", 1), QStringLiteral("Bravo"));
 }
 
-TEST_F(MainWindowTest, DeleteAsksAndRemovesOnlyTheTitleUntilTheNextReload) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefusedOneKeepsTheEdits) {
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Delta"));
 
     prompt->answers << CPrompt::vbCancel;
     Click("cmdDelete");
     EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Are you sure you want to delete this item?"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
     EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
 
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 3);
+    EXPECT_EQ(ItemCount(), 3);
     EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("Bravo")});
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
@@ -234,44 +232,30 @@ TEST_F(MainWindowTest, DeleteAsksAndRemovesOnlyTheTitleUntilTheNextReload) {
     QTest::keyClicks(Title(), QStringLiteral("Scratch"));
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 3);
+    EXPECT_EQ(ItemCount(), 3);
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_FALSE(win->ItemChanged());
-}
-
-TEST_F(MainWindowTest, DeleteThatTheDatabaseRefusesKeepsTheItemInTheEditor) {
-    MakeDatabase(FourItems());
-    Start();
-    ClickEntry(Titles(), QStringLiteral("Alpha"));
-    Type(Body(), QStringLiteral("print(100)"));
+    // A delete the database refuses keeps the item and its edits in the editor.
+    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    Type(Body(), QStringLiteral("select 22"));
+    const int messages = prompt->Messages().size();
     {
         WriteLock lock(dbPath);
         prompt->answers << CPrompt::vbOK;
         Click("cmdDelete");
     }
-    ASSERT_EQ(prompt->Messages().size(), 2);
-    EXPECT_TRUE(prompt->Messages()[1].startsWith(QStringLiteral("Unable to delete this item.")));
-    EXPECT_EQ(win->CurrentItemID(), 3);
-    EXPECT_EQ(Body()->text(), QStringLiteral("print(100)"));
+    ASSERT_EQ(prompt->Messages().size(), messages + 2);
+    EXPECT_TRUE(prompt->Messages().last().startsWith(QStringLiteral("Unable to delete this item.")));
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Body()->text(), QStringLiteral("select 22"));
     EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
-    EXPECT_TRUE(Entries(Titles()).contains(QStringLiteral("Alpha")));
-}
-
-TEST_F(MainWindowTest, ClickingIntoTheTitleSelectsItsWholeText) {
-    MakeDatabase(FourItems());
-    Start();
-    ClickEntry(Titles(), QStringLiteral("Charlie"));
-    QTest::mouseClick(Title(), Qt::LeftButton, {}, QPoint(5, Title()->height() / 2));
-    QApplication::processEvents();
-    EXPECT_EQ(Title()->selectedText(), QStringLiteral("Charlie"));
-    QTest::keyClicks(Title(), QStringLiteral("Delta"));
-    EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
+    EXPECT_EQ(ItemCount(), 3);
+    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("Bravo")});
+    prompt->answers << CPrompt::vbNo;
 }
 
 TEST_F(MainWindowTest, TypedLanguageWithParenthesesIsSavedAndRememberedAsTyped) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     TypeLanguage(QStringLiteral("SQL (legacy)"));
     QTest::keyClicks(Title(), QStringLiteral("Old join"));
     Type(ItemCategories(), QStringLiteral("Joins"));
