@@ -21,18 +21,15 @@ TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     EXPECT_EQ(Selected(Categories()), QStringLiteral("<All Categories>  (0)"));
     EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_TRUE(prompt->shown.isEmpty());
-
-    // Nothing is open, so the exit offers no backup.
-    EXPECT_TRUE(Close());
-    EXPECT_TRUE(prompt->shown.isEmpty());
-}
-
-TEST_F(MainWindowTest, CtrlOReachesTheOpenCommand) {
-    Start();
+    // Ctrl+O reaches the open command.
     prompt->texts << QString();
     QTest::keyClick(win.get(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(prompt->shown.size(), 1);
     EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Select Database File"));
+
+    // Nothing is open, so the exit offers no backup.
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->shown.size(), 1);
 }
 
 TEST_F(MainWindowTest, RememberedDatabaseThatWasDeletedIsCreatedAgainEmpty) {
@@ -83,8 +80,7 @@ TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGone
 }
 
 TEST_F(MainWindowTest, ClosingWithUnsavedEditsAsksOnceAndCancelKeepsTheWindowAndTheEdits) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     PickLanguage(QStringLiteral("SQL  (2)"));
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     Type(Title(), QStringLiteral("Bravo edited"));
@@ -106,15 +102,12 @@ TEST_F(MainWindowTest, ClosingWithUnsavedEditsAsksOnceAndCancelKeepsTheWindowAnd
     EXPECT_FALSE(win->isVisible());
     EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 2);
     EXPECT_FALSE(gDB->IsOpen());
-    InitGlobals();
-    QString file = dbPath;
-    OpenDatabase(file);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo"));
+    Reopen();
+    EXPECT_EQ(Stored("Title", 1), QStringLiteral("Bravo"));
 }
 
 TEST_F(MainWindowTest, ClosingWithYesSavesAndAFailedSaveKeepsTheWindowOpen) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     // "<All Languages>" is selected: the save cannot happen, which counts as Cancel.
     ClickEntry(Titles(), QStringLiteral("Alpha"));
     Type(Body(), QStringLiteral("print(10)"));
@@ -126,10 +119,8 @@ TEST_F(MainWindowTest, ClosingWithYesSavesAndAFailedSaveKeepsTheWindowOpen) {
     PickLanguage(QStringLiteral("Python  (2)"));
     prompt->answers << CPrompt::vbYes;
     EXPECT_TRUE(Close());
-    InitGlobals();
-    QString file = dbPath;
-    OpenDatabase(file);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 3")).toString(), QStringLiteral("print(10)"));
+    Reopen();
+    EXPECT_EQ(Stored("Code", 3), QStringLiteral("print(10)"));
 }
 
 TEST_F(MainWindowTest, DailyBackupAtExitIsMadeWhenDueAndRemembered) {
@@ -146,7 +137,7 @@ TEST_F(MainWindowTest, DailyBackupAtExitIsMadeWhenDueAndRemembered) {
     // The copy is a complete database.
     QString file = backup;
     EXPECT_EQ(OpenDatabase(file), QStringLiteral("daily.db"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
 }
 
 TEST_F(MainWindowTest, DailyBackupIsNotDueWithinADayNorWhenSwitchedOff) {
@@ -160,13 +151,23 @@ TEST_F(MainWindowTest, DailyBackupIsNotDueWithinADayNorWhenSwitchedOff) {
     Preset(QStringLiteral("BackupTime"), QString());
     Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
     Start();
-    EXPECT_FALSE(Find<QAction>("mnuToolsBackupDaily")->isChecked());
+    // The menu's check mark and the setting go together.
+    QAction* daily = Find<QAction>("mnuToolsBackupDaily");
+    EXPECT_FALSE(daily->isChecked());
+    daily->trigger();
+    EXPECT_TRUE(daily->isChecked());
+    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
+    daily->trigger();
+    EXPECT_FALSE(daily->isChecked());
+    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("0"));
     EXPECT_TRUE(Close());
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
-TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupAndACancelledDialogAsksAgainNextTime) {
+TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupUntilMadeAndAnExistingFileAsksYesNoCancel) {
     MakeDatabase(FourItems(), true);
+    const QString backup = env->Path(QStringLiteral("old.db"));
+    WriteFileBytes(backup, "old copy");
     Start();
     prompt->texts << QString();
     EXPECT_TRUE(Close());
@@ -177,22 +178,14 @@ TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupAndACancelledDialogAsksAg
     EXPECT_EQ(prompt->shown[0].title, kDbFilter);
     EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
 
+    // The cancelled dialog comes again at the next exit: onto an existing file, asking first.
     ReleaseGlobals();
     Start();
-    prompt->texts << QString();
-    EXPECT_TRUE(Close());
-    EXPECT_EQ(prompt->shown.size(), 2);
-}
-
-TEST_F(MainWindowTest, DailyBackupOntoAnExistingFileAsksYesNoCancel) {
-    MakeDatabase(FourItems(), true);
-    const QString backup = env->Path(QStringLiteral("old.db"));
-    WriteFileBytes(backup, "old copy");
-    Start();
-
     prompt->texts << backup;
     prompt->answers << CPrompt::vbCancel;
     EXPECT_FALSE(Close());
+    EXPECT_EQ(prompt->shown.size(), 3);
+    EXPECT_EQ(prompt->shown[1].text, QStringLiteral("Back Up Snippet Database?"));
     EXPECT_TRUE(win->isVisible());
     EXPECT_TRUE(gDB->IsOpen());
     EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Overwrite existing file?\n") + backup);
@@ -226,22 +219,8 @@ TEST_F(MainWindowTest, UnreadableBackupSwitchIsReportedAtStartAndAtExit) {
     EXPECT_FALSE(gDB->IsOpen());
 }
 
-TEST_F(MainWindowTest, BackupDailyToggleKeepsCheckMarkAndSettingTogether) {
-    MakeDatabase(FourItems(), true);
-    Start();
-    QAction* daily = Find<QAction>("mnuToolsBackupDaily");
-    ASSERT_TRUE(daily->isChecked());
-    daily->trigger();
-    EXPECT_FALSE(daily->isChecked());
-    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("0"));
-    daily->trigger();
-    EXPECT_TRUE(daily->isChecked());
-    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
-}
-
 TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAre) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     QAction* registry = Find<QAction>("mnuToolsSaveSettings");
     // A new user's settings live in Settings.ini beside the program.
     ASSERT_TRUE(gSettings->SaveToINI());
