@@ -42,9 +42,8 @@ protected:
     }
 };
 
-TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositions) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsAndLongNamesShowTheirStart) {
+    StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* middle = Find<QWidget>("fraTitles");
     QWidget* right = Find<QWidget>("fraItems");
@@ -75,11 +74,25 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositions) {
     }
     EXPECT_FLOAT_EQ(win->SplitLangCatRatio(), float(win->SplitterLeft(0)) / float(w));
     EXPECT_FLOAT_EQ(win->SplitTitleItemRatio(), float(win->SplitterLeft(1)) / float(w));
+
+    // Long names show their start.
+    // The combo's text from its first letter, not scrolled to its end.
+    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
+    PickLanguage(QStringLiteral("SQL  (2)"));
+    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
+
+    const QString name = QStringLiteral("a rather long attachment name that no box shows whole.tar.gz");
+    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + QStringLiteral("';")),
+              QString());
+    ClickEntry(Titles(), QStringLiteral("Delta"));
+    QLineEdit* file = Find<QLineEdit>("txtFileName");
+    ASSERT_EQ(file->text(), name);
+    EXPECT_EQ(file->cursorPosition(), 0);
+    EXPECT_TRUE(file->toolTip().startsWith(name));
 }
 
 TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPane) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* right = Find<QWidget>("fraItems");
     QLineEdit* title = Title();
@@ -113,12 +126,10 @@ TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPa
 }
 
 TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     ResizeClient(900, 600);
     QWidget* left = Find<QWidget>("fraLangCat");
     const int s0 = win->SplitterLeft(0);
-    const int s1 = win->SplitterLeft(1);
 
     DragSplitter("picSplitLangCatTitle", 60);
     EXPECT_EQ(win->SplitterLeft(0), s0 + 60);
@@ -141,25 +152,17 @@ TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
     DragSplitter("picSplitTitleItem", -600);
     EXPECT_EQ(win->SplitterLeft(0), leftBar);
     EXPECT_EQ(Find<QWidget>("fraTitles")->width(), Find<QWidget>("fraTitles")->minimumWidth());
-    (void)s1;
 }
 
 TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowThem) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     const QSize first = win->size();
     ResizeClient(760, 540);
     DragSplitter("picSplitLangCatTitle", 30);
     DragSplitter("picSplitTitleItem", -20);
     const QSize size = win->size();
     const int s0 = win->SplitterLeft(0), s1 = win->SplitterLeft(1);
-    const auto restart = [this] {
-        ASSERT_TRUE(Close());
-        win.reset();
-        ReleaseGlobals();
-        Start();
-    };
-    restart();
+    Restart();
     EXPECT_EQ(win->size(), size);
     EXPECT_EQ(win->SplitterLeft(0), s0);
     EXPECT_EQ(win->SplitterLeft(1), s1);
@@ -181,24 +184,6 @@ TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowTh
     Preset(QStringLiteral("WindowMaximized"), QStringLiteral("-1"));
     Start();
     EXPECT_TRUE(win->isMaximized());
-}
-
-TEST_F(LayoutTest, LongNamesShowTheirStart) {
-    MakeDatabase(FourItems());
-    Start();
-    // The combo's text from its first letter, not scrolled to its end.
-    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
-
-    const QString name = QStringLiteral("a rather long attachment name that no box shows whole.tar.gz");
-    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + QStringLiteral("';")),
-              QString());
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    QLineEdit* file = Find<QLineEdit>("txtFileName");
-    ASSERT_EQ(file->text(), name);
-    EXPECT_EQ(file->cursorPosition(), 0);
-    EXPECT_TRUE(file->toolTip().startsWith(name));
 }
 
 TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {
