@@ -46,22 +46,25 @@ std::function<void(QMessageBox*)> Click(QMessageBox::StandardButton b) {
 
 }  // namespace
 
-TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodes) {
+TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodesAlsoForEscapeAndClose) {
     using SB = QMessageBox::StandardButton;
     struct Case {
         int style;
         QMessageBox::StandardButtons buttons;
         SB click;
         int answer;
+        int escape;  // Escape answers Cancel, else No or OK
     };
     const Case cases[] = {
-        {CPrompt::vbOKOnly, SB::Ok, SB::Ok, 1},
-        {CPrompt::vbOKCancel, SB::Ok | SB::Cancel, SB::Cancel, 2},
-        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Yes, 6},
-        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Cancel, 2},
-        {CPrompt::vbYesNo, SB::Yes | SB::No, SB::No, 7},
+        {CPrompt::vbOKOnly, SB::Ok, SB::Ok, 1, 1},
+        {CPrompt::vbOKCancel, SB::Ok | SB::Cancel, SB::Cancel, 2, 2},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Yes, 6, 2},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Cancel, 2, 2},
+        {CPrompt::vbYesNo, SB::Yes | SB::No, SB::No, 7, 7},
     };
+    const auto escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
     for (const Case& c : cases) {
+        EXPECT_EQ(Ask(c.style, escape), c.escape) << c.style;
         Seen seen;
         EXPECT_EQ(Ask(c.style | CPrompt::vbQuestion, Click(c.click), &seen), c.answer) << c.style;
         EXPECT_EQ(seen.buttons, c.buttons) << c.style;
@@ -70,14 +73,7 @@ TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodes) {
                                           ? SB::Yes
                                           : SB::Ok);
     }
-}
-
-TEST(QtPromptMsgBox, EscapeAndCloseAnswerCancelElseNoOrOK) {
-    const auto escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
-    EXPECT_EQ(Ask(CPrompt::vbOKOnly, escape), 1);
-    EXPECT_EQ(Ask(CPrompt::vbOKCancel, escape), 2);
-    EXPECT_EQ(Ask(CPrompt::vbYesNoCancel, escape), 2);
-    EXPECT_EQ(Ask(CPrompt::vbYesNo, escape), 7);
+    // Closing the box answers like Escape.
     const auto close = [](QMessageBox* box) { box->close(); };
     EXPECT_EQ(Ask(CPrompt::vbYesNoCancel | CPrompt::vbQuestion, close), 2);
     EXPECT_EQ(Ask(CPrompt::vbYesNo | CPrompt::vbQuestion, close), 7);
@@ -155,6 +151,14 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     EXPECT_TRUE(w->isVisible());
     prompt.ProgressText(0, QStringLiteral("Importing Database..."));
     EXPECT_EQ(w->Text(0), QStringLiteral("Importing Database..."));
+    // A message box during the operation stays above its window.
+    bool onTop = false;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(prompt.MsgBox(QStringLiteral("Import error"), CPrompt::vbExclamation), 1);
+    EXPECT_TRUE(onTop);
     EXPECT_FALSE(prompt.ProgressUpdate(10));
     w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
     EXPECT_TRUE(prompt.ProgressUpdate(20));
@@ -203,19 +207,6 @@ TEST(QtPromptProgress, ClosingTheWindowFromInsideItsOwnUpdateDoesNotCrash) {
     prompt.ProgressClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(w.isNull());
-}
-
-TEST(QtPromptProgress, MessageBoxDuringProgressStaysOnTop) {
-    QtPrompt prompt;
-    prompt.ProgressShow();
-    bool onTop = false;
-    WhenModal<QMessageBox>([&](QMessageBox* box) {
-        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
-        box->button(QMessageBox::Ok)->click();
-    });
-    EXPECT_EQ(prompt.MsgBox(QStringLiteral("Import error"), CPrompt::vbExclamation), 1);
-    EXPECT_TRUE(onTop);
-    prompt.ProgressClose();
 }
 
 TEST(QtPromptProgress, PromptGoingAwayTakesItsWindowsWithIt) {

@@ -83,6 +83,21 @@ TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
     w.SetText(-1, QStringLiteral("x"));
     EXPECT_EQ(w.Text(3), QString());
     EXPECT_EQ(w.Text(-1), QString());
+
+    // A window made after one was used and closed starts from the design values again.
+    auto used = std::make_unique<frmStatusBar>();
+    used->SetText(1, QStringLiteral("/tmp/x.tab"));
+    used->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    used->show();
+    used->close();
+    used.reset();
+    frmStatusBar again;
+    again.show();
+    EXPECT_EQ(again.Text(0), QStringLiteral("Operation in progress..."));
+    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress1"))->text(), QString());
+    bool cancel = true;
+    again.Update(1, cancel);
+    EXPECT_FALSE(cancel);
 }
 
 TEST(frmStatusBar, PercentagesOutsideTheRangeDrawAsZeroOrHundred) {
@@ -133,7 +148,7 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
     EXPECT_LE(right.blueMaxX, filled + width / 4);
 }
 
-TEST(frmStatusBar, CancelIsReportedOnceThenClearedEvenWhenClickedInsideUpdate) {
+TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCancel) {
     frmStatusBar w;
     w.show();
     auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
@@ -148,11 +163,8 @@ TEST(frmStatusBar, CancelIsReportedOnceThenClearedEvenWhenClickedInsideUpdate) {
     QTimer::singleShot(0, cmd, [cmd] { cmd->click(); });
     w.Update(40, cancel);
     EXPECT_TRUE(cancel);
-}
 
-TEST(frmStatusBar, NestedUpdateLeavesTheCancelForTheOuterCall) {
-    frmStatusBar w;
-    w.show();
+    // A cancel clicked inside a nested Update is left for the outer call.
     bool inner = true;
     QTimer::singleShot(0, &w, [&w, &inner] {
         w.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
@@ -162,22 +174,18 @@ TEST(frmStatusBar, NestedUpdateLeavesTheCancelForTheOuterCall) {
     w.Update(60, outer);
     EXPECT_FALSE(inner);
     EXPECT_TRUE(outer);
-}
 
-TEST(frmStatusBar, FreshWindowAfterCloseStartsFromDesignValues) {
-    auto w = std::make_unique<frmStatusBar>();
-    w->SetText(1, QStringLiteral("/tmp/x.tab"));
-    w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
-    w->show();
-    w->close();
-    w.reset();
-    frmStatusBar again;
-    again.show();
-    EXPECT_EQ(again.Text(0), QStringLiteral("Operation in progress..."));
-    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress1"))->text(), QString());
-    bool cancel = true;
-    again.Update(1, cancel);
-    EXPECT_FALSE(cancel);
+    // The window system's close button means Cancel and keeps the window.
+    ASSERT_NE(w.windowHandle(), nullptr);
+    QCloseEvent byUser;
+    QApplication::sendEvent(w.windowHandle(), &byUser);
+    EXPECT_FALSE(byUser.isAccepted());
+    EXPECT_TRUE(w.isVisible());
+    w.Update(5, cancel);
+    EXPECT_TRUE(cancel);
+    // The caller's own close goes through.
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
@@ -197,19 +205,3 @@ TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
     EXPECT_EQ(lbl->text(), QStringLiteral("/tmp/a.tab"));
 }
 
-TEST(frmStatusBar, WindowCloseButtonMeansCancelAndKeepsTheWindow) {
-    frmStatusBar w;
-    w.show();
-    // What the window system's close button sends: a close event to the native window.
-    ASSERT_NE(w.windowHandle(), nullptr);
-    QCloseEvent byUser;
-    QApplication::sendEvent(w.windowHandle(), &byUser);
-    EXPECT_FALSE(byUser.isAccepted());
-    EXPECT_TRUE(w.isVisible());
-    bool cancel = false;
-    w.Update(5, cancel);
-    EXPECT_TRUE(cancel);
-    // The caller's own close goes through.
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.isVisible());
-}
