@@ -11,8 +11,7 @@ const QString kFindPrompt = QStringLiteral(
 }  // namespace
 
 TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAgain) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     prompt->texts << QStringLiteral("select");
     Trigger("mnuEditFind");
     QApplication::processEvents();
@@ -78,8 +77,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
 }
 
 TEST_F(MainWindowTest, FindAsksAboutEditsAndAMalformedQueryLeavesListsAndEditor) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     ClickEntry(Titles(), QStringLiteral("Alpha"));
     Type(Title(), QStringLiteral("Alpha edited"));
     const QStringList before = Entries(Titles());
@@ -107,8 +105,7 @@ TEST_F(MainWindowTest, FindAsksAboutEditsAndAMalformedQueryLeavesListsAndEditor)
 }
 
 TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndSendsTheRestToTheCode) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     QClipboard* clip = QGuiApplication::clipboard();
     struct Case {
         QString clipboard, title, body;  // pasted into "Alpha" (whole title selected) / "print(1)"
@@ -158,8 +155,7 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndSendsTheRestToTheCode) {
 }
 
 TEST_F(MainWindowTest, ClipboardCommandsActOnTheFocusedBoxOnly) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     ClickEntry(Titles(), QStringLiteral("Bravo"));
     QClipboard* clip = QGuiApplication::clipboard();
     clip->setText(QStringLiteral("kept"));
