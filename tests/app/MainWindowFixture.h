@@ -225,6 +225,15 @@ protected:
         Type(Languages()->lineEdit(), text);
         QTest::qWait(frmMain::kTypingPauseMs + 50);
     }
+    // A new item typed in and saved, as a user would.
+    void AddItem(const QString& language, const QString& title, const QString& code, const QString& categories) {
+        TypeLanguage(language);
+        Click("cmdNew");
+        QTest::keyClicks(Title(), title);
+        Type(Body(), code);
+        Type(ItemCategories(), categories);
+        Click("cmdSave");
+    }
     int CountMessages(const QString& text) const { return prompt->Messages().count(text); }
 
     std::unique_ptr<TestEnv> env;
