@@ -17,7 +17,7 @@ const QColor kBlue(0, 0, 255);
 
 // A pane's rectangle in the client area (the central widget).
 QRect PaneRect(QWidget* pane) {
-    QWidget* client = pane->window()->findChild<QWidget*>(QStringLiteral("frmMainClient"));
+    QWidget* client = pane->window()->findChild<QWidget*>("frmMainClient");
     return QRect(pane->mapTo(client, QPoint(0, 0)), pane->size());
 }
 }  // namespace
@@ -78,13 +78,12 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsAndLongNamesSho
     // Long names show their start.
     // The combo's text from its first letter, not scrolled to its end.
     EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
-    PickLanguage(QStringLiteral("SQL  (2)"));
+    PickLanguage("SQL  (2)");
     EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
 
-    const QString name = QStringLiteral("a rather long attachment name that no box shows whole.tar.gz");
-    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + QStringLiteral("';")),
-              QString());
-    ClickEntry(Titles(), QStringLiteral("Delta"));
+    const QString name = "a rather long attachment name that no box shows whole.tar.gz";
+    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + "';"), QString());
+    ClickEntry(Titles(), "Delta");
     QLineEdit* file = Find<QLineEdit>("txtFileName");
     ASSERT_EQ(file->text(), name);
     EXPECT_EQ(file->cursorPosition(), 0);
@@ -173,7 +172,7 @@ TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowTh
         ASSERT_TRUE(Close());
         win.reset();
         ReleaseGlobals();
-        Preset(QStringLiteral("WindowGeometry"), QLatin1String(geometry));
+        Preset("WindowGeometry", QLatin1String(geometry));
         Start();
         EXPECT_EQ(win->size(), first) << geometry;
         EXPECT_EQ(win->SplitterLeft(0), s0) << geometry;
@@ -181,7 +180,7 @@ TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowTh
     ASSERT_TRUE(Close());
     win.reset();
     ReleaseGlobals();
-    Preset(QStringLiteral("WindowMaximized"), QStringLiteral("-1"));
+    Preset("WindowMaximized", "-1");
     Start();
     EXPECT_TRUE(win->isMaximized());
 }

@@ -23,11 +23,8 @@ struct Seen {
 };
 
 // Shows a box through MsgBox and answers it with act; records what the box showed.
-int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr,
-        const QString& title = {}) {
-    WhenModal<QMessageBox>([act, seen](QMessageBox* box) {
-        if (seen) {
-            seen->text = box->text();
+int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr, const QString& title = {}) {
+    WhenModal<QMessageBox>([act, seen](QMessageBox* box) { if (seen) { seen->text = box->text();
             seen->title = box->windowTitle();
             seen->buttons = box->standardButtons();
             seen->icon = box->icon();
@@ -37,7 +34,7 @@ int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr,
         act(box);
     });
     QtPrompt prompt;
-    return prompt.MsgBox(QStringLiteral("Question?"), style, title);
+    return prompt.MsgBox("Question?", style, title);
 }
 
 std::function<void(QMessageBox*)> Click(QMessageBox::StandardButton b) {
@@ -93,13 +90,13 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
         Ask(c.style, Click(QMessageBox::Ok), &seen);
         EXPECT_EQ(seen.icon, c.icon) << c.style;
         EXPECT_EQ(seen.title, AppTitle()) << "an empty title means the program's";
-        EXPECT_EQ(seen.text, QStringLiteral("Question?"));
+        EXPECT_EQ(seen.text, "Question?");
         // Engine error texts may hold "<": never taken as markup.
         EXPECT_EQ(seen.format, Qt::PlainText);
     }
     Seen seen;
-    Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, QStringLiteral("Import"));
-    EXPECT_EQ(seen.title, QStringLiteral("Import"));
+    Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, "Import");
+    EXPECT_EQ(seen.title, "Import");
     // 256: second button is the default; 512: the third.
     Ask(CPrompt::vbYesNo | 256, Click(QMessageBox::No), &seen);
     EXPECT_EQ(seen.defaultButton, QMessageBox::No);
@@ -114,30 +111,27 @@ TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     QtPrompt prompt;
     QString label, title, initial;
     bool plain = false;
-    WhenModal<QInputDialog>([&](QInputDialog* dlg) {
-        label = dlg->labelText();
+    WhenModal<QInputDialog>([&](QInputDialog* dlg) { label = dlg->labelText();
         auto* shown = dlg->findChild<QLabel*>();
         plain = shown && shown->textFormat() == Qt::PlainText;
         title = dlg->windowTitle();
         initial = dlg->textValue();
-        dlg->setTextValue(QStringLiteral("API"));
+        dlg->setTextValue("API");
         dlg->accept();
     });
-    QString value = QStringLiteral("Win32");
-    EXPECT_TRUE(prompt.InputBox(QStringLiteral("New name:"), QStringLiteral("Rename"), value));
-    EXPECT_EQ(value, QStringLiteral("API"));
-    EXPECT_EQ(label, QStringLiteral("New name:"));
+    QString value = "Win32";
+    EXPECT_TRUE(prompt.InputBox("New name:", "Rename", value));
+    EXPECT_EQ(value, "API");
+    EXPECT_EQ(label, "New name:");
     EXPECT_TRUE(plain);
-    EXPECT_EQ(title, QStringLiteral("Rename"));
-    EXPECT_EQ(initial, QStringLiteral("Win32"));
+    EXPECT_EQ(title, "Rename");
+    EXPECT_EQ(initial, "Win32");
 
-    WhenModal<QInputDialog>([&](QInputDialog* dlg) {
-        title = dlg->windowTitle();
-        dlg->setTextValue(QStringLiteral("typed"));
+    WhenModal<QInputDialog>([&](QInputDialog* dlg) { title = dlg->windowTitle(); dlg->setTextValue("typed");
         dlg->reject();
     });
-    EXPECT_FALSE(prompt.InputBox(QStringLiteral("New name:"), {}, value));
-    EXPECT_EQ(value, QStringLiteral("API"));
+    EXPECT_FALSE(prompt.InputBox("New name:", {}, value));
+    EXPECT_EQ(value, "API");
     EXPECT_EQ(title, AppTitle());
 }
 
@@ -149,18 +143,17 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     frmStatusBar* w = prompt.ProgressWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
-    prompt.ProgressText(0, QStringLiteral("Importing Database..."));
-    EXPECT_EQ(w->Text(0), QStringLiteral("Importing Database..."));
+    prompt.ProgressText(0, "Importing Database...");
+    EXPECT_EQ(w->Text(0), "Importing Database...");
     // A message box during the operation stays above its window.
     bool onTop = false;
-    WhenModal<QMessageBox>([&](QMessageBox* box) {
-        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+    WhenModal<QMessageBox>([&](QMessageBox* box) { onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
         box->button(QMessageBox::Ok)->click();
     });
-    EXPECT_EQ(prompt.MsgBox(QStringLiteral("Import error"), CPrompt::vbExclamation), 1);
+    EXPECT_EQ(prompt.MsgBox("Import error", CPrompt::vbExclamation), 1);
     EXPECT_TRUE(onTop);
     EXPECT_FALSE(prompt.ProgressUpdate(10));
-    w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    w->findChild<QPushButton*>("cmdCancel")->click();
     EXPECT_TRUE(prompt.ProgressUpdate(20));
     QPointer<frmStatusBar> gone(w);
     prompt.ProgressClose();
@@ -168,7 +161,7 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     EXPECT_EQ(prompt.ProgressWindow(), nullptr);
     // The next one is fresh.
     prompt.ProgressShow();
-    EXPECT_EQ(prompt.ProgressWindow()->Text(0), QStringLiteral("Operation in progress..."));
+    EXPECT_EQ(prompt.ProgressWindow()->Text(0), "Operation in progress...");
     prompt.ProgressClose();
 }
 
@@ -176,22 +169,20 @@ TEST(QtPromptProgress, SecondOperationInsideUpdateGetsItsOwnWindow) {
     QtPrompt prompt;
     prompt.ProgressShow();
     frmStatusBar* outer = prompt.ProgressWindow();
-    prompt.ProgressText(0, QStringLiteral("Exporting Database..."));
+    prompt.ProgressText(0, "Exporting Database...");
     bool innerCancel = true;
     QString innerLine;
     // A handler run by Update starts and ends another long operation.
-    QTimer::singleShot(0, [&] {
-        prompt.ProgressShow();
-        prompt.ProgressText(0, QStringLiteral("Extracting Attachment"));
+    QTimer::singleShot(0, [&] { prompt.ProgressShow(); prompt.ProgressText(0, "Extracting Attachment");
         innerLine = prompt.ProgressWindow()->Text(0);
         innerCancel = prompt.ProgressUpdate(95);
         prompt.ProgressClose();
     });
     EXPECT_FALSE(prompt.ProgressUpdate(50));
     EXPECT_FALSE(innerCancel);
-    EXPECT_EQ(innerLine, QStringLiteral("Extracting Attachment"));
+    EXPECT_EQ(innerLine, "Extracting Attachment");
     EXPECT_EQ(prompt.ProgressWindow(), outer);
-    EXPECT_EQ(outer->Text(0), QStringLiteral("Exporting Database..."));
+    EXPECT_EQ(outer->Text(0), "Exporting Database...");
     prompt.ProgressClose();
 }
 

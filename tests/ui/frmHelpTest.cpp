@@ -22,19 +22,19 @@ struct HelpWindowTest : ::testing::Test {
     TestEnv env;
     ScriptedPrompt prompt;
     void SetUp() override { InitGlobals(); }
-    QString SettingsDb() const { return env.ProgramDir() + QStringLiteral("/settings.db"); }
-    static QPlainTextEdit* Help(frmHelp& w) { return w.findChild<QPlainTextEdit*>(QStringLiteral("txtHelp")); }
+    QString SettingsDb() const { return env.ProgramDir() + "/settings.db"; }
+    static QPlainTextEdit* Help(frmHelp& w) { return w.findChild<QPlainTextEdit*>("txtHelp"); }
 };
 
 }  // namespace
 
 TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDb) {
     frmHelp w;
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("About VellumGranary"));
-    const QString version = w.findChild<QLabel*>(QStringLiteral("lblVersion"))->text();
+    EXPECT_EQ(w.windowTitle(), "About VellumGranary");
+    const QString version = w.findChild<QLabel*>("lblVersion")->text();
     EXPECT_TRUE(version.startsWith(QStringLiteral("Version ") + AppVersion() + QLatin1Char(' '))) << version.toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Version [1-9]?\\d\\.\\d+\\.\\d+ \\S")).match(version).hasMatch());
-    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblWebsite"))->text(), AppWebsite());
+    EXPECT_TRUE(QRegularExpression("^Version [1-9]?\\d\\.\\d+\\.\\d+ \\S").match(version).hasMatch());
+    EXPECT_EQ(w.findChild<QLabel*>("lblWebsite")->text(), AppWebsite());
     QFile source(QStringLiteral(VG_SOURCE_DIR "/resources/help.txt"));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     EXPECT_EQ(Help(w)->toPlainText(), QString::fromUtf8(source.readAll()));
@@ -59,7 +59,7 @@ TEST_F(HelpWindowTest, AMissingFileTableOrRowGivesAnEmptyTextAndAWorkingWindow) 
         }
         frmHelp w;
         EXPECT_EQ(Help(w)->toPlainText(), QString()) << (sql ? sql : "no file");
-        EXPECT_EQ(w.windowTitle(), QStringLiteral("About VellumGranary"));
+        EXPECT_EQ(w.windowTitle(), "About VellumGranary");
         EXPECT_EQ(QFile::exists(SettingsDb()), sql != nullptr);  // never created by reading
     }
 }
@@ -82,9 +82,7 @@ TEST_F(HelpWindowTest, OnlyReleasingQWithExactlyCtrlAndAltOpensTheTester) {
         bool testerShown = false, helpHidden = false;
         // The tester runs modally inside the key's handler: it is answered from a timer.
         if (c.opens)
-            WhenModal<frmSQL>([&](frmSQL* tester) {
-                testerShown = true;
-                helpHidden = !w.isVisible();
+            WhenModal<frmSQL>([&](frmSQL* tester) { testerShown = true; helpHidden = !w.isVisible();
                 tester->close();
             });
         QTest::keyRelease(Help(w), c.key, c.held);

@@ -20,7 +20,7 @@ const QRgb kWhite = qRgb(255, 255, 255);
 
 // The bar's inner area as it appears on screen.
 QImage Inner(frmStatusBar& w) {
-    auto* pic = w.findChild<StatusBarSurface*>(QStringLiteral("picStatusBar"));
+    auto* pic = w.findChild<StatusBarSurface*>("picStatusBar");
     EXPECT_NE(pic, nullptr);
     if (!pic) return {};
     return pic->grab(pic->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
@@ -71,30 +71,30 @@ TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
     EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(kBlue));
     // Children stay inside the window and do not overlap the button.
-    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
-    auto* pic = w.findChild<QWidget*>(QStringLiteral("picStatusBar"));
+    auto* cmd = w.findChild<QPushButton*>("cmdCancel");
+    auto* pic = w.findChild<QWidget*>("picStatusBar");
     ASSERT_NE(cmd, nullptr);
     EXPECT_TRUE(w.rect().contains(cmd->geometry()));
     EXPECT_LE(pic->geometry().bottom(), cmd->geometry().top());
     // The bar starts empty.
     const Census c = Count(Inner(w), 0, pic->contentsRect().width());
     EXPECT_EQ(c.blue + c.other, 0);
-    w.SetText(3, QStringLiteral("x"));
-    w.SetText(-1, QStringLiteral("x"));
+    w.SetText(3, "x");
+    w.SetText(-1, "x");
     EXPECT_EQ(w.Text(3), QString());
     EXPECT_EQ(w.Text(-1), QString());
 
     // A window made after one was used and closed starts from the design values again.
     auto used = std::make_unique<frmStatusBar>();
-    used->SetText(1, QStringLiteral("/tmp/x.tab"));
-    used->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    used->SetText(1, "/tmp/x.tab");
+    used->findChild<QPushButton*>("cmdCancel")->click();
     used->show();
     used->close();
     used.reset();
     frmStatusBar again;
     again.show();
-    EXPECT_EQ(again.Text(0), QStringLiteral("Operation in progress..."));
-    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress1"))->text(), QString());
+    EXPECT_EQ(again.Text(0), "Operation in progress...");
+    EXPECT_EQ(again.findChild<QLabel*>("lblProgress1")->text(), QString());
     bool cancel = true;
     again.Update(1, cancel);
     EXPECT_FALSE(cancel);
@@ -151,7 +151,7 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
 TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCancel) {
     frmStatusBar w;
     w.show();
-    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    auto* cmd = w.findChild<QPushButton*>("cmdCancel");
     bool cancel = false;
     w.Update(10, cancel);
     EXPECT_FALSE(cancel);
@@ -166,8 +166,7 @@ TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCan
 
     // A cancel clicked inside a nested Update is left for the outer call.
     bool inner = true;
-    QTimer::singleShot(0, &w, [&w, &inner] {
-        w.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    QTimer::singleShot(0, &w, [&w, &inner] { w.findChild<QPushButton*>("cmdCancel")->click();
         w.Update(70, inner);
     });
     bool outer = false;
@@ -191,17 +190,17 @@ TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCan
 TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
     frmStatusBar w;
     const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
-                         QString(40, u'y') + QStringLiteral("/export-file.tab");
+                         QString(40, u'y') + "/export-file.tab";
     w.SetText(1, path);
     EXPECT_EQ(w.Text(1), path) << "the caller reads back what it set";
-    auto* lbl = w.findChild<QLabel*>(QStringLiteral("lblProgress1"));
+    auto* lbl = w.findChild<QLabel*>("lblProgress1");
     const QString shown = lbl->text();
     EXPECT_NE(shown, path);
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("/home/")));
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("export-file.tab")));
+    EXPECT_TRUE(shown.startsWith("/home/"));
+    EXPECT_TRUE(shown.endsWith("export-file.tab"));
     EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
     // A short path is shown whole.
-    w.SetText(1, QStringLiteral("/tmp/a.tab"));
-    EXPECT_EQ(lbl->text(), QStringLiteral("/tmp/a.tab"));
+    w.SetText(1, "/tmp/a.tab");
+    EXPECT_EQ(lbl->text(), "/tmp/a.tab");
 }
 
