@@ -24,14 +24,13 @@ void Touch(const QString& path) {
 }
 }  // namespace
 
-TEST(CommonDialogFilter, NormalisesToNulSeparatedListWithTwoNulsAtTheEnd) {
+TEST(CommonDialogFilter, NormalisesToANulSeparatedListAndFindsEachTypesExtension) {
     EXPECT_EQ(NormalizeFilter("A|*.a|"), Nul("A\0*.a\0\0", 7));
     // Without the closing "|" the result is the same.
     EXPECT_EQ(NormalizeFilter("Text|*.txt"), NormalizeFilter("Text|*.txt|"));
     EXPECT_EQ(NormalizeFilter(QString()), Nul("\0\0", 2));
-}
 
-TEST(CommonDialogFilter, ExtensionOfEachFileType) {
+    // The extension of each file type.
     const QString t = NormalizeFilter(kFilterT);
     EXPECT_EQ(GetFilterExtension(t, 1), "tab");
     EXPECT_EQ(GetFilterExtension(t, 2), "*");
@@ -43,7 +42,7 @@ TEST(CommonDialogFilter, ExtensionOfEachFileType) {
     EXPECT_EQ(GetFilterExtension(NormalizeFilter("Any|*|"), 1), QString());
 }
 
-TEST(CommonDialogFilter, TranslatesToQtNameFilters) {
+TEST(CommonDialogFilter, TranslatesToQtNameFiltersAndAppendsTheChosenTypesExtensionOnlyToNamesWithout) {
     EXPECT_EQ(NameFilters(NormalizeFilter(kFilterT)),
               QStringList({"Tab Separated Values (*.tab)", "All Files (*)"}));
     EXPECT_EQ(NameFilters(NormalizeFilter("Text|*.txt;*.log")), QStringList({"Text (*.txt *.log)"}));
@@ -52,9 +51,8 @@ TEST(CommonDialogFilter, TranslatesToQtNameFilters) {
     // Parentheses that are not patterns stay part of the description.
     EXPECT_EQ(NameFilters(NormalizeFilter("Text (plain)|*.txt|")), QStringList({"Text (plain) (*.txt)"}));
     EXPECT_TRUE(NameFilters(NormalizeFilter(QString())).isEmpty());
-}
 
-TEST(CommonDialogFilter, AppendsTheChosenTypesExtensionOnlyToNamesWithout) {
+    // The chosen type's extension goes only on names without one.
     const QString t = NormalizeFilter(kFilterT);
     EXPECT_EQ(AppendFilterExtension("/out/data", t, 1), "/out/data.tab");
     EXPECT_EQ(AppendFilterExtension("/out/data.txt", t, 1), "/out/data.txt");

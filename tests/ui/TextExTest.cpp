@@ -26,7 +26,7 @@ struct TextExTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEnds) {
+TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEndsAndAnEmptyControlHasOneLine) {
     box.SetText("ab\ncd\nef");
     box.SetSel(6, 6);  // the start of the third line
     EXPECT_EQ(box.CurrentLine(), 2);
@@ -68,9 +68,8 @@ TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEnds) {
     EXPECT_EQ(box.Text(), "ab\nXYZ\nef");
     Multi(box)->undo();
     EXPECT_EQ(box.Text(), "ab\ncd\nef");
-}
 
-TEST_F(TextExTest, EveryModeReportsAnEmptyControlAsOneEmptyLine) {
+    // Every mode reports an empty control as one empty line.
     for (auto [multi, bars] : {std::pair(false, 0), std::pair(true, 2), std::pair(true, 3)}) {
         box.SetMultiLine(multi);
         box.SetScrollBars(bars);

@@ -49,7 +49,7 @@ struct SqlTesterTest : StoreTest {
 
 }  // namespace
 
-TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesWithTheHeaderFirst) {
+TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesAndExecLineRunsTheCaretsLine) {
     const struct {
         const char* sql;
         const char* result;
@@ -64,21 +64,19 @@ TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesWithTheHeaderFirst) {
         Run(QLatin1String(c.sql));
         EXPECT_EQ(Result(), QLatin1String(c.result)) << c.sql;
     }
-    EXPECT_TRUE(prompt->shown.isEmpty());
-}
 
-TEST_F(SqlTesterTest, ExecLineRunsTheCaretsLineAsTyped) {
+    // Exec Line runs the caret's line as typed.
     TextEx* sql = Box("txtSQL");
     sql->SetText("SELECT 1 AS First\nSELECT 2 AS Second\n\nSELECT 3 AS Third");
     const struct {
         int caret;
         const char* result;
-    } cases[] = {
+    } lines[] = {
         {24, "0.\tSecond\t\n1.\t2\t\n"},  // inside the second line
         {0, "0.\tFirst\t\n1.\t1\t\n"},
         {37, ""},  // the empty line: empty SQL, no error
     };
-    for (const auto& c : cases) {
+    for (const auto& c : lines) {
         sql->SetSel(c.caret, c.caret);
         QTest::mouseClick(Button("cmdExecLine"), Qt::LeftButton);
         EXPECT_EQ(Result(), QLatin1String(c.result)) << c.caret;
