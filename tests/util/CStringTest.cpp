@@ -122,7 +122,7 @@ TEST(CStringTest, LeftRightMidCharsAndCase) {
     EXPECT_EQ(u.UCase().Value(), QStringLiteral("\u00e9A\u00c9"));
 }
 
-TEST(CStringTest, FindAndInstr) {
+TEST(CStringTest, FindInstrAndReplaceStr) {
     CString s = Str("hello world");
     EXPECT_EQ(s.Find(QStringLiteral("lo"), 5), 0);
     EXPECT_EQ(s.Find(QStringLiteral("hello world!"), 1), 0);
@@ -145,31 +145,30 @@ TEST(CStringTest, FindAndInstr) {
         EXPECT_EQ(big.FindBytes(pat, start), expected);
         EXPECT_EQ(big.InstrBytes(pat, start), expected);
     }
-}
 
-TEST(CStringTest, ReplaceStr) {
-    CString s = Str("one two one two one");
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1")).ByteArray(),
+    // Replacing.
+    CString phrase = Str("one two one two one");
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1")).ByteArray(),
               QByteArray("1 two 1 two 1"));
     qsizetype start = 1;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 2).ByteArray(),
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 2).ByteArray(),
               QByteArray("1 two 1 two one"));
     EXPECT_EQ(start, 12);
     start = 1;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 0).ByteArray(),
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 0).ByteArray(),
               QByteArray("1 two one two one"));
-    // Only the text from the start on comes back.
+    // Only the phrase from the start on comes back.
     start = 5;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("two"), QStringLiteral(""), start).ByteArray(),
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("two"), QStringLiteral(""), start).ByteArray(),
               QByteArray(" one  one"));
     start = 99;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start).Length(), 0);
-    EXPECT_EQ(s.ReplaceStr(QString(), QStringLiteral("1")).ByteArray(), s.ByteArray());
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start).Length(), 0);
+    EXPECT_EQ(phrase.ReplaceStr(QString(), QStringLiteral("1")).ByteArray(), phrase.ByteArray());
     EXPECT_EQ(Str("aaaa").ReplaceStr(QStringLiteral("aa"), QStringLiteral("b")).ByteArray(),
               QByteArray("bb"));
 }
 
-TEST(CStringTest, TrimToNullAndCopies) {
+TEST(CStringTest, TrimToNullCopiesAndFileRoundTripWithLengthPrefix) {
     CString s;
     s.FromHex(QStringLiteral("41420043"));
     EXPECT_EQ(s.TrimToNull(), 2);
@@ -186,14 +185,13 @@ TEST(CStringTest, TrimToNullAndCopies) {
     c.Append(QStringLiteral("d"));
     EXPECT_EQ(a.ByteArray(), QByteArray("abc"));
     EXPECT_EQ(b.ByteArray(), QByteArray("zbc"));
-}
 
-TEST(CStringTest, FileRoundTripWithLengthPrefix) {
+    // Writing and reading back, with and without the length prefix.
     QBuffer buf;
     ASSERT_TRUE(buf.open(QIODevice::ReadWrite));
     buf.write("HEAD");
-    CString s = Str("payload bytes");
-    ASSERT_TRUE(s.WriteToFile(buf, true));
+    CString payload = Str("payload bytes");
+    ASSERT_TRUE(payload.WriteToFile(buf, true));
     ASSERT_TRUE(Str("tail").WriteToFile(buf));
     EXPECT_EQ(buf.data().mid(4, 4), QByteArray("\x0d\x00\x00\x00", 4));
     buf.seek(4);
@@ -214,3 +212,4 @@ TEST(CStringTest, FileRoundTripWithLengthPrefix) {
     EXPECT_FALSE(t.ReadFromFile(shortFile, true));
     EXPECT_EQ(t.ByteArray(), QByteArray("abc"));
 }
+
