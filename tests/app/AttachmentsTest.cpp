@@ -78,7 +78,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveKeepsTheEdits) {
+TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveOrAttachKeepsWhatWasThere) {
     const QString notes = File("notes.txt", "some notes");
     Click("cmdNew");
     QTest::keyClicks(Title(), "Echo");
@@ -109,14 +109,12 @@ TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveKeepsTheEdi
     EXPECT_EQ(dialog.text, "Select a file to attach");
     EXPECT_EQ(dialog.style, 4096);
     EXPECT_EQ(dialog.title, "All Files|*.*|");
-}
 
-TEST_F(AttachmentWindowTest, ReplaceCancelAndAVanishedFileKeepTheStoredAttachment) {
-    Attach(File("first.txt", "first"));
+    // Cancel at the replace question and a vanished file keep the stored attachment.
     prompt->answers << CPrompt::vbCancel;
     Click("cmdFileAttach");
     EXPECT_EQ(prompt->Messages().last(), "Replace the existing file attachment?");
-    EXPECT_EQ(Stored("File", 1), "first.txt");
+    EXPECT_EQ(Stored("File", 5), "notes.txt");
 
     const QString gone = env->Path("files/gone.txt");
     prompt->answers << CPrompt::vbOK;
@@ -124,8 +122,8 @@ TEST_F(AttachmentWindowTest, ReplaceCancelAndAVanishedFileKeepTheStoredAttachmen
     Click("cmdFileAttach");
     EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to attach the file.\n"));
     EXPECT_TRUE(prompt->Messages().last().contains(gone));
-    EXPECT_EQ(Stored("File", 1), "first.txt");
-    EXPECT_EQ(FileName()->text(), "first.txt");
+    EXPECT_EQ(Stored("File", 5), "notes.txt");
+    EXPECT_EQ(FileName()->text(), "notes.txt");
 }
 
 TEST_F(AttachmentWindowTest, SaveWritesExactlyTheChosenNameAndCancelLeavesNothing) {
