@@ -32,7 +32,7 @@ TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     EXPECT_EQ(prompt->shown.size(), 1);
 }
 
-TEST_F(MainWindowTest, RememberedDatabaseThatWasDeletedIsCreatedAgainEmpty) {
+TEST_F(MainWindowTest, RememberedDatabaseIsCreatedAgainWhenDeletedAndLeftUntouchedWhenNoDatabase) {
     Preset("LastDatabase", dbPath);
     Preset("BackupDaily", "0");
     Start();
@@ -41,12 +41,12 @@ TEST_F(MainWindowTest, RememberedDatabaseThatWasDeletedIsCreatedAgainEmpty) {
     EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
     EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
     EXPECT_TRUE(prompt->Messages().isEmpty());
-}
 
-TEST_F(MainWindowTest, RememberedFileThatIsNoDatabaseLeavesTheWindowEmptyAndUntouched) {
+    // The remembered file is no database: the window stays empty and the file untouched.
+    ASSERT_TRUE(Close());
     WriteFileBytes(dbPath, "just some notes\r\n");
-    Preset("LastDatabase", dbPath);
-    Preset("BackupDaily", "0");
+    win.reset();
+    ReleaseGlobals();
     Start();
     EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
     EXPECT_EQ(win->windowTitle(), "VellumGranary");
