@@ -97,7 +97,7 @@ void TypeName(QFileDialog* dlg, const QString& path) {
 }
 }  // namespace
 
-TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionToNamesWithout) {
+TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionAndOpenReturnsTheExistingFile) {
     TestEnv env;
     const struct {
         const char* typed;
@@ -110,6 +110,15 @@ TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionToNamesWithout) {
                   env.Path(QLatin1String(c.expected)))
             << c.typed << " " << c.type;
     }
+
+    // Open returns the existing file and clears read-only.
+    const QString file = env.Path("in.tab");
+    Touch(file);
+    auto driver = ChooseAndAccept(file, 0);
+    bool readOnly = true;
+    EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen("Import from file", {}, {}, kFilterT, 528384, readOnly)),
+              file);
+    EXPECT_FALSE(readOnly);
 }
 
 TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
@@ -150,17 +159,6 @@ TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
     EXPECT_EQ(accept, QFileDialog::AcceptSave);
     EXPECT_EQ(mode, QFileDialog::AnyFile);
     EXPECT_FALSE(confirm);
-}
-
-TEST(CommonDialogShow, OpenReturnsTheExistingFileAndClearsReadOnly) {
-    TestEnv env;
-    const QString file = env.Path("in.tab");
-    Touch(file);
-    auto driver = ChooseAndAccept(file, 0);
-    bool readOnly = true;
-    EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen("Import from file", {}, {}, kFilterT, 528384, readOnly)),
-              file);
-    EXPECT_FALSE(readOnly);
 }
 
 TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {

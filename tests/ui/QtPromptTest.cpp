@@ -186,24 +186,22 @@ TEST(QtPromptProgress, SecondOperationInsideUpdateGetsItsOwnWindow) {
     prompt.ProgressClose();
 }
 
-TEST(QtPromptProgress, ClosingTheWindowFromInsideItsOwnUpdateDoesNotCrash) {
-    QtPrompt prompt;
-    prompt.ProgressShow();
-    QPointer<frmStatusBar> w(prompt.ProgressWindow());
-    QTimer::singleShot(0, [&] { prompt.ProgressClose(); });
-    EXPECT_FALSE(prompt.ProgressUpdate(40));
-    EXPECT_EQ(prompt.ProgressWindow(), nullptr);
-    // Further calls of the finished operation go nowhere.
-    EXPECT_FALSE(prompt.ProgressUpdate(50));
-    prompt.ProgressClose();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(w.isNull());
-}
-
-TEST(QtPromptProgress, PromptGoingAwayTakesItsWindowsWithIt) {
+TEST(QtPromptProgress, ClosingTheWindowInsideItsOwnUpdateDoesNotCrashAndThePromptTakesItsWindows) {
     QPointer<frmStatusBar> a, b;
     {
         QtPrompt prompt;
+        prompt.ProgressShow();
+        QPointer<frmStatusBar> w(prompt.ProgressWindow());
+        QTimer::singleShot(0, [&] { prompt.ProgressClose(); });
+        EXPECT_FALSE(prompt.ProgressUpdate(40));
+        EXPECT_EQ(prompt.ProgressWindow(), nullptr);
+        // Further calls of the finished operation go nowhere.
+        EXPECT_FALSE(prompt.ProgressUpdate(50));
+        prompt.ProgressClose();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(w.isNull());
+
+        // The prompt going away takes its open windows with it.
         prompt.ProgressShow();
         a = prompt.ProgressWindow();
         prompt.ProgressShow();

@@ -28,7 +28,7 @@ struct HelpWindowTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDb) {
+TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDbAndWithoutItAnEmptyText) {
     frmHelp w;
     EXPECT_EQ(w.windowTitle(), "About VellumGranary");
     const QString version = w.findChild<QLabel*>("lblVersion")->text();
@@ -40,9 +40,8 @@ TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDb) {
     EXPECT_EQ(Help(w)->toPlainText(), QString::fromUtf8(source.readAll()));
     EXPECT_TRUE(Help(w)->isReadOnly());
     EXPECT_EQ(w.Loads(), 1);
-}
 
-TEST_F(HelpWindowTest, AMissingFileTableOrRowGivesAnEmptyTextAndAWorkingWindow) {
+    // A missing file, table or row gives an empty text and a working window.
     const char* variants[] = {
         nullptr,  // no settings.db at all
         "CREATE TABLE Settings (Name, Value)",
@@ -57,9 +56,9 @@ TEST_F(HelpWindowTest, AMissingFileTableOrRowGivesAnEmptyTextAndAWorkingWindow) 
             ASSERT_EQ(db.OpenFile(SettingsDb()), 0);
             ASSERT_EQ(db.Run(QLatin1String(sql)), QString());
         }
-        frmHelp w;
-        EXPECT_EQ(Help(w)->toPlainText(), QString()) << (sql ? sql : "no file");
-        EXPECT_EQ(w.windowTitle(), "About VellumGranary");
+        frmHelp bare;
+        EXPECT_EQ(Help(bare)->toPlainText(), QString()) << (sql ? sql : "no file");
+        EXPECT_EQ(bare.windowTitle(), "About VellumGranary");
         EXPECT_EQ(QFile::exists(SettingsDb()), sql != nullptr);  // never created by reading
     }
 }

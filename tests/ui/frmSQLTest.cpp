@@ -88,7 +88,17 @@ TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesAndExecLineRunsTheCaret
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
-TEST_F(SqlTesterTest, ErrorsShowUnderSqlErrorAndEmptyTheResult) {
+TEST_F(SqlTesterTest, SchemaByItsAccessKeyThenErrorsUnderSqlErrorEmptyTheResult) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+    QTest::qWait(200);  // an access key presses its button visibly, then clicks
+    const QStringList lines = Result().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], "0.\ttype\tname\tsql\t");
+    EXPECT_EQ(lines.size() - 1, Scalar("SELECT count(*) FROM sqlite_master").toInt());
+    EXPECT_TRUE(Result().contains("\ttable\ttblItem\tCREATE TABLE"));
+    EXPECT_TRUE(Result().contains("\tview\tqryItem\t"));
+
+    // Errors show under SQL Error and empty the result.
     prompt->answers = {CPrompt::vbOK, CPrompt::vbOK};
     Run("SELECT 1");
     Run("SELEC 1");
@@ -104,17 +114,6 @@ TEST_F(SqlTesterTest, ErrorsShowUnderSqlErrorAndEmptyTheResult) {
     ASSERT_EQ(prompt->shown.size(), 2);
     EXPECT_EQ(prompt->shown[1].text, "No database is open");
     EXPECT_EQ(prompt->shown[1].title, "SQL Error");
-}
-
-TEST_F(SqlTesterTest, SchemaListsEveryObjectOfTheOpenDatabaseByItsAccessKey) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
-    QTest::qWait(200);  // an access key presses its button visibly, then clicks
-    const QStringList lines = Result().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0], "0.\ttype\tname\tsql\t");
-    EXPECT_EQ(lines.size() - 1, Scalar("SELECT count(*) FROM sqlite_master").toInt());
-    EXPECT_TRUE(Result().contains("\ttable\ttblItem\tCREATE TABLE"));
-    EXPECT_TRUE(Result().contains("\tview\tqryItem\t"));
 }
 
 TEST_F(SqlTesterTest, TheSqlTextSurvivesClosingAndARestartAlsoWhenEmpty) {
