@@ -199,7 +199,7 @@ TEST_F(MainWindowTest, ClipboardCommandsActOnTheFocusedBoxOnly) {
 }
 
 TEST_F(MainWindowTest, RenameCategoryRenamesOrMergesAndRefusesWhatItCannotStore) {
-    MakeDatabase({ {"C", "One", "a", "Win32"}, {"C", "Two", "b", "API"}, {"C", "Three", "c", "API,Win32"}, });
+    MakeDatabase({{"C", "One", "a", "Win32"}, {"C", "Two", "b", "API"}, {"C", "Three", "c", "API,Win32"}});
     Start();
     const QString kAsk = QStringLiteral("Enter the new category name, or enter the name of another "
                                         "category to merge the items from this category into the new one.");

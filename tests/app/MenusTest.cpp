@@ -190,7 +190,8 @@ TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
 TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
     const QString tab = env->Path("items.tab");
     MakeDatabase(FourItems());
-    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false));
+    OnDatabase(dbPath, [&] {
+        ASSERT_TRUE(ExportDatabase(tab, false));
         ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3"), QString());
     });
     Start();
@@ -246,7 +247,10 @@ TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne)
     QList<int> loads;
     // About, the chord into the tester, About again (the same window), a close, About (anew).
     auto answer = [&](bool chord) {
-        WhenModal<frmHelp>([&, chord](frmHelp* help) { seen << help; alive << help; loads << help->Loads();
+        WhenModal<frmHelp>([&, chord](frmHelp* help) {
+            seen << help;
+            alive << help;
+            loads << help->Loads();
             if (!chord) {
                 help->close();
                 return;

@@ -31,7 +31,8 @@ TEST_F(MainWindowTest, SaveQuestionsWithTheRealMessageBox) {
         // Two quick arrow keys ask once: both land before the first title opens, and its
         // question runs the events meanwhile.
         int questions = 0;
-        const auto answering = WhileModal<QMessageBox>([&](QMessageBox* box) { ++questions;
+        const auto answering = WhileModal<QMessageBox>([&](QMessageBox* box) {
+            ++questions;
             box->button(QMessageBox::No)->click();
         });
         Titles()->setFocus();
@@ -47,7 +48,9 @@ TEST_F(MainWindowTest, SaveQuestionsWithTheRealMessageBox) {
     // On close: Cancel keeps the window and the edits, No closes.
     Type(Title(), "Bravo edited");
     QString text, title;
-    WhenModal<QMessageBox>([&](QMessageBox* box) { text = box->text(); title = box->windowTitle();
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        title = box->windowTitle();
         box->button(QMessageBox::Cancel)->click();
     });
     EXPECT_FALSE(Close());

@@ -129,7 +129,9 @@ TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
     QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
     bool confirm = true;
-    WhenModal<QFileDialog>([&](QFileDialog* dlg) { title = dlg->windowTitle(); filters = dlg->nameFilters();
+    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+        title = dlg->windowTitle();
+        filters = dlg->nameFilters();
         files = dlg->selectedFiles();
         directory = dlg->directory().absolutePath();
         mode = dlg->fileMode();
@@ -151,7 +153,9 @@ TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
     EXPECT_TRUE(readOnly);
 
     // Save dialogs leave the overwrite question to their callers.
-    WhenModal<QFileDialog>([&](QFileDialog* dlg) { accept = dlg->acceptMode(); mode = dlg->fileMode();
+    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+        accept = dlg->acceptMode();
+        mode = dlg->fileMode();
         confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
         dlg->reject();
     });
@@ -166,10 +170,14 @@ TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {
     const QString bad = env.Path("no/such/folder/data");
     QString warning;
     QFileDialog* first = nullptr;
-    WhenModal<QFileDialog>([&](QFileDialog* dlg) { first = dlg; TypeName(dlg, bad);
+    WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+        first = dlg;
+        TypeName(dlg, bad);
         // Accepting hands back a path under a folder that does not exist: a warning follows,
         // then the same dialog again, which the user cancels.
-        WhenModal<QMessageBox>([&](QMessageBox* box) { warning = box->text(); box->accept();
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            warning = box->text();
+            box->accept();
             WhenModal<QFileDialog>([&](QFileDialog* again) { again->reject(); });
         });
         static_cast<QDialog*>(dlg)->accept();

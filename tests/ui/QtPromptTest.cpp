@@ -24,7 +24,9 @@ struct Seen {
 
 // Shows a box through MsgBox and answers it with act; records what the box showed.
 int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr, const QString& title = {}) {
-    WhenModal<QMessageBox>([act, seen](QMessageBox* box) { if (seen) { seen->text = box->text();
+    WhenModal<QMessageBox>([act, seen](QMessageBox* box) {
+        if (seen) {
+            seen->text = box->text();
             seen->title = box->windowTitle();
             seen->buttons = box->standardButtons();
             seen->icon = box->icon();
@@ -111,7 +113,8 @@ TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     QtPrompt prompt;
     QString label, title, initial;
     bool plain = false;
-    WhenModal<QInputDialog>([&](QInputDialog* dlg) { label = dlg->labelText();
+    WhenModal<QInputDialog>([&](QInputDialog* dlg) {
+        label = dlg->labelText();
         auto* shown = dlg->findChild<QLabel*>();
         plain = shown && shown->textFormat() == Qt::PlainText;
         title = dlg->windowTitle();
@@ -127,7 +130,9 @@ TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     EXPECT_EQ(title, "Rename");
     EXPECT_EQ(initial, "Win32");
 
-    WhenModal<QInputDialog>([&](QInputDialog* dlg) { title = dlg->windowTitle(); dlg->setTextValue("typed");
+    WhenModal<QInputDialog>([&](QInputDialog* dlg) {
+        title = dlg->windowTitle();
+        dlg->setTextValue("typed");
         dlg->reject();
     });
     EXPECT_FALSE(prompt.InputBox("New name:", {}, value));
@@ -147,7 +152,8 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     EXPECT_EQ(w->Text(0), "Importing Database...");
     // A message box during the operation stays above its window.
     bool onTop = false;
-    WhenModal<QMessageBox>([&](QMessageBox* box) { onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
         box->button(QMessageBox::Ok)->click();
     });
     EXPECT_EQ(prompt.MsgBox("Import error", CPrompt::vbExclamation), 1);
@@ -173,7 +179,9 @@ TEST(QtPromptProgress, SecondOperationInsideUpdateGetsItsOwnWindow) {
     bool innerCancel = true;
     QString innerLine;
     // A handler run by Update starts and ends another long operation.
-    QTimer::singleShot(0, [&] { prompt.ProgressShow(); prompt.ProgressText(0, "Extracting Attachment");
+    QTimer::singleShot(0, [&] {
+        prompt.ProgressShow();
+        prompt.ProgressText(0, "Extracting Attachment");
         innerLine = prompt.ProgressWindow()->Text(0);
         innerCancel = prompt.ProgressUpdate(95);
         prompt.ProgressClose();

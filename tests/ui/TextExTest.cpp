@@ -178,7 +178,8 @@ TEST_F(TextExTest, EventsComeFromTheShownBoxAndKeyPressCanDropOrChangeTheKey) {
     QObject::connect(&box, &TextEx::Change, [&] { ++changes; });
     QObject::connect(&box, &TextEx::Click, [&] { ++clicks; });
     QObject::connect(&box, &TextEx::KeyUp, [&](int& code, int& shift) { keysUp << std::pair(code, shift); });
-    QObject::connect(&box, &TextEx::KeyPress, [](int& ascii) { if (ascii == 'x') ascii = 0;       // dropped
+    QObject::connect(&box, &TextEx::KeyPress, [](int& ascii) {
+        if (ascii == 'x') ascii = 0;       // dropped
         else if (ascii == 'a') ascii = 'A';  // typed as another key
     });
     box.show();

@@ -81,7 +81,9 @@ TEST_F(HelpWindowTest, OnlyReleasingQWithExactlyCtrlAndAltOpensTheTester) {
         bool testerShown = false, helpHidden = false;
         // The tester runs modally inside the key's handler: it is answered from a timer.
         if (c.opens)
-            WhenModal<frmSQL>([&](frmSQL* tester) { testerShown = true; helpHidden = !w.isVisible();
+            WhenModal<frmSQL>([&](frmSQL* tester) {
+                testerShown = true;
+                helpHidden = !w.isVisible();
                 tester->close();
             });
         QTest::keyRelease(Help(w), c.key, c.held);

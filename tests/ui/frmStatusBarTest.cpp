@@ -166,7 +166,8 @@ TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCan
 
     // A cancel clicked inside a nested Update is left for the outer call.
     bool inner = true;
-    QTimer::singleShot(0, &w, [&w, &inner] { w.findChild<QPushButton*>("cmdCancel")->click();
+    QTimer::singleShot(0, &w, [&w, &inner] {
+        w.findChild<QPushButton*>("cmdCancel")->click();
         w.Update(70, inner);
     });
     bool outer = false;

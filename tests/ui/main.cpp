@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     QPointer<QWidget> modal;
     QDeadlineTimer deadline;
     QTimer watchdog;
-    QObject::connect(&watchdog, &QTimer::timeout, [&] { QWidget* w = QApplication::activeModalWidget();
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        QWidget* w = QApplication::activeModalWidget();
         if (w != modal) {
             modal = w;
             deadline.setRemainingTime(20000);
