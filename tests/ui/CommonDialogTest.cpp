@@ -124,45 +124,32 @@ TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionAndOpenReturnsTheExisti
 TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
     TestEnv env;
     QDir().mkpath(env.Path("sub"));
-    QString title, directory;
-    QStringList filters, files;
-    QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
-    bool confirm = true;
+    int shown = 0;
     WhenModal<QFileDialog>([&](QFileDialog* dlg) {
-        title = dlg->windowTitle();
-        filters = dlg->nameFilters();
-        files = dlg->selectedFiles();
-        directory = dlg->directory().absolutePath();
-        mode = dlg->fileMode();
-        accept = dlg->acceptMode();
-        confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+        ++shown;
+        EXPECT_EQ(dlg->windowTitle(), "Import from file");
+        EXPECT_EQ(dlg->nameFilters().size(), 2);
+        EXPECT_EQ(dlg->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dlg->directory().absolutePath(), env.Path("sub"));
+        EXPECT_EQ(dlg->selectedFiles(), QStringList{env.Path("sub/in.tab")});
         dlg->reject();
     });
     bool readOnly = true;
-    EXPECT_TRUE(ShowOpen("Import from file", "in.tab", env.Path("sub"), kFilterT, 528384, readOnly)
-                    .isEmpty());
-    EXPECT_EQ(title, "Import from file");
-    EXPECT_EQ(filters.size(), 2);
-    EXPECT_EQ(mode, QFileDialog::ExistingFile);
-    EXPECT_EQ(accept, QFileDialog::AcceptOpen);
-    EXPECT_EQ(directory, env.Path("sub"));
-    ASSERT_EQ(files.size(), 1);
-    EXPECT_EQ(files.first(), env.Path("sub/in.tab"));
+    EXPECT_TRUE(ShowOpen("Import from file", "in.tab", env.Path("sub"), kFilterT, 528384, readOnly).isEmpty());
     // Cancel leaves the read-only answer as it was.
     EXPECT_TRUE(readOnly);
 
     // Save dialogs leave the overwrite question to their callers.
     WhenModal<QFileDialog>([&](QFileDialog* dlg) {
-        accept = dlg->acceptMode();
-        mode = dlg->fileMode();
-        confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+        ++shown;
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dlg->fileMode(), QFileDialog::AnyFile);
+        EXPECT_TRUE(dlg->testOption(QFileDialog::DontConfirmOverwrite));
         dlg->reject();
     });
     EXPECT_TRUE(ShowSave("Save As", "a.bin", {}, kFilterA, 2048).isEmpty());
-    EXPECT_EQ(accept, QFileDialog::AcceptSave);
-    EXPECT_EQ(mode, QFileDialog::AnyFile);
-    EXPECT_FALSE(confirm);
+    EXPECT_EQ(shown, 2);
 }
 
 TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {

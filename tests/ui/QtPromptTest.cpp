@@ -111,33 +111,30 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
 
 TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     QtPrompt prompt;
-    QString label, title, initial;
-    bool plain = false;
+    int shown = 0;
     WhenModal<QInputDialog>([&](QInputDialog* dlg) {
-        label = dlg->labelText();
-        auto* shown = dlg->findChild<QLabel*>();
-        plain = shown && shown->textFormat() == Qt::PlainText;
-        title = dlg->windowTitle();
-        initial = dlg->textValue();
+        ++shown;
+        EXPECT_EQ(dlg->labelText(), "New name:");
+        auto* label = dlg->findChild<QLabel*>();
+        EXPECT_TRUE(label && label->textFormat() == Qt::PlainText);
+        EXPECT_EQ(dlg->windowTitle(), "Rename");
+        EXPECT_EQ(dlg->textValue(), "Win32");
         dlg->setTextValue("API");
         dlg->accept();
     });
     QString value = "Win32";
     EXPECT_TRUE(prompt.InputBox("New name:", "Rename", value));
     EXPECT_EQ(value, "API");
-    EXPECT_EQ(label, "New name:");
-    EXPECT_TRUE(plain);
-    EXPECT_EQ(title, "Rename");
-    EXPECT_EQ(initial, "Win32");
 
     WhenModal<QInputDialog>([&](QInputDialog* dlg) {
-        title = dlg->windowTitle();
+        ++shown;
+        EXPECT_EQ(dlg->windowTitle(), AppTitle());
         dlg->setTextValue("typed");
         dlg->reject();
     });
     EXPECT_FALSE(prompt.InputBox("New name:", {}, value));
     EXPECT_EQ(value, "API");
-    EXPECT_EQ(title, AppTitle());
+    EXPECT_EQ(shown, 2);
 }
 
 TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
