@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes
     }
 }
 
-TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTyped) {
+TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTypedAndATypedLanguageIsKeptAsTyped) {
     StartWithFourItems();
     PickLanguage("SQL  (2)");
     ClickEntry(Categories(), "Paging  (1)");
@@ -88,6 +88,17 @@ TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTyped) {
     EXPECT_EQ(Selected(Categories()), "Paging  (2)");
     EXPECT_EQ(Entries(Titles()), (QStringList{"Delta", "Echo"}));
     EXPECT_EQ(Stored("Code", 5), "select 5\n\tlimit 10");
+
+    // A typed language with parentheses is saved and remembered as typed.
+    AddItem("SQL (legacy)", "Old join", QString(), "Joins");
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblType WHERE Name = 'SQL (legacy)'").toInt(), 1);
+    EXPECT_EQ(Languages()->currentText(), "SQL (legacy)  (1)");
+
+    // The next start selects it again, not the SQL entry its name begins with.
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(Setting("LastLanguage"), "SQL (legacy)");
+    Start();
+    EXPECT_EQ(Languages()->currentText(), "SQL (legacy)  (1)");
 }
 
 TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdited) {
@@ -250,15 +261,3 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     prompt->answers << CPrompt::vbNo;
 }
 
-TEST_F(MainWindowTest, TypedLanguageWithParenthesesIsSavedAndRememberedAsTyped) {
-    StartWithFourItems();
-    AddItem("SQL (legacy)", "Old join", QString(), "Joins");
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblType WHERE Name = 'SQL (legacy)'").toInt(), 1);
-    EXPECT_EQ(Languages()->currentText(), "SQL (legacy)  (1)");
-
-    // The next start selects it again, not the SQL entry its name begins with.
-    ASSERT_TRUE(Close());
-    EXPECT_EQ(Setting("LastLanguage"), "SQL (legacy)");
-    Start();
-    EXPECT_EQ(Languages()->currentText(), "SQL (legacy)  (1)");
-}
