@@ -212,7 +212,7 @@ TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits)
     prompt->answers << CPrompt::vbNo;
 }
 
-TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillWorks) {
+TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLoadedHelpWindowAfterTheTester) {
     StartWithFourItems();
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
@@ -238,10 +238,8 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillW
     // "&Language" and "C&lear" share theirs with no menu: the language comes first.
     QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
     EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());
-}
 
-TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne) {
-    StartWithFourItems();
+    // About shows the help window, and after the tester the same loaded one.
     QList<frmHelp*> seen;  // compared only while the first one is known to live
     QList<QPointer<frmHelp>> alive;
     QList<int> loads;
@@ -275,3 +273,4 @@ TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne)
     EXPECT_EQ(loads, (QList<int>{1, 1, 1}));
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
+
