@@ -6,7 +6,7 @@
 
 #include <Qsci/qscilexer.h>
 
-TEST(CodeEditorTest, LanguageNamesPickLexersReadableOnLightAndDarkPalettes) {
+TEST(CodeEditorTest, LanguageNamesPickLexersAndSearchesMarkWholeWordsAndPrefixes) {
     CodeEditor code;
     struct Case {
         const char* name;
@@ -54,16 +54,16 @@ TEST(CodeEditorTest, LanguageNamesPickLexersReadableOnLightAndDarkPalettes) {
     // The languages sharing the C++ lexer keep their own keywords.
     code.SetLanguage("Go");
     EXPECT_TRUE(QByteArray(code.lexer()->keywords(1)).contains("fallthrough"));
-}
 
-TEST(CodeEditorTest, SearchMarksWholeWordsAndPrefixesButNoExcludedTerms) {
+    // A search marks whole words and prefixes, but no excluded terms.
     const QStringList words = SearchWords("sel* -x NOT y title:\"Two words\" OR z_q");
     EXPECT_EQ(words, (QStringList{"sel*", "Two", "words", "z", "q"}));
-    CodeEditor code;
+    CodeEditor plain;
     // Multi-byte text before a hit moves Scintilla's byte positions.
-    code.SetCode("SELECT x_selected, unselect ÄÖ y\r\nselected two q");
-    code.MarkWords(words);
-    EXPECT_EQ(MarkedTexts(&code), (QStringList{"SELECT", "selected", "selected", "two", "q"}));
-    code.ClearMarks();
-    EXPECT_EQ(MarkedTexts(&code), QStringList());
+    plain.SetCode("SELECT x_selected, unselect ÄÖ y\r\nselected two q");
+    plain.MarkWords(words);
+    EXPECT_EQ(MarkedTexts(&plain), (QStringList{"SELECT", "selected", "selected", "two", "q"}));
+    plain.ClearMarks();
+    EXPECT_EQ(MarkedTexts(&plain), QStringList());
 }
+
