@@ -116,7 +116,7 @@ TEST_F(TextExTest, SwitchingModesKeepsTextFontDropModeAndTabStopsButNotTheSelect
     EXPECT_EQ(t.Text(), "select 1");
 }
 
-TEST_F(TextExTest, TabStopsAreAverageCharacterWidthsAndBadPartsDoNotFail) {
+TEST_F(TextExTest, TabStopsInCharacterWidthsAndScrollBarsFollowTheSettingAndTheText) {
     const qreal unit = QFontMetricsF(Multi(box)->font()).averageCharWidth();
     auto option = [&] { return Multi(box)->document()->defaultTextOption(); };
     EXPECT_EQ(box.TabStops(), "32");  // the default
@@ -136,9 +136,8 @@ TEST_F(TextExTest, TabStopsAreAverageCharacterWidthsAndBadPartsDoNotFail) {
         EXPECT_EQ(box.TabStops(), QLatin1String(bad));
         EXPECT_GT(option().tabStopDistance(), 0) << bad;
     }
-}
 
-TEST_F(TextExTest, ScrollBarsFollowTheSettingAndAutomaticBarsTheText) {
+    // Scroll bars follow the setting, automatic ones the text.
     QPlainTextEdit* m = Multi(box);
     const struct {
         int bars;

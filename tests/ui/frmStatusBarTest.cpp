@@ -60,7 +60,7 @@ int BlueInRow(const QImage& img, int y) {
 
 }  // namespace
 
-TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
+TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     frmStatusBar w;
     EXPECT_EQ(w.Title(), AppTitle());
     for (int i = 0; i < 3; ++i) {
@@ -83,6 +83,21 @@ TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
     w.SetText(-1, "x");
     EXPECT_EQ(w.Text(3), QString());
     EXPECT_EQ(w.Text(-1), QString());
+
+    // A long path on line one is shortened in the middle.
+    const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
+                         QString(40, u'y') + "/export-file.tab";
+    w.SetText(1, path);
+    EXPECT_EQ(w.Text(1), path) << "the caller reads back what it set";
+    auto* lbl = w.findChild<QLabel*>("lblProgress1");
+    const QString shown = lbl->text();
+    EXPECT_NE(shown, path);
+    EXPECT_TRUE(shown.startsWith("/home/"));
+    EXPECT_TRUE(shown.endsWith("export-file.tab"));
+    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
+    // A short path is shown whole.
+    w.SetText(1, "/tmp/a.tab");
+    EXPECT_EQ(lbl->text(), "/tmp/a.tab");
 
     // A window made after one was used and closed starts from the design values again.
     auto used = std::make_unique<frmStatusBar>();
@@ -186,22 +201,5 @@ TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCan
     // The caller's own close goes through.
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
-}
-
-TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
-    frmStatusBar w;
-    const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
-                         QString(40, u'y') + "/export-file.tab";
-    w.SetText(1, path);
-    EXPECT_EQ(w.Text(1), path) << "the caller reads back what it set";
-    auto* lbl = w.findChild<QLabel*>("lblProgress1");
-    const QString shown = lbl->text();
-    EXPECT_NE(shown, path);
-    EXPECT_TRUE(shown.startsWith("/home/"));
-    EXPECT_TRUE(shown.endsWith("export-file.tab"));
-    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
-    // A short path is shown whole.
-    w.SetText(1, "/tmp/a.tab");
-    EXPECT_EQ(lbl->text(), "/tmp/a.tab");
 }
 
