@@ -137,7 +137,7 @@ TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     EXPECT_EQ(shown, 2);
 }
 
-TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
+TEST(QtPromptProgress, ShowTextUpdateCancelCloseAndASecondOperationInsideUpdate) {
     QtPrompt prompt;
     EXPECT_FALSE(prompt.ProgressUpdate(10)) << "no window: nothing to cancel";
     prompt.ProgressClose();  // harmless without a window
@@ -165,17 +165,11 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     // The next one is fresh.
     prompt.ProgressShow();
     EXPECT_EQ(prompt.ProgressWindow()->Text(0), "Operation in progress...");
-    prompt.ProgressClose();
-}
-
-TEST(QtPromptProgress, SecondOperationInsideUpdateGetsItsOwnWindow) {
-    QtPrompt prompt;
-    prompt.ProgressShow();
+    // A handler run by Update starts and ends another long operation, in a window of its own.
     frmStatusBar* outer = prompt.ProgressWindow();
     prompt.ProgressText(0, "Exporting Database...");
     bool innerCancel = true;
     QString innerLine;
-    // A handler run by Update starts and ends another long operation.
     QTimer::singleShot(0, [&] {
         prompt.ProgressShow();
         prompt.ProgressText(0, "Extracting Attachment");
