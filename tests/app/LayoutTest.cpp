@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsAndLongNamesShowTheirStart) {
+TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsInTheWindowsColours) {
     StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* middle = Find<QWidget>("fraTitles");
@@ -88,9 +88,31 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsAndLongNamesSho
     ASSERT_EQ(file->text(), name);
     EXPECT_EQ(file->cursorPosition(), 0);
     EXPECT_TRUE(file->toolTip().startsWith(name));
+
+    // Blue panes, white labels, platform colours in the lists and boxes.
+    for (const char* pane : {"fraLangCat", "fraTitles", "fraItems"}) {
+        QWidget* w = Find<QWidget>(pane);
+        EXPECT_TRUE(w->autoFillBackground()) << pane;
+        EXPECT_EQ(w->palette().color(QPalette::Window), kBlue) << pane;
+    }
+    EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
+    EXPECT_EQ(Find<QLabel>("lblTitles")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(Find<QPushButton>("cmdSave")->palette().color(QPalette::Button), QColor(Qt::white));
+    const QPalette platform = QApplication::palette();
+    for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
+        EXPECT_EQ(w->palette().color(QPalette::Base), platform.color(QPalette::Base)) << w->objectName().toStdString();
+        EXPECT_EQ(w->palette().color(QPalette::Window), platform.color(QPalette::Window)) << w->objectName().toStdString();
+    }
+
+    // The code pane draws in the window's code font, a tab every four columns.
+    CodeEditor* code = Body();
+    const QFont font = code->lexer() ? code->lexer()->font(0) : code->font();
+    const QFontMetricsF codeMetrics(font);
+    EXPECT_EQ(codeMetrics.horizontalAdvance("iiii"), codeMetrics.horizontalAdvance("WWWW")) << QFontInfo(font).family().toStdString();
+    EXPECT_EQ(code->tabWidth(), 4);
 }
 
-TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPane) {
+TEST_F(LayoutTest, ResizingMovesNoSplitterAndADraggedOneKeepsItsPlaceWithPanesAtTheirMinimum) {
     StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* right = Find<QWidget>("fraItems");
@@ -122,14 +144,8 @@ TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPa
     ResizeClient(900, 600);
     EXPECT_EQ(win->SplitterLeft(1), s1);
     EXPECT_EQ(PaneRect(right).right() + 1, 900 - 8);
-}
 
-TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
-    StartWithFourItems();
-    ResizeClient(900, 600);
-    QWidget* left = Find<QWidget>("fraLangCat");
-    const int s0 = win->SplitterLeft(0);
-
+    // A dragged splitter keeps its place and the panes keep their minimum.
     DragSplitter("picSplitLangCatTitle", 60);
     EXPECT_EQ(win->SplitterLeft(0), s0 + 60);
     EXPECT_EQ(left->width(), s0 + 60 - 8);
@@ -183,28 +199,4 @@ TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowTh
     Preset("WindowMaximized", "-1");
     Start();
     EXPECT_TRUE(win->isMaximized());
-}
-
-TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {
-    Start();
-    for (const char* pane : {"fraLangCat", "fraTitles", "fraItems"}) {
-        QWidget* w = Find<QWidget>(pane);
-        EXPECT_TRUE(w->autoFillBackground()) << pane;
-        EXPECT_EQ(w->palette().color(QPalette::Window), kBlue) << pane;
-    }
-    EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
-    EXPECT_EQ(Find<QLabel>("lblTitles")->palette().color(QPalette::WindowText), QColor(Qt::white));
-    EXPECT_EQ(Find<QPushButton>("cmdSave")->palette().color(QPalette::Button), QColor(Qt::white));
-    const QPalette platform = QApplication::palette();
-    for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
-        EXPECT_EQ(w->palette().color(QPalette::Base), platform.color(QPalette::Base)) << w->objectName().toStdString();
-        EXPECT_EQ(w->palette().color(QPalette::Window), platform.color(QPalette::Window)) << w->objectName().toStdString();
-    }
-
-    // The code pane draws in the window's code font, a tab every four columns.
-    CodeEditor* code = Body();
-    const QFont font = code->lexer() ? code->lexer()->font(0) : code->font();
-    const QFontMetricsF metrics(font);
-    EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW")) << QFontInfo(font).family().toStdString();
-    EXPECT_EQ(code->tabWidth(), 4);
 }
