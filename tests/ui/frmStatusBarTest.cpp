@@ -115,7 +115,7 @@ TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     EXPECT_FALSE(cancel);
 }
 
-TEST(frmStatusBar, PercentagesOutsideTheRangeDrawAsZeroOrHundred) {
+TEST(frmStatusBar, HalfFillsTheLeftHalfInvertingTheLabelAndOutOfRangeDrawsZeroOrHundred) {
     frmStatusBar w;
     bool cancel = true;
     w.Update(150, cancel);
@@ -138,22 +138,20 @@ TEST(frmStatusBar, PercentagesOutsideTheRangeDrawAsZeroOrHundred) {
     EXPECT_GT(lc.blue, 0);
     EXPECT_NEAR((lc.blueMinX + lc.blueMaxX) / 2.0, lowImg.width() / 2.0, 3.0);
     EXPECT_GT(c.whiteMaxX - c.whiteMinX, lc.blueMaxX - lc.blueMinX);
-}
 
-TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
-    frmStatusBar w;
-    bool cancel = true;
-    w.Update(50, cancel);
-    const QImage img = Inner(w);
-    ASSERT_FALSE(img.isNull());
-    const int width = img.width();
+    // Half fills the left half and inverts the label under it.
+    frmStatusBar half;
+    half.Update(50, cancel);
+    const QImage halfImg = Inner(half);
+    ASSERT_FALSE(halfImg.isNull());
+    const int width = halfImg.width();
     // The top row is background only: blue exactly over the left half.
-    const int filled = BlueInRow(img, 0);
+    const int filled = BlueInRow(halfImg, 0);
     EXPECT_LE(std::abs(2 * filled - width), 1);
     for (int x = 0; x < width; ++x)
-        ASSERT_EQ(img.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << x;
-    const Census left = Count(img, 0, filled);
-    const Census right = Count(img, filled, width);
+        ASSERT_EQ(halfImg.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << x;
+    const Census left = Count(halfImg, 0, filled);
+    const Census right = Count(halfImg, filled, width);
     EXPECT_EQ(left.other + right.other, 0);
     // The label "50%" straddles the middle: its left part is white on blue, its right part blue
     // on white.
