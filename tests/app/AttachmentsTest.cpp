@@ -27,31 +27,28 @@ class AttachmentWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        tempDir = env->Path(QStringLiteral("tmp"));
+        tempDir = env->Path("tmp");
         QDir().mkpath(tempDir);
         oldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tempDir.toUtf8());
         MakeDatabase(FourItems());
         Start();
-        PickLanguage(QStringLiteral("SQL  (2)"));
-        ClickEntry(Titles(), QStringLiteral("Bravo"));
+        PickLanguage("SQL  (2)");
+        ClickEntry(Titles(), "Bravo");
     }
     void TearDown() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler("file");
         MainWindowTest::TearDown();
         qputenv("TMPDIR", oldTmp);
     }
     QString File(const QString& name, const QByteArray& bytes) {
-        QDir().mkpath(env->Path(QStringLiteral("files")));
+        QDir().mkpath(env->Path("files"));
         const QString path = env->Path(QStringLiteral("files/") + name);
         WriteFileBytes(path, bytes);
         return path;
     }
     QLineEdit* FileName() { return Find<QLineEdit>("txtFileName"); }
     QStringList TempEntries() const { return QDir(tempDir).entryList(QDir::Files | QDir::Hidden); }
-    QString StoredName(int id) {
-        return Scalar(QStringLiteral("SELECT File FROM ftsItem WHERE DOCID = %1").arg(id)).toString();
-    }
     // Attaches through the Attach button on the item shown (no attachment yet).
     void Attach(const QString& path) {
         prompt->texts << path;
@@ -81,10 +78,10 @@ protected:
 
 }  // namespace
 
-TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveKeepsTheEdits) {
-    const QString notes = File(QStringLiteral("notes.txt"), "some notes");
+TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveOrAttachKeepsWhatWasThere) {
+    const QString notes = File("notes.txt", "some notes");
     Click("cmdNew");
-    QTest::keyClicks(Title(), QStringLiteral("Echo"));
+    QTest::keyClicks(Title(), "Echo");
     // Cancel at the question: nothing saved, no dialog.
     prompt->answers << CPrompt::vbCancel;
     Click("cmdFileAttach");
@@ -94,164 +91,161 @@ TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveKeepsTheEdi
     prompt->answers << CPrompt::vbOK;
     Click("cmdFileAttach");
     EXPECT_EQ(prompt->Messages().last(),
-              QStringLiteral("Please select a category or enter one or more categories separated by commas"));
-    EXPECT_EQ(Title()->text(), QStringLiteral("Echo"));
+              "Please select a category or enter one or more categories separated by commas");
+    EXPECT_EQ(Title()->text(), "Echo");
     EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
     // With a category the save gives number 5 and the file lands there.
-    Type(ItemCategories(), QStringLiteral("Queries"));
+    Type(ItemCategories(), "Queries");
     prompt->answers << CPrompt::vbOK;
     prompt->texts << notes;
     Click("cmdFileAttach");
     EXPECT_EQ(win->CurrentItemID(), 5);
-    EXPECT_EQ(StoredName(5), QStringLiteral("notes.txt"));
-    EXPECT_EQ(FileName()->text(), QStringLiteral("notes.txt"));
-    EXPECT_EQ(LabelText("lblFileSize"), QStringLiteral("10 bytes"));
+    EXPECT_EQ(Stored("File", 5), "notes.txt");
+    EXPECT_EQ(FileName()->text(), "notes.txt");
+    EXPECT_EQ(LabelText("lblFileSize"), "10 bytes");
     const PromptRecord dialog = prompt->shown.last();
-    EXPECT_EQ(dialog.kind, QStringLiteral("open"));
-    EXPECT_EQ(dialog.text, QStringLiteral("Select a file to attach"));
+    EXPECT_EQ(dialog.kind, "open");
+    EXPECT_EQ(dialog.text, "Select a file to attach");
     EXPECT_EQ(dialog.style, 4096);
-    EXPECT_EQ(dialog.title, QStringLiteral("All Files|*.*|"));
-}
+    EXPECT_EQ(dialog.title, "All Files|*.*|");
 
-TEST_F(AttachmentWindowTest, ReplaceCancelAndAVanishedFileKeepTheStoredAttachment) {
-    Attach(File(QStringLiteral("first.txt"), "first"));
+    // Cancel at the replace question and a vanished file keep the stored attachment.
     prompt->answers << CPrompt::vbCancel;
     Click("cmdFileAttach");
-    EXPECT_EQ(prompt->Messages().last(), QStringLiteral("Replace the existing file attachment?"));
-    EXPECT_EQ(StoredName(1), QStringLiteral("first.txt"));
+    EXPECT_EQ(prompt->Messages().last(), "Replace the existing file attachment?");
+    EXPECT_EQ(Stored("File", 5), "notes.txt");
 
-    const QString gone = env->Path(QStringLiteral("files/gone.txt"));
+    const QString gone = env->Path("files/gone.txt");
     prompt->answers << CPrompt::vbOK;
     prompt->texts << gone;
     Click("cmdFileAttach");
-    EXPECT_TRUE(prompt->Messages().last().startsWith(QStringLiteral("Unable to attach the file.\n")));
+    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to attach the file.\n"));
     EXPECT_TRUE(prompt->Messages().last().contains(gone));
-    EXPECT_EQ(StoredName(1), QStringLiteral("first.txt"));
-    EXPECT_EQ(FileName()->text(), QStringLiteral("first.txt"));
+    EXPECT_EQ(Stored("File", 5), "notes.txt");
+    EXPECT_EQ(FileName()->text(), "notes.txt");
 }
 
 TEST_F(AttachmentWindowTest, SaveWritesExactlyTheChosenNameAndCancelLeavesNothing) {
     Click("cmdFileSave");
-    EXPECT_EQ(prompt->Messages().last(), QStringLiteral("There is no current attachment to save"));
+    EXPECT_EQ(prompt->Messages().last(), "There is no current attachment to save");
     const QByteArray bytes("attached bytes\n\x01\x02", 17);
-    Attach(File(QStringLiteral("notes.txt"), bytes));
-    const QString out = env->Path(QStringLiteral("out"));
+    Attach(File("notes.txt", bytes));
+    const QString out = env->Path("out");
     QDir().mkpath(out);
-    const QString target = out + QStringLiteral("/saved.txt");
+    const QString target = out + "/saved.txt";
     WriteFileBytes(target, "old");
 
     prompt->texts << target;
     prompt->answers << CPrompt::vbCancel;
     Click("cmdFileSave");
-    EXPECT_EQ(prompt->Messages().last(), QStringLiteral("Overwrite the existing file?"));
+    EXPECT_EQ(prompt->Messages().last(), "Overwrite the existing file?");
     EXPECT_EQ(ReadFileBytes(target), QByteArray("old"));
 
     prompt->texts << target;
     prompt->answers << CPrompt::vbOK;
     Click("cmdFileSave");
     EXPECT_EQ(ReadFileBytes(target), bytes);
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("saved.txt")});
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"saved.txt"});
     EXPECT_EQ(prompt->openProgress, 0);
 
     // Cancel in the progress window: no file, no error.
     const int messages = prompt->Messages().size();
-    prompt->texts << out + QStringLiteral("/cancelled.txt");
+    prompt->texts << out + "/cancelled.txt";
     prompt->cancelAtUpdate = prompt->progressUpdates + 1;
     Click("cmdFileSave");
     EXPECT_EQ(prompt->Messages().size(), messages);
-    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/cancelled.txt")));
+    EXPECT_FALSE(QFile::exists(out + "/cancelled.txt"));
 
     // A damaged block is reported with the reason.
-    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE tblItem SET FileBLOB = x'0011' WHERE ID = 1;")), QString());
-    prompt->texts << out + QStringLiteral("/damaged.txt");
+    ASSERT_EQ(gDB->Run("UPDATE tblItem SET FileBLOB = x'0011' WHERE ID = 1;"), QString());
+    prompt->texts << out + "/damaged.txt";
     Click("cmdFileSave");
-    EXPECT_TRUE(prompt->Messages().last().startsWith(QStringLiteral("Error saving attachment: \n")));
-    EXPECT_TRUE(prompt->Messages().last().contains(QStringLiteral("damaged")));
-    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/damaged.txt")));
+    EXPECT_TRUE(prompt->Messages().last().startsWith("Error saving attachment: \n"));
+    EXPECT_TRUE(prompt->Messages().last().contains("damaged"));
+    EXPECT_FALSE(QFile::exists(out + "/damaged.txt"));
 }
 
 TEST_F(AttachmentWindowTest, OpeningTwiceWritesFreeNamesThatCloseDeletes) {
     OpenRecorder desktop;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
-    Attach(File(QStringLiteral("notes.txt"), "notes"));
+    QDesktopServices::setUrlHandler("file", &desktop, "open");
+    Attach(File("notes.txt", "notes"));
     QTest::mouseDClick(FileName(), Qt::LeftButton);
     QTest::mouseDClick(FileName(), Qt::LeftButton);
-    EXPECT_EQ(TempEntries(), (QStringList{QStringLiteral("notes (1).txt"), QStringLiteral("notes.txt")}));
+    EXPECT_EQ(TempEntries(), (QStringList{"notes (1).txt", "notes.txt"}));
     ASSERT_EQ(desktop.opened.size(), 2);
     EXPECT_EQ(desktop.opened[1].toLocalFile(), win->TempFiles()[1]);
     EXPECT_EQ(prompt->Messages(), QStringList());
 
     // Without a program for it (offscreen has none) the user is told; the file is still listed.
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QDesktopServices::unsetUrlHandler("file");
     QTest::mouseDClick(FileName(), Qt::LeftButton);
-    EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Unable to open the extracted file")});
+    EXPECT_EQ(prompt->Messages(), QStringList{"Unable to open the extracted file"});
     // A stored name with folders in it stays inside the temporary folder.
-    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '../../evil.txt' WHERE DOCID = 1;")), QString());
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
+    ASSERT_EQ(gDB->Run("UPDATE ftsItem SET File = '../../evil.txt' WHERE DOCID = 1;"), QString());
+    ClickEntry(Titles(), "Delta");
+    ClickEntry(Titles(), "Bravo");
     QTest::mouseDClick(FileName(), Qt::LeftButton);
     EXPECT_EQ(TempEntries().size(), 4);
-    EXPECT_TRUE(TempEntries().contains(QStringLiteral("evil.txt")));
+    EXPECT_TRUE(TempEntries().contains("evil.txt"));
 
     ASSERT_TRUE(Close());
     EXPECT_EQ(TempEntries(), QStringList());
 }
 
 TEST_F(AttachmentWindowTest, DragOutExtractsOnlyOnceItMovesAndKeepsTheFileUntilClose) {
-    Attach(File(QStringLiteral("notes.txt"), "notes"));
+    Attach(File("notes.txt", "notes"));
     QTest::mouseClick(FileName(), Qt::LeftButton);
     EXPECT_EQ(TempEntries(), QStringList());
     const QPoint start = FileName()->rect().center();
     QTest::mousePress(FileName(), Qt::LeftButton, {}, start);
     const QPoint far = start + QPoint(QApplication::startDragDistance() + 5, 0);
-    QMouseEvent move(QEvent::MouseMove, far, FileName()->mapToGlobal(far), Qt::NoButton,
-                     Qt::LeftButton, {});
+    QMouseEvent move(QEvent::MouseMove, far, FileName()->mapToGlobal(far), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(FileName(), &move);
-    ASSERT_EQ(TempEntries(), QStringList{QStringLiteral("notes.txt")});
+    ASSERT_EQ(TempEntries(), QStringList{"notes.txt"});
     // The drag is deleted once control is back in the event loop.
     const QDrag* drag = FileName()->findChild<QDrag*>();
     ASSERT_NE(drag, nullptr);
     EXPECT_EQ(drag->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(win->TempFiles().first())});
     QTest::mouseRelease(FileName(), Qt::LeftButton, {}, far);
     QApplication::processEvents();
-    EXPECT_EQ(TempEntries(), QStringList{QStringLiteral("notes.txt")});
+    EXPECT_EQ(TempEntries(), QStringList{"notes.txt"});
     ASSERT_TRUE(Close());
     EXPECT_EQ(TempEntries(), QStringList());
 }
 
 TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChangesAnything) {
-    const QString a = File(QStringLiteral("a.txt"), "a"), b = File(QStringLiteral("b.txt"), "b");
+    const QString a = File("a.txt", "a"), b = File("b.txt", "b");
     QMimeData three;
-    SetFiles(three, {a, b, File(QStringLiteral("c.txt"), "c")});
+    SetFiles(three, {a, b, File("c.txt", "c")});
     EXPECT_TRUE(Drop(Body()->viewport(), three));
-    EXPECT_EQ(StoredName(1), QStringLiteral("a.txt"));
-    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
+    EXPECT_EQ(Stored("File", 1), "a.txt");
+    EXPECT_EQ(Body()->text(), "select 2");
 
     // On a button the file is attached; the button is not pressed.
     QMimeData one;
     SetFiles(one, {b});
     prompt->answers << CPrompt::vbOK;
     EXPECT_TRUE(Drop(Find<QPushButton>("cmdDelete"), one));
-    EXPECT_EQ(StoredName(1), QStringLiteral("b.txt"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
-    EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Replace the existing file attachment?")});
+    EXPECT_EQ(Stored("File", 1), "b.txt");
+    EXPECT_EQ(ItemCount(), 4);
+    EXPECT_EQ(prompt->Messages(), QStringList{"Replace the existing file attachment?"});
 
     // Refused everywhere, changing nothing: lblFileSize, text, a folder, a remote address.
     QMimeData text, folder, remote;
-    text.setText(QStringLiteral("dropped text"));
-    SetFiles(folder, {env->Path(QStringLiteral("files"))});
-    remote.setUrls({QUrl(QStringLiteral("https://example.com/x.txt"))});
+    text.setText("dropped text");
+    SetFiles(folder, {env->Path("files")});
+    remote.setUrls({QUrl("https://example.com/x.txt")});
     EXPECT_FALSE(Drop(Find<QLabel>("lblFileSize"), one));
     for (QMimeData* data : {&text, &folder, &remote}) {
         EXPECT_FALSE(Drop(Title(), *data));
         EXPECT_FALSE(Drop(Body()->viewport(), *data));
         EXPECT_FALSE(Drop(ItemCategories(), *data));
     }
-    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
-    EXPECT_EQ(Body()->text(), QStringLiteral("select 2"));
-    EXPECT_EQ(ItemCategories()->text(), QStringLiteral("Queries"));
-    EXPECT_EQ(StoredName(1), QStringLiteral("b.txt"));
+    EXPECT_EQ(Title()->text(), "Bravo");
+    EXPECT_EQ(Body()->text(), "select 2");
+    EXPECT_EQ(ItemCategories()->text(), "Queries");
+    EXPECT_EQ(Stored("File", 1), "b.txt");
     EXPECT_EQ(prompt->Messages().size(), 1);
 
     // Every other control of the pane takes the drop.
@@ -265,12 +259,12 @@ TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChang
         SetFiles(data, {File(QStringLiteral("drop%1.txt").arg(++n), "x")});
         prompt->answers << CPrompt::vbOK;
         EXPECT_TRUE(Drop(w, data, w == Find<QWidget>("fraItems") ? QPoint(2, 2) : QPoint(-1, -1))) << name;
-        EXPECT_EQ(StoredName(1), QStringLiteral("drop%1.txt").arg(n)) << name;
+        EXPECT_EQ(Stored("File", 1), QStringLiteral("drop%1.txt").arg(n)) << name;
     }
 }
 
 TEST_F(AttachmentWindowTest, ClearNeedsNoQuestionAndThePictureShowsAnAttachment) {
-    Attach(File(QStringLiteral("query-plan.txt"), QByteArray(5000, 'q')));
+    Attach(File("query-plan.txt", QByteArray(5000, 'q')));
     win->resize(860, 560);
     QApplication::processEvents();
     const QPixmap picture = win->grab();
@@ -283,10 +277,10 @@ TEST_F(AttachmentWindowTest, ClearNeedsNoQuestionAndThePictureShowsAnAttachment)
     Click("cmdFileClear");
     EXPECT_EQ(FileName()->text(), QString());
     EXPECT_EQ(LabelText("lblFileSize"), QString());
-    EXPECT_TRUE(Scalar(QStringLiteral("SELECT FileBLOB FROM tblItem WHERE ID = 1")).isNull());
+    EXPECT_TRUE(Scalar("SELECT FileBLOB FROM tblItem WHERE ID = 1").isNull());
     EXPECT_EQ(prompt->Messages(), QStringList());
     Click("cmdFileClear");
-    EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("There is no current attachment to clear")});
+    EXPECT_EQ(prompt->Messages(), QStringList{"There is no current attachment to clear"});
 }
 
 #include "AttachmentsTest.moc"

@@ -5,48 +5,44 @@
 #include "db/CSQLite.h"
 
 TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
-    MakeDatabase(FourItems());
-    Start();
-    EXPECT_EQ(Entries(Languages()), (QStringList{QStringLiteral("<All Languages>  (4)"),
-                                                 QStringLiteral("Python  (2)"), QStringLiteral("SQL  (2)")}));
-    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
-                                              QStringLiteral("Charlie"), QStringLiteral("Delta")}));
+    StartWithFourItems();
+    EXPECT_EQ(Entries(Languages()), (QStringList{"<All Languages>  (4)", "Python  (2)", "SQL  (2)"}));
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Alpha", "Bravo", "Charlie", "Delta"}));
 
     // A language's category total counts item-category pairs.
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    EXPECT_EQ(Entries(Categories()), (QStringList{QStringLiteral("<All Categories>  (3)"),
-                                                  QStringLiteral("Paging  (1)"), QStringLiteral("Queries  (2)")}));
-    EXPECT_EQ(Selected(Categories()), QStringLiteral("<All Categories>  (3)"));
-    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+    PickLanguage("SQL  (2)");
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (3)", "Paging  (1)", "Queries  (2)"}));
+    EXPECT_EQ(Selected(Categories()), "<All Categories>  (3)");
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Bravo", "Delta"}));
 
-    ClickEntry(Categories(), QStringLiteral("Paging  (1)"));
-    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("Delta")});
+    ClickEntry(Categories(), "Paging  (1)");
+    EXPECT_EQ(Entries(Titles()), QStringList{"Delta"});
     // Browsing does not touch the editor.
     EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_EQ(Title()->text(), QString());
 
     // Python has no Paging: no category stays selected and every Python title shows.
-    PickLanguage(QStringLiteral("Python  (2)"));
+    PickLanguage("Python  (2)");
     EXPECT_EQ(Selected(Categories()), QString());
-    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Charlie")}));
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Alpha", "Charlie"}));
 
     // A category of the same name stays selected when the language changes.
-    ClickEntry(Categories(), QStringLiteral("Queries  (1)"));
-    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("Alpha")});
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    EXPECT_EQ(Selected(Categories()), QStringLiteral("Queries  (2)"));
-    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+    ClickEntry(Categories(), "Queries  (1)");
+    EXPECT_EQ(Entries(Titles()), QStringList{"Alpha"});
+    PickLanguage("SQL  (2)");
+    EXPECT_EQ(Selected(Categories()), "Queries  (2)");
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Bravo", "Delta"}));
 
     // Another program breaks the file: a failed read is told once and the lists stay as shown,
     // never emptied as if the database held nothing.
     {
         CSQLite other;
         ASSERT_EQ(other.OpenFile(dbPath), 0);
-        ASSERT_EQ(other.Run(QStringLiteral("ALTER TABLE tblCategory RENAME TO gone")), QString());
+        ASSERT_EQ(other.Run("ALTER TABLE tblCategory RENAME TO gone"), QString());
     }
     const QStringList categories = Entries(Categories()), titles = Entries(Titles());
     prompt->answers << CPrompt::vbOK;
-    PickLanguage(QStringLiteral("Python  (2)"));
+    PickLanguage("Python  (2)");
     ASSERT_EQ(prompt->Messages().size(), 1);
     EXPECT_TRUE(prompt->Messages()[0].startsWith(QStringLiteral("Unable to read the database: no such table")))
         << prompt->Messages()[0].toStdString();
@@ -55,116 +51,106 @@ TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOther) {
 }
 
 TEST_F(MainWindowTest, TypingALanguageReloadsOnceTheTypingPausesAndAnUnknownNameSelectsNothing) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
     ASSERT_EQ(Categories()->count(), 3);
     int reloads = 0;
     const QObject counting;  // ends the count with the test, before the window goes
     QObject::connect(Categories()->model(), &QAbstractItemModel::modelReset, &counting, [&] { ++reloads; });
-    Type(Languages()->lineEdit(), QStringLiteral("Ru"));
+    Type(Languages()->lineEdit(), "Ru");
     EXPECT_EQ(reloads, 0);
     QTest::qWait(frmMain::kTypingPauseMs + 100);
     EXPECT_EQ(reloads, 1);
-    EXPECT_EQ(Languages()->currentText(), QStringLiteral("Ru"));
+    EXPECT_EQ(Languages()->currentText(), "Ru");
     // Every category of every language (Queries twice, once per language).
     EXPECT_EQ(Categories()->count(), 5);
-    EXPECT_EQ(Categories()->item(0)->text(), QStringLiteral("<All Categories>  (4)"));
+    EXPECT_EQ(Categories()->item(0)->text(), "<All Categories>  (4)");
     EXPECT_EQ(Titles()->model()->rowCount(), 4);
     // An entry's whole text is a pick: no waiting.
-    Type(Languages()->lineEdit(), QStringLiteral("SQL  (2)"));
+    Type(Languages()->lineEdit(), "SQL  (2)");
     EXPECT_EQ(Categories()->count(), 3);
     EXPECT_EQ(reloads, 2);
     // No completion from the entries: what the user typed stays as typed.
-    TypeLanguage(QStringLiteral("S"));
-    EXPECT_EQ(Languages()->currentText(), QStringLiteral("S"));
+    TypeLanguage("S");
+    EXPECT_EQ(Languages()->currentText(), "S");
 }
 
 TEST_F(MainWindowTest, SortLabelCyclesThroughFourOrdersAndBack) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     // Distinct modify times and file sizes; the created order is the item number.
-    for (const QString& sql : {QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.1, FileSize = 10 WHERE ID = 1"),
-                               QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.4, FileSize = 30 WHERE ID = 2"),
-                               QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.2, FileSize = 40 WHERE ID = 3"),
-                               QStringLiteral("UPDATE tblItem SET LastUpdate = 2460000.3, FileSize = 20 WHERE ID = 4")})
+    for (const char* sql : {"UPDATE tblItem SET LastUpdate = 2460000.1, FileSize = 10 WHERE ID = 1",
+                               "UPDATE tblItem SET LastUpdate = 2460000.4, FileSize = 30 WHERE ID = 2",
+                               "UPDATE tblItem SET LastUpdate = 2460000.2, FileSize = 40 WHERE ID = 3",
+                               "UPDATE tblItem SET LastUpdate = 2460000.3, FileSize = 20 WHERE ID = 4"})
         ASSERT_EQ(gDB->Run(sql), QString());
 
     QLabel* label = Find<QLabel>("lblTitles");
     const QStringList byName = Entries(Titles());
-    EXPECT_EQ(byName.join(QLatin1Char(' ')), QStringLiteral("Alpha Bravo Charlie Delta"));
+    EXPECT_EQ(byName.join(QLatin1Char(' ')), "Alpha Bravo Charlie Delta");
     const QList<QPair<QString, QString>> cycle = {
-        {QStringLiteral("Modify Date"), QStringLiteral("Delta Charlie Alpha Bravo")},
-        {QStringLiteral("Created Date"), QStringLiteral("Bravo Delta Alpha Charlie")},
-        {QStringLiteral("File Size"), QStringLiteral("Alpha Delta Charlie Bravo")},
-        {QStringLiteral("Name"), QStringLiteral("Alpha Bravo Charlie Delta")},
+        {"Modify Date", "Delta Charlie Alpha Bravo"},
+        {"Created Date", "Bravo Delta Alpha Charlie"},
+        {"File Size", "Alpha Delta Charlie Bravo"},
+        {"Name", "Alpha Bravo Charlie Delta"},
     };
     for (const auto& [name, order] : cycle) {
         QTest::mouseClick(label, Qt::LeftButton);
         EXPECT_EQ(label->text(), QStringLiteral("T&itles: (") + name + QLatin1Char(')'));
-        EXPECT_EQ(label->toolTip(), QStringLiteral("Sorted by ") + name + QStringLiteral(". Click to change."));
+        EXPECT_EQ(label->toolTip(), QStringLiteral("Sorted by ") + name + ". Click to change.");
         EXPECT_EQ(Entries(Titles()).join(QLatin1Char(' ')), order) << name.toStdString();
     }
-    EXPECT_EQ(win->OrderBy(), QStringLiteral("Title"));
+    EXPECT_EQ(win->OrderBy(), "Title");
 }
 
-TEST_F(MainWindowTest, OpeningATitleWithEditsYesSavesThenShowsTheClickedItem) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Title(), QStringLiteral("Bravo two"));
+TEST_F(MainWindowTest, OpeningATitleWithEditsCancelKeepsYesSavesAndNoDiscards) {
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
+    ClickEntry(Titles(), "Bravo");
+    Type(Title(), "Bravo two");
+
+    prompt->answers << CPrompt::vbCancel;
+    ClickEntry(Titles(), "Delta");
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Title()->text(), "Bravo two");
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(Selected(Titles()), "Bravo");
+    EXPECT_EQ(Stored("Title", 1), "Bravo");
+
     prompt->answers << CPrompt::vbYes;
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 1);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo two"));
+    ClickEntry(Titles(), "Delta");
+    EXPECT_EQ(CountMessages("Save changes to this item?"), 2);
+    EXPECT_EQ(Stored("Title", 1), "Bravo two");
     EXPECT_EQ(win->CurrentItemID(), 2);
-    EXPECT_EQ(Title()->text(), QStringLiteral("Delta"));
-    EXPECT_EQ(Selected(Titles()), QStringLiteral("Delta"));
+    EXPECT_EQ(Title()->text(), "Delta");
+    EXPECT_EQ(Selected(Titles()), "Delta");
     EXPECT_FALSE(win->ItemChanged());
+    EXPECT_EQ(prompt->beeps, 1);
+
+    Type(Body(), "select 44");
+    prompt->answers << CPrompt::vbNo;
+    ClickEntry(Titles(), "Bravo two");
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Body()->text(), "select 2");
+    EXPECT_FALSE(win->ItemChanged());
+    EXPECT_EQ(Stored("Code", 2), "select 4");
     EXPECT_EQ(prompt->beeps, 1);
 }
 
-TEST_F(MainWindowTest, OpeningATitleWithEditsNoDiscardsAndCancelKeepsTheEditedItem) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Body(), QStringLiteral("select 22"));
-
-    prompt->answers << CPrompt::vbCancel;
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(Body()->text(), QStringLiteral("select 22"));
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
-
-    prompt->answers << CPrompt::vbNo;
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_EQ(win->CurrentItemID(), 2);
-    EXPECT_EQ(Body()->text(), QStringLiteral("select 4"));
-    EXPECT_FALSE(win->ItemChanged());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("select 2"));
-    EXPECT_EQ(prompt->beeps, 0);
-}
-
 TEST_F(MainWindowTest, OpeningATitleWhenTheSaveFailsCountsAsCancel) {
-    MakeDatabase(FourItems());
-    Start();
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Title(), QStringLiteral("Bravo two"));
+    StartWithFourItems();
+    ClickEntry(Titles(), "Bravo");
+    Type(Title(), "Bravo two");
     // "<All Languages>" is selected, so the save is refused.
     prompt->answers << CPrompt::vbYes;
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    EXPECT_TRUE(prompt->Messages().contains(QStringLiteral("Please select a language before saving")));
+    ClickEntry(Titles(), "Delta");
+    EXPECT_TRUE(prompt->Messages().contains("Please select a language before saving"));
     EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo two"));
+    EXPECT_EQ(Title()->text(), "Bravo two");
     EXPECT_TRUE(win->ItemChanged());
 }
 
 TEST_F(MainWindowTest, TabbingIntoTheTitlesOpensNothingWhileArrowKeysOpenTitles) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     Titles()->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(win->CurrentItemID(), -1);
@@ -181,7 +167,7 @@ TEST_F(MainWindowTest, TabbingIntoTheTitlesOpensNothingWhileArrowKeysOpenTitles)
     EXPECT_EQ(Selected(Titles()), Title()->text());
 
     // Moving into the categories with the keyboard filters the titles too.
-    ClickEntry(Categories(), QStringLiteral("<All Categories>  (4)"));
+    ClickEntry(Categories(), "<All Categories>  (4)");
     QTest::keyClick(Categories(), Qt::Key_End);
     QApplication::processEvents();
     EXPECT_LT(Titles()->model()->rowCount(), 4);

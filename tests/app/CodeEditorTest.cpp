@@ -6,7 +6,7 @@
 
 #include <Qsci/qscilexer.h>
 
-TEST(CodeEditorTest, LanguageNamesPickLexersReadableOnLightAndDarkPalettes) {
+TEST(CodeEditorTest, LanguageNamesPickLexersAndSearchesMarkWholeWordsAndPrefixes) {
     CodeEditor code;
     struct Case {
         const char* name;
@@ -52,21 +52,18 @@ TEST(CodeEditorTest, LanguageNamesPickLexersReadableOnLightAndDarkPalettes) {
         }
     }
     // The languages sharing the C++ lexer keep their own keywords.
-    code.SetLanguage(QStringLiteral("Go"));
+    code.SetLanguage("Go");
     EXPECT_TRUE(QByteArray(code.lexer()->keywords(1)).contains("fallthrough"));
+
+    // A search marks whole words and prefixes, but no excluded terms.
+    const QStringList words = SearchWords("sel* -x NOT y title:\"Two words\" OR z_q");
+    EXPECT_EQ(words, (QStringList{"sel*", "Two", "words", "z", "q"}));
+    CodeEditor plain;
+    // Multi-byte text before a hit moves Scintilla's byte positions.
+    plain.SetCode("SELECT x_selected, unselect ÄÖ y\r\nselected two q");
+    plain.MarkWords(words);
+    EXPECT_EQ(MarkedTexts(&plain), (QStringList{"SELECT", "selected", "selected", "two", "q"}));
+    plain.ClearMarks();
+    EXPECT_EQ(MarkedTexts(&plain), QStringList());
 }
 
-TEST(CodeEditorTest, SearchMarksWholeWordsAndPrefixesButNoExcludedTerms) {
-    const QStringList words = SearchWords(QStringLiteral("sel* -x NOT y title:\"Two words\" OR z_q"));
-    EXPECT_EQ(words, (QStringList{QStringLiteral("sel*"), QStringLiteral("Two"), QStringLiteral("words"),
-                                  QStringLiteral("z"), QStringLiteral("q")}));
-    CodeEditor code;
-    // Multi-byte text before a hit moves Scintilla's byte positions.
-    code.SetCode(QStringLiteral("SELECT x_selected, unselect ÄÖ y\r\nselected two q"));
-    code.MarkWords(words);
-    EXPECT_EQ(MarkedTexts(&code), (QStringList{QStringLiteral("SELECT"), QStringLiteral("selected"),
-                                               QStringLiteral("selected"), QStringLiteral("two"),
-                                               QStringLiteral("q")}));
-    code.ClearMarks();
-    EXPECT_EQ(MarkedTexts(&code), QStringList());
-}

@@ -17,7 +17,7 @@ const QColor kBlue(0, 0, 255);
 
 // A pane's rectangle in the client area (the central widget).
 QRect PaneRect(QWidget* pane) {
-    QWidget* client = pane->window()->findChild<QWidget*>(QStringLiteral("frmMainClient"));
+    QWidget* client = pane->window()->findChild<QWidget*>("frmMainClient");
     return QRect(pane->mapTo(client, QPoint(0, 0)), pane->size());
 }
 }  // namespace
@@ -42,9 +42,8 @@ protected:
     }
 };
 
-TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositions) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsInTheWindowsColours) {
+    StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* middle = Find<QWidget>("fraTitles");
     QWidget* right = Find<QWidget>("fraItems");
@@ -75,11 +74,46 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositions) {
     }
     EXPECT_FLOAT_EQ(win->SplitLangCatRatio(), float(win->SplitterLeft(0)) / float(w));
     EXPECT_FLOAT_EQ(win->SplitTitleItemRatio(), float(win->SplitterLeft(1)) / float(w));
+
+    // Long names show their start.
+    // The combo's text from its first letter, not scrolled to its end.
+    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
+    PickLanguage("SQL  (2)");
+    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
+
+    const QString name = "a rather long attachment name that no box shows whole.tar.gz";
+    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + "';"), QString());
+    ClickEntry(Titles(), "Delta");
+    QLineEdit* file = Find<QLineEdit>("txtFileName");
+    ASSERT_EQ(file->text(), name);
+    EXPECT_EQ(file->cursorPosition(), 0);
+    EXPECT_TRUE(file->toolTip().startsWith(name));
+
+    // Blue panes, white labels, platform colours in the lists and boxes.
+    for (const char* pane : {"fraLangCat", "fraTitles", "fraItems"}) {
+        QWidget* w = Find<QWidget>(pane);
+        EXPECT_TRUE(w->autoFillBackground()) << pane;
+        EXPECT_EQ(w->palette().color(QPalette::Window), kBlue) << pane;
+    }
+    EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
+    EXPECT_EQ(Find<QLabel>("lblTitles")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(Find<QPushButton>("cmdSave")->palette().color(QPalette::Button), QColor(Qt::white));
+    const QPalette platform = QApplication::palette();
+    for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
+        EXPECT_EQ(w->palette().color(QPalette::Base), platform.color(QPalette::Base)) << w->objectName().toStdString();
+        EXPECT_EQ(w->palette().color(QPalette::Window), platform.color(QPalette::Window)) << w->objectName().toStdString();
+    }
+
+    // The code pane draws in the window's code font, a tab every four columns.
+    CodeEditor* code = Body();
+    const QFont font = code->lexer() ? code->lexer()->font(0) : code->font();
+    const QFontMetricsF codeMetrics(font);
+    EXPECT_EQ(codeMetrics.horizontalAdvance("iiii"), codeMetrics.horizontalAdvance("WWWW")) << QFontInfo(font).family().toStdString();
+    EXPECT_EQ(code->tabWidth(), 4);
 }
 
-TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPane) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(LayoutTest, ResizingMovesNoSplitterAndADraggedOneKeepsItsPlaceWithPanesAtTheirMinimum) {
+    StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* right = Find<QWidget>("fraItems");
     QLineEdit* title = Title();
@@ -110,16 +144,8 @@ TEST_F(LayoutTest, ResizingMovesNoSplitterAndGivesEveryChangeOfWidthToTheRightPa
     ResizeClient(900, 600);
     EXPECT_EQ(win->SplitterLeft(1), s1);
     EXPECT_EQ(PaneRect(right).right() + 1, 900 - 8);
-}
 
-TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
-    MakeDatabase(FourItems());
-    Start();
-    ResizeClient(900, 600);
-    QWidget* left = Find<QWidget>("fraLangCat");
-    const int s0 = win->SplitterLeft(0);
-    const int s1 = win->SplitterLeft(1);
-
+    // A dragged splitter keeps its place and the panes keep their minimum.
     DragSplitter("picSplitLangCatTitle", 60);
     EXPECT_EQ(win->SplitterLeft(0), s0 + 60);
     EXPECT_EQ(left->width(), s0 + 60 - 8);
@@ -141,25 +167,17 @@ TEST_F(LayoutTest, ADraggedSplitterKeepsItsPlaceAndPanesKeepTheirMinimum) {
     DragSplitter("picSplitTitleItem", -600);
     EXPECT_EQ(win->SplitterLeft(0), leftBar);
     EXPECT_EQ(Find<QWidget>("fraTitles")->width(), Find<QWidget>("fraTitles")->minimumWidth());
-    (void)s1;
 }
 
 TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowThem) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     const QSize first = win->size();
     ResizeClient(760, 540);
     DragSplitter("picSplitLangCatTitle", 30);
     DragSplitter("picSplitTitleItem", -20);
     const QSize size = win->size();
     const int s0 = win->SplitterLeft(0), s1 = win->SplitterLeft(1);
-    const auto restart = [this] {
-        ASSERT_TRUE(Close());
-        win.reset();
-        ReleaseGlobals();
-        Start();
-    };
-    restart();
+    Restart();
     EXPECT_EQ(win->size(), size);
     EXPECT_EQ(win->SplitterLeft(0), s0);
     EXPECT_EQ(win->SplitterLeft(1), s1);
@@ -170,7 +188,7 @@ TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowTh
         ASSERT_TRUE(Close());
         win.reset();
         ReleaseGlobals();
-        Preset(QStringLiteral("WindowGeometry"), QLatin1String(geometry));
+        Preset("WindowGeometry", QLatin1String(geometry));
         Start();
         EXPECT_EQ(win->size(), first) << geometry;
         EXPECT_EQ(win->SplitterLeft(0), s0) << geometry;
@@ -178,49 +196,7 @@ TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowTh
     ASSERT_TRUE(Close());
     win.reset();
     ReleaseGlobals();
-    Preset(QStringLiteral("WindowMaximized"), QStringLiteral("-1"));
+    Preset("WindowMaximized", "-1");
     Start();
     EXPECT_TRUE(win->isMaximized());
-}
-
-TEST_F(LayoutTest, LongNamesShowTheirStart) {
-    MakeDatabase(FourItems());
-    Start();
-    // The combo's text from its first letter, not scrolled to its end.
-    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    EXPECT_EQ(Languages()->lineEdit()->cursorPosition(), 0);
-
-    const QString name = QStringLiteral("a rather long attachment name that no box shows whole.tar.gz");
-    ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET File = '") + name + QStringLiteral("';")),
-              QString());
-    ClickEntry(Titles(), QStringLiteral("Delta"));
-    QLineEdit* file = Find<QLineEdit>("txtFileName");
-    ASSERT_EQ(file->text(), name);
-    EXPECT_EQ(file->cursorPosition(), 0);
-    EXPECT_TRUE(file->toolTip().startsWith(name));
-}
-
-TEST_F(LayoutTest, BluePanesWhiteLabelsPlatformListsAndAMonospacedCodePane) {
-    Start();
-    for (const char* pane : {"fraLangCat", "fraTitles", "fraItems"}) {
-        QWidget* w = Find<QWidget>(pane);
-        EXPECT_TRUE(w->autoFillBackground()) << pane;
-        EXPECT_EQ(w->palette().color(QPalette::Window), kBlue) << pane;
-    }
-    EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
-    EXPECT_EQ(Find<QLabel>("lblTitles")->palette().color(QPalette::WindowText), QColor(Qt::white));
-    EXPECT_EQ(Find<QPushButton>("cmdSave")->palette().color(QPalette::Button), QColor(Qt::white));
-    const QPalette platform = QApplication::palette();
-    for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
-        EXPECT_EQ(w->palette().color(QPalette::Base), platform.color(QPalette::Base)) << w->objectName().toStdString();
-        EXPECT_EQ(w->palette().color(QPalette::Window), platform.color(QPalette::Window)) << w->objectName().toStdString();
-    }
-
-    // The code pane draws in the window's code font, a tab every four columns.
-    CodeEditor* code = Body();
-    const QFont font = code->lexer() ? code->lexer()->font(0) : code->font();
-    const QFontMetricsF metrics(font);
-    EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW")) << QFontInfo(font).family().toStdString();
-    EXPECT_EQ(code->tabWidth(), 4);
 }

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 struct SampleItem {
@@ -41,6 +42,16 @@ inline QStringList MarkedTexts(CodeEditor* code) {
         pos = end;
     }
     return marked;
+}
+
+// SQL (Queries, Paging) and Python (Queries, Files), four items numbered 1 to 4.
+inline QList<SampleItem> FourItems() {
+    return {
+        {QStringLiteral("SQL"), QStringLiteral("Bravo"), QStringLiteral("select 2"), QStringLiteral("Queries")},
+        {QStringLiteral("SQL"), QStringLiteral("Delta"), QStringLiteral("select 4"), QStringLiteral("Queries,Paging")},
+        {QStringLiteral("Python"), QStringLiteral("Alpha"), QStringLiteral("print(1)"), QStringLiteral("Queries")},
+        {QStringLiteral("Python"), QStringLiteral("Charlie"), QStringLiteral("print(3)"), QStringLiteral("Files")},
+    };
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -92,11 +103,43 @@ protected:
         Preset(QStringLiteral("BackupDaily"), backupDaily ? QStringLiteral("-1") : QStringLiteral("0"));
     }
 
+    // Makes dbPath with no items (the window need not run), or another empty database.
+    void MakeEmptyDatabase(QString file) {
+        InitGlobals();
+        ASSERT_FALSE(OpenDatabase(file).isEmpty());
+        ReleaseGlobals();
+    }
+
+    // Works on a database with no window running, as another session would.
+    void OnDatabase(QString file, const std::function<void()>& work) {
+        InitGlobals();
+        EXPECT_FALSE(OpenDatabase(file).isEmpty());
+        work();
+        ReleaseGlobals();
+    }
+
     frmMain& Start() {
         win = std::make_unique<frmMain>();
         win->show();
         QApplication::processEvents();
         return *win;
+    }
+    frmMain& StartWithFourItems() {
+        MakeDatabase(FourItems());
+        return Start();
+    }
+    // Closes the window and starts it again, as the next run of the program would.
+    void Restart() {
+        ASSERT_TRUE(Close());
+        win.reset();
+        ReleaseGlobals();
+        Start();
+    }
+    // After the window closed its database: opens dbPath again to read what was stored.
+    void Reopen() {
+        InitGlobals();
+        QString file = dbPath;
+        OpenDatabase(file);
     }
     // Runs the closing sequence; true when the window closed.
     bool Close() {
@@ -120,6 +163,12 @@ protected:
         QVariant v = gDB->Exec(sql, t, error, true);
         EXPECT_EQ(error, QString()) << sql.toStdString();
         return v;
+    }
+    int ItemCount() { return Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(); }
+    // A column of item id as stored in ftsItem (Title, Code, File).
+    QString Stored(const char* column, int id) {
+        return Scalar(QStringLiteral("SELECT %1 FROM ftsItem WHERE DOCID = %2").arg(QLatin1String(column)).arg(id))
+            .toString();
     }
 
     template <typename T>
@@ -185,6 +234,15 @@ protected:
         Type(Languages()->lineEdit(), text);
         QTest::qWait(frmMain::kTypingPauseMs + 50);
     }
+    // A new item typed in and saved, as a user would.
+    void AddItem(const QString& language, const QString& title, const QString& code, const QString& categories) {
+        TypeLanguage(language);
+        Click("cmdNew");
+        QTest::keyClicks(Title(), title);
+        Type(Body(), code);
+        Type(ItemCategories(), categories);
+        Click("cmdSave");
+    }
     int CountMessages(const QString& text) const { return prompt->Messages().count(text); }
 
     std::unique_ptr<TestEnv> env;
@@ -192,13 +250,3 @@ protected:
     std::unique_ptr<frmMain> win;
     QString dbPath;
 };
-
-// SQL (Queries, Paging) and Python (Queries, Files), four items numbered 1 to 4.
-inline QList<SampleItem> FourItems() {
-    return {
-        {QStringLiteral("SQL"), QStringLiteral("Bravo"), QStringLiteral("select 2"), QStringLiteral("Queries")},
-        {QStringLiteral("SQL"), QStringLiteral("Delta"), QStringLiteral("select 4"), QStringLiteral("Queries,Paging")},
-        {QStringLiteral("Python"), QStringLiteral("Alpha"), QStringLiteral("print(1)"), QStringLiteral("Queries")},
-        {QStringLiteral("Python"), QStringLiteral("Charlie"), QStringLiteral("print(3)"), QStringLiteral("Files")},
-    };
-}

@@ -19,80 +19,70 @@
 #include <utility>
 
 TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwritten) {
-    MakeDatabase(FourItems());
-    Start();
-    ClickEntry(Titles(), QStringLiteral("Alpha"));
-    const QString fresh = env->Path(QStringLiteral("fresh.db"));
+    StartWithFourItems();
+    ClickEntry(Titles(), "Alpha");
+    const QString fresh = env->Path("fresh.db");
     prompt->texts << fresh;
     Trigger("mnuFileNew");
-    EXPECT_EQ(prompt->shown.last().kind, QStringLiteral("save"));
+    EXPECT_EQ(prompt->shown.last().kind, "save");
     EXPECT_TRUE(QFile::exists(fresh));
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (fresh.db)"));
-    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), fresh);
-    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (fresh.db)");
+    EXPECT_EQ(Setting("LastDatabase"), fresh);
+    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
     EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_EQ(Title()->text(), QString());
-    EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
+    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
 
     prompt->texts << dbPath;
     Trigger("mnuFileNew");
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
-    EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (4)"));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+    EXPECT_EQ(ItemCount(), 4);
+    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (4)");
 
     // A cancelled dialog changes nothing.
     prompt->texts << QString();
     Trigger("mnuFileOpen");
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
 }
 
 TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirst) {
-    const QString other = env->Path(QStringLiteral("other.db"));
-    {
-        InitGlobals();
-        QString f = other;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
-        ReleaseGlobals();
-    }
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Title(), QStringLiteral("Bravo moved"));
+    const QString other = env->Path("other.db");
+    MakeEmptyDatabase(other);
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
+    ClickEntry(Titles(), "Bravo");
+    Type(Title(), "Bravo moved");
 
     // Cancel at the save question: nothing is opened and the edits stay.
     prompt->answers << CPrompt::vbCancel;
     Trigger("mnuFileOpen");
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
-    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo moved"));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+    EXPECT_EQ(Title()->text(), "Bravo moved");
 
     prompt->answers << CPrompt::vbNo;
     prompt->texts << other;
     Trigger("mnuFileOpen");
-    EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Select Database File"));
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (other.db)"));
+    EXPECT_EQ(prompt->shown.last().text, "Select Database File");
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (other.db)");
     EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_FALSE(win->ItemChanged());
 
     // The editor's item is new after an open: the save makes item 1 of the other database.
-    TypeLanguage(QStringLiteral("SQL"));
-    QTest::keyClicks(Title(), QStringLiteral("Bravo moved"));
-    Type(ItemCategories(), QStringLiteral("Queries"));
-    Click("cmdSave");
+    AddItem("SQL", "Bravo moved", QString(), "Queries");
     EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 1);
+    EXPECT_EQ(ItemCount(), 1);
 }
 
 TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLists) {
     MakeDatabase(FourItems());
-    const QString junk = env->Path(QStringLiteral("junk.db"));
+    const QString junk = env->Path("junk.db");
     WriteFileBytes(junk, QByteArray(4096, 'x'));
     Start();
     prompt->texts << junk;
     Trigger("mnuFileOpen");
     EXPECT_TRUE(prompt->Messages().contains(NotValidDatabaseMessage()));
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
-    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
+    EXPECT_EQ(win->windowTitle(), "VellumGranary");
+    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
     EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
     // The database commands wait for a database instead of failing after their dialogs.
@@ -100,18 +90,14 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
         EXPECT_FALSE(Find<QAction>(command)->isEnabled()) << command;
     // Nothing works on the refused file: a save says no database is open.
     EXPECT_FALSE(gDB->IsOpen());
-    TypeLanguage(QStringLiteral("SQL"));
-    QTest::keyClicks(Title(), QStringLiteral("lost?"));
-    Type(ItemCategories(), QStringLiteral("Queries"));
-    Click("cmdSave");
-    EXPECT_TRUE(prompt->Messages().last().startsWith(QStringLiteral("Unable to save this item.")));
+    AddItem("SQL", "lost?", QString(), "Queries");
+    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to save this item."));
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
 }
 
-TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {
-    MakeDatabase(FourItems());
-    Start();
-    const QString copy = env->Path(QStringLiteral("copy.db"));
+TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFileAndVacuumAsksThenRemovesWhatNoItemUses) {
+    StartWithFourItems();
+    const QString copy = env->Path("copy.db");
     prompt->texts << copy;
     EXPECT_TRUE(Find<QAction>("mnufileBackup")->isEnabled());
     Trigger("mnufileBackup");
@@ -120,43 +106,39 @@ TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFile) {
     EXPECT_EQ(Contents(copy), Contents(dbPath));
     // Where it went shows in the status bar, with no box to click away.
     EXPECT_EQ(win->statusBar()->currentMessage(), QStringLiteral("Backed up to ") + copy);
-    EXPECT_EQ(Setting(QStringLiteral("BackupFile")), copy);
+    EXPECT_EQ(Setting("BackupFile"), copy);
     // The window goes on with its database.
     EXPECT_TRUE(gDB->IsOpen());
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(ItemCount(), 4);
 
     WriteFileBytes(copy, "older");
     prompt->texts << copy;
     prompt->answers << CPrompt::vbCancel;
     Trigger("mnufileBackup");
-    EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Overwrite existing file?"));
+    EXPECT_EQ(prompt->shown.last().text, "Overwrite existing file?");
     EXPECT_EQ(ReadFileBytes(copy), QByteArray("older"));
 
     prompt->texts << copy;
     prompt->answers << CPrompt::vbOK;
     Trigger("mnufileBackup");
     EXPECT_EQ(Contents(copy), Contents(dbPath));
-}
 
-TEST_F(MainWindowTest, VacuumAsksThenRemovesWhatNoItemUsesAndReloads) {
-    MakeDatabase(FourItems());
-    Start();
-    ClickEntry(Titles(), QStringLiteral("Charlie"));
+    // Vacuum asks, then removes what no item uses and reloads.
+    ClickEntry(Titles(), "Charlie");
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
-    EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (4)"));  // not reloaded yet
+    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (4)");  // not reloaded yet
 
     prompt->answers << CPrompt::vbCancel;
     Trigger("mnuToolsVacuum");
-    EXPECT_FALSE(prompt->Messages().contains(QStringLiteral("Done")));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'")).toInt(), 1);
+    EXPECT_FALSE(prompt->Messages().contains("Done"));
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'").toInt(), 1);
 
     prompt->answers << CPrompt::vbOK;
     Trigger("mnuToolsVacuum");
-    EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Done"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'")).toInt(), 0);
-    EXPECT_EQ(Entries(Languages()), (QStringList{QStringLiteral("<All Languages>  (3)"),
-                                                 QStringLiteral("Python  (1)"), QStringLiteral("SQL  (2)")}));
+    EXPECT_EQ(prompt->shown.last().text, "Done");
+    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'").toInt(), 0);
+    EXPECT_EQ(Entries(Languages()), (QStringList{"<All Languages>  (3)", "Python  (1)", "SQL  (2)"}));
 }
 
 namespace {
@@ -173,18 +155,11 @@ public:
 }  // namespace
 
 TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
-    const QString other = env->Path(QStringLiteral("other.db"));
-    const QString tab = env->Path(QStringLiteral("items.tab"));
+    const QString other = env->Path("other.db");
+    const QString tab = env->Path("items.tab");
+    MakeEmptyDatabase(other);
     MakeDatabase(FourItems());
-    {
-        InitGlobals();
-        QString f = other;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
-        f = dbPath;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
-        ASSERT_TRUE(ExportDatabase(tab, false));
-        ReleaseGlobals();
-    }
+    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
     prompt.reset();
     auto* acting = new ActingPrompt;
     prompt.reset(acting);
@@ -202,49 +177,44 @@ TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
     Trigger("mnuFileImport");
     EXPECT_FALSE(closed);
     EXPECT_TRUE(win->isVisible());
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 8);
-    EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (8)"));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+    EXPECT_EQ(ItemCount(), 8);
+    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (8)");
     EXPECT_TRUE(Close());
     CSQLite check;
     ASSERT_EQ(check.OpenFile(other), 0);
     ResultTable t;
     QString error;
-    EXPECT_EQ(check.Exec(QStringLiteral("SELECT Count(*) FROM tblItem"), t, error, true).toInt(), 0);
+    EXPECT_EQ(check.Exec("SELECT Count(*) FROM tblItem", t, error, true).toInt(), 0);
 }
 
 TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
-    const QString tab = env->Path(QStringLiteral("items.tab"));
+    const QString tab = env->Path("items.tab");
     MakeDatabase(FourItems());
-    {
-        InitGlobals();
-        QString f = dbPath;
-        ASSERT_FALSE(OpenDatabase(f).isEmpty());
+    OnDatabase(dbPath, [&] {
         ASSERT_TRUE(ExportDatabase(tab, false));
-        ASSERT_EQ(gDB->Run(QStringLiteral("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3")), QString());
-        ReleaseGlobals();
-    }
+        ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3"), QString());
+    });
     Start();
-    ClickEntry(Titles(), QStringLiteral("Alpha"));
-    ASSERT_EQ(Body()->text(), QStringLiteral("print(100)"));
+    ClickEntry(Titles(), "Alpha");
+    ASSERT_EQ(Body()->text(), "print(100)");
     prompt->texts << tab;
     prompt->answers << CPrompt::vbNo;  // overwrite the same numbers
     Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->text(), QStringLiteral("print(1)"));
+    EXPECT_EQ(Body()->text(), "print(1)");
     EXPECT_FALSE(win->ItemChanged());
 
-    Type(Body(), QStringLiteral("print(2)"));
+    Type(Body(), "print(2)");
     prompt->texts << tab;
     prompt->answers << CPrompt::vbNo;
     Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->text(), QStringLiteral("print(2)"));
+    EXPECT_EQ(Body()->text(), "print(2)");
     EXPECT_TRUE(win->ItemChanged());
     prompt->answers << CPrompt::vbNo;
 }
 
-TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillWorks) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLoadedHelpWindowAfterTheTester) {
+    StartWithFourItems();
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
     // Tools against "&Title", File against "&Find": the menu opens, every time.
@@ -269,11 +239,8 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndEveryOtherKeyStillW
     // "&Language" and "C&lear" share theirs with no menu: the language comes first.
     QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
     EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());
-}
 
-TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne) {
-    MakeDatabase(FourItems());
-    Start();
+    // About shows the help window, and after the tester the same loaded one.
     QList<frmHelp*> seen;  // compared only while the first one is known to live
     QList<QPointer<frmHelp>> alive;
     QList<int> loads;
@@ -289,11 +256,11 @@ TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne)
             }
             WhenModal<frmSQL>([](frmSQL* tester) {
                 // The tester runs on the open database.
-                tester->RunQuery(QStringLiteral("SELECT count(*) AS n FROM tblItem"));
-                EXPECT_TRUE(tester->findChild<TextEx*>(QStringLiteral("txtResult"))->Text().endsWith(QStringLiteral("1.\t4\t\n")));
+                tester->RunQuery("SELECT count(*) AS n FROM tblItem");
+                EXPECT_TRUE(tester->findChild<TextEx*>("txtResult")->Text().endsWith("1.\t4\t\n"));
                 tester->close();
             });
-            QTest::keyRelease(help->findChild<QPlainTextEdit*>(QStringLiteral("txtHelp")), Qt::Key_Q,
+            QTest::keyRelease(help->findChild<QPlainTextEdit*>("txtHelp"), Qt::Key_Q,
                               Qt::ControlModifier | Qt::AltModifier);
         });
         Trigger("mnuHelpAbout");
@@ -307,3 +274,4 @@ TEST_F(MainWindowTest, AboutShowsTheHelpWindowAndAfterTheTesterTheSameLoadedOne)
     EXPECT_EQ(loads, (QList<int>{1, 1, 1}));
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
+

@@ -21,13 +21,32 @@ private:
 
 }  // namespace
 
-TEST_F(MainWindowTest, SaveQuestionOnCloseWithTheRealMessageBox) {
-    MakeDatabase(FourItems());
-    Start();
+TEST_F(MainWindowTest, SaveQuestionsWithTheRealMessageBox) {
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
+    ClickEntry(Titles(), "Bravo");
+    Type(Title(), "Bravo edited");
     RealPrompt real(prompt.get());
-    ClickEntry(Titles(), QStringLiteral("Alpha"));
-    Type(Title(), QStringLiteral("Alpha edited"));
+    {
+        // Two quick arrow keys ask once: both land before the first title opens, and its
+        // question runs the events meanwhile.
+        int questions = 0;
+        const auto answering = WhileModal<QMessageBox>([&](QMessageBox* box) {
+            ++questions;
+            box->button(QMessageBox::No)->click();
+        });
+        Titles()->setFocus();
+        QTest::keyClick(Titles(), Qt::Key_Down);
+        QTest::keyClick(Titles(), Qt::Key_Up);
+        QTest::qWait(300);
+        EXPECT_EQ(questions, 1);
+        EXPECT_EQ(Title()->text(), "Bravo");
+        EXPECT_EQ(Selected(Titles()), "Bravo");
+        EXPECT_FALSE(win->ItemChanged());
+    }
 
+    // On close: Cancel keeps the window and the edits, No closes.
+    Type(Title(), "Bravo edited");
     QString text, title;
     WhenModal<QMessageBox>([&](QMessageBox* box) {
         text = box->text();
@@ -35,35 +54,11 @@ TEST_F(MainWindowTest, SaveQuestionOnCloseWithTheRealMessageBox) {
         box->button(QMessageBox::Cancel)->click();
     });
     EXPECT_FALSE(Close());
-    EXPECT_EQ(text, QStringLiteral("Save changes to this item?"));
-    EXPECT_EQ(title, QStringLiteral("Save"));
-    EXPECT_EQ(Title()->text(), QStringLiteral("Alpha edited"));
+    EXPECT_EQ(text, "Save changes to this item?");
+    EXPECT_EQ(title, "Save");
+    EXPECT_EQ(Title()->text(), "Bravo edited");
 
     WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
     EXPECT_TRUE(Close());
     EXPECT_FALSE(gDB->IsOpen());
-}
-
-TEST_F(MainWindowTest, TwoQuickArrowKeysAskTheSaveQuestionOnce) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Title(), QStringLiteral("Bravo edited"));
-    RealPrompt real(prompt.get());
-    int questions = 0;
-    const auto answering = WhileModal<QMessageBox>([&](QMessageBox* box) {
-        ++questions;
-        box->button(QMessageBox::No)->click();
-    });
-
-    // Both keys land before the first title opens; its question runs the events meanwhile.
-    Titles()->setFocus();
-    QTest::keyClick(Titles(), Qt::Key_Down);
-    QTest::keyClick(Titles(), Qt::Key_Up);
-    QTest::qWait(300);
-    EXPECT_EQ(questions, 1);
-    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo"));
-    EXPECT_EQ(Selected(Titles()), QStringLiteral("Bravo"));
-    EXPECT_FALSE(win->ItemChanged());
 }

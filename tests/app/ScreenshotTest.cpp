@@ -6,8 +6,8 @@
 #include <QSplitter>
 
 TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPicture) {
-    Preset(QStringLiteral("LastDatabase"), dbPath);
-    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+    Preset("LastDatabase", dbPath);
+    Preset("BackupDaily", "0");
     Start();
     struct Entry {
         const char* language;
@@ -46,18 +46,18 @@ TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPicture) {
         ASSERT_EQ(prompt->Messages(), QStringList()) << e.title;
     }
     EXPECT_EQ(prompt->beeps, entries.size());
-    EXPECT_EQ(Entries(Languages()).first(), QStringLiteral("<All Languages>  (6)"));
+    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (6)");
 
     // Show one SQL item with its category selected.
-    PickLanguage(QStringLiteral("SQL  (3)"));
-    ClickEntry(Categories(), QStringLiteral("Queries  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Top rows of a table"));
-    EXPECT_EQ(Body()->text(), QStringLiteral("SELECT *\nFROM tblItem\nORDER BY ID DESC\nLIMIT 10;"));
+    PickLanguage("SQL  (3)");
+    ClickEntry(Categories(), "Queries  (2)");
+    ClickEntry(Titles(), "Top rows of a table");
+    EXPECT_EQ(Body()->text(), "SELECT *\nFROM tblItem\nORDER BY ID DESC\nLIMIT 10;");
 
     win->resize(860, 560);
     QApplication::processEvents();
     // Room for the category names, as a user would drag the splitter.
-    auto* split = win->findChild<QSplitter*>(QStringLiteral("splitPanes"));
+    auto* split = win->findChild<QSplitter*>("splitPanes");
     ASSERT_NE(split, nullptr);
     const QList<int> sizes = split->sizes();
     split->setSizes({sizes[0] + 50, sizes[1], sizes[2] - 50});

@@ -5,194 +5,186 @@
 #include <QFile>
 
 namespace {
-const QString kDbFilter = QStringLiteral("Snippet Databases (*.db)|*.db|All Files|*.*|");
+const QString kDbFilter = "Snippet Databases (*.db)|*.db|All Files|*.*|";
 QString SerialText(double v) { return QString::number(v, 'g', 17); }
 }  // namespace
 
 TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     Start();
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
-    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary");
+    EXPECT_EQ(Setting("BackupDaily"), "-1");
     EXPECT_TRUE(Find<QAction>("mnuToolsBackupDaily")->isChecked());
-    EXPECT_EQ(LabelText("lblItemNo"), QStringLiteral("Not Saved"));
+    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
     EXPECT_EQ(win->CurrentItemID(), -1);
-    EXPECT_EQ(Languages()->currentText(), QStringLiteral("<All Languages>  (0)"));
-    EXPECT_EQ(Entries(Categories()), QStringList{QStringLiteral("<All Categories>  (0)")});
-    EXPECT_EQ(Selected(Categories()), QStringLiteral("<All Categories>  (0)"));
+    EXPECT_EQ(Languages()->currentText(), "<All Languages>  (0)");
+    EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
+    EXPECT_EQ(Selected(Categories()), "<All Categories>  (0)");
     EXPECT_EQ(Titles()->model()->rowCount(), 0);
     EXPECT_TRUE(prompt->shown.isEmpty());
-
-    // Nothing is open, so the exit offers no backup.
-    EXPECT_TRUE(Close());
-    EXPECT_TRUE(prompt->shown.isEmpty());
-}
-
-TEST_F(MainWindowTest, CtrlOReachesTheOpenCommand) {
-    Start();
+    // Ctrl+O reaches the open command.
     prompt->texts << QString();
     QTest::keyClick(win.get(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(prompt->shown.size(), 1);
-    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Select Database File"));
+    EXPECT_EQ(prompt->shown[0].text, "Select Database File");
+
+    // Nothing is open, so the exit offers no backup.
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->shown.size(), 1);
 }
 
-TEST_F(MainWindowTest, RememberedDatabaseThatWasDeletedIsCreatedAgainEmpty) {
-    Preset(QStringLiteral("LastDatabase"), dbPath);
-    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+TEST_F(MainWindowTest, RememberedDatabaseIsCreatedAgainWhenDeletedAndLeftUntouchedWhenNoDatabase) {
+    Preset("LastDatabase", dbPath);
+    Preset("BackupDaily", "0");
     Start();
     EXPECT_TRUE(QFile::exists(dbPath));
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
-    EXPECT_EQ(Scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
-    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
+    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
     EXPECT_TRUE(prompt->Messages().isEmpty());
-}
 
-TEST_F(MainWindowTest, RememberedFileThatIsNoDatabaseLeavesTheWindowEmptyAndUntouched) {
+    // The remembered file is no database: the window stays empty and the file untouched.
+    ASSERT_TRUE(Close());
     WriteFileBytes(dbPath, "just some notes\r\n");
-    Preset(QStringLiteral("LastDatabase"), dbPath);
-    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+    win.reset();
+    ReleaseGlobals();
     Start();
     EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
-    EXPECT_EQ(Entries(Languages()), QStringList{QStringLiteral("<All Languages>  (0)")});
-    EXPECT_EQ(Entries(Categories()), QStringList{QStringLiteral("<All Categories>  (0)")});
+    EXPECT_EQ(win->windowTitle(), "VellumGranary");
+    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
+    EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
     EXPECT_FALSE(gDB->IsOpen());
     EXPECT_TRUE(Close());
     EXPECT_EQ(ReadFileBytes(dbPath), QByteArray("just some notes\r\n"));
 }
 
 TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGoneOneSelectsNothing) {
-    MakeDatabase({{QStringLiteral("ShellScript"), QStringLiteral("ls"), QString(), QStringLiteral("Files")},
-                  {QStringLiteral("SQL"), QStringLiteral("top"), QString(), QStringLiteral("Queries")}});
-    Preset(QStringLiteral("LastLanguage"), QStringLiteral("shell"));
+    MakeDatabase({{"ShellScript", "ls", QString(), "Files"}, {"SQL", "top", QString(), "Queries"}});
+    Preset("LastLanguage", "shell");
     Start();
-    EXPECT_EQ(Languages()->currentText(), QStringLiteral("ShellScript  (1)"));
-    EXPECT_EQ(Entries(Categories()), (QStringList{QStringLiteral("<All Categories>  (1)"), QStringLiteral("Files  (1)")}));
-    EXPECT_EQ(Entries(Titles()), QStringList{QStringLiteral("ls")});
+    EXPECT_EQ(Languages()->currentText(), "ShellScript  (1)");
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (1)", "Files  (1)"}));
+    EXPECT_EQ(Entries(Titles()), QStringList{"ls"});
 
     // Closing remembers the name without its count.
     EXPECT_TRUE(Close());
-    EXPECT_EQ(Setting(QStringLiteral("LastLanguage")), QStringLiteral("ShellScript"));
+    EXPECT_EQ(Setting("LastLanguage"), "ShellScript");
 
     // A language that is gone selects nothing and shows every category.
     ReleaseGlobals();
-    Preset(QStringLiteral("LastLanguage"), QStringLiteral("Perl"));
+    Preset("LastLanguage", "Perl");
     Start();
     EXPECT_EQ(Languages()->currentText(), QString());
     EXPECT_EQ(Entries(Categories()).size(), 3);
-    EXPECT_EQ(Entries(Titles()), (QStringList{QStringLiteral("ls"), QStringLiteral("top")}));
+    EXPECT_EQ(Entries(Titles()), (QStringList{"ls", "top"}));
 }
 
 TEST_F(MainWindowTest, ClosingWithUnsavedEditsAsksOnceAndCancelKeepsTheWindowAndTheEdits) {
-    MakeDatabase(FourItems());
-    Start();
-    PickLanguage(QStringLiteral("SQL  (2)"));
-    ClickEntry(Titles(), QStringLiteral("Bravo"));
-    Type(Title(), QStringLiteral("Bravo edited"));
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
+    ClickEntry(Titles(), "Bravo");
+    Type(Title(), "Bravo edited");
     ASSERT_TRUE(win->ItemChanged());
 
     prompt->answers << CPrompt::vbCancel;
     EXPECT_FALSE(Close());
     EXPECT_TRUE(win->isVisible());
-    EXPECT_EQ(Title()->text(), QStringLiteral("Bravo edited"));
+    EXPECT_EQ(Title()->text(), "Bravo edited");
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_TRUE(gDB->IsOpen());
     EXPECT_EQ(prompt->shown.last().style, CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
-    EXPECT_EQ(prompt->shown.last().title, QStringLiteral("Save"));
+    EXPECT_EQ(prompt->shown.last().title, "Save");
 
     // Exit from the menu runs the same sequence once; No closes without saving.
     prompt->answers << CPrompt::vbNo;
     Trigger("mnuFileExit");
     QApplication::processEvents();
     EXPECT_FALSE(win->isVisible());
-    EXPECT_EQ(CountMessages(QStringLiteral("Save changes to this item?")), 2);
+    EXPECT_EQ(CountMessages("Save changes to this item?"), 2);
     EXPECT_FALSE(gDB->IsOpen());
-    InitGlobals();
-    QString file = dbPath;
-    OpenDatabase(file);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Title FROM ftsItem WHERE DOCID = 1")).toString(), QStringLiteral("Bravo"));
+    Reopen();
+    EXPECT_EQ(Stored("Title", 1), "Bravo");
 }
 
 TEST_F(MainWindowTest, ClosingWithYesSavesAndAFailedSaveKeepsTheWindowOpen) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     // "<All Languages>" is selected: the save cannot happen, which counts as Cancel.
-    ClickEntry(Titles(), QStringLiteral("Alpha"));
-    Type(Body(), QStringLiteral("print(10)"));
+    ClickEntry(Titles(), "Alpha");
+    Type(Body(), "print(10)");
     prompt->answers << CPrompt::vbYes;
     EXPECT_FALSE(Close());
-    EXPECT_TRUE(prompt->Messages().contains(QStringLiteral("Please select a language before saving")));
-    EXPECT_EQ(Body()->text(), QStringLiteral("print(10)"));
+    EXPECT_TRUE(prompt->Messages().contains("Please select a language before saving"));
+    EXPECT_EQ(Body()->text(), "print(10)");
 
-    PickLanguage(QStringLiteral("Python  (2)"));
+    PickLanguage("Python  (2)");
     prompt->answers << CPrompt::vbYes;
     EXPECT_TRUE(Close());
-    InitGlobals();
-    QString file = dbPath;
-    OpenDatabase(file);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Code FROM ftsItem WHERE DOCID = 3")).toString(), QStringLiteral("print(10)"));
+    Reopen();
+    EXPECT_EQ(Stored("Code", 3), "print(10)");
 }
 
 TEST_F(MainWindowTest, DailyBackupAtExitIsMadeWhenDueAndRemembered) {
     MakeDatabase(FourItems(), true);
-    Preset(QStringLiteral("BackupTime"), SerialText(BackupTimeNow() - 1.001));
+    Preset("BackupTime", SerialText(BackupTimeNow() - 1.001));
     Start();
-    const QString backup = env->Path(QStringLiteral("daily.db"));
+    const QString backup = env->Path("daily.db");
     prompt->texts << backup;
     EXPECT_TRUE(Close());
     ASSERT_TRUE(QFile::exists(backup));
-    EXPECT_EQ(Setting(QStringLiteral("BackupFile")), backup);
-    EXPECT_NEAR(Setting(QStringLiteral("BackupTime")).toDouble(), BackupTimeNow(), 0.01);
+    EXPECT_EQ(Setting("BackupFile"), backup);
+    EXPECT_NEAR(Setting("BackupTime").toDouble(), BackupTimeNow(), 0.01);
     EXPECT_FALSE(gDB->IsOpen());
     // The copy is a complete database.
     QString file = backup;
-    EXPECT_EQ(OpenDatabase(file), QStringLiteral("daily.db"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT Count(*) FROM tblItem")).toInt(), 4);
+    EXPECT_EQ(OpenDatabase(file), "daily.db");
+    EXPECT_EQ(ItemCount(), 4);
 }
 
 TEST_F(MainWindowTest, DailyBackupIsNotDueWithinADayNorWhenSwitchedOff) {
     MakeDatabase(FourItems(), true);
-    Preset(QStringLiteral("BackupTime"), SerialText(BackupTimeNow() - 0.999));
+    Preset("BackupTime", SerialText(BackupTimeNow() - 0.999));
     Start();
     EXPECT_TRUE(Close());
     EXPECT_TRUE(prompt->shown.isEmpty());
 
     ReleaseGlobals();
-    Preset(QStringLiteral("BackupTime"), QString());
-    Preset(QStringLiteral("BackupDaily"), QStringLiteral("0"));
+    Preset("BackupTime", QString());
+    Preset("BackupDaily", "0");
     Start();
-    EXPECT_FALSE(Find<QAction>("mnuToolsBackupDaily")->isChecked());
+    // The menu's check mark and the setting go together.
+    QAction* daily = Find<QAction>("mnuToolsBackupDaily");
+    EXPECT_FALSE(daily->isChecked());
+    daily->trigger();
+    EXPECT_TRUE(daily->isChecked());
+    EXPECT_EQ(Setting("BackupDaily"), "-1");
+    daily->trigger();
+    EXPECT_FALSE(daily->isChecked());
+    EXPECT_EQ(Setting("BackupDaily"), "0");
     EXPECT_TRUE(Close());
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
-TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupAndACancelledDialogAsksAgainNextTime) {
+TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupUntilMadeAndAnExistingFileAsksYesNoCancel) {
     MakeDatabase(FourItems(), true);
+    const QString backup = env->Path("old.db");
+    WriteFileBytes(backup, "old copy");
     Start();
     prompt->texts << QString();
     EXPECT_TRUE(Close());
     ASSERT_EQ(prompt->shown.size(), 1);
-    EXPECT_EQ(prompt->shown[0].kind, QStringLiteral("save"));
-    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("Back Up Snippet Database?"));
+    EXPECT_EQ(prompt->shown[0].kind, "save");
+    EXPECT_EQ(prompt->shown[0].text, "Back Up Snippet Database?");
     EXPECT_EQ(prompt->shown[0].style, 526336);
     EXPECT_EQ(prompt->shown[0].title, kDbFilter);
-    EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
+    EXPECT_EQ(Setting("BackupTime"), QString());
 
+    // The cancelled dialog comes again at the next exit: onto an existing file, asking first.
     ReleaseGlobals();
     Start();
-    prompt->texts << QString();
-    EXPECT_TRUE(Close());
-    EXPECT_EQ(prompt->shown.size(), 2);
-}
-
-TEST_F(MainWindowTest, DailyBackupOntoAnExistingFileAsksYesNoCancel) {
-    MakeDatabase(FourItems(), true);
-    const QString backup = env->Path(QStringLiteral("old.db"));
-    WriteFileBytes(backup, "old copy");
-    Start();
-
     prompt->texts << backup;
     prompt->answers << CPrompt::vbCancel;
     EXPECT_FALSE(Close());
+    EXPECT_EQ(prompt->shown.size(), 3);
+    EXPECT_EQ(prompt->shown[1].text, "Back Up Snippet Database?");
     EXPECT_TRUE(win->isVisible());
     EXPECT_TRUE(gDB->IsOpen());
     EXPECT_EQ(prompt->shown.last().text, QStringLiteral("Overwrite existing file?\n") + backup);
@@ -202,7 +194,7 @@ TEST_F(MainWindowTest, DailyBackupOntoAnExistingFileAsksYesNoCancel) {
     prompt->answers << CPrompt::vbNo;
     EXPECT_TRUE(Close());
     EXPECT_EQ(ReadFileBytes(backup), QByteArray("old copy"));
-    EXPECT_EQ(Setting(QStringLiteral("BackupTime")), QString());
+    EXPECT_EQ(Setting("BackupTime"), QString());
 
     // Still due at the next exit; Yes replaces the old copy.
     ReleaseGlobals();
@@ -216,33 +208,19 @@ TEST_F(MainWindowTest, DailyBackupOntoAnExistingFileAsksYesNoCancel) {
 
 TEST_F(MainWindowTest, UnreadableBackupSwitchIsReportedAtStartAndAtExit) {
     MakeDatabase(FourItems());
-    Preset(QStringLiteral("BackupDaily"), QStringLiteral("often"));
+    Preset("BackupDaily", "often");
     Start();
-    EXPECT_EQ(prompt->Messages(), QStringList{QStringLiteral("Type mismatch 13")});
+    EXPECT_EQ(prompt->Messages(), QStringList{"Type mismatch 13"});
     EXPECT_EQ(prompt->shown[0].style, int(CPrompt::vbCritical));
 
     // At exit the error is reported, and the window still closes with the database closed.
     EXPECT_TRUE(Close());
-    EXPECT_EQ(prompt->Messages().last(), QStringLiteral("Unload Error: 13 Type mismatch"));
+    EXPECT_EQ(prompt->Messages().last(), "Unload Error: 13 Type mismatch");
     EXPECT_FALSE(gDB->IsOpen());
 }
 
-TEST_F(MainWindowTest, BackupDailyToggleKeepsCheckMarkAndSettingTogether) {
-    MakeDatabase(FourItems(), true);
-    Start();
-    QAction* daily = Find<QAction>("mnuToolsBackupDaily");
-    ASSERT_TRUE(daily->isChecked());
-    daily->trigger();
-    EXPECT_FALSE(daily->isChecked());
-    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("0"));
-    daily->trigger();
-    EXPECT_TRUE(daily->isChecked());
-    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("-1"));
-}
-
 TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAre) {
-    MakeDatabase(FourItems());
-    Start();
+    StartWithFourItems();
     QAction* registry = Find<QAction>("mnuToolsSaveSettings");
     // A new user's settings live in Settings.ini beside the program.
     ASSERT_TRUE(gSettings->SaveToINI());
@@ -251,18 +229,18 @@ TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAr
     registry->trigger();
     EXPECT_TRUE(registry->isChecked());
     EXPECT_FALSE(gSettings->SaveToINI());
-    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), dbPath);
-    EXPECT_EQ(Setting(QStringLiteral("BackupDaily")), QStringLiteral("0"));
+    EXPECT_EQ(Setting("LastDatabase"), dbPath);
+    EXPECT_EQ(Setting("BackupDaily"), "0");
 
     // The choice holds at the next start.
     EXPECT_TRUE(Close());
     ReleaseGlobals();
     Start();
     EXPECT_TRUE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (snippets.db)"));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
 
     Find<QAction>("mnuToolsSaveSettings")->trigger();
     EXPECT_FALSE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
     EXPECT_TRUE(gSettings->SaveToINI());
-    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), dbPath);
+    EXPECT_EQ(Setting("LastDatabase"), dbPath);
 }

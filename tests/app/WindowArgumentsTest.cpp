@@ -37,34 +37,29 @@ TEST(WindowArguments, ReadsOneOptionalFileAndRefusesTheRest) {
     EXPECT_TRUE(WindowUsage().startsWith("usage: vellumgranary [DATABASE]\n"));
 }
 
-TEST_F(MainWindowTest, FileFromTheCommandLineOpensAndBecomesTheRememberedOne) {
+TEST_F(MainWindowTest, FileFromTheCommandLineOpensAndBecomesTheRememberedOneUnlessRefused) {
     MakeDatabase({{"C++", "Empty main", "int main() {}", "Basics"}});
-    const QString other = env->Path(QStringLiteral("given.db"));
-    SetStartupDatabase(other);
-    Start();
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (given.db)"));
-    EXPECT_EQ(Scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
-    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), other);
-    EXPECT_EQ(TakeStartupDatabase(), QString());  // taken once
-    ASSERT_TRUE(Close());
-    win.reset();
-    ReleaseGlobals();
-
-    // Without an argument the next start reopens the file that was given.
-    Start();
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary (given.db)"));
-}
-
-TEST_F(MainWindowTest, RefusedFileFromTheCommandLineKeepsTheRememberedOne) {
-    MakeDatabase({{"C++", "Empty main", "int main() {}", "Basics"}});
-    const QString notes = env->Path(QStringLiteral("notes.db"));
+    // A file that is no database is refused, and the remembered one stays.
+    const QString notes = env->Path("notes.db");
     WriteFileBytes(notes, "just some notes\n");
     SetStartupDatabase(notes);
     Start();
     EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
-    EXPECT_EQ(win->windowTitle(), QStringLiteral("VellumGranary"));
-    EXPECT_EQ(Setting(QStringLiteral("LastDatabase")), dbPath);
+    EXPECT_EQ(win->windowTitle(), "VellumGranary");
+    EXPECT_EQ(Setting("LastDatabase"), dbPath);
     EXPECT_EQ(ReadFileBytes(notes), QByteArray("just some notes\n"));
+
+    const QString other = env->Path("given.db");
+    SetStartupDatabase(other);
+    Restart();
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (given.db)");
+    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
+    EXPECT_EQ(Setting("LastDatabase"), other);
+    EXPECT_EQ(TakeStartupDatabase(), QString());  // taken once
+
+    // Without an argument the next start reopens the file that was given.
+    Restart();
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (given.db)");
 }
 
 }  // namespace

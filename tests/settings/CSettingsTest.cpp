@@ -19,8 +19,17 @@ QString IniValue(const QString& iniFile, const QString& key) {
     return ini.value("Settings/" + key, "<absent>").toString();
 }
 
-TEST(CSettings, NewUserGetsTheIniFile) {
+TEST(CSettings, MemoryStoreTouchesNoFileAndANewUserGetsTheIniFile) {
     TestEnv env;
+    {
+        CSettings s(CSettings::Store::Memory);
+        s.SaveSetting("LastDatabase", "/x.db");
+        EXPECT_EQ(s.GetSetting("LastDatabase"), "/x.db");
+    }
+    EXPECT_FALSE(QFile::exists(env.ProgramDir() + "/Settings.ini"));
+    EXPECT_EQ(NativeValue("LastDatabase"), "<absent>");
+    EXPECT_EQ(NativeValue("SaveToINI"), "<absent>");
+
     {
         CSettings s;
         EXPECT_TRUE(s.SaveToINI());
@@ -104,18 +113,6 @@ TEST(CSettings, SwitchingPlacesDoesNotMoveValuesAndDeleteWorks) {
     EXPECT_EQ(s.GetSetting("LastLanguage"), "Perl");
     s.DeleteSetting("LastLanguage");
     EXPECT_EQ(s.GetSetting("LastLanguage"), "");
-}
-
-TEST(CSettings, MemoryStoreTouchesNoFile) {
-    TestEnv env;
-    {
-        CSettings s(CSettings::Store::Memory);
-        s.SaveSetting("LastDatabase", "/x.db");
-        EXPECT_EQ(s.GetSetting("LastDatabase"), "/x.db");
-    }
-    EXPECT_FALSE(QFile::exists(env.ProgramDir() + "/Settings.ini"));
-    EXPECT_EQ(NativeValue("LastDatabase"), "<absent>");
-    EXPECT_EQ(NativeValue("SaveToINI"), "<absent>");
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 using namespace CommonDialog;
 
 namespace {
-const QString kFilterA = QStringLiteral("All Files|*.*|");
-const QString kFilterT = QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
+const QString kFilterA = "All Files|*.*|";
+const QString kFilterT = "Tab Separated Values (*.tab)|*.tab|All Files|*.*|";
 
 QString Nul(const char* s, int n) { return QString::fromLatin1(s, n); }
 
@@ -24,71 +24,65 @@ void Touch(const QString& path) {
 }
 }  // namespace
 
-TEST(CommonDialogFilter, NormalisesToNulSeparatedListWithTwoNulsAtTheEnd) {
-    EXPECT_EQ(NormalizeFilter(QStringLiteral("A|*.a|")), Nul("A\0*.a\0\0", 7));
+TEST(CommonDialogFilter, NormalisesToANulSeparatedListAndFindsEachTypesExtension) {
+    EXPECT_EQ(NormalizeFilter("A|*.a|"), Nul("A\0*.a\0\0", 7));
     // Without the closing "|" the result is the same.
-    EXPECT_EQ(NormalizeFilter(QStringLiteral("Text|*.txt")), NormalizeFilter(QStringLiteral("Text|*.txt|")));
+    EXPECT_EQ(NormalizeFilter("Text|*.txt"), NormalizeFilter("Text|*.txt|"));
     EXPECT_EQ(NormalizeFilter(QString()), Nul("\0\0", 2));
-}
 
-TEST(CommonDialogFilter, ExtensionOfEachFileType) {
+    // The extension of each file type.
     const QString t = NormalizeFilter(kFilterT);
-    EXPECT_EQ(GetFilterExtension(t, 1), QStringLiteral("tab"));
-    EXPECT_EQ(GetFilterExtension(t, 2), QStringLiteral("*"));
+    EXPECT_EQ(GetFilterExtension(t, 1), "tab");
+    EXPECT_EQ(GetFilterExtension(t, 2), "*");
     // No such type: nothing, not a crash.
     for (int index : {0, 3, -1}) EXPECT_EQ(GetFilterExtension(t, index), QString()) << index;
     EXPECT_EQ(GetFilterExtension(NormalizeFilter(QString()), 1), QString());
     // Several patterns: after the last dot of the whole part; no dot, no extension.
-    EXPECT_EQ(GetFilterExtension(NormalizeFilter(QStringLiteral("Text|*.txt;*.log")), 1), QStringLiteral("log"));
-    EXPECT_EQ(GetFilterExtension(NormalizeFilter(QStringLiteral("Any|*|")), 1), QString());
+    EXPECT_EQ(GetFilterExtension(NormalizeFilter("Text|*.txt;*.log"), 1), "log");
+    EXPECT_EQ(GetFilterExtension(NormalizeFilter("Any|*|"), 1), QString());
 }
 
-TEST(CommonDialogFilter, TranslatesToQtNameFilters) {
+TEST(CommonDialogFilter, TranslatesToQtNameFiltersAndAppendsTheChosenTypesExtensionOnlyToNamesWithout) {
     EXPECT_EQ(NameFilters(NormalizeFilter(kFilterT)),
-              QStringList({QStringLiteral("Tab Separated Values (*.tab)"), QStringLiteral("All Files (*)")}));
-    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("Text|*.txt;*.log"))),
-              QStringList({QStringLiteral("Text (*.txt *.log)")}));
+              QStringList({"Tab Separated Values (*.tab)", "All Files (*)"}));
+    EXPECT_EQ(NameFilters(NormalizeFilter("Text|*.txt;*.log")), QStringList({"Text (*.txt *.log)"}));
     // A description whose own pattern list differs gets the real one.
-    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("Everything (*.*)|*.*|"))),
-              QStringList({QStringLiteral("Everything (*)")}));
+    EXPECT_EQ(NameFilters(NormalizeFilter("Everything (*.*)|*.*|")), QStringList({"Everything (*)"}));
     // Parentheses that are not patterns stay part of the description.
-    EXPECT_EQ(NameFilters(NormalizeFilter(QStringLiteral("Text (plain)|*.txt|"))),
-              QStringList({QStringLiteral("Text (plain) (*.txt)")}));
+    EXPECT_EQ(NameFilters(NormalizeFilter("Text (plain)|*.txt|")), QStringList({"Text (plain) (*.txt)"}));
     EXPECT_TRUE(NameFilters(NormalizeFilter(QString())).isEmpty());
-}
 
-TEST(CommonDialogFilter, AppendsTheChosenTypesExtensionOnlyToNamesWithout) {
+    // The chosen type's extension goes only on names without one.
     const QString t = NormalizeFilter(kFilterT);
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), t, 1), QStringLiteral("/out/data.tab"));
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data.txt"), t, 1), QStringLiteral("/out/data.txt"));
+    EXPECT_EQ(AppendFilterExtension("/out/data", t, 1), "/out/data.tab");
+    EXPECT_EQ(AppendFilterExtension("/out/data.txt", t, 1), "/out/data.txt");
     // A dot in a folder name is not the file's extension.
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/my.dir/data"), t, 1), QStringLiteral("/my.dir/data.tab"));
+    EXPECT_EQ(AppendFilterExtension("/my.dir/data", t, 1), "/my.dir/data.tab");
     // A leading dot alone is no extension.
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/.profile"), t, 1), QStringLiteral("/out/.profile.tab"));
+    EXPECT_EQ(AppendFilterExtension("/out/.profile", t, 1), "/out/.profile.tab");
     // No type chosen, or a wildcard extension: unchanged.
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), t, 0), QStringLiteral("/out/data"));
-    EXPECT_EQ(AppendFilterExtension(QStringLiteral("/out/data"), NormalizeFilter(QStringLiteral("Logs|log*.t?t|")), 1),
-              QStringLiteral("/out/data"));
+    EXPECT_EQ(AppendFilterExtension("/out/data", t, 0), "/out/data");
+    EXPECT_EQ(AppendFilterExtension("/out/data", NormalizeFilter("Logs|log*.t?t|"), 1), "/out/data");
     EXPECT_EQ(AppendFilterExtension(QString(), t, 1), QString());
 }
 
 TEST(CommonDialogFilter, OpeningAnExistingFileWithoutExtensionKeepsItsName) {
     TestEnv env;
     const QString t = NormalizeFilter(kFilterT);
-    const QString readme = env.Path(QStringLiteral("README"));
+    const QString readme = env.Path("README");
     Touch(readme);
     EXPECT_EQ(ChosenPath(readme, t, 1, false), readme);
     // Saving under that name still gets the type's extension.
-    EXPECT_EQ(ChosenPath(readme, t, 1, true), readme + QStringLiteral(".tab"));
-    const QString missing = env.Path(QStringLiteral("missing"));
-    EXPECT_EQ(ChosenPath(missing, t, 1, false), missing + QStringLiteral(".tab"));
+    EXPECT_EQ(ChosenPath(readme, t, 1, true), readme + ".tab");
+    const QString missing = env.Path("missing");
+    EXPECT_EQ(ChosenPath(missing, t, 1, false), missing + ".tab");
 }
 
 namespace {
 // What a user typing into the name box does (selectFile leaves the box alone while it has the
 // focus).
 void TypeName(QFileDialog* dlg, const QString& path) {
-    auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* edit = dlg->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(edit, nullptr);
     edit->setText(path);
 }
@@ -103,7 +97,7 @@ void TypeName(QFileDialog* dlg, const QString& path) {
 }
 }  // namespace
 
-TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionToNamesWithout) {
+TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionAndOpenReturnsTheExistingFile) {
     TestEnv env;
     const struct {
         const char* typed;
@@ -112,71 +106,55 @@ TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionToNamesWithout) {
     } cases[] = {{"data", 0, "data.tab"}, {"data", 1, "data"}, {"data.txt", 0, "data.txt"}};
     for (const auto& c : cases) {
         auto driver = ChooseAndAccept(env.Path(QLatin1String(c.typed)), c.type);
-        EXPECT_EQ(QDir::fromNativeSeparators(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336)),
+        EXPECT_EQ(QDir::fromNativeSeparators(ShowSave("Export to file", {}, {}, kFilterT, 526336)),
                   env.Path(QLatin1String(c.expected)))
             << c.typed << " " << c.type;
     }
+
+    // Open returns the existing file and clears read-only.
+    const QString file = env.Path("in.tab");
+    Touch(file);
+    auto driver = ChooseAndAccept(file, 0);
+    bool readOnly = true;
+    EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen("Import from file", {}, {}, kFilterT, 528384, readOnly)),
+              file);
+    EXPECT_FALSE(readOnly);
 }
 
 TEST(CommonDialogShow, DialogGetsTitleFiltersModeAndInitialPlace) {
     TestEnv env;
-    QDir().mkpath(env.Path(QStringLiteral("sub")));
-    QString title, directory;
-    QStringList filters, files;
-    QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
-    bool confirm = true;
+    QDir().mkpath(env.Path("sub"));
+    int shown = 0;
     WhenModal<QFileDialog>([&](QFileDialog* dlg) {
-        title = dlg->windowTitle();
-        filters = dlg->nameFilters();
-        files = dlg->selectedFiles();
-        directory = dlg->directory().absolutePath();
-        mode = dlg->fileMode();
-        accept = dlg->acceptMode();
-        confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+        ++shown;
+        EXPECT_EQ(dlg->windowTitle(), "Import from file");
+        EXPECT_EQ(dlg->nameFilters().size(), 2);
+        EXPECT_EQ(dlg->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dlg->directory().absolutePath(), env.Path("sub"));
+        EXPECT_EQ(dlg->selectedFiles(), QStringList{env.Path("sub/in.tab")});
         dlg->reject();
     });
     bool readOnly = true;
-    EXPECT_TRUE(ShowOpen(QStringLiteral("Import from file"), QStringLiteral("in.tab"), env.Path(QStringLiteral("sub")),
-                         kFilterT, 528384, readOnly)
-                    .isEmpty());
-    EXPECT_EQ(title, QStringLiteral("Import from file"));
-    EXPECT_EQ(filters.size(), 2);
-    EXPECT_EQ(mode, QFileDialog::ExistingFile);
-    EXPECT_EQ(accept, QFileDialog::AcceptOpen);
-    EXPECT_EQ(directory, env.Path(QStringLiteral("sub")));
-    ASSERT_EQ(files.size(), 1);
-    EXPECT_EQ(files.first(), env.Path(QStringLiteral("sub/in.tab")));
+    EXPECT_TRUE(ShowOpen("Import from file", "in.tab", env.Path("sub"), kFilterT, 528384, readOnly).isEmpty());
     // Cancel leaves the read-only answer as it was.
     EXPECT_TRUE(readOnly);
 
     // Save dialogs leave the overwrite question to their callers.
     WhenModal<QFileDialog>([&](QFileDialog* dlg) {
-        accept = dlg->acceptMode();
-        mode = dlg->fileMode();
-        confirm = !dlg->testOption(QFileDialog::DontConfirmOverwrite);
+        ++shown;
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dlg->fileMode(), QFileDialog::AnyFile);
+        EXPECT_TRUE(dlg->testOption(QFileDialog::DontConfirmOverwrite));
         dlg->reject();
     });
-    EXPECT_TRUE(ShowSave(QStringLiteral("Save As"), QStringLiteral("a.bin"), {}, kFilterA, 2048).isEmpty());
-    EXPECT_EQ(accept, QFileDialog::AcceptSave);
-    EXPECT_EQ(mode, QFileDialog::AnyFile);
-    EXPECT_FALSE(confirm);
-}
-
-TEST(CommonDialogShow, OpenReturnsTheExistingFileAndClearsReadOnly) {
-    TestEnv env;
-    const QString file = env.Path(QStringLiteral("in.tab"));
-    Touch(file);
-    auto driver = ChooseAndAccept(file, 0);
-    bool readOnly = true;
-    EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen(QStringLiteral("Import from file"), {}, {}, kFilterT, 528384, readOnly)),
-              file);
-    EXPECT_FALSE(readOnly);
+    EXPECT_TRUE(ShowSave("Save As", "a.bin", {}, kFilterA, 2048).isEmpty());
+    EXPECT_EQ(shown, 2);
 }
 
 TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {
     TestEnv env;
-    const QString bad = env.Path(QStringLiteral("no/such/folder/data"));
+    const QString bad = env.Path("no/such/folder/data");
     QString warning;
     QFileDialog* first = nullptr;
     WhenModal<QFileDialog>([&](QFileDialog* dlg) {
@@ -191,7 +169,7 @@ TEST(CommonDialogShow, MissingFolderIsRefusedAndTheDialogStaysOpen) {
         });
         static_cast<QDialog*>(dlg)->accept();
     });
-    EXPECT_TRUE(ShowSave(QStringLiteral("Export to file"), {}, {}, kFilterT, 526336).isEmpty());
-    EXPECT_TRUE(warning.contains(QStringLiteral("folder does not exist")));
+    EXPECT_TRUE(ShowSave("Export to file", {}, {}, kFilterT, 526336).isEmpty());
+    EXPECT_TRUE(warning.contains("folder does not exist"));
     EXPECT_NE(first, nullptr);
 }

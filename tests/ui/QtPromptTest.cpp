@@ -23,8 +23,7 @@ struct Seen {
 };
 
 // Shows a box through MsgBox and answers it with act; records what the box showed.
-int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr,
-        const QString& title = {}) {
+int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr, const QString& title = {}) {
     WhenModal<QMessageBox>([act, seen](QMessageBox* box) {
         if (seen) {
             seen->text = box->text();
@@ -37,7 +36,7 @@ int Ask(int style, std::function<void(QMessageBox*)> act, Seen* seen = nullptr,
         act(box);
     });
     QtPrompt prompt;
-    return prompt.MsgBox(QStringLiteral("Question?"), style, title);
+    return prompt.MsgBox("Question?", style, title);
 }
 
 std::function<void(QMessageBox*)> Click(QMessageBox::StandardButton b) {
@@ -46,22 +45,25 @@ std::function<void(QMessageBox*)> Click(QMessageBox::StandardButton b) {
 
 }  // namespace
 
-TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodes) {
+TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodesAlsoForEscapeAndClose) {
     using SB = QMessageBox::StandardButton;
     struct Case {
         int style;
         QMessageBox::StandardButtons buttons;
         SB click;
         int answer;
+        int escape;  // Escape answers Cancel, else No or OK
     };
     const Case cases[] = {
-        {CPrompt::vbOKOnly, SB::Ok, SB::Ok, 1},
-        {CPrompt::vbOKCancel, SB::Ok | SB::Cancel, SB::Cancel, 2},
-        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Yes, 6},
-        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Cancel, 2},
-        {CPrompt::vbYesNo, SB::Yes | SB::No, SB::No, 7},
+        {CPrompt::vbOKOnly, SB::Ok, SB::Ok, 1, 1},
+        {CPrompt::vbOKCancel, SB::Ok | SB::Cancel, SB::Cancel, 2, 2},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Yes, 6, 2},
+        {CPrompt::vbYesNoCancel, SB::Yes | SB::No | SB::Cancel, SB::Cancel, 2, 2},
+        {CPrompt::vbYesNo, SB::Yes | SB::No, SB::No, 7, 7},
     };
+    const auto escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
     for (const Case& c : cases) {
+        EXPECT_EQ(Ask(c.style, escape), c.escape) << c.style;
         Seen seen;
         EXPECT_EQ(Ask(c.style | CPrompt::vbQuestion, Click(c.click), &seen), c.answer) << c.style;
         EXPECT_EQ(seen.buttons, c.buttons) << c.style;
@@ -70,14 +72,7 @@ TEST(QtPromptMsgBox, EachStyleShowsItsButtonsAndAnswersItsCodes) {
                                           ? SB::Yes
                                           : SB::Ok);
     }
-}
-
-TEST(QtPromptMsgBox, EscapeAndCloseAnswerCancelElseNoOrOK) {
-    const auto escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
-    EXPECT_EQ(Ask(CPrompt::vbOKOnly, escape), 1);
-    EXPECT_EQ(Ask(CPrompt::vbOKCancel, escape), 2);
-    EXPECT_EQ(Ask(CPrompt::vbYesNoCancel, escape), 2);
-    EXPECT_EQ(Ask(CPrompt::vbYesNo, escape), 7);
+    // Closing the box answers like Escape.
     const auto close = [](QMessageBox* box) { box->close(); };
     EXPECT_EQ(Ask(CPrompt::vbYesNoCancel | CPrompt::vbQuestion, close), 2);
     EXPECT_EQ(Ask(CPrompt::vbYesNo | CPrompt::vbQuestion, close), 7);
@@ -97,13 +92,13 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
         Ask(c.style, Click(QMessageBox::Ok), &seen);
         EXPECT_EQ(seen.icon, c.icon) << c.style;
         EXPECT_EQ(seen.title, AppTitle()) << "an empty title means the program's";
-        EXPECT_EQ(seen.text, QStringLiteral("Question?"));
+        EXPECT_EQ(seen.text, "Question?");
         // Engine error texts may hold "<": never taken as markup.
         EXPECT_EQ(seen.format, Qt::PlainText);
     }
     Seen seen;
-    Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, QStringLiteral("Import"));
-    EXPECT_EQ(seen.title, QStringLiteral("Import"));
+    Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, "Import");
+    EXPECT_EQ(seen.title, "Import");
     // 256: second button is the default; 512: the third.
     Ask(CPrompt::vbYesNo | 256, Click(QMessageBox::No), &seen);
     EXPECT_EQ(seen.defaultButton, QMessageBox::No);
@@ -116,36 +111,33 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
 
 TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {
     QtPrompt prompt;
-    QString label, title, initial;
-    bool plain = false;
+    int shown = 0;
     WhenModal<QInputDialog>([&](QInputDialog* dlg) {
-        label = dlg->labelText();
-        auto* shown = dlg->findChild<QLabel*>();
-        plain = shown && shown->textFormat() == Qt::PlainText;
-        title = dlg->windowTitle();
-        initial = dlg->textValue();
-        dlg->setTextValue(QStringLiteral("API"));
+        ++shown;
+        EXPECT_EQ(dlg->labelText(), "New name:");
+        auto* label = dlg->findChild<QLabel*>();
+        EXPECT_TRUE(label && label->textFormat() == Qt::PlainText);
+        EXPECT_EQ(dlg->windowTitle(), "Rename");
+        EXPECT_EQ(dlg->textValue(), "Win32");
+        dlg->setTextValue("API");
         dlg->accept();
     });
-    QString value = QStringLiteral("Win32");
-    EXPECT_TRUE(prompt.InputBox(QStringLiteral("New name:"), QStringLiteral("Rename"), value));
-    EXPECT_EQ(value, QStringLiteral("API"));
-    EXPECT_EQ(label, QStringLiteral("New name:"));
-    EXPECT_TRUE(plain);
-    EXPECT_EQ(title, QStringLiteral("Rename"));
-    EXPECT_EQ(initial, QStringLiteral("Win32"));
+    QString value = "Win32";
+    EXPECT_TRUE(prompt.InputBox("New name:", "Rename", value));
+    EXPECT_EQ(value, "API");
 
     WhenModal<QInputDialog>([&](QInputDialog* dlg) {
-        title = dlg->windowTitle();
-        dlg->setTextValue(QStringLiteral("typed"));
+        ++shown;
+        EXPECT_EQ(dlg->windowTitle(), AppTitle());
+        dlg->setTextValue("typed");
         dlg->reject();
     });
-    EXPECT_FALSE(prompt.InputBox(QStringLiteral("New name:"), {}, value));
-    EXPECT_EQ(value, QStringLiteral("API"));
-    EXPECT_EQ(title, AppTitle());
+    EXPECT_FALSE(prompt.InputBox("New name:", {}, value));
+    EXPECT_EQ(value, "API");
+    EXPECT_EQ(shown, 2);
 }
 
-TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
+TEST(QtPromptProgress, ShowTextUpdateCancelCloseAndASecondOperationInsideUpdate) {
     QtPrompt prompt;
     EXPECT_FALSE(prompt.ProgressUpdate(10)) << "no window: nothing to cancel";
     prompt.ProgressClose();  // harmless without a window
@@ -153,10 +145,18 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     frmStatusBar* w = prompt.ProgressWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
-    prompt.ProgressText(0, QStringLiteral("Importing Database..."));
-    EXPECT_EQ(w->Text(0), QStringLiteral("Importing Database..."));
+    prompt.ProgressText(0, "Importing Database...");
+    EXPECT_EQ(w->Text(0), "Importing Database...");
+    // A message box during the operation stays above its window.
+    bool onTop = false;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(prompt.MsgBox("Import error", CPrompt::vbExclamation), 1);
+    EXPECT_TRUE(onTop);
     EXPECT_FALSE(prompt.ProgressUpdate(10));
-    w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+    w->findChild<QPushButton*>("cmdCancel")->click();
     EXPECT_TRUE(prompt.ProgressUpdate(20));
     QPointer<frmStatusBar> gone(w);
     prompt.ProgressClose();
@@ -164,64 +164,43 @@ TEST(QtPromptProgress, ShowTextUpdateCancelAndClose) {
     EXPECT_EQ(prompt.ProgressWindow(), nullptr);
     // The next one is fresh.
     prompt.ProgressShow();
-    EXPECT_EQ(prompt.ProgressWindow()->Text(0), QStringLiteral("Operation in progress..."));
-    prompt.ProgressClose();
-}
-
-TEST(QtPromptProgress, SecondOperationInsideUpdateGetsItsOwnWindow) {
-    QtPrompt prompt;
-    prompt.ProgressShow();
+    EXPECT_EQ(prompt.ProgressWindow()->Text(0), "Operation in progress...");
+    // A handler run by Update starts and ends another long operation, in a window of its own.
     frmStatusBar* outer = prompt.ProgressWindow();
-    prompt.ProgressText(0, QStringLiteral("Exporting Database..."));
+    prompt.ProgressText(0, "Exporting Database...");
     bool innerCancel = true;
     QString innerLine;
-    // A handler run by Update starts and ends another long operation.
     QTimer::singleShot(0, [&] {
         prompt.ProgressShow();
-        prompt.ProgressText(0, QStringLiteral("Extracting Attachment"));
+        prompt.ProgressText(0, "Extracting Attachment");
         innerLine = prompt.ProgressWindow()->Text(0);
         innerCancel = prompt.ProgressUpdate(95);
         prompt.ProgressClose();
     });
     EXPECT_FALSE(prompt.ProgressUpdate(50));
     EXPECT_FALSE(innerCancel);
-    EXPECT_EQ(innerLine, QStringLiteral("Extracting Attachment"));
+    EXPECT_EQ(innerLine, "Extracting Attachment");
     EXPECT_EQ(prompt.ProgressWindow(), outer);
-    EXPECT_EQ(outer->Text(0), QStringLiteral("Exporting Database..."));
+    EXPECT_EQ(outer->Text(0), "Exporting Database...");
     prompt.ProgressClose();
 }
 
-TEST(QtPromptProgress, ClosingTheWindowFromInsideItsOwnUpdateDoesNotCrash) {
-    QtPrompt prompt;
-    prompt.ProgressShow();
-    QPointer<frmStatusBar> w(prompt.ProgressWindow());
-    QTimer::singleShot(0, [&] { prompt.ProgressClose(); });
-    EXPECT_FALSE(prompt.ProgressUpdate(40));
-    EXPECT_EQ(prompt.ProgressWindow(), nullptr);
-    // Further calls of the finished operation go nowhere.
-    EXPECT_FALSE(prompt.ProgressUpdate(50));
-    prompt.ProgressClose();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(w.isNull());
-}
-
-TEST(QtPromptProgress, MessageBoxDuringProgressStaysOnTop) {
-    QtPrompt prompt;
-    prompt.ProgressShow();
-    bool onTop = false;
-    WhenModal<QMessageBox>([&](QMessageBox* box) {
-        onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
-        box->button(QMessageBox::Ok)->click();
-    });
-    EXPECT_EQ(prompt.MsgBox(QStringLiteral("Import error"), CPrompt::vbExclamation), 1);
-    EXPECT_TRUE(onTop);
-    prompt.ProgressClose();
-}
-
-TEST(QtPromptProgress, PromptGoingAwayTakesItsWindowsWithIt) {
+TEST(QtPromptProgress, ClosingTheWindowInsideItsOwnUpdateDoesNotCrashAndThePromptTakesItsWindows) {
     QPointer<frmStatusBar> a, b;
     {
         QtPrompt prompt;
+        prompt.ProgressShow();
+        QPointer<frmStatusBar> w(prompt.ProgressWindow());
+        QTimer::singleShot(0, [&] { prompt.ProgressClose(); });
+        EXPECT_FALSE(prompt.ProgressUpdate(40));
+        EXPECT_EQ(prompt.ProgressWindow(), nullptr);
+        // Further calls of the finished operation go nowhere.
+        EXPECT_FALSE(prompt.ProgressUpdate(50));
+        prompt.ProgressClose();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(w.isNull());
+
+        // The prompt going away takes its open windows with it.
         prompt.ProgressShow();
         a = prompt.ProgressWindow();
         prompt.ProgressShow();

@@ -26,8 +26,8 @@ struct TextExTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEnds) {
-    box.SetText(QStringLiteral("ab\ncd\nef"));
+TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEndsAndAnEmptyControlHasOneLine) {
+    box.SetText("ab\ncd\nef");
     box.SetSel(6, 6);  // the start of the third line
     EXPECT_EQ(box.CurrentLine(), 2);
     EXPECT_EQ(box.LineStart(2), 6);
@@ -44,13 +44,13 @@ TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEnds) {
     EXPECT_EQ(std::pair(start, end), std::pair(3, 5));
     EXPECT_EQ(box.SelStart(), 3);
     EXPECT_EQ(box.SelLength(), 2);
-    EXPECT_EQ(box.SelText(), QStringLiteral("cd"));
+    EXPECT_EQ(box.SelText(), "cd");
     EXPECT_EQ(box.CurrentLine(), 1);
     EXPECT_EQ(box.CurrentChar(), 0);
     box.SetSelLength(0);
     EXPECT_EQ(box.SelLength(), 2);
     box.SetSelLength(4);
-    EXPECT_EQ(box.SelText(), QStringLiteral("cd\ne"));
+    EXPECT_EQ(box.SelText(), "cd\ne");
 
     // A backwards selection reads from its smaller end; out-of-range positions are clamped.
     box.SetSel(5, 3);
@@ -64,13 +64,12 @@ TEST_F(TextExTest, LinesAndSelectionCountCharactersWithLfLineEnds) {
 
     // Replacing the selection can be undone.
     box.SetSel(3, 5);
-    box.SetSelText(QStringLiteral("XYZ"));
-    EXPECT_EQ(box.Text(), QStringLiteral("ab\nXYZ\nef"));
+    box.SetSelText("XYZ");
+    EXPECT_EQ(box.Text(), "ab\nXYZ\nef");
     Multi(box)->undo();
-    EXPECT_EQ(box.Text(), QStringLiteral("ab\ncd\nef"));
-}
+    EXPECT_EQ(box.Text(), "ab\ncd\nef");
 
-TEST_F(TextExTest, EveryModeReportsAnEmptyControlAsOneEmptyLine) {
+    // Every mode reports an empty control as one empty line.
     for (auto [multi, bars] : {std::pair(false, 0), std::pair(true, 2), std::pair(true, 3)}) {
         box.SetMultiLine(multi);
         box.SetScrollBars(bars);
@@ -83,13 +82,13 @@ TEST_F(TextExTest, EveryModeReportsAnEmptyControlAsOneEmptyLine) {
 
 TEST_F(TextExTest, SwitchingModesKeepsTextFontDropModeAndTabStopsButNotTheSelection) {
     TextEx t;
-    QFont font(QStringLiteral("DejaVu Sans Mono"), 13);
+    QFont font("DejaVu Sans Mono", 13);
     t.setFont(font);
     t.SetOLEDropMode(1);
-    t.SetTabStops(QStringLiteral("8"));
+    t.SetTabStops("8");
     EXPECT_EQ(t.CurrentBoxIndex(), 0);  // a new control is single-line
     EXPECT_TRUE(qobject_cast<QLineEdit*>(t.CurrentBox()));
-    t.SetText(QStringLiteral("select 1"));
+    t.SetText("select 1");
     t.SetSel(2, 5);
     ASSERT_EQ(t.SelLength(), 3);
 
@@ -98,11 +97,11 @@ TEST_F(TextExTest, SwitchingModesKeepsTextFontDropModeAndTabStopsButNotTheSelect
     t.SetMultiLine(true);
     EXPECT_EQ(t.CurrentBoxIndex(), 2);  // horizontal bar: no wrapping
     EXPECT_EQ(Multi(t)->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_EQ(t.Text(), QStringLiteral("select 1"));
+    EXPECT_EQ(t.Text(), "select 1");
     EXPECT_EQ(t.SelLength(), 0);
     EXPECT_EQ(t.CurrentBox()->font().pointSize(), 13);
     EXPECT_TRUE(t.CurrentBox()->acceptDrops());
-    EXPECT_EQ(t.TabStops(), QStringLiteral("8"));
+    EXPECT_EQ(t.TabStops(), "8");
     EXPECT_NEAR(Multi(t)->document()->defaultTextOption().tabStopDistance(),
                 8 * QFontMetricsF(Multi(t)->font()).averageCharWidth(), 0.01);
 
@@ -114,19 +113,19 @@ TEST_F(TextExTest, SwitchingModesKeepsTextFontDropModeAndTabStopsButNotTheSelect
     EXPECT_EQ(t.CurrentBoxIndex(), 1);
     t.SetMultiLine(false);
     EXPECT_EQ(t.CurrentBoxIndex(), 0);
-    EXPECT_EQ(t.Text(), QStringLiteral("select 1"));
+    EXPECT_EQ(t.Text(), "select 1");
 }
 
-TEST_F(TextExTest, TabStopsAreAverageCharacterWidthsAndBadPartsDoNotFail) {
+TEST_F(TextExTest, TabStopsInCharacterWidthsAndScrollBarsFollowTheSettingAndTheText) {
     const qreal unit = QFontMetricsF(Multi(box)->font()).averageCharWidth();
     auto option = [&] { return Multi(box)->document()->defaultTextOption(); };
-    EXPECT_EQ(box.TabStops(), QStringLiteral("32"));  // the default
+    EXPECT_EQ(box.TabStops(), "32");  // the default
     box.SetTabStops(QString());
-    EXPECT_EQ(box.TabStops(), QStringLiteral("32"));
+    EXPECT_EQ(box.TabStops(), "32");
     EXPECT_NEAR(option().tabStopDistance(), 32 * unit, 0.01);
 
-    box.SetTabStops(QStringLiteral("32,44"));
-    EXPECT_EQ(box.TabStops(), QStringLiteral("32,44"));
+    box.SetTabStops("32,44");
+    EXPECT_EQ(box.TabStops(), "32,44");
     ASSERT_EQ(option().tabs().size(), 2);
     EXPECT_NEAR(option().tabs()[0].position, 32 * unit, 0.01);
     EXPECT_NEAR(option().tabs()[1].position, 44 * unit, 0.01);
@@ -137,9 +136,8 @@ TEST_F(TextExTest, TabStopsAreAverageCharacterWidthsAndBadPartsDoNotFail) {
         EXPECT_EQ(box.TabStops(), QLatin1String(bad));
         EXPECT_GT(option().tabStopDistance(), 0) << bad;
     }
-}
 
-TEST_F(TextExTest, ScrollBarsFollowTheSettingAndAutomaticBarsTheText) {
+    // Scroll bars follow the setting, automatic ones the text.
     QPlainTextEdit* m = Multi(box);
     const struct {
         int bars;
@@ -162,13 +160,13 @@ TEST_F(TextExTest, ScrollBarsFollowTheSettingAndAutomaticBarsTheText) {
     // Automatic: the vertical bar comes when the lines no longer fit and goes when they do.
     box.SetScrollBars(2);
     box.show();
-    box.SetText(QStringLiteral("one line"));
+    box.SetText("one line");
     QApplication::processEvents();
     EXPECT_FALSE(m->verticalScrollBar()->isVisible());
-    box.SetText(QString(QStringLiteral("line\n")).repeated(200));
+    box.SetText(QString("line\n").repeated(200));
     QApplication::processEvents();
     EXPECT_TRUE(m->verticalScrollBar()->isVisible());
-    box.SetText(QStringLiteral("short again"));
+    box.SetText("short again");
     QApplication::processEvents();
     EXPECT_FALSE(m->verticalScrollBar()->isVisible());
 }
@@ -186,14 +184,14 @@ TEST_F(TextExTest, EventsComeFromTheShownBoxAndKeyPressCanDropOrChangeTheKey) {
     box.show();
     QPlainTextEdit* m = Multi(box);
     m->setFocus();
-    QTest::keyClicks(m, QStringLiteral("axb"));
-    EXPECT_EQ(box.Text(), QStringLiteral("Ab"));
+    QTest::keyClicks(m, "axb");
+    EXPECT_EQ(box.Text(), "Ab");
     EXPECT_EQ(changes, 2);
     QTest::keyRelease(m, Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_TRUE(keysUp.contains(std::pair(int('Q'), 2 | 4)));
     QTest::mouseClick(m->viewport(), Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
-    box.SetText(QStringLiteral("set"));
+    box.SetText("set");
     EXPECT_EQ(changes, 3);
 }
 
@@ -201,7 +199,7 @@ TEST_F(TextExTest, DropModesRefuseRaiseOrInsert) {
     QPlainTextEdit* m = Multi(box);
     box.show();
     QMimeData data;
-    data.setText(QStringLiteral("dropped"));
+    data.setText("dropped");
     int raised = 0;
     QString seen;
     QObject::connect(&box, &TextEx::OLEDragDrop,
@@ -224,13 +222,13 @@ TEST_F(TextExTest, DropModesRefuseRaiseOrInsert) {
     box.SetOLEDropMode(1);
     EXPECT_TRUE(drop());
     EXPECT_EQ(raised, 1);
-    EXPECT_EQ(seen, QStringLiteral("dropped"));
+    EXPECT_EQ(seen, "dropped");
     EXPECT_EQ(box.Text(), QString());  // a manual drop inserts nothing by itself
 }
 
 TEST_F(TextExTest, ALargeTextGoesInInPiecesWithProgressAndCancelLeavesItEmpty) {
     // CR LF pairs and a long line without any break straddle the piece boundaries.
-    QString text = QString(QStringLiteral("row\tcell\r\n")).repeated(110000) + QString(1200000, QLatin1Char('x'));
+    QString text = QString("row\tcell\r\n").repeated(110000) + QString(1200000, QLatin1Char('x'));
     TextEx whole;
     whole.SetMultiLine(true);
     whole.SetScrollBars(3);

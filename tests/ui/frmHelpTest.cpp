@@ -22,27 +22,26 @@ struct HelpWindowTest : ::testing::Test {
     TestEnv env;
     ScriptedPrompt prompt;
     void SetUp() override { InitGlobals(); }
-    QString SettingsDb() const { return env.ProgramDir() + QStringLiteral("/settings.db"); }
-    static QPlainTextEdit* Help(frmHelp& w) { return w.findChild<QPlainTextEdit*>(QStringLiteral("txtHelp")); }
+    QString SettingsDb() const { return env.ProgramDir() + "/settings.db"; }
+    static QPlainTextEdit* Help(frmHelp& w) { return w.findChild<QPlainTextEdit*>("txtHelp"); }
 };
 
 }  // namespace
 
-TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDb) {
+TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDbAndWithoutItAnEmptyText) {
     frmHelp w;
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("About VellumGranary"));
-    const QString version = w.findChild<QLabel*>(QStringLiteral("lblVersion"))->text();
+    EXPECT_EQ(w.windowTitle(), "About VellumGranary");
+    const QString version = w.findChild<QLabel*>("lblVersion")->text();
     EXPECT_TRUE(version.startsWith(QStringLiteral("Version ") + AppVersion() + QLatin1Char(' '))) << version.toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Version [1-9]?\\d\\.\\d+\\.\\d+ \\S")).match(version).hasMatch());
-    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblWebsite"))->text(), AppWebsite());
+    EXPECT_TRUE(QRegularExpression("^Version [1-9]?\\d\\.\\d+\\.\\d+ \\S").match(version).hasMatch());
+    EXPECT_EQ(w.findChild<QLabel*>("lblWebsite")->text(), AppWebsite());
     QFile source(QStringLiteral(VG_SOURCE_DIR "/resources/help.txt"));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     EXPECT_EQ(Help(w)->toPlainText(), QString::fromUtf8(source.readAll()));
     EXPECT_TRUE(Help(w)->isReadOnly());
     EXPECT_EQ(w.Loads(), 1);
-}
 
-TEST_F(HelpWindowTest, AMissingFileTableOrRowGivesAnEmptyTextAndAWorkingWindow) {
+    // A missing file, table or row gives an empty text and a working window.
     const char* variants[] = {
         nullptr,  // no settings.db at all
         "CREATE TABLE Settings (Name, Value)",
@@ -57,9 +56,9 @@ TEST_F(HelpWindowTest, AMissingFileTableOrRowGivesAnEmptyTextAndAWorkingWindow) 
             ASSERT_EQ(db.OpenFile(SettingsDb()), 0);
             ASSERT_EQ(db.Run(QLatin1String(sql)), QString());
         }
-        frmHelp w;
-        EXPECT_EQ(Help(w)->toPlainText(), QString()) << (sql ? sql : "no file");
-        EXPECT_EQ(w.windowTitle(), QStringLiteral("About VellumGranary"));
+        frmHelp bare;
+        EXPECT_EQ(Help(bare)->toPlainText(), QString()) << (sql ? sql : "no file");
+        EXPECT_EQ(bare.windowTitle(), "About VellumGranary");
         EXPECT_EQ(QFile::exists(SettingsDb()), sql != nullptr);  // never created by reading
     }
 }

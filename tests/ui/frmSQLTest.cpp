@@ -49,7 +49,7 @@ struct SqlTesterTest : StoreTest {
 
 }  // namespace
 
-TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesWithTheHeaderFirst) {
+TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesAndExecLineRunsTheCaretsLine) {
     const struct {
         const char* sql;
         const char* result;
@@ -60,25 +60,23 @@ TEST_F(SqlTesterTest, ResultsAreNumberedTabSeparatedLinesWithTheHeaderFirst) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        Box("txtResult")->SetText(QStringLiteral("old"));
+        Box("txtResult")->SetText("old");
         Run(QLatin1String(c.sql));
         EXPECT_EQ(Result(), QLatin1String(c.result)) << c.sql;
     }
-    EXPECT_TRUE(prompt->shown.isEmpty());
-}
 
-TEST_F(SqlTesterTest, ExecLineRunsTheCaretsLineAsTyped) {
+    // Exec Line runs the caret's line as typed.
     TextEx* sql = Box("txtSQL");
-    sql->SetText(QStringLiteral("SELECT 1 AS First\nSELECT 2 AS Second\n\nSELECT 3 AS Third"));
+    sql->SetText("SELECT 1 AS First\nSELECT 2 AS Second\n\nSELECT 3 AS Third");
     const struct {
         int caret;
         const char* result;
-    } cases[] = {
+    } lines[] = {
         {24, "0.\tSecond\t\n1.\t2\t\n"},  // inside the second line
         {0, "0.\tFirst\t\n1.\t1\t\n"},
         {37, ""},  // the empty line: empty SQL, no error
     };
-    for (const auto& c : cases) {
+    for (const auto& c : lines) {
         sql->SetSel(c.caret, c.caret);
         QTest::mouseClick(Button("cmdExecLine"), Qt::LeftButton);
         EXPECT_EQ(Result(), QLatin1String(c.result)) << c.caret;
@@ -86,37 +84,36 @@ TEST_F(SqlTesterTest, ExecLineRunsTheCaretsLineAsTyped) {
     // A selection runs the line of its start.
     sql->SetSel(20, 40);
     QTest::mouseClick(Button("cmdExecLine"), Qt::LeftButton);
-    EXPECT_EQ(Result(), QStringLiteral("0.\tSecond\t\n1.\t2\t\n"));
+    EXPECT_EQ(Result(), "0.\tSecond\t\n1.\t2\t\n");
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
-TEST_F(SqlTesterTest, ErrorsShowUnderSqlErrorAndEmptyTheResult) {
-    prompt->answers = {CPrompt::vbOK, CPrompt::vbOK};
-    Run(QStringLiteral("SELECT 1"));
-    Run(QStringLiteral("SELEC 1"));
-    EXPECT_EQ(Result(), QString());
-    ASSERT_EQ(prompt->shown.size(), 1);
-    EXPECT_EQ(prompt->shown[0].text, QStringLiteral("near \"SELEC\": syntax error"));
-    EXPECT_EQ(prompt->shown[0].title, QStringLiteral("SQL Error"));
-    EXPECT_EQ(prompt->shown[0].style, CPrompt::vbOKOnly | CPrompt::vbExclamation);
-    EXPECT_EQ(Box("txtSQL")->Text(), QStringLiteral("SELEC 1"));  // the text stays
-
-    CloseDatabase();
-    Run(QStringLiteral("SELECT 1"));
-    ASSERT_EQ(prompt->shown.size(), 2);
-    EXPECT_EQ(prompt->shown[1].text, QStringLiteral("No database is open"));
-    EXPECT_EQ(prompt->shown[1].title, QStringLiteral("SQL Error"));
-}
-
-TEST_F(SqlTesterTest, SchemaListsEveryObjectOfTheOpenDatabaseByItsAccessKey) {
+TEST_F(SqlTesterTest, SchemaByItsAccessKeyThenErrorsUnderSqlErrorEmptyTheResult) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
     QTest::qWait(200);  // an access key presses its button visibly, then clicks
     const QStringList lines = Result().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0], QStringLiteral("0.\ttype\tname\tsql\t"));
-    EXPECT_EQ(lines.size() - 1, Scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt());
-    EXPECT_TRUE(Result().contains(QStringLiteral("\ttable\ttblItem\tCREATE TABLE")));
-    EXPECT_TRUE(Result().contains(QStringLiteral("\tview\tqryItem\t")));
+    EXPECT_EQ(lines[0], "0.\ttype\tname\tsql\t");
+    EXPECT_EQ(lines.size() - 1, Scalar("SELECT count(*) FROM sqlite_master").toInt());
+    EXPECT_TRUE(Result().contains("\ttable\ttblItem\tCREATE TABLE"));
+    EXPECT_TRUE(Result().contains("\tview\tqryItem\t"));
+
+    // Errors show under SQL Error and empty the result.
+    prompt->answers = {CPrompt::vbOK, CPrompt::vbOK};
+    Run("SELECT 1");
+    Run("SELEC 1");
+    EXPECT_EQ(Result(), QString());
+    ASSERT_EQ(prompt->shown.size(), 1);
+    EXPECT_EQ(prompt->shown[0].text, "near \"SELEC\": syntax error");
+    EXPECT_EQ(prompt->shown[0].title, "SQL Error");
+    EXPECT_EQ(prompt->shown[0].style, CPrompt::vbOKOnly | CPrompt::vbExclamation);
+    EXPECT_EQ(Box("txtSQL")->Text(), "SELEC 1");  // the text stays
+
+    CloseDatabase();
+    Run("SELECT 1");
+    ASSERT_EQ(prompt->shown.size(), 2);
+    EXPECT_EQ(prompt->shown[1].text, "No database is open");
+    EXPECT_EQ(prompt->shown[1].title, "SQL Error");
 }
 
 TEST_F(SqlTesterTest, TheSqlTextSurvivesClosingAndARestartAlsoWhenEmpty) {
@@ -160,12 +157,12 @@ TEST_F(SqlTesterTest, ALongStatementShowsProgressAndCancelInterruptsTheEngine) {
     EXPECT_EQ(prompt->progressShows, 1);
     EXPECT_EQ(prompt->openProgress, 0);
     ASSERT_EQ(prompt->Messages(), QStringList{"interrupted"});
-    EXPECT_EQ(prompt->shown.last().title, QStringLiteral("SQL Error"));
+    EXPECT_EQ(prompt->shown.last().title, "SQL Error");
     EXPECT_EQ(Result(), QString());
     EXPECT_FALSE(win->Running());
 
     // The next statement runs normally, and a quick one shows no progress.
-    Run(QStringLiteral("SELECT 1 AS A"));
-    EXPECT_EQ(Result(), QStringLiteral("0.\tA\t\n1.\t1\t\n"));
+    Run("SELECT 1 AS A");
+    EXPECT_EQ(Result(), "0.\tA\t\n1.\t1\t\n");
     EXPECT_EQ(prompt->progressShows, 1);
 }

@@ -20,7 +20,7 @@ const QRgb kWhite = qRgb(255, 255, 255);
 
 // The bar's inner area as it appears on screen.
 QImage Inner(frmStatusBar& w) {
-    auto* pic = w.findChild<StatusBarSurface*>(QStringLiteral("picStatusBar"));
+    auto* pic = w.findChild<StatusBarSurface*>("picStatusBar");
     EXPECT_NE(pic, nullptr);
     if (!pic) return {};
     return pic->grab(pic->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
@@ -60,7 +60,7 @@ int BlueInRow(const QImage& img, int y) {
 
 }  // namespace
 
-TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
+TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     frmStatusBar w;
     EXPECT_EQ(w.Title(), AppTitle());
     for (int i = 0; i < 3; ++i) {
@@ -71,21 +71,51 @@ TEST(frmStatusBar, FreshWindowLayoutAndHarmlessBadIndices) {
     EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(kBlue));
     // Children stay inside the window and do not overlap the button.
-    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
-    auto* pic = w.findChild<QWidget*>(QStringLiteral("picStatusBar"));
+    auto* cmd = w.findChild<QPushButton*>("cmdCancel");
+    auto* pic = w.findChild<QWidget*>("picStatusBar");
     ASSERT_NE(cmd, nullptr);
     EXPECT_TRUE(w.rect().contains(cmd->geometry()));
     EXPECT_LE(pic->geometry().bottom(), cmd->geometry().top());
     // The bar starts empty.
     const Census c = Count(Inner(w), 0, pic->contentsRect().width());
     EXPECT_EQ(c.blue + c.other, 0);
-    w.SetText(3, QStringLiteral("x"));
-    w.SetText(-1, QStringLiteral("x"));
+    w.SetText(3, "x");
+    w.SetText(-1, "x");
     EXPECT_EQ(w.Text(3), QString());
     EXPECT_EQ(w.Text(-1), QString());
+
+    // A long path on line one is shortened in the middle.
+    const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
+                         QString(40, u'y') + "/export-file.tab";
+    w.SetText(1, path);
+    EXPECT_EQ(w.Text(1), path) << "the caller reads back what it set";
+    auto* lbl = w.findChild<QLabel*>("lblProgress1");
+    const QString shown = lbl->text();
+    EXPECT_NE(shown, path);
+    EXPECT_TRUE(shown.startsWith("/home/"));
+    EXPECT_TRUE(shown.endsWith("export-file.tab"));
+    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
+    // A short path is shown whole.
+    w.SetText(1, "/tmp/a.tab");
+    EXPECT_EQ(lbl->text(), "/tmp/a.tab");
+
+    // A window made after one was used and closed starts from the design values again.
+    auto used = std::make_unique<frmStatusBar>();
+    used->SetText(1, "/tmp/x.tab");
+    used->findChild<QPushButton*>("cmdCancel")->click();
+    used->show();
+    used->close();
+    used.reset();
+    frmStatusBar again;
+    again.show();
+    EXPECT_EQ(again.Text(0), "Operation in progress...");
+    EXPECT_EQ(again.findChild<QLabel*>("lblProgress1")->text(), QString());
+    bool cancel = true;
+    again.Update(1, cancel);
+    EXPECT_FALSE(cancel);
 }
 
-TEST(frmStatusBar, PercentagesOutsideTheRangeDrawAsZeroOrHundred) {
+TEST(frmStatusBar, HalfFillsTheLeftHalfInvertingTheLabelAndOutOfRangeDrawsZeroOrHundred) {
     frmStatusBar w;
     bool cancel = true;
     w.Update(150, cancel);
@@ -108,22 +138,20 @@ TEST(frmStatusBar, PercentagesOutsideTheRangeDrawAsZeroOrHundred) {
     EXPECT_GT(lc.blue, 0);
     EXPECT_NEAR((lc.blueMinX + lc.blueMaxX) / 2.0, lowImg.width() / 2.0, 3.0);
     EXPECT_GT(c.whiteMaxX - c.whiteMinX, lc.blueMaxX - lc.blueMinX);
-}
 
-TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
-    frmStatusBar w;
-    bool cancel = true;
-    w.Update(50, cancel);
-    const QImage img = Inner(w);
-    ASSERT_FALSE(img.isNull());
-    const int width = img.width();
+    // Half fills the left half and inverts the label under it.
+    frmStatusBar half;
+    half.Update(50, cancel);
+    const QImage halfImg = Inner(half);
+    ASSERT_FALSE(halfImg.isNull());
+    const int width = halfImg.width();
     // The top row is background only: blue exactly over the left half.
-    const int filled = BlueInRow(img, 0);
+    const int filled = BlueInRow(halfImg, 0);
     EXPECT_LE(std::abs(2 * filled - width), 1);
     for (int x = 0; x < width; ++x)
-        ASSERT_EQ(img.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << x;
-    const Census left = Count(img, 0, filled);
-    const Census right = Count(img, filled, width);
+        ASSERT_EQ(halfImg.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << x;
+    const Census left = Count(halfImg, 0, filled);
+    const Census right = Count(halfImg, filled, width);
     EXPECT_EQ(left.other + right.other, 0);
     // The label "50%" straddles the middle: its left part is white on blue, its right part blue
     // on white.
@@ -133,10 +161,10 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfAndInvertsTheLabelUnderIt) {
     EXPECT_LE(right.blueMaxX, filled + width / 4);
 }
 
-TEST(frmStatusBar, CancelIsReportedOnceThenClearedEvenWhenClickedInsideUpdate) {
+TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCancel) {
     frmStatusBar w;
     w.show();
-    auto* cmd = w.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    auto* cmd = w.findChild<QPushButton*>("cmdCancel");
     bool cancel = false;
     w.Update(10, cancel);
     EXPECT_FALSE(cancel);
@@ -148,68 +176,28 @@ TEST(frmStatusBar, CancelIsReportedOnceThenClearedEvenWhenClickedInsideUpdate) {
     QTimer::singleShot(0, cmd, [cmd] { cmd->click(); });
     w.Update(40, cancel);
     EXPECT_TRUE(cancel);
-}
 
-TEST(frmStatusBar, NestedUpdateLeavesTheCancelForTheOuterCall) {
-    frmStatusBar w;
-    w.show();
+    // A cancel clicked inside a nested Update is left for the outer call.
     bool inner = true;
     QTimer::singleShot(0, &w, [&w, &inner] {
-        w.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+        w.findChild<QPushButton*>("cmdCancel")->click();
         w.Update(70, inner);
     });
     bool outer = false;
     w.Update(60, outer);
     EXPECT_FALSE(inner);
     EXPECT_TRUE(outer);
-}
 
-TEST(frmStatusBar, FreshWindowAfterCloseStartsFromDesignValues) {
-    auto w = std::make_unique<frmStatusBar>();
-    w->SetText(1, QStringLiteral("/tmp/x.tab"));
-    w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
-    w->show();
-    w->close();
-    w.reset();
-    frmStatusBar again;
-    again.show();
-    EXPECT_EQ(again.Text(0), QStringLiteral("Operation in progress..."));
-    EXPECT_EQ(again.findChild<QLabel*>(QStringLiteral("lblProgress1"))->text(), QString());
-    bool cancel = true;
-    again.Update(1, cancel);
-    EXPECT_FALSE(cancel);
-}
-
-TEST(frmStatusBar, LongPathOnLineOneIsShortenedInTheMiddle) {
-    frmStatusBar w;
-    const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
-                         QString(40, u'y') + QStringLiteral("/export-file.tab");
-    w.SetText(1, path);
-    EXPECT_EQ(w.Text(1), path) << "the caller reads back what it set";
-    auto* lbl = w.findChild<QLabel*>(QStringLiteral("lblProgress1"));
-    const QString shown = lbl->text();
-    EXPECT_NE(shown, path);
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("/home/")));
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("export-file.tab")));
-    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
-    // A short path is shown whole.
-    w.SetText(1, QStringLiteral("/tmp/a.tab"));
-    EXPECT_EQ(lbl->text(), QStringLiteral("/tmp/a.tab"));
-}
-
-TEST(frmStatusBar, WindowCloseButtonMeansCancelAndKeepsTheWindow) {
-    frmStatusBar w;
-    w.show();
-    // What the window system's close button sends: a close event to the native window.
+    // The window system's close button means Cancel and keeps the window.
     ASSERT_NE(w.windowHandle(), nullptr);
     QCloseEvent byUser;
     QApplication::sendEvent(w.windowHandle(), &byUser);
     EXPECT_FALSE(byUser.isAccepted());
     EXPECT_TRUE(w.isVisible());
-    bool cancel = false;
     w.Update(5, cancel);
     EXPECT_TRUE(cancel);
     // The caller's own close goes through.
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
 }
+

@@ -17,7 +17,7 @@ static void ExpectError(const std::function<void()>& f, const char* description)
     }
 }
 
-TEST(CStringTest, HexRoundTripAndOddLengths) {
+TEST(CStringTest, HexRoundTripOddLengthsAndBadDigits) {
     CString s(QByteArrayView("\x00\x0a\xff", 3));
     CString hex = s.ToHex();
     EXPECT_EQ(hex.ByteArray(), QByteArray("000AFF"));
@@ -35,6 +35,17 @@ TEST(CStringTest, HexRoundTripAndOddLengths) {
     EXPECT_EQ(back.ByteArray(), QByteArray("\xab\x0c"));
     back.FromHexBytes("");
     EXPECT_EQ(back.Length(), 0);
+
+    // Bad digits raise and leave nothing.
+    CString bad;
+    ExpectError([&] { bad.FromHexBytes("0G"); }, "Invalid hexadecimal digit");
+    EXPECT_EQ(bad.Length(), 0);
+    // A bad digit far into a long text and a lone bad last digit are found too.
+    QByteArray longHex(20001, '0');
+    longHex[15000] = 'x';
+    ExpectError([&] { bad.FromHexBytes(longHex); }, "Invalid hexadecimal digit");
+    ExpectError([&] { bad.FromHexBytes("00z"); }, "Invalid hexadecimal digit");
+    ExpectError([&] { bad.FromHex(QStringLiteral("0\u00e9")); }, "Invalid hexadecimal digit");
 }
 
 TEST(CStringTest, HexOfEveryByteValueAndLargeBuffers) {
@@ -53,18 +64,6 @@ TEST(CStringTest, HexOfEveryByteValueAndLargeBuffers) {
     CString again;
     again.FromHexBytes(hex.View());
     EXPECT_TRUE(again.View() == QByteArrayView(random));
-}
-
-TEST(CStringTest, BadHexDigitsRaiseAndLeaveNothing) {
-    CString s;
-    ExpectError([&] { s.FromHexBytes("0G"); }, "Invalid hexadecimal digit");
-    EXPECT_EQ(s.Length(), 0);
-    // A bad digit far into a long text and a lone bad last digit are found too.
-    QByteArray longHex(20001, '0');
-    longHex[15000] = 'x';
-    ExpectError([&] { s.FromHexBytes(longHex); }, "Invalid hexadecimal digit");
-    ExpectError([&] { s.FromHexBytes("00z"); }, "Invalid hexadecimal digit");
-    ExpectError([&] { s.FromHex(QStringLiteral("0\u00e9")); }, "Invalid hexadecimal digit");
 }
 
 TEST(CStringTest, AppendGrowsOnOverflowAndMayAppendItself) {
@@ -89,7 +88,7 @@ TEST(CStringTest, AppendGrowsOnOverflowAndMayAppendItself) {
     EXPECT_EQ(s.Value(), QStringLiteral("abc  "));
 }
 
-TEST(CStringTest, LeftRightMid) {
+TEST(CStringTest, LeftRightMidCharsAndCase) {
     CString s = Str("abcdef");
     EXPECT_EQ(s.Mid(3, 2).ByteArray(), QByteArray("cd"));
     EXPECT_EQ(s.Mid(5, 10).ByteArray(), QByteArray("ef"));
@@ -110,22 +109,20 @@ TEST(CStringTest, LeftRightMid) {
     s.SetMid(9, 1, QStringLiteral("ab"));
     EXPECT_EQ(s.ByteArray(), QByteArray("XY----"));
     ExpectError([&] { s.SetMid(0, 1, QStringLiteral("a")); }, "Invalid starting position");
-}
 
-TEST(CStringTest, CharsAndCase) {
-    CString s = Str("Hello 9");
+    CString h = Str("Hello 9");
     EXPECT_EQ(CString().Asc(), -1);
-    EXPECT_THROW(s.Char(0), CStringError);
-    EXPECT_THROW(s.Char(8), CStringError);
-    s.SetChar(99, 'x');  // beyond the end: ignored
-    EXPECT_EQ(s.ReverseStr().ByteArray(), QByteArray("9 olleH"));
+    EXPECT_THROW(h.Char(0), CStringError);
+    EXPECT_THROW(h.Char(8), CStringError);
+    h.SetChar(99, 'x');  // beyond the end: ignored
+    EXPECT_EQ(h.ReverseStr().ByteArray(), QByteArray("9 olleH"));
     // Only ASCII letters change: UTF-8 sequences stay intact.
     CString u;
     u.SetValue(QStringLiteral("\u00e9a\u00c9"));
     EXPECT_EQ(u.UCase().Value(), QStringLiteral("\u00e9A\u00c9"));
 }
 
-TEST(CStringTest, FindAndInstr) {
+TEST(CStringTest, FindInstrAndReplaceStr) {
     CString s = Str("hello world");
     EXPECT_EQ(s.Find(QStringLiteral("lo"), 5), 0);
     EXPECT_EQ(s.Find(QStringLiteral("hello world!"), 1), 0);
@@ -148,31 +145,30 @@ TEST(CStringTest, FindAndInstr) {
         EXPECT_EQ(big.FindBytes(pat, start), expected);
         EXPECT_EQ(big.InstrBytes(pat, start), expected);
     }
-}
 
-TEST(CStringTest, ReplaceStr) {
-    CString s = Str("one two one two one");
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1")).ByteArray(),
+    // Replacing.
+    CString phrase = Str("one two one two one");
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1")).ByteArray(),
               QByteArray("1 two 1 two 1"));
     qsizetype start = 1;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 2).ByteArray(),
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 2).ByteArray(),
               QByteArray("1 two 1 two one"));
     EXPECT_EQ(start, 12);
     start = 1;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 0).ByteArray(),
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start, 0).ByteArray(),
               QByteArray("1 two one two one"));
-    // Only the text from the start on comes back.
+    // Only the phrase from the start on comes back.
     start = 5;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("two"), QStringLiteral(""), start).ByteArray(),
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("two"), QStringLiteral(""), start).ByteArray(),
               QByteArray(" one  one"));
     start = 99;
-    EXPECT_EQ(s.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start).Length(), 0);
-    EXPECT_EQ(s.ReplaceStr(QString(), QStringLiteral("1")).ByteArray(), s.ByteArray());
+    EXPECT_EQ(phrase.ReplaceStr(QStringLiteral("one"), QStringLiteral("1"), start).Length(), 0);
+    EXPECT_EQ(phrase.ReplaceStr(QString(), QStringLiteral("1")).ByteArray(), phrase.ByteArray());
     EXPECT_EQ(Str("aaaa").ReplaceStr(QStringLiteral("aa"), QStringLiteral("b")).ByteArray(),
               QByteArray("bb"));
 }
 
-TEST(CStringTest, TrimToNullAndCopies) {
+TEST(CStringTest, TrimToNullCopiesAndFileRoundTripWithLengthPrefix) {
     CString s;
     s.FromHex(QStringLiteral("41420043"));
     EXPECT_EQ(s.TrimToNull(), 2);
@@ -189,14 +185,13 @@ TEST(CStringTest, TrimToNullAndCopies) {
     c.Append(QStringLiteral("d"));
     EXPECT_EQ(a.ByteArray(), QByteArray("abc"));
     EXPECT_EQ(b.ByteArray(), QByteArray("zbc"));
-}
 
-TEST(CStringTest, FileRoundTripWithLengthPrefix) {
+    // Writing and reading back, with and without the length prefix.
     QBuffer buf;
     ASSERT_TRUE(buf.open(QIODevice::ReadWrite));
     buf.write("HEAD");
-    CString s = Str("payload bytes");
-    ASSERT_TRUE(s.WriteToFile(buf, true));
+    CString payload = Str("payload bytes");
+    ASSERT_TRUE(payload.WriteToFile(buf, true));
     ASSERT_TRUE(Str("tail").WriteToFile(buf));
     EXPECT_EQ(buf.data().mid(4, 4), QByteArray("\x0d\x00\x00\x00", 4));
     buf.seek(4);
@@ -217,3 +212,4 @@ TEST(CStringTest, FileRoundTripWithLengthPrefix) {
     EXPECT_FALSE(t.ReadFromFile(shortFile, true));
     EXPECT_EQ(t.ByteArray(), QByteArray("abc"));
 }
+

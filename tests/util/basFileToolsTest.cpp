@@ -8,7 +8,7 @@
 
 static QString N(const QString& p) { return QDir::toNativeSeparators(p); }
 
-TEST(FileToolsTest, SplittingPaths) {
+TEST(FileToolsTest, SplittingPathsAndByteSizeTextsAroundEachUnitsBoundary) {
     EXPECT_EQ(GetParentFolder(N("/a/b/")), N("/a"));
     EXPECT_EQ(GetParentFolder(N("/a/b/c.txt")), N("/a/b"));
     EXPECT_EQ(GetParentFolder(N("/top")), N("/"));
@@ -27,6 +27,13 @@ TEST(FileToolsTest, SplittingPaths) {
     const QString temp = GetTempFolder();
     EXPECT_TRUE(temp.endsWith(QDir::separator()));
     EXPECT_TRUE(QFileInfo(temp).isDir());
+
+    // Byte sizes around each unit's boundary.
+    const QList<QPair<qint64, const char*>> cases = {
+        {0, "0 bytes"},          {1023, "1023 bytes"},         {1024, "1.00 KB"},
+        {2047, "1.99 KB"},       {20000, "19.5 KB"},           {200000, "195 KB"},
+        {1023 * 1024, "0.99 MB"}, {3LL * 1024 * 1024 * 1024 + 1, "3.00 GB"}};
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatByteSize(bytes), QLatin1String(text)) << bytes;
 }
 
 TEST(FileToolsTest, UniqueNamesNeverNameAnExistingEntry) {
@@ -55,14 +62,6 @@ TEST(FileToolsTest, UniqueNamesNeverNameAnExistingEntry) {
     EXPECT_EQ(GetUniqueFileName(JoinPath(dir, QStringLiteral("data.bin"))),
               JoinPath(dir, QStringLiteral("data (1).bin")));
     EXPECT_EQ(GetUniqueFileName(QString()), QString());
-}
-
-TEST(FileToolsTest, ByteSizeTextsAroundEachUnitsBoundary) {
-    const QList<QPair<qint64, const char*>> cases = {
-        {0, "0 bytes"},          {1023, "1023 bytes"},         {1024, "1.00 KB"},
-        {2047, "1.99 KB"},       {20000, "19.5 KB"},           {200000, "195 KB"},
-        {1023 * 1024, "0.99 MB"}, {3LL * 1024 * 1024 * 1024 + 1, "3.00 GB"}};
-    for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatByteSize(bytes), QLatin1String(text)) << bytes;
 }
 
 TEST(FileToolsTest, CompactPathElidesTheMiddle) {

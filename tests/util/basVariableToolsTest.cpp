@@ -12,21 +12,16 @@ TEST(VariableTools, IfEmptyTreatsNullAndEmptyTextButNotEmptyValue) {
     EXPECT_FALSE(IfEmpty(QVariant(), 5).isValid());
 }
 
-TEST(VariableTools, SqlEscapeAndQuote) {
+TEST(VariableTools, SqlQuotingStripCountAndTrimming) {
     EXPECT_EQ(SqlEscape("O'Brien's"), "O''Brien''s");
     EXPECT_EQ(SqlQuote("a'b"), "'a''b'");
     EXPECT_EQ(SqlEscape("no quotes; DROP"), "no quotes; DROP");
-}
-
-TEST(VariableTools, StripCount) {
+    // The count a list entry carries, and nothing else in parentheses.
     EXPECT_EQ(StripCount(QString("Sorting (12)")), "Sorting");
     EXPECT_EQ(StripCount(QString("A (b) (3)")), "A (b)");
     EXPECT_EQ(StripCount(QString("(3)")), "");
     EXPECT_EQ(StripCount(QString("Sorting")), "Sorting");
     EXPECT_EQ(StripCount(QString("x)")), "x)");
-}
-
-TEST(VariableTools, TrimWhiteAndNull) {
     EXPECT_EQ(TrimWhite(QString("\t abc\r\n")), "abc");
     EXPECT_EQ(TrimWhite(QString("    ")), "");
     EXPECT_EQ(TrimWhite(QString(QChar(0)) + "x" + QChar(8)), "x");
