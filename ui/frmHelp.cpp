@@ -1,6 +1,7 @@
 #include "ui/frmHelp.h"
 
 #include "db/CSQLite.h"
+#include "ui/DesignFont.h"
 #include "ui/frmSQL.h"
 #include "util/basFileTools.h"
 #include "util/basProgram.h"
@@ -13,13 +14,6 @@
 
 namespace {
 
-QFont HelpFont(const QFont& base) {
-    QFont f(base);
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(9.75);
-    return f;
-}
 
 // The help text is row "main" of table Help. No file, no table or no row give no text; the
 // file is only read, never created.
@@ -55,7 +49,7 @@ frmHelp::frmHelp(QWidget* parent) : QDialog(parent) {
     blue.setColor(QPalette::Text, Qt::white);
     setPalette(blue);
     setAutoFillBackground(true);
-    const QFont font = HelpFont(this->font());
+    const QFont font = DesignFont(this->font(), 9.75);
 
     lblVersion = new QLabel(this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));

@@ -4,6 +4,7 @@
 #include "db/basDB.h"
 #include "db/basSqlResult.h"
 #include "settings/CSettings.h"
+#include "ui/DesignFont.h"
 #include "ui/TextEx.h"
 #include "util/CPrompt.h"
 #include "util/ResultTable.h"
@@ -27,13 +28,6 @@ QRect Px(const QRect& twips) {
                  TwipsToPixels(twips.width()), TwipsToPixels(twips.height()));
 }
 
-QFont TesterFont(const QFont& base) {
-    QFont f(base);
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(8.25);
-    return f;
-}
 
 }  // namespace
 
@@ -47,7 +41,7 @@ frmSQL::frmSQL(QWidget* parent) : QDialog(parent) {
     auto text = [this](const char* name, const QRect& twips) {
         auto* t = new TextEx(this);
         t->setObjectName(QLatin1String(name));
-        t->setFont(TesterFont(font()));
+        t->setFont(DesignFont(font(), 8.25));
         t->SetMultiLine(true);
         t->SetScrollBars(3);
         t->setGeometry(Px(twips));
@@ -60,7 +54,7 @@ frmSQL::frmSQL(QWidget* parent) : QDialog(parent) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
-        b->setFont(TesterFont(font()));
+        b->setFont(DesignFont(font(), 8.25));
         // The design's width unless this platform's font needs more for the caption.
         QRect r = Px(twips);
         r.setWidth(qMax(r.width(), b->sizeHint().width()));

@@ -1,5 +1,7 @@
 #include "ui/frmStatusBar.h"
 
+#include "ui/DesignFont.h"
+
 #include "util/basProgram.h"
 
 #include <QCloseEvent>
@@ -30,10 +32,7 @@ const QColor kBlue(0, 0, 255);
 const QColor kWhite(255, 255, 255);
 
 QFont BarFont(const QFont& base) {
-    QFont f(base);
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(8.25);
+    QFont f = DesignFont(base, 8.25);
     f.setBold(true);
     // Crisp pixels: the fill turns the text exactly white, not a blend.
     f.setStyleStrategy(QFont::NoAntialias);
