@@ -183,6 +183,12 @@ int CExchangeReader::ParseItemNumber(QByteArrayView field) {
     return int(value);
 }
 
+void CExchangeReader::Continue(QByteArrayView bytes, qsizetype offset) {
+    m_bytes = bytes;
+    m_offset = offset;
+    m_pos = 0;
+}
+
 bool CExchangeReader::Next(ExchangeRecord& rec) {
     if (m_pos >= m_bytes.size()) return false;
     qsizetype end, next;
@@ -190,7 +196,7 @@ bool CExchangeReader::Next(ExchangeRecord& rec) {
     ++m_line;
     rec = ExchangeRecord();
     rec.line = m_line;
-    rec.end = end;
+    rec.end = m_offset + end;
     const qsizetype begin = m_pos;
     m_pos = next;
     // Decided per line: one stray code-page byte must not spoil the UTF-8 of every other line.

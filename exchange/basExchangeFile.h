@@ -62,6 +62,10 @@ public:
 
     // The next line after the header; false when the file is exhausted.
     bool Next(ExchangeRecord& rec);
+    // For a file read in pieces: bytes holds the file from the first line not read yet on and
+    // ends at a line's end (or the file's); offset is where it starts in the file. Line numbers,
+    // item numbers and offsets in records go on from the earlier pieces.
+    void Continue(QByteArrayView bytes, qsizetype offset);
 
     // An item number field as a whole number from 1 to 2147483647 (spaces around it allowed);
     // 0 when it is anything else.
@@ -78,6 +82,7 @@ private:
     void lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const;
 
     QByteArrayView m_bytes;
+    qsizetype m_offset = 0;  // of m_bytes in the file
     qsizetype m_pos = 0;
     qsizetype m_line = 0;
     bool m_utf8 = true;

@@ -3,9 +3,9 @@
 #include "attach/basAttachment.h"
 #include "db/CItemImport.h"
 #include "db/basDB.h"
+#include "exchange/CExchangeFileReader.h"
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
-#include "util/basLimits.h"
 #include "util/basVariableTools.h"
 
 #include <QDir>
@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <new>
 
 static const QString kFilter = QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
 
@@ -22,38 +21,6 @@ QString ImportSummaryText(const ImportSummary& s) {
         .arg(s.items)
         .arg(s.skippedLines)
         .arg(s.missingAttachments);
-}
-
-// The whole file with one read.
-static bool readWhole(const QString& file, QByteArray& bytes, QString& error) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = f.errorString();
-        return false;
-    }
-    const qint64 size = f.size();
-    if (size > kMaxContentBytes) {
-        error = QStringLiteral("the file is larger than %1").arg(QLatin1String(MaxContentText()));
-        return false;
-    }
-    try {
-        bytes.resize(size);
-    } catch (const std::bad_alloc&) {
-        error = QStringLiteral("not enough memory for a file of %1 bytes").arg(size);
-        return false;
-    }
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 got = f.read(bytes.data() + done, size - done);
-        if (got < 0) {
-            error = f.errorString();
-            return false;
-        }
-        if (got == 0) break;  // the file shrank meanwhile
-        done += got;
-    }
-    bytes.truncate(done);
-    return true;
 }
 
 // An attachment name the export wrote is a bare file name; anything with a folder part would
@@ -110,17 +77,20 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     };
 
     if (!gDB || !gDB->IsOpen()) return fail(QStringLiteral("No database is open"), false);
-    QByteArray bytes;
     QString error;
-    if (!readWhole(file, bytes, error))
+    // Read in pieces: the import holds a few megabytes of the file, not all of it.
+    CExchangeFileReader reader;
+    if (!reader.Open(file, &error))
         return fail(QStringLiteral("Unable to read the import file: ") + error, false);
 
     const QDir folder = QFileInfo(file).absoluteDir();
-    CExchangeReader reader(bytes);
     ExchangeRecord rec;
+    const bool any = reader.Next(rec);
+    if (!reader.Error().isEmpty())
+        return fail(QStringLiteral("Unable to read the import file: ") + reader.Error(), false);
     // An empty file (or one holding only the header line) imports nothing and opens no
     // transaction.
-    if (bytes.isEmpty() || !reader.Next(rec)) {
+    if (!any) {
         s.completed = true;
         progress.reset();
         if (showSummary) Prompt().MsgBox(ImportSummaryText(s), CPrompt::vbInformation);
@@ -134,7 +104,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     int lastSaved = 0;
     CItemImport items(*gDB);
     if (!items.Begin(&error)) return fail(QStringLiteral("Import error: ") + error, true);
-    const qint64 size = bytes.size();
+    const qint64 size = qMax<qint64>(1, reader.Size());
     do {
         switch (rec.kind) {
         case ExchangeLineKind::Blank:
@@ -221,6 +191,8 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             return false;
         }
     } while (reader.Next(rec));
+    if (!reader.Error().isEmpty())
+        return fail(QStringLiteral("Unable to read the import file: ") + reader.Error(), true);
 
     if (!items.Flush(&error)) return fail(QStringLiteral("Import error: ") + error, true);
     error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));

@@ -1,18 +1,43 @@
 // The exchange file's text form without a database: escaping and the line reader.
+#include "exchange/CExchangeFileReader.h"
 #include "exchange/basExchangeFile.h"
 #include "support/QtPrinters.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// All records of a file, for compact expectations.
+bool Same(const ExchangeRecord& a, const ExchangeRecord& b) {
+    return a.kind == b.kind && a.id == b.id && a.language == b.language && a.category == b.category &&
+           a.title == b.title && a.body == b.body && a.file == b.file && a.time == b.time && a.end == b.end &&
+           a.line == b.line;
+}
+
+// All records of a file, for compact expectations. The file read in pieces of every small size
+// (lines, CR LF pairs and the byte-order mark cut anywhere) gives the same records.
 QList<ExchangeRecord> readAll(const QByteArray& bytes, bool* header = nullptr) {
     CExchangeReader reader(bytes);
     if (header) *header = reader.HasHeader();
     QList<ExchangeRecord> out;
     ExchangeRecord rec;
     while (reader.Next(rec)) out << rec;
+
+    QTemporaryDir dir;
+    QFile f(dir.filePath("x.tab"));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    f.close();
+    for (qint64 piece : {1, 2, 3, 7, 64}) {
+        CExchangeFileReader pieces(piece);
+        EXPECT_TRUE(pieces.Open(f.fileName(), nullptr));
+        QList<ExchangeRecord> again;
+        while (pieces.Next(rec)) again << rec;
+        EXPECT_EQ(pieces.Error(), QString());
+        EXPECT_TRUE(std::equal(again.begin(), again.end(), out.begin(), out.end(), Same)) << "pieces of " << piece;
+    }
     return out;
 }
 
