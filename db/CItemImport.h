@@ -40,6 +40,8 @@ public:
     // Writes the pending full-text rows: before anything reads or changes an item's full-text
     // row (SaveItem, attachments) and before the commit.
     bool Flush(QString* error);
+    // Items whose full-text rows are not written yet.
+    int PendingCount() const { return int(m_pending.size()); }
 
 private:
     qint64 TypeId(const QString& language, QString* error);

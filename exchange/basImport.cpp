@@ -38,6 +38,16 @@ static bool insideFolder(const QString& path, const QDir& folder) {
     return !real.isEmpty() && !base.isEmpty() && real.startsWith(base + QLatin1Char('/'));
 }
 
+// The schema stamps the current time on every change of an item row that does not set a new
+// time itself, attaching included: the item gets the file's time back. Writing the value the
+// row holds would fire the stamp again.
+static bool restoreItemTime(int item, const QString& time, QString* error) {
+    const QString jd = QStringLiteral("JulianDay(") + SqlQuote(time) + QLatin1Char(')');
+    *error = gDB->Run(QStringLiteral("UPDATE tblItem SET LastUpdate = ") + jd + QStringLiteral(" WHERE ID = ") +
+                      QString::number(item) + QStringLiteral(" AND LastUpdate IS NOT ") + jd + QLatin1Char(';'));
+    return error->isEmpty();
+}
+
 // Items that have an attachment now: an item overwritten from a file line without one loses it.
 static QSet<int> itemsWithAttachments() {
     QSet<int> ids;
@@ -104,6 +114,25 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     int lastSaved = 0;
     CItemImport items(*gDB);
     if (!items.Begin(&error)) return fail(QStringLiteral("Import error: ") + error, true);
+    struct Attachment {
+        int item;
+        QString path, time;
+        ExchangeRecord line;  // for the message when it fails
+    };
+    QList<Attachment> attachments;
+    // The pending full-text rows, then the attachments waiting for them. Runs before anything
+    // reads or changes a stored item again and before the commit.
+    auto flushAll = [&]() -> bool {
+        QString why;
+        if (!items.Flush(&why)) return failAt(rec, why);
+        for (const Attachment& a : std::as_const(attachments)) {
+            // The file was there and readable: a failure now is the database's.
+            if (!SaveAttachment(a.item, a.path, &why) || !restoreItemTime(a.item, a.time, &why))
+                return failAt(a.line, why);
+        }
+        attachments.clear();
+        return true;
+    };
     const qint64 size = qMax<qint64>(1, reader.Size());
     do {
         switch (rec.kind) {
@@ -130,7 +159,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             if (fast == 0) return failAt(rec, error);
             int saved = int(fast);
             if (fast == -1) {
-                if (!items.Flush(&error)) return failAt(rec, error);
+                if (!flushAll()) return false;
                 saved = SaveItem(rec.language, id, rec.title, rec.body, rec.category, rec.time, false, false,
                                  TimeBase::Utc, &error);
                 if (saved == 0) return failAt(rec, error);
@@ -138,8 +167,6 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             }
             lastSaved = saved;
             ++s.items;
-            // The schema stamps the current time on every change of an item row that does not
-            // set a new time itself, attaching included: the item gets the file's time back.
             bool restoreTime = false;
             if (!rec.file.isEmpty()) {
                 const QString path = folder.filePath(rec.file);
@@ -149,10 +176,9 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                     ++s.missingAttachments;
                 } else {
                     probe.close();
-                    // The file is there and readable: a failure now is the database's.
-                    error.clear();
-                    if (!items.Flush(&error) || !SaveAttachment(saved, path, &error)) return failAt(rec, error);
-                    restoreTime = true;
+                    // Attached once the item's full-text row is written, with the rest of its
+                    // batch: one write of the batch's terms instead of one per attachment.
+                    attachments.append({saved, path, rec.time, rec});
                 }
             } else if (attached.contains(saved)) {
                 // Overwritten by an item without attachment.
@@ -160,16 +186,9 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                 if (!items.Flush(&error) || !ClearAttachment(saved, &error)) return failAt(rec, error);
                 restoreTime = true;
             }
-            if (restoreTime) {
-                // Writing the value the row holds would fire the stamp again.
-                const QString jd = QStringLiteral("JulianDay(") + SqlQuote(rec.time) +
-                                   QLatin1Char(')');
-                error = gDB->Run(QStringLiteral("UPDATE tblItem SET LastUpdate = ") + jd +
-                                 QStringLiteral(" WHERE ID = ") + QString::number(saved) +
-                                 QStringLiteral(" AND LastUpdate IS NOT ") + jd +
-                                 QLatin1Char(';'));
-                if (!error.isEmpty()) return failAt(rec, error);
-            }
+            if (restoreTime && !restoreItemTime(saved, rec.time, &error)) return failAt(rec, error);
+            // The batch's full-text rows are written: its attachments can follow.
+            if (items.PendingCount() == 0 && !flushAll()) return false;
             break;
         }
         case ExchangeLineKind::Category: {
@@ -194,7 +213,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     if (!reader.Error().isEmpty())
         return fail(QStringLiteral("Unable to read the import file: ") + reader.Error(), true);
 
-    if (!items.Flush(&error)) return fail(QStringLiteral("Import error: ") + error, true);
+    if (!flushAll()) return false;
     error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));
     if (!error.isEmpty()) return fail(QStringLiteral("Import error: ") + error, true);
     s.completed = true;
