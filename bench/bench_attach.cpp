@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <sqlite3.h>
 #include <cstdio>
 #include <cstring>
 
@@ -83,6 +84,40 @@ static int child(const QStringList& a) {
         ok = f.open(QIODevice::ReadOnly);
         const QByteArray data = f.readAll();
         ok = ok && CQuickLZ().Compress(data, block, &error);
+    } else if (a[0] == QLatin1String("ref-attach")) {
+        // Reference: the same block and name stored with the engine's own calls, one
+        // transaction, the block bound.
+        QFile f(a[2]);
+        QByteArray block;
+        ok = f.open(QIODevice::ReadOnly);
+        QByteArray data = f.readAll();
+        const qint64 size = data.size();
+        ok = ok && CQuickLZ().Compress(data, block, &error);
+        data = QByteArray();
+        sqlite3* h = gDB->Handle();
+        sqlite3_stmt* st = nullptr;
+        ok = ok && sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
+             sqlite3_prepare_v2(h, "UPDATE tblItem SET FileSize = ?1, FileBLOB = ?2, LastUpdate = JulianDay('now') "
+                                   "WHERE ID = 1", -1, &st, nullptr) == SQLITE_OK &&
+             sqlite3_bind_int64(st, 1, size) == SQLITE_OK &&
+             sqlite3_bind_blob64(st, 2, block.constData(), sqlite3_uint64(block.size()), SQLITE_STATIC) == SQLITE_OK &&
+             sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_finalize(st);
+        ok = ok && sqlite3_exec(h, "UPDATE ftsItem SET File = 'mixed.bin' WHERE ROWID = 1; COMMIT", nullptr, nullptr,
+                                nullptr) == SQLITE_OK;
+    } else if (a[0] == QLatin1String("ref-extract")) {
+        // Reference: the block read from the engine's buffer, decoded, written.
+        sqlite3_stmt* st = nullptr;
+        QByteArray data;
+        ok = sqlite3_prepare_v2(gDB->Handle(), "SELECT FileBLOB FROM tblItem WHERE ID = 1", -1, &st, nullptr) ==
+                 SQLITE_OK &&
+             sqlite3_step(st) == SQLITE_ROW &&
+             CQuickLZ().Decompress(QByteArrayView(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                                                  sqlite3_column_bytes(st, 0)),
+                                   data, &error);
+        sqlite3_finalize(st);
+        QFile f(a[2]);
+        ok = ok && f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
     } else if (a[0] == QLatin1String("attach")) {
         ok = SaveAttachment(1, a[2], &error);
     } else if (a[0] == QLatin1String("extract")) {
@@ -180,6 +215,10 @@ int main(int argc, char** argv) {
     const Phase extract = runChild({QStringLiteral("extract"), db, out});
     QFile back(out);
     const bool same = back.open(QIODevice::ReadOnly) && back.readAll() == data;
+    back.close();
+    const Phase refAttach = runChild({QStringLiteral("ref-attach"), db, src});
+    const QString refOut = dir.filePath(QStringLiteral("reference.bin"));
+    const Phase refExtract = runChild({QStringLiteral("ref-extract"), db, refOut});
 
     const double fileMb = double(size) / (1024.0 * 1024.0);
     std::printf("file: %.1f MB %s; stored block %.1f MB (%.1f%%)\n", fileMb,
@@ -187,12 +226,16 @@ int main(int argc, char** argv) {
     std::printf("baseline (open database only): peak %.1f MB\n", base.kb / 1024.0);
     auto show = [&](const char* name, const Phase& p) {
         const double peak = p.kb / 1024.0;
-        std::printf("%-8s %6.2f s  %6.1f MB/s  peak %6.1f MB = %.2f x file (%.2f x above baseline)\n", name,
+        std::printf("%-11s %6.2f s  %6.1f MB/s  peak %6.1f MB = %.2f x file (%.2f x above baseline)\n", name,
                     p.secs, fileMb / p.secs, peak, peak / fileMb, (peak - base.kb / 1024.0) / fileMb);
     };
     show("compress", compress);
     show("attach", attach);
     show("extract", extract);
+    show("ref-attach", refAttach);
+    show("ref-extract", refExtract);
+    std::printf("ours against the reference: attach %.2fx, extract %.2fx the time\n", attach.secs / refAttach.secs,
+                extract.secs / refExtract.secs);
     std::printf("round trip: %s\n", same ? "identical" : "DIFFERENT");
     return same ? 0 : 1;
 }
