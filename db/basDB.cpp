@@ -40,12 +40,7 @@ namespace {
 
 // The schema text new databases get, from settings.db; empty when it cannot be read.
 QString schemaText() {
-    // Opening a missing one would leave an empty file in its place.
-    if (!QFileInfo(CSQLite::FilePath(QStringLiteral("settings.db"))).isFile()) return {};
-    CSQLite settingsDb;
-    if (settingsDb.OpenFile(QStringLiteral("settings.db")) != 0) return {};
-    return settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
-                                  {QStringLiteral("Name"), QStringLiteral("DbSchema")});
+    return ShippedText(QStringLiteral("Settings"), QStringLiteral("Value"), QStringLiteral("DbSchema"));
 }
 
 // A view or trigger as the engine keeps it, its text with blanks and letter case evened out.
@@ -208,17 +203,25 @@ bool UpgradeDatabase(int version) {
     return true;
 }
 
+QString ShippedText(const QString& table, const QString& field, const QString& name) {
+    // Opening a missing file would leave an empty one in its place.
+    const QString file = CSQLite::FilePath(QStringLiteral("settings.db"));
+    if (!QFileInfo(file).isFile()) return {};
+    CSQLite settingsDb;
+    if (settingsDb.OpenFile(file) != 0) return {};
+    ResultTable data;
+    QString error;
+    return settingsDb
+        .Exec(QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE Name = ") +
+                  CSQLite::RenderValue(name),
+              data, error, true)
+        .toString();
+}
+
 bool CreateDatabase() {
-    QString schema, version;
-    {
-        CSQLite settingsDb;
-        if (settingsDb.OpenFile(QStringLiteral("settings.db")) == 0) {
-            schema = settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
-                                            {QStringLiteral("Name"), QStringLiteral("DbSchema")});
-            version = settingsDb.LookupField(QStringLiteral("Settings"), QStringLiteral("Value"),
-                                             {QStringLiteral("Name"), QStringLiteral("DbUserVersion")});
-        }
-    }
+    const QString schema = schemaText();
+    const QString version =
+        ShippedText(QStringLiteral("Settings"), QStringLiteral("Value"), QStringLiteral("DbUserVersion"));
     if (schema.isEmpty()) {
         Prompt().MsgBox(QStringLiteral("Failed to create new database. Unable to read settings"),
                         CPrompt::vbCritical | CPrompt::vbOKOnly);

@@ -27,6 +27,10 @@ QString OpenDatabase(QString& sFile);
 bool IsValidDatabase();
 bool UpgradeDatabase(int version);
 bool CreateDatabase();
+// A text settings.db ships: field of the row named name in table (Settings' "Value", Help's
+// "Desc"). Empty when the file, the table or the row is missing or the value is NULL; the file
+// is only read, never created.
+QString ShippedText(const QString& table, const QString& field, const QString& name);
 void CloseDatabase();
 
 // The message shown for a file that is not a snippet database.

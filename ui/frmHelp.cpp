@@ -1,6 +1,6 @@
 #include "ui/frmHelp.h"
 
-#include "db/CSQLite.h"
+#include "db/basDB.h"
 #include "ui/DesignFont.h"
 #include "ui/frmSQL.h"
 #include "util/basFileTools.h"
@@ -11,24 +11,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QVersionNumber>
-
-namespace {
-
-
-// The help text is row "main" of table Help. No file, no table or no row give no text; the
-// file is only read, never created.
-QString ReadHelpText() {
-    const QString file = CSQLite::FilePath(QStringLiteral("settings.db"));
-    if (!FileExists(file)) return {};
-    CSQLite db;
-    if (db.OpenFile(file) != 0) return {};
-    ResultTable data;
-    QString error;
-    return db.Exec(QStringLiteral("SELECT Desc FROM Help WHERE Name = 'main'"), data, error, true)
-        .toString();
-}
-
-}  // namespace
 
 QString frmHelp::VersionText() {
     const QVersionNumber v = QVersionNumber::fromString(AppVersion());
@@ -95,7 +77,8 @@ void frmHelp::Form_Load() {
         lblWebsite->move(lblWebsite->x() + overlap, lblWebsite->y());
         resize(width() + overlap, height());
     }
-    txtHelp->setPlainText(ReadHelpText());
+    // Row "main" of table Help; no file, table or row give no text.
+    txtHelp->setPlainText(ShippedText(QStringLiteral("Help"), QStringLiteral("Desc"), QStringLiteral("main")));
 }
 
 void frmHelp::resizeEvent(QResizeEvent* event) {
