@@ -46,30 +46,16 @@ bool CItemImport::Begin(QString* error) {
     return true;
 }
 
-qint64 CItemImport::TypeId(const QString& language, QString* error) {
-    if (const auto it = m_types.constFind(language); it != m_types.cend()) return *it;
-    const qint64 id = m_db.LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"),
-                                        {QStringLiteral("Name"), language})
-                          .toLongLong();
+qint64 CItemImport::Id(const QString& table, const QString& key, const QVariantList& pairs, const char* kind,
+                       const QString& name, QString* error) {
+    const QString cacheKey = table + QLatin1Char('\t') + key;
+    if (const auto it = m_ids.constFind(cacheKey); it != m_ids.cend()) return *it;
+    const qint64 id = m_db.LookupCreate(table, QStringLiteral("ID"), pairs).toLongLong();
     if (id == 0) {
-        Fail(error, QStringLiteral("Unable to store language '") + language + QLatin1Char('\''));
+        Fail(error, QStringLiteral("Unable to store %1 '%2'").arg(QLatin1String(kind), name));
         return 0;
     }
-    m_types.insert(language, id);
-    return id;
-}
-
-qint64 CItemImport::CategoryId(qint64 typeId, const QString& name, QString* error) {
-    const QString key = QString::number(typeId) + QLatin1Char('\t') + name;
-    if (const auto it = m_categories.constFind(key); it != m_categories.cend()) return *it;
-    const qint64 id = m_db.LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
-                                        {QStringLiteral("TypeID"), typeId, QStringLiteral("Name"), name})
-                          .toLongLong();
-    if (id == 0) {
-        Fail(error, QStringLiteral("Unable to store category '") + name + QLatin1Char('\''));
-        return 0;
-    }
-    m_categories.insert(key, id);
+    m_ids.insert(cacheKey, id);
     return id;
 }
 
@@ -92,24 +78,21 @@ qint64 CItemImport::Insert(const QString& language, qint64 id, const QString& ti
         e = m_db.RunBound(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ?1"), {n});
         if (!e.isEmpty()) return Fail(error, e), 0;
     }
-    const qint64 typeId = TypeId(language, error);
-    if (typeId == 0) return 0;
-    for (const QString& name : names) {
-        const qint64 categoryId = CategoryId(typeId, name, error);
-        if (categoryId == 0) return 0;
-        e = m_db.RunBound(QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (?1, ?2)"),
-                          {n, categoryId});
-        if (!e.isEmpty()) return Fail(error, e), 0;
-    }
+    for (const QString& name : names)
+        if (!Link(n, language, name, error)) return 0;
     m_pending.append({n, UpToNul(title), UpToNul(body)});
     if (m_pending.size() >= kBatch && !Flush(error)) return 0;
     return n;
 }
 
 bool CItemImport::Link(qint64 item, const QString& language, const QString& category, QString* error) {
-    const qint64 typeId = TypeId(language, error);
-    if (typeId == 0) return false;
-    const qint64 categoryId = CategoryId(typeId, category, error);
+    const qint64 typeId = Id(QStringLiteral("tblType"), language, {QStringLiteral("Name"), language},
+                             "language", language, error);
+    const qint64 categoryId =
+        typeId == 0 ? 0
+                    : Id(QStringLiteral("tblCategory"), QString::number(typeId) + QLatin1Char('\t') + category,
+                         {QStringLiteral("TypeID"), typeId, QStringLiteral("Name"), category},
+                         "category", category, error);
     if (categoryId == 0) return false;
     const QString e = m_db.RunBound(QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (?1, ?2)"),
                                     {item, categoryId});

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QHash>
 #include <QString>
+#include <QVariantList>
 
 class CSQLite;
 
@@ -44,8 +45,10 @@ public:
     int PendingCount() const { return int(m_pending.size()); }
 
 private:
-    qint64 TypeId(const QString& language, QString* error);
-    qint64 CategoryId(qint64 typeId, const QString& name, QString* error);
+    // A language's or category's number, made when new; looked up once per exact text (the
+    // engine's NOCASE match does the rest).
+    qint64 Id(const QString& table, const QString& key, const QVariantList& pairs, const char* kind,
+              const QString& name, QString* error);
     bool Fail(QString* error, const QString& why);
 
     struct Pending {
@@ -55,7 +58,6 @@ private:
     CSQLite& m_db;
     QSet<qint64> m_present;
     QSet<qint64> m_orphanLinks;  // item numbers with links but no item
-    QHash<QString, qint64> m_types;       // by the exact text; the engine's NOCASE does the rest
-    QHash<QString, qint64> m_categories;  // by type number, TAB, exact name
+    QHash<QString, qint64> m_ids;  // by table, TAB, key
     QList<Pending> m_pending;
 };
