@@ -135,7 +135,6 @@ void TextEx::SwitchTextBox(int index) {
     // Setting the text anew also drops the selection, which the other mode's lines would not fit.
     SetText(text);
     ApplyTabStops();
-    ApplyDropMode();
     if (hadFocus) CurrentBox()->setFocus();
 }
 

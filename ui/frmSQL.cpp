@@ -10,7 +10,6 @@
 #include "util/ResultTable.h"
 #include "util/basFileTools.h"
 
-#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QPushButton>
 
@@ -87,31 +86,19 @@ void frmSQL::Form_Load() {
 }
 
 void frmSQL::Form_Unload() {
-    if (m_unloaded) return;
-    m_unloaded = true;
     // Saved also when empty: a cleared text stays cleared next time.
     if (gSettings) gSettings->SaveSetting(QStringLiteral("SQLCommand"), txtSQL->Text());
 }
 
+// Every way of closing (the close button, Escape) ends here. While a statement runs the window
+// stays: the request stops the statement, and the next one closes.
 void frmSQL::done(int result) {
-    // Escape or a close while a statement runs stops the statement first; the window then
-    // closes on the next request.
     if (m_running) {
         m_cancel = true;
         return;
     }
     Form_Unload();
     QDialog::done(result);
-}
-
-void frmSQL::closeEvent(QCloseEvent* event) {
-    if (m_running) {
-        m_cancel = true;
-        event->ignore();
-        return;
-    }
-    Form_Unload();
-    QDialog::closeEvent(event);
 }
 
 void frmSQL::resizeEvent(QResizeEvent* event) {

@@ -21,7 +21,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
 
 private:
@@ -39,5 +38,4 @@ private:
     QPushButton* cmdSchema = nullptr;
     bool m_running = false;
     bool m_cancel = false;  // a close asked for while a statement runs
-    bool m_unloaded = false;
 };
