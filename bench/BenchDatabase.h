@@ -19,6 +19,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <sqlite3.h>
 #include <string>
@@ -256,6 +258,17 @@ inline QString BenchDatabase(const BenchSpec& spec = {}, QString* error = nullpt
     if (!QFile::rename(partial, path)) {
         if (error) *error = QStringLiteral("cannot rename ") + partial;
         return {};
+    }
+    return path;
+}
+
+// BenchDatabase for a benchmark's main: the program ends with the reason when it cannot be made.
+inline QString BenchDatabaseOrExit(const BenchSpec& spec = {}) {
+    QString error;
+    const QString path = BenchDatabase(spec, &error);
+    if (path.isEmpty()) {
+        std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
+        std::exit(1);
     }
     return path;
 }

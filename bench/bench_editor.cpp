@@ -62,12 +62,7 @@ int main(int argc, char** argv) {
     BenchSpec none;
     none.items = 0;
     none.languages = 0;
-    QString error;
-    const QString empty = BenchDatabase(none, &error);
-    if (empty.isEmpty()) {
-        std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
-        return 1;
-    }
+    const QString empty = BenchDatabaseOrExit(none);
     BenchWindowEnv env;
     env.StartWith(BenchWorkCopy(empty, env.Path(QStringLiteral("editor.db"))));
     auto win = std::make_unique<frmMain>();
@@ -83,6 +78,7 @@ int main(int argc, char** argv) {
     const Size sizes[] = {{"a small", 200}, {"b 10,000 lines", 640 * 1000}, {"c 5 MB", 5 * 1000 * 1000}};
     for (const Size& s : sizes) {
         int id = -1;
+        QString error;
         if (!SaveItem(QStringLiteral("C++"), id, QLatin1String(s.title), Code(s.bytes), QStringLiteral("Bench"),
                       QStringLiteral("2024-01-31 13:05:09"), false, true, TimeBase::Local, &error)) {
             std::fprintf(stderr, "cannot save: %s\n", qPrintable(error));

@@ -22,12 +22,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = RunsArgument(app.arguments(), 7);
-    QString error;
-    const QString cached = BenchDatabase({}, &error);
-    if (cached.isEmpty()) {
-        std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
-        return 1;
-    }
+    const QString cached = BenchDatabaseOrExit();
     BenchWindowEnv env;
     env.StartWith(BenchWorkCopy(cached, env.Path(QStringLiteral("find.db"))));
     BenchPrompt& prompt = env.prompt;

@@ -16,9 +16,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTimer>
-
 #include <algorithm>
-
 #include <cstdio>
 #include <vector>
 
@@ -26,12 +24,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = RunsArgument(app.arguments(), 3);
-    QString error;
-    const QString cached = BenchDatabase({}, &error);
-    if (cached.isEmpty()) {
-        std::fprintf(stderr, "cannot build the database: %s\n", qPrintable(error));
-        return 1;
-    }
+    const QString cached = BenchDatabaseOrExit();
     BenchWindowEnv env;
     QtPrompt windows;  // the real progress window, which lets events run
     SetPrompt(&windows);
