@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <new>
@@ -21,9 +20,6 @@
 static const char kSavepoint[] = "SAVEPOINT vgAttachment;";
 static const char kRelease[] = "RELEASE vgAttachment;";
 static const char kRollback[] = "ROLLBACK TO vgAttachment; RELEASE vgAttachment;";
-
-// Width of the progress window's text line less 100 twips.
-static const int kProgressLineTwips = 4455 - 100;
 
 static bool fail(QString* error, const QString& text) {
     if (error) *error = text;
@@ -138,11 +134,6 @@ bool ClearAttachment(int itemId, QString* error) {
     return change.Commit();
 }
 
-static QString compactForProgress(const QString& path) {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return path;
-    return CompactPath(path, QGuiApplication::font(), TwipsToPixels(kProgressLineTwips));
-}
-
 // Writes data under a free name derived from target: first into a new file beside it, which
 // is renamed into place only when complete, so a failure leaves no partial file and an
 // existing file is never replaced (the rename refuses an existing name).
@@ -230,7 +221,7 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
         return fail(error, QStringLiteral("Item %1 has no attachment").arg(itemId));
     if (showProgress) {
         progress.Text(0, QStringLiteral("Extracting Attachment"));
-        progress.Text(1, compactForProgress(file));
+        progress.Text(1, file);
         progress.Text(2, FormatByteSize(stored.toLongLong()) + QStringLiteral(" (compressed)"));
     }
 

@@ -4,9 +4,7 @@
 #include "util/basFileTools.h"
 #include "util/basText.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 
 #include <climits>
 #include <cstring>
@@ -233,8 +231,5 @@ bool CExchangeReader::Next(ExchangeRecord& rec) {
 }
 
 QString ExchangeProgressPath(const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return shown;
-    // The line is 4455 twips wide, less a margin of 100.
-    return CompactPath(shown, QGuiApplication::font(), TwipsToPixels(4455 - 100));
+    return QDir::toNativeSeparators(path);
 }

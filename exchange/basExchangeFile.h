@@ -92,6 +92,6 @@ private:
     int m_count = 0;
 };
 
-// A path as the progress window's second line shows it: shortened in the middle to the line's
-// width when a window system is running, whole otherwise (vgcli, tests).
+// A path as the progress window's second line gets it: whole, in the platform's separators (the
+// window shortens it to the line's width).
 QString ExchangeProgressPath(const QString& path);

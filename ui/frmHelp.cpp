@@ -2,6 +2,7 @@
 
 #include "db/basDB.h"
 #include "ui/DesignFont.h"
+#include "ui/basDisplayTools.h"
 #include "ui/frmSQL.h"
 #include "util/basFileTools.h"
 #include "util/basProgram.h"

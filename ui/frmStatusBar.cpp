@@ -1,6 +1,7 @@
 #include "ui/frmStatusBar.h"
 
 #include "ui/DesignFont.h"
+#include "ui/basDisplayTools.h"
 
 #include "util/basProgram.h"
 
@@ -27,6 +28,7 @@ constexpr int kLinePitch = 16;     // 240 between the tops of the lines
 constexpr int kButtonWidth = 73;   // 1095
 constexpr int kButtonHeight = 25;  // 375
 constexpr int kButtonGap = 7;      // 1200 - (840 + 255), and the bottom margin
+constexpr int kPathMargin = 7;     // 100: a path stops short of the line's end
 
 const QColor kBlue(0, 0, 255);
 const QColor kWhite(255, 255, 255);
@@ -160,10 +162,12 @@ void frmStatusBar::SetTitle(const QString& text) { setWindowTitle(text); }
 QString frmStatusBar::Title() const { return windowTitle(); }
 
 void frmStatusBar::ShowLine(int index) {
-    // Line 1 carries a path: keep its start and its file name, drop the middle.
+    // Line 1 carries a path: keep its start and its file name, drop the middle. Callers hand
+    // whole texts; fitting them to the line is this window's business.
     QLabel* lbl = m_lbl[index];
-    const Qt::TextElideMode mode = index == 1 ? Qt::ElideMiddle : Qt::ElideRight;
-    const QString shown = lbl->fontMetrics().elidedText(m_text[index], mode, lbl->width());
+    const QString shown =
+        index == 1 ? CompactPath(m_text[index], lbl->fontMetrics(), lbl->width() - kPathMargin)
+                   : lbl->fontMetrics().elidedText(m_text[index], Qt::ElideRight, lbl->width());
     lbl->setText(shown);
     lbl->setToolTip(shown == m_text[index] ? QString() : m_text[index]);
 }

@@ -1,11 +1,7 @@
 #include "util/basFileTools.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QUrl>
 #include <cmath>
 
 static bool isSeparator(QChar c) { return c == QLatin1Char('/') || c == QDir::separator(); }
@@ -98,26 +94,7 @@ QString FormatByteSize(qint64 bytes) {
     return QString::number(shown, 'f', decimals) + QLatin1Char(' ') + QLatin1String(units[u]);
 }
 
-QString CompactPath(const QString& path, const QFontMetrics& metrics, int widthPixels) {
-    return metrics.elidedText(path, Qt::ElideMiddle, std::max(widthPixels, 0));
-}
-
-QString CompactPath(const QString& path, const QFont& font, int widthPixels) {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return path;
-    return CompactPath(path, QFontMetrics(font), widthPixels);
-}
-
 int TwipsToPixels(int twips) { return int(std::lround(double(twips) / 15.0)); }
-
-bool ShellOpen(const QString& path) {
-    if (path.isEmpty() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return false;
-    const QUrl asUrl(path, QUrl::StrictMode);
-    const bool isAddress = asUrl.isValid() && asUrl.scheme().size() > 1 &&
-                           (path.contains(QLatin1String("://")) ||
-                            asUrl.scheme() == QLatin1String("mailto"));
-    return QDesktopServices::openUrl(isAddress ? asUrl : QUrl::fromLocalFile(path));
-}
 
 bool SameFile(const QString& a, const QString& b) {
     if (a.isEmpty() || b.isEmpty()) return false;

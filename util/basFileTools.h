@@ -1,9 +1,7 @@
 #pragma once
 // Small stateless helpers on paths and files: splitting and joining, a free file name, the
-// temporary folder, size and path texts for display, and opening with the associated program.
+// temporary folder and size texts for display.
 // Paths use the platform's separator; '/' is accepted everywhere as well.
-#include <QFont>
-#include <QFontMetrics>
 #include <QString>
 
 // The text before the last separator (a trailing one is skipped); "/" for a top-level entry
@@ -29,12 +27,5 @@ QString GetTempFolder();
 // "512 bytes", "1.95 KB", "19.5 KB", "195 KB", "0.97 MB" ...: three significant digits,
 // truncated, as the shell shows sizes.
 QString FormatByteSize(qint64 bytes);
-// The path shortened in the middle with an ellipsis to fit widthPixels in the given font.
-// Without a GUI application (vgcli) fonts are not available: the path comes back unchanged.
-QString CompactPath(const QString& path, const QFontMetrics& metrics, int widthPixels);
-QString CompactPath(const QString& path, const QFont& font, int widthPixels);
 // Twips (1/1440 inch) to pixels at 96 dots per inch, to the nearest whole number.
 int TwipsToPixels(int twips);
-// Opens a file or an address with the program the desktop associates with it; false when it
-// could not (or when there is no GUI application).
-bool ShellOpen(const QString& path);

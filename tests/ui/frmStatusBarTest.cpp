@@ -1,4 +1,6 @@
+#include "ui/basDisplayTools.h"
 #include "ui/frmStatusBar.h"
+#include "util/basFileTools.h"
 #include "util/basProgram.h"
 
 #include <QApplication>
@@ -84,7 +86,7 @@ TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     EXPECT_EQ(w.Text(3), QString());
     EXPECT_EQ(w.Text(-1), QString());
 
-    // A long path on line one is shortened in the middle.
+    // A long path on line one is shortened in the middle, 100 twips short of the line's end.
     const QString path = QStringLiteral("/home/user/") + QString(40, u'x') + QStringLiteral("/") +
                          QString(40, u'y') + "/export-file.tab";
     w.SetText(1, path);
@@ -94,10 +96,13 @@ TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     EXPECT_NE(shown, path);
     EXPECT_TRUE(shown.startsWith("/home/"));
     EXPECT_TRUE(shown.endsWith("export-file.tab"));
-    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width());
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_LE(lbl->fontMetrics().horizontalAdvance(shown), lbl->width() - TwipsToPixels(100));
+    EXPECT_EQ(lbl->toolTip(), path) << "the whole path is a hover away";
     // A short path is shown whole.
     w.SetText(1, "/tmp/a.tab");
     EXPECT_EQ(lbl->text(), "/tmp/a.tab");
+    EXPECT_FALSE(ShellOpen(QString()));
 
     // A window made after one was used and closed starts from the design values again.
     auto used = std::make_unique<frmStatusBar>();
