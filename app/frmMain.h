@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPair>
+#include <QPointer>
 #include <QStringList>
 
 class CodeEditor;
@@ -123,6 +124,7 @@ private:
     void ShowDone(const QString& text);
     void GiveMenusTheirAccessKeys();
     bool MenuKeyEvent(QObject* watched, QEvent* event);  // true when a menu took the key  // a few seconds in the status bar
+    void SetBusy(bool busy);  // off while an operation's progress window shows, then back on
     void mnuFileNew_Click();
     void mnuFileOpen_Click();
     void mnufileBackup_Click();
@@ -230,6 +232,7 @@ private:
     int m_leftPaneWidth = 0;  // kept while the right bar is dragged
     bool m_restoredGeometry = false;
     QHash<QWidget*, QMenu*> m_menuKeys;
+    QPointer<QWidget> m_focusBeforeBusy;  // gets the focus back when the operation ends
     QTimer* m_languageTyping = nullptr;  // controls whose access key a menu title takes
     QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
     bool m_dragArmed = false;

@@ -88,10 +88,8 @@ bool frmMain::AttachmentEvent(QObject* watched, QEvent* event) {
         if (!AcceptsFileDrop(watched, static_cast<QDropEvent*>(event)->position().toPoint()))
             return false;
         auto* drop = static_cast<QDropEvent*>(event);
-        // The item's own attachment dragged back onto the pane is not attached again; nothing
-        // is taken while a long operation runs.
-        const bool wanted = drop->source() != txtFileName && !CProgressScope::Active() &&
-                            !DroppedFile(drop->mimeData()).isEmpty();
+        // The item's own attachment dragged back onto the pane is not attached again.
+        const bool wanted = drop->source() != txtFileName && !DroppedFile(drop->mimeData()).isEmpty();
         if (!wanted) {
             drop->ignore();
             return true;
@@ -138,6 +136,7 @@ void frmMain::AttachDroppedFile(const QMimeData* data) {
     const QString file = DroppedFile(data);
     if (file.isEmpty()) return;
     // After the drop has returned: the questions must not hold the program the file came from.
+    // A timer is no command the busy switch holds back: it checks for itself.
     QTimer::singleShot(0, this, [this, file] {
         if (!CProgressScope::Active()) AttachFile(file);
     });
@@ -179,12 +178,10 @@ void frmMain::AttachFile(const QString& path) {
 }
 
 void frmMain::cmdFileAttach_Click() {
-    if (CProgressScope::Active()) return;
     AttachFile(QString());
 }
 
 void frmMain::cmdFileClear_Click() {
-    if (CProgressScope::Active()) return;
     if (txtFileName->text().isEmpty() || m_itemId == -1) {
         Prompt().MsgBox(QStringLiteral("There is no current attachment to clear"), CPrompt::vbOKOnly);
         return;
@@ -200,7 +197,6 @@ void frmMain::cmdFileClear_Click() {
 }
 
 void frmMain::cmdFileSave_Click() {
-    if (CProgressScope::Active()) return;
     if (txtFileName->text().isEmpty()) {
         Prompt().MsgBox(QStringLiteral("There is no current attachment to save"), CPrompt::vbOKOnly);
         return;
@@ -243,7 +239,6 @@ QString frmMain::ExtractToTemp() {
 }
 
 void frmMain::txtFileName_DblClick() {
-    if (CProgressScope::Active()) return;
     const QString path = ExtractToTemp();
     if (path.isEmpty()) return;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
@@ -251,7 +246,6 @@ void frmMain::txtFileName_DblClick() {
 }
 
 void frmMain::txtFileName_StartDrag() {
-    if (CProgressScope::Active()) return;
     const QString path = ExtractToTemp();
     if (path.isEmpty()) return;
     auto* data = new QMimeData;

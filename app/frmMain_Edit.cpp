@@ -176,8 +176,6 @@ void frmMain::mnuEditSelectAll_Click() {
 }
 
 void frmMain::mnuEditRenameCategory_Click() {
-    // An import or export holds the database in its transaction meanwhile.
-    if (CProgressScope::Active()) return;
     const int categoryId = SelectedCategoryID();
     if (categoryId == -1) {
         Prompt().MsgBox(QStringLiteral("Please select a category"), CPrompt::vbOKOnly);

@@ -352,7 +352,32 @@ int frmMain::SplitterLeft(int index) const {
     return h ? m_split->x() + h->x() : 0;
 }
 
+// What a user does to a control: a switched-off control refuses it in its own event handler, which
+// comes after the window's filters.
+static bool IsUserInput(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // While the busy switch is off, the filters below must not act for a control either.
+    if (const auto* w = qobject_cast<QWidget*>(watched); w && !w->isEnabled() && IsUserInput(event))
+        return false;
     if (EditEvent(watched, event)) return true;
     if (AttachmentEvent(watched, event)) return true;
     if (MenuKeyEvent(watched, event)) return true;

@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QHash>
 #include <QLabel>
 #include <QMenu>
@@ -42,9 +43,6 @@ void frmMain::OpenDatabaseFile(const QString& path) {
 }
 
 void frmMain::mnuFileNew_Click() {
-    // The progress window of an import or export lets menu commands run inside it: none of
-    // these may take the connection from under it or start a second operation on it.
-    if (CProgressScope::Active()) return;
     // Unsaved edits are offered for saving before another database replaces them.
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
     OpenDatabaseFile(Prompt().FileDialog(true, QStringLiteral("Create Database File"), QString(),
@@ -53,7 +51,6 @@ void frmMain::mnuFileNew_Click() {
 }
 
 void frmMain::mnuFileOpen_Click() {
-    if (CProgressScope::Active()) return;
     if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
     OpenDatabaseFile(Prompt().FileDialog(false, QStringLiteral("Select Database File"), QString(),
                                          QString(), DatabaseFilter(),
@@ -61,7 +58,6 @@ void frmMain::mnuFileOpen_Click() {
 }
 
 void frmMain::mnufileBackup_Click() {
-    if (CProgressScope::Active()) return;
     const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
     const QString file = Prompt().FileDialog(true, QStringLiteral("Backup Database To..."),
                                              GetFileName(previous), GetParentFolder(previous),
@@ -77,7 +73,6 @@ void frmMain::mnufileBackup_Click() {
 void frmMain::mnuFileExport_Click() {
     // Save dialog, overwrite and attachment questions, then the export. An existing file is
     // replaced only when the new one is complete.
-    if (CProgressScope::Active()) return;
     const QString file = AskExportFile();
     if (file.isEmpty() || !ConfirmExportOverwrite(file)) return;
     if (ExportDatabase(file, AskExportAttachments())) ShowDone(QStringLiteral("Exported to ") + file);
@@ -108,6 +103,17 @@ bool frmMain::MenuKeyEvent(QObject* watched, QEvent* event) {
     return true;
 }
 
+void frmMain::SetBusy(bool busy) {
+    // The one switch for every command: the progress window lets pending events run, and none
+    // of them may take the connection from under an import or export, start a second operation
+    // or save inside it. Shortcuts live on the menu bar and the controls, so they go quiet too;
+    // the progress window is a window of its own and keeps its Cancel.
+    if (busy) m_focusBeforeBusy = QApplication::focusWidget();
+    centralWidget()->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+    if (!busy && m_focusBeforeBusy) m_focusBeforeBusy->setFocus();
+}
+
 void frmMain::ShowDone(const QString& text) {
     // Passing news: a box to click away would interrupt the user for nothing.
     statusBar()->showMessage(text, 6000);
@@ -119,7 +125,6 @@ void frmMain::EnableDatabaseCommands() {
 }
 
 void frmMain::mnuFileImport_Click() {
-    if (CProgressScope::Active()) return;
     // The lists reload whenever the import ran, committed or not.
     if (!ImportCommand()) return;
     LoadLanguages();
@@ -157,7 +162,6 @@ void frmMain::mnuToolsBackupDaily_Click() {
 }
 
 void frmMain::mnuToolsVacuum_Click() {
-    if (CProgressScope::Active()) return;
     if (Prompt().MsgBox(QStringLiteral("This will remove unused categories and languages, and reduce "
                                        "the database file size if items have been deleted. Are you sure?"),
                         CPrompt::vbOKCancel) != CPrompt::vbOK)
@@ -179,7 +183,6 @@ void frmMain::mnuToolsVacuum_Click() {
 }
 
 void frmMain::mnuHelpAbout_Click() {
-    if (CProgressScope::Active()) return;
     // Loaded on first use; a window the query tester only hid is shown again as it was.
     if (!m_help) m_help = new frmHelp(this);
     m_help->exec();

@@ -1,5 +1,7 @@
 #include "util/CPrompt.h"
 
+#include <utility>
+
 int CPrompt::MsgBox(const QString&, int style, const QString&) {
     switch (style & 7) {
     case vbOKCancel:
@@ -31,18 +33,29 @@ CPrompt* SetPrompt(CPrompt* p) {
 }
 
 static int g_activeOperations = 0;
+static int g_shownOperations = 0;
+static std::function<void(bool)> g_busyHandler;
 
 CProgressScope::CProgressScope(bool show) : m_shown(show) {
     ++g_activeOperations;
-    if (m_shown) Prompt().ProgressShow();
+    if (!m_shown) return;
+    if (g_shownOperations++ == 0 && g_busyHandler) g_busyHandler(true);
+    Prompt().ProgressShow();
 }
 
 CProgressScope::~CProgressScope() {
-    if (m_shown) Prompt().ProgressClose();
+    if (m_shown) {
+        Prompt().ProgressClose();
+        if (--g_shownOperations == 0 && g_busyHandler) g_busyHandler(false);
+    }
     --g_activeOperations;
 }
 
 bool CProgressScope::Active() { return g_activeOperations > 0; }
+
+void CProgressScope::SetBusyHandler(std::function<void(bool)> handler) {
+    g_busyHandler = std::move(handler);
+}
 
 void CProgressScope::Text(int line, const QString& text) {
     if (m_shown) Prompt().ProgressText(line, text);

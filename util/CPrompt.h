@@ -4,6 +4,8 @@
 // console one and tests a scripted fake; core code never includes a widget header.
 #include <QString>
 
+#include <functional>
+
 class CPrompt {
 public:
     // Buttons and icons combine as in a message-box style value (vbYesNoCancel | vbQuestion).
@@ -67,9 +69,12 @@ public:
     void Text(int line, const QString& text);
     // True when the user asked to cancel.
     bool Update(int percent);
-    // True while any long operation runs: handlers that Update lets run check it so that a
-    // second long operation does not start inside the first.
+    // True while any long operation runs.
     static bool Active();
+    // Told true when the first operation with a progress window starts and false when the last
+    // one ends. Update lets pending events run: the window program switches its commands off
+    // meanwhile, so that none starts a second operation or a save inside this one.
+    static void SetBusyHandler(std::function<void(bool busy)> handler);
 
 private:
     bool m_shown;

@@ -2,7 +2,6 @@
 // an import runs (export and import themselves run in the whole-session test).
 #include "MainWindowFixture.h"
 
-#include "db/CSQLite.h"
 #include "exchange/basExport.h"
 #include "ui/TextEx.h"
 #include "ui/UiDrive.h"
@@ -154,38 +153,64 @@ public:
 };
 }  // namespace
 
-TEST_F(MainWindowTest, CommandsChosenWhileAnImportRunsWaitForItsEnd) {
-    const QString other = env->Path("other.db");
+// The progress window lets the user act on the main window: every way to save, to open or make
+// another database or to start a command does nothing until the operation ends, and closing
+// waits for it. The operation itself completes.
+TEST_F(MainWindowTest, NothingStartsWhileAnExportOrImportRunsAndTheOperationCompletes) {
     const QString tab = env->Path("items.tab");
-    MakeEmptyDatabase(other);
     MakeDatabase(FourItems());
     OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
-    prompt.reset();
+    prompt.reset();  // the old prompt uninstalls itself: before the new one installs
     auto* acting = new ActingPrompt;
     prompt.reset(acting);
     Start();
+    win->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    ClickEntry(Titles(), "Alpha");
+    Type(Title(), "Alpha edited");  // what a save inside the operation would store
 
-    // Opening another database and closing the window, both inside the import.
-    bool closed = true;
-    acting->during = [&] {
-        prompt->texts << other;
-        Trigger("mnuFileOpen");
-        closed = win->close();
-    };
-    prompt->texts << tab;
-    prompt->answers << CPrompt::vbYes;
-    Trigger("mnuFileImport");
-    EXPECT_FALSE(closed);
-    EXPECT_TRUE(win->isVisible());
-    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
-    EXPECT_EQ(ItemCount(), 8);
+    const struct {
+        const char* command;
+        QString file;
+        int answer;  // attachments: no; import: as new items
+        int items;
+    } operations[] = {{"mnuFileExport", env->Path("out.tab"), CPrompt::vbNo, 4},
+                      {"mnuFileImport", tab, CPrompt::vbYes, 8}};
+    for (const auto& op : operations) {
+        qsizetype asked = -1;
+        bool closed = true;
+        acting->during = [&] {
+            asked = prompt->shown.size();
+            Click("cmdSave");
+            Click("cmdNew");
+            QTest::keyClick(win.get(), Qt::Key_O, Qt::ControlModifier);  // Open Database
+            QTest::keyClick(win.get(), Qt::Key_S, Qt::AltModifier);      // the Save button
+            QTest::keyClick(win.get(), Qt::Key_F, Qt::AltModifier);      // the File menu
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+            EXPECT_EQ(win->menuBar()->activeAction(), nullptr);
+            QTest::keyClicks(Title(), "x");
+            closed = win->close();
+            EXPECT_EQ(prompt->shown.size(), asked) << "nothing asked inside the operation";
+        };
+        prompt->texts << op.file;
+        prompt->answers << op.answer;
+        Trigger(op.command);
+        EXPECT_GE(asked, 0) << op.command << " showed no progress";
+        EXPECT_FALSE(closed);
+        EXPECT_TRUE(win->isVisible());
+        EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+        EXPECT_EQ(ItemCount(), op.items) << op.command;
+        EXPECT_EQ(Scalar("SELECT Count(*) FROM ftsItem WHERE Title = 'Alpha edited'").toInt(), 0);
+        // The window works again, with the edits and the focus where they were.
+        EXPECT_TRUE(Title()->isEnabled());
+        EXPECT_EQ(Title()->text(), "Alpha edited");
+        EXPECT_TRUE(win->ItemChanged());
+        EXPECT_EQ(QApplication::focusWidget(), Title());
+    }
+    EXPECT_EQ(ReadFileBytes(env->Path("out.tab")), ReadFileBytes(tab));
     EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (8)");
+    prompt->answers << CPrompt::vbNo;
     EXPECT_TRUE(Close());
-    CSQLite check;
-    ASSERT_EQ(check.OpenFile(other), 0);
-    ResultTable t;
-    QString error;
-    EXPECT_EQ(check.Exec("SELECT Count(*) FROM tblItem", t, error, true).toInt(), 0);
 }
 
 TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
