@@ -25,6 +25,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+// The window that answers the busy switch is the newest one: an older window that goes after it
+// was made (tests replace one window with the next) must not switch it off.
+static frmMain* g_busyWindow = nullptr;
+
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(AppCaption());
@@ -34,12 +38,17 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     GiveMenusTheirAccessKeys();
     BuildLayout();
     ApplyLook();
+    g_busyWindow = this;
     CProgressScope::SetBusyHandler([this](bool busy) { SetBusy(busy); });
     Form_Load();
     if (gSettings) RestoreLayout();
 }
 
-frmMain::~frmMain() { CProgressScope::SetBusyHandler(nullptr); }
+frmMain::~frmMain() {
+    if (g_busyWindow != this) return;
+    g_busyWindow = nullptr;
+    CProgressScope::SetBusyHandler(nullptr);
+}
 
 void frmMain::BuildControls() {
     auto frame = [this](const char* name) {
