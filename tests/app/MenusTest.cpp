@@ -186,10 +186,9 @@ TEST_F(MainWindowTest, NothingStartsWhileAnExportOrImportRunsAndTheOperationComp
             QTest::keyClick(win.get(), Qt::Key_O, Qt::ControlModifier);  // Open Database
             QTest::keyClick(win.get(), Qt::Key_S, Qt::AltModifier);      // the Save button
             QTest::keyClick(win.get(), Qt::Key_F, Qt::AltModifier);      // the File menu
-            QTest::keyClick(win.get(), Qt::Key_Alt);                     // the menu bar's keys
-            QTest::keyClick(win.get(), Qt::Key_Down);
-            QTest::keyClick(win.get(), Qt::Key_Return);
-            QTest::keyClick(win.get(), Qt::Key_N);                       // New Database
+            // The menu bar's own keys: Alt, down into the File menu, its New Database.
+            for (const Qt::Key key : {Qt::Key_Alt, Qt::Key_Down, Qt::Key_Return, Qt::Key_N})
+                QTest::keyClick(win.get(), key);
             EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
             QTest::keyClicks(Title(), "x");
             closed = win->close();
