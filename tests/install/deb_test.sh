@@ -20,14 +20,14 @@ for f in usr/bin/vellumgranary usr/bin/vgcli usr/share/vellumgranary/settings.db
          "usr/share/icons/hicolor/256x256/apps/$id.png" \
          usr/share/man/man1/vellumgranary.1.gz usr/share/man/man1/vgcli.1.gz \
          usr/share/doc/vellumgranary/copyright usr/share/doc/vellumgranary/changelog.gz; do
-  printf '%s\n' "$contents" | grep -qxF "./$f" || fail "not in the package: $f"
+  printf '%s\n' "$contents" | grep -xF "./$f" >/dev/null || fail "not in the package: $f"
 done
 
 [ "$(dpkg-deb -f "$deb" Package)" = vellumgranary ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for d in qt6-qpa-plugins libqt6widgets6 libsqlite3-0; do
-  printf '%s\n' "$depends" | grep -q "\b$d\b" || fail "Depends lacks $d: $depends"
+  printf '%s\n' "$depends" | grep "\b$d\b" >/dev/null || fail "Depends lacks $d: $depends"
 done
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
 [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no description"

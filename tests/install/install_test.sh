@@ -25,7 +25,7 @@ done
 # settings.db belongs to the data folder, not beside the programs.
 [ ! -e "$prefix/bin/settings.db" ] || fail "settings.db installed into bin/"
 for size in 48 128 256; do
-  file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "$size x $size" \
+  file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep "$size x $size" >/dev/null \
     || fail "the ${size} pixel icon has another size"
 done
 
@@ -57,10 +57,10 @@ commands="$(printf '%s\n' "$help" | sed -n 's/^  \([a-z-]*\) .*/\1/p')"
 [ "$(printf '%s\n' "$commands" | wc -l)" -ge 20 ] || fail "vgcli --help lists too few commands"
 for c in $commands; do
   usage="$(printf '%s\n' "$help" | grep -m1 "^  $c ")"
-  printf '%s\n' "$vgman" | grep -qF -- "${usage#  }" || fail "vgcli.1 lacks the usage: ${usage#  }"
+  printf '%s\n' "$vgman" | grep -F -- "${usage#  }" >/dev/null || fail "vgcli.1 lacks the usage: ${usage#  }"
 done
 for page_help in "$("$prefix/bin/vellumgranary" --help)"; do
-  printf '%s\n' "$page_help" | grep -q "^usage: vellumgranary \[DATABASE\]" || fail "vellumgranary --help"
+  printf '%s\n' "$page_help" | grep "^usage: vellumgranary \[DATABASE\]" >/dev/null || fail "vellumgranary --help"
 done
 [ "$("$prefix/bin/vellumgranary" --version)" = "$("$prefix/bin/vgcli" --version | sed 's/vgcli/vellumgranary/')" ] \
   || fail "the two programs report different versions"
@@ -69,7 +69,7 @@ done
 work="$tmp/work"
 mkdir -p "$work/home"
 "$prefix/bin/vgcli" new "$work/cli.db"
-"$prefix/bin/vgcli" info "$work/cli.db" | grep -qx $'schema\t2' || fail "vgcli new: no schema"
+"$prefix/bin/vgcli" info "$work/cli.db" | grep -x $'schema\t2' >/dev/null || fail "vgcli new: no schema"
 
 # The window program from the prefix, with a database file on its command line, run by a user
 # who cannot write the program's folder.
@@ -97,6 +97,6 @@ wait "$pid" 2>/dev/null || true
 grep -qx "SaveToINI=0" "$conf" || fail "the settings did not fall back to the per-user store"
 grep -qx "LastDatabase=$work/window.db" "$conf" || fail "the file given did not become the remembered one"
 [ ! -e "$prefix/bin/Settings.ini" ] || fail "Settings.ini written into the program folder"
-"$prefix/bin/vgcli" info "$work/window.db" | grep -qx $'schema\t2' || fail "window: no schema"
+"$prefix/bin/vgcli" info "$work/window.db" | grep -x $'schema\t2' >/dev/null || fail "window: no schema"
 chmod -R u+w "$prefix"
 echo "installed layout works"
