@@ -46,14 +46,22 @@ int CliFail(const QString& message) {
 
 QString CliAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
+CSQLite& CliDB() {
+    static CSQLite db;
+    return db;
+}
+
 bool CliOpenDatabase(const QString& path) {
-    QString file = CliAbsolute(path);
+    const QString file = CliAbsolute(path);
     const QFileInfo info(file);
     if (!info.exists() || info.isDir()) {
         CliErr(QStringLiteral("No such database: ") + path);
         return false;
     }
-    return !OpenDatabase(file).isEmpty();
+    StoreError error;
+    if (OpenDatabase(CliDB(), file, &error)) return true;
+    CliErr(error.text);
+    return false;
 }
 
 static const QHash<QString, QString>& shortOptions() {
@@ -157,8 +165,6 @@ int main(int argc, char** argv) {
 
     CliConsolePrompt prompt;
     SetPrompt(&prompt);
-    // The tool never touches the window program's settings.
-    InitGlobals(CSettings::Store::Memory);
     // One list per run: composing every list for later calls would only cost.
     KeepItemLists(false);
     int status = 1;
@@ -170,7 +176,7 @@ int main(int argc, char** argv) {
         CliErr(QStringLiteral("Not enough memory for ") + cmd->name);
     }
     std::fflush(stdout);
-    ReleaseGlobals();
+    CliDB().CloseFile();
     SetPrompt(nullptr);
     return status;
 }

@@ -3,7 +3,7 @@
 #include "MainWindowFixture.h"
 
 #include "db/CSQLite.h"
-#include "exchange/basExport.h"
+#include "app/frmMainExchange.h"
 #include "ui/TextEx.h"
 #include "ui/UiDrive.h"
 #include "ui/frmHelp.h"

@@ -17,7 +17,7 @@ protected:
              const QString& body = QStringLiteral("code")) {
         int id = -1;
         QString error;
-        const int n = SaveItem(lang, id, title, body, cats, "2024-01-31 13:05:09", false, true,
+        const int n = SaveItem(lang, id, title, body, cats, "2024-01-31 13:05:09", false,
                                TimeBase::Local, &error);
         EXPECT_GT(n, 0) << error.toStdString();
         return n;
