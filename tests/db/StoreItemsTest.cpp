@@ -1,11 +1,14 @@
 #include "support/ScriptedPrompt.h"
 #include "support/TestEnv.h"
 
+#include "attach/basAttachment.h"
 #include "db/basDB.h"
+#include "exchange/basImport.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <ctime>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -293,13 +296,33 @@ TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
     EXPECT_EQ(Count("tblItem"), 1);
     EXPECT_EQ(Cats(n), "Sorting");
     EXPECT_TRUE(prompt->Messages().isEmpty());
+}
 
-    CloseDatabase();
-    id = -1;
-    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "", false, TimeBase::Local, &error), 0);
-    EXPECT_EQ(error, "No database is open");
-    EXPECT_FALSE(DeleteItem(n, &error));
-    EXPECT_EQ(error, "No database is open");
+// Every silent operation on a connection without a file gives the one text and shows nothing.
+TEST_F(ItemsTest, ClosedConnectionFailsEveryOperationWithTheSameText) {
+    CSQLite closed;
+    const QString src = env->Path("a.txt");
+    WriteFileBytes(src, "a");
+    const std::function<bool(QString*)> operations[] = {
+        [&](QString* e) { ItemRecord r; return LoadItem(closed, 1, r, e); },
+        [&](QString* e) { int id = -1; return SaveItem(closed, "C", id, "t", "b", "c", "", MergeDecision(), TimeBase::Local, e) > 0; },
+        [&](QString* e) { return DeleteItem(closed, 1, e); },
+        [&](QString* e) { return RenameCategory(closed, 1, "x", e); },
+        [&](QString* e) { return VacuumDatabase(closed, e); },
+        [&](QString* e) { int code; return BackupDatabase(closed, env->Path("b.db"), &code, e); },
+        [&](QString* e) { return SaveAttachment(closed, 1, src, e); },
+        [&](QString* e) { QString to = env->Path("x"); return ExtractAttachment(closed, 1, to, false, e); },
+        [&](QString* e) { return ClearAttachment(closed, 1, e); },
+        [&](QString* e) { ImportSummary s; const bool ok = ImportDatabase(closed, src, false, &s); *e = s.error; return ok; },
+    };
+    for (const auto& operation : operations) {
+        QString error;
+        EXPECT_FALSE(operation(&error));
+        EXPECT_EQ(error, CSQLite::NoDatabaseText());
+    }
+    EXPECT_EQ(CSQLite::NoDatabaseText(), "No database is open");
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+    EXPECT_FALSE(QFile::exists(env->Path("b.db")));
 }
 
 TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
