@@ -15,15 +15,6 @@
 #include <cerrno>
 #include <cmath>
 #include <new>
-#include <memory>
-#include <optional>
-
-#include <QHash>
-#include <algorithm>
-#include <array>
-#include <functional>
-#include <limits>
-#include <vector>
 
 bool IsSameAsPreviousRow(const ResultTable& table, int r, int c) {
     if (r < 1 || r > table.RowCount() || c < 0 || c >= table.ColCount()) return false;
