@@ -223,3 +223,22 @@ TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
 }
 
 }  // namespace
+
+namespace {
+
+// The silent forms keep the settings for the window's wrappers: vgcli relies on it.
+TEST_F(MaintenanceTest, SilentOpenAndBackupLeaveTheSettingsAlone) {
+    gSettings->SaveSetting("LastDatabase", "kept");
+    CSQLite db;
+    StoreError error;
+    ASSERT_TRUE(OpenDatabase(db, env->Path("other.db"), &error)) << error.text.toStdString();
+    int code = 0;
+    QString why;
+    ASSERT_TRUE(BackupDatabase(db, env->Path("other-copy.db"), &code, &why)) << why.toStdString();
+    EXPECT_TRUE(QFile::exists(env->Path("other-copy.db")));
+    EXPECT_EQ(gSettings->GetSetting("LastDatabase"), "kept");
+    EXPECT_EQ(gSettings->GetSetting("BackupFile"), "");
+    EXPECT_TRUE(prompt->shown.isEmpty());
+}
+
+}  // namespace
