@@ -280,7 +280,7 @@ double JulianDay(const QString& timeText, TimeBase timeBase) {
     if (!IsDatabaseOpen()) return 0;
     ResultTable data;
     QString error;
-    gDB->Exec(QStringLiteral("SELECT ") + julianDayExpr(timeText, timeBase), data, error);
+    StoreDB().Exec(QStringLiteral("SELECT ") + julianDayExpr(timeText, timeBase), data, error);
     if (!IsArrayFilled(data)) return 0;
     return data.Real(1, 0);
 }
