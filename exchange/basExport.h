@@ -3,10 +3,10 @@
 // files beside it on request. The file format lives in exchange/basExchangeFile.h.
 #include "util/ResultTable.h"
 
-class CSQLite;
-
 #include <QString>
 #include <QStringList>
+
+class CSQLite;
 
 struct ExportSummary {
     bool written = false;        // the exchange file is in place
