@@ -71,13 +71,13 @@ bool frmMain::SaveCurrentItem() {
     QString error;
     int itemId = m_itemId;
     int saved = 0;
-    if (!gDB || !gDB->IsOpen()) {
-        error = QStringLiteral("No database is open. Open or create one from the File menu.");
+    if (!IsDatabaseOpen()) {
+        error = CSQLite::NoDatabaseText() + QStringLiteral(". Open or create one from the File menu.");
     } else {
         saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->Code(),
                          txtItemCategories->text(),
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                         true, true, TimeBase::Local, &error);
+                         true, TimeBase::Local, &error);
     }
     if (saved == 0) {
         // The edits stay in the editor, still marked as changed, so nothing is lost.
@@ -117,7 +117,7 @@ void frmMain::cmdDelete_Click() {
         return;
     if (m_itemId != -1) {
         QString error;
-        if (!gDB || !gDB->IsOpen()) error = QStringLiteral("No database is open.");
+        if (!IsDatabaseOpen()) error = CSQLite::NoDatabaseText() + QLatin1Char('.');
         if (!error.isEmpty() || !DeleteItem(m_itemId, &error)) {
             Prompt().MsgBox(QStringLiteral("Unable to delete this item.") +
                                 (error.isEmpty() ? QString() : QStringLiteral("\n") + error),

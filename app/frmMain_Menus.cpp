@@ -2,6 +2,7 @@
 // place, daily backup switch, vacuum).
 #include "app/frmMain.h"
 #include "app/WaitCursor.h"
+#include "app/frmMainExchange.h"
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
@@ -120,7 +121,7 @@ void frmMain::ShowDone(const QString& text) {
 }
 
 void frmMain::EnableDatabaseCommands() {
-    const bool open = gDB && gDB->IsOpen();
+    const bool open = IsDatabaseOpen();
     for (QAction* a : {mnufileBackup, mnuFileExport, mnuFileImport, mnuToolsVacuum}) a->setEnabled(open);
 }
 

@@ -318,7 +318,7 @@ bool frmMain::Form_Unload() {
         gSettings->SaveSetting(QStringLiteral("LastLanguage"), EntryName(cboLanguage->currentText()));
         SaveLayout();
         // With no database open there is nothing to back up, so nothing is offered.
-        if (WholeNumber(gSettings->GetSetting(QStringLiteral("BackupDaily"))) == -1 && gDB->IsOpen()) {
+        if (WholeNumber(gSettings->GetSetting(QStringLiteral("BackupDaily"))) == -1 && IsDatabaseOpen()) {
             bool cancel = false;
             DailyBackupOnExit(cancel);
             if (cancel) return false;

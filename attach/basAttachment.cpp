@@ -2,6 +2,7 @@
 
 #include "attach/CQuickLZ.h"
 #include "db/basDB.h"
+#include "db/basDBAttachments.h"
 #include "util/CPrompt.h"
 #include "util/CString.h"
 #include "util/basFileTools.h"
@@ -15,65 +16,18 @@
 #include <cerrno>
 #include <new>
 
-// The attachment's two statements run inside a savepoint so that a failure of the second never
-// leaves the block without its name; a savepoint also nests inside the import's transaction.
-static const char kSavepoint[] = "SAVEPOINT vgAttachment;";
-static const char kRelease[] = "RELEASE vgAttachment;";
-static const char kRollback[] = "ROLLBACK TO vgAttachment; RELEASE vgAttachment;";
 
 static bool fail(QString* error, const QString& text) {
     if (error) *error = text;
     return false;
 }
 
-static bool databaseReady(QString* error) {
-    if (!gDB || !gDB->IsOpen()) return fail(error, QStringLiteral("No database is open"));
-    return true;
-}
-
-static QString noSuchItem(int itemId) {
-    return QStringLiteral("No such item: ") + QString::number(itemId);
-}
-
-// Runs the statements of one change; rolls all of them back at the first failure.
-class AttachmentChange {
-public:
-    explicit AttachmentChange(QString* error) : m_error(error) {
-        const QString why = gDB->Run(QLatin1String(kSavepoint));
-        m_open = why.isEmpty();
-        if (!m_open) fail(m_error, why);
-    }
-    ~AttachmentChange() {
-        if (m_open) gDB->Run(QLatin1String(kRollback));
-    }
-    bool Open() const { return m_open; }
-    // Checks a statement's error text and that it changed the item's row.
-    bool Check(const QString& why, int itemId) {
-        if (!why.isEmpty()) return fail(m_error, why);
-        if (gDB->Changes() < 1) return fail(m_error, noSuchItem(itemId));
-        return true;
-    }
-    bool Commit() {
-        const QString why = gDB->Run(QLatin1String(kRelease));
-        if (!why.isEmpty()) return fail(m_error, why);
-        m_open = false;
-        return true;
-    }
-
-private:
-    QString* m_error;
-    bool m_open = false;
-};
-
-static QString nameStatement(int itemId, const QString* name) {
-    return QStringLiteral("UPDATE ftsItem SET File = ") +
-           (name ? QLatin1Char('\'') + SqlEscape(*name) + QLatin1Char('\'')
-                 : QStringLiteral("NULL")) +
-           QStringLiteral(" WHERE DOCID = ") + QString::number(itemId) + QLatin1Char(';');
-}
-
 bool SaveAttachment(int itemId, const QString& file, QString* error) {
-    if (!databaseReady(error)) return false;
+    return SaveAttachment(StoreDB(), itemId, file, error);
+}
+
+bool SaveAttachment(CSQLite& db, int itemId, const QString& file, QString* error) {
+    if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     if (QFileInfo(file).isDir())
         return fail(error, QStringLiteral("Cannot read %1: it is a folder").arg(file));
     // The file is held up to three times over; a file too large for that is a failure to
@@ -104,35 +58,12 @@ bool SaveAttachment(int itemId, const QString& file, QString* error) {
         return fail(error, QStringLiteral("Not enough memory to attach %1").arg(file));
     }
 
-    AttachmentChange change(error);
-    if (!change.Open()) return false;
-    // The block goes in as a bound value: no hex text of twice its size. The new time is set in the
-    // same statement, so the schema's time stamp does not write the whole row, block and all, again.
-    if (!change.Check(gDB->RunWithBlob(QStringLiteral("UPDATE tblItem SET FileSize = ") + QString::number(size) +
-                                           QStringLiteral(", FileBLOB = ?1, LastUpdate = JulianDay('now') "
-                                                          "WHERE ID = ") +
-                                           QString::number(itemId) + QLatin1Char(';'),
-                                       block),
-                      itemId))
-        return false;
-    block = QByteArray();
-    const QString name = GetFileName(file);
-    if (!change.Check(gDB->Run(nameStatement(itemId, &name)), itemId)) return false;
-    return change.Commit();
+    return StoreAttachment(db, itemId, size, block, GetFileName(file), error);
 }
 
-bool ClearAttachment(int itemId, QString* error) {
-    if (!databaseReady(error)) return false;
-    const QString n = QString::number(itemId);
-    AttachmentChange change(error);
-    if (!change.Open()) return false;
-    if (!change.Check(gDB->Run(QStringLiteral("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL "
-                                              "WHERE ID = ") + n + QLatin1Char(';')),
-                      itemId))
-        return false;
-    if (!change.Check(gDB->Run(nameStatement(itemId, nullptr)), itemId)) return false;
-    return change.Commit();
-}
+bool ClearAttachment(int itemId, QString* error) { return ClearAttachment(StoreDB(), itemId, error); }
+
+bool ClearAttachment(CSQLite& db, int itemId, QString* error) { return RemoveAttachment(db, itemId, error); }
 
 // Writes data under a free name derived from target: first into a new file beside it, which
 // is renamed into place only when complete, so a failure leaves no partial file and an
@@ -196,33 +127,29 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
     return fail(error, QStringLiteral("Cannot write %1").arg(wanted));
 }
 
-bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error,
+bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error, bool* cancelled) {
+    return ExtractAttachment(StoreDB(), itemId, file, showProgress, error, cancelled);
+}
+
+bool ExtractAttachment(CSQLite& db, int itemId, QString& file, bool showProgress, QString* error,
                        bool* cancelled) {
     if (cancelled) *cancelled = false;
-    if (!databaseReady(error)) return false;
+    if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     // The system ends a name at its first NUL: the rest would be dropped only when the file is
     // made, after the free name was chosen, and an existing file replaced.
     if (const qsizetype nul = file.indexOf(QChar(0)); nul >= 0) file.truncate(nul);
     if (file.isEmpty() || file.endsWith(QLatin1Char('/')) || file.endsWith(QLatin1Char('\\')))
         return fail(error, QStringLiteral("No file name given"));
-    const QString n = QString::number(itemId);
     CProgressScope progress(showProgress);
 
-    // Also tells a missing item (no row) from one without attachment (NULL) and an empty one (0).
-    ResultTable table;
+    AttachmentSizes sizes;
     QString why;
-    gDB->Exec(QStringLiteral("SELECT Length(FileBLOB), FileSize FROM tblItem WHERE ID = ") + n + QLatin1Char(';'),
-              table, why);
-    if (!why.isEmpty()) return fail(error, EngineFailureMessage(why));
-    if (table.RowCount() < 1) return fail(error, noSuchItem(itemId));
-    const QVariant stored = table.At(1, 0);
-    const QVariant fileSize = table.At(1, 1);
-    if (!stored.isValid() || IsNullValue(stored))
-        return fail(error, QStringLiteral("Item %1 has no attachment").arg(itemId));
+    if (!ReadAttachmentSizes(db, itemId, &sizes, error)) return false;
+    if (!sizes.hasBlock) return fail(error, QStringLiteral("Item %1 has no attachment").arg(itemId));
     if (showProgress) {
         progress.Text(0, QStringLiteral("Extracting Attachment"));
         progress.Text(1, file);
-        progress.Text(2, FormatByteSize(stored.toLongLong()) + QStringLiteral(" (compressed)"));
+        progress.Text(2, FormatByteSize(sizes.stored) + QStringLiteral(" (compressed)"));
     }
 
     QByteArray data;
@@ -230,10 +157,10 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
     try {
         // The block is decompressed straight out of the engine's buffer, never copied.
         bool outOfMemory = false, changed = false, badHeader = false, damaged = false;
-        if (!gDB->ReadFirstValue(QStringLiteral("SELECT FileBLOB FROM tblItem WHERE ID = ") + n + QLatin1Char(';'),
-                                 [&](QByteArrayView block, bool) {
+        if (!ReadAttachmentBlock(db, itemId,
+                                 [&](QByteArrayView block) {
                                      // Nothing may leave here: the statement is still open.
-                                     if (block.size() != stored.toLongLong()) {
+                                     if (block.size() != sizes.stored) {
                                          changed = true;
                                          return;
                                      }
@@ -251,8 +178,8 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
                                          outOfMemory = true;
                                      }
                                  },
-                                 why))
-            return fail(error, why);
+                                 error))
+            return false;
         if (outOfMemory) return fail(error, noMemory);
         if (changed)
             return fail(error, QStringLiteral("The stored attachment is damaged: its length "
@@ -263,11 +190,11 @@ bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* er
         if (damaged) return fail(error, QStringLiteral("The stored attachment is damaged: ") + why);
         // The size stored beside the block is the file's; a block that decodes to another one
         // is not the file that was attached.
-        if (fileSize.isValid() && !IsNullValue(fileSize) && fileSize.toLongLong() != data.size())
+        if (sizes.hasFileSize && sizes.fileSize != data.size())
             return fail(error, QStringLiteral("The stored attachment is damaged: it holds %1 bytes "
                                               "where the file had %2")
                                    .arg(data.size())
-                                   .arg(fileSize.toLongLong()));
+                                   .arg(sizes.fileSize));
         if (showProgress) {
             // Once, so the window repaints after the decompression held the thread.
             progress.Text(0, QStringLiteral("Decompressing Attachment"));

@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         int id = -1;
         QString error;
         if (!SaveItem(QStringLiteral("C++"), id, QLatin1String(s.title), Code(s.bytes), QStringLiteral("Bench"),
-                      QStringLiteral("2024-01-31 13:05:09"), false, true, TimeBase::Local, &error)) {
+                      QStringLiteral("2024-01-31 13:05:09"), false, TimeBase::Local, &error)) {
             std::fprintf(stderr, "cannot save: %s\n", qPrintable(error));
             return 1;
         }

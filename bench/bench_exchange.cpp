@@ -74,11 +74,11 @@ static int child(const QStringList& a) {
     QString extra;
     if (phase == QLatin1String("export")) {
         ExportSummary s;
-        if (!ExportDatabase(file, flag, &s)) return 1;
+        if (!ExportDatabase(*gDB, file, flag, &s)) return 1;
         extra = QStringLiteral("lines=%1 attachments=%2").arg(s.lines).arg(s.attachments);
     } else if (phase == QLatin1String("import")) {
         ImportSummary s;
-        if (!ImportDatabase(file, flag, &s, false)) return 1;
+        if (!ImportDatabase(*gDB, file, flag, &s)) return 1;
         extra = QStringLiteral("items=%1 missing=%2").arg(s.items).arg(s.missingAttachments);
     }
     const double secs = double(t.nsecsElapsed()) / 1e9;

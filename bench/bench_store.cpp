@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
         int id = -1;
         const int n = SaveItem(QStringLiteral("C++"), id,
                                QStringLiteral("bench new item %1 %2").arg(editor).arg(i),
-                               QString(1000, QLatin1Char('x')), QStringLiteral("Sorting,Files"), now, editor, true);
+                               QString(1000, QLatin1Char('x')), QStringLiteral("Sorting,Files"), now, editor);
         if (n > 0) created.push_back(n);
     };
     write("SaveItem new (editor: duplicate check)", nullptr, [&](int i) { newItem(true, i); }, g_runs);
@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
           [&](int i) {
               int id = 12345;
               SaveItem(QStringLiteral("Python"), id, QStringLiteral("updated %1").arg(i),
-                       QString(1000, QLatin1Char('y')), QStringLiteral("Files,Strings"), now, true, true);
+                       QString(1000, QLatin1Char('y')), QStringLiteral("Files,Strings"), now, true);
           },
           g_runs);
     write("DeleteItem", nullptr,

@@ -1,7 +1,8 @@
 // vgcli attach, extract and detach.
 #include "attach/basAttachment.h"
 #include "cli/CliCommand.h"
-#include "db/basDB.h"
+#include "db/CSQLite.h"
+#include "db/basDBAttachments.h"
 #include "util/basFileTools.h"
 
 #include <QDir>
@@ -34,7 +35,7 @@ static int cmdAttach(const CliArgs& a) {
     if (!itemNumber(a.positional[1], id, "attach DB ID FILE")) return 2;
     if (!CliOpenDatabase(a.positional[0])) return 1;
     QString error;
-    if (!SaveAttachment(id, QDir::toNativeSeparators(CliAbsolute(a.positional[2])), &error))
+    if (!SaveAttachment(CliDB(), id, QDir::toNativeSeparators(CliAbsolute(a.positional[2])), &error))
         return CliFail(error);
     return 0;
 }
@@ -46,18 +47,14 @@ static int cmdExtract(const CliArgs& a) {
     QString target;
     const QString given = a.positional.size() > 2 ? a.positional[2] : QString();
     if (given.isEmpty() || QFileInfo(given).isDir()) {
-        ResultTable t;
-        QString error;
-        const QString stored =
-            gDB->Exec(QStringLiteral("SELECT File FROM ftsItem WHERE DOCID = %1;").arg(id), t, error, true)
-                .toString();
+        const QString stored = AttachmentName(CliDB(), id);
         const QString folder = given.isEmpty() ? QDir::currentPath() : CliAbsolute(given);
         target = JoinPath(QDir::toNativeSeparators(folder), safeName(stored, id));
     } else {
         target = QDir::toNativeSeparators(CliAbsolute(given));
     }
     QString error;
-    if (!ExtractAttachment(id, target, true, &error)) return CliFail(error);
+    if (!ExtractAttachment(CliDB(), id, target, true, &error)) return CliFail(error);
     CliOut(CliField(target));
     return 0;
 }
@@ -67,7 +64,7 @@ static int cmdDetach(const CliArgs& a) {
     if (!itemNumber(a.positional[1], id, "detach DB ID")) return 2;
     if (!CliOpenDatabase(a.positional[0])) return 1;
     QString error;
-    if (!ClearAttachment(id, &error)) return CliFail(error);
+    if (!ClearAttachment(CliDB(), id, &error)) return CliFail(error);
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/CliCommand.h"
 
+#include "db/CSQLite.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
@@ -37,3 +39,8 @@ int CliFail(const QString& message) {
 }
 
 QString CliAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+CSQLite& CliDB() {
+    static CSQLite db;
+    return db;
+}

@@ -41,11 +41,12 @@ QString CliField(const QString& text);
 // Reports a failure and gives exit status 1.
 int CliFail(const QString& message);
 
-// Opens DB on the global connection the way every command but `new` does: a missing file and
-// a file that is not a snippet database are refused. Returns false after reporting why.
+// vgcli's one connection; the tool works on the store's silent functions only, so it never
+// writes the window program's settings.
+class CSQLite;
+CSQLite& CliDB();
+// Opens DB on CliDB() the way every command but `new` does: a missing file and a file that is
+// not a snippet database are refused. Returns false after reporting why.
 bool CliOpenDatabase(const QString& path);
 // Absolute form of a path given on the command line.
 QString CliAbsolute(const QString& path);
-
-// Answers the next question the way an option asked (CPrompt::vbYes for --merge ...).
-void CliAnswer(int answer);

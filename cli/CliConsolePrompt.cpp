@@ -18,7 +18,6 @@ int CliConsolePrompt::MsgBox(const QString& text, int style, const QString&) {
         CliErr(text);
         return vbOK;
     }
-    if (!answers.isEmpty()) return answers.takeFirst();
     return CPrompt::MsgBox(text, style, QString());
 }
 
@@ -50,8 +49,4 @@ void CliConsolePrompt::ProgressClose() {
     if (m_tty && m_progress) std::fputs("\n", stderr);
     m_progress = false;
     std::signal(SIGINT, SIG_DFL);
-}
-
-void CliAnswer(int answer) {
-    if (auto* p = dynamic_cast<CliConsolePrompt*>(&Prompt())) p->answers.append(answer);
 }

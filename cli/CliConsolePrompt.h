@@ -1,6 +1,5 @@
 #pragma once
-// vgcli's prompt: messages go to stderr, questions get the safe answer unless an option
-// answered them, progress is a line on stderr when it is a terminal, Ctrl+C cancels.
+// vgcli's prompt: messages go to stderr, questions get the safe answer, progress is a line on stderr when it is a terminal, Ctrl+C cancels.
 #include "util/CPrompt.h"
 
 #include <QStringList>
@@ -13,9 +12,6 @@ public:
     void ProgressText(int line, const QString& text) override;
     bool ProgressUpdate(int percent) override;
     void ProgressClose() override;
-
-    // Answers for the next questions, in order (set from options like --merge).
-    QList<int> answers;
 
 private:
     bool m_tty = false;

@@ -6,41 +6,33 @@
 #include <QFileInfo>
 
 static int cmdNew(const CliArgs& a) {
-    QString file = CliAbsolute(a.positional[0]);
+    const QString file = CliAbsolute(a.positional[0]);
     if (QFileInfo::exists(file)) return CliFail(QStringLiteral("File exists: ") + a.positional[0]);
-    if (OpenDatabase(file).isEmpty()) return 1;
-    // A creation failure has already said why; the empty file it leaves is of no use.
-    ResultTable t;
-    QString error;
-    if (gDB->Exec(QStringLiteral("PRAGMA user_version"), t, error, true).toInt() != kCurrentUserVersion) {
-        CloseDatabase();
+    StoreError error;
+    bool created = false;
+    if (OpenDatabase(CliDB(), file, &error, &created)) return 0;
+    CliErr(error.text);
+    // The empty file a failed creation leaves is of no use.
+    if (created) {
+        CliDB().CloseFile();
         QFile::remove(file);
-        return 1;
     }
-    return 0;
+    return 1;
 }
 
 static int cmdInfo(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     // Every value is read before any line is printed: a failed read gives no partial output.
-    struct Line {
-        const char* name;
-        const char* sql;
-        QString value;
-    };
-    Line lines[] = {{"schema", "PRAGMA user_version", {}},
-                    {"items", "SELECT Count(*) FROM tblItem", {}},
-                    {"languages", "SELECT Count(*) FROM tblType", {}},
-                    {"categories", "SELECT Count(*) FROM tblCategory", {}},
-                    {"attachments", "SELECT Count(*) FROM tblItem WHERE FileBLOB IS NOT NULL", {}}};
-    for (Line& line : lines) {
-        ResultTable t;
-        QString error;
-        line.value = gDB->Exec(QLatin1String(line.sql), t, error, true).toString();
-        if (!error.isEmpty()) return CliFail(EngineFailureMessage(error));
-    }
-    for (const Line& line : lines) CliOut(QLatin1String(line.name) + QLatin1Char('\t') + line.value);
-    CliOut(QStringLiteral("size\t") + QString::number(QFileInfo(gDB->Filename()).size()));
+    StoreCounts n;
+    QString error;
+    if (!CountStore(CliDB(), &n, &error)) return CliFail(EngineFailureMessage(CliDB(), error));
+    const std::pair<const char*, qint64> lines[] = {{"schema", n.schema},
+                                                    {"items", n.items},
+                                                    {"languages", n.languages},
+                                                    {"categories", n.categories},
+                                                    {"attachments", n.attachments}};
+    for (const auto& [name, value] : lines) CliOut(QLatin1String(name) + QLatin1Char('\t') + QString::number(value));
+    CliOut(QStringLiteral("size\t") + QString::number(QFileInfo(CliDB().Filename()).size()));
     CliOut(QStringLiteral("sqlite\t") + CSQLite::Version());
     return 0;
 }
@@ -49,7 +41,7 @@ static int cmdSql(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     ResultTable t;
     QString error;
-    gDB->Exec(a.positional[1], t, error);
+    CliDB().Exec(a.positional[1], t, error);
     if (!error.isEmpty()) return CliFail(error);
     CliOutRaw(FormatResult(t, QStringLiteral("\n")).toUtf8());
     return 0;

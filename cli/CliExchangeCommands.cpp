@@ -16,11 +16,15 @@ static int cmdExport(const CliArgs& a) {
         return CliFail(QStringLiteral("File exists: ") + a.positional[1] +
                        QStringLiteral(" (use --force to replace it)"));
     ExportSummary summary;
-    // The file is written, but an attachment it names is missing: the message has named them.
-    if (ExportDatabase(file, a.Has(QStringLiteral("attachments")), &summary))
-        return summary.attachmentFailures > 0 ? 1 : 0;
+    if (ExportDatabase(CliDB(), file, a.Has(QStringLiteral("attachments")), &summary)) {
+        if (summary.attachmentFailures == 0) return 0;
+        // The file is written, but an attachment it names is missing.
+        return CliFail(QStringLiteral("%1 of the attachments could not be written beside the export file:\r\n")
+                           .arg(summary.attachmentFailures) +
+                       summary.failedAttachments.join(QStringLiteral("\r\n")));
+    }
     if (summary.cancelled) return CliFail(QStringLiteral("Export cancelled; no file written"));
-    return 1;  // the reason is already on stderr
+    return CliFail(summary.error);
 }
 
 static int cmdImport(const CliArgs& a) {
@@ -28,10 +32,9 @@ static int cmdImport(const CliArgs& a) {
     const QString file = CliAbsolute(a.positional[1]);
     if (!QFileInfo(file).isFile()) return CliFail(QStringLiteral("No such file: ") + a.positional[1]);
     ImportSummary summary;
-    if (!ImportDatabase(file, a.Has(QStringLiteral("keep-ids")), &summary, false)) {
-        if (summary.cancelled)
-            return CliFail(QStringLiteral("Import cancelled; nothing was imported"));
-        return 1;
+    if (!ImportDatabase(CliDB(), file, a.Has(QStringLiteral("keep-ids")), &summary)) {
+        if (summary.cancelled) return CliFail(QStringLiteral("Import cancelled; nothing was imported"));
+        return CliFail(summary.error);
     }
     CliOut(QStringLiteral("items\t%1\tskipped\t%2\tmissing\t%3")
                .arg(summary.items)

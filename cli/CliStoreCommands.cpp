@@ -1,7 +1,6 @@
 // vgcli languages, categories, list, search, show, save, delete, rename-category, vacuum, backup.
 #include "cli/CliCommand.h"
 #include "db/basDB.h"
-#include "util/CPrompt.h"
 #include "util/basLimits.h"
 #include "util/basText.h"
 #include "util/basVariableTools.h"
@@ -34,25 +33,18 @@ void printRows(const ResultTable& t) {
 
 // Prints the rows of a list, or reports the failed read (exit 1) instead of an empty list.
 int printList(const ResultTable& t, const QString& error) {
-    if (!error.isEmpty()) return CliFail(EngineFailureMessage(error));
+    if (!error.isEmpty()) return CliFail(EngineFailureMessage(CliDB(), error));
     printRows(t);
     return 0;
 }
 
 // The ID of the row of table whose Name is name (and TypeID typeId unless -1); 0 when there is
 // none, -1 after reporting a failed read.
-int lookupId(const char* table, const QString& name, int typeId) {
-    QString sql = QStringLiteral("SELECT ID FROM ") + QLatin1String(table) + QStringLiteral(" WHERE Name = ") +
-                  CSQLite::RenderValue(name);
-    if (typeId != -1) sql += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
-    ResultTable t;
+int lookupId(bool category, const QString& name, int typeId) {
     QString error;
-    const QVariant id = gDB->Exec(sql, t, error, true);
-    if (!error.isEmpty()) {
-        CliErr(EngineFailureMessage(error));
-        return -1;
-    }
-    return id.isValid() ? id.toInt() : 0;
+    const int id = category ? FindCategoryId(CliDB(), name, typeId, &error) : FindLanguageId(CliDB(), name, &error);
+    if (id < 0) CliErr(EngineFailureMessage(CliDB(), error));
+    return id;
 }
 
 // -l and -c by name, without regard to case; -1 when the option is absent. False after
@@ -62,7 +54,7 @@ bool resolveFilters(const CliArgs& a, int& typeId, int& categoryId) {
     categoryId = -1;
     if (a.Has(QStringLiteral("language"))) {
         const QString name = a.Value(QStringLiteral("language"));
-        const int id = lookupId("tblType", name, -1);
+        const int id = lookupId(false, name, -1);
         if (id < 0) return false;
         if (id == 0) {
             CliErr(QStringLiteral("No such language: ") + name);
@@ -72,7 +64,7 @@ bool resolveFilters(const CliArgs& a, int& typeId, int& categoryId) {
     }
     if (a.Has(QStringLiteral("category"))) {
         const QString name = a.Value(QStringLiteral("category"));
-        const int id = lookupId("tblCategory", name, typeId);
+        const int id = lookupId(true, name, typeId);
         if (id < 0) return false;
         if (id == 0) {
             CliErr(QStringLiteral("No such category: ") + name);
@@ -109,7 +101,7 @@ int cmdLanguages(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int count = 0;
     QString error;
-    const ResultTable t = LoadTypes(count, &error);
+    const ResultTable t = LoadTypes(CliDB(), count, &error);
     return printList(t, error);
 }
 
@@ -119,7 +111,7 @@ int cmdCategories(const CliArgs& a) {
     if (!resolveFilters(a, typeId, categoryId)) return 1;
     int count = 0;
     QString error;
-    const ResultTable t = LoadCategories(typeId, count, &error);
+    const ResultTable t = LoadCategories(CliDB(), typeId, count, &error);
     return printList(t, error);
 }
 
@@ -135,7 +127,7 @@ int cmdList(const CliArgs& a) {
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
     QString error;
-    const ResultTable t = LoadItems(categoryId, typeId, orders.value(order), &error);
+    const ResultTable t = LoadItems(CliDB(), categoryId, typeId, orders.value(order), &error);
     return printList(t, error);
 }
 
@@ -144,8 +136,8 @@ int cmdSearch(const CliArgs& a) {
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
     QString error;
-    const ResultTable t = SearchItems(a.positional[1], categoryId, typeId, &error);
-    if (!error.isEmpty()) return 1;  // the search error is on stderr already
+    const ResultTable t = SearchItems(CliDB(), a.positional[1], categoryId, typeId, &error);
+    if (!error.isEmpty()) return CliFail(QStringLiteral("Search error: ") + error);
     printRows(t);
     return 0;
 }
@@ -156,7 +148,8 @@ int cmdShow(const CliArgs& a) {
                                                     QStringLiteral("show DB ID"));
     if (!CliOpenDatabase(a.positional[0])) return 1;
     ItemRecord rec;
-    if (!LoadItem(id, rec)) return 1;
+    QString error;
+    if (!LoadItem(CliDB(), id, rec, &error)) return CliFail(QStringLiteral("Unable to open item. Error: ") + error);
     CliOut(QStringLiteral("Item#\t") + QString::number(id));
     CliOut(QStringLiteral("Title\t") + CliField(rec.title));
     CliOut(QStringLiteral("Categories\t") + CliField(rec.categories));
@@ -190,11 +183,13 @@ int cmdSave(const CliArgs& a) {
         body = DecodeLinesUtf8OrCp1252(bytes);
     }
     if (!CliOpenDatabase(a.positional[0])) return 1;
-    CliAnswer(a.Has(QStringLiteral("merge")) ? CPrompt::vbYes : CPrompt::vbNo);
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     QString error;
-    const int n = SaveItem(a.Value(QStringLiteral("language")).trimmed(), id, a.Value(QStringLiteral("title")),
-                           body, a.Value(QStringLiteral("category")), now, true, true, TimeBase::Local, &error);
+    // --merge joins an item of the same title; without it a new item is always a new one.
+    MergeDecision merge;
+    if (a.Has(QStringLiteral("merge"))) merge = [](int) { return true; };
+    const int n = SaveItem(CliDB(), a.Value(QStringLiteral("language")).trimmed(), id, a.Value(QStringLiteral("title")),
+                           body, a.Value(QStringLiteral("category")), now, merge, TimeBase::Local, &error);
     if (n == 0) return CliFail(QStringLiteral("Unable to save the item: ") + error);
     CliOut(QString::number(n));
     return 0;
@@ -205,10 +200,9 @@ int cmdDelete(const CliArgs& a) {
     if (!number(a.positional[1], id))
         return usage(QStringLiteral("not an item number: ") + a.positional[1], QStringLiteral("delete DB ID"));
     if (!CliOpenDatabase(a.positional[0])) return 1;
-    if (gDB->LookupField(QStringLiteral("tblItem"), QStringLiteral("ID"), {QStringLiteral("ID"), id}).isEmpty())
-        return CliFail(QStringLiteral("No such item: ") + QString::number(id));
+    if (!ItemExists(CliDB(), id)) return CliFail(QStringLiteral("No such item: ") + QString::number(id));
     QString error;
-    if (!DeleteItem(id, &error)) return CliFail(QStringLiteral("Unable to delete the item: ") + error);
+    if (!DeleteItem(CliDB(), id, &error)) return CliFail(QStringLiteral("Unable to delete the item: ") + error);
     return 0;
 }
 
@@ -224,7 +218,7 @@ int cmdRenameCategory(const CliArgs& a) {
     int typeId, categoryId;
     if (!resolveFilters(filters, typeId, categoryId)) return 1;
     QString error;
-    if (!RenameCategory(categoryId, newName, &error))
+    if (!RenameCategory(CliDB(), categoryId, newName, &error))
         return CliFail(QStringLiteral("Unable to rename the category: ") + error);
     return 0;
 }
@@ -232,13 +226,17 @@ int cmdRenameCategory(const CliArgs& a) {
 int cmdVacuum(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     QString error;
-    if (!VacuumDatabase(&error)) return CliFail(QStringLiteral("Unable to compact the database: ") + error);
+    if (!VacuumDatabase(CliDB(), &error)) return CliFail(QStringLiteral("Unable to compact the database: ") + error);
     return 0;
 }
 
 int cmdBackup(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
-    return BackupDatabase(CliAbsolute(a.positional[1])) ? 0 : 1;
+    int code = 0;
+    QString error;
+    if (BackupDatabase(CliDB(), CliAbsolute(a.positional[1]), &code, &error)) return 0;
+    return CliFail(QStringLiteral("Unable to create backup.\r\nError: ") + QString::number(code) + QLatin1Char(' ') +
+                   error);
 }
 
 const QStringList kFilters{QStringLiteral("language"), QStringLiteral("category")};

@@ -14,13 +14,16 @@
 #include <new>
 
 bool CliOpenDatabase(const QString& path) {
-    QString file = CliAbsolute(path);
+    const QString file = CliAbsolute(path);
     const QFileInfo info(file);
     if (!info.exists() || info.isDir()) {
         CliErr(QStringLiteral("No such database: ") + path);
         return false;
     }
-    return !OpenDatabase(file).isEmpty();
+    StoreError error;
+    if (OpenDatabase(CliDB(), file, &error)) return true;
+    CliErr(error.text);
+    return false;
 }
 
 static const QHash<QString, QString>& shortOptions() {
@@ -124,8 +127,6 @@ int main(int argc, char** argv) {
 
     CliConsolePrompt prompt;
     SetPrompt(&prompt);
-    // The tool never touches the window program's settings.
-    InitGlobals(CSettings::Store::Memory);
     // One list per run: composing every list for later calls would only cost.
     KeepItemLists(false);
     int status = 1;
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
         CliErr(QStringLiteral("Not enough memory for ") + cmd->name);
     }
     std::fflush(stdout);
-    ReleaseGlobals();
+    CliDB().CloseFile();
     SetPrompt(nullptr);
     return status;
 }

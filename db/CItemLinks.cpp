@@ -1,5 +1,6 @@
 #include "db/CItemLinks.h"
 
+#include "db/CTransaction.h"
 #include "util/basText.h"
 
 #include <sqlite3.h>
@@ -97,7 +98,8 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     const CSQLite::Stamp stamp = db.ChangeStamp();
     if (!stamp.IsValid()) return false;
     // One snapshot: another program's commit between two reads would pair old links with new items.
-    if (!db.Run(QStringLiteral("BEGIN")).isEmpty()) return false;
+    CTransaction snapshot(db);
+    if (!snapshot.IsOpen()) return false;
     QString why;
     QSet<qint64> types;
     QHash<qint64, std::pair<bool, qint64>> categoryType;  // category -> (language number usable, number)
@@ -214,7 +216,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           return true;
                       },
                       &why);
-    db.Run(QStringLiteral("COMMIT"));
+    snapshot.Commit();
     if (!ok) {
         Clear();
         if (error) *error = why;

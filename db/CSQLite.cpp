@@ -10,7 +10,6 @@
 #include <charconv>
 #include <climits>
 #include <cstring>
-#include <utility>
 #include <sqlite3.h>
 #include <utility>
 
@@ -166,13 +165,13 @@ QVariant CSQLite::Exec(const QString& sql, ResultTable& data, QString& error,
 QString CSQLite::Run(const QString& sql) {
     ResultTable data;
     QString error;
-    if (!m_db) return QStringLiteral("No database is open");
+    if (!m_db) return NoDatabaseText();
     Exec(sql, data, error);
     return error;
 }
 
 QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone) {
-    if (!m_db) return QStringLiteral("No database is open");
+    if (!m_db) return NoDatabaseText();
     // The length includes the terminating zero, so the engine parses the text in place; the
     // legacy prepare keeps no copy of it (the newer ones do, for re-preparing).
     const size_t n = std::strlen(sql) + 1;
@@ -203,7 +202,7 @@ QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone
 }
 
 QString CSQLite::RunWithBlob(const QString& sql, QByteArrayView blob) {
-    if (!m_db) return QStringLiteral("No database is open");
+    if (!m_db) return NoDatabaseText();
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()) + 1, &st, nullptr) != SQLITE_OK)
@@ -224,7 +223,7 @@ QString CSQLite::RunWithBlob(const QString& sql, QByteArrayView blob) {
 }
 
 QString CSQLite::RunBound(const QString& sql, const QVariantList& values) {
-    if (!m_db) return QStringLiteral("No database is open");
+    if (!m_db) return NoDatabaseText();
     sqlite3_stmt* st = m_kept.value(sql);
     if (!st) {
         const QByteArray utf8 = sql.toUtf8();
@@ -312,7 +311,7 @@ QVariant CSQLite::Row::Value(int c) const { return columnValue(m_st, c); }
 bool CSQLite::ForEachRow(const QString& sql, const std::function<bool(const Row&)>& fn,
                          QString* error) {
     if (!m_db) {
-        if (error) *error = QStringLiteral("No database is open");
+        if (error) *error = NoDatabaseText();
         return false;
     }
     const QByteArray utf8 = sql.toUtf8();
@@ -348,6 +347,17 @@ CSQLite::Stamp CSQLite::ChangeStamp() const {
 }
 
 int CSQLite::LastErrorCode() const { return m_db ? sqlite3_errcode(m_db) & 0xff : 0; }
+
+QString CSQLite::LastError() const {
+    if (!m_db) return NoDatabaseText();
+    const int code = sqlite3_errcode(m_db);
+    if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) return {};
+    return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+}
+
+int CSQLite::LastSystemErrno() const { return m_db ? sqlite3_system_errno(m_db) : 0; }
+
+bool CSQLite::InTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
 
 qint64 CSQLite::LastInsertRowID() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
 
@@ -392,28 +402,30 @@ static QString buildCondition(const QVariantList& pairs, bool brackets) {
 }
 
 QString CSQLite::LookupField(const QString& table, const QString& field,
-                             const QVariantList& pairs) {
+                             const QVariantList& pairs, QString* failure) {
     QString cond = buildCondition(pairs, true);
     if (!cond.isEmpty()) cond = QLatin1String(" WHERE ") + cond;
     ResultTable data;
-    QString error;
+    QString error = m_db ? QString() : NoDatabaseText();
     Exec(QLatin1String("SELECT ") + field + QLatin1String(" FROM ") + table + cond, data, error);
+    if (failure) *failure = error;
     if (!data.IsFilled()) return {};
     const int col = GetFieldNo(data, field);
     return IfEmpty(data.At(1, col < 0 ? 0 : col), 0).toString();
 }
 
 QString CSQLite::LookupCreate(const QString& table, const QString& field,
-                              const QVariantList& pairs) {
+                              const QVariantList& pairs, QString* failure) {
     const QString sql = QLatin1String("SELECT ") + field + QLatin1String(" FROM ") + table +
                         QLatin1String(" WHERE ") + buildCondition(pairs, false);
     ResultTable data;
-    QString error;
+    QString error = m_db ? QString() : NoDatabaseText();
     int count = Exec(sql, data, error).toInt();
     if (count == 0 && error.isEmpty()) {
-        if (!AddRecord(table, pairs).isEmpty()) return {};
-        count = Exec(sql, data, error).toInt();
+        error = AddRecord(table, pairs);
+        if (error.isEmpty()) count = Exec(sql, data, error).toInt();
     }
+    if (failure) *failure = error;
     if (count > 0) return IfEmpty(data.At(1, 0), 0).toString();
     return {};
 }
@@ -428,24 +440,26 @@ QString CSQLite::AddRecord(const QString& table, const QVariantList& pairs) {
     values.chop(1);
     ResultTable data;
     QString error;
-    if (!m_db) return QStringLiteral("No database is open");
+    if (!m_db) return NoDatabaseText();
     Exec(QLatin1String("INSERT INTO ") + table + QLatin1String(" (") + fields +
              QLatin1String(") VALUES (") + values + QLatin1String(");"),
          data, error);
     return error;
 }
 
-void CSQLite::SetFields(const QString& table, qint64 rowId, const QVariantList& pairs) {
+QString CSQLite::SetFields(const QString& table, qint64 rowId, const QVariantList& pairs) {
     QString sets;
     for (qsizetype i = 0; i + 1 < pairs.size(); i += 2)
         sets += pairs[i].toString() + QLatin1Char('=') + RenderValue(pairs[i + 1]) +
                 QLatin1String(", ");
     sets.chop(2);
+    if (!m_db) return NoDatabaseText();
     ResultTable data;
     QString error;
     Exec(QLatin1String("UPDATE ") + table + QLatin1String(" SET ") + sets +
              QLatin1String(" WHERE ROWID = ") + QString::number(rowId),
          data, error);
+    return error;
 }
 
 int CSQLite::GetFieldNo(const ResultTable& data, const QString& field) {

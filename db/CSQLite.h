@@ -111,22 +111,34 @@ public:
     // The engine's primary result code of the call that failed last (SQLITE_BUSY ...); read it
     // right after a call that reported an error.
     int LastErrorCode() const;
+    // The engine's text of the call that failed last, empty when the last call succeeded;
+    // NoDatabaseText() while no file is open.
+    QString LastError() const;
+    // The system's errno behind the last failed call (a full disk ...), 0 when there is none.
+    int LastSystemErrno() const;
+    // Whether a transaction (or a savepoint) is open on this connection.
+    bool InTransaction() const;
+    // The one text every store operation gives when no file is open.
+    static QString NoDatabaseText() { return QStringLiteral("No database is open"); }
     qint64 LastInsertRowID() const;
     int Changes() const;
 
-    // Builders over alternating field name / value lists.
+    // Builders over alternating field name / value lists. The lookups give empty text when no
+    // row matches or the engine failed; error (when given) receives the engine's text, empty
+    // after success. AddRecord and SetFields return the engine's text.
     QString LookupField(const QString& table, const QString& field,
-                        const QVariantList& pairs = {});
-    QString LookupCreate(const QString& table, const QString& field, const QVariantList& pairs);
+                        const QVariantList& pairs = {}, QString* error = nullptr);
+    QString LookupCreate(const QString& table, const QString& field, const QVariantList& pairs,
+                         QString* error = nullptr);
     QString AddRecord(const QString& table, const QVariantList& pairs);
-    void SetFields(const QString& table, qint64 rowId, const QVariantList& pairs);
+    QString SetFields(const QString& table, qint64 rowId, const QVariantList& pairs);
     static int GetFieldNo(const ResultTable& data, const QString& field);
 
     // A value as SQL text: quoted text, plain numbers with a '.' decimal point, NULL for
     // an empty value; dates only when allowDate (AddRecord), else as text.
     static QString RenderValue(const QVariant& value, bool allowDate = false);
 
-    // For benchmarks that compare against the engine alone.
+    // For benchmarks and tests that reach the engine alone; the store never uses it.
     sqlite3* Handle() const { return m_db; }
 
 private:

@@ -1,6 +1,6 @@
 #include "db/basDB.h"
 
-#include "util/CPrompt.h"
+#include "db/CTransaction.h"
 #include "util/basVariableTools.h"
 
 #include <QFileInfo>
@@ -15,8 +15,17 @@ QString NotValidDatabaseMessage() {
     return QStringLiteral("This is not a valid VellumGranary database");
 }
 
-QString EngineFailureMessage(const QString& engineError) {
-    const int code = gDB ? gDB->LastErrorCode() : 0;
+CSQLite& StoreDB() {
+    static CSQLite closed;
+    return gDB ? *gDB : closed;
+}
+
+bool IsDatabaseOpen() { return StoreDB().IsOpen(); }
+
+QString EngineFailureMessage(const QString& engineError) { return EngineFailureMessage(StoreDB(), engineError); }
+
+QString EngineFailureMessage(const CSQLite& db, const QString& engineError) {
+    const int code = db.LastErrorCode();
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
         return QStringLiteral("The database is busy in another program: ") + engineError;
     return engineError;
@@ -93,12 +102,12 @@ const SchemaObjects* expectedObjects() {
 // ever or a write do what it likes. Views the file adds are left alone (the store never reads
 // them). differ is empty when all is well or the program's own schema cannot be read; false
 // with error when the file's schema could not be read.
-bool foreignObjects(QStringList& differ, QString& error) {
+bool foreignObjects(CSQLite& db, QStringList& differ, QString& error) {
     differ.clear();
     const SchemaObjects* expected = expectedObjects();
     if (!expected) return true;
     SchemaObjects actual;
-    if (!gDB->ForEachRow(QLatin1String(kObjectsSql),
+    if (!db.ForEachRow(QLatin1String(kObjectsSql),
                          [&](const CSQLite::Row& r) {
                              addObject(actual, r.Bytes(0), r.Bytes(1), r.Bytes(2));
                              return true;
@@ -117,25 +126,25 @@ bool foreignObjects(QStringList& differ, QString& error) {
     return true;
 }
 
-// Why the file open on gDB cannot be used as a snippet database (after upgrading it when it is
+// Why the file open on db cannot be used as a snippet database (after upgrading it when it is
 // older), or empty text when it can.
-QString checkDatabase() {
+QString checkDatabase(CSQLite& db) {
     ResultTable data;
     QString error;
     // A failed read is another program's lock or a file the engine cannot read (text, random
     // bytes, a damaged file); only the second is not a snippet database.
     const auto failed = [&] {
-        const QString why = EngineFailureMessage(error);
+        const QString why = EngineFailureMessage(db, error);
         return why != error ? why : NotValidDatabaseMessage();
     };
-    const QVariant v = gDB->Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
+    const QVariant v = db.Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
     if (!error.isEmpty()) return failed();
     // Look for the tables before upgrading, so a foreign file is never written to.
     for (const char* table : {"tblCategory", "tblItem", "ftsItem", "tblType", "tblItemCategory"}) {
-        const int n = gDB->Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
-                                               "'table' AND Name = '") +
-                                    QLatin1String(table) + QLatin1Char('\''),
-                                data, error)
+        const int n = db.Exec(QStringLiteral("SELECT Name FROM sqlite_master WHERE Type = "
+                                             "'table' AND Name = '") +
+                                  QLatin1String(table) + QLatin1Char('\''),
+                              data, error)
                           .toInt();
         if (!error.isEmpty()) return failed();
         if (n == 0) return NotValidDatabaseMessage();
@@ -146,59 +155,55 @@ QString checkDatabase() {
     if (version > kCurrentUserVersion)
         return QStringLiteral("This database was made by a newer version of VellumGranary");
     QStringList differ;
-    if (!foreignObjects(differ, error)) return failed();
+    if (!foreignObjects(db, differ, error)) return failed();
     if (!differ.isEmpty())
         return QStringLiteral("This database's views and triggers are not the ones VellumGranary "
                               "makes: ") +
                differ.join(QStringLiteral(", "));
     const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
-    if (wanted != QString::number(version) && !UpgradeDatabase(int(version))) return NotValidDatabaseMessage();
+    if (wanted != QString::number(version) && !UpgradeDatabase(db, int(version))) return NotValidDatabaseMessage();
     return {};
 }
 
 }  // namespace
 
-QString OpenDatabase(QString& sFile) {
-    if (sFile.isEmpty() && gSettings) sFile = gSettings->GetSetting(QStringLiteral("LastDatabase"));
-    if (sFile.isEmpty()) return {};
+bool OpenDatabase(CSQLite& db, const QString& file, StoreError* error, bool* created) {
+    if (created) *created = false;
     // Looked for where OpenFile will open it, or an existing database would be given the
     // schema again (or an absent one called invalid).
-    const QFileInfo info(CSQLite::FilePath(sFile));
+    const QFileInfo info(CSQLite::FilePath(file));
     const bool existed = info.exists() && !info.isDir();
-    const int rc = gDB->OpenFile(sFile);
+    const int rc = db.OpenFile(file);
     if (rc != 0) {
-        Prompt().MsgBox(QStringLiteral("Unable to open last snippet database '") + sFile +
-                            QStringLiteral("'. Error: ") + QString::number(rc),
-                        CPrompt::vbCritical | CPrompt::vbOKOnly);
-        return {};
+        if (error)
+            *error = {QStringLiteral("Unable to open last snippet database '") + file + QStringLiteral("'. Error: ") +
+                          QString::number(rc),
+                      true};
+        return false;
     }
     if (!existed) {
-        CreateDatabase();
-    } else if (const QString why = checkDatabase(); !why.isEmpty()) {
-        Prompt().MsgBox(why, CPrompt::vbOKOnly);
-        return {};
+        if (created) *created = true;
+        return CreateDatabase(db, error);
     }
-    if (gSettings) gSettings->SaveSetting(QStringLiteral("LastDatabase"), sFile);
-    return QFileInfo(sFile).fileName();
+    if (const QString why = checkDatabase(db); !why.isEmpty()) {
+        if (error) *error = {why, false};
+        return false;
+    }
+    return true;
 }
 
-bool IsValidDatabase() { return checkDatabase().isEmpty(); }
+bool IsValidDatabase(CSQLite& db) { return checkDatabase(db).isEmpty(); }
 
-bool UpgradeDatabase(int version) {
+bool UpgradeDatabase(CSQLite& db, int version) {
     if (version == 0) {
-        if (!gDB->Run(QStringLiteral("PRAGMA user_version=1;")).isEmpty()) return false;
+        if (!db.Run(QStringLiteral("PRAGMA user_version=1;")).isEmpty()) return false;
         version = 1;
     }
     if (version == 1) {
-        gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
-        gDB->Run(QStringLiteral("DROP INDEX IF EXISTS tblItem_ID;"));
-        gDB->Run(QStringLiteral("PRAGMA user_version=2;"));
-        const QString error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));
-        if (!error.isEmpty()) {
-            gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
-            return false;
-        }
-        return true;
+        CTransaction unit(db);
+        db.Run(QStringLiteral("DROP INDEX IF EXISTS tblItem_ID;"));
+        db.Run(QStringLiteral("PRAGMA user_version=2;"));
+        return unit.Commit();
     }
     return true;
 }
@@ -218,32 +223,27 @@ QString ShippedText(const QString& table, const QString& field, const QString& n
         .toString();
 }
 
-bool CreateDatabase() {
+bool CreateDatabase(CSQLite& db, StoreError* failure) {
     const QString schema = schemaText();
     const QString version =
         ShippedText(QStringLiteral("Settings"), QStringLiteral("Value"), QStringLiteral("DbUserVersion"));
     if (schema.isEmpty()) {
-        Prompt().MsgBox(QStringLiteral("Failed to create new database. Unable to read settings"),
-                        CPrompt::vbCritical | CPrompt::vbOKOnly);
+        if (failure) *failure = {QStringLiteral("Failed to create new database. Unable to read settings"), true};
         return false;
     }
-    ResultTable data;
     QString error;
-    gDB->Exec(QStringLiteral("BEGIN TRANSACTION;"), data, error);
-    error.clear();
-    gDB->Exec(schema, data, error);
+    CTransaction unit(db);
+    ResultTable data;
+    db.Exec(schema, data, error);
     if (error.isEmpty()) {
         // The version is a number from our own settings.db; refuse anything else.
         bool ok = false;
         const int v = version.trimmed().toInt(&ok);
-        gDB->Run(QStringLiteral("PRAGMA user_version = ") +
-                 QString::number(ok ? v : kCurrentUserVersion));
-        gDB->Exec(QStringLiteral("COMMIT TRANSACTION;"), data, error);
+        db.Run(QStringLiteral("PRAGMA user_version = ") + QString::number(ok ? v : kCurrentUserVersion));
+        unit.Commit(&error);
     }
     if (!error.isEmpty()) {
-        gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
-        Prompt().MsgBox(QStringLiteral("Unable to create database.\r\nError: ") + error,
-                        CPrompt::vbOKOnly);
+        if (failure) *failure = {QStringLiteral("Unable to create database.\r\nError: ") + error, false};
         return false;
     }
     return true;
@@ -252,3 +252,7 @@ bool CreateDatabase() {
 void CloseDatabase() {
     if (gDB && gDB->IsOpen()) gDB->CloseFile();
 }
+
+bool IsValidDatabase() { return IsValidDatabase(StoreDB()); }
+
+bool UpgradeDatabase(int version) { return UpgradeDatabase(StoreDB(), version); }

@@ -20,12 +20,32 @@ void InitGlobals(CSettings::Store store = CSettings::Store::Native);
 // Closes and deletes both (program end, tests).
 void ReleaseGlobals();
 
-// Opens sFile (or the LastDatabase setting when sFile is empty, which the caller then sees),
-// creating a missing file from the schema and refusing a file that is not a snippet database.
-// Returns the file name part of the opened file, or empty text on failure.
+// gDB, or a connection that stays closed while there is none (before InitGlobals): what the
+// functions without a connection parameter work on.
+CSQLite& StoreDB();
+// Whether gDB holds an open file.
+bool IsDatabaseOpen();
+
+// Why a store operation failed, as the window words it; critical ones show the stop sign.
+struct StoreError {
+    QString text;
+    bool critical = false;
+};
+
+// Opens file on db, creating a missing file from the schema and refusing a file that is not a
+// snippet database. False with the reason; created tells whether the file was new, in which case
+// it stays open even when its schema could not be written.
+bool OpenDatabase(CSQLite& db, const QString& file, StoreError* error, bool* created = nullptr);
+// OpenDatabase on gDB for sFile (or the LastDatabase setting when sFile is empty, which the caller
+// then sees): shows the reason of a failure and remembers the file as LastDatabase. Returns the
+// file name part of the opened file, or empty text on failure.
 QString OpenDatabase(QString& sFile);
+bool IsValidDatabase(CSQLite& db);
 bool IsValidDatabase();
+bool UpgradeDatabase(CSQLite& db, int version);
 bool UpgradeDatabase(int version);
+// Writes the schema into the empty file open on db, in one transaction.
+bool CreateDatabase(CSQLite& db, StoreError* error);
 bool CreateDatabase();
 // A text settings.db ships: field of the row named name in table (Settings' "Value", Help's
 // "Desc"). Empty when the file, the table or the row is missing or the value is NULL; the file
@@ -35,7 +55,8 @@ void CloseDatabase();
 
 // The message shown for a file that is not a snippet database.
 QString NotValidDatabaseMessage();
-// The message for a failed statement on gDB, called right after it: another program's lock
+// The message for a failed statement on db (gDB), called right after it: another program's lock
 // gives "The database is busy in another program: " + the engine's text, anything else the
 // engine's text alone.
+QString EngineFailureMessage(const CSQLite& db, const QString& engineError);
 QString EngineFailureMessage(const QString& engineError);

@@ -2,28 +2,25 @@
 
 #include "db/CItemLinks.h"
 #include "db/basDB.h"
-#include "util/CPrompt.h"
 #include "util/basVariableTools.h"
 
 #include <sqlite3.h>
 
 namespace {
 
-bool storeOpen() { return gDB && gDB->IsOpen(); }
-
 // Both keep the first engine error in *firstError (when given and still empty).
-int countOf(const QString& sql, QString* firstError) {
+int countOf(CSQLite& db, const QString& sql, QString* firstError) {
     ResultTable data;
     QString error;
-    const int n = gDB->Exec(sql, data, error, true).toInt();
+    const int n = db.Exec(sql, data, error, true).toInt();
     if (firstError && firstError->isEmpty()) *firstError = error;
     return n;
 }
 
-ResultTable tableOf(const QString& sql, QString* firstError = nullptr) {
+ResultTable tableOf(CSQLite& db, const QString& sql, QString* firstError = nullptr) {
     ResultTable data;
     QString error;
-    gDB->Exec(sql, data, error);
+    db.Exec(sql, data, error);
     if (firstError && firstError->isEmpty()) *firstError = error;
     return data;
 }
@@ -59,16 +56,20 @@ QString safeOrder(const QString& orderBy) {
 }  // namespace
 
 ResultTable LoadTypes(int& count, QString* error) {
+    return LoadTypes(StoreDB(), count, error);
+}
+
+ResultTable LoadTypes(CSQLite& db, int& count, QString* error) {
     count = 0;
     if (error) error->clear();
-    if (!storeOpen()) return {};
+    if (!db.IsOpen()) return {};
     // ID never is NULL, so Count(*) gives the same number without visiting every row.
-    count = countOf(QStringLiteral("SELECT Count(*) FROM tblItem"), error);
+    count = countOf(db, QStringLiteral("SELECT Count(*) FROM tblItem"), error);
     // qryTypes de-duplicates every (item, language) pair in a temporary table that it then
     // scans again. Reading the links in item order (the primary key's index) makes the
     // de-duplication a run of appends; only the pairs are grouped, and only the few groups meet
     // tblType. Equal names keep ID order, as the view gives them.
-    return tableOf(QStringLiteral(
+    return tableOf(db, QStringLiteral(
         "SELECT tblType.ID, tblType.Name, Items.N AS Count "
         "FROM (SELECT TypeID, Count(*) AS N "
         "FROM (SELECT DISTINCT tblItemCategory.ItemID, tblCategory.TypeID AS TypeID "
@@ -81,9 +82,13 @@ ResultTable LoadTypes(int& count, QString* error) {
 }
 
 ResultTable LoadCategories(int typeId, int& count, QString* error) {
+    return LoadCategories(StoreDB(), typeId, count, error);
+}
+
+ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error) {
     count = 0;
     if (error) error->clear();
-    if (!storeOpen()) return {};
+    if (!db.IsOpen()) return {};
     QString filter;
     QString countSql;
     if (typeId == -1) {
@@ -99,7 +104,7 @@ ResultTable LoadCategories(int typeId, int& count, QString* error) {
                    QStringLiteral(") AND EXISTS (SELECT 1 FROM tblItem WHERE tblItem.ID = "
                                   "tblItemCategory.ItemID)");
     }
-    count = countOf(countSql, error);
+    count = countOf(db, countSql, error);
     // The links are read once and grouped as bare numbers, and only the groups meet tblCategory:
     // joined first, the engine would scan every link once per category of the language, and
     // group rows that carry the names. The third column keeps the header the list has always
@@ -108,7 +113,7 @@ ResultTable LoadCategories(int typeId, int& count, QString* error) {
         typeId == -1 ? QString()
                      : QStringLiteral("WHERE CategoryID IN (SELECT ID FROM tblCategory WHERE TypeID = ") +
                            QString::number(typeId) + QStringLiteral(") ");
-    return tableOf(QStringLiteral("SELECT tblCategory.ID, tblCategory.Name, "
+    return tableOf(db, QStringLiteral("SELECT tblCategory.ID, tblCategory.Name, "
                                   "Links.N AS \"Count(tblItemCategory.ItemID)\" ") +
                    QStringLiteral("FROM (SELECT CategoryID, Count(ItemID) AS N FROM tblItemCategory ") +
                    links + QStringLiteral("GROUP BY CategoryID) AS Links ") +
@@ -121,18 +126,22 @@ static bool g_keepItemLists = true;
 void KeepItemLists(bool keep) { g_keepItemLists = keep; }
 
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* failure) {
+    return LoadItems(StoreDB(), categoryId, typeId, orderBy, failure);
+}
+
+ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* failure) {
     if (failure) failure->clear();
-    if (!storeOpen()) return {};
+    if (!db.IsOpen()) return {};
     // Outside a transaction the rows come from the kept composition while the file is unchanged,
     // and from a new one after any commit.
     static CItemLinks links;
     CItemLinks::Order order = CItemLinks::ByTitle;
     CItemLinks::ParseOrder(orderBy, &order);
-    const CSQLite::Stamp stamp = gDB->ChangeStamp();
+    const CSQLite::Stamp stamp = db.ChangeStamp();
     if (stamp.IsValid() && g_keepItemLists) {
-        if (!links.IsLoaded() || !(links.Stamp() == stamp)) links.Load(*gDB);
+        if (!links.IsLoaded() || !(links.Stamp() == stamp)) links.Load(db);
         if (links.IsLoaded()) {
-            ResultTable data = links.Items(*gDB, categoryId, typeId, order);
+            ResultTable data = links.Items(db, categoryId, typeId, order);
             if (data.RowCount() > 0) return data;
             return {};
         }
@@ -150,23 +159,22 @@ ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QStrin
     const QString tail = condition + QStringLiteral(" ORDER BY ") + safeOrder(orderBy);
     QString error;
     ResultTable data =
-        tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM ") + QLatin1String(kItemLinks) + tail,
-                &error);
+        tableOf(db, QStringLiteral("SELECT DISTINCT ID, Title FROM ") + QLatin1String(kItemLinks) + tail, &error);
     // A file whose full-text table has no content table of its own: the slow, plain way.
     // (Another program's lock is no reason to try it: that read fails the same way.)
-    const int code = gDB->LastErrorCode();
+    const int code = db.LastErrorCode();
     if (!error.isEmpty() && code != SQLITE_BUSY && code != SQLITE_LOCKED) {
         error.clear();
-        data = tableOf(QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") + tail, &error);
+        data = tableOf(db, QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") + tail, &error);
     }
     if (failure) *failure = error;
     if (data.RowCount() > 0) return data;
     return {};
 }
 
-ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error) {
+ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error) {
     if (error) error->clear();
-    if (!storeOpen()) return {};
+    if (!db.IsOpen()) return {};
     QString filter;
     if (categoryId != -1) filter = QStringLiteral(" AND tblCategory.ID = ") + QString::number(categoryId);
     if (typeId != -1) filter += QStringLiteral(" AND tblCategory.TypeID = ") + QString::number(typeId);
@@ -189,12 +197,47 @@ ResultTable SearchItems(const QString& search, int categoryId, int typeId, QStri
     }
     ResultTable data;
     QString engineError;
-    gDB->Exec(sql, data, engineError);
-    if (!engineError.isEmpty()) {
-        Prompt().MsgBox(QStringLiteral("Search error: ") + engineError,
-                        CPrompt::vbCritical | CPrompt::vbOKOnly);
-        if (error) *error = engineError;
-        return {};
-    }
+    db.Exec(sql, data, engineError);
+    if (error) *error = engineError;
+    if (!engineError.isEmpty()) return {};
     return data;
+}
+
+static int findId(CSQLite& db, const char* table, const QString& name, int typeId, QString* error) {
+    QString sql = QStringLiteral("SELECT ID FROM ") + QLatin1String(table) + QStringLiteral(" WHERE Name = ") +
+                  CSQLite::RenderValue(name);
+    if (typeId != -1) sql += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
+    ResultTable t;
+    QString why;
+    const QVariant id = db.Exec(sql, t, why, true);
+    if (error) *error = why;
+    if (!why.isEmpty()) return -1;
+    return id.isValid() ? id.toInt() : 0;
+}
+
+int FindLanguageId(CSQLite& db, const QString& name, QString* error) {
+    return findId(db, "tblType", name, -1, error);
+}
+
+int FindCategoryId(CSQLite& db, const QString& name, int typeId, QString* error) {
+    return findId(db, "tblCategory", name, typeId, error);
+}
+
+bool CountStore(CSQLite& db, StoreCounts* counts, QString* error) {
+    const std::pair<const char*, qint64*> reads[] = {
+        {"PRAGMA user_version", &counts->schema},
+        {"SELECT Count(*) FROM tblItem", &counts->items},
+        {"SELECT Count(*) FROM tblType", &counts->languages},
+        {"SELECT Count(*) FROM tblCategory", &counts->categories},
+        {"SELECT Count(*) FROM tblItem WHERE FileBLOB IS NOT NULL", &counts->attachments}};
+    for (const auto& [sql, value] : reads) {
+        ResultTable t;
+        QString why;
+        *value = db.Exec(QLatin1String(sql), t, why, true).toLongLong();
+        if (!why.isEmpty()) {
+            if (error) *error = why;
+            return false;
+        }
+    }
+    return true;
 }

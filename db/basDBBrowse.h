@@ -1,20 +1,43 @@
 #pragma once
 // Browse and search queries of the snippet store. A filter id of -1 means "not filtered".
+// The functions that take the connection are silent; those without it work on gDB.
 #include "util/ResultTable.h"
 
 #include <QString>
 
+class CSQLite;
+
 // A failed statement leaves the table unfilled and, when error is given, its engine text there
 // (empty after success), so that an empty list is never mistaken for a failed read.
 // Languages that have items (ID, Name, Count) by name; count = items in the database.
+ResultTable LoadTypes(CSQLite& db, int& count, QString* error = nullptr);
 ResultTable LoadTypes(int& count, QString* error = nullptr);
 // Categories (ID, Name, link count) by name, of one language or all (-1); count as the list total.
+ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error = nullptr);
 ResultTable LoadCategories(int typeId, int& count, QString* error = nullptr);
 // Whether LoadItems keeps the composed rows of every list for the next calls (the window, which
 // reloads its lists again and again) or asks the engine for each one (a one-shot command).
 void KeepItemLists(bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
+ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
-// Full-text search, by title. A malformed query shows "Search error: " + the engine's text and
-// gives an unfilled table; error (when given) receives the engine's text.
+// Full-text search, by title. A malformed query gives an unfilled table and the engine's text.
+ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error);
+// SearchItems on gDB; a malformed query also shows "Search error: " + the engine's text.
 ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error = nullptr);
+// The number of the language named name, or of its category named name (typeId -1: of any
+// language), without regard to letter case; 0 when there is none, -1 when the read failed (error
+// set).
+int FindLanguageId(CSQLite& db, const QString& name, QString* error);
+int FindCategoryId(CSQLite& db, const QString& name, int typeId, QString* error);
+
+// What a database holds, as vgcli info prints it.
+struct StoreCounts {
+    qint64 schema = 0;  // the schema version (user_version)
+    qint64 items = 0;
+    qint64 languages = 0;
+    qint64 categories = 0;
+    qint64 attachments = 0;
+};
+// All or nothing: false with the engine's text when any read failed.
+bool CountStore(CSQLite& db, StoreCounts* counts, QString* error);

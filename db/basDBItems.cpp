@@ -1,18 +1,14 @@
 #include "db/basDBItems.h"
 
+#include "db/CSQLite.h"
+#include "db/CTransaction.h"
 #include "db/basDB.h"
-#include "util/CPrompt.h"
 #include "util/basVariableTools.h"
 
 #include <QStringList>
 #include <climits>
-#include <sqlite3.h>
 
 namespace {
-
-const QString kNoDatabase = QStringLiteral("No database is open");
-
-bool storeOpen() { return gDB && gDB->IsOpen(); }
 
 // The engine's expression for a time text. Local time is converted to UTC on the way in;
 // a UTC text (as exchange files carry it) is taken as it is. The text is a SQL literal,
@@ -22,14 +18,6 @@ QString julianDayExpr(const QString& timeText, TimeBase timeBase) {
            (timeBase == TimeBase::Local ? QStringLiteral(", 'utc')") : QStringLiteral(")"));
 }
 
-// LookupCreate hides the engine's text; the connection still holds it.
-QString lastEngineError() {
-    if (!gDB || !gDB->Handle()) return kNoDatabase;
-    const int code = sqlite3_errcode(gDB->Handle());
-    if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) return {};
-    return QString::fromUtf8(sqlite3_errmsg(gDB->Handle()));
-}
-
 QString trimSpaces(const QString& text) {
     qsizetype start = 0, end = text.size();
     while (start < end && text[start] == QLatin1Char(' ')) ++start;
@@ -37,12 +25,14 @@ QString trimSpaces(const QString& text) {
     return text.mid(start, end - start);
 }
 
-// One save or delete: runs statements until the first failure and remembers its reason.
-class Writer {
+// The statements of one save or delete: runs them until the first failure and remembers its
+// reason.
+class Steps {
 public:
+    explicit Steps(CSQLite& db) : m_db(db) {}
     bool Run(const QString& sql) {
         if (!ok()) return false;
-        const QString e = gDB->Run(sql);
+        const QString e = m_db.Run(sql);
         if (!e.isEmpty()) why = e;
         return ok();
     }
@@ -50,7 +40,7 @@ public:
         if (!ok()) return {};
         ResultTable data;
         QString e;
-        const QVariant count = gDB->Exec(sql, data, e);
+        const QVariant count = m_db.Exec(sql, data, e);
         if (!e.isEmpty()) {
             why = e;
             return {};
@@ -58,13 +48,13 @@ public:
         if (rows) *rows = count.toInt();
         return data.At(1, 0);
     }
-    // Find-or-create through the connection's builder; empty text means the engine refused.
+    // Find-or-create through the connection's builder.
     qint64 Id(const QString& table, const QString& field, const QVariantList& pairs,
               const QString& what) {
         if (!ok()) return 0;
-        const QString id = gDB->LookupCreate(table, field, pairs);
+        QString engine;
+        const QString id = m_db.LookupCreate(table, field, pairs, &engine);
         if (id.isEmpty()) {
-            const QString engine = lastEngineError();
             why = QStringLiteral("Unable to store ") + what +
                   (engine.isEmpty() ? QString() : QStringLiteral(": ") + engine);
             return 0;
@@ -73,40 +63,37 @@ public:
     }
     bool ok() const { return why.isEmpty(); }
     QString why;
+
+private:
+    CSQLite& m_db;
 };
+
+bool failWith(QString* error, const QString& why) {
+    if (error) *error = why;
+    return false;
+}
 
 }  // namespace
 
-bool LoadItem(int itemId, ItemRecord& rec) {
+bool LoadItem(CSQLite& db, int itemId, ItemRecord& rec, QString* failure) {
     const QString n = QString::number(itemId);
-    QString failure;
+    if (!db.IsOpen()) return failWith(failure, CSQLite::NoDatabaseText());
     ResultTable data;
-    if (!storeOpen()) {
-        failure = kNoDatabase;
-    } else {
-        QString error;
-        gDB->Exec(QStringLiteral("SELECT Title, Code, File, FileSize, Length(FileBLOB), "
-                                 "StrFTime('%m/%d/%Y %H:%M', LastUpdate, 'localtime') AS "
-                                 "LastUpdateTime FROM qryItem WHERE ID = ") +
-                      n,
-                  data, error);
-        if (!error.isEmpty()) failure = EngineFailureMessage(error);
-        else if (!data.IsFilled()) failure = QStringLiteral("Item ") + n + QStringLiteral(" does not exist");
-    }
+    QString error;
+    db.Exec(QStringLiteral("SELECT Title, Code, File, FileSize, Length(FileBLOB), "
+                           "StrFTime('%m/%d/%Y %H:%M', LastUpdate, 'localtime') AS "
+                           "LastUpdateTime FROM qryItem WHERE ID = ") +
+                n,
+            data, error);
+    if (!error.isEmpty()) return failWith(failure, EngineFailureMessage(db, error));
+    if (!data.IsFilled()) return failWith(failure, QStringLiteral("Item ") + n + QStringLiteral(" does not exist"));
+    // An item shown without its categories would be saved back without them.
     ResultTable cats;
-    if (failure.isEmpty()) {
-        // An item shown without its categories would be saved back without them.
-        QString error;
-        gDB->Exec(QStringLiteral("SELECT tblCategory.Name FROM tblItemCategory ") +
-                      QStringLiteral("LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID ") +
-                      QStringLiteral("WHERE tblItemCategory.ItemID = ") + n,
-                  cats, error);
-        if (!error.isEmpty()) failure = EngineFailureMessage(error);
-    }
-    if (!failure.isEmpty()) {
-        Prompt().MsgBox(QStringLiteral("Unable to open item. Error: ") + failure, CPrompt::vbOKOnly);
-        return false;
-    }
+    db.Exec(QStringLiteral("SELECT tblCategory.Name FROM tblItemCategory ") +
+                QStringLiteral("LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID ") +
+                QStringLiteral("WHERE tblItemCategory.ItemID = ") + n,
+            cats, error);
+    if (!error.isEmpty()) return failWith(failure, EngineFailureMessage(db, error));
     rec.title = data.Text(1, 0);
     rec.body = data.Text(1, 1);
     rec.fileName = data.Text(1, 2);
@@ -120,6 +107,7 @@ bool LoadItem(int itemId, ItemRecord& rec) {
         text.chop(1);
         rec.categories = text;
     }
+    if (failure) failure->clear();
     return true;
 }
 
@@ -132,12 +120,12 @@ QStringList CategoryNames(const QString& categories) {
     return names;
 }
 
-int SaveItem(const QString& language, int& itemId, const QString& title, const QString& body,
-             const QString& categories, const QString& timeText, bool checkDuplicate,
-             bool ownTransaction, TimeBase timeBase, QString* error) {
+int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& title, const QString& body,
+             const QString& categories, const QString& timeText, const MergeDecision& merge,
+             TimeBase timeBase, QString* error) {
     if (error) error->clear();
-    if (!storeOpen()) {
-        if (error) *error = kNoDatabase;
+    if (!db.IsOpen()) {
+        if (error) *error = CSQLite::NoDatabaseText();
         return 0;
     }
     // An item without a category would be listed nowhere.
@@ -146,11 +134,11 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
         if (error) *error = QStringLiteral("The item has no category");
         return 0;
     }
-    Writer w;
-    // Inside a caller's transaction a savepoint lets a failed save take back its own rows
+    Steps w(db);
+    // Inside a caller's transaction this is a savepoint: a failed save takes back its own rows
     // (never a tblItem row without its ftsItem row) and leaves the rest to the caller.
-    if (!w.Run(ownTransaction ? QStringLiteral("BEGIN TRANSACTION;")
-                              : QStringLiteral("SAVEPOINT SaveItem;"))) {
+    CTransaction unit(db, &w.why);
+    if (!unit.IsOpen()) {
         if (error) *error = w.why;
         return 0;
     }
@@ -166,7 +154,7 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
         w.Run(QStringLiteral("UPDATE ftsItem SET Title=") + SqlQuote(title) +
               QStringLiteral(", Code=") + SqlQuote(body) + QStringLiteral(" WHERE ROWID = ") + id);
         // An item that lost its full-text row (a damaged file) gets it back.
-        if (w.ok() && gDB->Changes() == 0)
+        if (w.ok() && db.Changes() == 0)
             w.Run(QStringLiteral("INSERT INTO ftsItem (DOCID, Title, Code) VALUES (") + id +
                   QStringLiteral(", '") + SqlEscape(title) + QStringLiteral("', '") + SqlEscape(body) +
                   QStringLiteral("');"));
@@ -175,14 +163,12 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
         w.Run(QStringLiteral("UPDATE tblItem SET LastUpdate=") + jd + QStringLiteral(" WHERE ROWID = ") +
               id + QStringLiteral(" AND LastUpdate IS NOT ") + jd);
     } else {
-        if (n == -1 && checkDuplicate && w.ok()) {
-            const int m = IfEmpty(gDB->LookupField(QStringLiteral("ftsItem"), QStringLiteral("DOCID"),
-                                                   {QStringLiteral("Title"), title}),
+        if (n == -1 && merge && w.ok()) {
+            const int m = IfEmpty(db.LookupField(QStringLiteral("ftsItem"), QStringLiteral("DOCID"),
+                                                 {QStringLiteral("Title"), title}),
                                   -1)
                               .toInt();
-            if (m >= 1 && Prompt().MsgBox(QStringLiteral("Merge this with existing item #") +
-                                              QString::number(m) + QLatin1Char('?'),
-                                          CPrompt::vbYesNo) == CPrompt::vbYes) {
+            if (m >= 1 && merge(m)) {
                 n = m;
                 merged = true;
             }
@@ -191,7 +177,7 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
             if (n == -1) {
                 if (w.Run(QStringLiteral("INSERT INTO tblItem (LastUpdate) VALUES (") + jd +
                           QLatin1Char(')')))
-                    n = gDB->LastInsertRowID();
+                    n = db.LastInsertRowID();
                 // Item numbers are 32-bit, but after an item numbered 2147483647 the engine
                 // numbers past it: such an item could not be addressed again. It takes the
                 // lowest free number instead.
@@ -231,22 +217,16 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
                  {QStringLiteral("ItemID"), n, QStringLiteral("CategoryID"), catId},
                  QStringLiteral("category link"));
         } else {
-            const QString e = gDB->AddRecord(QStringLiteral("tblItemCategory"),
+            const QString e = db.AddRecord(QStringLiteral("tblItemCategory"),
                                              {QStringLiteral("ItemID"), n,
                                               QStringLiteral("CategoryID"), catId});
             if (!e.isEmpty()) w.why = e;
         }
     }
 
-    if (w.ok())
-        w.Run(ownTransaction ? QStringLiteral("COMMIT TRANSACTION;") : QStringLiteral("RELEASE SaveItem;"));
+    if (w.ok()) unit.Commit(&w.why);
     if (!w.ok()) {
-        if (ownTransaction) {
-            gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
-        } else {
-            gDB->Run(QStringLiteral("ROLLBACK TO SaveItem;"));
-            gDB->Run(QStringLiteral("RELEASE SaveItem;"));
-        }
+        unit.Rollback();
         if (error) *error = w.why;
         return 0;
     }
@@ -254,35 +234,53 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
     return int(n);
 }
 
-bool DeleteItem(int itemId, QString* error) {
+bool DeleteItem(CSQLite& db, int itemId, QString* error) {
     if (error) error->clear();
-    if (!storeOpen()) {
-        if (error) *error = kNoDatabase;
-        return false;
-    }
+    if (!db.IsOpen()) return failWith(error, CSQLite::NoDatabaseText());
     const QString n = QString::number(itemId);
-    Writer w;
-    if (!w.Run(QStringLiteral("BEGIN TRANSACTION"))) {
-        if (error) *error = w.why;
-        return false;
-    }
+    Steps w(db);
+    CTransaction unit(db, &w.why);
     w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + n);
     w.Run(QStringLiteral("DELETE FROM ftsItem WHERE DOCID = ") + n);
     w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + n);
-    w.Run(QStringLiteral("COMMIT TRANSACTION"));
-    if (!w.ok()) {
-        gDB->Run(QStringLiteral("ROLLBACK TRANSACTION"));
-        if (error) *error = w.why;
-        return false;
-    }
-    return true;
+    if (w.ok()) unit.Commit(&w.why);
+    return w.ok() || failWith(error, w.why);
+}
+
+bool DeleteItem(int itemId, QString* error) {
+    return DeleteItem(StoreDB(), itemId, error);
+}
+
+bool ItemExists(CSQLite& db, int itemId, QString* error) {
+    return !db.LookupField(QStringLiteral("tblItem"), QStringLiteral("ID"), {QStringLiteral("ID"), itemId}, error)
+                .isEmpty();
+}
+
+bool RestoreItemTime(CSQLite& db, int itemId, const QString& utcTime, QString* error) {
+    // Writing the value the row holds would fire the stamp again.
+    const QString jd = julianDayExpr(utcTime, TimeBase::Utc);
+    const QString why = db.Run(QStringLiteral("UPDATE tblItem SET LastUpdate = ") + jd + QStringLiteral(" WHERE ID = ") +
+                               QString::number(itemId) + QStringLiteral(" AND LastUpdate IS NOT ") + jd +
+                               QLatin1Char(';'));
+    return why.isEmpty() || failWith(error, why);
+}
+
+QSet<int> ItemsWithAttachments(CSQLite& db) {
+    QSet<int> ids;
+    db.ForEachRow(QStringLiteral("SELECT ID FROM tblItem WHERE FileBLOB IS NOT NULL OR FileSize IS NOT "
+                                 "NULL UNION SELECT DOCID FROM ftsItem WHERE File IS NOT NULL"),
+                  [&](const CSQLite::Row& r) {
+                      ids.insert(int(r.Int(0)));
+                      return true;
+                  });
+    return ids;
 }
 
 double JulianDay(const QString& timeText, TimeBase timeBase) {
-    if (!storeOpen()) return 0;
+    if (!IsDatabaseOpen()) return 0;
     ResultTable data;
     QString error;
-    gDB->Exec(QStringLiteral("SELECT ") + julianDayExpr(timeText, timeBase), data, error);
+    StoreDB().Exec(QStringLiteral("SELECT ") + julianDayExpr(timeText, timeBase), data, error);
     if (!IsArrayFilled(data)) return 0;
     return data.Real(1, 0);
 }

@@ -1,7 +1,13 @@
 #pragma once
-// Loading, saving and deleting items.
+// Loading, saving and deleting items. The functions that take the connection are silent: they
+// report through their result and error text only. Those without it work on gDB and show the
+// window's messages.
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+class CSQLite;
 
 struct ItemRecord {
     QString title;
@@ -19,8 +25,13 @@ enum class TimeBase {
     Utc,    // a UTC time text, as exchange files carry
 };
 
-// Fills rec from item itemId. An unknown item shows "Unable to open item. Error: ...", leaves
-// rec as it was and gives false.
+// Whether a new item joins the existing item of the same title (its number given). Empty: never.
+using MergeDecision = std::function<bool(int existingItem)>;
+
+// Fills rec from item itemId. False with the reason (an unknown item: "Item N does not exist"),
+// rec unchanged.
+bool LoadItem(CSQLite& db, int itemId, ItemRecord& rec, QString* error);
+// LoadItem on gDB; a failure shows "Unable to open item. Error: " + the reason.
 bool LoadItem(int itemId, ItemRecord& rec);
 
 // The names in an item's categories text: split at commas, outer blanks trimmed, empty names
@@ -28,16 +39,29 @@ bool LoadItem(int itemId, ItemRecord& rec);
 QStringList CategoryNames(const QString& categories);
 
 // Stores an item under language with the comma-separated categories. itemId -1 makes a new item
-// (or, with checkDuplicate, may merge into an item of the same title after asking). With
-// ownTransaction the save runs in a transaction of its own and rolls back on failure; without
-// it the caller's transaction is used and the caller rolls back. Returns the item number the
-// item is stored under (written back to itemId), or 0 when it failed; error gets the reason.
+// (or, when merge says so, joins the item of the same title). Runs as one unit: a transaction of
+// its own, or a savepoint inside the caller's, rolled back on failure either way. Returns the item
+// number the item is stored under (written back to itemId), or 0 when it failed; error gets the
+// reason.
+int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& title, const QString& body,
+             const QString& categories, const QString& timeText, const MergeDecision& merge,
+             TimeBase timeBase = TimeBase::Local, QString* error = nullptr);
+// SaveItem on gDB; with checkDuplicate the window asks "Merge this with existing item #N?".
 int SaveItem(const QString& language, int& itemId, const QString& title, const QString& body,
              const QString& categories, const QString& timeText, bool checkDuplicate,
-             bool ownTransaction, TimeBase timeBase = TimeBase::Local, QString* error = nullptr);
+             TimeBase timeBase = TimeBase::Local, QString* error = nullptr);
 
 // Deletes the item and its links in one transaction. False (with the reason) when it failed.
+bool DeleteItem(CSQLite& db, int itemId, QString* error = nullptr);
 bool DeleteItem(int itemId, QString* error = nullptr);
+// Whether item itemId exists; false with error when the read failed.
+bool ItemExists(CSQLite& db, int itemId, QString* error = nullptr);
+
+// Gives the item back the time text (UTC, as exchange files carry it): the schema stamps the
+// current time on every change of an item row that does not set one itself.
+bool RestoreItemTime(CSQLite& db, int itemId, const QString& utcTime, QString* error);
+// Items that have an attachment (a block, a size or a name).
+QSet<int> ItemsWithAttachments(CSQLite& db);
 
 // UTC Julian day of a time text ("yyyy-MM-dd hh:mm:ss"); 0 when the engine gives nothing.
 double JulianDay(const QString& timeText, TimeBase timeBase = TimeBase::Local);

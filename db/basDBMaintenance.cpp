@@ -1,7 +1,7 @@
 #include "db/basDBMaintenance.h"
 
+#include "db/CTransaction.h"
 #include "db/basDB.h"
-#include "util/CPrompt.h"
 #include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
@@ -17,8 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool storeOpen() { return gDB && gDB->IsOpen(); }
 
 QString trimSpaces(const QString& text) {
     qsizetype start = 0, end = text.size();
@@ -88,10 +86,10 @@ QString quickCheck(const QByteArray& path) {
 // whatever other connections are doing, WAL content included) to a temporary file beside the
 // target, checks the copy and renames it over the target only then: a failed backup leaves an
 // older one intact and its temporary file gone.
-bool backupThroughTemp(const QString& target, CopyFailure& f) {
+bool backupThroughTemp(CSQLite& db, const QString& target, CopyFailure& f) {
     const QFileInfo ti(target);
     if (ti.isDir()) return failWith(f, EISDIR);
-    if (SameFile(target, gDB->Filename())) {
+    if (SameFile(target, db.Filename())) {
         f.code = EINVAL;
         f.text = QStringLiteral("The backup file is the open database");
         return false;
@@ -105,18 +103,18 @@ bool backupThroughTemp(const QString& target, CopyFailure& f) {
     bool engineFailed = false;
     if (!e) {
         const QString engine =
-            gDB->Run(QStringLiteral("VACUUM INTO ") + CSQLite::RenderValue(QFile::decodeName(temp)));
+            db.Run(QStringLiteral("VACUUM INTO ") + CSQLite::RenderValue(QFile::decodeName(temp)));
         if (!engine.isEmpty()) {
             engineFailed = true;
             // A full disk or a file size limit is the system's reason, not "disk I/O error".
-            const int sys = sqlite3_system_errno(gDB->Handle());
-            const int code = gDB->LastErrorCode();
+            const int sys = db.LastSystemErrno();
+            const int code = db.LastErrorCode();
             if (sys > 0 && (code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN)) {
                 f.code = sys;
                 f.text = qt_error_string(sys);
             } else {
                 f.code = code;
-                f.text = EngineFailureMessage(engine);
+                f.text = EngineFailureMessage(db, engine);
             }
         }
     }
@@ -130,7 +128,7 @@ bool backupThroughTemp(const QString& target, CopyFailure& f) {
     }
     const bool going = !e && !engineFailed;
     struct stat st {};
-    if (going && ::stat(QFile::encodeName(gDB->Filename()).constData(), &st) == 0 &&
+    if (going && ::stat(QFile::encodeName(db.Filename()).constData(), &st) == 0 &&
         ::fchmod(fd, st.st_mode & 07777) != 0)
         e = errno;
     if (going && !e && ::fsync(fd) != 0) e = errno;
@@ -154,9 +152,13 @@ bool backupThroughTemp(const QString& target, CopyFailure& f) {
 }  // namespace
 
 bool RenameCategory(int categoryId, const QString& newName, QString* error) {
+    return RenameCategory(StoreDB(), categoryId, newName, error);
+}
+
+bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString* error) {
     if (error) error->clear();
-    if (!storeOpen()) {
-        if (error) *error = QStringLiteral("No database is open");
+    if (!db.IsOpen()) {
+        if (error) *error = CSQLite::NoDatabaseText();
         return false;
     }
     const QString name = trimSpaces(newName);
@@ -171,24 +173,25 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error) {
         if (error) *error = QStringLiteral("A category name cannot be empty");
         return false;
     }
-    QString why = gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
-    if (!why.isEmpty()) {
+    QString why;
+    CTransaction unit(db, &why);
+    if (!unit.IsOpen()) {
         if (error) *error = why;
         return false;
     }
     const QString c = QString::number(categoryId);
     auto run = [&](const QString& sql) {
-        if (why.isEmpty()) why = gDB->Run(sql);
+        if (why.isEmpty()) why = db.Run(sql);
     };
-    const QString type = gDB->LookupField(QStringLiteral("tblCategory"), QStringLiteral("TypeID"),
-                                          {QStringLiteral("ID"), categoryId});
+    const QString type = db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("TypeID"),
+                                        {QStringLiteral("ID"), categoryId});
     // A category that is not there would otherwise leave an empty new one behind.
     if (type.isEmpty()) why = QStringLiteral("No such category: ") + c;
     qint64 target = 0;
     if (why.isEmpty()) {
-        const QString d = gDB->LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
-                                            {QStringLiteral("Name"), name, QStringLiteral("TypeID"),
-                                             type.toLongLong()});
+        const QString d = db.LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
+                                          {QStringLiteral("Name"), name, QStringLiteral("TypeID"),
+                                           type.toLongLong()});
         if (d.isEmpty()) why = QStringLiteral("Unable to store category '") + name + QLatin1Char('\'');
         target = d.toLongLong();
     }
@@ -201,9 +204,8 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error) {
             QLatin1Char(';'));
         run(QStringLiteral("DELETE FROM tblCategory WHERE ID = ") + c + QLatin1Char(';'));
     }
-    run(QStringLiteral("COMMIT TRANSACTION;"));
+    if (why.isEmpty()) unit.Commit(&why);
     if (!why.isEmpty()) {
-        gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
         if (error) *error = why;
         return false;
     }
@@ -211,9 +213,13 @@ bool RenameCategory(int categoryId, const QString& newName, QString* error) {
 }
 
 bool VacuumDatabase(QString* error) {
+    return VacuumDatabase(StoreDB(), error);
+}
+
+bool VacuumDatabase(CSQLite& db, QString* error) {
     if (error) error->clear();
-    if (!storeOpen()) {
-        if (error) *error = QStringLiteral("No database is open");
+    if (!db.IsOpen()) {
+        if (error) *error = CSQLite::NoDatabaseText();
         return false;
     }
     QString first;
@@ -222,7 +228,7 @@ bool VacuumDatabase(QString* error) {
           "DELETE FROM tblCategory WHERE ID NOT IN (SELECT DISTINCT CategoryID FROM tblItemCategory);",
           "DELETE FROM tblType WHERE ID NOT IN (SELECT DISTINCT TypeID FROM tblCategory);",
           "VACUUM"}) {
-        const QString e = gDB->Run(QLatin1String(sql));
+        const QString e = db.Run(QLatin1String(sql));
         if (first.isEmpty()) first = e;
     }
     if (error) *error = first;
@@ -235,20 +241,12 @@ double BackupTimeNow() {
            double(now.time().msecsSinceStartOfDay()) / 86400000.0;
 }
 
-bool BackupDatabase(const QString& backupFile) {
-    auto report = [](int code, const QString& text) {
-        Prompt().MsgBox(QStringLiteral("Unable to create backup.\r\nError: ") + QString::number(code) +
-                            QLatin1Char(' ') + text,
-                        CPrompt::vbCritical | CPrompt::vbOKOnly);
-        return false;
-    };
-    if (!storeOpen()) return report(ENOENT, QStringLiteral("No database is open"));
-    if (backupFile.isEmpty()) return report(ENOENT, qt_error_string(ENOENT));
+bool BackupDatabase(CSQLite& db, const QString& backupFile, int* code, QString* error) {
     CopyFailure failure;
-    if (!backupThroughTemp(backupFile, failure)) return report(failure.code, failure.text);
-    if (gSettings) {
-        gSettings->SaveSetting(QStringLiteral("BackupFile"), backupFile);
-        gSettings->SaveSetting(QStringLiteral("BackupTime"), BackupTimeNow());
-    }
-    return true;
+    if (!db.IsOpen()) failure = {ENOENT, CSQLite::NoDatabaseText()};
+    else if (backupFile.isEmpty()) failWith(failure, ENOENT);
+    else if (backupThroughTemp(db, backupFile, failure)) return true;
+    if (code) *code = failure.code;
+    if (error) *error = failure.text;
+    return false;
 }

@@ -1,10 +1,12 @@
 #pragma once
-// Export of the whole open database (gDB) to an exchange file, with the attachments written as
+// Export of the whole open database to an exchange file, with the attachments written as
 // files beside it on request. The file format lives in exchange/basExchangeFile.h.
 #include "util/ResultTable.h"
 
 #include <QString>
 #include <QStringList>
+
+class CSQLite;
 
 struct ExportSummary {
     bool written = false;        // the exchange file is in place
@@ -16,26 +18,16 @@ struct ExportSummary {
     QStringList failedAttachments;  // "name (item N): reason" of each of them
     qint64 bytes = 0;            // size of the exchange file
     QString error;               // why nothing was written, when it was not cancelled
+    bool nothing = false;        // the error is that there was nothing to export
 };
 
-// Writes the exchange file (through a temporary file beside it, renamed into place at the end,
-// replacing an existing file), with the attachments when withAttachments. Shows the progress
-// window; reports "No items found to export", a write failure with the system's reason and
-// attachments that could not be written through the prompt. True when the file was written.
-bool ExportDatabase(const QString& file, bool withAttachments, ExportSummary* summary = nullptr);
-
-// The File, Export command: save dialog, overwrite and attachment questions, then the export.
-// Returns true when a file was written.
-bool ExportCommand();
-
-// Its steps, for a caller that drives them itself.
-QString AskExportFile();                       // the save dialog; empty when cancelled
-bool ConfirmExportOverwrite(const QString& file);  // true when file is free or may be replaced
-bool AskExportAttachments();                   // "Export file attachments?" answered Yes
+// Writes the exchange file of db (through a temporary file beside it, renamed into place at the
+// end, replacing an existing file), with the attachments when withAttachments. Shows the progress
+// window and nothing else: a failure ("No items found to export", a write failure with the
+// system's reason) is in the summary's error, attachments that could not be written in its list.
+// True when the file was written.
+bool ExportDatabase(CSQLite& db, const QString& file, bool withAttachments, ExportSummary* summary = nullptr);
 
 // True when cell (r, c) equals cell (r - 1, c) as text without regard to letter case; false when
 // either cannot be read (out of range or NULL). Row 1 is compared with the header row.
 bool IsSameAsPreviousRow(const ResultTable& table, int r, int c);
-
-// The query whose rows make up the file: one row per item-category link, by item number.
-QString ExportQuery();

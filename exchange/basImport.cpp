@@ -2,6 +2,7 @@
 
 #include "attach/basAttachment.h"
 #include "db/CItemImport.h"
+#include "db/CTransaction.h"
 #include "db/basDB.h"
 #include "exchange/CExchangeFileReader.h"
 #include "exchange/basExchangeFile.h"
@@ -13,8 +14,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-
-static const QString kFilter = QStringLiteral("Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
+#include <optional>
 
 QString ImportSummaryText(const ImportSummary& s) {
     return QStringLiteral("%1 items imported, %2 lines skipped, %3 attachments missing.")
@@ -38,42 +38,20 @@ static bool insideFolder(const QString& path, const QDir& folder) {
     return !real.isEmpty() && !base.isEmpty() && real.startsWith(base + QLatin1Char('/'));
 }
 
-// The schema stamps the current time on every change of an item row that does not set a new
-// time itself, attaching included: the item gets the file's time back. Writing the value the
-// row holds would fire the stamp again.
-static bool restoreItemTime(int item, const QString& time, QString* error) {
-    const QString jd = QStringLiteral("JulianDay(") + SqlQuote(time) + QLatin1Char(')');
-    *error = gDB->Run(QStringLiteral("UPDATE tblItem SET LastUpdate = ") + jd + QStringLiteral(" WHERE ID = ") +
-                      QString::number(item) + QStringLiteral(" AND LastUpdate IS NOT ") + jd + QLatin1Char(';'));
-    return error->isEmpty();
-}
-
-// Items that have an attachment now: an item overwritten from a file line without one loses it.
-static QSet<int> itemsWithAttachments() {
-    QSet<int> ids;
-    ResultTable t;
-    QString error;
-    gDB->Exec(QStringLiteral("SELECT ID FROM tblItem WHERE FileBLOB IS NOT NULL OR FileSize IS NOT "
-                             "NULL UNION SELECT DOCID FROM ftsItem WHERE File IS NOT NULL"),
-              t, error);
-    for (int r = 1; r <= t.RowCount(); ++r) ids.insert(int(t.Int(r, 0)));
-    return ids;
-}
-
-bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, bool showSummary) {
+bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummary* summary) {
     ImportSummary local;
     ImportSummary& s = summary ? *summary : local;
     s = ImportSummary();
 
-    std::optional<CProgressScope> progress(std::in_place);
-    progress->Text(0, QStringLiteral("Importing Database..."));
-    progress->Text(1, ExchangeProgressPath(file));
+    CProgressScope progress;
+    progress.Text(0, QStringLiteral("Importing Database..."));
+    progress.Text(1, ExchangeProgressPath(file));
 
+    // Opened once the file has a line to import; a failure inside it undoes the whole import.
+    std::optional<CTransaction> unit;
     auto fail = [&](const QString& message, bool rollback) {
-        if (rollback) gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
+        if (rollback && unit) unit->Rollback();
         s.error = message;
-        progress.reset();
-        Prompt().MsgBox(message, CPrompt::vbOKOnly | CPrompt::vbExclamation);
         return false;
     };
 
@@ -86,7 +64,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
                     true);
     };
 
-    if (!gDB || !gDB->IsOpen()) return fail(QStringLiteral("No database is open"), false);
+    if (!db.IsOpen()) return fail(CSQLite::NoDatabaseText(), false);
     QString error;
     // Read in pieces: the import holds a few megabytes of the file, not all of it.
     CExchangeFileReader reader;
@@ -102,17 +80,15 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
     // transaction.
     if (!any) {
         s.completed = true;
-        progress.reset();
-        if (showSummary) Prompt().MsgBox(ImportSummaryText(s), CPrompt::vbInformation);
         return true;
     }
 
-    error = gDB->Run(QStringLiteral("BEGIN TRANSACTION;"));
-    if (!error.isEmpty()) return fail(QStringLiteral("Import error: ") + error, false);
-    const QSet<int> attached = keepIds ? itemsWithAttachments() : QSet<int>();
+    unit.emplace(db, &error);
+    if (!unit->IsOpen()) return fail(QStringLiteral("Import error: ") + error, false);
+    const QSet<int> attached = keepIds ? ItemsWithAttachments(db) : QSet<int>();
 
     int lastSaved = 0;
-    CItemImport items(*gDB);
+    CItemImport items(db);
     if (!items.Begin(&error)) return fail(QStringLiteral("Import error: ") + error, true);
     struct Attachment {
         int item;
@@ -127,7 +103,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         if (!items.Flush(&why)) return failAt(rec, why);
         for (const Attachment& a : std::as_const(attachments)) {
             // The file was there and readable: a failure now is the database's.
-            if (!SaveAttachment(a.item, a.path, &why) || !restoreItemTime(a.item, a.time, &why))
+            if (!SaveAttachment(db, a.item, a.path, &why) || !RestoreItemTime(db, a.item, a.time, &why))
                 return failAt(a.line, why);
         }
         attachments.clear();
@@ -160,7 +136,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             int saved = int(fast);
             if (fast == -1) {
                 if (!flushAll()) return false;
-                saved = SaveItem(rec.language, id, rec.title, rec.body, rec.category, rec.time, false, false,
+                saved = SaveItem(db, rec.language, id, rec.title, rec.body, rec.category, rec.time, MergeDecision(),
                                  TimeBase::Utc, &error);
                 if (saved == 0) return failAt(rec, error);
                 items.Stored(saved);
@@ -183,10 +159,10 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             } else if (attached.contains(saved)) {
                 // Overwritten by an item without attachment.
                 error.clear();
-                if (!items.Flush(&error) || !ClearAttachment(saved, &error)) return failAt(rec, error);
+                if (!items.Flush(&error) || !ClearAttachment(db, saved, &error)) return failAt(rec, error);
                 restoreTime = true;
             }
-            if (restoreTime && !restoreItemTime(saved, rec.time, &error)) return failAt(rec, error);
+            if (restoreTime && !RestoreItemTime(db, saved, rec.time, &error)) return failAt(rec, error);
             // The batch's full-text rows are written: its attachments can follow.
             if (items.PendingCount() == 0 && !flushAll()) return false;
             break;
@@ -204,8 +180,8 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
             break;
         }
         }
-        if (progress->Update(int(qint64(rec.end) * 100 / size))) {
-            gDB->Run(QStringLiteral("ROLLBACK TRANSACTION;"));
+        if (progress.Update(int(qint64(rec.end) * 100 / size))) {
+            unit->Rollback();
             s.cancelled = true;
             return false;
         }
@@ -214,34 +190,7 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         return fail(QStringLiteral("Unable to read the import file: ") + reader.Error(), true);
 
     if (!flushAll()) return false;
-    error = gDB->Run(QStringLiteral("COMMIT TRANSACTION;"));
-    if (!error.isEmpty()) return fail(QStringLiteral("Import error: ") + error, true);
+    if (!unit->Commit(&error)) return fail(QStringLiteral("Import error: ") + error, true);
     s.completed = true;
-    progress.reset();
-    if (showSummary) Prompt().MsgBox(ImportSummaryText(s), CPrompt::vbInformation);
-    return true;
-}
-
-QString AskImportFile() {
-    return Prompt().FileDialog(false, QStringLiteral("Import from file"), QString(), QString(),
-                               kFilter, CPrompt::OFN_EXPLORER | CPrompt::OFN_FILEMUSTEXIST);
-}
-
-std::optional<bool> AskImportKeepIds() {
-    const int answer = Prompt().MsgBox(
-        QStringLiteral("Import everything as new items (may create duplicates)?\nOtherwise, "
-                       "importing will overwrite existing items having the same item numbers."),
-        CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
-    if (answer == CPrompt::vbYes) return false;
-    if (answer == CPrompt::vbNo) return true;
-    return std::nullopt;
-}
-
-bool ImportCommand() {
-    const QString file = AskImportFile();
-    if (file.isEmpty()) return false;
-    const std::optional<bool> keepIds = AskImportKeepIds();
-    if (!keepIds) return false;
-    ImportDatabase(file, *keepIds);
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// Import of an exchange file into the open database (gDB), in one transaction: either the whole
+// Import of an exchange file into the open database, in one transaction: either the whole
 // file goes in or, after Cancel or a failure, nothing of it.
 #include <QString>
-#include <optional>
+
+class CSQLite;
 
 struct ImportSummary {
     bool completed = false;     // committed
@@ -15,23 +16,11 @@ struct ImportSummary {
     QString error;              // why it failed (rolled back), when it did
 };
 
-// Reads file into the open database. keepIds: items take the numbers of the file (overwriting
-// items of the same number); otherwise every item becomes a new one. Shows the progress window;
-// a failure (unreadable file, the database refusing a write) is reported through the prompt and
-// rolled back. With showSummary the end tells how many items were imported, lines skipped and
-// attachments missing. True when the import was committed.
-bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary = nullptr,
-                    bool showSummary = true);
+// Reads file into db. keepIds: items take the numbers of the file (overwriting items of the same
+// number); otherwise every item becomes a new one. Shows the progress window and nothing else; a
+// failure (unreadable file, the database refusing a write) is rolled back and its message left in
+// the summary. True when the import was committed.
+bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummary* summary = nullptr);
 
 // The summary's text: "N items imported, M lines skipped, K attachments missing."
 QString ImportSummaryText(const ImportSummary& summary);
-
-// The File, Import command: open dialog, the new-or-overwrite question, then the import.
-// Returns true when the import ran (whatever its outcome): the caller then reloads its lists.
-bool ImportCommand();
-
-// Its steps, for a caller that drives them itself.
-QString AskImportFile();  // the open dialog; empty when cancelled
-// "Import everything as new items ...?": Yes gives false (new numbers), No gives true (keep the
-// file's numbers), Cancel gives no value.
-std::optional<bool> AskImportKeepIds();

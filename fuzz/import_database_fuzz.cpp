@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qint64 items = count("SELECT Count(*) FROM tblItem");
     const qint64 links = count("SELECT Count(*) FROM tblItemCategory");
     ImportSummary s;
-    const bool ok = ImportDatabase(w.file, keepIds, &s, false);
+    const bool ok = ImportDatabase(*gDB, w.file, keepIds, &s);
     check(ok == s.completed);
     if (!ok) {
         check(count("SELECT Count(*) FROM tblItem") == items);

@@ -129,8 +129,8 @@ void frmSQL::cmdSchema_Click() {
 
 void frmSQL::RunQuery(const QString& sSQL) {
     if (m_running) return;  // a click let through by the progress window's events
-    if (!gDB || !gDB->IsOpen()) {
-        Prompt().MsgBox(QStringLiteral("No database is open"), CPrompt::vbOKOnly | CPrompt::vbExclamation,
+    if (!IsDatabaseOpen()) {
+        Prompt().MsgBox(CSQLite::NoDatabaseText(), CPrompt::vbOKOnly | CPrompt::vbExclamation,
                         QStringLiteral("SQL Error"));
         txtResult->SetText(QString());
         return;

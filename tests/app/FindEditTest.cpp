@@ -66,7 +66,7 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
     EXPECT_EQ(Entries(Titles()), (QStringList{"Alpha", "Charlie"}));
     EXPECT_EQ(Marked(), QStringList{"print"});
     int id = -1;
-    ASSERT_GT(SaveItem("SQL", id, "Echo", "x", "Queries", "2024-02-01 10:00:00", false, true,
+    ASSERT_GT(SaveItem("SQL", id, "Echo", "x", "Queries", "2024-02-01 10:00:00", false,
                        TimeBase::Local),
               0);
     Click("cmdFindClear");

@@ -94,7 +94,7 @@ protected:
             int id = -1;
             QString error;
             ASSERT_GT(SaveItem(it.language, id, it.title, it.body, it.categories,
-                               QStringLiteral("2024-01-31 13:05:09"), false, true, TimeBase::Local, &error),
+                               QStringLiteral("2024-01-31 13:05:09"), false, TimeBase::Local, &error),
                       0)
                 << error.toStdString();
         }

@@ -2,7 +2,8 @@
 // an import runs (export and import themselves run in the whole-session test).
 #include "MainWindowFixture.h"
 
-#include "exchange/basExport.h"
+#include "db/CSQLite.h"
+#include "app/frmMainExchange.h"
 #include "ui/TextEx.h"
 #include "ui/UiDrive.h"
 #include "ui/frmHelp.h"

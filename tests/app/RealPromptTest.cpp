@@ -1,8 +1,7 @@
 // The window with the program's own Qt prompt: the save question as a real message box whose
 // buttons give the answers the window acts on, and the real progress window during an import.
 #include "MainWindowFixture.h"
-#include "exchange/basExport.h"
-#include "exchange/basImport.h"
+#include "app/frmMainExchange.h"
 #include "ui/QtPrompt.h"
 #include "ui/UiDrive.h"
 #include "ui/frmStatusBar.h"

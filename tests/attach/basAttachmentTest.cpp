@@ -371,14 +371,6 @@ TEST_F(AttachmentTest, StatementFailuresAreFailures) {
     QString out = env->Path(QStringLiteral("ro.txt"));
     EXPECT_TRUE(ExtractAttachment(10, out, false, &error)) << error.toStdString();
     EXPECT_EQ(ReadFileBytes(out), QByteArray("keep"));
-
-    CloseDatabase();
-    EXPECT_FALSE(SaveAttachment(10, src, &error));
-    EXPECT_EQ(error, QStringLiteral("No database is open"));
-    EXPECT_FALSE(ClearAttachment(10, &error));
-    out = env->Path(QStringLiteral("closed.txt"));
-    EXPECT_FALSE(ExtractAttachment(10, out, false, &error));
-    EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 TEST_F(AttachmentTest, InsideTheCallersTransaction) {

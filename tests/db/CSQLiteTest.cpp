@@ -1,4 +1,5 @@
 #include "db/CSQLite.h"
+#include "db/CTransaction.h"
 #include "support/TestEnv.h"
 #include "util/basVariableTools.h"
 
@@ -35,6 +36,49 @@ TEST_F(CSQLiteTest, CountWithAndWithoutFirstRecord) {
     EXPECT_FALSE(data.At(2, 1).isValid());  // NULL is an empty value
     EXPECT_TRUE(data.At(3, 1).isValid());   // empty text stays text
     EXPECT_EQ(error, "");
+}
+
+TEST_F(CSQLiteTest, TransactionRollsBackUnlessCommittedAndNestsAsASavepoint) {
+    const auto rows = [&] { return db.Exec("SELECT Count(*) FROM t", data, error, true).toInt(); };
+    {
+        CTransaction unit(db);
+        ASSERT_TRUE(unit.IsOpen());
+        EXPECT_FALSE(unit.IsSavepoint());
+        db.Run("INSERT INTO t VALUES (1, 'gone')");
+    }
+    EXPECT_EQ(rows(), 0);
+    EXPECT_FALSE(db.InTransaction());
+
+    CTransaction outer(db);
+    db.Run("INSERT INTO t VALUES (1, 'kept')");
+    {
+        CTransaction inner(db);
+        EXPECT_TRUE(inner.IsSavepoint());
+        db.Run("INSERT INTO t VALUES (2, 'inner')");
+    }
+    // The inner unit took back its own row only; the outer one is still open.
+    EXPECT_TRUE(db.InTransaction());
+    EXPECT_EQ(rows(), 1);
+    {
+        CTransaction inner(db);
+        db.Run("INSERT INTO t VALUES (3, 'released')");
+        EXPECT_TRUE(inner.Commit());
+    }
+    EXPECT_TRUE(outer.Commit());
+    EXPECT_FALSE(outer.Commit());  // once only
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(rows(), 2);
+
+    // A failed commit rolls back and says why.
+    db.Run("CREATE TABLE p (id INTEGER PRIMARY KEY); CREATE TABLE c (p REFERENCES p(id) DEFERRABLE INITIALLY "
+           "DEFERRED); PRAGMA foreign_keys = ON;");
+    CTransaction broken(db);
+    db.Run("INSERT INTO c VALUES (9)");
+    QString why;
+    EXPECT_FALSE(broken.Commit(&why));
+    EXPECT_EQ(why, "FOREIGN KEY constraint failed");
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(db.Exec("SELECT Count(*) FROM c", data, error, true).toInt(), 0);
 }
 
 TEST_F(CSQLiteTest, NoRowsLeavesTableUnfilledAndClosedConnectionTouchesNothing) {

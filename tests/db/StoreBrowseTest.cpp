@@ -13,7 +13,7 @@ protected:
              const QString& body = QStringLiteral("code"), const QString& time = QStringLiteral("2024-01-02 10:00:00")) {
         int id = -1;
         QString error;
-        const int n = SaveItem(lang, id, title, body, cats, time, false, true, TimeBase::Local, &error);
+        const int n = SaveItem(lang, id, title, body, cats, time, false, TimeBase::Local, &error);
         EXPECT_GT(n, 0) << error.toStdString();
         return n;
     }

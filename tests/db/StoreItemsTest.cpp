@@ -1,11 +1,14 @@
 #include "support/ScriptedPrompt.h"
 #include "support/TestEnv.h"
 
+#include "attach/basAttachment.h"
 #include "db/basDB.h"
+#include "exchange/basImport.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <ctime>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,7 +28,7 @@ protected:
              const QString& time = QStringLiteral("2024-01-31 13:05:09"),
              TimeBase base = TimeBase::Local) {
         QString error;
-        const int n = SaveItem(lang, id, title, body, cats, time, false, true, base, &error);
+        const int n = SaveItem(lang, id, title, body, cats, time, false, base, &error);
         EXPECT_GT(n, 0) << error.toStdString();
         EXPECT_EQ(id, n);
         return n;
@@ -52,7 +55,7 @@ protected:
 
 TEST_F(ItemsTest, NewItemThenUpdateReplacesTextTimeAndLinks) {
     int id = -1;
-    const int n = SaveItem("C++", id, "Sort", "v1", "Sorting,Files", "2024-01-31 13:05:09", false, true);
+    const int n = SaveItem("C++", id, "Sort", "v1", "Sorting,Files", "2024-01-31 13:05:09", false);
     ASSERT_GT(n, 0);
     EXPECT_EQ(id, n);
     EXPECT_EQ(n, Scalar("SELECT Max(ID) FROM tblItem").toInt());
@@ -94,7 +97,7 @@ TEST_F(ItemsTest, CategoryTextIsSplitTrimmedAndMatchedWithoutCase) {
     for (const char* none : {"", ",", " , "}) {
         int id = -1;
         QString error;
-        EXPECT_EQ(SaveItem("C++", id, "E", "body", none, "2024-01-31 13:05:09", false, true, TimeBase::Local, &error), 0);
+        EXPECT_EQ(SaveItem("C++", id, "E", "body", none, "2024-01-31 13:05:09", false, TimeBase::Local, &error), 0);
         EXPECT_FALSE(error.isEmpty()) << none;
     }
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 4);
@@ -106,7 +109,7 @@ TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
 
     prompt->answers = {CPrompt::vbYes};
     int id = -1;
-    int n = SaveItem("C++", id, "Quick sort", "new body", "Algorithms, sorting", "2024-03-01 10:00:00", true, true);
+    int n = SaveItem("C++", id, "Quick sort", "new body", "Algorithms, sorting", "2024-03-01 10:00:00", true);
     EXPECT_EQ(n, first);
     EXPECT_EQ(id, first);
     ASSERT_EQ(prompt->shown.size(), 1);
@@ -122,7 +125,7 @@ TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
 
     prompt->answers = {CPrompt::vbNo};
     id = -1;
-    n = SaveItem("C++", id, "Quick sort", "second", "Sorting", "2024-03-01 10:00:00", true, true);
+    n = SaveItem("C++", id, "Quick sort", "second", "Sorting", "2024-03-01 10:00:00", true);
     EXPECT_GT(n, first);
     EXPECT_EQ(Count("tblItem"), 2);
     EXPECT_EQ(Count("ftsItem"), 2);
@@ -130,7 +133,7 @@ TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
     // A title nobody has asks nothing.
     prompt->shown.clear();
     id = -1;
-    EXPECT_GT(SaveItem("C++", id, "Unique", "", "Sorting", "2024-03-01 10:00:00", true, true), 0);
+    EXPECT_GT(SaveItem("C++", id, "Unique", "", "Sorting", "2024-03-01 10:00:00", true), 0);
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
@@ -242,14 +245,14 @@ TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
     const int a = Save("C++", -1, "Edited", "Sorting", "x", "2024-01-31 13:05:09");
     // A time set by the trigger carries milliseconds the export does not write.
     int id = -1;
-    const int b = SaveItem("VB", id, "Stamped", "y", "Files", "", false, true);
+    const int b = SaveItem("VB", id, "Stamped", "y", "Files", "", false);
     ASSERT_GT(b, 0);
     const QString ta = ModifyDate(a), tb = ModifyDate(b);
 
     // Import as new items: the insert path.
     int na = -1, nb = -1;
-    ASSERT_GT(SaveItem("C++", na, "Edited", "x", "Sorting", ta, false, true, TimeBase::Utc), 0);
-    ASSERT_GT(SaveItem("VB", nb, "Stamped", "y", "Files", tb, false, true, TimeBase::Utc), 0);
+    ASSERT_GT(SaveItem("C++", na, "Edited", "x", "Sorting", ta, false, TimeBase::Utc), 0);
+    ASSERT_GT(SaveItem("VB", nb, "Stamped", "y", "Files", tb, false, TimeBase::Utc), 0);
     EXPECT_EQ(ModifyDate(na), ta);
     EXPECT_EQ(ModifyDate(nb), tb);
 
@@ -257,8 +260,8 @@ TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
     // may equal the imported one.
     ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
     int ka = a, kb = b;
-    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, false, TimeBase::Utc), a);
-    EXPECT_EQ(SaveItem("VB", kb, "Stamped", "y", "Files", tb, false, false, TimeBase::Utc), b);
+    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, TimeBase::Utc), a);
+    EXPECT_EQ(SaveItem("VB", kb, "Stamped", "y", "Files", tb, false, TimeBase::Utc), b);
     ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty());
     EXPECT_EQ(ModifyDate(a), ta);
     EXPECT_EQ(ModifyDate(b), tb);
@@ -266,7 +269,7 @@ TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
     // Kept numbers of items deleted since the export: the insert path with a number.
     ASSERT_TRUE(DeleteItem(a));
     ka = a;
-    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, true, TimeBase::Utc), a);
+    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, TimeBase::Utc), a);
     EXPECT_EQ(ModifyDate(a), ta);
     ItemRecord rec;
     ASSERT_TRUE(LoadItem(a, rec));
@@ -278,12 +281,12 @@ TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
     ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
     int id = -1;
     QString error;
-    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "2024-01-31 13:05:09", false, true,
+    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "2024-01-31 13:05:09", false,
                        TimeBase::Local, &error), 0);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(id, -1);
     id = n;
-    EXPECT_EQ(SaveItem("C++", id, "Changed", "b", "Files", "2024-01-31 13:05:09", false, true,
+    EXPECT_EQ(SaveItem("C++", id, "Changed", "b", "Files", "2024-01-31 13:05:09", false,
                        TimeBase::Local, &error), 0);
     EXPECT_FALSE(error.isEmpty());
     error.clear();
@@ -293,13 +296,33 @@ TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
     EXPECT_EQ(Count("tblItem"), 1);
     EXPECT_EQ(Cats(n), "Sorting");
     EXPECT_TRUE(prompt->Messages().isEmpty());
+}
 
-    CloseDatabase();
-    id = -1;
-    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "", false, true, TimeBase::Local, &error), 0);
-    EXPECT_EQ(error, "No database is open");
-    EXPECT_FALSE(DeleteItem(n, &error));
-    EXPECT_EQ(error, "No database is open");
+// Every silent operation on a connection without a file gives the one text and shows nothing.
+TEST_F(ItemsTest, ClosedConnectionFailsEveryOperationWithTheSameText) {
+    CSQLite closed;
+    const QString src = env->Path("a.txt");
+    WriteFileBytes(src, "a");
+    const std::function<bool(QString*)> operations[] = {
+        [&](QString* e) { ItemRecord r; return LoadItem(closed, 1, r, e); },
+        [&](QString* e) { int id = -1; return SaveItem(closed, "C", id, "t", "b", "c", "", MergeDecision(), TimeBase::Local, e) > 0; },
+        [&](QString* e) { return DeleteItem(closed, 1, e); },
+        [&](QString* e) { return RenameCategory(closed, 1, "x", e); },
+        [&](QString* e) { return VacuumDatabase(closed, e); },
+        [&](QString* e) { int code; return BackupDatabase(closed, env->Path("b.db"), &code, e); },
+        [&](QString* e) { return SaveAttachment(closed, 1, src, e); },
+        [&](QString* e) { QString to = env->Path("x"); return ExtractAttachment(closed, 1, to, false, e); },
+        [&](QString* e) { return ClearAttachment(closed, 1, e); },
+        [&](QString* e) { ImportSummary s; const bool ok = ImportDatabase(closed, src, false, &s); *e = s.error; return ok; },
+    };
+    for (const auto& operation : operations) {
+        QString error;
+        EXPECT_FALSE(operation(&error));
+        EXPECT_EQ(error, CSQLite::NoDatabaseText());
+    }
+    EXPECT_EQ(CSQLite::NoDatabaseText(), "No database is open");
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+    EXPECT_FALSE(QFile::exists(env->Path("b.db")));
 }
 
 TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
@@ -308,7 +331,7 @@ TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
                          "BEGIN SELECT RAISE(ABORT, 'links refused'); END;").isEmpty());
     int id = -1;
     QString error;
-    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Files", "2024-01-31 13:05:09", false, true,
+    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Files", "2024-01-31 13:05:09", false,
                        TimeBase::Local, &error), 0);
     EXPECT_EQ(error, "links refused");
     EXPECT_EQ(Count("tblItem"), 1);
@@ -317,7 +340,7 @@ TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
 
     // Existing item: its text and links come back as they were.
     id = kept;
-    EXPECT_EQ(SaveItem("C++", id, "Changed", "new body", "Files", "2024-01-31 13:05:09", false, true,
+    EXPECT_EQ(SaveItem("C++", id, "Changed", "new body", "Files", "2024-01-31 13:05:09", false,
                        TimeBase::Local, &error), 0);
     ItemRecord rec;
     ASSERT_TRUE(LoadItem(kept, rec));
@@ -342,7 +365,7 @@ TEST_F(ItemsTest, TextTheEngineCannotTakeFailsCleanly) {
         if (!own) { ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty()); }
         int id = -1;
         QString error;
-        const int n = SaveItem("C++", id, QString("a") + QChar(0) + "b", "body", "Sorting", "", false, own,
+        const int n = SaveItem("C++", id, QString("a") + QChar(0) + "b", "body", "Sorting", "", false,
                                TimeBase::Local, &error);
         EXPECT_EQ(n, 0);
         EXPECT_FALSE(error.isEmpty());
@@ -373,11 +396,11 @@ TEST_F(ItemsTest, FailedSaveInTheCallersTransactionReportsAndKeepsTheCallersWork
     Query("INSERT INTO ftsItem (DOCID, Title, Code) VALUES (77, 'orphan', '')");
     ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
     int good = -1;
-    ASSERT_GT(SaveItem("C++", good, "Good", "b", "Sorting", "2021-06-15 08:30:00", false, false,
+    ASSERT_GT(SaveItem("C++", good, "Good", "b", "Sorting", "2021-06-15 08:30:00", false,
                        TimeBase::Utc), 0);
     int bad = 77;
     QString error;
-    EXPECT_EQ(SaveItem("C++", bad, "Bad", "b", "Sorting", "2021-06-15 08:30:00", false, false,
+    EXPECT_EQ(SaveItem("C++", bad, "Bad", "b", "Sorting", "2021-06-15 08:30:00", false,
                        TimeBase::Utc, &error), 0);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(bad, 77);
@@ -392,7 +415,7 @@ TEST_F(ItemsTest, FailedSaveInTheCallersTransactionReportsAndKeepsTheCallersWork
     // The caller can still roll back everything it did.
     ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
     int more = -1;
-    ASSERT_GT(SaveItem("C++", more, "More", "b", "Sorting", "", false, false), 0);
+    ASSERT_GT(SaveItem("C++", more, "More", "b", "Sorting", "", false), 0);
     ASSERT_TRUE(gDB->Run("ROLLBACK TRANSACTION;").isEmpty());
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 1);
 }

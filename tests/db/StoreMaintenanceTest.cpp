@@ -17,7 +17,7 @@ protected:
              const QString& body = QStringLiteral("code")) {
         int id = -1;
         QString error;
-        const int n = SaveItem(lang, id, title, body, cats, "2024-01-31 13:05:09", false, true,
+        const int n = SaveItem(lang, id, title, body, cats, "2024-01-31 13:05:09", false,
                                TimeBase::Local, &error);
         EXPECT_GT(n, 0) << error.toStdString();
         return n;
@@ -220,6 +220,25 @@ TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
     EXPECT_FALSE(BackupDatabase(env->Path("b.db")));
     EXPECT_EQ(prompt->Messages().size(), 4);
     EXPECT_FALSE(QFile::exists(env->Path("b.db")));
+}
+
+}  // namespace
+
+namespace {
+
+// The silent forms keep the settings for the window's wrappers: vgcli relies on it.
+TEST_F(MaintenanceTest, SilentOpenAndBackupLeaveTheSettingsAlone) {
+    gSettings->SaveSetting("LastDatabase", "kept");
+    CSQLite db;
+    StoreError error;
+    ASSERT_TRUE(OpenDatabase(db, env->Path("other.db"), &error)) << error.text.toStdString();
+    int code = 0;
+    QString why;
+    ASSERT_TRUE(BackupDatabase(db, env->Path("other-copy.db"), &code, &why)) << why.toStdString();
+    EXPECT_TRUE(QFile::exists(env->Path("other-copy.db")));
+    EXPECT_EQ(gSettings->GetSetting("LastDatabase"), "kept");
+    EXPECT_EQ(gSettings->GetSetting("BackupFile"), "");
+    EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
 }  // namespace

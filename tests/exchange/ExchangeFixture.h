@@ -3,6 +3,8 @@
 // and import tests. Runs in New York time so that local and UTC times differ.
 #include "attach/basAttachment.h"
 #include "db/basDB.h"
+#include "exchange/basExport.h"
+#include "exchange/basImport.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TestEnv.h"
 
@@ -23,10 +25,22 @@ protected:
                 const QString& categories, const QString& localTime = "2021-06-15 04:30:00") {
         int id = -1;
         QString error;
-        const int saved = SaveItem(language, id, title, body, categories, localTime, false, true,
+        const int saved = SaveItem(*gDB, language, id, title, body, categories, localTime, MergeDecision(),
                                    TimeBase::Local, &error);
         EXPECT_GT(saved, 0) << error.toStdString();
         return saved;
+    }
+
+    // The silent cores: nothing may be shown but the progress window.
+    bool Export(const QString& file, bool attachments, ExportSummary* summary = nullptr) {
+        const bool ok = ExportDatabase(*gDB, file, attachments, summary);
+        EXPECT_EQ(prompt->Messages(), QStringList());
+        return ok;
+    }
+    bool Import(const QString& file, bool keepIds, ImportSummary* summary = nullptr) {
+        const bool ok = ImportDatabase(*gDB, file, keepIds, summary);
+        EXPECT_EQ(prompt->Messages(), QStringList());
+        return ok;
     }
 
     void Attach(int id, const QString& name, const QByteArray& bytes) {

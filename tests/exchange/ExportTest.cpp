@@ -1,6 +1,7 @@
 // Export: the file's exact layout, attachments beside it, and the ways it can end early.
 #include "ExchangeFixture.h"
 #include "exchange/basExchangeFile.h"
+#include "db/basDBExport.h"
 #include "exchange/basExport.h"
 #include "util/basText.h"
 
@@ -31,8 +32,7 @@ TEST_F(ExchangeTest, ExportWritesHeaderFullAndShortLinesInUtf8) {
     FillSample();
     const QString file = env->Path("out.tab");
     ExportSummary summary;
-    ASSERT_TRUE(ExportDatabase(file, false, &summary));
-    EXPECT_EQ(prompt->Messages(), QStringList());
+    ASSERT_TRUE(Export(file, false, &summary));
     EXPECT_EQ(prompt->openProgress, 0);
 
     const QByteArray bytes = ReadFileBytes(file);
@@ -92,7 +92,7 @@ TEST_F(ExchangeTest, ExportWritesTextStoredThroughTheCodePageAsUtf8) {
     // Written by the old program through the Windows code page: not UTF-8.
     Query("UPDATE ftsItem SET Title = CAST(X'436166E920809C' AS TEXT) WHERE DOCID = " +
           QString::number(id));
-    ASSERT_TRUE(ExportDatabase(env->Path("cp.tab"), false));
+    ASSERT_TRUE(Export(env->Path("cp.tab"), false));
     const QByteArray bytes = ReadFileBytes(env->Path("cp.tab"));
     EXPECT_TRUE(IsValidUtf8(bytes));
     EXPECT_EQ(fieldsOf(linesOf(bytes)[1])[3], QString::fromUtf8("Café €œ"));
@@ -103,7 +103,7 @@ TEST_F(ExchangeTest, ExportWritesAttachmentsBesideTheFileUnderFreeNames) {
     QDir().mkpath(env->Path("export"));
     const QString file = env->Path("export/all.tab");
     ExportSummary summary;
-    ASSERT_TRUE(ExportDatabase(file, true, &summary));
+    ASSERT_TRUE(Export(file, true, &summary));
     EXPECT_EQ(summary.attachments, 2);
     EXPECT_EQ(summary.attachmentFailures, 0);
     EXPECT_EQ(ReadFileBytes(env->Path("export/notes.txt")), AllBytes());
@@ -113,7 +113,7 @@ TEST_F(ExchangeTest, ExportWritesAttachmentsBesideTheFileUnderFreeNames) {
     EXPECT_EQ(fieldsOf(lines[3])[5], "notes (1).txt");
 
     // A second export into the same folder never overwrites: the names move on.
-    ASSERT_TRUE(ExportDatabase(env->Path("export/again.tab"), true));
+    ASSERT_TRUE(Export(env->Path("export/again.tab"), true));
     EXPECT_EQ(ReadFileBytes(env->Path("export/notes (2).txt")), AllBytes());
     EXPECT_EQ(fieldsOf(linesOf(ReadFileBytes(env->Path("export/again.tab")))[3])[5],
               "notes (3).txt");
@@ -125,7 +125,7 @@ TEST_F(ExchangeTest, ExportKeepsAttachmentsInsideItsFolder) {
     Query("UPDATE ftsItem SET File = '../../escaped.txt' WHERE DOCID = " + QString::number(ids[0]));
     Query("UPDATE ftsItem SET File = 'x.tab' WHERE DOCID = " + QString::number(ids[1]));
     QDir().mkpath(env->Path("a/b"));
-    ASSERT_TRUE(ExportDatabase(env->Path("a/b/x.tab"), true));
+    ASSERT_TRUE(Export(env->Path("a/b/x.tab"), true));
     EXPECT_FALSE(QFileInfo::exists(env->Path("escaped.txt")));
     EXPECT_EQ(ReadFileBytes(env->Path("a/b/escaped.txt")), AllBytes());
     EXPECT_EQ(ReadFileBytes(env->Path("a/b/x (1).tab")), "second notes");
@@ -137,7 +137,7 @@ TEST_F(ExchangeTest, ExportKeepsAttachmentsInsideItsFolder) {
     Query("UPDATE ftsItem SET File = 'escaped.txt' || char(0) || '.bin' WHERE DOCID = " + QString::number(ids[0]));
     Query("UPDATE tblItem SET FileBLOB = X'0102030405' WHERE ID = " + QString::number(ids[1]));
     ExportSummary summary;
-    ASSERT_TRUE(ExportDatabase(env->Path("a/b/y.tab"), true, &summary));
+    ASSERT_TRUE(Export(env->Path("a/b/y.tab"), true, &summary));
     EXPECT_EQ(ReadFileBytes(env->Path("a/b/escaped.txt")), AllBytes());
     EXPECT_EQ(ReadFileBytes(env->Path("a/b/escaped (1).txt")), AllBytes());
     EXPECT_EQ(summary.attachmentFailures, 1);
@@ -145,7 +145,6 @@ TEST_F(ExchangeTest, ExportKeepsAttachmentsInsideItsFolder) {
     EXPECT_TRUE(summary.failedAttachments[0].startsWith(
         "x.tab (item " + QString::number(ids[1]) + "): The stored attachment is damaged"))
         << summary.failedAttachments[0].toStdString();
-    EXPECT_TRUE(prompt->Messages().last().endsWith(summary.failedAttachments[0]));
 }
 
 // The file is read from the base tables; the view statement defines it. A database holding what
@@ -174,20 +173,22 @@ TEST_F(ExchangeTest, ExportMatchesTheViewStatementLineForLine) {
         expected += "\r\n";
     }
     const QString file = env->Path("view.tab");
-    ASSERT_TRUE(ExportDatabase(file, false));
+    ASSERT_TRUE(Export(file, false));
     EXPECT_EQ(ReadFileBytes(file), expected);
 }
 
 TEST_F(ExchangeTest, ExportOfAnEmptyDatabaseWritesNothing) {
     const QString file = env->Path("empty.tab");
-    EXPECT_FALSE(ExportDatabase(file, true));
-    EXPECT_EQ(prompt->Messages(), QStringList{"No items found to export"});
+    ExportSummary summary;
+    EXPECT_FALSE(Export(file, true, &summary));
+    EXPECT_EQ(summary.error, "No items found to export");
+    EXPECT_TRUE(summary.nothing);
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(prompt->openProgress, 0);
 
     // Links whose item is gone are no items either.
     Query("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (77, 1)");
-    EXPECT_FALSE(ExportDatabase(file, false));
+    EXPECT_FALSE(Export(file, false));
     EXPECT_FALSE(QFileInfo::exists(file));
 }
 
@@ -197,26 +198,25 @@ TEST_F(ExchangeTest, CancelledOrFailedExportLeavesNoFileAndKeepsTheOldOne) {
     WriteFileBytes(file, "old contents");
     prompt->cancelAtUpdate = 3;
     ExportSummary summary;
-    EXPECT_FALSE(ExportDatabase(file, false, &summary));
+    EXPECT_FALSE(Export(file, false, &summary));
     EXPECT_TRUE(summary.cancelled);
     EXPECT_EQ(ReadFileBytes(file), "old contents");
     EXPECT_EQ(QDir(env->Root()).entryList({"keep*"}, QDir::Files | QDir::Hidden), QStringList{"keep.tab"});
     EXPECT_EQ(prompt->openProgress, 0);
-    EXPECT_EQ(prompt->Messages(), QStringList());
 
-    // A folder that does not exist: the system's reason is shown.
+    // A folder that does not exist: the system's reason is given.
     prompt->cancelAtUpdate = 0;
-    EXPECT_FALSE(ExportDatabase(env->Path("missing/x.tab"), false, &summary));
-    ASSERT_EQ(prompt->Messages().size(), 1);
-    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to write the export file: "));
-    EXPECT_GT(prompt->Messages()[0].size(), QString("Unable to write the export file: ").size());
+    EXPECT_FALSE(Export(env->Path("missing/x.tab"), false, &summary));
+    EXPECT_TRUE(summary.error.startsWith("Unable to write the export file: "));
+    EXPECT_GT(summary.error.size(), QString("Unable to write the export file: ").size());
     EXPECT_FALSE(summary.written);
+    EXPECT_FALSE(summary.nothing);
     // A full disk gives the system's reason, and the old file stays.
     {
         FileSizeLimit limit(20);
-        EXPECT_FALSE(ExportDatabase(file, false, &summary));
+        EXPECT_FALSE(Export(file, false, &summary));
     }
-    EXPECT_EQ(prompt->Messages().last(), "Unable to write the export file: " + qt_error_string(EFBIG));
+    EXPECT_EQ(summary.error, "Unable to write the export file: " + qt_error_string(EFBIG));
     EXPECT_EQ(ReadFileBytes(file), "old contents");
 
     // The open database, named as it is or through a link, is never the target.
@@ -224,53 +224,14 @@ TEST_F(ExchangeTest, CancelledOrFailedExportLeavesNoFileAndKeepsTheOldOne) {
     const QString link = env->Path("link.db");
     ASSERT_TRUE(QFile::link(gDB->Filename(), link));
     for (const QString& target : {gDB->Filename(), link}) {
-        prompt->shown.clear();
-        EXPECT_FALSE(ExportDatabase(target, false, &summary));
-        EXPECT_EQ(prompt->Messages(), QStringList{"Unable to write the export file: it is the open database"});
+        EXPECT_FALSE(Export(target, false, &summary));
+        EXPECT_EQ(summary.error, "Unable to write the export file: it is the open database");
         EXPECT_EQ(ReadFileBytes(gDB->Filename()), database);
     }
 
     // Success replaces the old file in one step.
-    EXPECT_TRUE(ExportDatabase(file, false));
+    EXPECT_TRUE(Export(file, false));
     EXPECT_TRUE(ReadFileBytes(file).startsWith("ID\t"));
-}
-
-TEST_F(ExchangeTest, ExportCommandAsksBeforeOverwritingAndForAttachments) {
-    FillSample();
-    const QString file = env->Path("cmd.tab");
-    WriteFileBytes(file, "old");
-
-    // Cancel at the overwrite question: nothing changes.
-    prompt->texts = {file};
-    prompt->answers = {CPrompt::vbCancel};
-    EXPECT_FALSE(ExportCommand());
-    EXPECT_EQ(ReadFileBytes(file), "old");
-    ASSERT_GE(prompt->shown.size(), 2);
-    EXPECT_EQ(prompt->shown[0].kind, "save");
-    EXPECT_EQ(prompt->shown[0].title, "Tab Separated Values (*.tab)|*.tab|All Files|*.*|");
-    EXPECT_EQ(prompt->shown[1].text, "Overwrite existing file?");
-
-    // OK, then No to attachments.
-    prompt->shown.clear();
-    prompt->texts = {file};
-    prompt->answers = {CPrompt::vbOK, CPrompt::vbNo};
-    EXPECT_TRUE(ExportCommand());
-    EXPECT_EQ(prompt->Messages(),
-              (QStringList{"Overwrite existing file?", "Export file attachments?"}));
-    EXPECT_TRUE(ReadFileBytes(file).startsWith("ID\t"));
-    EXPECT_FALSE(QFileInfo::exists(env->Path("notes.txt")));
-
-    // A new file: no overwrite question; Yes writes the attachments.
-    prompt->shown.clear();
-    prompt->texts = {env->Path("new.tab")};
-    prompt->answers = {CPrompt::vbYes};
-    EXPECT_TRUE(ExportCommand());
-    EXPECT_EQ(prompt->Messages(), QStringList{"Export file attachments?"});
-    EXPECT_TRUE(QFileInfo::exists(env->Path("notes.txt")));
-
-    // Cancel in the dialog ends the command.
-    prompt->texts = {QString()};
-    EXPECT_FALSE(ExportCommand());
 }
 
 TEST(ExchangeRows, IsSameAsPreviousRowComparesTextWithoutCase) {

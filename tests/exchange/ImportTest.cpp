@@ -18,16 +18,15 @@ TEST_F(ExchangeTest, ImportAsNewItemsDoublesEveryExportedItem) {
     const QMap<QString, int> before = Contents();
     QDir().mkpath(env->Path("x"));
     const QString file = env->Path("x/all.tab");
-    ASSERT_TRUE(ExportDatabase(file, true));
+    ASSERT_TRUE(Export(file, true));
     const int itemsBefore = Scalar("SELECT Count(*) FROM tblItem").toInt();
     prompt->progressLines.clear();
 
     ImportSummary summary;
-    ASSERT_TRUE(ImportDatabase(file, false, &summary));
+    ASSERT_TRUE(Import(file, false, &summary));
     EXPECT_TRUE(summary.completed);
     EXPECT_EQ(summary.categoryLines, 3);
-    EXPECT_EQ(prompt->Messages(),
-              QStringList{"4 items imported, 0 lines skipped, 0 attachments missing."});
+    EXPECT_EQ(ImportSummaryText(summary), "4 items imported, 0 lines skipped, 0 attachments missing.");
     EXPECT_EQ(prompt->openProgress, 0);
     EXPECT_EQ(prompt->progressLines.value(0), "Importing Database...");
 
@@ -58,12 +57,12 @@ TEST_F(ExchangeTest, ImportKeepingNumbersRestoresAnEmptiedDatabaseExactly) {
     Query("DELETE FROM tblCategory WHERE Name = 'Temp'");
     const QString before = Snapshot();
     const QString file = env->Path("full.tab");
-    ASSERT_TRUE(ExportDatabase(file, true));
+    ASSERT_TRUE(Export(file, true));
 
     Query(kEmptyTables);
     ASSERT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 0);
     ImportSummary summary;
-    ASSERT_TRUE(ImportDatabase(file, true, &summary));
+    ASSERT_TRUE(Import(file, true, &summary));
     EXPECT_EQ(summary.missingAttachments, 0);
     ExpectSame(Snapshot(), before);
 }
@@ -71,14 +70,14 @@ TEST_F(ExchangeTest, ImportKeepingNumbersRestoresAnEmptiedDatabaseExactly) {
 TEST_F(ExchangeTest, ImportKeepingNumbersOverwritesAndBringsBackDeletedItems) {
     FillSample();
     const QString file = env->Path("keep.tab");
-    ASSERT_TRUE(ExportDatabase(file, false));
+    ASSERT_TRUE(Export(file, false));
     const QString before = Snapshot();
 
     ASSERT_TRUE(DeleteItem(ids[2]));
     int id = ids[0];
-    SaveItem("Go", id, "changed", "changed", "Other", "2023-01-01 00:00:00", false, true);
+    SaveItem("Go", id, "changed", "changed", "Other", "2023-01-01 00:00:00", false);
     ImportSummary summary;
-    ASSERT_TRUE(ImportDatabase(file, true, &summary));
+    ASSERT_TRUE(Import(file, true, &summary));
     // Exported without attachments: the names are not beside the file, the items keep theirs.
     EXPECT_EQ(summary.missingAttachments, 2);
     ItemRecord rec;
@@ -101,7 +100,7 @@ TEST_F(ExchangeTest, OverwrittenItemWithoutAttachmentInTheFileLosesItsAttachment
     Attach(id, "old.bin", "old");
     const QString file = env->Path("plain.tab");
     WriteFileBytes(file, "1\tC\tc\tt\tb\t\t2020-05-05 10:00:00\t\r\n");
-    ASSERT_TRUE(ImportDatabase(file, true, nullptr, false));
+    ASSERT_TRUE(Import(file, true));
     EXPECT_FALSE(Scalar("SELECT FileBLOB FROM tblItem WHERE ID = 1").isValid());
     EXPECT_FALSE(Scalar("SELECT File FROM ftsItem WHERE DOCID = 1").isValid());
     EXPECT_EQ(Scalar("SELECT DateTime(LastUpdate) FROM tblItem WHERE ID = 1").toString(),
@@ -131,10 +130,9 @@ TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
     WriteFileBytes(file, text);
     ASSERT_TRUE(QFile::link(env->Path("secret.txt"), env->Path("in/link.txt")));
     ImportSummary summary;
-    ASSERT_TRUE(ImportDatabase(file, false, &summary));
+    ASSERT_TRUE(Import(file, false, &summary));
     EXPECT_EQ(summary.categoryLines, 1);
-    EXPECT_EQ(prompt->Messages(),
-              QStringList{"5 items imported, 4 lines skipped, 3 attachments missing."});
+    EXPECT_EQ(ImportSummaryText(summary), "5 items imported, 4 lines skipped, 3 attachments missing.");
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE trim(Name) = '' OR Name = 'Later'").toInt(), 0);
 
     const int first = Scalar("SELECT DOCID FROM ftsItem WHERE Title = 'First'").toInt();
@@ -164,17 +162,17 @@ TEST_F(ExchangeTest, ImportOfAHandMadeFile) {
 TEST_F(ExchangeTest, ImportReadsWindows1252AndEmptyFiles) {
     const QString file = env->Path("ansi.tab");
     WriteFileBytes(file, "ID\tType\r\n1\tC\xE9\tCaf\xE9\tNa\xEFve \x80\t\t\t\t\r\n");
-    ASSERT_TRUE(ImportDatabase(file, false, nullptr, false));
+    ASSERT_TRUE(Import(file, false));
     EXPECT_EQ(Scalar("SELECT Title FROM ftsItem").toString(), QString::fromUtf8("Naïve €"));
     EXPECT_EQ(Scalar("SELECT Name FROM tblType").toString(), QString::fromUtf8("Cé"));
 
     const QString before = Snapshot();
     WriteFileBytes(env->Path("empty.tab"), "");
     ImportSummary summary;
-    EXPECT_TRUE(ImportDatabase(env->Path("empty.tab"), false, &summary));
+    EXPECT_TRUE(Import(env->Path("empty.tab"), false, &summary));
     EXPECT_EQ(summary.items, 0);
     WriteFileBytes(env->Path("header.tab"), "id\tType\tCategory\t\r\n");
-    EXPECT_TRUE(ImportDatabase(env->Path("header.tab"), true, &summary));
+    EXPECT_TRUE(Import(env->Path("header.tab"), true, &summary));
     EXPECT_EQ(summary.items, 0);
     ExpectSame(Snapshot(), before);
 
@@ -183,30 +181,27 @@ TEST_F(ExchangeTest, ImportReadsWindows1252AndEmptyFiles) {
     ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize((qint64(1) << 30) + 1));
     sparse.close();
     for (const char* name : {"nothing.tab", "huge.tab"}) {
-        prompt->shown.clear();
-        EXPECT_FALSE(ImportDatabase(env->Path(name), false, &summary));
-        ASSERT_EQ(prompt->Messages().size(), 1);
-        EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to read the import file: "));
+        EXPECT_FALSE(Import(env->Path(name), false, &summary));
+        EXPECT_TRUE(summary.error.startsWith("Unable to read the import file: "));
         EXPECT_EQ(prompt->openProgress, 0);
     }
-    EXPECT_EQ(prompt->Messages()[0], "Unable to read the import file: the file is larger than 1 GB");
+    EXPECT_EQ(summary.error, "Unable to read the import file: the file is larger than 1 GB");
 }
 
 TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {
     FillSample();
     const QString file = env->Path("c.tab");
-    ASSERT_TRUE(ExportDatabase(file, true));
+    ASSERT_TRUE(Export(file, true));
     for (bool keepIds : {false, true}) {
         const QString before = Snapshot();
         prompt->progressUpdates = 0;
         prompt->cancelAtUpdate = 6;  // after items with attachments and further categories
         ImportSummary summary;
-        EXPECT_FALSE(ImportDatabase(file, keepIds, &summary));
+        EXPECT_FALSE(Import(file, keepIds, &summary));
         EXPECT_TRUE(summary.cancelled);
         EXPECT_EQ(prompt->openProgress, 0);
         ExpectSame(Snapshot(), before);
     }
-    EXPECT_EQ(prompt->Messages(), QStringList());
     // The connection is usable afterwards, outside any transaction.
     EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION; COMMIT TRANSACTION;").isEmpty());
 
@@ -220,11 +215,9 @@ TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {
     for (const char* fault : faults) {
         ASSERT_EQ(gDB->Run(QLatin1String(fault)), QString());
         const QString before = Snapshot();
-        prompt->shown.clear();
         ImportSummary summary;
-        EXPECT_FALSE(ImportDatabase(file, false, &summary)) << fault;
-        ASSERT_EQ(prompt->Messages().size(), 1);
-        EXPECT_TRUE(prompt->Messages()[0].startsWith("Import error")) << prompt->Messages()[0].toStdString();
+        EXPECT_FALSE(Import(file, false, &summary)) << fault;
+        EXPECT_TRUE(summary.error.startsWith("Import error")) << summary.error.toStdString();
         ExpectSame(Snapshot(), before);
         gDB->Run(QStringLiteral("DROP TRIGGER IF EXISTS refuse"));
     }
@@ -233,52 +226,17 @@ TEST_F(ExchangeTest, CancelledImportLeavesEveryTableAsItWas) {
 TEST_F(ExchangeTest, ImportIntoAReadOnlyDatabaseFailsAndChangesNothing) {
     FillSample();
     const QString file = env->Path("ro.tab");
-    ASSERT_TRUE(ExportDatabase(file, false));
+    ASSERT_TRUE(Export(file, false));
     const QString before = Snapshot();
     ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
     prompt->shown.clear();
 
     ImportSummary summary;
-    EXPECT_FALSE(ImportDatabase(file, false, &summary));
+    EXPECT_FALSE(Import(file, false, &summary));
     EXPECT_FALSE(summary.completed);
-    ASSERT_EQ(prompt->Messages().size(), 1);
-    EXPECT_TRUE(prompt->Messages()[0].startsWith("Import error in line 2 (item #")) <<
-        prompt->Messages()[0].toStdString();
+    EXPECT_TRUE(summary.error.startsWith("Import error in line 2 (item #")) << summary.error.toStdString();
     EXPECT_EQ(prompt->openProgress, 0);
     ExpectSame(Snapshot(), before);
-}
-
-TEST_F(ExchangeTest, ImportCommandAsksNewOrOverwrite) {
-    FillSample();
-    const QString file = env->Path("cmd.tab");
-    ASSERT_TRUE(ExportDatabase(file, false));
-    const int items = Scalar("SELECT Count(*) FROM tblItem").toInt();
-
-    prompt->shown.clear();
-    prompt->texts = {file};
-    prompt->answers = {CPrompt::vbCancel};
-    EXPECT_FALSE(ImportCommand());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items);
-    ASSERT_GE(prompt->shown.size(), 2);
-    EXPECT_EQ(prompt->shown[0].kind, "open");
-    EXPECT_EQ(prompt->shown[1].text,
-              "Import everything as new items (may create duplicates)?\nOtherwise, importing will "
-              "overwrite existing items having the same item numbers.");
-
-    // No: the numbers of the file, nothing added.
-    prompt->texts = {file};
-    prompt->answers = {CPrompt::vbNo};
-    EXPECT_TRUE(ImportCommand());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items);
-
-    // Yes: new items.
-    prompt->texts = {file};
-    prompt->answers = {CPrompt::vbYes};
-    EXPECT_TRUE(ImportCommand());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items + 4);
-
-    prompt->texts = {QString()};
-    EXPECT_FALSE(ImportCommand());
 }
 
 namespace {
@@ -300,7 +258,7 @@ TEST_F(ExchangeTest, ProgressFollowsTheFileAndTheRows) {
     // Export: row r of 7 at r / 7 * 98, halves to even, then 98 while writing.
     FillSample();
     const QString file = env->Path("p.tab");
-    ASSERT_TRUE(ExportDatabase(file, false));
+    ASSERT_TRUE(Export(file, false));
     EXPECT_EQ(p.percents, (QList<int>{14, 28, 42, 56, 70, 84, 98, 98}));
 
     // Import: the position of each line's end in the file, in percent, cut to a whole number.
@@ -311,7 +269,7 @@ TEST_F(ExchangeTest, ProgressFollowsTheFileAndTheRows) {
         expected << int(at * 100 / text.size());
     p.percents.clear();
     p.progressLines.clear();
-    ASSERT_TRUE(ImportDatabase(file, false, nullptr, false));
+    ASSERT_TRUE(Import(file, false));
     EXPECT_EQ(p.percents, expected);
     EXPECT_EQ(p.progressLines.value(0), "Importing Database...");
     EXPECT_EQ(QDir::fromNativeSeparators(p.progressLines.value(1)), file);

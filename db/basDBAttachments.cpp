@@ -1,0 +1,96 @@
+#include "db/basDBAttachments.h"
+
+#include "db/CSQLite.h"
+#include "db/CTransaction.h"
+#include "db/basDB.h"
+#include "util/basVariableTools.h"
+
+static bool fail(QString* error, const QString& text) {
+    if (error) *error = text;
+    return false;
+}
+
+static QString noSuchItem(int itemId) { return QStringLiteral("No such item: ") + QString::number(itemId); }
+
+static QString nameStatement(int itemId, const QString* name) {
+    return QStringLiteral("UPDATE ftsItem SET File = ") +
+           (name ? QLatin1Char('\'') + SqlEscape(*name) + QLatin1Char('\'') : QStringLiteral("NULL")) +
+           QStringLiteral(" WHERE DOCID = ") + QString::number(itemId) + QLatin1Char(';');
+}
+
+// The block and the name change together: a failure of the second never leaves the block
+// without its name. Inside the import's transaction this is a savepoint.
+static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& blockStatement,
+                       const QString* name, QString* error) {
+    if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
+    QString why;
+    CTransaction unit(db, &why);
+    if (!unit.IsOpen()) return fail(error, why);
+    // Both statements must change the item's row.
+    const auto check = [&](const QString& e) {
+        if (!e.isEmpty()) return fail(error, e);
+        if (db.Changes() < 1) return fail(error, noSuchItem(itemId));
+        return true;
+    };
+    if (!check(blockStatement()) || !check(db.Run(nameStatement(itemId, name)))) return false;
+    return unit.Commit(error);
+}
+
+bool StoreAttachment(CSQLite& db, int itemId, qint64 size, QByteArrayView block, const QString& name,
+                     QString* error) {
+    // The block goes in as a bound value: no hex text of twice its size. The new time is set in the
+    // same statement, so the schema's time stamp does not write the whole row, block and all, again.
+    return changeBoth(
+        db, itemId,
+        [&] {
+            return db.RunWithBlob(QStringLiteral("UPDATE tblItem SET FileSize = ") + QString::number(size) +
+                                      QStringLiteral(", FileBLOB = ?1, LastUpdate = JulianDay('now') "
+                                                     "WHERE ID = ") +
+                                      QString::number(itemId) + QLatin1Char(';'),
+                                  block);
+        },
+        &name, error);
+}
+
+bool RemoveAttachment(CSQLite& db, int itemId, QString* error) {
+    return changeBoth(
+        db, itemId,
+        [&] {
+            return db.Run(QStringLiteral("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL WHERE ID = ") +
+                          QString::number(itemId) + QLatin1Char(';'));
+        },
+        nullptr, error);
+}
+
+bool ReadAttachmentSizes(CSQLite& db, int itemId, AttachmentSizes* sizes, QString* error) {
+    if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
+    // Also tells a missing item (no row) from one without attachment (NULL) and an empty one (0).
+    bool found = false;
+    QString why;
+    if (!db.ForEachRow(QStringLiteral("SELECT Length(FileBLOB), FileSize FROM tblItem WHERE ID = ") +
+                           QString::number(itemId) + QLatin1Char(';'),
+                       [&](const CSQLite::Row& r) {
+                           found = true;
+                           *sizes = {!r.IsNull(0), r.Int(0), !r.IsNull(1), r.Int(1)};
+                           return false;
+                       },
+                       &why))
+        return fail(error, EngineFailureMessage(db, why));
+    return found || fail(error, noSuchItem(itemId));
+}
+
+bool ReadAttachmentBlock(CSQLite& db, int itemId, const std::function<void(QByteArrayView)>& sink,
+                         QString* error) {
+    QString why;
+    if (db.ReadFirstValue(QStringLiteral("SELECT FileBLOB FROM tblItem WHERE ID = ") + QString::number(itemId) +
+                              QLatin1Char(';'),
+                          [&](QByteArrayView block, bool) { sink(block); }, why))
+        return true;
+    return fail(error, why);
+}
+
+QString AttachmentName(CSQLite& db, int itemId) {
+    ResultTable t;
+    QString error;
+    return db.Exec(QStringLiteral("SELECT File FROM ftsItem WHERE DOCID = %1;").arg(itemId), t, error, true).toString();
+}
