@@ -2,6 +2,7 @@
 // Figures the benchmarks share: medians of repeated runs and the process's peak memory.
 #include <QByteArray>
 #include <QFile>
+#include <QStringList>
 #include <algorithm>
 #include <vector>
 
@@ -19,4 +20,10 @@ inline qint64 peakKb() {
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
     return -1;
+}
+
+// The N of "--runs N" among the arguments, at least 1; fallback when it is not given.
+inline int RunsArgument(const QStringList& args, int fallback) {
+    const int r = args.indexOf(QStringLiteral("--runs"));
+    return r >= 0 && r + 1 < args.size() ? std::max(1, args[r + 1].toInt()) : fallback;
 }

@@ -2,6 +2,7 @@
 // The main window's surroundings for benchmarks that drive it offscreen: a program folder with
 // settings.db and a settings store in a temporary folder (never the user's), the database to
 // open at start, and a prompt that answers without showing anything.
+#include "BenchStats.h"
 #include "settings/CSettings.h"
 #include "util/CPrompt.h"
 #include "util/basProgram.h"
@@ -52,7 +53,3 @@ private:
     QTemporaryDir m_tmp;
 };
 
-inline int RunsArgument(const QStringList& args, int fallback) {
-    const int r = args.indexOf(QStringLiteral("--runs"));
-    return r > 0 && r + 1 < args.size() ? std::max(1, args[r + 1].toInt()) : fallback;
-}
