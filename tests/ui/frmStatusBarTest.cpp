@@ -28,43 +28,41 @@ QImage Inner(frmStatusBar& w) {
     return pic->grab(pic->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-struct Census {
-    int blue = 0, white = 0, other = 0;
-    int whiteMinX = INT_MAX, whiteMaxX = -1, blueMinX = INT_MAX, blueMaxX = -1;
+// Pixels of one colour: how many, and the columns they span.
+struct Extent {
+    int n = 0, minX = INT_MAX, maxX = -1;
+    double Middle() const { return (minX + maxX) / 2.0; }
 };
 
-// Counts colours in columns [x0, x1) below the top row (the top row never holds text).
-Census Count(const QImage& img, int x0, int x1, int y0 = 0) {
+struct Census {
+    Extent blue, white;
+    int other = 0;
+};
+
+// Counts colours in columns [x0, x1) of rows [y0, y1) (all rows by default).
+Census Count(const QImage& img, int x0, int x1, int y0 = 0, int y1 = -1) {
     Census c;
-    for (int y = y0; y < img.height(); ++y)
+    for (int y = y0; y < (y1 < 0 ? img.height() : y1); ++y)
         for (int x = x0; x < x1; ++x) {
             const QRgb p = img.pixel(x, y) & 0xffffff;
-            if (p == (kBlue & 0xffffff)) {
-                ++c.blue;
-                c.blueMinX = std::min(c.blueMinX, x);
-                c.blueMaxX = std::max(c.blueMaxX, x);
-            } else if (p == (kWhite & 0xffffff)) {
-                ++c.white;
-                c.whiteMinX = std::min(c.whiteMinX, x);
-                c.whiteMaxX = std::max(c.whiteMaxX, x);
-            } else {
+            Extent* e = p == (kBlue & 0xffffff) ? &c.blue : p == (kWhite & 0xffffff) ? &c.white : nullptr;
+            if (!e) {
                 ++c.other;
+                continue;
             }
+            ++e->n;
+            e->minX = std::min(e->minX, x);
+            e->maxX = std::max(e->maxX, x);
         }
     return c;
 }
 
-int BlueInRow(const QImage& img, int y) {
-    int n = 0;
-    for (int x = 0; x < img.width(); ++x) n += (img.pixel(x, y) & 0xffffff) == (kBlue & 0xffffff);
-    return n;
-}
+int BlueInRow(const QImage& img, int y) { return Count(img, 0, img.width(), y, y + 1).blue.n; }
 
 }  // namespace
 
 TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     frmStatusBar w;
-    EXPECT_EQ(w.Title(), AppTitle());
     for (int i = 0; i < 3; ++i) {
         auto* lbl = w.findChild<QLabel*>(QStringLiteral("lblProgress%1").arg(i));
         ASSERT_NE(lbl, nullptr);
@@ -80,7 +78,7 @@ TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
     EXPECT_LE(pic->geometry().bottom(), cmd->geometry().top());
     // The bar starts empty.
     const Census c = Count(Inner(w), 0, pic->contentsRect().width());
-    EXPECT_EQ(c.blue + c.other, 0);
+    EXPECT_EQ(c.blue.n + c.other, 0);
     w.SetText(3, "x");
     w.SetText(-1, "x");
     EXPECT_EQ(w.Text(3), QString());
@@ -130,8 +128,8 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfInvertingTheLabelAndOutOfRangeDrawsZeroOr
     EXPECT_EQ(BlueInRow(img, img.height() - 1), img.width());
     const Census c = Count(img, 0, img.width());
     EXPECT_EQ(c.other, 0);
-    EXPECT_GT(c.white, 0) << "the label is white on the fill";
-    EXPECT_NEAR((c.whiteMinX + c.whiteMaxX) / 2.0, img.width() / 2.0, 3.0);
+    EXPECT_GT(c.white.n, 0) << "the label is white on the fill";
+    EXPECT_NEAR(c.white.Middle(), img.width() / 2.0, 3.0);
     // Below zero draws a centred blue "0%" without fill, narrower than "100%".
     frmStatusBar low;
     low.Update(-5, cancel);
@@ -140,9 +138,9 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfInvertingTheLabelAndOutOfRangeDrawsZeroOr
     EXPECT_EQ(BlueInRow(lowImg, 0), 0);
     const Census lc = Count(lowImg, 0, lowImg.width());
     EXPECT_EQ(lc.other, 0) << "text is drawn without blending";
-    EXPECT_GT(lc.blue, 0);
-    EXPECT_NEAR((lc.blueMinX + lc.blueMaxX) / 2.0, lowImg.width() / 2.0, 3.0);
-    EXPECT_GT(c.whiteMaxX - c.whiteMinX, lc.blueMaxX - lc.blueMinX);
+    EXPECT_GT(lc.blue.n, 0);
+    EXPECT_NEAR(lc.blue.Middle(), lowImg.width() / 2.0, 3.0);
+    EXPECT_GT(c.white.maxX - c.white.minX, lc.blue.maxX - lc.blue.minX);
 
     // Half fills the left half and inverts the label under it.
     frmStatusBar half;
@@ -160,10 +158,10 @@ TEST(frmStatusBar, HalfFillsTheLeftHalfInvertingTheLabelAndOutOfRangeDrawsZeroOr
     EXPECT_EQ(left.other + right.other, 0);
     // The label "50%" straddles the middle: its left part is white on blue, its right part blue
     // on white.
-    EXPECT_GT(left.white, 0);
-    EXPECT_GT(right.blue, 0);
-    EXPECT_GE(left.whiteMinX, filled / 2);
-    EXPECT_LE(right.blueMaxX, filled + width / 4);
+    EXPECT_GT(left.white.n, 0);
+    EXPECT_GT(right.blue.n, 0);
+    EXPECT_GE(left.white.minX, filled / 2);
+    EXPECT_LE(right.blue.maxX, filled + width / 4);
 }
 
 TEST(frmStatusBar, CancelIsReportedOnceToTheOuterUpdateAndTheCloseButtonMeansCancel) {
