@@ -13,6 +13,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -119,45 +120,38 @@ TEST(frmStatusBar, FreshWindowLayoutHarmlessBadIndicesAndLongPathsShortened) {
 }
 
 TEST(frmStatusBar, HalfFillsTheLeftHalfInvertingTheLabelAndOutOfRangeDrawsZeroOrHundred) {
-    frmStatusBar w;
-    bool cancel = true;
-    w.Update(150, cancel);
-    const QImage img = Inner(w);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_EQ(BlueInRow(img, 0), img.width());
-    EXPECT_EQ(BlueInRow(img, img.height() - 1), img.width());
-    const Census c = Count(img, 0, img.width());
-    EXPECT_EQ(c.other, 0);
+    std::map<int, QImage> shown;
+    for (auto [percent, drawn] : {std::pair(150, 100), std::pair(-5, 0), std::pair(50, 50)}) {
+        frmStatusBar w;
+        bool cancel = true;
+        w.Update(percent, cancel);
+        EXPECT_FALSE(cancel);
+        const QImage img = Inner(w);
+        ASSERT_FALSE(img.isNull());
+        // The top row is background only: blue exactly over the filled share (to a pixel at 50%).
+        const int filled = BlueInRow(img, 0);
+        EXPECT_NEAR(filled, drawn * img.width() / 100.0, drawn % 100 ? 0.5 : 0) << percent;
+        for (int x = 0; x < img.width(); ++x)
+            ASSERT_EQ(img.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << percent << " " << x;
+        EXPECT_EQ(Count(img, 0, img.width()).other, 0) << "text is drawn without blending";
+        shown[percent] = img;
+    }
+    const QImage& full = shown[150];
+    const int width = full.width();
+    EXPECT_EQ(BlueInRow(full, full.height() - 1), width);
+    const Census c = Count(full, 0, width);
     EXPECT_GT(c.white.n, 0) << "the label is white on the fill";
-    EXPECT_NEAR(c.white.Middle(), img.width() / 2.0, 3.0);
+    EXPECT_NEAR(c.white.Middle(), width / 2.0, 3.0);
     // Below zero draws a centred blue "0%" without fill, narrower than "100%".
-    frmStatusBar low;
-    low.Update(-5, cancel);
-    EXPECT_FALSE(cancel);
-    const QImage lowImg = Inner(low);
-    EXPECT_EQ(BlueInRow(lowImg, 0), 0);
-    const Census lc = Count(lowImg, 0, lowImg.width());
-    EXPECT_EQ(lc.other, 0) << "text is drawn without blending";
+    const Census lc = Count(shown[-5], 0, width);
     EXPECT_GT(lc.blue.n, 0);
-    EXPECT_NEAR(lc.blue.Middle(), lowImg.width() / 2.0, 3.0);
+    EXPECT_NEAR(lc.blue.Middle(), width / 2.0, 3.0);
     EXPECT_GT(c.white.maxX - c.white.minX, lc.blue.maxX - lc.blue.minX);
-
-    // Half fills the left half and inverts the label under it.
-    frmStatusBar half;
-    half.Update(50, cancel);
-    const QImage halfImg = Inner(half);
-    ASSERT_FALSE(halfImg.isNull());
-    const int width = halfImg.width();
-    // The top row is background only: blue exactly over the left half.
-    const int filled = BlueInRow(halfImg, 0);
-    EXPECT_LE(std::abs(2 * filled - width), 1);
-    for (int x = 0; x < width; ++x)
-        ASSERT_EQ(halfImg.pixel(x, 0) & 0xffffff, (x < filled ? kBlue : kWhite) & 0xffffff) << x;
-    const Census left = Count(halfImg, 0, filled);
-    const Census right = Count(halfImg, filled, width);
-    EXPECT_EQ(left.other + right.other, 0);
     // The label "50%" straddles the middle: its left part is white on blue, its right part blue
     // on white.
+    const int filled = BlueInRow(shown[50], 0);
+    const Census left = Count(shown[50], 0, filled);
+    const Census right = Count(shown[50], filled, width);
     EXPECT_GT(left.white.n, 0);
     EXPECT_GT(right.blue.n, 0);
     EXPECT_GE(left.white.minX, filled / 2);
