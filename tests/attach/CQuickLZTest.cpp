@@ -158,7 +158,7 @@ TEST(CQuickLZRoundTrip, LargeMixedInputs) {
     }
 }
 
-TEST(CQuickLZCompress, StoredRandomDataSameBlocksEverywhereAndEmptySourceRefused) {
+TEST(CQuickLZCompress, RandomDataIsStoredAndAnEmptySourceRefused) {
     CQuickLZ codec;
     for (qsizetype n : {1000, 100000}) {
         const QByteArray data = RandomBytes(n, 3);
@@ -168,17 +168,6 @@ TEST(CQuickLZCompress, StoredRandomDataSameBlocksEverywhereAndEmptySourceRefused
         EXPECT_EQ(block.size(), n + 9);
         EXPECT_TRUE(block.mid(9) == data);
     }
-    // No state carries over between calls or objects.
-    const QByteArray a = Sample(Kind::Words, 50000, 1);
-    QByteArray a1, b1, a2, a3;
-    ASSERT_TRUE(codec.Compress(a, a1));
-    ASSERT_TRUE(codec.Compress(Sample(Kind::Runs, 30000, 2), b1));
-    ASSERT_TRUE(codec.Compress(a, a2));
-    ASSERT_TRUE(CQuickLZ().Compress(a, a3));
-    EXPECT_TRUE(a1 == a2);
-    EXPECT_TRUE(a1 == a3);
-    EXPECT_LT(a1.size(), a.size() / 2);
-
     QByteArray block("old");
     QString error;
     EXPECT_FALSE(codec.Compress(QByteArrayView(), block, &error));
