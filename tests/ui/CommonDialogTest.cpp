@@ -4,7 +4,6 @@
 #include "util/CPrompt.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,11 +16,6 @@ const QString kFilterA = "All Files|*.*|";
 const QString kFilterT = "Tab Separated Values (*.tab)|*.tab|All Files|*.*|";
 
 QString Nul(const char* s, int n) { return QString::fromLatin1(s, n); }
-
-void Touch(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-}
 }  // namespace
 
 TEST(CommonDialogFilter, NormalisesToANulSeparatedListAndFindsEachTypesExtension) {
@@ -70,7 +64,7 @@ TEST(CommonDialogFilter, OpeningAnExistingFileWithoutExtensionKeepsItsName) {
     TestEnv env;
     const QString t = NormalizeFilter(kFilterT);
     const QString readme = env.Path("README");
-    Touch(readme);
+    WriteFileBytes(readme, {});
     EXPECT_EQ(ChosenPath(readme, t, 1, false), readme);
     // Saving under that name still gets the type's extension.
     EXPECT_EQ(ChosenPath(readme, t, 1, true), readme + ".tab");
@@ -113,7 +107,7 @@ TEST(CommonDialogShow, SaveAppendsTheChosenTypesExtensionAndOpenReturnsTheExisti
 
     // Open returns the existing file and clears read-only.
     const QString file = env.Path("in.tab");
-    Touch(file);
+    WriteFileBytes(file, {});
     auto driver = ChooseAndAccept(file, 0);
     bool readOnly = true;
     EXPECT_EQ(QDir::fromNativeSeparators(ShowOpen("Import from file", {}, {}, kFilterT, 528384, readOnly)),

@@ -99,14 +99,13 @@ TEST(QtPromptMsgBox, IconsTitleTextAndDefaultButtonBits) {
     Seen seen;
     Ask(CPrompt::vbOKOnly, Click(QMessageBox::Ok), &seen, "Import");
     EXPECT_EQ(seen.title, "Import");
-    // 256: second button is the default; 512: the third.
-    Ask(CPrompt::vbYesNo | 256, Click(QMessageBox::No), &seen);
-    EXPECT_EQ(seen.defaultButton, QMessageBox::No);
-    Ask(CPrompt::vbYesNoCancel | 512, Click(QMessageBox::No), &seen);
-    EXPECT_EQ(seen.defaultButton, QMessageBox::Cancel);
-    // Asking for a third default on a two-button box picks the last.
-    Ask(CPrompt::vbOKCancel | 512, Click(QMessageBox::Ok), &seen);
-    EXPECT_EQ(seen.defaultButton, QMessageBox::Cancel);
+    // 256: second button is the default; 512: the third, or the last on a two-button box.
+    for (auto [style, button] : {std::pair(CPrompt::vbYesNo | 256, QMessageBox::No),
+                                 std::pair(CPrompt::vbYesNoCancel | 512, QMessageBox::Cancel),
+                                 std::pair(CPrompt::vbOKCancel | 512, QMessageBox::Cancel)}) {
+        Ask(style, Click(button), &seen);
+        EXPECT_EQ(seen.defaultButton, button) << style;
+    }
 }
 
 TEST(QtPromptInputBox, AcceptedTextComesBackCancelKeepsTheValue) {

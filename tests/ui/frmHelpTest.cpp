@@ -28,13 +28,11 @@ struct HelpWindowTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDbAndWithoutItAnEmptyText) {
+TEST_F(HelpWindowTest, ShowsVersionAndTheHelpTextOfSettingsDbAndWithoutItAnEmptyText) {
     frmHelp w;
-    EXPECT_EQ(w.windowTitle(), "About VellumGranary");
     const QString version = w.findChild<QLabel*>("lblVersion")->text();
     EXPECT_TRUE(version.startsWith(QStringLiteral("Version ") + AppVersion() + QLatin1Char(' '))) << version.toStdString();
     EXPECT_TRUE(QRegularExpression("^Version [1-9]?\\d\\.\\d+\\.\\d+ \\S").match(version).hasMatch());
-    EXPECT_EQ(w.findChild<QLabel*>("lblWebsite")->text(), AppWebsite());
     QFile source(QStringLiteral(VG_SOURCE_DIR "/resources/help.txt"));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     EXPECT_EQ(Help(w)->toPlainText(), QString::fromUtf8(source.readAll()));
@@ -58,7 +56,6 @@ TEST_F(HelpWindowTest, ShowsTitleVersionAddressAndTheHelpTextOfSettingsDbAndWith
         }
         frmHelp bare;
         EXPECT_EQ(Help(bare)->toPlainText(), QString()) << (sql ? sql : "no file");
-        EXPECT_EQ(bare.windowTitle(), "About VellumGranary");
         EXPECT_EQ(QFile::exists(SettingsDb()), sql != nullptr);  // never created by reading
     }
 }

@@ -27,33 +27,27 @@ TEST(CStringTest, HexRoundTripOddLengthsAndBadDigits) {
     EXPECT_EQ(back.ByteArray(), QByteArray("\x00\x0a\xff", 3));
 
     // Lower case reads too; half the digit count rounds to even: 5 -> 2 bytes, 7 -> 4, 3 -> 2.
-    back.FromHexBytes("abCd1");
-    EXPECT_EQ(back.ByteArray(), QByteArray("\xab\xcd"));
-    back.FromHexBytes("0102037");
-    EXPECT_EQ(back.ByteArray(), QByteArray("\x01\x02\x03\x07"));
-    back.FromHexBytes("ABC");
-    EXPECT_EQ(back.ByteArray(), QByteArray("\xab\x0c"));
-    back.FromHexBytes("");
-    EXPECT_EQ(back.Length(), 0);
+    for (const auto& [digits, bytes] : {std::pair<const char*, QByteArray>{"abCd1", "\xab\xcd"},
+                                        {"0102037", "\x01\x02\x03\x07"}, {"ABC", "\xab\x0c"}, {"", ""}}) {
+        back.FromHexBytes(digits);
+        EXPECT_EQ(back.ByteArray(), bytes) << digits;
+    }
 
-    // Bad digits raise and leave nothing.
-    CString bad;
-    ExpectError([&] { bad.FromHexBytes("0G"); }, "Invalid hexadecimal digit");
-    EXPECT_EQ(bad.Length(), 0);
-    // A bad digit far into a long text and a lone bad last digit are found too.
+    // Bad digits raise and leave nothing, also far into a long text and as a lone last digit.
     QByteArray longHex(20001, '0');
     longHex[15000] = 'x';
-    ExpectError([&] { bad.FromHexBytes(longHex); }, "Invalid hexadecimal digit");
-    ExpectError([&] { bad.FromHexBytes("00z"); }, "Invalid hexadecimal digit");
-    ExpectError([&] { bad.FromHex(QStringLiteral("0\u00e9")); }, "Invalid hexadecimal digit");
+    for (const QByteArray& digits : {QByteArray("0G"), longHex, QByteArray("00z")}) {
+        CString bad = Str("old");
+        ExpectError([&] { bad.FromHexBytes(digits); }, "Invalid hexadecimal digit");
+        EXPECT_EQ(bad.Length(), 0);
+    }
+    ExpectError([&] { back.FromHex(QStringLiteral("0\u00e9")); }, "Invalid hexadecimal digit");
 }
 
 TEST(CStringTest, HexOfEveryByteValueAndLargeBuffers) {
     QByteArray all;
     for (int i = 0; i < 256; ++i) all.append(char(i));
-    QByteArray expected;
-    for (int i = 0; i < 256; ++i) expected += QByteArray::number(i, 16).rightJustified(2, '0').toUpper();
-    EXPECT_EQ(CString(all).ToHex().ByteArray(), expected);
+    EXPECT_EQ(CString(all).ToHex().ByteArray(), all.toHex().toUpper());
 
     QByteArray random(3 * 1024 * 1024 + 7, Qt::Uninitialized);
     QRandomGenerator gen(42);
