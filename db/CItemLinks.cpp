@@ -78,9 +78,11 @@ void CItemLinks::Clear() {
     m_types.clear();
     m_categories.clear();
     m_categoryAt.clear();
+    m_denseCategoryAt.clear();
     m_typeAt.clear();
     m_titleKeys.clear();
     m_arena.clear();
+    m_titleNumbers.clear();
     m_itemCount = 0;
     for (auto& s : m_sorted) s.clear();
 }
@@ -101,7 +103,7 @@ static bool integerKey(const CSQLite::Row& r, int c, qint64* key) {
 
 int CItemLinks::CompareTitles(const TitleKey& a, const TitleKey& b) const {
     if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-    if (a.cls == 1) return Compare(a.number, b.number);
+    if (a.cls == 1) return Compare(m_titleNumbers[a.offset], m_titleNumbers[b.offset]);
     if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
     const quint32 n = std::min(a.length, b.length);
     const int r = n ? std::memcmp(m_arena.constData() + a.offset, m_arena.constData() + b.offset, n) : 0;
@@ -113,7 +115,10 @@ bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* 
     key->item = item;
     const int type = r.Type(c);
     key->cls = type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1;
-    if (key->cls == 1) key->number = Value::Of(r, c);
+    if (key->cls == 1) {
+        key->offset = quint32(m_titleNumbers.size());
+        m_titleNumbers.push_back(Value::Of(r, c));
+    }
     if (key->cls >= 2) {
         const QByteArrayView bytes = r.Bytes(c);
         key->offset = quint32(m_arena.size());
@@ -140,7 +145,9 @@ bool CItemLinks::LoadNames(CSQLite& db, QString* error) {
     m_categories.clear();
     m_typeAt.clear();
     m_categoryAt.clear();
-    return db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType ORDER BY Name, ID"),
+    m_denseCategoryAt.clear();
+    qint64 top = 0;
+    const bool ok = db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType ORDER BY Name, ID"),
                          [&](const CSQLite::Row& r) {
                              m_typeAt.insert(r.Int(0), int(m_types.size()));
                              m_types.push_back({r.Value(0), r.Value(1), r.Int(0), false, 0});
@@ -151,11 +158,20 @@ bool CItemLinks::LoadNames(CSQLite& db, QString* error) {
                          [&](const CSQLite::Row& r) {
                              Named c{r.Value(0), r.Value(2), r.Int(0), false, 0};
                              c.typeUsable = integerKey(r, 1, &c.type);
+                             c.typeKnown = c.typeUsable && m_typeAt.contains(c.type);
                              m_categoryAt.insert(c.key, int(m_categories.size()));
+                             top = std::max(top, c.key);
                              m_categories.push_back(std::move(c));
                              return true;
                          },
                          error);
+    // Every link looks its category up: a plain array while the numbers allow one.
+    if (ok && top < qint64(4 * m_categories.size() + 1024)) {
+        m_denseCategoryAt.assign(size_t(top + 1), -1);
+        for (auto c = m_categoryAt.constBegin(); c != m_categoryAt.constEnd(); ++c)
+            if (c.key() >= 0) m_denseCategoryAt[size_t(c.key())] = c.value();
+    }
+    return ok;
 }
 
 void CItemLinks::ResolveCategory(Link& link) const {
@@ -163,13 +179,19 @@ void CItemLinks::ResolveCategory(Link& link) const {
     link.hasCategory = link.hasType = false;
     link.categoryId = link.typeId = 0;
     if (!link.categoryKeyOk) return;
-    const auto cat = m_categoryAt.constFind(link.categoryKey);
-    if (cat == m_categoryAt.constEnd()) return;
-    const Named& c = m_categories[size_t(*cat)];
-    link.category = *cat;
+    const qint64 key = link.categoryKey;
+    int at = -1;
+    if (!m_denseCategoryAt.empty() && key >= 0) {
+        if (key < qint64(m_denseCategoryAt.size())) at = m_denseCategoryAt[size_t(key)];
+    } else {
+        at = m_categoryAt.value(key, -1);
+    }
+    if (at < 0) return;
+    const Named& c = m_categories[size_t(at)];
+    link.category = at;
     link.hasCategory = true;
     link.categoryId = c.key;
-    link.hasType = c.typeUsable && m_typeAt.contains(c.type);
+    link.hasType = c.typeKnown;
     link.typeId = c.type;
 }
 
@@ -218,8 +240,18 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
         RankTitles();
         return true;
     };
+    // Room for the rows up front: the vectors would otherwise move them several times over.
+    const auto reserve = [&](const char* table, auto& vector, size_t extra) {
+        return db.ForEachRow(QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table),
+                             [&](const CSQLite::Row& r) {
+                                 vector.reserve(size_t(std::max<qint64>(0, r.Int(0))) + extra);
+                                 return false;
+                             },
+                             &why);
+    };
     bool ok =
-        LoadNames(db, &why) &&
+        LoadNames(db, &why) && reserve("tblItem", m_items, 1) && reserve("tblItem", m_titleKeys, 0) &&
+        reserve("tblItemCategory", m_links, 0) &&
         db.ForEachRow(QStringLiteral("SELECT ID, FileSize FROM tblItem"),
                       [&](const CSQLite::Row& r) {
                           Item item;

@@ -86,13 +86,13 @@ private:
         qint64 key = 0;
         bool typeUsable = false;  // a category's language number is an integer
         qint64 type = 0;
+        bool typeKnown = false;  // ... and that language's row is there
     };
     // Titles are ranked here rather than by the engine's sorter, which costs three times the
     // read: each key keeps its first eight bytes inline, so most comparisons touch no other memory.
     struct TitleKey {
-        Value number;  // the title when it is stored as a number
         quint64 prefix = 0;
-        quint32 offset = 0;
+        quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
         quint32 length = 0;
         int cls = 0;
         int item = 0;
@@ -119,9 +119,11 @@ private:
     std::vector<Named> m_types;       // by name, as the engine orders them
     std::vector<Named> m_categories;  // by name, as the engine orders them
     QHash<qint64, int> m_categoryAt;
+    std::vector<int> m_denseCategoryAt;  // the same while category numbers are small
     QHash<qint64, int> m_typeAt;
     std::vector<TitleKey> m_titleKeys;  // in title order
     QByteArray m_arena;                 // the titles' bytes
+    std::vector<Value> m_titleNumbers;  // titles stored as numbers
     int m_itemCount = 0;
     std::array<std::vector<int>, OrderCount> m_sorted;  // link indices per order, filled on demand
 };

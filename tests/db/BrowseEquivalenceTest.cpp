@@ -12,6 +12,7 @@
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -333,6 +334,13 @@ TEST_F(BrowseEquivalenceTest, KeptListsFollowTheWindowsOwnSavesAndDeletes) {
         Link(i, 1);
     }
     Link(3, 99);  // a dangling link stays as it is
+    // Titles stored as numbers (another program's rows) sort before every text.
+    for (const char* title : {"42", "7.5"}) {
+        const int id = 10 + int(std::strlen(title));
+        Query(QString("INSERT INTO tblItem (ID, LastUpdate) VALUES (%1, 2460000.5)").arg(id));
+        Query(QString("INSERT INTO ftsItem (docid, Title, Code) VALUES (%1, %2, 'x')").arg(id).arg(title));
+        Link(id, 1);
+    }
     struct Step {
         const char* what;
         std::function<int()> change;  // the item changed, as the window passes it on
