@@ -355,15 +355,17 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         Clear();
         return false;
     }
-    // Its title takes its place among the others; the ranks are counted again.
+    // Its title takes its place among the others; the ranks are counted again. (An item neither
+    // known nor stored has no slot: nothing of it is listed.)
+    const bool slot = at < int(m_items.size());
     const auto old = std::find_if(m_titleKeys.begin(), m_titleKeys.end(), [&](const TitleKey& k) { return k.item == at; });
     if (old != m_titleKeys.end()) m_titleKeys.erase(old);
-    if (keyed && m_items[size_t(at)].hasTitle) {
+    if (keyed && slot && m_items[size_t(at)].hasTitle) {
         const auto place = std::upper_bound(m_titleKeys.begin(), m_titleKeys.end(), key,
                                             [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
         m_titleKeys.insert(place, std::move(key));
     }
-    if (at < int(m_items.size())) m_items[size_t(at)].titleRank = 0;
+    if (slot) m_items[size_t(at)].titleRank = 0;
     RankTitles();
     // Its links are replaced in rowid order; the others may have lost or gained their category.
     std::erase_if(m_links, [&](const Link& l) { return l.itemKeyOk && l.itemKey == itemId; });

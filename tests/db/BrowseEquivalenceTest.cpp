@@ -355,6 +355,11 @@ TEST_F(BrowseEquivalenceTest, KeptListsFollowTheWindowsOwnSavesAndDeletes) {
         {"deleted", [&] { return DeleteItem(5) ? 5 : 0; }},
         {"deleted item saved again", [&] { return save(5, "Go", "Back", "Channels"); }},
         {"language emptied", [&] { return save(7, "C", "Title 0", "General"); }},
+        {"a full-text row and a link without their item", [&] {
+             FtsRow(50, "Ghost", "x");
+             Link(50, 1);
+             return 50;
+         }},
     };
     for (const Step& step : steps) {
         for (const QString& order : kOrders) LoadItems(-1, -1, order);  // every order kept
