@@ -71,9 +71,11 @@ bool frmMain::SaveCurrentItem() {
     QString error;
     int itemId = m_itemId;
     int saved = 0;
+    CSQLite::Stamp before;
     if (!IsDatabaseOpen()) {
         error = CSQLite::NoDatabaseText() + QStringLiteral(". Open or create one from the File menu.");
     } else {
+        before = gDB->ChangeStamp();
         saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->Code(),
                          txtItemCategories->text(),
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
@@ -86,6 +88,8 @@ bool frmMain::SaveCurrentItem() {
                         CPrompt::vbExclamation);
         return false;
     }
+    // The lists below then show the saved item without reading every other one again.
+    KeptItemChanged(saved, before);
     SetCurrentItemID(saved);
     ShowCurrentItem();
     m_itemChanged = false;
@@ -118,12 +122,14 @@ void frmMain::cmdDelete_Click() {
     if (m_itemId != -1) {
         QString error;
         if (!IsDatabaseOpen()) error = CSQLite::NoDatabaseText() + QLatin1Char('.');
+        const CSQLite::Stamp before = error.isEmpty() ? gDB->ChangeStamp() : CSQLite::Stamp();
         if (!error.isEmpty() || !DeleteItem(m_itemId, &error)) {
             Prompt().MsgBox(QStringLiteral("Unable to delete this item.") +
                                 (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
                             CPrompt::vbExclamation);
             return;
         }
+        KeptItemChanged(m_itemId, before);
     }
     ClearItem();
     SetCurrentItemID(-1);

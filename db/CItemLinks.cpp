@@ -76,6 +76,15 @@ void CItemLinks::Clear() {
     m_denseIndex.clear();
     m_sparseIndex.clear();
     m_links.clear();
+    m_types.clear();
+    m_categories.clear();
+    m_categoryAt.clear();
+    m_denseCategoryAt.clear();
+    m_typeAt.clear();
+    m_titleKeys.clear();
+    m_arena.clear();
+    m_titleNumbers.clear();
+    m_itemCount = 0;
     for (auto& s : m_sorted) s.clear();
 }
 
@@ -93,6 +102,117 @@ static bool integerKey(const CSQLite::Row& r, int c, qint64* key) {
     return false;
 }
 
+int CItemLinks::CompareTitles(const TitleKey& a, const TitleKey& b) const {
+    if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+    if (a.cls == 1) return Compare(m_titleNumbers[a.offset], m_titleNumbers[b.offset]);
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    const quint32 n = std::min(a.length, b.length);
+    const int r = n ? std::memcmp(m_arena.constData() + a.offset, m_arena.constData() + b.offset, n) : 0;
+    if (r) return r < 0 ? -1 : 1;
+    return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
+}
+
+bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key) {
+    key->item = item;
+    const int type = r.Type(c);
+    key->cls = type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1;
+    if (key->cls == 1) {
+        key->offset = quint32(m_titleNumbers.size());
+        m_titleNumbers.push_back(Value::Of(r, c));
+    }
+    if (key->cls >= 2) {
+        const QByteArrayView bytes = r.Bytes(c);
+        key->offset = quint32(m_arena.size());
+        key->length = quint32(bytes.size());
+        m_arena.append(bytes);
+        for (qsizetype b = 0; b < 8; ++b)
+            key->prefix = (key->prefix << 8) | (b < bytes.size() ? quint8(bytes[b]) : 0);
+    }
+    return key->cls != 0;
+}
+
+void CItemLinks::RankTitles() {
+    int rank = 0;
+    for (size_t k = 0; k < m_titleKeys.size(); ++k) {
+        if (k == 0 || CompareTitles(m_titleKeys[k - 1], m_titleKeys[k]) != 0) ++rank;
+        m_items[size_t(m_titleKeys[k].item)].titleRank = rank;
+    }
+}
+
+// Languages and categories in the order the browse statements give them (by name, equal names
+// by number): the engine sorts these few rows, with the columns' own collation.
+bool CItemLinks::LoadNames(CSQLite& db, QString* error) {
+    m_types.clear();
+    m_categories.clear();
+    m_typeAt.clear();
+    m_categoryAt.clear();
+    m_denseCategoryAt.clear();
+    qint64 top = 0;
+    const bool ok = db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType ORDER BY Name, ID"),
+                         [&](const CSQLite::Row& r) {
+                             m_typeAt.insert(r.Int(0), int(m_types.size()));
+                             m_types.push_back({r.Value(0), r.Value(1), r.Int(0), false, 0});
+                             return true;
+                         },
+                         error) &&
+           db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory ORDER BY Name, ID"),
+                         [&](const CSQLite::Row& r) {
+                             Named c{r.Value(0), r.Value(2), r.Int(0), false, 0};
+                             c.typeUsable = integerKey(r, 1, &c.type);
+                             c.typeKnown = c.typeUsable && m_typeAt.contains(c.type);
+                             m_categoryAt.insert(c.key, int(m_categories.size()));
+                             top = std::max(top, c.key);
+                             m_categories.push_back(std::move(c));
+                             return true;
+                         },
+                         error);
+    // Every link looks its category up: a plain array while the numbers allow one.
+    if (ok && top < qint64(4 * m_categories.size() + 1024)) {
+        m_denseCategoryAt.assign(size_t(top + 1), -1);
+        for (auto c = m_categoryAt.constBegin(); c != m_categoryAt.constEnd(); ++c)
+            if (c.key() >= 0) m_denseCategoryAt[size_t(c.key())] = c.value();
+    }
+    return ok;
+}
+
+void CItemLinks::ResolveCategory(Link& link) const {
+    link.category = -1;
+    link.hasCategory = link.hasType = false;
+    link.categoryId = link.typeId = 0;
+    if (!link.categoryKeyOk) return;
+    const qint64 key = link.categoryKey;
+    int at = -1;
+    if (!m_denseCategoryAt.empty() && key >= 0) {
+        if (key < qint64(m_denseCategoryAt.size())) at = m_denseCategoryAt[size_t(key)];
+    } else {
+        at = m_categoryAt.value(key, -1);
+    }
+    if (at < 0) return;
+    const Named& c = m_categories[size_t(at)];
+    link.category = at;
+    link.hasCategory = true;
+    link.categoryId = c.key;
+    link.hasType = c.typeKnown;
+    link.typeId = c.type;
+}
+
+// From a row (rowid, ItemID, CategoryID).
+CItemLinks::Link CItemLinks::MakeLink(const CSQLite::Row& r) const {
+    Link link;
+    link.rowid = r.Int(0);
+    link.itemKeyOk = integerKey(r, 1, &link.itemKey);
+    link.categoryKeyOk = integerKey(r, 2, &link.categoryKey);
+    if (link.itemKeyOk) {
+        const int at = IndexOf(link.itemKey);
+        if (at > 0 && m_items[size_t(at)].inTable) {
+            link.at = at;
+            if (m_items[size_t(at)].hasTitle) link.item = at;
+        }
+    }
+    ResolveCategory(link);
+    return link;
+}
+
 bool CItemLinks::Load(CSQLite& db, QString* error) {
     Clear();
     const CSQLite::Stamp stamp = db.ChangeStamp();
@@ -101,9 +221,8 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     CTransaction snapshot(db);
     if (!snapshot.IsOpen()) return false;
     QString why;
-    QSet<qint64> types;
-    QHash<qint64, std::pair<bool, qint64>> categoryType;  // category -> (language number usable, number)
     m_items.push_back({});  // the NULL row
+    m_items[0].inTable = false;
     const auto indexItems = [&] {
         qint64 top = 0;
         for (size_t i = 1; i < m_items.size(); ++i) top = std::max(top, m_items[i].id.toLongLong());
@@ -114,51 +233,27 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
             if (dense && id >= 0) m_denseIndex[size_t(id)] = int(i);
             else m_sparseIndex.insert(id, int(i));
         }
+        m_itemCount = int(m_items.size() - 1);
         return true;
     };
-    // Titles are ranked here rather than by the engine's sorter, which costs three times the
-    // read: each key keeps its first eight bytes inline, so most comparisons touch no other memory.
-    struct TitleKey {
-        Value number;  // the title when it is stored as a number
-        quint64 prefix = 0;
-        quint32 offset = 0;
-        quint32 length = 0;
-        int cls = 0;
-        int item = 0;
-    };
-    std::vector<TitleKey> titleKeys;
-    QByteArray arena;
-    const auto compareTitles = [&](const TitleKey& a, const TitleKey& b) {
-        if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-        if (a.cls == 1) return Compare(a.number, b.number);
-        if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-        const quint32 n = std::min(a.length, b.length);
-        const int r = n ? std::memcmp(arena.constData() + a.offset, arena.constData() + b.offset, n) : 0;
-        if (r) return r < 0 ? -1 : 1;
-        return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
-    };
-    // NULL titles keep rank 0, with the NULL row.
     const auto rankTitles = [&] {
-        std::sort(titleKeys.begin(), titleKeys.end(),
-                  [&](const TitleKey& a, const TitleKey& b) { return compareTitles(a, b) < 0; });
-        int rank = 0;
-        for (size_t k = 0; k < titleKeys.size(); ++k) {
-            if (k == 0 || compareTitles(titleKeys[k - 1], titleKeys[k]) != 0) ++rank;
-            m_items[size_t(titleKeys[k].item)].titleRank = rank;
-        }
+        std::sort(m_titleKeys.begin(), m_titleKeys.end(),
+                  [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
+        RankTitles();
         return true;
+    };
+    // Room for the rows up front: the vectors would otherwise move them several times over.
+    const auto reserve = [&](const char* table, auto& vector, size_t extra) {
+        return db.ForEachRow(QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table),
+                             [&](const CSQLite::Row& r) {
+                                 vector.reserve(size_t(std::max<qint64>(0, r.Int(0))) + extra);
+                                 return false;
+                             },
+                             &why);
     };
     bool ok =
-        db.ForEachRow(QStringLiteral("SELECT ID FROM tblType"),
-                      [&](const CSQLite::Row& r) { return types.insert(r.Int(0)), true; }, &why) &&
-        db.ForEachRow(QStringLiteral("SELECT ID, TypeID FROM tblCategory"),
-                      [&](const CSQLite::Row& r) {
-                          qint64 type = 0;
-                          const bool usable = integerKey(r, 1, &type);
-                          categoryType.insert(r.Int(0), {usable, type});
-                          return true;
-                      },
-                      &why) &&
+        LoadNames(db, &why) && reserve("tblItem", m_items, 1) && reserve("tblItem", m_titleKeys, 0) &&
+        reserve("tblItemCategory", m_links, 0) &&
         db.ForEachRow(QStringLiteral("SELECT ID, FileSize FROM tblItem"),
                       [&](const CSQLite::Row& r) {
                           Item item;
@@ -177,42 +272,15 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           item.title = r.Value(1);
                           item.hasTitle = true;
                           TitleKey key;
-                          key.item = at;
-                          const int type = r.Type(1);
-                          key.cls = type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1;
-                          if (key.cls == 1) key.number = Value::Of(r, 1);
-                          if (key.cls >= 2) {
-                              const QByteArrayView bytes = r.Bytes(1);
-                              key.offset = quint32(arena.size());
-                              key.length = quint32(bytes.size());
-                              arena.append(bytes);
-                              for (qsizetype b = 0; b < 8; ++b)
-                                  key.prefix = (key.prefix << 8) | (b < bytes.size() ? quint8(bytes[b]) : 0);
-                          }
-                          if (key.cls != 0) titleKeys.push_back(std::move(key));
+                          if (MakeTitleKey(r, 1, at, &key)) m_titleKeys.push_back(std::move(key));
                           return true;
                       },
                       &why) &&
         rankTitles() &&
         // Link order is rowid order, as the plain statement reads them.
-        db.ForEachRow(QStringLiteral("SELECT ItemID, CategoryID FROM tblItemCategory ORDER BY rowid"),
+        db.ForEachRow(QStringLiteral("SELECT rowid, ItemID, CategoryID FROM tblItemCategory ORDER BY rowid"),
                       [&](const CSQLite::Row& r) {
-                          Link link;
-                          qint64 key = 0;
-                          if (integerKey(r, 0, &key)) {
-                              const int at = IndexOf(key);
-                              if (at > 0 && m_items[size_t(at)].hasTitle) link.item = at;
-                          }
-                          if (integerKey(r, 1, &key)) {
-                              const auto cat = categoryType.constFind(key);
-                              if (cat != categoryType.constEnd()) {
-                                  link.hasCategory = true;
-                                  link.categoryId = cat.key();
-                                  link.hasType = cat->first && types.contains(cat->second);
-                                  link.typeId = cat->second;
-                              }
-                          }
-                          m_links.push_back(link);
+                          m_links.push_back(MakeLink(r));
                           return true;
                       },
                       &why);
@@ -225,6 +293,145 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     m_stamp = stamp;
     m_loaded = true;
     return true;
+}
+
+bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
+    if (!m_loaded) return false;
+    const CSQLite::Stamp stamp = db.ChangeStamp();
+    if (!stamp.IsValid() || !db.Run(QStringLiteral("BEGIN")).isEmpty()) {
+        Clear();
+        return false;
+    }
+    const QString id = QString::number(itemId);
+    bool stored = false, titled = false;
+    Item fresh;
+    fresh.id = QVariant(qlonglong(itemId));
+    TitleKey key;
+    bool keyed = false;
+    std::vector<Link> links;
+    const int at0 = IndexOf(itemId);
+    int at = at0 > 0 ? at0 : int(m_items.size());  // a new item takes the next slot
+    bool ok =
+        LoadNames(db, nullptr) &&
+        db.ForEachRow(QStringLiteral("SELECT FileSize, LastUpdate FROM tblItem WHERE ID = ") + id,
+                      [&](const CSQLite::Row& r) {
+                          stored = true;
+                          fresh.fileSize = Value::Of(r, 0);
+                          fresh.lastUpdate = Value::Of(r, 1);
+                          return false;
+                      }) &&
+        db.ForEachRow(QStringLiteral("SELECT c0Title FROM ftsItem_content WHERE docid = ") + id,
+                      [&](const CSQLite::Row& r) {
+                          titled = true;
+                          fresh.title = r.Value(0);
+                          keyed = MakeTitleKey(r, 0, at, &key);
+                          return false;
+                      });
+    // The item's slot, so that its links find it.
+    if (ok && at0 <= 0 && stored) {
+        if (!m_denseIndex.empty() && (itemId < 0 || itemId >= qint64(4 * m_items.size() + 1024))) ok = false;
+        else if (!m_denseIndex.empty()) {
+            if (itemId >= qint64(m_denseIndex.size())) m_denseIndex.resize(size_t(itemId + 1), -1);
+            m_denseIndex[size_t(itemId)] = at;
+        } else {
+            m_sparseIndex.insert(itemId, at);
+        }
+        if (ok) m_items.push_back({});
+    }
+    if (ok && (at0 > 0 || stored)) {
+        Item& item = m_items[size_t(at)];
+        fresh.inTable = stored;
+        fresh.hasTitle = stored && titled;
+        if (!fresh.hasTitle) fresh.title = QVariant();
+        m_itemCount += int(stored) - int(at0 > 0 && item.inTable);
+        item = std::move(fresh);
+    }
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT rowid, ItemID, CategoryID FROM tblItemCategory WHERE ItemID = ") +
+                                 id + QStringLiteral(" ORDER BY rowid"),
+                             [&](const CSQLite::Row& r) {
+                                 links.push_back(MakeLink(r));
+                                 return true;
+                             });
+    db.Run(QStringLiteral("COMMIT"));
+    if (!ok) {
+        Clear();
+        return false;
+    }
+    // Its title takes its place among the others; the ranks are counted again. (An item neither
+    // known nor stored has no slot: nothing of it is listed.)
+    const bool slot = at < int(m_items.size());
+    const auto old = std::find_if(m_titleKeys.begin(), m_titleKeys.end(), [&](const TitleKey& k) { return k.item == at; });
+    if (old != m_titleKeys.end()) m_titleKeys.erase(old);
+    if (keyed && slot && m_items[size_t(at)].hasTitle) {
+        const auto place = std::upper_bound(m_titleKeys.begin(), m_titleKeys.end(), key,
+                                            [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
+        m_titleKeys.insert(place, std::move(key));
+    }
+    if (slot) m_items[size_t(at)].titleRank = 0;
+    RankTitles();
+    // Its links are replaced in rowid order; the others may have lost or gained their category.
+    std::erase_if(m_links, [&](const Link& l) { return l.itemKeyOk && l.itemKey == itemId; });
+    for (Link& l : links) {
+        const auto place = std::lower_bound(m_links.begin(), m_links.end(), l.rowid,
+                                            [](const Link& a, qint64 rowid) { return a.rowid < rowid; });
+        m_links.insert(place, l);
+    }
+    for (Link& l : m_links) ResolveCategory(l);
+    for (auto& s : m_sorted) s.clear();
+    m_stamp = db.ChangeStamp();
+    return m_stamp.IsValid();
+}
+
+ResultTable CItemLinks::Types() const {
+    // Distinct (item, language) pairs: most items have one language, kept per item; the rare
+    // second one goes to a set.
+    std::vector<int> first(m_items.size(), -1);
+    QSet<quint64> more;
+    std::vector<qint64> count(m_types.size(), 0);
+    for (const Link& l : m_links) {
+        if (!l.at || l.category < 0) continue;
+        const Named& c = m_categories[size_t(l.category)];
+        if (!c.typeUsable) continue;
+        const auto t = m_typeAt.constFind(c.type);
+        if (t == m_typeAt.constEnd()) continue;
+        int& f = first[size_t(l.at)];
+        if (f == -1) f = *t;
+        else if (f == *t) continue;
+        else if (!more.contains((quint64(l.at) << 32) | quint32(*t))) more.insert((quint64(l.at) << 32) | quint32(*t));
+        else continue;
+        ++count[size_t(*t)];
+    }
+    ResultTable data;
+    for (size_t t = 0; t < m_types.size(); ++t) {
+        if (!count[t]) continue;
+        if (!data.ColCount()) data.SetHeader({QStringLiteral("ID"), QStringLiteral("Name"), QStringLiteral("Count")});
+        data.Append(m_types[t].id);
+        data.Append(m_types[t].name);
+        data.Append(QVariant(qlonglong(count[t])));
+    }
+    return data;
+}
+
+ResultTable CItemLinks::Categories(int typeId, int* count) const {
+    const auto inLanguage = [&](const Named& c) { return typeId == -1 || (c.typeUsable && c.type == typeId); };
+    std::vector<qint64> links(m_categories.size(), 0);
+    int total = 0;
+    for (const Link& l : m_links) {
+        if (l.category < 0) continue;
+        ++links[size_t(l.category)];
+        if (typeId != -1 && l.at && inLanguage(m_categories[size_t(l.category)])) ++total;
+    }
+    *count = typeId == -1 ? m_itemCount : total;
+    ResultTable data;
+    for (size_t c = 0; c < m_categories.size(); ++c) {
+        if (!links[c] || !inLanguage(m_categories[c])) continue;
+        if (!data.ColCount())
+            data.SetHeader({QStringLiteral("ID"), QStringLiteral("Name"), QStringLiteral("Count(tblItemCategory.ItemID)")});
+        data.Append(m_categories[c].id);
+        data.Append(m_categories[c].name);
+        data.Append(QVariant(qlonglong(links[c])));
+    }
+    return data;
 }
 
 int CItemLinks::IndexOf(qint64 id) const {
@@ -240,7 +447,7 @@ bool CItemLinks::LoadLastUpdates(CSQLite& db) {
     const bool ok = db.ForEachRow(QStringLiteral("SELECT ID, LastUpdate FROM tblItem"),
                                   [&](const CSQLite::Row& r) {
                                       const int at = IndexOf(r.Int(0));
-                                      if (at > 0) m_items[size_t(at)].lastUpdate = Value::Of(r, 1);
+                                      if (at > 0 && m_items[size_t(at)].inTable) m_items[size_t(at)].lastUpdate = Value::Of(r, 1);
                                       return true;
                                   });
     m_haveLastUpdates = ok;

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <array>
@@ -27,6 +28,19 @@ public:
     // The change stamp the rows were read under.
     CSQLite::Stamp Stamp() const { return m_stamp; }
 
+    // After this connection's own save or delete of one item, committed while these rows were
+    // current and with nothing else changed since: re-reads that item, its links and the
+    // languages and categories, instead of everything. False (and cleared) when a read fails.
+    bool Refresh(CSQLite& db, qint64 itemId);
+
+    // The rows of tblItem.
+    int ItemCount() const { return m_itemCount; }
+    // Languages with items (ID, Name, Count), as the browse statement gives them; unfilled when none.
+    ResultTable Types() const;
+    // Categories with links (ID, Name, link count) of a language or all (-1), as the browse
+    // statement gives them; count as that list's total.
+    ResultTable Categories(int typeId, int* count) const;
+
     // Distinct (ID, Title) of the links of a category and/or language (-1: any), in order;
     // unfilled when none. Reads the file again only for a first sort by modification date.
     ResultTable Items(CSQLite& db, int categoryId, int typeId, Order order);
@@ -44,6 +58,7 @@ public:
 
 private:
     struct Item {
+        bool inTable = true;  // false once deleted: the slot stays, nothing points at it
         QVariant id;     // NULL for the row of links whose item or title is gone
         QVariant title;  // as Exec gives it
         int titleRank = 0;  // place among the titles in the engine's order; equal titles share it
@@ -52,12 +67,43 @@ private:
         Value lastUpdate;
     };
     struct Link {
-        int item = 0;  // index into m_items; 0 is the NULL row
+        qint64 rowid = 0;
+        bool itemKeyOk = false;  // the stored numbers as the joins compare them
+        bool categoryKeyOk = false;
+        qint64 itemKey = 0;
+        qint64 categoryKey = 0;
+        int at = 0;    // index into m_items of a stored item, else 0
+        int item = 0;  // the list's row: at when that item has its title, else 0 (the NULL row)
+        int category = -1;  // index into m_categories
         bool hasCategory = false;
         bool hasType = false;
         qint64 categoryId = 0;
         qint64 typeId = 0;
     };
+    struct Named {
+        QVariant id;
+        QVariant name;
+        qint64 key = 0;
+        bool typeUsable = false;  // a category's language number is an integer
+        qint64 type = 0;
+        bool typeKnown = false;  // ... and that language's row is there
+    };
+    // Titles are ranked here rather than by the engine's sorter, which costs three times the
+    // read: each key keeps its first eight bytes inline, so most comparisons touch no other memory.
+    struct TitleKey {
+        quint64 prefix = 0;
+        quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
+        quint32 length = 0;
+        int cls = 0;
+        int item = 0;
+    };
+    int CompareTitles(const TitleKey& a, const TitleKey& b) const;
+    // The key of a title read in column c, or false for NULL.
+    bool MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key);
+    void RankTitles();  // m_titleKeys in order: equal titles share a rank, NULL keeps 0
+    bool LoadNames(CSQLite& db, QString* error);
+    Link MakeLink(const CSQLite::Row& r) const;
+    void ResolveCategory(Link& link) const;
     bool LoadLastUpdates(CSQLite& db);
     // Index into m_items of an item number, or -1: a plain array while numbers are dense.
     int IndexOf(qint64 id) const;
@@ -69,6 +115,15 @@ private:
     std::vector<Item> m_items;
     std::vector<int> m_denseIndex;
     QHash<qint64, int> m_sparseIndex;
-    std::vector<Link> m_links;
+    std::vector<Link> m_links;  // in rowid order
+    std::vector<Named> m_types;       // by name, as the engine orders them
+    std::vector<Named> m_categories;  // by name, as the engine orders them
+    QHash<qint64, int> m_categoryAt;
+    std::vector<int> m_denseCategoryAt;  // the same while category numbers are small
+    QHash<qint64, int> m_typeAt;
+    std::vector<TitleKey> m_titleKeys;  // in title order
+    QByteArray m_arena;                 // the titles' bytes
+    std::vector<Value> m_titleNumbers;  // titles stored as numbers
+    int m_itemCount = 0;
     std::array<std::vector<int>, OrderCount> m_sorted;  // link indices per order, filled on demand
 };

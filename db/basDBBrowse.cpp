@@ -53,6 +53,27 @@ QString safeOrder(const QString& orderBy) {
     return QStringLiteral("Title");
 }
 
+bool g_keepItemLists = true;
+
+// The composition kept for the file's present state, read again after any change; none inside
+// a transaction (uncommitted changes are not counted), for one-shot commands, and for a file
+// that cannot be read that way.
+CItemLinks& kept() {
+    static CItemLinks links;
+    return links;
+}
+
+CItemLinks* keptLinks(CSQLite& db) {
+    CItemLinks& links = kept();
+    const CSQLite::Stamp stamp = db.ChangeStamp();
+    if (!stamp.IsValid() || !g_keepItemLists) {
+        links.Clear();
+        return nullptr;
+    }
+    if (!links.IsLoaded() || !(links.Stamp() == stamp)) links.Load(db);
+    return links.IsLoaded() ? &links : nullptr;
+}
+
 }  // namespace
 
 ResultTable LoadTypes(int& count, QString* error) {
@@ -63,6 +84,10 @@ ResultTable LoadTypes(CSQLite& db, int& count, QString* error) {
     count = 0;
     if (error) error->clear();
     if (!db.IsOpen()) return {};
+    if (CItemLinks* links = keptLinks(db)) {
+        count = links->ItemCount();
+        return links->Types();
+    }
     // ID never is NULL, so Count(*) gives the same number without visiting every row.
     count = countOf(db, QStringLiteral("SELECT Count(*) FROM tblItem"), error);
     // qryTypes de-duplicates every (item, language) pair in a temporary table that it then
@@ -89,6 +114,7 @@ ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error) 
     count = 0;
     if (error) error->clear();
     if (!db.IsOpen()) return {};
+    if (CItemLinks* links = keptLinks(db)) return links->Categories(typeId, &count);
     QString filter;
     QString countSql;
     if (typeId == -1) {
@@ -121,8 +147,6 @@ ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error) 
                    QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"), error);
 }
 
-static bool g_keepItemLists = true;
-
 void KeepItemLists(bool keep) { g_keepItemLists = keep; }
 
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* failure) {
@@ -134,19 +158,12 @@ ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& or
     if (!db.IsOpen()) return {};
     // Outside a transaction the rows come from the kept composition while the file is unchanged,
     // and from a new one after any commit.
-    static CItemLinks links;
-    CItemLinks::Order order = CItemLinks::ByTitle;
-    CItemLinks::ParseOrder(orderBy, &order);
-    const CSQLite::Stamp stamp = db.ChangeStamp();
-    if (stamp.IsValid() && g_keepItemLists) {
-        if (!links.IsLoaded() || !(links.Stamp() == stamp)) links.Load(db);
-        if (links.IsLoaded()) {
-            ResultTable data = links.Items(db, categoryId, typeId, order);
-            if (data.RowCount() > 0) return data;
-            return {};
-        }
-    } else {
-        links.Clear();
+    if (CItemLinks* links = keptLinks(db)) {
+        CItemLinks::Order order = CItemLinks::ByTitle;
+        CItemLinks::ParseOrder(orderBy, &order);
+        ResultTable data = links->Items(db, categoryId, typeId, order);
+        if (data.RowCount() > 0) return data;
+        return {};
     }
     QString condition;
     if (categoryId != -1)
@@ -170,6 +187,18 @@ ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& or
     if (failure) *failure = error;
     if (data.RowCount() > 0) return data;
     return {};
+}
+
+bool KeptItemChanged(int itemId, const CSQLite::Stamp& before) {
+    CSQLite& db = StoreDB();
+    if (!db.IsOpen()) return false;
+    CItemLinks& links = kept();
+    const CSQLite::Stamp now = db.ChangeStamp();
+    // Only this connection committed since: the commits were that item's.
+    if (!links.IsLoaded() || !(links.Stamp() == before) || !now.IsValid() || now.open != before.open ||
+        now.others != before.others)
+        return false;
+    return links.Refresh(db, itemId);
 }
 
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error) {

@@ -1,11 +1,10 @@
 #pragma once
 // Browse and search queries of the snippet store. A filter id of -1 means "not filtered".
 // The functions that take the connection are silent; those without it work on gDB.
+#include "db/CSQLite.h"
 #include "util/ResultTable.h"
 
 #include <QString>
-
-class CSQLite;
 
 // A failed statement leaves the table unfilled and, when error is given, its engine text there
 // (empty after success), so that an empty list is never mistaken for a failed read.
@@ -21,6 +20,11 @@ void KeepItemLists(bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
 ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
+// After a save or delete of one item on gDB, committed since before (the stamp
+// taken just ahead of it): the kept lists take that item's new state instead of being composed
+// again from the whole file. False when they were not current then or something else changed
+// the file; the next list reads it all again.
+bool KeptItemChanged(int itemId, const CSQLite::Stamp& before);
 // Full-text search, by title. A malformed query gives an unfilled table and the engine's text.
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error);
 // SearchItems on gDB; a malformed query also shows "Search error: " + the engine's text.

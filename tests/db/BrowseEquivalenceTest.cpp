@@ -12,6 +12,8 @@
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -320,6 +322,65 @@ TEST_F(BrowseEquivalenceTest, ListsFollowEveryCommitAndAnOpenTransaction) {
     Query("ROLLBACK TRANSACTION");
     ExpectAllOperationsMatch();
     EXPECT_EQ(LoadItems(-1, -1, "ID").RowCount(), 2);
+}
+
+// The window's own saves and deletes update the kept lists for that one item; they must then
+// equal what the plain statements give, and anything else committed in between means a full read.
+TEST_F(BrowseEquivalenceTest, KeptListsFollowTheWindowsOwnSavesAndDeletes) {
+    Type(1, "C");
+    Category(1, 1, "General");
+    for (int i = 1; i <= 6; ++i) {
+        Item(i, "Title " + QString::number(7 - i), "body", i * 10, 2460000.5 + i);
+        Link(i, 1);
+    }
+    Link(3, 99);  // a dangling link stays as it is
+    // Titles stored as numbers (another program's rows) sort before every text.
+    for (const char* title : {"42", "7.5"}) {
+        const int id = 10 + int(std::strlen(title));
+        Query(QString("INSERT INTO tblItem (ID, LastUpdate) VALUES (%1, 2460000.5)").arg(id));
+        Query(QString("INSERT INTO ftsItem (docid, Title, Code) VALUES (%1, %2, 'x')").arg(id).arg(title));
+        Link(id, 1);
+    }
+    struct Step {
+        const char* what;
+        std::function<int()> change;  // the item changed, as the window passes it on
+    };
+    const auto save = [](int id, const QString& language, const QString& title, const QString& categories) {
+        return SaveItem(language, id, title, "code", categories, "2026-01-02 03:04:05", false);
+    };
+    const std::vector<Step> steps = {
+        {"retitled and moved", [&] { return save(2, "C", "Title 9", "General,Other"); }},
+        {"new item, new language", [&] { return save(-1, "Go", "Title 0", "Channels"); }},
+        {"equal title", [&] { return save(4, "C", "Title 5", "Other"); }},
+        {"deleted", [&] { return DeleteItem(5) ? 5 : 0; }},
+        {"deleted item saved again", [&] { return save(5, "Go", "Back", "Channels"); }},
+        {"language emptied", [&] { return save(7, "C", "Title 0", "General"); }},
+        {"a full-text row and a link without their item", [&] {
+             FtsRow(50, "Ghost", "x");
+             Link(50, 1);
+             return 50;
+         }},
+    };
+    for (const Step& step : steps) {
+        for (const QString& order : kOrders) LoadItems(-1, -1, order);  // every order kept
+        const CSQLite::Stamp before = gDB->ChangeStamp();
+        const int id = step.change();
+        ASSERT_GT(id, 0) << step.what;
+        EXPECT_TRUE(KeptItemChanged(id, before)) << step.what;
+        ExpectAllOperationsMatch();
+    }
+
+    // Another program's commit in between: the lists are read again.
+    LoadItems(-1, -1, "Title");
+    const CSQLite::Stamp before = gDB->ChangeStamp();
+    const int id = save(1, "C", "Title 8", "General");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(gDB->Filename().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE ftsItem SET Title = 'Zero' WHERE docid = 3", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    EXPECT_FALSE(KeptItemChanged(id, before));
+    ExpectAllOperationsMatch();
 }
 
 // A file whose full-text table keeps no content table of its own (here: a plain table under the
