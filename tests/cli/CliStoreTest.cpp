@@ -1,29 +1,11 @@
-#include "support/TestEnv.h"
+#include "CliFixture.h"
 
-#include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace {
 
-QStringList Lines(const ProcessResult& r) { return QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts); }
-
-class CliStore : public ::testing::Test {
-protected:
-    void SetUp() override {
-        db = env.Path("store.db");
-        ASSERT_EQ(RunProgram("vgcli", {"new", db}).status, 0);
-    }
-    int Save(const QStringList& args, const QByteArray& input = {}) {
-        ProcessResult r = RunProgram("vgcli", QStringList{"save", db} + args, {}, input);
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
-        return QString::fromUtf8(r.out).trimmed().toInt();
-    }
-    ProcessResult Run(const QStringList& args) { return RunProgram("vgcli", args); }
-    TestEnv env;
-    QString db;
-};
+using CliStore = CliTest;
 
 TEST_F(CliStore, SaveShowListAndSearch) {
     const QString bodyFile = env.Path("body.txt");
@@ -134,8 +116,8 @@ TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {
 }
 
 TEST_F(CliStore, DeleteRenameVacuumAndBackup) {
-    const int a = Save({"-l", "C++", "-c", "Sorting", "-t", "One"});
-    const int b = Save({"-l", "C++", "-c", "Sorting,Files", "-t", "Two"});
+    Save({"-l", "C++", "-c", "Sorting", "-t", "One"});
+    Save({"-l", "C++", "-c", "Sorting,Files", "-t", "Two"});
     const int c = Save({"-l", "VB", "-c", "Old", "-t", "Three"});
 
     ProcessResult r = Run({"rename-category", db, "c++", "sorting", "FILES"});
@@ -172,8 +154,6 @@ TEST_F(CliStore, DeleteRenameVacuumAndBackup) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith("Unable to create backup.")) << r.err.toStdString();
     EXPECT_EQ(Lines(Run({"list", db})).size(), 2);
-    (void)a;
-    (void)b;
 
     EXPECT_EQ(Run({"list", env.Path("nothere.db")}).status, 1);
     EXPECT_EQ(Run({"list", db, "-o", "bogus"}).status, 2);
