@@ -5,7 +5,16 @@
 
 namespace {
 
-using CliStore = CliTest;
+class CliStore : public CliTest {
+protected:
+    // A listing of names and counts: each line ends with the name and its count.
+    static void ExpectTails(const ProcessResult& r, const QStringList& tails) {
+        const QStringList lines = Lines(r);
+        EXPECT_EQ(r.status, 0);
+        ASSERT_EQ(lines.size(), tails.size());
+        for (int i = 0; i < tails.size(); ++i) EXPECT_TRUE(lines[i].endsWith(tails[i])) << lines[i].toStdString();
+    }
+};
 
 TEST_F(CliStore, SaveShowListAndSearch) {
     const QString bodyFile = env.Path("body.txt");
@@ -37,16 +46,8 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_EQ(r.out.split('\n')[1], "Title\tBubble\\tsort\\r\\nv2");
     EXPECT_TRUE(r.out.endsWith("\n\nfrom stdin caf\xc3\xa9\ncaf\xc3\xa9\n"));
 
-    r = Run({"languages", db});
-    EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(Lines(r).size(), 2);
-    EXPECT_TRUE(Lines(r)[0].endsWith("\tC++\t2"));
-    EXPECT_TRUE(Lines(r)[1].endsWith("\tVB\t1"));
-
-    r = Run({"categories", db, "-l", "c++"});
-    ASSERT_EQ(Lines(r).size(), 2);
-    EXPECT_TRUE(Lines(r)[0].endsWith("\tFiles\t1"));
-    EXPECT_TRUE(Lines(r)[1].endsWith("\tSorting\t2"));
+    ExpectTails(Run({"languages", db}), {"\tC++\t2", "\tVB\t1"});
+    ExpectTails(Run({"categories", db, "-l", "c++"}), {"\tFiles\t1", "\tSorting\t2"});
     EXPECT_EQ(Lines(Run({"categories", db})).size(), 3);
 
     r = Run({"list", db});
@@ -57,10 +58,8 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     EXPECT_EQ(Lines(Run({"list", db, "--order=size"})).size(), 3);
     EXPECT_EQ(Lines(Run({"list", db, "-o", "modified", "-c", "files"})).size(), 1);
 
-    r = Run({"search", db, "sort"});
-    EXPECT_EQ(Lines(r).size(), 2);
-    r = Run({"search", db, "O'Brien"});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(c) + "\tO'Brien's pivot"}));
+    EXPECT_EQ(Lines(Run({"search", db, "sort"})).size(), 2);
+    EXPECT_EQ(Lines(Run({"search", db, "O'Brien"})), QStringList({QString::number(c) + "\tO'Brien's pivot"}));
     r = Run({"search", db, "sort", "-l", "vb"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(Lines(r).isEmpty());
@@ -123,9 +122,7 @@ TEST_F(CliStore, DeleteRenameVacuumAndBackup) {
     ProcessResult r = Run({"rename-category", db, "c++", "sorting", "FILES"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
-    r = Run({"categories", db, "-l", "C++"});
-    ASSERT_EQ(Lines(r).size(), 1);
-    EXPECT_TRUE(Lines(r)[0].endsWith("\tFiles\t2"));
+    ExpectTails(Run({"categories", db, "-l", "C++"}), {"\tFiles\t2"});
     EXPECT_EQ(Run({"rename-category", db, "C++", "Nope", "X"}).status, 1);
     EXPECT_EQ(Run({"rename-category", db, "Cobol", "Files", "X"}).err, "No such language: Cobol\n");
     EXPECT_EQ(Run({"rename-category", db, "C++", "Files", "  "}).status, 2);
