@@ -19,11 +19,12 @@ protected:
         EXPECT_EQ(id, n);
         return n;
     }
-    QString Cats(int id) {
+    ItemRecord Item(int id) {
         ItemRecord rec;
-        EXPECT_TRUE(LoadItem(id, rec));
-        return rec.categories;
+        EXPECT_TRUE(LoadItem(id, rec)) << id;
+        return rec;
     }
+    QString Cats(int id) { return Item(id).categories; }
     // Rows of a table, with an optional WHERE clause after its name.
     int Count(const QString& from) { return Scalar("SELECT Count(*) FROM " + from).toInt(); }
     int TypeId(const QString& name) { return Scalar("SELECT ID FROM tblType WHERE Name = '" + name + "'").toInt(); }

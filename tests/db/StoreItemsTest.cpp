@@ -48,8 +48,7 @@ TEST_F(ItemsTest, NewItemThenUpdateReplacesTextTimeAndLinks) {
 
     const int again = Save("c++", "Sort v2", "Files", "v2", "2024-02-01 09:00:00", n);
     EXPECT_EQ(again, n);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.title, "Sort v2");
     EXPECT_EQ(rec.body, "v2");
     EXPECT_EQ(rec.categories, "Files");
@@ -93,8 +92,7 @@ TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
     ASSERT_EQ(prompt->shown.size(), 1);
     EXPECT_EQ(prompt->shown[0].text, "Merge this with existing item #" + QString::number(first) + "?");
     EXPECT_EQ(prompt->shown[0].style, CPrompt::vbYesNo);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(first, rec));
+    ItemRecord rec = Item(first);
     EXPECT_EQ(rec.body, "original");
     EXPECT_EQ(rec.categories.split(',').size(), 2);
     EXPECT_TRUE(rec.categories.contains("Algorithms"));
@@ -122,8 +120,7 @@ TEST_F(ItemsTest, QuotesSemicolonsAndSqlAreStoredVerbatimAndRunNothing) {
     const QString lang = "La'ng; " + evil;
     const QString cat = "Ca't; DELETE FROM tblCategory";
     const int n = Save(lang, title, cat, body, "2024-01-31 13:05:09'); DROP TABLE tblType; --");
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.title, title);
     EXPECT_EQ(rec.body, body);
     EXPECT_EQ(rec.categories, cat);
@@ -175,8 +172,7 @@ TEST_F(ItemsTest, LoadItemReadsEveryFieldAndRefusesUnknownItems) {
     const int n = Save("C++", "Zip it", "Files,Sorting", "code", "2024-07-04 23:30:00");
     Query("UPDATE ftsItem SET File = 'a.zip' WHERE DOCID = " + QString::number(n));
     Query("UPDATE tblItem SET FileSize = 1234, FileBLOB = X'0102030405' WHERE ID = " + QString::number(n));
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.fileName, "a.zip");
     EXPECT_EQ(rec.fileSize, 1234);
     EXPECT_EQ(rec.storedSize, 5);
@@ -191,12 +187,11 @@ TEST_F(ItemsTest, LoadItemReadsEveryFieldAndRefusesUnknownItems) {
     EXPECT_EQ(rec.categories, kept.categories);
     EXPECT_EQ(rec.lastUpdate, kept.lastUpdate);
 
-    ItemRecord none;
-    none.title = "untouched";
+    // No attachment reads as sizes 0, not as what the record held before.
     Query("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL WHERE ID = " + QString::number(n));
-    ASSERT_TRUE(LoadItem(n, none));
-    EXPECT_EQ(none.fileSize, 0);
-    EXPECT_EQ(none.storedSize, 0);
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.fileSize, 0);
+    EXPECT_EQ(rec.storedSize, 0);
 }
 
 TEST_F(ItemsTest, LocalTimesAreStoredAsUtcAndShownLocally) {
@@ -206,9 +201,7 @@ TEST_F(ItemsTest, LocalTimesAreStoredAsUtcAndShownLocally) {
     const int n = Save("C++", "Timed", "Sorting", "x", "2024-01-31 13:05:09");
     Save("C++", "Timed", "Sorting", "x", "2024-07-04 23:30:00", n);
     EXPECT_EQ(ModifyDate(n), Utc("2024-07-04 23:30:00"));
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
-    EXPECT_EQ(rec.lastUpdate, "07/04/2024 23:30");
+    EXPECT_EQ(Item(n).lastUpdate, "07/04/2024 23:30");
 
     const double local = JulianDay("2024-01-31 13:05:09");
     const double utc = JulianDay("2024-01-31 13:05:09", TimeBase::Utc);
@@ -242,9 +235,7 @@ TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
     ASSERT_TRUE(DeleteItem(a));
     Save("C++", "Edited", "Sorting", "x", ta, a, TimeBase::Utc);
     EXPECT_EQ(ModifyDate(a), ta);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(a, rec));
-    EXPECT_EQ(rec.lastUpdate, "01/31/2024 13:05");
+    EXPECT_EQ(Item(a).lastUpdate, "01/31/2024 13:05");
 }
 
 TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
@@ -299,8 +290,7 @@ TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
 
     // Existing item: its text and links come back as they were.
     EXPECT_EQ(SaveFails("Changed", "Files", kept), "links refused");
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(kept, rec));
+    ItemRecord rec = Item(kept);
     EXPECT_EQ(rec.title, "Kept");
     EXPECT_EQ(rec.body, "old body");
     EXPECT_EQ(rec.categories, "Sorting");
@@ -333,8 +323,7 @@ TEST_F(ItemsTest, SavingAnItemThatLostItsFullTextRowRestoresIt) {
     const int n = Save("C++", "Whole", "Sorting");
     Query("DELETE FROM ftsItem WHERE DOCID = " + QString::number(n));
     EXPECT_EQ(Save("C++", "Whole again", "Sorting", "text", kTime, n), n);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.title, "Whole again");
     EXPECT_EQ(rec.body, "text");
     EXPECT_EQ(Count("ftsItem"), 1);
