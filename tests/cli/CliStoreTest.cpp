@@ -46,16 +46,15 @@ TEST_F(CliStore, SaveShowListAndSearch) {
     ExpectTails(Run({"categories", db, "-l", "c++"}), {"\tFiles\t1", "\tSorting\t2"});
     EXPECT_EQ(Lines(Run({"categories", db})).size(), 3);
 
-    r = Run({"list", db});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(b) + "\tBubble\\tsort\\r\\nv2", QString::number(c) + "\tO'Brien's pivot",
-                                     QString::number(a) + "\tQuick sort"}));
-    r = Run({"list", db, "-o", "created", "-l", "C++", "-c", "SORTING"});
-    EXPECT_EQ(Lines(r), QStringList({QString::number(a) + "\tQuick sort", QString::number(b) + "\tBubble\\tsort\\r\\nv2"}));
+    const QString la = QString::number(a) + "\tQuick sort", lb = QString::number(b) + "\tBubble\\tsort\\r\\nv2",
+                  lc = QString::number(c) + "\tO'Brien's pivot";
+    EXPECT_EQ(Lines(Run({"list", db})), QStringList({lb, lc, la}));
+    EXPECT_EQ(Lines(Run({"list", db, "-o", "created", "-l", "C++", "-c", "SORTING"})), QStringList({la, lb}));
     EXPECT_EQ(Lines(Run({"list", db, "--order=size"})).size(), 3);
     EXPECT_EQ(Lines(Run({"list", db, "-o", "modified", "-c", "files"})).size(), 1);
 
     EXPECT_EQ(Lines(Run({"search", db, "sort"})).size(), 2);
-    EXPECT_EQ(Lines(Run({"search", db, "O'Brien"})), QStringList({QString::number(c) + "\tO'Brien's pivot"}));
+    EXPECT_EQ(Lines(Run({"search", db, "O'Brien"})), QStringList({lc}));
     r = Run({"search", db, "sort", "-l", "vb"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(Lines(r).isEmpty());
@@ -92,15 +91,14 @@ TEST_F(CliStore, SaveUpdatesMergesOnlyWhenAskedAndFailsOnReadOnlyFiles) {
     EXPECT_TRUE(Run({"show", db, QString::number(a)}).out.contains("Title\tRenamed\nCategories\tFiles\n"));
     EXPECT_EQ(Save({"-l", "C++", "-c", "Files", "-t", "Numbered", "--id", "900"}), 900);
 
-    ProcessResult r = Run({"save", db, "-c", "Files"});
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Run({"save", db, "-c", "Files"}).status, 2);
     EXPECT_EQ(Run({"save", db, "-l", "C++"}).status, 2);
     EXPECT_EQ(Run({"save", db, "-l", "C++", "-c", "x", "--id", "abc"}).status, 2);
     EXPECT_EQ(Run({"save", db, "-l", "C++", "-c", "x", "--body", env.Path("missing.txt")}).status, 1);
     EXPECT_EQ(Lines(Run({"list", db})).size(), 3);
 
     QFile::setPermissions(db, QFileDevice::ReadOwner);
-    r = Run({"save", db, "-l", "C++", "-c", "Files", "-t", "Refused"});
+    const ProcessResult r = Run({"save", db, "-l", "C++", "-c", "Files", "-t", "Refused"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(r.err.startsWith("Unable to save the item: ")) << r.err.toStdString();

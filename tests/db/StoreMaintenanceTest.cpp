@@ -9,15 +9,15 @@ namespace {
 
 using MaintenanceTest = ItemStoreTest;
 
-TEST_F(MaintenanceTest, RenameChangesCaseInPlaceOrMovesItemsToANewCategory) {
+TEST_F(MaintenanceTest, RenameChangesCaseInPlaceMovesItemsToANewCategoryOrMerges) {
     const int a = Save("A", "One", "Sorting");
     const int b = Save("A", "Two", "Sorting,Files");
-    const int other = Save("B", "Three", "Searching");
-    const int sorting = CatId("A", "Sorting");
+    const int c = Save("A", "Three", "Files");
+    const int other = Save("B", "Four", "Searching");
+    const int sorting = CatId("A", "Sorting"), files = CatId("A", "Files");
 
     ASSERT_TRUE(RenameCategory(sorting, "  sorting "));
-    EXPECT_EQ(Scalar("SELECT Name FROM tblCategory WHERE ID = " + QString::number(sorting)).toString(),
-              "sorting");
+    EXPECT_EQ(Scalar("SELECT Name FROM tblCategory WHERE ID = " + QString::number(sorting)).toString(), "sorting");
 
     ASSERT_TRUE(RenameCategory(sorting, "Searching"));
     const int searching = CatId("A", "Searching");
@@ -29,22 +29,15 @@ TEST_F(MaintenanceTest, RenameChangesCaseInPlaceOrMovesItemsToANewCategory) {
     EXPECT_EQ(Cats(other), "Searching");
     EXPECT_EQ(Count("tblItemCategory WHERE CategoryID = " + QString::number(CatId("B", "Searching"))), 1);
 
-    ASSERT_TRUE(RenameCategory(searching, "O'Brien's tips"));
-    EXPECT_EQ(Cats(a), "O'Brien's tips");
-}
-
-TEST_F(MaintenanceTest, RenameToAnExistingNameMergesAndKeepsOneLinkPerItem) {
-    const int a = Save("A", "One", "Sorting");
-    const int b = Save("A", "Two", "Sorting,Files");
-    const int c = Save("A", "Three", "Files");
-    const int files = CatId("A", "Files");
-    ASSERT_TRUE(RenameCategory(CatId("A", "Sorting"), "FILES"));
-    EXPECT_EQ(CatId("A", "Sorting"), 0);
-    EXPECT_EQ(Cats(a), "Files");
-    EXPECT_EQ(Cats(b), "Files");
-    EXPECT_EQ(Cats(c), "Files");
+    // An existing name of the language: one category, one link per item.
+    ASSERT_TRUE(RenameCategory(searching, "FILES"));
+    EXPECT_EQ(CatId("A", "Searching"), 0);
+    for (const int id : {a, b, c}) EXPECT_EQ(Cats(id), "Files") << id;
     EXPECT_EQ(Count("tblItemCategory WHERE CategoryID = " + QString::number(files)), 3);
-    EXPECT_EQ(Count("tblItemCategory"), 3);
+    EXPECT_EQ(Count("tblItemCategory"), 4);
+
+    ASSERT_TRUE(RenameCategory(files, "O'Brien's tips"));
+    EXPECT_EQ(Cats(a), "O'Brien's tips");
 }
 
 TEST_F(MaintenanceTest, RenameOfAMissingCategoryOrOnAReadOnlyFileChangesNothing) {
