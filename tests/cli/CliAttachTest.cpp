@@ -82,7 +82,7 @@ TEST_F(CliAttach, FailuresAndUsage) {
         {{"attach", db, "1", env.Path("missing.txt")}, 1, "missing.txt"},
         {{"extract", db, "2"}, 1, "no attachment"},
         {{"attach", db, "one", src}, 2, "usage:"},
-        {{"detach", db}, 2, ""},
+        {{"detach", db}, 2, "usage: vgcli detach DB ID"},
         {{"detach", env.Path("none.db"), "1"}, 1, "No such database"},
     };
     for (const auto& c : cases) {
