@@ -43,7 +43,7 @@ TEST_F(ExchangeTest, ImportAsNewItemsDoublesEveryExportedItem) {
     // The editor shows the new copy in local time.
     const int copy = Scalar("SELECT Max(ID) FROM tblItem").toInt();
     ItemRecord rec;
-    LoadItem(copy - 3, rec);
+    ASSERT_TRUE(LoadItem(copy - 3, rec));
     EXPECT_EQ(rec.title, "Quick sort");
     EXPECT_EQ(rec.lastUpdate, "06/15/2021 04:30");
     EXPECT_EQ(rec.fileName, "notes.txt");
