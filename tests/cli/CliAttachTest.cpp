@@ -1,30 +1,30 @@
-#include "support/TestEnv.h"
+#include "CliFixture.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 namespace {
 
-class CliAttach : public ::testing::Test {
+class CliAttach : public CliTest {
 protected:
     void SetUp() override {
-        db = env.Path("cli.db");
-        ASSERT_EQ(RunProgram("vgcli", {"new", db}).status, 0);
-        ProcessResult r = RunProgram(
-            "vgcli", {"sql", db,
-                      "INSERT INTO tblItem (ID, LastUpdate) VALUES (1, JulianDay('now')), "
-                      "(2, JulianDay('now'));"
-                      "INSERT INTO ftsItem (DOCID, Title, Code) VALUES (1, 'One', 'a'), (2, 'Two', 'b');"});
+        CliTest::SetUp();
+        const ProcessResult r = Run(
+            {"sql", db,
+             "INSERT INTO tblItem (ID, LastUpdate) VALUES (1, JulianDay('now')), (2, JulianDay('now'));"
+             "INSERT INTO ftsItem (DOCID, Title, Code) VALUES (1, 'One', 'a'), (2, 'Two', 'b');"});
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
         work = env.Path("work");
         QDir().mkpath(work);
     }
-    QString Line(const ProcessResult& r) { return QString::fromUtf8(r.out).trimmed(); }
+    // Runs extract in the work folder and returns the path it printed.
+    QString Extract(const QStringList& more = {"1"}) {
+        const ProcessResult r = Run(QStringList{"extract", db} + more, work);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return QString::fromUtf8(r.out).trimmed();
+    }
+    QString InWork(const QString& name) { return QDir::toNativeSeparators(QDir(work).filePath(name)); }
 
-    TestEnv env;
-    QString db;
     QString work;
 };
 
@@ -35,83 +35,72 @@ TEST_F(CliAttach, AttachExtractDetach) {
     const QString src = env.Path("report.csv");
     WriteFileBytes(src, bytes);
 
-    ProcessResult r = RunProgram("vgcli", {"attach", db, "1", src});
+    ProcessResult r = Run({"attach", db, "1", src});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
-    r = RunProgram("vgcli", {"info", db});
-    EXPECT_TRUE(r.out.contains("attachments\t1\n"));
+    EXPECT_EQ(Info("attachments"), "1");
 
     // Without PATH: the stored name in the current folder, then the next free numbered name.
-    r = RunProgram("vgcli", {"extract", db, "1"}, work);
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QString first = QDir(work).filePath("report.csv");
-    EXPECT_EQ(Line(r), QDir::toNativeSeparators(first));
-    EXPECT_TRUE(ReadFileBytes(first) == bytes);
-    r = RunProgram("vgcli", {"extract", db, "1"}, work);
-    EXPECT_EQ(Line(r), QDir::toNativeSeparators(QDir(work).filePath("report (1).csv")));
+    EXPECT_EQ(Extract(), InWork("report.csv"));
+    EXPECT_TRUE(ReadFileBytes(InWork("report.csv")) == bytes);
+    EXPECT_EQ(Extract(), InWork("report (1).csv"));
     // PATH given, relative to the current folder; a folder as PATH takes the stored name.
-    r = RunProgram("vgcli", {"extract", db, "1", "copy.bin"}, work);
-    EXPECT_EQ(Line(r), QDir::toNativeSeparators(QDir(work).filePath("copy.bin")));
-    EXPECT_TRUE(ReadFileBytes(QDir(work).filePath("copy.bin")) == bytes);
+    EXPECT_EQ(Extract({"1", "copy.bin"}), InWork("copy.bin"));
+    EXPECT_TRUE(ReadFileBytes(InWork("copy.bin")) == bytes);
     QDir().mkpath(env.Path("sub"));
-    r = RunProgram("vgcli", {"extract", db, "1", env.Path("sub")});
-    EXPECT_EQ(Line(r), QDir::toNativeSeparators(env.Path("sub/report.csv")));
+    EXPECT_EQ(Extract({"1", env.Path("sub")}), QDir::toNativeSeparators(env.Path("sub/report.csv")));
 
-    r = RunProgram("vgcli", {"detach", db, "1"});
+    r = Run({"detach", db, "1"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
-    r = RunProgram("vgcli", {"extract", db, "1", env.Path("gone.csv")});
+    r = Run({"extract", db, "1", env.Path("gone.csv")});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.err.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(env.Path("gone.csv")));
-    r = RunProgram("vgcli", {"info", db});
-    EXPECT_TRUE(r.out.contains("attachments\t0\n"));
+    EXPECT_EQ(Info("attachments"), "0");
 
     // An empty file is an attachment too, and comes back empty.
     const QString empty = env.Path("empty.dat");
     WriteFileBytes(empty, QByteArray());
-    ASSERT_EQ(RunProgram("vgcli", {"attach", db, "1", empty}).status, 0);
-    r = RunProgram("vgcli", {"extract", db, "1"}, work);
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(QFileInfo(QDir(work).filePath("empty.dat")).size(), 0);
-    EXPECT_TRUE(RunProgram("vgcli", {"info", db}).out.contains("attachments\t1\n"));
+    ASSERT_EQ(Run({"attach", db, "1", empty}).status, 0);
+    EXPECT_EQ(Extract(), InWork("empty.dat"));
+    EXPECT_EQ(QFileInfo(InWork("empty.dat")).size(), 0);
+    EXPECT_EQ(Info("attachments"), "1");
 }
 
 TEST_F(CliAttach, FailuresAndUsage) {
     const QString src = env.Path("a.txt");
     WriteFileBytes(src, "a");
-    for (const QStringList& args : {QStringList{"attach", db, "99", src}, QStringList{"extract", db, "99"},
-                                    QStringList{"detach", db, "99"}}) {
-        ProcessResult r = RunProgram("vgcli", args, work);
-        EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.err.contains("No such item: 99")) << r.err.toStdString();
+    const struct {
+        QStringList args;
+        int status;
+        const char* err;
+    } cases[] = {
+        {{"attach", db, "99", src}, 1, "No such item: 99"},
+        {{"extract", db, "99"}, 1, "No such item: 99"},
+        {{"detach", db, "99"}, 1, "No such item: 99"},
+        {{"attach", db, "1", env.Path("missing.txt")}, 1, "missing.txt"},
+        {{"extract", db, "2"}, 1, "no attachment"},
+        {{"attach", db, "one", src}, 2, "usage:"},
+        {{"detach", db}, 2, "usage: vgcli detach DB ID"},
+        {{"detach", env.Path("none.db"), "1"}, 1, "No such database"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const ProcessResult r = Run(c.args, work);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
-    ProcessResult r = RunProgram("vgcli", {"attach", db, "1", env.Path("missing.txt")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains("missing.txt"));
-    r = RunProgram("vgcli", {"extract", db, "2"}, work);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains("no attachment"));
     EXPECT_TRUE(QDir(work).isEmpty());
-    r = RunProgram("vgcli", {"attach", db, "one", src});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.contains("usage:"));
-    r = RunProgram("vgcli", {"detach", db});
-    EXPECT_EQ(r.status, 2);
-    r = RunProgram("vgcli", {"detach", env.Path("none.db"), "1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains("No such database"));
 }
 
 TEST_F(CliAttach, StoredNamesCannotLeaveTheFolder) {
     const QString src = env.Path("x.txt");
     WriteFileBytes(src, "x");
-    ASSERT_EQ(RunProgram("vgcli", {"attach", db, "2", src}).status, 0);
-    ASSERT_EQ(RunProgram("vgcli", {"sql", db, "UPDATE ftsItem SET File = '../escape.txt' WHERE DOCID = 2"}).status, 0);
-    ProcessResult r = RunProgram("vgcli", {"extract", db, "2"}, work);
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(Line(r), QDir::toNativeSeparators(QDir(work).filePath("escape.txt")));
+    ASSERT_EQ(Run({"attach", db, "2", src}).status, 0);
+    ASSERT_EQ(Run({"sql", db, "UPDATE ftsItem SET File = '../escape.txt' WHERE DOCID = 2"}).status, 0);
+    EXPECT_EQ(Extract({"2"}), InWork("escape.txt"));
     EXPECT_FALSE(QFileInfo::exists(env.Path("escape.txt")));
 }
 

@@ -1,97 +1,81 @@
+#include "CliFixture.h"
 #include "db/CSQLite.h"
-#include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <gtest/gtest.h>
 
 namespace {
 
-TEST(CliDatabase, NewInfoAndSql) {
-    TestEnv env;
-    const QString db = env.Path("cli.db");
-    ProcessResult r = RunProgram("vgcli", {"new", db});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_TRUE(QFile::exists(db));
+using CliDatabase = CliTest;
 
-    r = RunProgram("vgcli", {"new", db});
+TEST_F(CliDatabase, NewInfoAndSql) {
+    EXPECT_TRUE(QFile::exists(db));
+    ProcessResult r = Run({"new", db});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.err.isEmpty());
 
-    r = RunProgram("vgcli", {"info", db});
+    r = Run({"info", db});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = Lines(r);
     ASSERT_EQ(lines.size(), 7);
-    EXPECT_EQ(lines[0], "schema\t2");
-    EXPECT_EQ(lines[1], "items\t0");
-    EXPECT_EQ(lines[2], "languages\t0");
-    EXPECT_EQ(lines[3], "categories\t0");
-    EXPECT_EQ(lines[4], "attachments\t0");
-    EXPECT_EQ(lines[5], "size\t" + QString::number(QFile(db).size()));
+    EXPECT_EQ(lines.mid(0, 6), QStringList({"schema\t2", "items\t0", "languages\t0", "categories\t0",
+                                            "attachments\t0", "size\t" + QString::number(QFile(db).size())}));
     EXPECT_TRUE(lines[6].startsWith("sqlite\t3."));
 
-    r = RunProgram("vgcli", {"sql", db, "SELECT 1 AS A, 2 AS B"});
+    r = Run({"sql", db, "SELECT 1 AS A, 2 AS B"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "0.\tA\tB\t\n1.\t1\t2\t\n");
-    r = RunProgram("vgcli", {"sql", db, "INSERT INTO tblType (Name) VALUES ('x;y')"});
+    r = Run({"sql", db, "INSERT INTO tblType (Name) VALUES ('x;y')"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    r = RunProgram("vgcli", {"sql", db, "SELECT Name, NULL AS n FROM tblType"});
+    r = Run({"sql", db, "SELECT Name, NULL AS n FROM tblType"});
     EXPECT_EQ(r.out, "0.\tName\tn\t\n1.\tx;y\t\t\n");
-    r = RunProgram("vgcli", {"sql", db, "SELEKT"});
+    r = Run({"sql", db, "SELEKT"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("syntax error"));
 }
 
-TEST(CliDatabase, RefusalsAndUsage) {
-    TestEnv env;
-    ProcessResult r = RunProgram("vgcli", {"info", env.Path("nothere.db")});
+TEST_F(CliDatabase, RefusalsAndUsage) {
+    ProcessResult r = Run({"info", env.Path("nothere.db")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "No such database: " + env.Path("nothere.db").toUtf8() + "\n");
     EXPECT_FALSE(QFile::exists(env.Path("nothere.db")));
 
     const QString text = env.Path("text.db");
     WriteFileBytes(text, "hello");
-    r = RunProgram("vgcli", {"info", text});
+    r = Run({"info", text});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "This is not a valid VellumGranary database\n");
     EXPECT_EQ(ReadFileBytes(text), "hello");
 
     // Another program's lock is neither "not valid" nor an empty answer.
-    const QString locked = env.Path("locked.db");
-    ASSERT_EQ(RunProgram("vgcli", {"new", locked}).status, 0);
     {
         CSQLite other;
-        ASSERT_EQ(other.OpenFile(locked), 0);
+        ASSERT_EQ(other.OpenFile(db), 0);
         ASSERT_EQ(other.Run("BEGIN EXCLUSIVE"), "");
-        r = RunProgram("vgcli", {"info", locked});
+        r = Run({"info", db});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "The database is busy in another program: database is locked\n");
     }
 
-    EXPECT_EQ(RunProgram("vgcli", {}).status, 2);
-    EXPECT_EQ(RunProgram("vgcli", {"bogus"}).status, 2);
-    EXPECT_EQ(RunProgram("vgcli", {"info"}).status, 2);
-    EXPECT_EQ(RunProgram("vgcli", {"info", "a", "b"}).status, 2);
-    EXPECT_EQ(RunProgram("vgcli", {"info", "a", "--nope"}).status, 2);
-    r = RunProgram("vgcli", {"--help"});
+    for (const QStringList& args : {QStringList{}, {"bogus"}, {"info"}, {"info", "a", "b"}, {"info", "a", "--nope"}})
+        EXPECT_EQ(Run(args).status, 2) << args.join(' ').toStdString();
+    r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("info DB"));
     EXPECT_TRUE(r.out.contains("is written as \\r, \\n or \\t")) << r.out.toStdString();
-    r = RunProgram("vgcli", {"info", "--help"});
+    r = Run({"info", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.startsWith("usage: vgcli info DB"));
-    r = RunProgram("vgcli", {"--version"});
+    r = Run({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.startsWith("vgcli 1."));
 }
 
-TEST(CliDatabase, RelativePathsAreTakenFromTheCurrentFolderAndUnencodableOnesRefused) {
-    TestEnv env;
-    ProcessResult r = RunProgram("vgcli", {"new", "rel.db"}, env.Root());
+TEST_F(CliDatabase, RelativePathsAreTakenFromTheCurrentFolderAndUnencodableOnesRefused) {
+    ProcessResult r = Run({"new", "rel.db"}, env.Root());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(env.Path("rel.db")));
 

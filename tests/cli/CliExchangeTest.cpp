@@ -1,41 +1,25 @@
 // vgcli export and import, run as a program.
-#include "support/TestEnv.h"
+#include "CliFixture.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 namespace {
 
-class CliExchange : public ::testing::Test {
+class CliExchange : public CliTest {
 protected:
     void SetUp() override {
-        db = env.Path("ex.db");
-        ASSERT_EQ(RunProgram("vgcli", {"new", db}).status, 0);
+        CliTest::SetUp();
         const QString body = env.Path("body.txt");
         WriteFileBytes(body, "line 1\r\n\tline 2 \\TAB");
         Save({"-l", "C++", "-c", "Sorting,Files", "-t", "Quick sort", "--body", body});
         Save({"-l", "SQL", "-c", "Queries", "-t", "Top rows"});
-        const QString att = env.Path("att/data.bin");
         QDir().mkpath(env.Path("att"));
-        WriteFileBytes(att, QByteArray("\x00\x01\x02 attached", 13));
-        ProcessResult r = Run({"attach", db, "1", att});
+        WriteFileBytes(env.Path("att/data.bin"), QByteArray("\x00\x01\x02 attached", 13));
+        const ProcessResult r = Run({"attach", db, "1", env.Path("att/data.bin")});
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
         QDir().mkpath(env.Path("out"));
     }
-    void Save(const QStringList& args) {
-        ProcessResult r = RunProgram("vgcli", QStringList{"save", db} + args);
-        ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    }
-    ProcessResult Run(const QStringList& args) { return RunProgram("vgcli", args); }
-    QString Info(const QString& key) {
-        for (const QString& line : QString::fromUtf8(Run({"info", db}).out).split('\n'))
-            if (line.startsWith(key + "\t")) return line.mid(key.size() + 1);
-        return {};
-    }
-
-    TestEnv env;
-    QString db;
 };
 
 }  // namespace

@@ -189,6 +189,45 @@ TEST_F(CSQLiteTest, EveryConnectionWaitsForLocksAndRefusesWhatAFileCouldAbuse) {
     }
 }
 
+TEST_F(CSQLiteTest, RunLargeReleasesTheTextBeforeRunningAndReportsErrors) {
+    QByteArray sql = "CREATE TABLE big (v BLOB); SELECT 1;";
+    EXPECT_EQ(db.RunLarge(sql.constData()), "Only one statement is allowed here");
+    EXPECT_EQ(db.RunLarge("CREATE TABLE big (v BLOB);  \n"), QString());
+    sql = "INSERT INTO big VALUES (X'" + QByteArray(200000, 'A') + "');";
+    bool released = false;
+    EXPECT_EQ(db.RunLarge(sql.constData(), [&] {
+        released = true;
+        sql.fill('x');  // the engine must not read the text any more
+    }), QString());
+    EXPECT_TRUE(released);
+    EXPECT_EQ(db.Exec("SELECT Length(v) FROM big", data, error, true).toInt(), 100000);
+    EXPECT_EQ(db.RunLarge("INSERT INTO nowhere VALUES (1);"), "no such table: nowhere");
+    EXPECT_EQ(db.RunLarge("INSERT INTO big VALUES (X'0');"), "unrecognized token: \"X'0'\"");
+    // A failure while running names its cause, not the generic error of the old interface.
+    db.Run("CREATE TABLE u (v INTEGER NOT NULL);");
+    EXPECT_EQ(db.RunLarge("INSERT INTO u VALUES (NULL);"), "NOT NULL constraint failed: u.v");
+    db.CloseFile();
+    EXPECT_EQ(db.RunLarge("SELECT 1;"), "No database is open");
+}
+
+TEST_F(CSQLiteTest, ReadFirstValueGivesStoredBytes) {
+    db.Run("INSERT INTO t VALUES (1, X'00FF10'), (2, NULL), (3, 'caf\u00e9');");
+    // The bytes handed to the sink, "null" for NULL, nothing when no row came; calls counted.
+    const auto read = [&](int a) {
+        QByteArray out;
+        const bool ok = db.ReadFirstValue("SELECT b FROM t WHERE a = " + QString::number(a),
+                                          [&](QByteArrayView v, bool isNull) { out += isNull ? "null" : v.toByteArray(); }, error);
+        EXPECT_TRUE(ok) << error.toStdString();
+        return out;
+    };
+    EXPECT_EQ(read(1), QByteArray("\x00\xff\x10", 3));
+    EXPECT_EQ(read(2), "null");
+    EXPECT_EQ(read(3), QString::fromUtf8("caf\u00e9").toUtf8());
+    EXPECT_EQ(read(99), "");
+    EXPECT_FALSE(db.ReadFirstValue("SELECT missingcol FROM t", [](QByteArrayView, bool) {}, error));
+    EXPECT_EQ(error, "no such column: missingcol");
+}
+
 TEST(CSQLiteOpen, BareNamesPathsAndFailures) {
     TestEnv env;
     CSQLite db;

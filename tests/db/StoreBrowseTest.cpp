@@ -1,36 +1,8 @@
-#include "support/ScriptedPrompt.h"
-#include "support/TestEnv.h"
-
-#include "db/basDB.h"
-
-#include <gtest/gtest.h>
+#include "StoreFixture.h"
 
 namespace {
 
-class BrowseTest : public StoreTest {
-protected:
-    int Save(const QString& lang, const QString& title, const QString& cats,
-             const QString& body = QStringLiteral("code"), const QString& time = QStringLiteral("2024-01-02 10:00:00")) {
-        int id = -1;
-        QString error;
-        const int n = SaveItem(lang, id, title, body, cats, time, false, TimeBase::Local, &error);
-        EXPECT_GT(n, 0) << error.toStdString();
-        return n;
-    }
-    int TypeId(const QString& name) {
-        return Scalar("SELECT ID FROM tblType WHERE Name = '" + name + "'").toInt();
-    }
-    int CatId(const QString& lang, const QString& name) {
-        return Scalar("SELECT ID FROM tblCategory WHERE Name = '" + name +
-                      "' AND TypeID = " + QString::number(TypeId(lang)))
-            .toInt();
-    }
-    static QStringList Column(const ResultTable& t, int col) {
-        QStringList out;
-        for (int r = 1; r <= t.RowCount(); ++r) out << t.Text(r, col);
-        return out;
-    }
-};
+using BrowseTest = ItemStoreTest;
 
 TEST_F(BrowseTest, EmptyDatabaseOrClosedConnectionGivesNothingAndZeroCounts) {
     for (bool closed : {false, true}) {
@@ -101,7 +73,7 @@ TEST_F(BrowseTest, ItemsAreListedOnceInEachOrderAndFilteredByCategoryAndLanguage
     // Only the list's sort keys reach the SQL text.
     const ResultTable odd = LoadItems(-1, -1, "Title; DROP TABLE tblItem");
     EXPECT_EQ(Column(odd, 1), QStringList({"Alpha", "Beta", "Gamma"}));
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 3);
+    EXPECT_EQ(Count("tblItem"), 3);
 }
 
 TEST_F(BrowseTest, ItemWithoutCategoriesIsFoundOnlyByAnUnfilteredSearch) {
@@ -162,7 +134,7 @@ TEST_F(BrowseTest, MalformedOrHostileSearchReportsTheEngineErrorAndNeverRunsSql)
     QString error;
     SearchItems("\"unbalanced", -1, -1, &error);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 1);
+    EXPECT_EQ(Count("tblItem"), 1);
     EXPECT_EQ(SearchItems("pivot", -1, -1).RowCount(), 1);
 }
 

@@ -1,8 +1,5 @@
-#include "support/ScriptedPrompt.h"
-#include "support/TestEnv.h"
-
+#include "StoreFixture.h"
 #include "attach/basAttachment.h"
-#include "db/basDB.h"
 #include "exchange/basImport.h"
 
 #include <QDateTime>
@@ -13,7 +10,7 @@
 
 namespace {
 
-class ItemsTest : public StoreTest {
+class ItemsTest : public ItemStoreTest {
 protected:
     void SetUp() override {
         // Times only prove anything away from UTC; ctest sets this zone too.
@@ -21,31 +18,20 @@ protected:
             qputenv("TZ", "America/New_York");
             tzset();
         }
-        StoreTest::SetUp();
+        ItemStoreTest::SetUp();
     }
-    int Save(const QString& lang, int id, const QString& title, const QString& cats,
-             const QString& body = QStringLiteral("body"),
-             const QString& time = QStringLiteral("2024-01-31 13:05:09"),
-             TimeBase base = TimeBase::Local) {
+    // A save that must fail: gives the error and leaves the caller's number as it was.
+    QString SaveFails(const QString& title, const QString& cats, int id = -1, const QString& time = kTime,
+                      TimeBase base = TimeBase::Local) {
         QString error;
-        const int n = SaveItem(lang, id, title, body, cats, time, false, base, &error);
-        EXPECT_GT(n, 0) << error.toStdString();
-        EXPECT_EQ(id, n);
-        return n;
-    }
-    QString Cats(int id) {
-        ItemRecord rec;
-        EXPECT_TRUE(LoadItem(id, rec));
-        return rec.categories;
+        int given = id;
+        EXPECT_EQ(SaveItem("C++", given, title, "new body", cats, time, false, base, &error), 0);
+        EXPECT_EQ(given, id);
+        EXPECT_FALSE(error.isEmpty());
+        return error;
     }
     QString ModifyDate(int id) {
         return Scalar("SELECT DateTime(LastUpdate) FROM tblItem WHERE ID = " + QString::number(id)).toString();
-    }
-    int Count(const QString& table) { return Scalar("SELECT Count(*) FROM " + table).toInt(); }
-    // A failed write must not leave the connection inside a transaction.
-    void ExpectNoOpenTransaction() {
-        EXPECT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
-        gDB->Run("ROLLBACK TRANSACTION;");
     }
     // The stored form of a local time: UTC, as the export writes it.
     static QString Utc(const QString& local) {
@@ -54,19 +40,15 @@ protected:
 };
 
 TEST_F(ItemsTest, NewItemThenUpdateReplacesTextTimeAndLinks) {
-    int id = -1;
-    const int n = SaveItem("C++", id, "Sort", "v1", "Sorting,Files", "2024-01-31 13:05:09", false);
-    ASSERT_GT(n, 0);
-    EXPECT_EQ(id, n);
+    const int n = Save("C++", "Sort", "Sorting,Files", "v1");
     EXPECT_EQ(n, Scalar("SELECT Max(ID) FROM tblItem").toInt());
     EXPECT_EQ(Scalar("SELECT Title FROM ftsItem WHERE DOCID = " + QString::number(n)).toString(), "Sort");
     EXPECT_EQ(Count("tblType"), 1);
     EXPECT_EQ(Count("tblItemCategory"), 2);
 
-    const int again = Save("c++", n, "Sort v2", "Files", "v2", "2024-02-01 09:00:00");
+    const int again = Save("c++", "Sort v2", "Files", "v2", "2024-02-01 09:00:00", n);
     EXPECT_EQ(again, n);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.title, "Sort v2");
     EXPECT_EQ(rec.body, "v2");
     EXPECT_EQ(rec.categories, "Files");
@@ -80,31 +62,26 @@ TEST_F(ItemsTest, NewItemThenUpdateReplacesTextTimeAndLinks) {
 }
 
 TEST_F(ItemsTest, CategoryTextIsSplitTrimmedAndMatchedWithoutCase) {
-    const int a = Save("C++", -1, "A", " Sorting , Files");
+    const int a = Save("C++", "A", " Sorting , Files");
     EXPECT_EQ(Cats(a), "Sorting,Files");
-    const int b = Save("C++", -1, "B", "Sorting,sorting");
+    const int b = Save("C++", "B", "Sorting,sorting");
     EXPECT_EQ(Cats(b), "Sorting");
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItemCategory WHERE ItemID = " + QString::number(b)).toInt(), 1);
+    EXPECT_EQ(Count("tblItemCategory WHERE ItemID = " + QString::number(b)), 1);
     // The same name under another language is another category.
-    const int c = Save("VB", -1, "C", "SORTING");
+    const int c = Save("VB", "C", "SORTING");
     EXPECT_EQ(Cats(c), "SORTING");
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'sorting'").toInt(), 2);
+    EXPECT_EQ(Count("tblCategory WHERE Name = 'sorting'"), 2);
     // Empty names between, before or after commas are no categories.
-    const int d = Save("C++", -1, "D", ",Files,, ,Math,");
+    const int d = Save("C++", "D", ",Files,, ,Math,");
     EXPECT_EQ(Cats(d), "Files,Math");
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE trim(Name) = ''").toInt(), 0);
+    EXPECT_EQ(Count("tblCategory WHERE trim(Name) = ''"), 0);
     // A text naming no category at all stores nothing.
-    for (const char* none : {"", ",", " , "}) {
-        int id = -1;
-        QString error;
-        EXPECT_EQ(SaveItem("C++", id, "E", "body", none, "2024-01-31 13:05:09", false, TimeBase::Local, &error), 0);
-        EXPECT_FALSE(error.isEmpty()) << none;
-    }
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 4);
+    for (const char* none : {"", ",", " , "}) SaveFails("E", none);
+    EXPECT_EQ(Count("tblItem"), 4);
 }
 
 TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
-    const int first = Save("C++", -1, "Quick sort", "Sorting", "original", "2024-01-31 13:05:09");
+    const int first = Save("C++", "Quick sort", "Sorting", "original", "2024-01-31 13:05:09");
     const QString before = ModifyDate(first);
 
     prompt->answers = {CPrompt::vbYes};
@@ -115,8 +92,7 @@ TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
     ASSERT_EQ(prompt->shown.size(), 1);
     EXPECT_EQ(prompt->shown[0].text, "Merge this with existing item #" + QString::number(first) + "?");
     EXPECT_EQ(prompt->shown[0].style, CPrompt::vbYesNo);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(first, rec));
+    ItemRecord rec = Item(first);
     EXPECT_EQ(rec.body, "original");
     EXPECT_EQ(rec.categories.split(',').size(), 2);
     EXPECT_TRUE(rec.categories.contains("Algorithms"));
@@ -143,9 +119,8 @@ TEST_F(ItemsTest, QuotesSemicolonsAndSqlAreStoredVerbatimAndRunNothing) {
     const QString body = "it's\r\n\t'';\\ SELECT * FROM tblType; " + evil + QString::fromUtf8(" \u00e9\u20ac");
     const QString lang = "La'ng; " + evil;
     const QString cat = "Ca't; DELETE FROM tblCategory";
-    const int n = Save(lang, -1, title, cat, body, "2024-01-31 13:05:09'); DROP TABLE tblType; --");
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    const int n = Save(lang, title, cat, body, "2024-01-31 13:05:09'); DROP TABLE tblType; --");
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.title, title);
     EXPECT_EQ(rec.body, body);
     EXPECT_EQ(rec.categories, cat);
@@ -158,34 +133,34 @@ TEST_F(ItemsTest, QuotesSemicolonsAndSqlAreStoredVerbatimAndRunNothing) {
     EXPECT_NEAR(Scalar("SELECT LastUpdate FROM tblItem").toDouble(), now, 1.0 / 1440);
 
     // The update path and JulianDay take the same text safely.
-    EXPECT_EQ(Save(lang, n, title + "2", cat, body, "'; DELETE FROM tblItem; --", TimeBase::Utc), n);
+    EXPECT_EQ(Save(lang, title + "2", cat, body, "'; DELETE FROM tblItem; --", n, TimeBase::Utc), n);
     EXPECT_EQ(JulianDay("2024-01-01'); DROP TABLE tblItem; --"), 0.0);
     EXPECT_EQ(Count("tblItem"), 1);
     EXPECT_EQ(Count("ftsItem"), 1);
 }
 
 TEST_F(ItemsTest, NumbersGivenByTheCallerAreKept) {
-    EXPECT_EQ(Save("C++", 500, "Imported", "Sorting"), 500);
+    EXPECT_EQ(Save("C++", "Imported", "Sorting", "code", kTime, 500), 500);
     EXPECT_EQ(Scalar("SELECT DOCID FROM ftsItem").toInt(), 500);
     // No item can be 0 (that is how a failed save reads): such numbers make new items.
-    const int n = Save("C++", 0, "Zero", "Sorting");
+    const int n = Save("C++", "Zero", "Sorting", "code", kTime, 0);
     EXPECT_GT(n, 500);
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID < 1").toInt(), 0);
+    EXPECT_EQ(Count("tblItem WHERE ID < 1"), 0);
     // After the largest number new items take free numbers, never ones past 32 bits.
-    EXPECT_EQ(Save("C++", 2147483647, "Last", "Sorting"), 2147483647);
-    EXPECT_EQ(Save("C++", -1, "After last", "Sorting"), 1);
-    EXPECT_EQ(Save("C++", -1, "After that", "Sorting"), 2);
+    EXPECT_EQ(Save("C++", "Last", "Sorting", "code", kTime, 2147483647), 2147483647);
+    EXPECT_EQ(Save("C++", "After last", "Sorting"), 1);
+    EXPECT_EQ(Save("C++", "After that", "Sorting"), 2);
     EXPECT_EQ(Cats(2), "Sorting");
     EXPECT_EQ(Scalar("SELECT Max(ID) FROM tblItem").toLongLong(), 2147483647);
 }
 
 TEST_F(ItemsTest, DeleteRemovesTheItemEverywhereButKeepsNamesUntilCompaction) {
-    const int a = Save("C++", -1, "Pivot sort", "Sorting,Files");
-    const int b = Save("VB", -1, "Other", "Misc");
+    const int a = Save("C++", "Pivot sort", "Sorting,Files");
+    const int b = Save("VB", "Other", "Misc");
     ASSERT_TRUE(DeleteItem(a));
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID = " + QString::number(a)).toInt(), 0);
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM ftsItem WHERE DOCID = " + QString::number(a)).toInt(), 0);
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItemCategory WHERE ItemID = " + QString::number(a)).toInt(), 0);
+    EXPECT_EQ(Count("tblItem WHERE ID = " + QString::number(a)), 0);
+    EXPECT_EQ(Count("ftsItem WHERE DOCID = " + QString::number(a)), 0);
+    EXPECT_EQ(Count("tblItemCategory WHERE ItemID = " + QString::number(a)), 0);
     EXPECT_FALSE(SearchItems("pivot", -1, -1).IsFilled());
     EXPECT_EQ(Count("tblType"), 2);
     EXPECT_EQ(Count("tblCategory"), 3);
@@ -194,11 +169,10 @@ TEST_F(ItemsTest, DeleteRemovesTheItemEverywhereButKeepsNamesUntilCompaction) {
 }
 
 TEST_F(ItemsTest, LoadItemReadsEveryFieldAndRefusesUnknownItems) {
-    const int n = Save("C++", -1, "Zip it", "Files,Sorting", "code", "2024-07-04 23:30:00");
+    const int n = Save("C++", "Zip it", "Files,Sorting", "code", "2024-07-04 23:30:00");
     Query("UPDATE ftsItem SET File = 'a.zip' WHERE DOCID = " + QString::number(n));
     Query("UPDATE tblItem SET FileSize = 1234, FileBLOB = X'0102030405' WHERE ID = " + QString::number(n));
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.fileName, "a.zip");
     EXPECT_EQ(rec.fileSize, 1234);
     EXPECT_EQ(rec.storedSize, 5);
@@ -213,27 +187,21 @@ TEST_F(ItemsTest, LoadItemReadsEveryFieldAndRefusesUnknownItems) {
     EXPECT_EQ(rec.categories, kept.categories);
     EXPECT_EQ(rec.lastUpdate, kept.lastUpdate);
 
-    ItemRecord none;
-    none.title = "untouched";
+    // No attachment reads as sizes 0, not as what the record held before.
     Query("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL WHERE ID = " + QString::number(n));
-    ASSERT_TRUE(LoadItem(n, none));
-    EXPECT_EQ(none.fileSize, 0);
-    EXPECT_EQ(none.storedSize, 0);
+    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(rec.fileSize, 0);
+    EXPECT_EQ(rec.storedSize, 0);
 }
 
 TEST_F(ItemsTest, LocalTimesAreStoredAsUtcAndShownLocally) {
     const QDateTime probe = QDateTime::fromString("2024-01-31 13:05:09", "yyyy-MM-dd hh:mm:ss");
     ASSERT_NE(probe.offsetFromUtc(), 0) << "run under a time zone other than UTC";
-    const int n = Save("C++", -1, "Timed", "Sorting", "x", "2024-01-31 13:05:09");
-    EXPECT_EQ(ModifyDate(n), Utc("2024-01-31 13:05:09"));
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
-    EXPECT_EQ(rec.lastUpdate, "01/31/2024 13:05");
-    // Update path, in summer time.
-    Save("C++", n, "Timed", "Sorting", "x", "2024-07-04 23:30:00");
+    // Winter on the insert path (below, through the import), summer on the update path.
+    const int n = Save("C++", "Timed", "Sorting", "x", "2024-01-31 13:05:09");
+    Save("C++", "Timed", "Sorting", "x", "2024-07-04 23:30:00", n);
     EXPECT_EQ(ModifyDate(n), Utc("2024-07-04 23:30:00"));
-    ASSERT_TRUE(LoadItem(n, rec));
-    EXPECT_EQ(rec.lastUpdate, "07/04/2024 23:30");
+    EXPECT_EQ(Item(n).lastUpdate, "07/04/2024 23:30");
 
     const double local = JulianDay("2024-01-31 13:05:09");
     const double utc = JulianDay("2024-01-31 13:05:09", TimeBase::Utc);
@@ -242,54 +210,40 @@ TEST_F(ItemsTest, LocalTimesAreStoredAsUtcAndShownLocally) {
 }
 
 TEST_F(ItemsTest, ExportedUtcTimesSurviveImportAsNewOrKeptNumbers) {
-    const int a = Save("C++", -1, "Edited", "Sorting", "x", "2024-01-31 13:05:09");
+    const int a = Save("C++", "Edited", "Sorting", "x", "2024-01-31 13:05:09");
     // A time set by the trigger carries milliseconds the export does not write.
-    int id = -1;
-    const int b = SaveItem("VB", id, "Stamped", "y", "Files", "", false);
-    ASSERT_GT(b, 0);
+    const int b = Save("VB", "Stamped", "Files", "y", "");
     const QString ta = ModifyDate(a), tb = ModifyDate(b);
+    EXPECT_EQ(ta, Utc("2024-01-31 13:05:09"));
 
     // Import as new items: the insert path.
-    int na = -1, nb = -1;
-    ASSERT_GT(SaveItem("C++", na, "Edited", "x", "Sorting", ta, false, TimeBase::Utc), 0);
-    ASSERT_GT(SaveItem("VB", nb, "Stamped", "y", "Files", tb, false, TimeBase::Utc), 0);
+    const int na = Save("C++", "Edited", "Sorting", "x", ta, -1, TimeBase::Utc);
+    const int nb = Save("VB", "Stamped", "Files", "y", tb, -1, TimeBase::Utc);
     EXPECT_EQ(ModifyDate(na), ta);
     EXPECT_EQ(ModifyDate(nb), tb);
 
     // Import keeping numbers over the same items: the update path, where the stored value
     // may equal the imported one.
     ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
-    int ka = a, kb = b;
-    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, TimeBase::Utc), a);
-    EXPECT_EQ(SaveItem("VB", kb, "Stamped", "y", "Files", tb, false, TimeBase::Utc), b);
+    Save("C++", "Edited", "Sorting", "x", ta, a, TimeBase::Utc);
+    Save("VB", "Stamped", "Files", "y", tb, b, TimeBase::Utc);
     ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty());
     EXPECT_EQ(ModifyDate(a), ta);
     EXPECT_EQ(ModifyDate(b), tb);
 
     // Kept numbers of items deleted since the export: the insert path with a number.
     ASSERT_TRUE(DeleteItem(a));
-    ka = a;
-    EXPECT_EQ(SaveItem("C++", ka, "Edited", "x", "Sorting", ta, false, TimeBase::Utc), a);
+    Save("C++", "Edited", "Sorting", "x", ta, a, TimeBase::Utc);
     EXPECT_EQ(ModifyDate(a), ta);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(a, rec));
-    EXPECT_EQ(rec.lastUpdate, "01/31/2024 13:05");
+    EXPECT_EQ(Item(a).lastUpdate, "01/31/2024 13:05");
 }
 
 TEST_F(ItemsTest, NoDatabaseOrReadOnlyFileFailsWithoutWritingAnything) {
-    const int n = Save("C++", -1, "Kept", "Sorting");
+    const int n = Save("C++", "Kept", "Sorting");
     ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
-    int id = -1;
+    SaveFails("New", "Sorting");
+    SaveFails("Changed", "Files", n);
     QString error;
-    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Sorting", "2024-01-31 13:05:09", false,
-                       TimeBase::Local, &error), 0);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(id, -1);
-    id = n;
-    EXPECT_EQ(SaveItem("C++", id, "Changed", "b", "Files", "2024-01-31 13:05:09", false,
-                       TimeBase::Local, &error), 0);
-    EXPECT_FALSE(error.isEmpty());
-    error.clear();
     EXPECT_FALSE(DeleteItem(n, &error));
     EXPECT_FALSE(error.isEmpty());
     ExpectNoOpenTransaction();
@@ -326,24 +280,17 @@ TEST_F(ItemsTest, ClosedConnectionFailsEveryOperationWithTheSameText) {
 }
 
 TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
-    const int kept = Save("C++", -1, "Kept", "Sorting", "old body");
+    const int kept = Save("C++", "Kept", "Sorting", "old body");
     ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE INSERT ON tblItemCategory "
                          "BEGIN SELECT RAISE(ABORT, 'links refused'); END;").isEmpty());
-    int id = -1;
-    QString error;
-    EXPECT_EQ(SaveItem("C++", id, "New", "b", "Files", "2024-01-31 13:05:09", false,
-                       TimeBase::Local, &error), 0);
-    EXPECT_EQ(error, "links refused");
+    EXPECT_EQ(SaveFails("New", "Files"), "links refused");
     EXPECT_EQ(Count("tblItem"), 1);
     EXPECT_EQ(Count("ftsItem"), 1);
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblCategory WHERE Name = 'Files'").toInt(), 0);
+    EXPECT_EQ(Count("tblCategory WHERE Name = 'Files'"), 0);
 
     // Existing item: its text and links come back as they were.
-    id = kept;
-    EXPECT_EQ(SaveItem("C++", id, "Changed", "new body", "Files", "2024-01-31 13:05:09", false,
-                       TimeBase::Local, &error), 0);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(kept, rec));
+    EXPECT_EQ(SaveFails("Changed", "Files", kept), "links refused");
+    ItemRecord rec = Item(kept);
     EXPECT_EQ(rec.title, "Kept");
     EXPECT_EQ(rec.body, "old body");
     EXPECT_EQ(rec.categories, "Sorting");
@@ -352,6 +299,7 @@ TEST_F(ItemsTest, FailedStatementRollsBackItsOwnTransaction) {
     ASSERT_TRUE(gDB->Run("DROP TRIGGER temp.refuse;").isEmpty());
     ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE DELETE ON tblItemCategory "
                          "BEGIN SELECT RAISE(ABORT, 'delete refused'); END;").isEmpty());
+    QString error;
     EXPECT_FALSE(DeleteItem(kept, &error));
     EXPECT_EQ(error, "delete refused");
     EXPECT_EQ(Count("tblItem"), 1);
@@ -363,12 +311,7 @@ TEST_F(ItemsTest, TextTheEngineCannotTakeFailsCleanly) {
     // A NUL ends the statement text inside the literal: the engine refuses the statement.
     for (bool own : {true, false}) {
         if (!own) { ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty()); }
-        int id = -1;
-        QString error;
-        const int n = SaveItem("C++", id, QString("a") + QChar(0) + "b", "body", "Sorting", "", false,
-                               TimeBase::Local, &error);
-        EXPECT_EQ(n, 0);
-        EXPECT_FALSE(error.isEmpty());
+        SaveFails(QString("a") + QChar(0) + "b", "Sorting", -1, "");
         if (!own) { ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty()); }
         EXPECT_EQ(Count("tblItem"), 0);
         EXPECT_EQ(Count("ftsItem"), 0);
@@ -377,16 +320,15 @@ TEST_F(ItemsTest, TextTheEngineCannotTakeFailsCleanly) {
 }
 
 TEST_F(ItemsTest, SavingAnItemThatLostItsFullTextRowRestoresIt) {
-    const int n = Save("C++", -1, "Whole", "Sorting");
+    const int n = Save("C++", "Whole", "Sorting");
     Query("DELETE FROM ftsItem WHERE DOCID = " + QString::number(n));
-    EXPECT_EQ(Save("C++", n, "Whole again", "Sorting", "text"), n);
-    ItemRecord rec;
-    ASSERT_TRUE(LoadItem(n, rec));
+    EXPECT_EQ(Save("C++", "Whole again", "Sorting", "text", kTime, n), n);
+    ItemRecord rec = Item(n);
     EXPECT_EQ(rec.title, "Whole again");
     EXPECT_EQ(rec.body, "text");
     EXPECT_EQ(Count("ftsItem"), 1);
     // The ordinary update changes the row in place.
-    EXPECT_EQ(Save("C++", n, "Third", "Sorting"), n);
+    EXPECT_EQ(Save("C++", "Third", "Sorting", "code", kTime, n), n);
     EXPECT_EQ(Count("ftsItem"), 1);
 }
 
@@ -395,29 +337,21 @@ TEST_F(ItemsTest, FailedSaveInTheCallersTransactionReportsAndKeepsTheCallersWork
     // inserts tblItem, then the ftsItem insert fails.
     Query("INSERT INTO ftsItem (DOCID, Title, Code) VALUES (77, 'orphan', '')");
     ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
-    int good = -1;
-    ASSERT_GT(SaveItem("C++", good, "Good", "b", "Sorting", "2021-06-15 08:30:00", false,
-                       TimeBase::Utc), 0);
-    int bad = 77;
-    QString error;
-    EXPECT_EQ(SaveItem("C++", bad, "Bad", "b", "Sorting", "2021-06-15 08:30:00", false,
-                       TimeBase::Utc, &error), 0);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(bad, 77);
+    const int good = Save("C++", "Good", "Sorting", "b", "2021-06-15 08:30:00", -1, TimeBase::Utc);
+    SaveFails("Bad", "Sorting", 77, "2021-06-15 08:30:00", TimeBase::Utc);
     // The caller's transaction is still open; no item row without its full-text row.
     EXPECT_FALSE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID = 77").toInt(), 0);
+    EXPECT_EQ(Count("tblItem WHERE ID = 77"), 0);
     ASSERT_TRUE(gDB->Run("COMMIT TRANSACTION;").isEmpty());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem WHERE ID = " + QString::number(good)).toInt(), 1);
+    EXPECT_EQ(Count("tblItem WHERE ID = " + QString::number(good)), 1);
     EXPECT_EQ(Count("tblItem"), 1);
     EXPECT_EQ(Count("tblItemCategory"), 1);
 
     // The caller can still roll back everything it did.
     ASSERT_TRUE(gDB->Run("BEGIN TRANSACTION;").isEmpty());
-    int more = -1;
-    ASSERT_GT(SaveItem("C++", more, "More", "b", "Sorting", "", false), 0);
+    Save("C++", "More", "Sorting", "b", "");
     ASSERT_TRUE(gDB->Run("ROLLBACK TRANSACTION;").isEmpty());
-    EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), 1);
+    EXPECT_EQ(Count("tblItem"), 1);
 }
 
 }  // namespace
