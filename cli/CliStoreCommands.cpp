@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -21,6 +22,21 @@ bool number(const QString& text, int& out) {
     bool ok = false;
     out = text.trimmed().toInt(&ok);
     return ok;
+}
+
+// Appends text to out as CliField writes it.
+void appendField(std::string& out, QByteArrayView text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n' && *q != '\t') ++q;
+        out.append(p, size_t(q - p));
+        if (q == end) break;
+        out += '\\';
+        out += *q == '\r' ? 'r' : *q == '\n' ? 'n' : 't';
+        p = q + 1;
+    }
 }
 
 void printRows(const ResultTable& t) {
@@ -126,9 +142,23 @@ int cmdList(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
+    // Straight from the engine's rows into one buffer, printed once the read has succeeded, so a
+    // failed read still prints nothing.
+    std::string out;
+    out.reserve(size_t(1) << 22);
+    QByteArray scratch;
     QString error;
-    const ResultTable t = LoadItems(CliDB(), categoryId, typeId, orders.value(order), &error);
-    return printList(t, error);
+    const bool ok = ForEachItem(CliDB(), categoryId, typeId, orders.value(order), [&](const CSQLite::Row& row) {
+        for (int c = 0; c < row.Columns(); ++c) {
+            if (c) out += '\t';
+            appendField(out, row.Utf8(c, scratch));
+        }
+        out += '\n';
+        return true;
+    }, &error);
+    if (!ok) return CliFail(EngineFailureMessage(CliDB(), error));
+    CliOutRaw(QByteArray::fromRawData(out.data(), qsizetype(out.size())));
+    return 0;
 }
 
 int cmdSearch(const CliArgs& a) {

@@ -32,6 +32,8 @@ int CSQLite::OpenFile(const QString& sFile) {
     constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (fi.exists() && fi.isFile() && !(fi.permissions() & anyWrite))
         flags = SQLITE_OPEN_READONLY;
+    // A connection is only ever used by the thread that opened it: no lock around every call.
+    flags |= SQLITE_OPEN_NOMUTEX;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -307,6 +309,25 @@ QByteArrayView CSQLite::Row::Bytes(int c) const {
 }
 
 QVariant CSQLite::Row::Value(int c) const { return columnValue(m_st, c); }
+
+QByteArrayView CSQLite::Row::Utf8(int c, QByteArray& scratch) const {
+    switch (sqlite3_column_type(m_st, c)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER: {
+        scratch.resize(24);
+        const auto end = std::to_chars(scratch.data(), scratch.data() + scratch.size(), sqlite3_column_int64(m_st, c)).ptr;
+        return QByteArrayView(scratch.constData(), end - scratch.constData());
+    }
+    case SQLITE_TEXT:
+        if (const QByteArrayView bytes = Bytes(c); IsValidUtf8(bytes)) return bytes;
+        scratch = DecodeCp1252(Bytes(c)).toUtf8();
+        return scratch;
+    default:
+        scratch = columnValue(m_st, c).toString().toUtf8();
+        return scratch;
+    }
+}
 
 bool CSQLite::ForEachRow(const QString& sql, const std::function<bool(const Row&)>& fn,
                          QString* error) {

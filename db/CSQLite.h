@@ -77,6 +77,10 @@ public:
         QByteArrayView Bytes(int c) const;
         // The value as Exec gives it.
         QVariant Value(int c) const;
+        // The value as UTF-8 text, as Exec's value reads as text: empty for NULL, text as stored
+        // when it is UTF-8 (without a copy), else converted into scratch, which the view then
+        // shows: text decoded from Windows-1252, numbers as Exec's.
+        QByteArrayView Utf8(int c, QByteArray& scratch) const;
 
     private:
         friend class CSQLite;

@@ -53,6 +53,30 @@ QString safeOrder(const QString& orderBy) {
     return QStringLiteral("Title");
 }
 
+// The items of a category and/or language (-1: any) in the list's order, from the link rows
+// above or, throughViews, from the view they stand for.
+QString itemsSql(bool throughViews, int categoryId, int typeId, const QString& orderBy) {
+    QString condition;
+    if (categoryId != -1)
+        condition = QStringLiteral("(CategoryID = ") + QString::number(categoryId) + QLatin1Char(')');
+    if (typeId != -1) {
+        if (!condition.isEmpty()) condition += QStringLiteral(" AND ");
+        condition += QStringLiteral("(TypeID = ") + QString::number(typeId) + QLatin1Char(')');
+    }
+    if (!condition.isEmpty()) condition = QStringLiteral("WHERE ") + condition;
+    return QStringLiteral("SELECT DISTINCT ID, Title FROM ") +
+           QLatin1String(throughViews ? "qryItems " : kItemLinks) + condition + QStringLiteral(" ORDER BY ") +
+           safeOrder(orderBy);
+}
+
+// A file whose full-text table has no content table of its own is read the slow, plain way,
+// through the views. (Another program's lock is no reason to try it: that read fails the same
+// way.)
+bool useViews(CSQLite& db, const QString& error) {
+    const int code = db.LastErrorCode();
+    return !error.isEmpty() && code != SQLITE_BUSY && code != SQLITE_LOCKED;
+}
+
 bool g_keepItemLists = true;
 
 // The composition kept for the file's present state, read again after any change; none inside
@@ -165,28 +189,33 @@ ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& or
         if (data.RowCount() > 0) return data;
         return {};
     }
-    QString condition;
-    if (categoryId != -1)
-        condition = QStringLiteral("(CategoryID = ") + QString::number(categoryId) + QLatin1Char(')');
-    if (typeId != -1) {
-        if (!condition.isEmpty()) condition += QStringLiteral(" AND ");
-        condition += QStringLiteral("(TypeID = ") + QString::number(typeId) + QLatin1Char(')');
-    }
-    if (!condition.isEmpty()) condition = QStringLiteral("WHERE ") + condition;
-    const QString tail = condition + QStringLiteral(" ORDER BY ") + safeOrder(orderBy);
     QString error;
-    ResultTable data =
-        tableOf(db, QStringLiteral("SELECT DISTINCT ID, Title FROM ") + QLatin1String(kItemLinks) + tail, &error);
-    // A file whose full-text table has no content table of its own: the slow, plain way.
-    // (Another program's lock is no reason to try it: that read fails the same way.)
-    const int code = db.LastErrorCode();
-    if (!error.isEmpty() && code != SQLITE_BUSY && code != SQLITE_LOCKED) {
+    ResultTable data = tableOf(db, itemsSql(false, categoryId, typeId, orderBy), &error);
+    if (useViews(db, error)) {
         error.clear();
-        data = tableOf(db, QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems ") + tail, &error);
+        data = tableOf(db, itemsSql(true, categoryId, typeId, orderBy), &error);
     }
     if (failure) *failure = error;
     if (data.RowCount() > 0) return data;
     return {};
+}
+
+bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
+                 const std::function<bool(const CSQLite::Row&)>& fn, QString* error) {
+    bool any = false;
+    const auto each = [&](const CSQLite::Row& row) {
+        any = true;
+        return fn(row);
+    };
+    QString why;
+    bool ok = db.ForEachRow(itemsSql(false, categoryId, typeId, orderBy), each, &why);
+    // The statement fails as it is made, before any row, when the file has no content table.
+    if (!ok && !any && useViews(db, why)) {
+        why.clear();
+        ok = db.ForEachRow(itemsSql(true, categoryId, typeId, orderBy), each, &why);
+    }
+    if (error) *error = why;
+    return ok;
 }
 
 bool KeptItemChanged(int itemId, const CSQLite::Stamp& before) {

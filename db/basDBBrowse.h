@@ -5,6 +5,7 @@
 #include "util/ResultTable.h"
 
 #include <QString>
+#include <functional>
 
 // A failed statement leaves the table unfilled and, when error is given, its engine text there
 // (empty after success), so that an empty list is never mistaken for a failed read.
@@ -20,6 +21,10 @@ void KeepItemLists(bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
 ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
+// The rows LoadItems(db, ...) gives, read from the engine and handed to fn one at a time, until
+// fn returns false; never kept. False with the engine's text when the read failed.
+bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
+                 const std::function<bool(const CSQLite::Row&)>& fn, QString* error = nullptr);
 // After a save or delete of one item on gDB, committed since before (the stamp
 // taken just ahead of it): the kept lists take that item's new state instead of being composed
 // again from the whole file. False when they were not current then or something else changed

@@ -76,8 +76,28 @@ QStringList Rows(const ResultTable& t) {
     return out;
 }
 
+// The data rows as the text a reader of the rows sees, cells joined by " | ".
+QStringList Texts(const ResultTable& t) {
+    QStringList out;
+    for (int r = 1; r <= t.RowCount(); ++r) out << t.Text(r, 0) + " | " + t.Text(r, 1);
+    return out;
+}
+
 class BrowseEquivalenceTest : public StoreTest {
 protected:
+    // ForEachItem's rows in the same form; a failed read gives one line saying so.
+    QStringList Streamed(int category, int type, const QString& order) {
+        QStringList out;
+        QByteArray scratch;
+        QString error;
+        const bool ok = ForEachItem(*gDB, category, type, order, [&](const CSQLite::Row& row) {
+            const QString id = QString::fromUtf8(row.Utf8(0, scratch));
+            out << id + " | " + QString::fromUtf8(row.Utf8(1, scratch));
+            return true;
+        }, &error);
+        return ok ? out : QStringList{"failed: " + error};
+    }
+
     ResultTable Ref(const QString& sql) { return Query(sql); }
     int RefCount(const QString& sql) { return Scalar(sql).toInt(); }
 
@@ -143,6 +163,8 @@ protected:
                     if (ref.RowCount() == 0) ref = ResultTable();
                     EXPECT_EQ(Rows(LoadItems(category, type, order)), Rows(ref))
                         << "LoadItems " << category << " " << type << " " << order.toStdString();
+                    EXPECT_EQ(Streamed(category, type, order), Texts(ref))
+                        << "ForEachItem " << category << " " << type << " " << order.toStdString();
                 }
                 for (const QString& s : searches) {
                     EXPECT_EQ(Rows(SearchItems(s, category, type)), Rows(Ref(RefSearch(s, category, type))))
@@ -334,8 +356,9 @@ TEST_F(BrowseEquivalenceTest, KeptListsFollowTheWindowsOwnSavesAndDeletes) {
         Link(i, 1);
     }
     Link(3, 99);  // a dangling link stays as it is
-    // Titles stored as numbers (another program's rows) sort before every text.
-    for (const char* title : {"42", "7.5"}) {
+    // Titles stored as numbers (another program's rows) sort before every text; a Windows-1252
+    // title ("Caf\xe9") reads as that text.
+    for (const char* title : {"42", "7.5", "CAST(X'436166E9' AS TEXT)"}) {
         const int id = 10 + int(std::strlen(title));
         Query(QString("INSERT INTO tblItem (ID, LastUpdate) VALUES (%1, 2460000.5)").arg(id));
         Query(QString("INSERT INTO ftsItem (docid, Title, Code) VALUES (%1, %2, 'x')").arg(id).arg(title));
@@ -394,8 +417,10 @@ TEST_F(BrowseEquivalenceTest, FullTextTableWithoutContentTableStillLists) {
     Item(1, "Alpha", "x");
     Link(2, 1);
     Link(1, 1);
-    for (const QString& order : kOrders)
+    for (const QString& order : kOrders) {
         EXPECT_EQ(Rows(LoadItems(-1, -1, order)), Rows(Ref(RefItems(-1, -1, order)))) << order.toStdString();
+        EXPECT_EQ(Streamed(-1, -1, order), Texts(Ref(RefItems(-1, -1, order)))) << order.toStdString();
+    }
     EXPECT_EQ(LoadItems(1, 1, "Title").RowCount(), 2);
 }
 
