@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <QSet>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -112,6 +113,20 @@ int CItemLinks::CompareTitles(const TitleKey& a, const TitleKey& b) const {
     return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
 }
 
+// The eight bytes of a title from at on, padded with zeros, as one number that orders as they do.
+static quint64 chunkAt(const char* bytes, quint32 length, quint32 at) {
+    if (at + 8 <= length) return qFromBigEndian<quint64>(bytes + at);
+    quint64 chunk = 0;
+    for (quint32 b = at; b < at + 8; ++b) chunk = (chunk << 8) | (b < length ? quint8(bytes[b]) : 0);
+    return chunk;
+}
+
+void CItemLinks::Item::SetTitle(const TitleKey& key) {
+    titleCls = quint8(key.cls);
+    titleOffset = key.offset;
+    titleLength = key.length;
+}
+
 bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key) {
     key->item = item;
     const int type = r.Type(c);
@@ -125,10 +140,53 @@ bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* 
         key->offset = quint32(m_arena.size());
         key->length = quint32(bytes.size());
         m_arena.append(bytes);
-        for (qsizetype b = 0; b < 8; ++b)
-            key->prefix = (key->prefix << 8) | (b < bytes.size() ? quint8(bytes[b]) : 0);
+        key->prefix = chunkAt(bytes.data(), key->length, 0);
     }
     return key->cls != 0;
+}
+
+// Keys of one class in their order: sorted by their next eight bytes as one number, a title
+// that ends within them before longer ones with the same bytes (its padding is zeros); only a
+// run of equal keys that goes on is sorted again, by the eight bytes after. Nearly every
+// comparison is then one of two numbers. A list of runs rather than recursion: equal long
+// titles would go as deep as they are long.
+void CItemLinks::SortTitleRun(TitleKey* first, TitleKey* last) {
+    struct Run {
+        TitleKey* begin;
+        TitleKey* end;
+        quint32 at;
+    };
+    std::vector<Run> runs{{first, last, 0}};
+    while (!runs.empty()) {
+        const Run r = runs.back();
+        runs.pop_back();
+        const auto goesOn = [&](const TitleKey& k) { return k.length > r.at + 8; };
+        const auto tail = [&](const TitleKey& k) { return goesOn(k) ? ~quint32(0) : k.length; };
+        if (r.at > 0)
+            for (TitleKey* k = r.begin; k != r.end; ++k) k->prefix = chunkAt(m_arena.constData() + k->offset, k->length, r.at);
+        std::sort(r.begin, r.end, [&](const TitleKey& a, const TitleKey& b) {
+            return a.prefix != b.prefix ? a.prefix < b.prefix : tail(a) < tail(b);
+        });
+        for (TitleKey* k = r.begin; k != r.end;) {
+            TitleKey* next = k + 1;
+            while (next != r.end && next->prefix == k->prefix && tail(*next) == tail(*k)) ++next;
+            if (next - k > 1 && goesOn(*k)) runs.push_back({k, next, r.at + 8});
+            k = next;
+        }
+    }
+}
+
+void CItemLinks::SortTitles() {
+    // The engine's order of classes: numbers, text, blobs (NULL has no key).
+    const auto textAt = std::partition(m_titleKeys.begin(), m_titleKeys.end(), [](const TitleKey& k) { return k.cls == 1; });
+    const auto blobAt = std::partition(textAt, m_titleKeys.end(), [](const TitleKey& k) { return k.cls == 2; });
+    std::sort(m_titleKeys.begin(), textAt, [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
+    TitleKey* const keys = m_titleKeys.data();
+    SortTitleRun(keys + (textAt - m_titleKeys.begin()), keys + (blobAt - m_titleKeys.begin()));
+    SortTitleRun(keys + (blobAt - m_titleKeys.begin()), keys + m_titleKeys.size());
+    // The keys' first eight bytes again, for the comparisons that follow.
+    for (TitleKey& k : m_titleKeys)
+        if (k.cls >= 2) k.prefix = chunkAt(m_arena.constData() + k.offset, k.length, 0);
 }
 
 void CItemLinks::RankTitles() {
@@ -225,11 +283,11 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     m_items[0].inTable = false;
     const auto indexItems = [&] {
         qint64 top = 0;
-        for (size_t i = 1; i < m_items.size(); ++i) top = std::max(top, m_items[i].id.toLongLong());
+        for (size_t i = 1; i < m_items.size(); ++i) top = std::max(top, m_items[i].id);
         const bool dense = top < qint64(4 * m_items.size() + 1024);
         if (dense) m_denseIndex.assign(size_t(top + 1), -1);
         for (size_t i = 1; i < m_items.size(); ++i) {
-            const qint64 id = m_items[i].id.toLongLong();
+            const qint64 id = m_items[i].id;
             if (dense && id >= 0) m_denseIndex[size_t(id)] = int(i);
             else m_sparseIndex.insert(id, int(i));
         }
@@ -237,8 +295,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
         return true;
     };
     const auto rankTitles = [&] {
-        std::sort(m_titleKeys.begin(), m_titleKeys.end(),
-                  [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
+        SortTitles();
         RankTitles();
         return true;
     };
@@ -257,7 +314,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
         db.ForEachRow(QStringLiteral("SELECT ID, FileSize FROM tblItem"),
                       [&](const CSQLite::Row& r) {
                           Item item;
-                          item.id = QVariant(qlonglong(r.Int(0)));
+                          item.id = r.Int(0);
                           item.fileSize = Value::Of(r, 1);
                           m_items.push_back(std::move(item));
                           return true;
@@ -269,10 +326,10 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           const int at = IndexOf(r.Int(0));
                           if (at < 0) return true;
                           Item& item = m_items[size_t(at)];
-                          item.title = r.Value(1);
                           item.hasTitle = true;
                           TitleKey key;
-                          if (MakeTitleKey(r, 1, at, &key)) m_titleKeys.push_back(std::move(key));
+                          if (MakeTitleKey(r, 1, at, &key)) m_titleKeys.push_back(key);
+                          item.SetTitle(key);
                           return true;
                       },
                       &why) &&
@@ -305,7 +362,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     const QString id = QString::number(itemId);
     bool stored = false, titled = false;
     Item fresh;
-    fresh.id = QVariant(qlonglong(itemId));
+    fresh.id = itemId;
     TitleKey key;
     bool keyed = false;
     std::vector<Link> links;
@@ -323,8 +380,8 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         db.ForEachRow(QStringLiteral("SELECT c0Title FROM ftsItem_content WHERE docid = ") + id,
                       [&](const CSQLite::Row& r) {
                           titled = true;
-                          fresh.title = r.Value(0);
                           keyed = MakeTitleKey(r, 0, at, &key);
+                          fresh.SetTitle(key);
                           return false;
                       });
     // The item's slot, so that its links find it.
@@ -342,7 +399,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         Item& item = m_items[size_t(at)];
         fresh.inTable = stored;
         fresh.hasTitle = stored && titled;
-        if (!fresh.hasTitle) fresh.title = QVariant();
+        if (!fresh.hasTitle) fresh.SetTitle({});
         m_itemCount += int(stored) - int(at0 > 0 && item.inTable);
         item = std::move(fresh);
     }
@@ -479,7 +536,7 @@ const std::vector<int>& CItemLinks::Sorted(CSQLite& db, Order order) {
     } else if (order == ById) {
         // IDs are unique and the NULL row comes first: the order of the item rows.
         std::sort(items.begin() + 1, items.end(),
-                  [&](int a, int b) { return m_items[size_t(a)].id.toLongLong() < m_items[size_t(b)].id.toLongLong(); });
+                  [&](int a, int b) { return m_items[size_t(a)].id < m_items[size_t(b)].id; });
         for (size_t r = 0; r < items.size(); ++r) rank[size_t(items[r])] = int(r);
     } else {
         const auto before = [&](int a, int b) {
@@ -503,25 +560,34 @@ const std::vector<int>& CItemLinks::Sorted(CSQLite& db, Order order) {
     return links;
 }
 
-ResultTable CItemLinks::Items(CSQLite& db, int categoryId, int typeId, Order order) {
-    ResultTable data;
-    if (!m_loaded) return data;
+CTitleRows CItemLinks::Items(CSQLite& db, int categoryId, int typeId, Order order) {
+    CTitleRows rows;
+    if (!m_loaded) return rows;
     const std::vector<int>& sorted = Sorted(db, order);
     std::vector<char> seen(m_items.size(), 0);
-    int rows = 0;
+    rows.SetBytes(m_arena);
+    if (categoryId == -1 && typeId == -1) rows.Reserve(std::min(sorted.size(), m_items.size()));
     for (int l : sorted) {
         const Link& link = m_links[size_t(l)];
         if (categoryId != -1 && !(link.hasCategory && link.categoryId == categoryId)) continue;
         if (typeId != -1 && !(link.hasType && link.typeId == typeId)) continue;
         if (seen[size_t(link.item)]) continue;
         seen[size_t(link.item)] = 1;
-        if (rows++ == 0) {
-            data.SetHeader({QStringLiteral("ID"), QStringLiteral("Title")});
-            data.Reserve(qsizetype(2) * qsizetype(std::min(sorted.size(), m_items.size()) + 1));
-        }
         const Item& item = m_items[size_t(link.item)];
-        data.Append(item.id);
-        data.Append(item.title);
+        switch (item.titleCls) {
+        case 1: {
+            const Value& v = m_titleNumbers[item.titleOffset];
+            rows.Append(QVariant(qlonglong(item.id)), v.real ? QVariant(v.d) : QVariant(qlonglong(v.i)));
+            break;
+        }
+        case 2:
+        case 3:
+            rows.Append(link.item == 0, item.id, item.titleCls == 2 ? CTitleRows::Text : CTitleRows::Blob,
+                        item.titleOffset, item.titleLength);
+            break;
+        default:
+            rows.Append(link.item == 0, item.id, CTitleRows::Null);
+        }
     }
-    return data;
+    return rows;
 }

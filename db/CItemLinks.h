@@ -4,6 +4,7 @@
 // title again for each list reload; here that is a walk over a kept order. The rows are those
 // of the plain statement over the links, cell for cell and in the same order, ties included.
 #include "db/CSQLite.h"
+#include "db/CTitleRows.h"
 #include "util/ResultTable.h"
 
 #include <QByteArray>
@@ -42,8 +43,8 @@ public:
     ResultTable Categories(int typeId, int* count) const;
 
     // Distinct (ID, Title) of the links of a category and/or language (-1: any), in order;
-    // unfilled when none. Reads the file again only for a first sort by modification date.
-    ResultTable Items(CSQLite& db, int categoryId, int typeId, Order order);
+    // the titles stay shared with these rows until shown. Reads the file again only for a first sort by modification date.
+    CTitleRows Items(CSQLite& db, int categoryId, int typeId, Order order);
 
     // A value with the engine's ordering: NULL < numbers < text < blob; text and blobs by bytes.
     struct Value {
@@ -57,14 +58,26 @@ public:
     static int Compare(const Value& a, const Value& b);
 
 private:
+    // Titles are ranked here rather than by the engine's sorter, which costs three times the
+    // read: each key keeps its first eight bytes inline, so most comparisons touch no other memory.
+    struct TitleKey {
+        quint64 prefix = 0;
+        quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
+        quint32 length = 0;
+        int cls = 0;
+        int item = 0;
+    };
     struct Item {
         bool inTable = true;  // false once deleted: the slot stays, nothing points at it
-        QVariant id;     // NULL for the row of links whose item or title is gone
-        QVariant title;  // as Exec gives it
-        int titleRank = 0;  // place among the titles in the engine's order; equal titles share it
         bool hasTitle = false;
+        quint8 titleCls = 0;  // as TitleKey: the title stays in m_arena or m_titleNumbers
+        quint32 titleOffset = 0;
+        quint32 titleLength = 0;
+        int titleRank = 0;  // place among the titles in the engine's order; equal titles share it
+        qint64 id = 0;      // none for the row of links whose item or title is gone (slot 0)
         Value fileSize;
         Value lastUpdate;
+        void SetTitle(const TitleKey& key);
     };
     struct Link {
         qint64 rowid = 0;
@@ -88,18 +101,11 @@ private:
         qint64 type = 0;
         bool typeKnown = false;  // ... and that language's row is there
     };
-    // Titles are ranked here rather than by the engine's sorter, which costs three times the
-    // read: each key keeps its first eight bytes inline, so most comparisons touch no other memory.
-    struct TitleKey {
-        quint64 prefix = 0;
-        quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
-        quint32 length = 0;
-        int cls = 0;
-        int item = 0;
-    };
     int CompareTitles(const TitleKey& a, const TitleKey& b) const;
     // The key of a title read in column c, or false for NULL.
     bool MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key);
+    void SortTitles();  // m_titleKeys in the engine's order
+    void SortTitleRun(TitleKey* first, TitleKey* last);
     void RankTitles();  // m_titleKeys in order: equal titles share a rank, NULL keeps 0
     bool LoadNames(CSQLite& db, QString* error);
     Link MakeLink(const CSQLite::Row& r) const;
