@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 CItemLinks::Value CItemLinks::Value::Of(const CSQLite::Row& row, int c) {
     Value v;
@@ -107,6 +108,7 @@ int CItemLinks::CompareTitles(const TitleKey& a, const TitleKey& b) const {
     if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
     if (a.cls == 1) return Compare(m_titleNumbers[a.offset], m_titleNumbers[b.offset]);
     if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2 ? -1 : 1;
     const quint32 n = std::min(a.length, b.length);
     const int r = n ? std::memcmp(m_arena.constData() + a.offset, m_arena.constData() + b.offset, n) : 0;
     if (r) return r < 0 ? -1 : 1;
@@ -141,15 +143,16 @@ bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* 
         key->length = quint32(bytes.size());
         m_arena.append(bytes);
         key->prefix = chunkAt(bytes.data(), key->length, 0);
+        key->prefix2 = chunkAt(bytes.data(), key->length, 8);
     }
     return key->cls != 0;
 }
 
-// Keys of one class in their order: sorted by their next eight bytes as one number, a title
+// Keys of one class in their order: sorted by their next sixteen bytes as two numbers, a title
 // that ends within them before longer ones with the same bytes (its padding is zeros); only a
-// run of equal keys that goes on is sorted again, by the eight bytes after. Nearly every
-// comparison is then one of two numbers. A list of runs rather than recursion: equal long
-// titles would go as deep as they are long.
+// run of equal keys that goes on is sorted again, by the sixteen bytes after. Nearly every
+// comparison is then one of numbers. A list of runs rather than recursion: equal long titles
+// would go as deep as they are long.
 void CItemLinks::SortTitleRun(TitleKey* first, TitleKey* last) {
     struct Run {
         TitleKey* begin;
@@ -160,17 +163,25 @@ void CItemLinks::SortTitleRun(TitleKey* first, TitleKey* last) {
     while (!runs.empty()) {
         const Run r = runs.back();
         runs.pop_back();
-        const auto goesOn = [&](const TitleKey& k) { return k.length > r.at + 8; };
+        const auto goesOn = [&](const TitleKey& k) { return k.length > r.at + 16; };
         const auto tail = [&](const TitleKey& k) { return goesOn(k) ? ~quint32(0) : k.length; };
         if (r.at > 0)
-            for (TitleKey* k = r.begin; k != r.end; ++k) k->prefix = chunkAt(m_arena.constData() + k->offset, k->length, r.at);
+            for (TitleKey* k = r.begin; k != r.end; ++k) {
+                k->prefix = chunkAt(m_arena.constData() + k->offset, k->length, r.at);
+                k->prefix2 = chunkAt(m_arena.constData() + k->offset, k->length, r.at + 8);
+            }
+        const auto same = [&](const TitleKey& a, const TitleKey& b) {
+            return a.prefix == b.prefix && a.prefix2 == b.prefix2 && tail(a) == tail(b);
+        };
         std::sort(r.begin, r.end, [&](const TitleKey& a, const TitleKey& b) {
-            return a.prefix != b.prefix ? a.prefix < b.prefix : tail(a) < tail(b);
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2;
+            return tail(a) < tail(b);
         });
         for (TitleKey* k = r.begin; k != r.end;) {
             TitleKey* next = k + 1;
-            while (next != r.end && next->prefix == k->prefix && tail(*next) == tail(*k)) ++next;
-            if (next - k > 1 && goesOn(*k)) runs.push_back({k, next, r.at + 8});
+            while (next != r.end && same(*next, *k)) ++next;
+            if (next - k > 1 && goesOn(*k)) runs.push_back({k, next, r.at + 16});
             k = next;
         }
     }
@@ -184,9 +195,12 @@ void CItemLinks::SortTitles() {
     TitleKey* const keys = m_titleKeys.data();
     SortTitleRun(keys + (textAt - m_titleKeys.begin()), keys + (blobAt - m_titleKeys.begin()));
     SortTitleRun(keys + (blobAt - m_titleKeys.begin()), keys + m_titleKeys.size());
-    // The keys' first eight bytes again, for the comparisons that follow.
+    // The keys' first bytes again, for the comparisons that follow.
     for (TitleKey& k : m_titleKeys)
-        if (k.cls >= 2) k.prefix = chunkAt(m_arena.constData() + k.offset, k.length, 0);
+        if (k.cls >= 2) {
+            k.prefix = chunkAt(m_arena.constData() + k.offset, k.length, 0);
+            k.prefix2 = chunkAt(m_arena.constData() + k.offset, k.length, 8);
+        }
 }
 
 void CItemLinks::RankTitles() {
@@ -294,16 +308,24 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
         m_itemCount = int(m_items.size() - 1);
         return true;
     };
+    // The titles are put in order while the links are read: neither touches what the other
+    // writes (the ranks are a field of their own), and the links do not need the ranks.
+    std::thread ranking;
     const auto rankTitles = [&] {
-        SortTitles();
-        RankTitles();
+        ranking = std::thread([this] {
+            SortTitles();
+            RankTitles();
+        });
         return true;
     };
-    // Room for the rows up front: the vectors would otherwise move them several times over.
+    // Room for the rows up front: the vectors would otherwise move them several times over. The
+    // span of the row numbers bounds their count and, unlike a count, costs no read of the table.
     const auto reserve = [&](const char* table, auto& vector, size_t extra) {
-        return db.ForEachRow(QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table),
+        const QString t = QLatin1String(table);
+        return db.ForEachRow(QStringLiteral("SELECT (SELECT max(rowid) FROM ") + t + QStringLiteral(") - (SELECT min(rowid) FROM ") +
+                                 t + QStringLiteral(") + 1"),
                              [&](const CSQLite::Row& r) {
-                                 vector.reserve(size_t(std::max<qint64>(0, r.Int(0))) + extra);
+                                 vector.reserve(size_t(std::clamp<qint64>(r.Int(0), 0, qint64(1) << 20)) + extra);
                                  return false;
                              },
                              &why);
@@ -341,6 +363,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           return true;
                       },
                       &why);
+    if (ranking.joinable()) ranking.join();
     snapshot.Commit();
     if (!ok) {
         Clear();
