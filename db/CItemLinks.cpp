@@ -8,8 +8,9 @@
 #include <QSet>
 #include <QtEndian>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
-#include <numeric>
 #include <thread>
 
 CItemLinks::Value CItemLinks::Value::Of(const CSQLite::Row& row, int c) {
@@ -534,43 +535,116 @@ bool CItemLinks::LoadLastUpdates(CSQLite& db) {
     return ok;
 }
 
+namespace {
+
+// One item's key for a sort by a value, numbers inline: the sort moves and compares these
+// rather than whole items.
+struct SortKey {
+    qint64 i = 0;
+    double d = 0;
+    int cls = 0;
+    bool real = false;
+    int item = 0;
+};
+
+// Ranks keys that are all NULL or numbers of one kind (all integers or all reals, as the
+// columns hold them): each number becomes one unsigned number that orders as it does, sorted
+// by its bytes, the lowest first; NULL ranks before every number (after, descending). False,
+// touching nothing, for any other mix.
+bool rankNumbers(const std::vector<SortKey>& keys, bool descending, std::vector<int>& rank) {
+    bool ints = true, reals = true;
+    for (const SortKey& k : keys) {
+        if (k.cls > 1) return false;
+        if (k.cls == 1) (k.real ? ints : reals) = false;
+    }
+    if (!ints && !reals) return false;
+    constexpr quint64 top = quint64(1) << 63;
+    std::vector<std::pair<quint64, int>> numbers, scratch;
+    std::vector<int> nulls;
+    numbers.reserve(keys.size());
+    for (const SortKey& k : keys) {
+        if (k.cls == 0) {
+            nulls.push_back(k.item);
+            continue;
+        }
+        quint64 u = quint64(k.i) ^ top;
+        if (k.real) {
+            // -0.0 equals 0.0; the order of a double's bits is that of its value once negative
+            // ones are turned over.
+            const quint64 bits = std::bit_cast<quint64>(k.d == 0 ? 0.0 : k.d);
+            u = (bits & top) ? ~bits : bits | top;
+        }
+        numbers.push_back({descending ? ~u : u, k.item});
+    }
+    scratch.resize(numbers.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::array<size_t, 257> start{};
+        for (const auto& n : numbers) ++start[((n.first >> shift) & 0xFF) + 1];
+        if (std::find(start.begin(), start.end(), numbers.size()) != start.end()) continue;  // one value
+        for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+        for (const auto& n : numbers) scratch[start[(n.first >> shift) & 0xFF]++] = n;
+        numbers.swap(scratch);
+    }
+    int r = descending || nulls.empty() ? 0 : 1;
+    for (size_t k = 0; k < numbers.size(); ++k) {
+        if (k > 0 && numbers[k].first != numbers[k - 1].first) ++r;
+        rank[size_t(numbers[k].second)] = r;
+    }
+    if (descending && !numbers.empty()) ++r;
+    for (int item : nulls) rank[size_t(item)] = descending ? r : 0;
+    return true;
+}
+
+}  // namespace
+
 const std::vector<int>& CItemLinks::Sorted(CSQLite& db, Order order) {
     std::vector<int>& links = m_sorted[order];
     if (!links.empty() || m_links.empty()) return links;
     if (order == ByLastUpdateDesc && !m_haveLastUpdates && !LoadLastUpdates(db)) return links;
     // Rank the items once (equal keys, equal rank), then order the links by their item's rank;
     // the stable sort keeps link order among equals, as the engine's sorter does.
-    const auto key = [&](int i) -> const Value& {
-        static const Value null;
-        const Item& item = m_items[size_t(i)];
-        if (i == 0) return null;
-        switch (order) {
-        case ByLastUpdateDesc: return item.lastUpdate;
-        case ByFileSizeDesc: return item.fileSize;
-        default: return null;
-        }
-    };
-    const bool descending = order == ByLastUpdateDesc || order == ByFileSizeDesc;
-    std::vector<int> items(m_items.size());
-    std::iota(items.begin(), items.end(), 0);
     std::vector<int> rank(m_items.size(), 0);
     if (order == ByTitle) {
         for (size_t i = 0; i < m_items.size(); ++i) rank[i] = m_items[i].titleRank;
-    } else if (order == ById) {
-        // IDs are unique and the NULL row comes first: the order of the item rows.
-        std::sort(items.begin() + 1, items.end(),
-                  [&](int a, int b) { return m_items[size_t(a)].id < m_items[size_t(b)].id; });
-        for (size_t r = 0; r < items.size(); ++r) rank[size_t(items[r])] = int(r);
     } else {
-        const auto before = [&](int a, int b) {
-            const int c = Compare(key(a), key(b));
-            return descending ? c > 0 : c < 0;
+        // Text and blobs (which another program may have stored) are compared in the items.
+        // The NULL row has a NULL key.
+        const auto value = [&](int i) -> const Value& {
+            return order == ByLastUpdateDesc ? m_items[size_t(i)].lastUpdate : m_items[size_t(i)].fileSize;
         };
-        std::sort(items.begin(), items.end(), before);
-        int r = 0;
-        for (size_t k = 0; k < items.size(); ++k) {
-            if (k > 0 && before(items[k - 1], items[k])) ++r;
-            rank[size_t(items[k])] = r;
+        std::vector<SortKey> keys(m_items.size());
+        for (size_t i = 1; i < m_items.size(); ++i) {
+            SortKey& k = keys[i];
+            k.item = int(i);
+            if (order == ById) {
+                k.cls = 1;
+                k.i = m_items[i].id;
+                continue;
+            }
+            const Value& v = value(int(i));
+            k.cls = v.cls;
+            k.real = v.real;
+            k.i = v.i;
+            k.d = v.d;
+        }
+        const bool descending = order == ByLastUpdateDesc || order == ByFileSizeDesc;
+        if (!rankNumbers(keys, descending, rank)) {
+            const auto compare = [&](const SortKey& a, const SortKey& b) {
+                if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+                if (a.cls == 1 && !a.real && !b.real) return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+                if (a.cls == 1 && a.real && b.real) return a.d < b.d ? -1 : (a.d > b.d ? 1 : 0);
+                return a.cls == 0 ? 0 : Compare(value(a.item), value(b.item));
+            };
+            const auto before = [&](const SortKey& a, const SortKey& b) {
+                const int c = compare(a, b);
+                return descending ? c > 0 : c < 0;
+            };
+            std::sort(keys.begin(), keys.end(), before);
+            int r = 0;
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if (k > 0 && before(keys[k - 1], keys[k])) ++r;
+                rank[size_t(keys[k].item)] = r;
+            }
         }
     }
     // Ranks are dense, so a counting sort orders the links; it keeps link order among equals,

@@ -309,6 +309,13 @@ TEST_F(BrowseEquivalenceTest, RandomDatabasesMatchForEveryFilterAndOrder) {
         for (int k = 0; k < 60; ++k) Link(1 + rnd.bounded(items + 10), 1 + rnd.bounded(categories));
         Query("DELETE FROM tblItem WHERE ID % 17 = 0");
         Query("DELETE FROM ftsItem WHERE docid % 19 = 0");
+        // Negative sizes and times; in the second file also a real size and a text time (another
+        // program's rows), so that they no longer sort as numbers of one kind.
+        Query("UPDATE tblItem SET FileSize = -FileSize, LastUpdate = -LastUpdate WHERE ID % 5 = 0");
+        if (seed == 2026) {
+            Query("UPDATE tblItem SET FileSize = 2.5 WHERE ID % 23 = 0");
+            Query("UPDATE tblItem SET LastUpdate = 'later' WHERE ID % 29 = 0");
+        }
         // Blobs, and text that differs only in NULs at its end, order by all their bytes.
         Query("UPDATE ftsItem SET Title = X'517569636B20736F7274' WHERE docid IN (1, 2)");
         for (const char* end : {"", "00", "0000", "00000000000000000078", "006F66"})
