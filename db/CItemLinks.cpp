@@ -86,6 +86,7 @@ void CItemLinks::Clear() {
     m_typeAt.clear();
     m_titleKeys.clear();
     m_arena.clear();
+    m_arenaUsed = 0;
     m_titleNumbers.clear();
     m_itemCount = 0;
     for (auto& s : m_sorted) s.clear();
@@ -124,29 +125,37 @@ static quint64 chunkAt(const char* bytes, quint32 length, quint32 at) {
     return chunk;
 }
 
-void CItemLinks::Item::SetTitle(const TitleKey& key) {
-    titleCls = quint8(key.cls);
-    titleOffset = key.offset;
-    titleLength = key.length;
+void CItemLinks::ReadTitle(const CSQLite::Row& r, int c, Item& item) {
+    const int type = r.Type(c);
+    item.titleCls = quint8(type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1);
+    item.titleOffset = item.titleLength = 0;
+    if (item.titleCls == 1) {
+        item.titleOffset = quint32(m_titleNumbers.size());
+        m_titleNumbers.push_back(Value::Of(r, c));
+    } else if (item.titleCls >= 2) {
+        // The bytes go to the end of the used part; the array grows by doubling, ahead of need.
+        const QByteArrayView bytes = r.Bytes(c);
+        if (m_arenaUsed + bytes.size() > m_arena.size())
+            m_arena.resize(std::max(2 * m_arena.size(), m_arenaUsed + bytes.size() + 65536));
+        if (!bytes.isEmpty()) std::memcpy(m_arena.data() + m_arenaUsed, bytes.data(), size_t(bytes.size()));
+        item.titleOffset = quint32(m_arenaUsed);
+        item.titleLength = quint32(bytes.size());
+        m_arenaUsed += bytes.size();
+    }
 }
 
-bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key) {
-    key->item = item;
-    const int type = r.Type(c);
-    key->cls = type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1;
-    if (key->cls == 1) {
-        key->offset = quint32(m_titleNumbers.size());
-        m_titleNumbers.push_back(Value::Of(r, c));
+CItemLinks::TitleKey CItemLinks::KeyOf(int item) const {
+    const Item& it = m_items[size_t(item)];
+    TitleKey key;
+    key.item = item;
+    key.cls = it.titleCls;
+    key.offset = it.titleOffset;
+    key.length = it.titleLength;
+    if (key.cls >= 2) {
+        key.prefix = chunkAt(m_arena.constData() + key.offset, key.length, 0);
+        key.prefix2 = chunkAt(m_arena.constData() + key.offset, key.length, 8);
     }
-    if (key->cls >= 2) {
-        const QByteArrayView bytes = r.Bytes(c);
-        key->offset = quint32(m_arena.size());
-        key->length = quint32(bytes.size());
-        m_arena.append(bytes);
-        key->prefix = chunkAt(bytes.data(), key->length, 0);
-        key->prefix2 = chunkAt(bytes.data(), key->length, 8);
-    }
-    return key->cls != 0;
+    return key;
 }
 
 // Keys of one class in their order: sorted by their next sixteen bytes as two numbers, a title
@@ -250,8 +259,6 @@ bool CItemLinks::LoadNames(CSQLite& db, QString* error) {
 
 void CItemLinks::ResolveCategory(Link& link) const {
     link.category = -1;
-    link.hasCategory = link.hasType = false;
-    link.categoryId = link.typeId = 0;
     if (!link.categoryKeyOk) return;
     const qint64 key = link.categoryKey;
     int at = -1;
@@ -261,12 +268,7 @@ void CItemLinks::ResolveCategory(Link& link) const {
         at = m_categoryAt.value(key, -1);
     }
     if (at < 0) return;
-    const Named& c = m_categories[size_t(at)];
     link.category = at;
-    link.hasCategory = true;
-    link.categoryId = c.key;
-    link.hasType = c.typeKnown;
-    link.typeId = c.type;
 }
 
 // From a row (rowid, ItemID, CategoryID).
@@ -309,11 +311,13 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
         m_itemCount = int(m_items.size() - 1);
         return true;
     };
-    // The titles are put in order while the links are read: neither touches what the other
-    // writes (the ranks are a field of their own), and the links do not need the ranks.
+    // The titles are keyed and put in order while the links are read: neither touches what the
+    // other writes (the ranks are a field of their own), and the links do not need the ranks.
     std::thread ranking;
     const auto rankTitles = [&] {
         ranking = std::thread([this] {
+            for (size_t i = 1; i < m_items.size(); ++i)
+                if (m_items[i].hasTitle && m_items[i].titleCls != 0) m_titleKeys.push_back(KeyOf(int(i)));
             SortTitles();
             RankTitles();
         });
@@ -350,9 +354,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           if (at < 0) return true;
                           Item& item = m_items[size_t(at)];
                           item.hasTitle = true;
-                          TitleKey key;
-                          if (MakeTitleKey(r, 1, at, &key)) m_titleKeys.push_back(key);
-                          item.SetTitle(key);
+                          ReadTitle(r, 1, item);
                           return true;
                       },
                       &why) &&
@@ -387,8 +389,6 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     bool stored = false, titled = false;
     Item fresh;
     fresh.id = itemId;
-    TitleKey key;
-    bool keyed = false;
     std::vector<Link> links;
     const int at0 = IndexOf(itemId);
     int at = at0 > 0 ? at0 : int(m_items.size());  // a new item takes the next slot
@@ -404,8 +404,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         db.ForEachRow(QStringLiteral("SELECT c0Title FROM ftsItem_content WHERE docid = ") + id,
                       [&](const CSQLite::Row& r) {
                           titled = true;
-                          keyed = MakeTitleKey(r, 0, at, &key);
-                          fresh.SetTitle(key);
+                          ReadTitle(r, 0, fresh);
                           return false;
                       });
     // The item's slot, so that its links find it.
@@ -423,7 +422,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         Item& item = m_items[size_t(at)];
         fresh.inTable = stored;
         fresh.hasTitle = stored && titled;
-        if (!fresh.hasTitle) fresh.SetTitle({});
+        if (!fresh.hasTitle) fresh.titleCls = 0;
         m_itemCount += int(stored) - int(at0 > 0 && item.inTable);
         item = std::move(fresh);
     }
@@ -443,10 +442,11 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     const bool slot = at < int(m_items.size());
     const auto old = std::find_if(m_titleKeys.begin(), m_titleKeys.end(), [&](const TitleKey& k) { return k.item == at; });
     if (old != m_titleKeys.end()) m_titleKeys.erase(old);
-    if (keyed && slot && m_items[size_t(at)].hasTitle) {
+    if (slot && m_items[size_t(at)].hasTitle && m_items[size_t(at)].titleCls != 0) {
+        const TitleKey key = KeyOf(at);
         const auto place = std::upper_bound(m_titleKeys.begin(), m_titleKeys.end(), key,
                                             [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
-        m_titleKeys.insert(place, std::move(key));
+        m_titleKeys.insert(place, key);
     }
     if (slot) m_items[size_t(at)].titleRank = 0;
     RankTitles();
@@ -663,11 +663,16 @@ CTitleRows CItemLinks::Items(CSQLite& db, int categoryId, int typeId, Order orde
     const std::vector<int>& sorted = Sorted(db, order);
     std::vector<char> seen(m_items.size(), 0);
     rows.SetBytes(m_arena);
-    if (categoryId == -1 && typeId == -1) rows.Reserve(std::min(sorted.size(), m_items.size()));
+    const bool all = categoryId == -1 && typeId == -1;
+    if (all) rows.Reserve(std::min(sorted.size(), m_items.size()));
+    // The categories whose links pass the filter (a link without its category passes none).
+    std::vector<char> wanted(m_categories.size(), 0);
+    for (size_t c = 0; c < m_categories.size(); ++c)
+        wanted[c] = (categoryId == -1 || m_categories[c].key == categoryId) &&
+                    (typeId == -1 || (m_categories[c].typeKnown && m_categories[c].type == typeId));
     for (int l : sorted) {
         const Link& link = m_links[size_t(l)];
-        if (categoryId != -1 && !(link.hasCategory && link.categoryId == categoryId)) continue;
-        if (typeId != -1 && !(link.hasType && link.typeId == typeId)) continue;
+        if (!all && (link.category < 0 || !wanted[size_t(link.category)])) continue;
         if (seen[size_t(link.item)]) continue;
         seen[size_t(link.item)] = 1;
         const Item& item = m_items[size_t(link.item)];

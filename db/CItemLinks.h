@@ -78,7 +78,6 @@ private:
         qint64 id = 0;      // none for the row of links whose item or title is gone (slot 0)
         Value fileSize;
         Value lastUpdate;
-        void SetTitle(const TitleKey& key);
     };
     struct Link {
         qint64 rowid = 0;
@@ -88,11 +87,7 @@ private:
         qint64 categoryKey = 0;
         int at = 0;    // index into m_items of a stored item, else 0
         int item = 0;  // the list's row: at when that item has its title, else 0 (the NULL row)
-        int category = -1;  // index into m_categories
-        bool hasCategory = false;
-        bool hasType = false;
-        qint64 categoryId = 0;
-        qint64 typeId = 0;
+        int category = -1;  // index into m_categories, -1 when that row is gone
     };
     struct Named {
         QVariant id;
@@ -103,8 +98,9 @@ private:
         bool typeKnown = false;  // ... and that language's row is there
     };
     int CompareTitles(const TitleKey& a, const TitleKey& b) const;
-    // The key of a title read in column c, or false for NULL.
-    bool MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key);
+    // Keeps the title read in column c as the item's (its bytes in m_arena, a number in m_titleNumbers).
+    void ReadTitle(const CSQLite::Row& r, int c, Item& item);
+    TitleKey KeyOf(int item) const;
     void SortTitles();  // m_titleKeys in the engine's order
     void SortTitleRun(TitleKey* first, TitleKey* last);
     void RankTitles();  // m_titleKeys in order: equal titles share a rank, NULL keeps 0
@@ -129,7 +125,8 @@ private:
     std::vector<int> m_denseCategoryAt;  // the same while category numbers are small
     QHash<qint64, int> m_typeAt;
     std::vector<TitleKey> m_titleKeys;  // in title order
-    QByteArray m_arena;                 // the titles' bytes
+    QByteArray m_arena;                 // the titles' bytes, in its first m_arenaUsed
+    qsizetype m_arenaUsed = 0;
     std::vector<Value> m_titleNumbers;  // titles stored as numbers
     int m_itemCount = 0;
     std::array<std::vector<int>, OrderCount> m_sorted;  // link indices per order, filled on demand
