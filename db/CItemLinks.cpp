@@ -469,18 +469,20 @@ ResultTable CItemLinks::Types() const {
     std::vector<int> first(m_items.size(), -1);
     QSet<quint64> more;
     std::vector<qint64> count(m_types.size(), 0);
+    // Each category's language (its place in m_types, -1 for none), looked up once rather than per link.
+    std::vector<int> typeOf(m_categories.size(), -1);
+    for (size_t c = 0; c < m_categories.size(); ++c)
+        if (m_categories[c].typeUsable) typeOf[c] = m_typeAt.value(m_categories[c].type, -1);
     for (const Link& l : m_links) {
         if (!l.at || l.category < 0) continue;
-        const Named& c = m_categories[size_t(l.category)];
-        if (!c.typeUsable) continue;
-        const auto t = m_typeAt.constFind(c.type);
-        if (t == m_typeAt.constEnd()) continue;
+        const int t = typeOf[size_t(l.category)];
+        if (t < 0) continue;
         int& f = first[size_t(l.at)];
-        if (f == -1) f = *t;
-        else if (f == *t) continue;
-        else if (!more.contains((quint64(l.at) << 32) | quint32(*t))) more.insert((quint64(l.at) << 32) | quint32(*t));
+        if (f == -1) f = t;
+        else if (f == t) continue;
+        else if (!more.contains((quint64(l.at) << 32) | quint32(t))) more.insert((quint64(l.at) << 32) | quint32(t));
         else continue;
-        ++count[size_t(*t)];
+        ++count[size_t(t)];
     }
     ResultTable data;
     for (size_t t = 0; t < m_types.size(); ++t) {
