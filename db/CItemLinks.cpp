@@ -11,6 +11,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 CItemLinks::Value CItemLinks::Value::Of(const CSQLite::Row& row, int c) {
@@ -314,13 +315,18 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     // The titles are keyed and put in order while the links are read: neither touches what the
     // other writes (the ranks are a field of their own), and the links do not need the ranks.
     std::thread ranking;
+    const auto rank = [this] {
+        for (size_t i = 1; i < m_items.size(); ++i)
+            if (m_items[i].hasTitle && m_items[i].titleCls != 0) m_titleKeys.push_back(KeyOf(int(i)));
+        SortTitles();
+        RankTitles();
+    };
     const auto rankTitles = [&] {
-        ranking = std::thread([this] {
-            for (size_t i = 1; i < m_items.size(); ++i)
-                if (m_items[i].hasTitle && m_items[i].titleCls != 0) m_titleKeys.push_back(KeyOf(int(i)));
-            SortTitles();
-            RankTitles();
-        });
+        try {
+            ranking = std::thread(rank);
+        } catch (const std::system_error&) {
+            rank();  // no thread to be had: in turn, then
+        }
         return true;
     };
     // Room for the rows up front: the vectors would otherwise move them several times over. The
