@@ -42,8 +42,9 @@ public:
     // statement gives them; count as that list's total.
     ResultTable Categories(int typeId, int* count) const;
 
-    // Distinct (ID, Title) of the links of a category and/or language (-1: any), in order;
-    // the titles stay shared with these rows until shown. Reads the file again only for a first sort by modification date.
+    // Distinct (ID, Title) of the links of a category and/or language (-1: any), in order; the
+    // rows share the kept titles' bytes. Reads the file again only for a first sort by
+    // modification date.
     CTitleRows Items(CSQLite& db, int categoryId, int typeId, Order order);
 
     // A value with the engine's ordering: NULL < numbers < text < blob; text and blobs by bytes.
@@ -61,8 +62,8 @@ private:
     // Titles are ranked here rather than by the engine's sorter, which costs three times the
     // read: each key keeps sixteen of its bytes inline, so most comparisons touch no other memory.
     struct TitleKey {
-        quint64 prefix = 0;  // bytes 0-7 (while sorted, from where the sort is), as one number
-        quint64 prefix2 = 0;  // bytes 8-15
+        quint64 prefix = 0;   // bytes 0-7 as one number (while sorted: those of the run's depth)
+        quint64 prefix2 = 0;  // bytes 8-15 likewise
         quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
         quint32 length = 0;
         int cls = 0;
