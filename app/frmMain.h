@@ -19,6 +19,7 @@ class QLineEdit;
 class QListView;
 class QListWidget;
 class CTitleListModel;
+class CTitleRows;
 class QMenu;
 class QMimeData;
 class QPushButton;
@@ -70,7 +71,7 @@ private:
     void LoadLanguages();
     void LoadCategoryList(QString sSelect);
     void LoadTitleList();
-    void FillTitleList(const ResultTable& rows);
+    void FillTitleList(CTitleRows rows);
     friend class ReadReport;
     bool ReadFailed(const QString& error);  // true (and noted) when a list read failed  // titles with their item numbers, none selected
     int NextSortOrder();

@@ -177,18 +177,18 @@ void frmMain::LoadTitleList() {
     Guard guard(m_inLoadTitleList);
     ReadReport report(*this);
     QString error;
-    const ResultTable rows = LoadItems(SelectedCategoryID(), SelectedLanguageID(), m_orderBy, &error);
+    CTitleRows rows = LoadTitleRows(SelectedCategoryID(), SelectedLanguageID(), m_orderBy, &error);
     if (ReadFailed(error)) return;
     // The titles are no longer a Find's hits.
     m_findWords.clear();
     txtItem->ClearMarks();
-    FillTitleList(rows);
+    FillTitleList(std::move(rows));
 }
 
-void frmMain::FillTitleList(const ResultTable& rows) {
+void frmMain::FillTitleList(CTitleRows rows) {
     FreezeUpdates freeze(this);
     const QSignalBlocker block(lstItem->selectionModel());
-    m_titles->SetRows(rows);
+    m_titles->SetRows(std::move(rows));
     lstItem->setCurrentIndex(QModelIndex());
 }
 

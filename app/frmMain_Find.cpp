@@ -48,7 +48,7 @@ void frmMain::cmdFind_Click() {
     }
     {
         WaitCursor wait;
-        FillTitleList(rows);
+        FillTitleList(CTitleRows::FromTable(rows));
         m_findWords = SearchWords(answer);
     }
     // Opens the first hit as a click would, save question included.

@@ -6,9 +6,13 @@
 #include <sqlite3.h>
 
 #include <QSet>
+#include <QtEndian>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
-#include <numeric>
+#include <system_error>
+#include <thread>
 
 CItemLinks::Value CItemLinks::Value::Of(const CSQLite::Row& row, int c) {
     Value v;
@@ -83,6 +87,7 @@ void CItemLinks::Clear() {
     m_typeAt.clear();
     m_titleKeys.clear();
     m_arena.clear();
+    m_arenaUsed = 0;
     m_titleNumbers.clear();
     m_itemCount = 0;
     for (auto& s : m_sorted) s.clear();
@@ -106,29 +111,107 @@ int CItemLinks::CompareTitles(const TitleKey& a, const TitleKey& b) const {
     if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
     if (a.cls == 1) return Compare(m_titleNumbers[a.offset], m_titleNumbers[b.offset]);
     if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2 ? -1 : 1;
     const quint32 n = std::min(a.length, b.length);
     const int r = n ? std::memcmp(m_arena.constData() + a.offset, m_arena.constData() + b.offset, n) : 0;
     if (r) return r < 0 ? -1 : 1;
     return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
 }
 
-bool CItemLinks::MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key) {
-    key->item = item;
+// The eight bytes of a title from at on, padded with zeros, as one number that orders as they do.
+static quint64 chunkAt(const char* bytes, quint32 length, quint32 at) {
+    if (at + 8 <= length) return qFromBigEndian<quint64>(bytes + at);
+    quint64 chunk = 0;
+    for (quint32 b = at; b < at + 8; ++b) chunk = (chunk << 8) | (b < length ? quint8(bytes[b]) : 0);
+    return chunk;
+}
+
+void CItemLinks::ReadTitle(const CSQLite::Row& r, int c, Item& item) {
     const int type = r.Type(c);
-    key->cls = type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1;
-    if (key->cls == 1) {
-        key->offset = quint32(m_titleNumbers.size());
+    item.titleCls = quint8(type == SQLITE_NULL ? 0 : type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1);
+    item.titleOffset = item.titleLength = 0;
+    if (item.titleCls == 1) {
+        item.titleOffset = quint32(m_titleNumbers.size());
         m_titleNumbers.push_back(Value::Of(r, c));
-    }
-    if (key->cls >= 2) {
+    } else if (item.titleCls >= 2) {
+        // The bytes go to the end of the used part; the array grows by doubling, ahead of need.
         const QByteArrayView bytes = r.Bytes(c);
-        key->offset = quint32(m_arena.size());
-        key->length = quint32(bytes.size());
-        m_arena.append(bytes);
-        for (qsizetype b = 0; b < 8; ++b)
-            key->prefix = (key->prefix << 8) | (b < bytes.size() ? quint8(bytes[b]) : 0);
+        if (m_arenaUsed + bytes.size() > m_arena.size())
+            m_arena.resize(std::max(2 * m_arena.size(), m_arenaUsed + bytes.size() + 65536));
+        if (!bytes.isEmpty()) std::memcpy(m_arena.data() + m_arenaUsed, bytes.data(), size_t(bytes.size()));
+        item.titleOffset = quint32(m_arenaUsed);
+        item.titleLength = quint32(bytes.size());
+        m_arenaUsed += bytes.size();
     }
-    return key->cls != 0;
+}
+
+CItemLinks::TitleKey CItemLinks::KeyOf(int item) const {
+    const Item& it = m_items[size_t(item)];
+    TitleKey key;
+    key.item = item;
+    key.cls = it.titleCls;
+    key.offset = it.titleOffset;
+    key.length = it.titleLength;
+    if (key.cls >= 2) {
+        key.prefix = chunkAt(m_arena.constData() + key.offset, key.length, 0);
+        key.prefix2 = chunkAt(m_arena.constData() + key.offset, key.length, 8);
+    }
+    return key;
+}
+
+// Keys of one class in their order: sorted by their next sixteen bytes as two numbers, a title
+// that ends within them before longer ones with the same bytes (its padding is zeros); only a
+// run of equal keys that goes on is sorted again, by the sixteen bytes after. Nearly every
+// comparison is then one of numbers. A list of runs rather than recursion: equal long titles
+// would go as deep as they are long.
+void CItemLinks::SortTitleRun(TitleKey* first, TitleKey* last) {
+    struct Run {
+        TitleKey* begin;
+        TitleKey* end;
+        quint32 at;
+    };
+    std::vector<Run> runs{{first, last, 0}};
+    while (!runs.empty()) {
+        const Run r = runs.back();
+        runs.pop_back();
+        const auto goesOn = [&](const TitleKey& k) { return k.length > r.at + 16; };
+        const auto tail = [&](const TitleKey& k) { return goesOn(k) ? ~quint32(0) : k.length; };
+        if (r.at > 0)
+            for (TitleKey* k = r.begin; k != r.end; ++k) {
+                k->prefix = chunkAt(m_arena.constData() + k->offset, k->length, r.at);
+                k->prefix2 = chunkAt(m_arena.constData() + k->offset, k->length, r.at + 8);
+            }
+        const auto same = [&](const TitleKey& a, const TitleKey& b) {
+            return a.prefix == b.prefix && a.prefix2 == b.prefix2 && tail(a) == tail(b);
+        };
+        std::sort(r.begin, r.end, [&](const TitleKey& a, const TitleKey& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2;
+            return tail(a) < tail(b);
+        });
+        for (TitleKey* k = r.begin; k != r.end;) {
+            TitleKey* next = k + 1;
+            while (next != r.end && same(*next, *k)) ++next;
+            if (next - k > 1 && goesOn(*k)) runs.push_back({k, next, r.at + 16});
+            k = next;
+        }
+    }
+}
+
+void CItemLinks::SortTitles() {
+    // The engine's order of classes: numbers, text, blobs (NULL has no key).
+    const auto textAt = std::partition(m_titleKeys.begin(), m_titleKeys.end(), [](const TitleKey& k) { return k.cls == 1; });
+    const auto blobAt = std::partition(textAt, m_titleKeys.end(), [](const TitleKey& k) { return k.cls == 2; });
+    std::sort(m_titleKeys.begin(), textAt, [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
+    TitleKey* const keys = m_titleKeys.data();
+    SortTitleRun(keys + (textAt - m_titleKeys.begin()), keys + (blobAt - m_titleKeys.begin()));
+    SortTitleRun(keys + (blobAt - m_titleKeys.begin()), keys + m_titleKeys.size());
+    // The keys' first bytes again, for the comparisons that follow.
+    for (TitleKey& k : m_titleKeys)
+        if (k.cls >= 2) {
+            k.prefix = chunkAt(m_arena.constData() + k.offset, k.length, 0);
+            k.prefix2 = chunkAt(m_arena.constData() + k.offset, k.length, 8);
+        }
 }
 
 void CItemLinks::RankTitles() {
@@ -177,8 +260,6 @@ bool CItemLinks::LoadNames(CSQLite& db, QString* error) {
 
 void CItemLinks::ResolveCategory(Link& link) const {
     link.category = -1;
-    link.hasCategory = link.hasType = false;
-    link.categoryId = link.typeId = 0;
     if (!link.categoryKeyOk) return;
     const qint64 key = link.categoryKey;
     int at = -1;
@@ -188,12 +269,7 @@ void CItemLinks::ResolveCategory(Link& link) const {
         at = m_categoryAt.value(key, -1);
     }
     if (at < 0) return;
-    const Named& c = m_categories[size_t(at)];
     link.category = at;
-    link.hasCategory = true;
-    link.categoryId = c.key;
-    link.hasType = c.typeKnown;
-    link.typeId = c.type;
 }
 
 // From a row (rowid, ItemID, CategoryID).
@@ -225,28 +301,42 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     m_items[0].inTable = false;
     const auto indexItems = [&] {
         qint64 top = 0;
-        for (size_t i = 1; i < m_items.size(); ++i) top = std::max(top, m_items[i].id.toLongLong());
+        for (size_t i = 1; i < m_items.size(); ++i) top = std::max(top, m_items[i].id);
         const bool dense = top < qint64(4 * m_items.size() + 1024);
         if (dense) m_denseIndex.assign(size_t(top + 1), -1);
         for (size_t i = 1; i < m_items.size(); ++i) {
-            const qint64 id = m_items[i].id.toLongLong();
+            const qint64 id = m_items[i].id;
             if (dense && id >= 0) m_denseIndex[size_t(id)] = int(i);
             else m_sparseIndex.insert(id, int(i));
         }
         m_itemCount = int(m_items.size() - 1);
         return true;
     };
-    const auto rankTitles = [&] {
-        std::sort(m_titleKeys.begin(), m_titleKeys.end(),
-                  [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
+    // The titles are keyed and put in order while the links are read: neither touches what the
+    // other writes (the ranks are a field of their own), and the links do not need the ranks.
+    std::thread ranking;
+    const auto rank = [this] {
+        for (size_t i = 1; i < m_items.size(); ++i)
+            if (m_items[i].hasTitle && m_items[i].titleCls != 0) m_titleKeys.push_back(KeyOf(int(i)));
+        SortTitles();
         RankTitles();
+    };
+    const auto rankTitles = [&] {
+        try {
+            ranking = std::thread(rank);
+        } catch (const std::system_error&) {
+            rank();  // no thread to be had: in turn, then
+        }
         return true;
     };
-    // Room for the rows up front: the vectors would otherwise move them several times over.
+    // Room for the rows up front: the vectors would otherwise move them several times over. The
+    // span of the row numbers bounds their count and, unlike a count, costs no read of the table.
     const auto reserve = [&](const char* table, auto& vector, size_t extra) {
-        return db.ForEachRow(QStringLiteral("SELECT Count(*) FROM ") + QLatin1String(table),
+        const QString t = QLatin1String(table);
+        return db.ForEachRow(QStringLiteral("SELECT (SELECT max(rowid) FROM ") + t + QStringLiteral(") - (SELECT min(rowid) FROM ") +
+                                 t + QStringLiteral(") + 1"),
                              [&](const CSQLite::Row& r) {
-                                 vector.reserve(size_t(std::max<qint64>(0, r.Int(0))) + extra);
+                                 vector.reserve(size_t(std::clamp<qint64>(r.Int(0), 0, qint64(1) << 20)) + extra);
                                  return false;
                              },
                              &why);
@@ -257,7 +347,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
         db.ForEachRow(QStringLiteral("SELECT ID, FileSize FROM tblItem"),
                       [&](const CSQLite::Row& r) {
                           Item item;
-                          item.id = QVariant(qlonglong(r.Int(0)));
+                          item.id = r.Int(0);
                           item.fileSize = Value::Of(r, 1);
                           m_items.push_back(std::move(item));
                           return true;
@@ -269,10 +359,8 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           const int at = IndexOf(r.Int(0));
                           if (at < 0) return true;
                           Item& item = m_items[size_t(at)];
-                          item.title = r.Value(1);
                           item.hasTitle = true;
-                          TitleKey key;
-                          if (MakeTitleKey(r, 1, at, &key)) m_titleKeys.push_back(std::move(key));
+                          ReadTitle(r, 1, item);
                           return true;
                       },
                       &why) &&
@@ -284,6 +372,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                           return true;
                       },
                       &why);
+    if (ranking.joinable()) ranking.join();
     snapshot.Commit();
     if (!ok) {
         Clear();
@@ -305,9 +394,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     const QString id = QString::number(itemId);
     bool stored = false, titled = false;
     Item fresh;
-    fresh.id = QVariant(qlonglong(itemId));
-    TitleKey key;
-    bool keyed = false;
+    fresh.id = itemId;
     std::vector<Link> links;
     const int at0 = IndexOf(itemId);
     int at = at0 > 0 ? at0 : int(m_items.size());  // a new item takes the next slot
@@ -323,8 +410,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         db.ForEachRow(QStringLiteral("SELECT c0Title FROM ftsItem_content WHERE docid = ") + id,
                       [&](const CSQLite::Row& r) {
                           titled = true;
-                          fresh.title = r.Value(0);
-                          keyed = MakeTitleKey(r, 0, at, &key);
+                          ReadTitle(r, 0, fresh);
                           return false;
                       });
     // The item's slot, so that its links find it.
@@ -342,7 +428,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
         Item& item = m_items[size_t(at)];
         fresh.inTable = stored;
         fresh.hasTitle = stored && titled;
-        if (!fresh.hasTitle) fresh.title = QVariant();
+        if (!fresh.hasTitle) fresh.titleCls = 0;
         m_itemCount += int(stored) - int(at0 > 0 && item.inTable);
         item = std::move(fresh);
     }
@@ -362,10 +448,11 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     const bool slot = at < int(m_items.size());
     const auto old = std::find_if(m_titleKeys.begin(), m_titleKeys.end(), [&](const TitleKey& k) { return k.item == at; });
     if (old != m_titleKeys.end()) m_titleKeys.erase(old);
-    if (keyed && slot && m_items[size_t(at)].hasTitle) {
+    if (slot && m_items[size_t(at)].hasTitle && m_items[size_t(at)].titleCls != 0) {
+        const TitleKey key = KeyOf(at);
         const auto place = std::upper_bound(m_titleKeys.begin(), m_titleKeys.end(), key,
                                             [&](const TitleKey& a, const TitleKey& b) { return CompareTitles(a, b) < 0; });
-        m_titleKeys.insert(place, std::move(key));
+        m_titleKeys.insert(place, key);
     }
     if (slot) m_items[size_t(at)].titleRank = 0;
     RankTitles();
@@ -388,18 +475,20 @@ ResultTable CItemLinks::Types() const {
     std::vector<int> first(m_items.size(), -1);
     QSet<quint64> more;
     std::vector<qint64> count(m_types.size(), 0);
+    // Each category's language (its place in m_types, -1 for none), looked up once rather than per link.
+    std::vector<int> typeOf(m_categories.size(), -1);
+    for (size_t c = 0; c < m_categories.size(); ++c)
+        if (m_categories[c].typeUsable) typeOf[c] = m_typeAt.value(m_categories[c].type, -1);
     for (const Link& l : m_links) {
         if (!l.at || l.category < 0) continue;
-        const Named& c = m_categories[size_t(l.category)];
-        if (!c.typeUsable) continue;
-        const auto t = m_typeAt.constFind(c.type);
-        if (t == m_typeAt.constEnd()) continue;
+        const int t = typeOf[size_t(l.category)];
+        if (t < 0) continue;
         int& f = first[size_t(l.at)];
-        if (f == -1) f = *t;
-        else if (f == *t) continue;
-        else if (!more.contains((quint64(l.at) << 32) | quint32(*t))) more.insert((quint64(l.at) << 32) | quint32(*t));
+        if (f == -1) f = t;
+        else if (f == t) continue;
+        else if (!more.contains((quint64(l.at) << 32) | quint32(t))) more.insert((quint64(l.at) << 32) | quint32(t));
         else continue;
-        ++count[size_t(*t)];
+        ++count[size_t(t)];
     }
     ResultTable data;
     for (size_t t = 0; t < m_types.size(); ++t) {
@@ -454,43 +543,116 @@ bool CItemLinks::LoadLastUpdates(CSQLite& db) {
     return ok;
 }
 
+namespace {
+
+// One item's key for a sort by a value, numbers inline: the sort moves and compares these
+// rather than whole items.
+struct SortKey {
+    qint64 i = 0;
+    double d = 0;
+    int cls = 0;
+    bool real = false;
+    int item = 0;
+};
+
+// Ranks keys that are all NULL or numbers of one kind (all integers or all reals, as the
+// columns hold them): each number becomes one unsigned number that orders as it does, sorted
+// by its bytes, the lowest first; NULL ranks before every number (after, descending). False,
+// touching nothing, for any other mix.
+bool rankNumbers(const std::vector<SortKey>& keys, bool descending, std::vector<int>& rank) {
+    bool ints = true, reals = true;
+    for (const SortKey& k : keys) {
+        if (k.cls > 1) return false;
+        if (k.cls == 1) (k.real ? ints : reals) = false;
+    }
+    if (!ints && !reals) return false;
+    constexpr quint64 top = quint64(1) << 63;
+    std::vector<std::pair<quint64, int>> numbers, scratch;
+    std::vector<int> nulls;
+    numbers.reserve(keys.size());
+    for (const SortKey& k : keys) {
+        if (k.cls == 0) {
+            nulls.push_back(k.item);
+            continue;
+        }
+        quint64 u = quint64(k.i) ^ top;
+        if (k.real) {
+            // -0.0 equals 0.0; the order of a double's bits is that of its value once negative
+            // ones are turned over.
+            const quint64 bits = std::bit_cast<quint64>(k.d == 0 ? 0.0 : k.d);
+            u = (bits & top) ? ~bits : bits | top;
+        }
+        numbers.push_back({descending ? ~u : u, k.item});
+    }
+    scratch.resize(numbers.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::array<size_t, 257> start{};
+        for (const auto& n : numbers) ++start[((n.first >> shift) & 0xFF) + 1];
+        if (std::find(start.begin(), start.end(), numbers.size()) != start.end()) continue;  // one value
+        for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+        for (const auto& n : numbers) scratch[start[(n.first >> shift) & 0xFF]++] = n;
+        numbers.swap(scratch);
+    }
+    int r = descending || nulls.empty() ? 0 : 1;
+    for (size_t k = 0; k < numbers.size(); ++k) {
+        if (k > 0 && numbers[k].first != numbers[k - 1].first) ++r;
+        rank[size_t(numbers[k].second)] = r;
+    }
+    if (descending && !numbers.empty()) ++r;
+    for (int item : nulls) rank[size_t(item)] = descending ? r : 0;
+    return true;
+}
+
+}  // namespace
+
 const std::vector<int>& CItemLinks::Sorted(CSQLite& db, Order order) {
     std::vector<int>& links = m_sorted[order];
     if (!links.empty() || m_links.empty()) return links;
     if (order == ByLastUpdateDesc && !m_haveLastUpdates && !LoadLastUpdates(db)) return links;
     // Rank the items once (equal keys, equal rank), then order the links by their item's rank;
     // the stable sort keeps link order among equals, as the engine's sorter does.
-    const auto key = [&](int i) -> const Value& {
-        static const Value null;
-        const Item& item = m_items[size_t(i)];
-        if (i == 0) return null;
-        switch (order) {
-        case ByLastUpdateDesc: return item.lastUpdate;
-        case ByFileSizeDesc: return item.fileSize;
-        default: return null;
-        }
-    };
-    const bool descending = order == ByLastUpdateDesc || order == ByFileSizeDesc;
-    std::vector<int> items(m_items.size());
-    std::iota(items.begin(), items.end(), 0);
     std::vector<int> rank(m_items.size(), 0);
     if (order == ByTitle) {
         for (size_t i = 0; i < m_items.size(); ++i) rank[i] = m_items[i].titleRank;
-    } else if (order == ById) {
-        // IDs are unique and the NULL row comes first: the order of the item rows.
-        std::sort(items.begin() + 1, items.end(),
-                  [&](int a, int b) { return m_items[size_t(a)].id.toLongLong() < m_items[size_t(b)].id.toLongLong(); });
-        for (size_t r = 0; r < items.size(); ++r) rank[size_t(items[r])] = int(r);
     } else {
-        const auto before = [&](int a, int b) {
-            const int c = Compare(key(a), key(b));
-            return descending ? c > 0 : c < 0;
+        // Text and blobs (which another program may have stored) are compared in the items.
+        // The NULL row has a NULL key.
+        const auto value = [&](int i) -> const Value& {
+            return order == ByLastUpdateDesc ? m_items[size_t(i)].lastUpdate : m_items[size_t(i)].fileSize;
         };
-        std::sort(items.begin(), items.end(), before);
-        int r = 0;
-        for (size_t k = 0; k < items.size(); ++k) {
-            if (k > 0 && before(items[k - 1], items[k])) ++r;
-            rank[size_t(items[k])] = r;
+        std::vector<SortKey> keys(m_items.size());
+        for (size_t i = 1; i < m_items.size(); ++i) {
+            SortKey& k = keys[i];
+            k.item = int(i);
+            if (order == ById) {
+                k.cls = 1;
+                k.i = m_items[i].id;
+                continue;
+            }
+            const Value& v = value(int(i));
+            k.cls = v.cls;
+            k.real = v.real;
+            k.i = v.i;
+            k.d = v.d;
+        }
+        const bool descending = order == ByLastUpdateDesc || order == ByFileSizeDesc;
+        if (!rankNumbers(keys, descending, rank)) {
+            const auto compare = [&](const SortKey& a, const SortKey& b) {
+                if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+                if (a.cls == 1 && !a.real && !b.real) return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+                if (a.cls == 1 && a.real && b.real) return a.d < b.d ? -1 : (a.d > b.d ? 1 : 0);
+                return a.cls == 0 ? 0 : Compare(value(a.item), value(b.item));
+            };
+            const auto before = [&](const SortKey& a, const SortKey& b) {
+                const int c = compare(a, b);
+                return descending ? c > 0 : c < 0;
+            };
+            std::sort(keys.begin(), keys.end(), before);
+            int r = 0;
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if (k > 0 && before(keys[k - 1], keys[k])) ++r;
+                rank[size_t(keys[k].item)] = r;
+            }
         }
     }
     // Ranks are dense, so a counting sort orders the links; it keeps link order among equals,
@@ -503,25 +665,39 @@ const std::vector<int>& CItemLinks::Sorted(CSQLite& db, Order order) {
     return links;
 }
 
-ResultTable CItemLinks::Items(CSQLite& db, int categoryId, int typeId, Order order) {
-    ResultTable data;
-    if (!m_loaded) return data;
+CTitleRows CItemLinks::Items(CSQLite& db, int categoryId, int typeId, Order order) {
+    CTitleRows rows;
+    if (!m_loaded) return rows;
     const std::vector<int>& sorted = Sorted(db, order);
     std::vector<char> seen(m_items.size(), 0);
-    int rows = 0;
+    rows.SetBytes(m_arena);
+    const bool all = categoryId == -1 && typeId == -1;
+    if (all) rows.Reserve(std::min(sorted.size(), m_items.size()));
+    // The categories whose links pass the filter (a link without its category passes none).
+    std::vector<char> wanted(m_categories.size(), 0);
+    for (size_t c = 0; c < m_categories.size(); ++c)
+        wanted[c] = (categoryId == -1 || m_categories[c].key == categoryId) &&
+                    (typeId == -1 || (m_categories[c].typeKnown && m_categories[c].type == typeId));
     for (int l : sorted) {
         const Link& link = m_links[size_t(l)];
-        if (categoryId != -1 && !(link.hasCategory && link.categoryId == categoryId)) continue;
-        if (typeId != -1 && !(link.hasType && link.typeId == typeId)) continue;
+        if (!all && (link.category < 0 || !wanted[size_t(link.category)])) continue;
         if (seen[size_t(link.item)]) continue;
         seen[size_t(link.item)] = 1;
-        if (rows++ == 0) {
-            data.SetHeader({QStringLiteral("ID"), QStringLiteral("Title")});
-            data.Reserve(qsizetype(2) * qsizetype(std::min(sorted.size(), m_items.size()) + 1));
-        }
         const Item& item = m_items[size_t(link.item)];
-        data.Append(item.id);
-        data.Append(item.title);
+        switch (item.titleCls) {
+        case 1: {
+            const Value& v = m_titleNumbers[item.titleOffset];
+            rows.Append(QVariant(qlonglong(item.id)), v.real ? QVariant(v.d) : QVariant(qlonglong(v.i)));
+            break;
+        }
+        case 2:
+        case 3:
+            rows.Append(link.item == 0, item.id, item.titleCls == 2 ? CTitleRows::Text : CTitleRows::Blob,
+                        item.titleOffset, item.titleLength);
+            break;
+        default:
+            rows.Append(link.item == 0, item.id, CTitleRows::Null);
+        }
     }
-    return data;
+    return rows;
 }

@@ -4,6 +4,7 @@
 // title again for each list reload; here that is a walk over a kept order. The rows are those
 // of the plain statement over the links, cell for cell and in the same order, ties included.
 #include "db/CSQLite.h"
+#include "db/CTitleRows.h"
 #include "util/ResultTable.h"
 
 #include <QByteArray>
@@ -41,9 +42,10 @@ public:
     // statement gives them; count as that list's total.
     ResultTable Categories(int typeId, int* count) const;
 
-    // Distinct (ID, Title) of the links of a category and/or language (-1: any), in order;
-    // unfilled when none. Reads the file again only for a first sort by modification date.
-    ResultTable Items(CSQLite& db, int categoryId, int typeId, Order order);
+    // Distinct (ID, Title) of the links of a category and/or language (-1: any), in order; the
+    // rows share the kept titles' bytes. Reads the file again only for a first sort by
+    // modification date.
+    CTitleRows Items(CSQLite& db, int categoryId, int typeId, Order order);
 
     // A value with the engine's ordering: NULL < numbers < text < blob; text and blobs by bytes.
     struct Value {
@@ -57,12 +59,24 @@ public:
     static int Compare(const Value& a, const Value& b);
 
 private:
+    // Titles are ranked here rather than by the engine's sorter, which costs three times the
+    // read: each key keeps sixteen of its bytes inline, so most comparisons touch no other memory.
+    struct TitleKey {
+        quint64 prefix = 0;   // bytes 0-7 as one number (while sorted: those of the run's depth)
+        quint64 prefix2 = 0;  // bytes 8-15 likewise
+        quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
+        quint32 length = 0;
+        int cls = 0;
+        int item = 0;
+    };
     struct Item {
         bool inTable = true;  // false once deleted: the slot stays, nothing points at it
-        QVariant id;     // NULL for the row of links whose item or title is gone
-        QVariant title;  // as Exec gives it
-        int titleRank = 0;  // place among the titles in the engine's order; equal titles share it
         bool hasTitle = false;
+        quint8 titleCls = 0;  // as TitleKey: the title stays in m_arena or m_titleNumbers
+        quint32 titleOffset = 0;
+        quint32 titleLength = 0;
+        int titleRank = 0;  // place among the titles in the engine's order; equal titles share it
+        qint64 id = 0;      // none for the row of links whose item or title is gone (slot 0)
         Value fileSize;
         Value lastUpdate;
     };
@@ -74,11 +88,7 @@ private:
         qint64 categoryKey = 0;
         int at = 0;    // index into m_items of a stored item, else 0
         int item = 0;  // the list's row: at when that item has its title, else 0 (the NULL row)
-        int category = -1;  // index into m_categories
-        bool hasCategory = false;
-        bool hasType = false;
-        qint64 categoryId = 0;
-        qint64 typeId = 0;
+        int category = -1;  // index into m_categories, -1 when that row is gone
     };
     struct Named {
         QVariant id;
@@ -88,18 +98,12 @@ private:
         qint64 type = 0;
         bool typeKnown = false;  // ... and that language's row is there
     };
-    // Titles are ranked here rather than by the engine's sorter, which costs three times the
-    // read: each key keeps its first eight bytes inline, so most comparisons touch no other memory.
-    struct TitleKey {
-        quint64 prefix = 0;
-        quint32 offset = 0;  // into m_arena, or for a number into m_titleNumbers
-        quint32 length = 0;
-        int cls = 0;
-        int item = 0;
-    };
     int CompareTitles(const TitleKey& a, const TitleKey& b) const;
-    // The key of a title read in column c, or false for NULL.
-    bool MakeTitleKey(const CSQLite::Row& r, int c, int item, TitleKey* key);
+    // Keeps the title read in column c as the item's (its bytes in m_arena, a number in m_titleNumbers).
+    void ReadTitle(const CSQLite::Row& r, int c, Item& item);
+    TitleKey KeyOf(int item) const;
+    void SortTitles();  // m_titleKeys in the engine's order
+    void SortTitleRun(TitleKey* first, TitleKey* last);
     void RankTitles();  // m_titleKeys in order: equal titles share a rank, NULL keeps 0
     bool LoadNames(CSQLite& db, QString* error);
     Link MakeLink(const CSQLite::Row& r) const;
@@ -122,7 +126,8 @@ private:
     std::vector<int> m_denseCategoryAt;  // the same while category numbers are small
     QHash<qint64, int> m_typeAt;
     std::vector<TitleKey> m_titleKeys;  // in title order
-    QByteArray m_arena;                 // the titles' bytes
+    QByteArray m_arena;                 // the titles' bytes, in its first m_arenaUsed
+    qsizetype m_arenaUsed = 0;
     std::vector<Value> m_titleNumbers;  // titles stored as numbers
     int m_itemCount = 0;
     std::array<std::vector<int>, OrderCount> m_sorted;  // link indices per order, filled on demand

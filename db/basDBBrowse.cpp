@@ -177,18 +177,11 @@ ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QStrin
     return LoadItems(StoreDB(), categoryId, typeId, orderBy, failure);
 }
 
-ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* failure) {
-    if (failure) failure->clear();
-    if (!db.IsOpen()) return {};
-    // Outside a transaction the rows come from the kept composition while the file is unchanged,
-    // and from a new one after any commit.
-    if (CItemLinks* links = keptLinks(db)) {
-        CItemLinks::Order order = CItemLinks::ByTitle;
-        CItemLinks::ParseOrder(orderBy, &order);
-        ResultTable data = links->Items(db, categoryId, typeId, order);
-        if (data.RowCount() > 0) return data;
-        return {};
-    }
+namespace {
+
+// The rows from the engine: inside a transaction, for one-shot commands, and for a file the
+// kept composition cannot read.
+ResultTable itemsFromEngine(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* failure) {
     QString error;
     ResultTable data = tableOf(db, itemsSql(false, categoryId, typeId, orderBy), &error);
     if (useViews(db, error)) {
@@ -198,6 +191,31 @@ ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& or
     if (failure) *failure = error;
     if (data.RowCount() > 0) return data;
     return {};
+}
+
+CTitleRows keptItems(CItemLinks& links, CSQLite& db, int categoryId, int typeId, const QString& orderBy) {
+    CItemLinks::Order order = CItemLinks::ByTitle;
+    CItemLinks::ParseOrder(orderBy, &order);
+    return links.Items(db, categoryId, typeId, order);
+}
+
+}  // namespace
+
+ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* failure) {
+    if (failure) failure->clear();
+    if (!db.IsOpen()) return {};
+    // Outside a transaction the rows come from the kept composition while the file is unchanged,
+    // and from a new one after any commit.
+    if (CItemLinks* links = keptLinks(db)) return keptItems(*links, db, categoryId, typeId, orderBy).ToTable();
+    return itemsFromEngine(db, categoryId, typeId, orderBy, failure);
+}
+
+CTitleRows LoadTitleRows(int categoryId, int typeId, const QString& orderBy, QString* failure) {
+    CSQLite& db = StoreDB();
+    if (failure) failure->clear();
+    if (!db.IsOpen()) return {};
+    if (CItemLinks* links = keptLinks(db)) return keptItems(*links, db, categoryId, typeId, orderBy);
+    return CTitleRows::FromTable(itemsFromEngine(db, categoryId, typeId, orderBy, failure));
 }
 
 bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,

@@ -2,6 +2,7 @@
 // Browse and search queries of the snippet store. A filter id of -1 means "not filtered".
 // The functions that take the connection are silent; those without it work on gDB.
 #include "db/CSQLite.h"
+#include "db/CTitleRows.h"
 #include "util/ResultTable.h"
 
 #include <QString>
@@ -21,6 +22,9 @@ void KeepItemLists(bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
 ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
+// The same rows on gDB for the window's list: from the kept composition they share its titles,
+// which become text only when shown.
+CTitleRows LoadTitleRows(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 // The rows LoadItems(db, ...) gives, read from the engine and handed to fn one at a time, until
 // fn returns false; never kept. False with the engine's text when the read failed.
 bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,

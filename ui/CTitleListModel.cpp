@@ -1,33 +1,26 @@
 #include "ui/CTitleListModel.h"
 
-void CTitleListModel::SetRows(ResultTable rows) {
+void CTitleListModel::SetRows(CTitleRows rows) {
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
 }
 
-int CTitleListModel::IdAt(int row) const {
-    if (row < 0 || row >= m_rows.RowCount()) return 0;
-    return int(m_rows.Int(row + 1, 0));
-}
+int CTitleListModel::IdAt(int row) const { return int(m_rows.Id(row)); }
 
-int CTitleListModel::RowOf(int id) const {
-    for (int r = 1; r <= m_rows.RowCount(); ++r)
-        if (m_rows.Int(r, 0) == id) return r - 1;
-    return -1;
-}
+int CTitleListModel::RowOf(int id) const { return m_rows.RowOf(id); }
 
 int CTitleListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_rows.RowCount();
+    return parent.isValid() ? 0 : m_rows.Count();
 }
 
 QVariant CTitleListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.RowCount()) return {};
+    if (!index.isValid() || index.row() >= m_rows.Count()) return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
     case Qt::ToolTipRole:
-        return m_rows.Text(index.row() + 1, 1);
+        return m_rows.Title(index.row()).toString();
     case Qt::UserRole:
         return IdAt(index.row());
     default:

@@ -1,7 +1,8 @@
 #pragma once
 // The title list's entries straight from the store's rows (ID, Title): a new list is one swap
-// of the rows, with no object made per title, so 100,000 titles show as fast as a few.
-#include "util/ResultTable.h"
+// of the rows, with no object made per title, and a title becomes text only when the view
+// asks for it, so 100,000 titles show as fast as a few.
+#include "db/CTitleRows.h"
 
 #include <QAbstractListModel>
 
@@ -9,7 +10,7 @@ class CTitleListModel : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    void SetRows(ResultTable rows);
+    void SetRows(CTitleRows rows);
     // The item number of an entry, or 0 outside the list.
     int IdAt(int row) const;
     // The entry of an item number, or -1.
@@ -20,5 +21,5 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    ResultTable m_rows;
+    CTitleRows m_rows;
 };

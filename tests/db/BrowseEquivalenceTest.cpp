@@ -293,11 +293,13 @@ TEST_F(BrowseEquivalenceTest, RandomDatabasesMatchForEveryFilterAndOrder) {
         for (int t = 1; t <= types; ++t) Type(t, "Lang" + QString::number(t % 3));  // names repeat
         for (int c = 1; c <= categories; ++c) Category(c, 1 + rnd.bounded(types + 1), "Cat" + QString::number(c % 5));
         const QStringList words = {"red", "green", "blue", "pivot", "sort", "file"};
+        // Titles that share long starts, and that are starts of one another.
+        const QStringList stems = {"T", "Quick sort of a list", "Quick sort of a list ", "Quick sort of a list in C"};
         for (int i = 1; i <= items; ++i) {
             const int pick = rnd.bounded(20);
             const QVariant title = pick == 0   ? QVariant()
                                    : pick == 1 ? QVariant(QString())
-                                               : QVariant("T" + QString::number(rnd.bounded(60)));
+                                               : QVariant(stems[rnd.bounded(stems.size())] + QString::number(rnd.bounded(60)));
             const QVariant size = rnd.bounded(3) == 0 ? QVariant(100 * rnd.bounded(4)) : QVariant();
             const QVariant time = 2460000.5 + rnd.bounded(30);
             Item(i, title, words[rnd.bounded(words.size())] + " " + words[rnd.bounded(words.size())], size, time);
@@ -307,6 +309,20 @@ TEST_F(BrowseEquivalenceTest, RandomDatabasesMatchForEveryFilterAndOrder) {
         for (int k = 0; k < 60; ++k) Link(1 + rnd.bounded(items + 10), 1 + rnd.bounded(categories));
         Query("DELETE FROM tblItem WHERE ID % 17 = 0");
         Query("DELETE FROM ftsItem WHERE docid % 19 = 0");
+        // Negative sizes and times; in the second file also a real size and a text time (another
+        // program's rows), so that they no longer sort as numbers of one kind.
+        Query("UPDATE tblItem SET FileSize = -FileSize, LastUpdate = -LastUpdate WHERE ID % 5 = 0");
+        if (seed == 2026) {
+            Query("UPDATE tblItem SET FileSize = 2.5 WHERE ID % 23 = 0");
+            Query("UPDATE tblItem SET LastUpdate = 'later' WHERE ID % 29 = 0");
+        }
+        // Blobs, and text that differs only in NULs at its end, order by all their bytes.
+        Query("UPDATE ftsItem SET Title = X'517569636B20736F7274' WHERE docid IN (1, 2)");
+        for (const char* end : {"", "00", "0000", "00000000000000000078", "006F66"})
+            Query(QString("UPDATE ftsItem SET Title = CAST(X'517569636B20736F7274%1' AS TEXT) WHERE docid IN (%2, %3)")
+                      .arg(end)
+                      .arg(3 + 2 * std::strlen(end))
+                      .arg(4 + 2 * std::strlen(end)));
         Query("COMMIT TRANSACTION");
         ExpectAllOperationsMatch({"pivot", "red OR blue", "s*"});
         Query("DELETE FROM tblItemCategory");
