@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <system_error>
+#include <new>
 #include <thread>
 
 CItemLinks::Value CItemLinks::Value::Of(const CSQLite::Row& row, int c) {
@@ -315,11 +316,17 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     // The titles are keyed and put in order while the links are read: neither touches what the
     // other writes (the ranks are a field of their own), and the links do not need the ranks.
     std::thread ranking;
-    const auto rank = [this] {
-        for (size_t i = 1; i < m_items.size(); ++i)
-            if (m_items[i].hasTitle && m_items[i].titleCls != 0) m_titleKeys.push_back(KeyOf(int(i)));
-        SortTitles();
-        RankTitles();
+    // Nothing may leave the thread: an escaping exception would end the program.
+    bool rankFailed = false;
+    const auto rank = [this, &rankFailed] {
+        try {
+            for (size_t i = 1; i < m_items.size(); ++i)
+                if (m_items[i].hasTitle && m_items[i].titleCls != 0) m_titleKeys.push_back(KeyOf(int(i)));
+            SortTitles();
+            RankTitles();
+        } catch (const std::bad_alloc&) {
+            rankFailed = true;
+        }
     };
     const auto rankTitles = [&] {
         try {
@@ -373,6 +380,10 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                       },
                       &why);
     if (ranking.joinable()) ranking.join();
+    if (ok && rankFailed) {
+        ok = false;
+        why = QStringLiteral("Not enough memory to list the titles");
+    }
     snapshot.Commit();
     if (!ok) {
         Clear();
