@@ -320,7 +320,11 @@ QByteArrayView CSQLite::Row::Utf8(int c, QByteArray& scratch) const {
         return QByteArrayView(scratch.constData(), end - scratch.constData());
     }
     case SQLITE_TEXT:
-        if (const QByteArrayView bytes = Bytes(c); IsValidUtf8(bytes)) return bytes;
+        if (const QByteArrayView bytes = Bytes(c); IsValidUtf8(bytes)) {
+            // Exec's text drops a leading byte order mark (the decoder does); a list printed
+            // from here must not show one that the window and every other command hide.
+            return bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
+        }
         scratch = DecodeCp1252(Bytes(c)).toUtf8();
         return scratch;
     default:

@@ -153,4 +153,21 @@ TEST_F(CliStore, DeleteRenameVacuumAndBackup) {
     EXPECT_EQ(Run({"backup", db}).status, 2);
 }
 
+// Titles another program stored as raw bytes: `list` prints each one as `show` does (a leading
+// byte order mark dropped, Windows-1252 converted, a NUL kept).
+TEST_F(CliStore, ListShowsStoredTitlesAsShowDoes) {
+    for (const char* bytes : {"EFBBBF414243", "41E99342", "410042", "EFBBBFEFBBBF41"}) {
+        const int id = Save({"-l", "C", "-c", "raw", "-t", "x"});
+        ASSERT_EQ(Run({"sql", db, QString("UPDATE ftsItem SET Title = CAST(X'%1' AS TEXT) WHERE docid = %2")
+                                      .arg(bytes).arg(id)}).status, 0);
+        QByteArray shown;
+        for (const QByteArray& line : Run({"show", db, QString::number(id)}).out.split('\n'))
+            if (line.startsWith("Title\t")) shown = line.mid(6);
+        QByteArray listed;
+        for (const QByteArray& line : Run({"list", db}).out.split('\n'))
+            if (line.startsWith(QByteArray::number(id) + '\t')) listed = line.mid(line.indexOf('\t') + 1);
+        EXPECT_EQ(listed, shown) << bytes;
+    }
+}
+
 }  // namespace

@@ -228,6 +228,25 @@ TEST_F(CSQLiteTest, ReadFirstValueGivesStoredBytes) {
     EXPECT_EQ(error, "no such column: missingcol");
 }
 
+// Row::Utf8 streams what Exec's value gives as text, byte for byte: a leading byte order mark
+// is dropped there (only the first), Windows-1252 converted, numbers and blobs as their text.
+TEST_F(CSQLiteTest, RowUtf8IsExecsTextAsUtf8) {
+    ASSERT_EQ(db.Run("INSERT INTO t VALUES (1, CAST(X'EFBBBF414243' AS TEXT)), (2, CAST(X'EFBBBFEFBBBF41' AS TEXT)),"
+                     " (3, CAST(X'41EFBBBF' AS TEXT)), (4, CAST(X'41E99342' AS TEXT)), (5, CAST(X'410042' AS TEXT)),"
+                     " (6, CAST(X'EFBBBF' AS TEXT)), (7, NULL), (8, -42), (9, 2.5), (10, X'4142'), (11, '');"),
+              QString());
+    QByteArray scratch;
+    int rows = 0;
+    ASSERT_TRUE(db.ForEachRow("SELECT a, b FROM t ORDER BY a", [&](const CSQLite::Row& r) {
+        ++rows;
+        const qint64 a = r.Int(0);
+        db.Exec("SELECT b FROM t WHERE a = " + QString::number(a), data, error);
+        EXPECT_EQ(r.Utf8(1, scratch).toByteArray(), data.Text(1, 0).toUtf8()) << "row " << a;
+        return true;
+    }, &error)) << error.toStdString();
+    EXPECT_EQ(rows, 11);
+}
+
 TEST(CSQLiteOpen, BareNamesPathsAndFailures) {
     TestEnv env;
     CSQLite db;
