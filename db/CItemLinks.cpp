@@ -315,7 +315,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     };
     // The titles are keyed and put in order while the links are read: neither touches what the
     // other writes (the ranks are a field of their own), and the links do not need the ranks.
-    std::thread ranking;
+    std::jthread ranking;  // joined on every way out, an exception included
     // Nothing may leave the thread: an escaping exception would end the program.
     bool rankFailed = false;
     const auto rank = [this, &rankFailed] {
@@ -330,7 +330,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     };
     const auto rankTitles = [&] {
         try {
-            ranking = std::thread(rank);
+            ranking = std::jthread(rank);
         } catch (const std::system_error&) {
             rank();  // no thread to be had: in turn, then
         }
