@@ -6,12 +6,18 @@
 #include "db/basDB.h"
 
 #include <QFile>
+#include <ctime>
 #include <gtest/gtest.h>
 
 class ItemStoreTest : public ::testing::Test {
 protected:
     static constexpr const char* kTime = "2024-01-31 13:05:09";
     void SetUp() override {
+        // Times only prove anything away from UTC; ctest sets this zone too.
+        if (qEnvironmentVariableIsEmpty("TZ")) {
+            qputenv("TZ", "America/New_York");
+            tzset();
+        }
         StoreError error;
         ASSERT_TRUE(OpenDatabase(db, dbPath, &error)) << error.text.toStdString();
     }

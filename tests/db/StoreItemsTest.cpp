@@ -4,21 +4,12 @@
 #include "support/ScriptedPrompt.h"
 
 #include <QDateTime>
-#include <ctime>
 #include <functional>
 
 namespace {
 
 class ItemsTest : public ItemStoreTest {
 protected:
-    void SetUp() override {
-        // Times only prove anything away from UTC; ctest sets this zone too.
-        if (qEnvironmentVariableIsEmpty("TZ")) {
-            qputenv("TZ", "America/New_York");
-            tzset();
-        }
-        ItemStoreTest::SetUp();
-    }
     // A save that must fail: gives the error and leaves the caller's number as it was.
     QString SaveFails(const QString& title, const QString& cats, int id = -1, const QString& time = kTime,
                       TimeBase base = TimeBase::Local) {

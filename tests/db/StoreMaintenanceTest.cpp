@@ -17,13 +17,6 @@ protected:
         EXPECT_TRUE(db.IsOpen());
         return QString::number(code) + " " + why;
     }
-    bool Backup(const QString& target) {
-        int code = 0;
-        QString why;
-        const bool ok = BackupDatabase(db, target, &code, &why);
-        EXPECT_TRUE(ok) << code << why.toStdString();
-        return ok;
-    }
     // How many files of the folder have part in their name (temporaries included).
     int FilesNamed(const QString& part) {
         return QDir(env.Root()).entryList(QDir::Files | QDir::Hidden).filter(part).size();
@@ -125,7 +118,9 @@ TEST_F(MaintenanceTest, BackupIsTheCommittedStateWhateverAnotherConnectionDoes) 
     WriteFileBytes(alike, "not ours");
     const QString target = env.Path("backup.db");
     WriteFileBytes(target, "an older backup");
-    ASSERT_TRUE(Backup(target));
+    int code = 0;
+    QString why;
+    ASSERT_TRUE(BackupDatabase(db, target, &code, &why)) << code << why.toStdString();
     EXPECT_FALSE(QFile::exists(leftover));
     EXPECT_TRUE(QFile::exists(alike));
     EXPECT_EQ(FilesNamed("backup"), 2);  // the copy and the look-alike, no temporary
