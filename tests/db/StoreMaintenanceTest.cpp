@@ -1,13 +1,27 @@
 #include "StoreFixture.h"
+#include "support/ScriptedPrompt.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 
 namespace {
 
-using MaintenanceTest = ItemStoreTest;
+class MaintenanceTest : public ItemStoreTest {
+protected:
+    // A backup that must fail: gives the code and reason, and leaves the database open.
+    QString BackupFails(const QString& target) {
+        int code = 0;
+        QString why;
+        EXPECT_FALSE(BackupDatabase(db, target, &code, &why)) << target.toStdString();
+        EXPECT_TRUE(db.IsOpen());
+        return QString::number(code) + " " + why;
+    }
+    // How many files of the folder have part in their name (temporaries included).
+    int FilesNamed(const QString& part) {
+        return QDir(env.Root()).entryList(QDir::Files | QDir::Hidden).filter(part).size();
+    }
+};
 
 TEST_F(MaintenanceTest, RenameChangesCaseInPlaceMovesItemsToANewCategoryOrMerges) {
     const int a = Save("A", "One", "Sorting");
@@ -16,10 +30,10 @@ TEST_F(MaintenanceTest, RenameChangesCaseInPlaceMovesItemsToANewCategoryOrMerges
     const int other = Save("B", "Four", "Searching");
     const int sorting = CatId("A", "Sorting"), files = CatId("A", "Files");
 
-    ASSERT_TRUE(RenameCategory(sorting, "  sorting "));
+    ASSERT_TRUE(RenameCategory(db, sorting, "  sorting "));
     EXPECT_EQ(Scalar("SELECT Name FROM tblCategory WHERE ID = " + QString::number(sorting)).toString(), "sorting");
 
-    ASSERT_TRUE(RenameCategory(sorting, "Searching"));
+    ASSERT_TRUE(RenameCategory(db, sorting, "Searching"));
     const int searching = CatId("A", "Searching");
     EXPECT_NE(searching, sorting);
     EXPECT_EQ(Count("tblCategory WHERE ID = " + QString::number(sorting)), 0);
@@ -30,43 +44,42 @@ TEST_F(MaintenanceTest, RenameChangesCaseInPlaceMovesItemsToANewCategoryOrMerges
     EXPECT_EQ(Count("tblItemCategory WHERE CategoryID = " + QString::number(CatId("B", "Searching"))), 1);
 
     // An existing name of the language: one category, one link per item.
-    ASSERT_TRUE(RenameCategory(searching, "FILES"));
+    ASSERT_TRUE(RenameCategory(db, searching, "FILES"));
     EXPECT_EQ(CatId("A", "Searching"), 0);
     for (const int id : {a, b, c}) EXPECT_EQ(Cats(id), "Files") << id;
     EXPECT_EQ(Count("tblItemCategory WHERE CategoryID = " + QString::number(files)), 3);
     EXPECT_EQ(Count("tblItemCategory"), 4);
 
-    ASSERT_TRUE(RenameCategory(files, "O'Brien's tips"));
+    ASSERT_TRUE(RenameCategory(db, files, "O'Brien's tips"));
     EXPECT_EQ(Cats(a), "O'Brien's tips");
 }
 
 TEST_F(MaintenanceTest, RenameOfAMissingCategoryOrOnAReadOnlyFileChangesNothing) {
     const int a = Save("A", "One", "Sorting");
     QString error;
-    EXPECT_FALSE(RenameCategory(9999, "Ghost", &error));
+    EXPECT_FALSE(RenameCategory(db, 9999, "Ghost", &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(Count("tblCategory"), 1);
-    ExpectNoOpenTransaction();
+    EXPECT_FALSE(db.InTransaction());
     // Item texts list categories between commas: such a name would split at the next save.
-    EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "C, C++", &error));
+    EXPECT_FALSE(RenameCategory(db, CatId("A", "Sorting"), "C, C++", &error));
     EXPECT_EQ(error, "A category name cannot contain a comma");
     EXPECT_EQ(Cats(a), "Sorting");
 
     // A failing link move must not lose the links by deleting the category after all.
-    ASSERT_TRUE(gDB->Run("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON tblItemCategory "
-                         "BEGIN SELECT RAISE(ABORT, 'move refused'); END;").isEmpty());
-    EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "Elsewhere", &error));
+    ASSERT_EQ(db.Run("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON tblItemCategory "
+                     "BEGIN SELECT RAISE(ABORT, 'move refused'); END;"), "");
+    EXPECT_FALSE(RenameCategory(db, CatId("A", "Sorting"), "Elsewhere", &error));
     EXPECT_EQ(error, "move refused");
     EXPECT_EQ(Cats(a), "Sorting");
     EXPECT_EQ(CatId("A", "Elsewhere"), 0);
-    gDB->Run("DROP TRIGGER temp.refuse;");
+    db.Run("DROP TRIGGER temp.refuse;");
 
     ASSERT_NO_FATAL_FAILURE(ReopenReadOnly());
-    EXPECT_FALSE(RenameCategory(CatId("A", "Sorting"), "Renamed"));
+    EXPECT_FALSE(RenameCategory(db, CatId("A", "Sorting"), "Renamed"));
     EXPECT_EQ(Cats(a), "Sorting");
-    EXPECT_FALSE(VacuumDatabase(&error));
+    EXPECT_FALSE(VacuumDatabase(db, &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_TRUE(prompt->Messages().isEmpty());
 }
 
 TEST_F(MaintenanceTest, VacuumRemovesOrphansInOrderAndShrinksTheFile) {
@@ -79,38 +92,15 @@ TEST_F(MaintenanceTest, VacuumRemovesOrphansInOrderAndShrinksTheFile) {
     // A link to an item that is gone, as an older program version could leave behind.
     Query("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (4242, " +
           QString::number(CatId("C", "Only")) + ")");
-    ASSERT_TRUE(DeleteItem(a));
-    ASSERT_TRUE(DeleteItem(c));
+    ASSERT_TRUE(DeleteItem(db, a));
+    ASSERT_TRUE(DeleteItem(db, c));
     const qint64 before = QFileInfo(dbPath).size();
 
-    ASSERT_TRUE(VacuumDatabase());
+    ASSERT_TRUE(VacuumDatabase(db));
     EXPECT_EQ(Count("tblItemCategory"), 2);
     EXPECT_EQ(Column(Query("SELECT Name FROM tblCategory ORDER BY Name"), 0), QStringList({"Misc", "Other"}));
     EXPECT_EQ(Count("tblType"), 2);  // A went, C keeps Other
     EXPECT_LT(QFileInfo(dbPath).size(), before / 2);
-}
-
-TEST_F(MaintenanceTest, BackupReplacesTheTargetAndKeepsTheDatabaseOpen) {
-    Save("A", "One", "Sorting");
-    const QString target = env->Path("backup.db");
-    WriteFileBytes(target, "an older backup");
-    ASSERT_TRUE(BackupDatabase(target));
-    EXPECT_TRUE(prompt->Messages().isEmpty());
-    EXPECT_TRUE(gDB->IsOpen());
-    EXPECT_EQ(QFileInfo(gDB->Filename()).canonicalFilePath(), QFileInfo(dbPath).canonicalFilePath());
-    EXPECT_EQ(gSettings->GetSetting("BackupFile"), target);
-    EXPECT_EQ(gSettings->GetSetting("LastDatabase"), dbPath);
-    const double when = gSettings->GetSetting("BackupTime").toDouble();
-    EXPECT_NEAR(when, BackupTimeNow(), 1.0 / 1440);
-    EXPECT_GT(when, 45000.0);  // a day number since 1899, not a Julian day
-    // No temporary file is left beside it.
-    EXPECT_EQ(QDir(env->Root()).entryList(QDir::Files | QDir::Hidden).filter("backup").size(), 1);
-
-    CSQLite copy;
-    ASSERT_EQ(copy.OpenFile(target), 0);
-    EXPECT_EQ(copy.LookupField("qryItem", "Title"), "One");
-    copy.CloseFile();
-    EXPECT_EQ(Count("tblItem"), 1);
 }
 
 TEST_F(MaintenanceTest, BackupIsTheCommittedStateWhateverAnotherConnectionDoes) {
@@ -121,71 +111,76 @@ TEST_F(MaintenanceTest, BackupIsTheCommittedStateWhateverAnotherConnectionDoes) 
     ASSERT_EQ(other.Run("PRAGMA journal_mode = WAL; INSERT INTO tblType (Name) VALUES ('Committed');"
                         "BEGIN IMMEDIATE; INSERT INTO tblType (Name) VALUES ('Open');"),
               "");
-    // What a killed backup left, and a file that only looks alike.
-    const QString leftover = env->Path(".backup.db.vgbackup-Ab12Cd");
-    const QString alike = env->Path(".backup.db.vgbackup-mine");
+    // What a killed backup left, and a file that only looks alike; an older backup is replaced.
+    const QString leftover = env.Path(".backup.db.vgbackup-Ab12Cd");
+    const QString alike = env.Path(".backup.db.vgbackup-mine");
     WriteFileBytes(leftover, "half a copy");
     WriteFileBytes(alike, "not ours");
-    const QString target = env->Path("backup.db");
-    ASSERT_TRUE(BackupDatabase(target)) << prompt->Messages().join('|').toStdString();
+    const QString target = env.Path("backup.db");
+    WriteFileBytes(target, "an older backup");
+    int code = 0;
+    QString why;
+    ASSERT_TRUE(BackupDatabase(db, target, &code, &why)) << code << why.toStdString();
     EXPECT_FALSE(QFile::exists(leftover));
     EXPECT_TRUE(QFile::exists(alike));
+    EXPECT_EQ(FilesNamed("backup"), 2);  // the copy and the look-alike, no temporary
+    EXPECT_TRUE(db.IsOpen());
+    EXPECT_EQ(QFileInfo(db.Filename()).canonicalFilePath(), QFileInfo(dbPath).canonicalFilePath());
     CSQLite copy;
     ASSERT_EQ(copy.OpenFile(target), 0);
     EXPECT_EQ(copy.LookupField("pragma_integrity_check", "integrity_check"), "ok");
     EXPECT_EQ(copy.LookupField("tblType", "group_concat(Name)"), "A,Committed");
+    EXPECT_EQ(copy.LookupField("qryItem", "Title"), "One");
     copy.CloseFile();
     other.Run("ROLLBACK");
 
     // The open database itself is no backup target.
     const QByteArray before = ReadFileBytes(dbPath);
-    EXPECT_FALSE(BackupDatabase(dbPath));
-    EXPECT_TRUE(prompt->Messages().last().endsWith("The backup file is the open database"));
+    EXPECT_TRUE(BackupFails(dbPath).endsWith("The backup file is the open database"));
     EXPECT_EQ(ReadFileBytes(dbPath), before);
 }
 
-TEST_F(MaintenanceTest, FailedBackupReportsKeepsTheOldBackupAndTheSettings) {
+TEST_F(MaintenanceTest, FailedBackupReportsTheSystemsReasonAndKeepsTheOldBackup) {
     Save("A", "One", "Sorting", QString(300000, QChar('y')));
+    EXPECT_TRUE(BackupFails(env.Path("no/such/folder/b.db")).startsWith("2 "));
+
+    // A copy that breaks off half-way (here: a file size limit) leaves the old backup whole.
+    const QString target = env.Path("kept.db");
+    WriteFileBytes(target, "the previous backup");
+    QString why;
+    {
+        FileSizeLimit limit(65536);
+        why = BackupFails(target);
+    }
+    EXPECT_EQ(ReadFileBytes(target), "the previous backup");
+    // The system's reason, not the engine's "disk I/O error"; no copy or journal left behind.
+    EXPECT_EQ(why, QString::number(EFBIG) + " " + qt_error_string(EFBIG));
+    EXPECT_EQ(FilesNamed("kept"), 1);
+
+    // A folder in the way.
+    QDir().mkpath(env.Path("adir"));
+    BackupFails(env.Path("adir"));
+    EXPECT_EQ(Count("tblItem"), 1);
+}
+
+// The window's backup: its failure message and the settings only it writes; the silent forms
+// write none (vgcli relies on that).
+using BackupOnGlobalTest = StoreTest;
+
+TEST_F(BackupOnGlobalTest, FailureShowsTheMessageAndSilentFormsLeaveTheSettingsAlone) {
     gSettings->SaveSetting("BackupFile", "previous");
     gSettings->SaveSetting("BackupTime", "1");
-
-    ASSERT_FALSE(BackupDatabase(env->Path("no/such/folder/b.db")));
+    EXPECT_FALSE(BackupDatabase(env->Path("no/such/folder/b.db")));
     ASSERT_EQ(prompt->Messages().size(), 1);
     EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to create backup.\r\nError: 2 "))
         << prompt->Messages()[0].toStdString();
     EXPECT_EQ(prompt->shown[0].style & CPrompt::vbCritical, CPrompt::vbCritical);
-    EXPECT_TRUE(gDB->IsOpen());
-    EXPECT_EQ(Count("tblItem"), 1);
-
-    // A copy that breaks off half-way (here: a file size limit) leaves the old backup whole.
-    const QString target = env->Path("kept.db");
-    WriteFileBytes(target, "the previous backup");
-    {
-        FileSizeLimit limit(65536);
-        EXPECT_FALSE(BackupDatabase(target));
-    }
-    EXPECT_EQ(ReadFileBytes(target), "the previous backup");
-    ASSERT_EQ(prompt->Messages().size(), 2);
-    // The system's reason, not the engine's "disk I/O error"; no copy or journal left behind.
-    EXPECT_EQ(prompt->Messages()[1], "Unable to create backup.\r\nError: " + QString::number(EFBIG) + " " + qt_error_string(EFBIG));
-    EXPECT_TRUE(gDB->IsOpen());
-    EXPECT_EQ(QDir(env->Root()).entryList(QDir::Files | QDir::Hidden).filter("kept").size(), 1);
-
-    // A folder in the way.
-    QDir().mkpath(env->Path("adir"));
-    EXPECT_FALSE(BackupDatabase(env->Path("adir")));
-    EXPECT_TRUE(gDB->IsOpen());
     EXPECT_EQ(gSettings->GetSetting("BackupFile"), "previous");
     EXPECT_EQ(gSettings->GetSetting("BackupTime"), "1");
+    // The setting's form: a day number since 1899, not a Julian day.
+    EXPECT_GT(BackupTimeNow(), 45000.0);
+    EXPECT_LT(BackupTimeNow(), 100000.0);
 
-    CloseDatabase();
-    EXPECT_FALSE(BackupDatabase(env->Path("b.db")));
-    EXPECT_EQ(prompt->Messages().size(), 4);
-    EXPECT_FALSE(QFile::exists(env->Path("b.db")));
-}
-
-// The silent forms keep the settings for the window's wrappers: vgcli relies on it.
-TEST_F(MaintenanceTest, SilentOpenAndBackupLeaveTheSettingsAlone) {
     gSettings->SaveSetting("LastDatabase", "kept");
     CSQLite db;
     StoreError error;
@@ -195,8 +190,8 @@ TEST_F(MaintenanceTest, SilentOpenAndBackupLeaveTheSettingsAlone) {
     ASSERT_TRUE(BackupDatabase(db, env->Path("other-copy.db"), &code, &why)) << why.toStdString();
     EXPECT_TRUE(QFile::exists(env->Path("other-copy.db")));
     EXPECT_EQ(gSettings->GetSetting("LastDatabase"), "kept");
-    EXPECT_EQ(gSettings->GetSetting("BackupFile"), "");
-    EXPECT_TRUE(prompt->shown.isEmpty());
+    EXPECT_EQ(gSettings->GetSetting("BackupFile"), "previous");
+    EXPECT_EQ(prompt->shown.size(), 1);
 }
 
 }  // namespace
