@@ -20,7 +20,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 struct SampleItem {
     QString language;
@@ -128,11 +130,15 @@ protected:
         MakeDatabase(FourItems());
         return Start();
     }
-    // Closes the window and starts it again, as the next run of the program would.
-    void Restart() {
-        ASSERT_TRUE(Close());
+    // Closes the window (unless it already closed) and starts it again, as the next run of the
+    // program would, finding the given settings.
+    void Restart(std::initializer_list<std::pair<QString, QString>> presets = {}) {
+        if (win->isVisible()) {
+            ASSERT_TRUE(Close());
+        }
         win.reset();
         ReleaseGlobals();
+        for (const auto& [name, value] : presets) Preset(name, value);
         Start();
     }
     // After the window closed its database: opens dbPath again to read what was stored.
