@@ -62,9 +62,39 @@ TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes
     }
 }
 
-TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTypedAndATypedLanguageIsKeptAsTyped) {
+TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryOffersToMergeAndTakesTheSelectedCategory) {
     StartWithFourItems();
+    Click("cmdNew");
+    QTest::keyClicks(Title(), "Orphan");
+    Click("cmdSave");
+    EXPECT_EQ(prompt->Messages(), QStringList{"Please select a language before saving"});
+
     PickLanguage("SQL  (2)");
+    for (const char* none : {"", " , "}) {
+        ItemCategories()->setText(QLatin1String(none));
+        Click("cmdSave");
+        EXPECT_EQ(prompt->Messages().last(),
+                  "Please select a category or enter one or more categories separated by commas");
+    }
+    EXPECT_EQ(Title()->text(), "Orphan");
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(win->CurrentItemID(), -1);
+    EXPECT_EQ(ItemCount(), 4);
+    EXPECT_EQ(prompt->beeps, 0);
+
+    // A new item with an existing title is offered for merging.
+    Type(Title(), "Bravo");
+    Type(ItemCategories(), "Joins");
+    prompt->answers << CPrompt::vbYes;
+    Click("cmdSave");
+    EXPECT_EQ(prompt->Messages().last(), "Merge this with existing item #1?");
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
+    EXPECT_EQ(ItemCount(), 4);
+
+    // No category typed: the selected one is taken.
+    prompt->shown.clear();
+    prompt->beeps = 0;
     ClickEntry(Categories(), "Paging  (1)");
     Click("cmdNew");
     EXPECT_TRUE(Title()->hasFocus());
@@ -124,50 +154,8 @@ TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdite
     EXPECT_EQ(prompt->Messages(), QStringList());
 }
 
-TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndOffersToMergeAnExistingTitle) {
-    StartWithFourItems();
-    Click("cmdNew");
-    QTest::keyClicks(Title(), "Orphan");
-    Click("cmdSave");
-    EXPECT_EQ(prompt->Messages(), QStringList{"Please select a language before saving"});
-
-    PickLanguage("SQL  (2)");
-    for (const char* none : {"", " , "}) {
-        ItemCategories()->setText(QLatin1String(none));
-        Click("cmdSave");
-        EXPECT_EQ(prompt->Messages().last(),
-                  "Please select a category or enter one or more categories separated by commas");
-    }
-    EXPECT_EQ(Title()->text(), "Orphan");
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(win->CurrentItemID(), -1);
-    EXPECT_EQ(ItemCount(), 4);
-    EXPECT_EQ(prompt->beeps, 0);
-
-    // A new item with an existing title is offered for merging.
-    Type(Title(), "Bravo");
-    Type(ItemCategories(), "Joins");
-    prompt->answers << CPrompt::vbYes;
-    Click("cmdSave");
-    EXPECT_EQ(prompt->Messages().last(), "Merge this with existing item #1?");
-    EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
-    EXPECT_EQ(ItemCount(), 4);
-}
-
-TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsTheEdits) {
-    // First run: nothing is open.
-    Start();
-    AddItem("SQL", "Nowhere", QString(), "Queries");
-    ASSERT_EQ(prompt->Messages().size(), 1);
-    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to save this item.\n"));
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(win->CurrentItemID(), -1);
-    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
-
+TEST_F(MainWindowTest, SaveOrDeleteOnALockedFileTellsWhyAndKeepsTheEditsAndDeleteAsksFirst) {
     // Another program holds the file locked: the engine refuses and says so.
-    win.reset();
-    prompt->shown.clear();
     StartWithFourItems();
     PickLanguage("SQL  (2)");
     ClickEntry(Titles(), "Bravo");
@@ -187,36 +175,8 @@ TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsT
     Click("cmdSave");
     EXPECT_EQ(Stored("Title", 1), "Bravo locked");
     EXPECT_FALSE(win->ItemChanged());
-}
 
-TEST_F(MainWindowTest, NewAsksAboutEditsAndStartsAnEmptyUnsavedItem) {
-    StartWithFourItems();
-    PickLanguage("SQL  (2)");
-    ClickEntry(Titles(), "Bravo");
-    Type(Title(), "Bravo two");
-
-    prompt->answers << CPrompt::vbCancel;
-    Click("cmdNew");
-    EXPECT_EQ(Title()->text(), "Bravo two");
-    EXPECT_EQ(win->CurrentItemID(), 1);
-
-    prompt->answers << CPrompt::vbNo;
-    Click("cmdNew");
-    EXPECT_EQ(Title()->text(), QString());
-    EXPECT_EQ(Body()->text(), QString());
-    EXPECT_EQ(ItemCategories()->text(), QString());
-    EXPECT_EQ(LabelText("lblLastUpdate"), QString());
-    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
-    EXPECT_FALSE(win->ItemChanged());
-    EXPECT_TRUE(Title()->hasFocus());
-    // The selections stay for the next save.
-    EXPECT_EQ(Languages()->currentText(), "SQL  (2)");
-    EXPECT_EQ(Stored("Title", 1), "Bravo");
-}
-
-TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefusedOneKeepsTheEdits) {
-    StartWithFourItems();
-    PickLanguage("SQL  (2)");
+    // Delete asks and removes only the title until the next reload.
     ClickEntry(Titles(), "Delta");
 
     prompt->answers << CPrompt::vbCancel;
@@ -228,7 +188,7 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
     EXPECT_EQ(ItemCount(), 3);
-    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo"});
+    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo locked"});
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
     EXPECT_FALSE(win->ItemChanged());
@@ -243,7 +203,7 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_FALSE(win->ItemChanged());
     // A delete the database refuses keeps the item and its edits in the editor.
-    ClickEntry(Titles(), "Bravo");
+    ClickEntry(Titles(), "Bravo locked");
     Type(Body(), "select 22");
     const int messages = prompt->Messages().size();
     {
@@ -257,7 +217,7 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     EXPECT_EQ(Body()->text(), "select 22");
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(ItemCount(), 3);
-    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo"});
+    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo locked"});
     prompt->answers << CPrompt::vbNo;
 }
 

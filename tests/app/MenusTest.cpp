@@ -62,7 +62,6 @@ TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirs
     prompt->answers << CPrompt::vbNo;
     prompt->texts << other;
     Trigger("mnuFileOpen");
-    EXPECT_EQ(prompt->shown.last().text, "Select Database File");
     EXPECT_EQ(win->windowTitle(), "VellumGranary (other.db)");
     EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_FALSE(win->ItemChanged());
@@ -91,7 +90,9 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
     // Nothing works on the refused file: a save says no database is open.
     EXPECT_FALSE(gDB->IsOpen());
     AddItem("SQL", "lost?", QString(), "Queries");
-    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to save this item."));
+    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to save this item.\n"));
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
 }
 
@@ -259,12 +260,10 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLo
         }
     }
     // Keys no menu claims still reach their controls.
-    QTest::keyClick(win.get(), Qt::Key_O, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), Body());
-    QTest::keyClick(win.get(), Qt::Key_G, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), ItemCategories());
-    QTest::keyClick(win.get(), Qt::Key_I, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), Titles());
+    for (const auto& [key, widget] : {std::pair<Qt::Key, QWidget*>{Qt::Key_O, Body()}, {Qt::Key_G, ItemCategories()}, {Qt::Key_I, Titles()}}) {
+        QTest::keyClick(win.get(), key, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), widget) << widget->objectName().toStdString();
+    }
     // "&Language" and "C&lear" share theirs with no menu: the language comes first.
     QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
     EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());
