@@ -18,7 +18,9 @@
 #include <functional>
 #include <utility>
 
-TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwritten) {
+TEST_F(MainWindowTest, NewAndOpenDatabaseOfferEditsForSavingFirstAndRefuseAFileThatIsNoDatabase) {
+    const QString other = env->Path("other.db");
+    MakeEmptyDatabase(other);
     StartWithFourItems();
     ClickEntry(Titles(), "Alpha");
     const QString fresh = env->Path("fresh.db");
@@ -43,17 +45,11 @@ TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwr
     prompt->texts << QString();
     Trigger("mnuFileOpen");
     EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
-}
 
-TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirst) {
-    const QString other = env->Path("other.db");
-    MakeEmptyDatabase(other);
-    StartWithFourItems();
+    // Cancel at the save question: nothing is opened and the edits stay.
     PickLanguage("SQL  (2)");
     ClickEntry(Titles(), "Bravo");
     Type(Title(), "Bravo moved");
-
-    // Cancel at the save question: nothing is opened and the edits stay.
     prompt->answers << CPrompt::vbCancel;
     Trigger("mnuFileOpen");
     EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
@@ -70,13 +66,10 @@ TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirs
     AddItem("SQL", "Bravo moved", QString(), "Queries");
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(ItemCount(), 1);
-}
 
-TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLists) {
-    MakeDatabase(FourItems());
+    // A file that is no database is refused: the title alone, empty lists, the file untouched.
     const QString junk = env->Path("junk.db");
     WriteFileBytes(junk, QByteArray(4096, 'x'));
-    Start();
     prompt->texts << junk;
     Trigger("mnuFileOpen");
     EXPECT_TRUE(prompt->Messages().contains(NotValidDatabaseMessage()));
