@@ -2,8 +2,6 @@
 // controls and menus as the user finds them.
 #include "MainWindowFixture.h"
 
-#include <QFile>
-
 namespace {
 QString SerialText(double v) { return QString::number(v, 'g', 17); }
 }  // namespace
@@ -28,28 +26,6 @@ TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     // Nothing is open, so the exit offers no backup.
     EXPECT_TRUE(Close());
     EXPECT_EQ(prompt->shown.size(), 1);
-}
-
-TEST_F(MainWindowTest, RememberedDatabaseIsCreatedAgainWhenDeletedAndLeftUntouchedWhenNoDatabase) {
-    Preset("LastDatabase", dbPath);
-    Preset("BackupDaily", "0");
-    Start();
-    EXPECT_TRUE(QFile::exists(dbPath));
-    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
-    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
-    EXPECT_TRUE(prompt->Messages().isEmpty());
-
-    // The remembered file is no database: the window stays empty and the file untouched.
-    ASSERT_TRUE(Close());
-    WriteFileBytes(dbPath, "just some notes\r\n");
-    Restart();
-    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
-    EXPECT_EQ(win->windowTitle(), "VellumGranary");
-    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
-    EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
-    EXPECT_FALSE(gDB->IsOpen());
-    EXPECT_TRUE(Close());
-    EXPECT_EQ(ReadFileBytes(dbPath), QByteArray("just some notes\r\n"));
 }
 
 TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGoneOneSelectsNothing) {
@@ -181,20 +157,7 @@ TEST_F(MainWindowTest, DailyBackupAtExitIsOfferedUntilMadeThenDueADayLaterUnless
     EXPECT_EQ(prompt->shown.size(), shown + 1);
 }
 
-TEST_F(MainWindowTest, UnreadableBackupSwitchIsReportedAtStartAndAtExit) {
-    MakeDatabase(FourItems());
-    Preset("BackupDaily", "often");
-    Start();
-    EXPECT_EQ(prompt->Messages(), QStringList{"Type mismatch 13"});
-    EXPECT_EQ(prompt->shown[0].style, int(CPrompt::vbCritical));
-
-    // At exit the error is reported, and the window still closes with the database closed.
-    EXPECT_TRUE(Close());
-    EXPECT_EQ(prompt->Messages().last(), "Unload Error: 13 Type mismatch");
-    EXPECT_FALSE(gDB->IsOpen());
-}
-
-TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAre) {
+TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndAnUnreadableBackupSwitchIsReported) {
     StartWithFourItems();
     QAction* registry = Find<QAction>("mnuToolsSaveSettings");
     // A new user's settings live in Settings.ini beside the program.
@@ -216,4 +179,13 @@ TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAr
     EXPECT_FALSE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
     EXPECT_TRUE(gSettings->SaveToINI());
     EXPECT_EQ(Setting("LastDatabase"), dbPath);
+
+    // An unreadable backup switch is reported at the start and at exit, and the window still
+    // closes with the database closed.
+    Restart({{"BackupDaily", "often"}});
+    EXPECT_EQ(prompt->Messages(), QStringList{"Type mismatch 13"});
+    EXPECT_EQ(prompt->shown.last().style, int(CPrompt::vbCritical));
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->Messages().last(), "Unload Error: 13 Type mismatch");
+    EXPECT_FALSE(gDB->IsOpen());
 }
