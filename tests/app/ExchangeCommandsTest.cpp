@@ -6,7 +6,7 @@
 
 #include <QFileInfo>
 
-TEST_F(ExchangeTest, ExportCommandAsksBeforeOverwritingAndForAttachments) {
+TEST_F(ExchangeTest, ExportCommandAsksBeforeOverwritingAndForAttachmentsAndImportCommandAsksNewOrOverwrite) {
     FillSample();
     const QString file = env->Path("cmd.tab");
     WriteFileBytes(file, "old");
@@ -38,17 +38,8 @@ TEST_F(ExchangeTest, ExportCommandAsksBeforeOverwritingAndForAttachments) {
     EXPECT_EQ(prompt->Messages(), QStringList{"Export file attachments?"});
     EXPECT_TRUE(QFileInfo::exists(env->Path("notes.txt")));
 
-    // Cancel in the dialog ends the command.
-    prompt->texts = {QString()};
-    EXPECT_FALSE(ExportCommand());
-}
-
-TEST_F(ExchangeTest, ImportCommandAsksNewOrOverwrite) {
-    FillSample();
-    const QString file = env->Path("cmd.tab");
-    ASSERT_TRUE(Export(file, false));
+    // Import: Cancel at the new-or-overwrite question changes nothing.
     const int items = Scalar("SELECT Count(*) FROM tblItem").toInt();
-
     prompt->shown.clear();
     prompt->texts = {file};
     prompt->answers = {CPrompt::vbCancel};
@@ -69,7 +60,9 @@ TEST_F(ExchangeTest, ImportCommandAsksNewOrOverwrite) {
     EXPECT_TRUE(ImportCommand());
     EXPECT_EQ(Scalar("SELECT Count(*) FROM tblItem").toInt(), items + 4);
 
-    prompt->texts = {QString()};
+    // Cancel in the file dialog ends either command.
+    prompt->texts = {QString(), QString()};
+    EXPECT_FALSE(ExportCommand());
     EXPECT_FALSE(ImportCommand());
 }
 
