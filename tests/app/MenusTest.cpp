@@ -150,18 +150,34 @@ public:
 
 // The progress window lets the user act on the main window: every way to save, to open or make
 // another database or to start a command does nothing until the operation ends, and closing
-// waits for it. The operation itself completes.
-TEST_F(MainWindowTest, NothingStartsWhileAnExportOrImportRunsAndTheOperationCompletes) {
+// waits for it. The operation itself completes, and the window keeps the user's edits.
+TEST_F(MainWindowTest, ImportShowsTheItemAgainUnlessEditedAndNothingStartsWhileAnExportOrImportRuns) {
     const QString tab = env->Path("items.tab");
     MakeDatabase(FourItems());
-    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
+    OnDatabase(dbPath, [&] {
+        ASSERT_TRUE(ExportDatabase(tab, false));
+        ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3"), QString());
+    });
     prompt.reset();  // the old prompt uninstalls itself: before the new one installs
     auto* acting = new ActingPrompt;
     prompt.reset(acting);
     Start();
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+
+    // An import over the item on show shows the imported text, but keeps edits.
     ClickEntry(Titles(), "Alpha");
+    ASSERT_EQ(Body()->text(), "print(100)");
+    prompt->texts << tab << tab;
+    prompt->answers << CPrompt::vbNo << CPrompt::vbNo;  // overwrite the same numbers
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Body()->text(), "print(1)");
+    EXPECT_FALSE(win->ItemChanged());
+    Type(Body(), "print(2)");
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Body()->text(), "print(2)");
+    EXPECT_TRUE(win->ItemChanged());
+
     Type(Title(), "Alpha edited");  // what a save inside the operation would store
 
     const struct {
@@ -209,31 +225,6 @@ TEST_F(MainWindowTest, NothingStartsWhileAnExportOrImportRunsAndTheOperationComp
     EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (8)");
     prompt->answers << CPrompt::vbNo;
     EXPECT_TRUE(Close());
-}
-
-TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
-    const QString tab = env->Path("items.tab");
-    MakeDatabase(FourItems());
-    OnDatabase(dbPath, [&] {
-        ASSERT_TRUE(ExportDatabase(tab, false));
-        ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3"), QString());
-    });
-    Start();
-    ClickEntry(Titles(), "Alpha");
-    ASSERT_EQ(Body()->text(), "print(100)");
-    prompt->texts << tab;
-    prompt->answers << CPrompt::vbNo;  // overwrite the same numbers
-    Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->text(), "print(1)");
-    EXPECT_FALSE(win->ItemChanged());
-
-    Type(Body(), "print(2)");
-    prompt->texts << tab;
-    prompt->answers << CPrompt::vbNo;
-    Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->text(), "print(2)");
-    EXPECT_TRUE(win->ItemChanged());
-    prompt->answers << CPrompt::vbNo;
 }
 
 TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLoadedHelpWindowAfterTheTester) {
