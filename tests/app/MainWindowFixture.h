@@ -105,14 +105,8 @@ protected:
         Preset(QStringLiteral("BackupDaily"), backupDaily ? QStringLiteral("-1") : QStringLiteral("0"));
     }
 
-    // Makes dbPath with no items (the window need not run), or another empty database.
-    void MakeEmptyDatabase(QString file) {
-        InitGlobals();
-        ASSERT_FALSE(OpenDatabase(file).isEmpty());
-        ReleaseGlobals();
-    }
-
-    // Works on a database with no window running, as another session would.
+    // Works on a database with no window running, as another session would (creating it if
+    // missing).
     void OnDatabase(QString file, const std::function<void()>& work) {
         InitGlobals();
         EXPECT_FALSE(OpenDatabase(file).isEmpty());

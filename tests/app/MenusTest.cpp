@@ -20,7 +20,7 @@
 
 TEST_F(MainWindowTest, NewAndOpenDatabaseOfferEditsForSavingFirstAndRefuseAFileThatIsNoDatabase) {
     const QString other = env->Path("other.db");
-    MakeEmptyDatabase(other);
+    OnDatabase(other, [] {});  // an empty database
     StartWithFourItems();
     ClickEntry(Titles(), "Alpha");
     const QString fresh = env->Path("fresh.db");
