@@ -19,7 +19,7 @@ private:
 };
 }  // namespace
 
-TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes) {
+TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizesAndCrLfCodeKeptUnlessEdited) {
     StartWithFourItems();
     // Clicking into the title selects its whole text.
     ClickEntry(Titles(), "Charlie");
@@ -60,11 +60,60 @@ TEST_F(MainWindowTest, OpeningATitleShowsTheStoredItemWithAttachmentNameAndSizes
         EXPECT_TRUE(win->ItemChanged()) << box->objectName().toStdString();
         prompt->answers << CPrompt::vbNo;
     }
+
+    // Code stored with CR LF shows with line feeds and is stored unchanged unless edited.
+    ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'select 2' || char(13, 10) || 'from t' || char(13, 10) WHERE DOCID = 1"), QString());
+    PickLanguage("SQL  (2)");
+    ClickEntry(Titles(), "Bravo");
+    const qsizetype messages = prompt->Messages().size();
+    EXPECT_EQ(Body()->text(), "select 2\nfrom t\n");
+    EXPECT_FALSE(win->ItemChanged());
+    Type(Title(), "Bravo 2");
+    Click("cmdSave");
+    EXPECT_EQ(Stored("Title", 1), "Bravo 2");
+    EXPECT_EQ(Stored("Code", 1), "select 2\r\nfrom t\r\n");
+    // An edit stores what the pane shows.
+    Body()->setFocus();
+    QTest::keyClick(Body(), Qt::Key_End);
+    QTest::keyClicks(Body(), ";");
+    Click("cmdSave");
+    EXPECT_EQ(Stored("Code", 1), "select 2;\nfrom t\n");
+    EXPECT_EQ(prompt->Messages().size(), messages);
 }
 
-TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTypedAndATypedLanguageIsKeptAsTyped) {
+TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryOffersToMergeAndTakesTheSelectedCategory) {
     StartWithFourItems();
+    Click("cmdNew");
+    QTest::keyClicks(Title(), "Orphan");
+    Click("cmdSave");
+    EXPECT_EQ(prompt->Messages(), QStringList{"Please select a language before saving"});
+
     PickLanguage("SQL  (2)");
+    for (const char* none : {"", " , "}) {
+        ItemCategories()->setText(QLatin1String(none));
+        Click("cmdSave");
+        EXPECT_EQ(prompt->Messages().last(),
+                  "Please select a category or enter one or more categories separated by commas");
+    }
+    EXPECT_EQ(Title()->text(), "Orphan");
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(win->CurrentItemID(), -1);
+    EXPECT_EQ(ItemCount(), 4);
+    EXPECT_EQ(prompt->beeps, 0);
+
+    // A new item with an existing title is offered for merging.
+    Type(Title(), "Bravo");
+    Type(ItemCategories(), "Joins");
+    prompt->answers << CPrompt::vbYes;
+    Click("cmdSave");
+    EXPECT_EQ(prompt->Messages().last(), "Merge this with existing item #1?");
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
+    EXPECT_EQ(ItemCount(), 4);
+
+    // No category typed: the selected one is taken.
+    prompt->shown.clear();
+    prompt->beeps = 0;
     ClickEntry(Categories(), "Paging  (1)");
     Click("cmdNew");
     EXPECT_TRUE(Title()->hasFocus());
@@ -101,73 +150,8 @@ TEST_F(MainWindowTest, SaveTakesTheSelectedCategoryWhenNoneIsTypedAndATypedLangu
     EXPECT_EQ(Languages()->currentText(), "SQL (legacy)  (1)");
 }
 
-TEST_F(MainWindowTest, CrLfCodeShowsWithLineFeedsAndIsStoredUnchangedUnlessEdited) {
-    QList<SampleItem> items = FourItems();
-    items[0].body = "select 2\r\nfrom t\r\n";
-    MakeDatabase(items);
-    Start();
-    const QString stored = "SELECT Code FROM ftsItem WHERE DOCID = 1";
-    PickLanguage("SQL  (2)");
-    ClickEntry(Titles(), "Bravo");
-    EXPECT_EQ(Body()->text(), "select 2\nfrom t\n");
-    EXPECT_FALSE(win->ItemChanged());
-    Type(Title(), "Bravo 2");
-    Click("cmdSave");
-    EXPECT_EQ(Stored("Title", 1), "Bravo 2");
-    EXPECT_EQ(Scalar(stored).toString(), items[0].body);
-    // An edit stores what the pane shows.
-    Body()->setFocus();
-    QTest::keyClick(Body(), Qt::Key_End);
-    QTest::keyClicks(Body(), ";");
-    Click("cmdSave");
-    EXPECT_EQ(Scalar(stored).toString(), "select 2;\nfrom t\n");
-    EXPECT_EQ(prompt->Messages(), QStringList());
-}
-
-TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryAndOffersToMergeAnExistingTitle) {
-    StartWithFourItems();
-    Click("cmdNew");
-    QTest::keyClicks(Title(), "Orphan");
-    Click("cmdSave");
-    EXPECT_EQ(prompt->Messages(), QStringList{"Please select a language before saving"});
-
-    PickLanguage("SQL  (2)");
-    for (const char* none : {"", " , "}) {
-        ItemCategories()->setText(QLatin1String(none));
-        Click("cmdSave");
-        EXPECT_EQ(prompt->Messages().last(),
-                  "Please select a category or enter one or more categories separated by commas");
-    }
-    EXPECT_EQ(Title()->text(), "Orphan");
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(win->CurrentItemID(), -1);
-    EXPECT_EQ(ItemCount(), 4);
-    EXPECT_EQ(prompt->beeps, 0);
-
-    // A new item with an existing title is offered for merging.
-    Type(Title(), "Bravo");
-    Type(ItemCategories(), "Joins");
-    prompt->answers << CPrompt::vbYes;
-    Click("cmdSave");
-    EXPECT_EQ(prompt->Messages().last(), "Merge this with existing item #1?");
-    EXPECT_EQ(win->CurrentItemID(), 1);
-    EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
-    EXPECT_EQ(ItemCount(), 4);
-}
-
-TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsTheEdits) {
-    // First run: nothing is open.
-    Start();
-    AddItem("SQL", "Nowhere", QString(), "Queries");
-    ASSERT_EQ(prompt->Messages().size(), 1);
-    EXPECT_TRUE(prompt->Messages()[0].startsWith("Unable to save this item.\n"));
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(win->CurrentItemID(), -1);
-    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
-
+TEST_F(MainWindowTest, SaveOrDeleteOnALockedFileTellsWhyAndKeepsTheEditsAndDeleteAsksFirst) {
     // Another program holds the file locked: the engine refuses and says so.
-    win.reset();
-    prompt->shown.clear();
     StartWithFourItems();
     PickLanguage("SQL  (2)");
     ClickEntry(Titles(), "Bravo");
@@ -187,36 +171,8 @@ TEST_F(MainWindowTest, SaveWithoutAnOpenDatabaseOrOnALockedFileTellsWhyAndKeepsT
     Click("cmdSave");
     EXPECT_EQ(Stored("Title", 1), "Bravo locked");
     EXPECT_FALSE(win->ItemChanged());
-}
 
-TEST_F(MainWindowTest, NewAsksAboutEditsAndStartsAnEmptyUnsavedItem) {
-    StartWithFourItems();
-    PickLanguage("SQL  (2)");
-    ClickEntry(Titles(), "Bravo");
-    Type(Title(), "Bravo two");
-
-    prompt->answers << CPrompt::vbCancel;
-    Click("cmdNew");
-    EXPECT_EQ(Title()->text(), "Bravo two");
-    EXPECT_EQ(win->CurrentItemID(), 1);
-
-    prompt->answers << CPrompt::vbNo;
-    Click("cmdNew");
-    EXPECT_EQ(Title()->text(), QString());
-    EXPECT_EQ(Body()->text(), QString());
-    EXPECT_EQ(ItemCategories()->text(), QString());
-    EXPECT_EQ(LabelText("lblLastUpdate"), QString());
-    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
-    EXPECT_FALSE(win->ItemChanged());
-    EXPECT_TRUE(Title()->hasFocus());
-    // The selections stay for the next save.
-    EXPECT_EQ(Languages()->currentText(), "SQL  (2)");
-    EXPECT_EQ(Stored("Title", 1), "Bravo");
-}
-
-TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefusedOneKeepsTheEdits) {
-    StartWithFourItems();
-    PickLanguage("SQL  (2)");
+    // Delete asks and removes only the title until the next reload.
     ClickEntry(Titles(), "Delta");
 
     prompt->answers << CPrompt::vbCancel;
@@ -228,7 +184,7 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
     EXPECT_EQ(ItemCount(), 3);
-    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo"});
+    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo locked"});
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
     EXPECT_FALSE(win->ItemChanged());
@@ -243,7 +199,7 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_FALSE(win->ItemChanged());
     // A delete the database refuses keeps the item and its edits in the editor.
-    ClickEntry(Titles(), "Bravo");
+    ClickEntry(Titles(), "Bravo locked");
     Type(Body(), "select 22");
     const int messages = prompt->Messages().size();
     {
@@ -257,7 +213,7 @@ TEST_F(MainWindowTest, DeleteAsksRemovesOnlyTheTitleUntilTheNextReloadAndARefuse
     EXPECT_EQ(Body()->text(), "select 22");
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_EQ(ItemCount(), 3);
-    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo"});
+    EXPECT_EQ(Entries(Titles()), QStringList{"Bravo locked"});
     prompt->answers << CPrompt::vbNo;
 }
 

@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsInTheWindowsColours) {
+TEST_F(LayoutTest, PanesStartAtTheDesignPositionsInTheWindowsColoursAndKeepTheirSplittersAcrossResizesDragsAndRestarts) {
     StartWithFourItems();
     QWidget* left = Find<QWidget>("fraLangCat");
     QWidget* middle = Find<QWidget>("fraTitles");
@@ -89,14 +89,13 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsInTheWindowsCol
     EXPECT_EQ(file->cursorPosition(), 0);
     EXPECT_TRUE(file->toolTip().startsWith(name));
 
-    // Blue panes, white labels, platform colours in the lists and boxes.
+    // Blue panes, white buttons, platform colours in the lists and boxes.
     for (const char* pane : {"fraLangCat", "fraTitles", "fraItems"}) {
         QWidget* w = Find<QWidget>(pane);
         EXPECT_TRUE(w->autoFillBackground()) << pane;
         EXPECT_EQ(w->palette().color(QPalette::Window), kBlue) << pane;
     }
     EXPECT_EQ(Client()->palette().color(QPalette::Window), kBlue);
-    EXPECT_EQ(Find<QLabel>("lblTitles")->palette().color(QPalette::WindowText), QColor(Qt::white));
     EXPECT_EQ(Find<QPushButton>("cmdSave")->palette().color(QPalette::Button), QColor(Qt::white));
     const QPalette platform = QApplication::palette();
     for (QWidget* w : std::initializer_list<QWidget*>{Titles(), Categories(), Title(), Body(), Languages()}) {
@@ -110,12 +109,9 @@ TEST_F(LayoutTest, FirstShowingPlacesThePanesAtTheDesignPositionsInTheWindowsCol
     const QFontMetricsF codeMetrics(font);
     EXPECT_EQ(codeMetrics.horizontalAdvance("iiii"), codeMetrics.horizontalAdvance("WWWW")) << QFontInfo(font).family().toStdString();
     EXPECT_EQ(code->tabWidth(), 4);
-}
 
-TEST_F(LayoutTest, ResizingMovesNoSplitterAndADraggedOneKeepsItsPlaceWithPanesAtTheirMinimum) {
-    StartWithFourItems();
-    QWidget* left = Find<QWidget>("fraLangCat");
-    QWidget* right = Find<QWidget>("fraItems");
+    // Resizing moves no splitter; a dragged one keeps its place, the panes their minimum.
+    const QSize first = win->size();
     QLineEdit* title = Title();
     const int s0 = win->SplitterLeft(0);
     const int s1 = win->SplitterLeft(1);
@@ -167,36 +163,25 @@ TEST_F(LayoutTest, ResizingMovesNoSplitterAndADraggedOneKeepsItsPlaceWithPanesAt
     DragSplitter("picSplitTitleItem", -600);
     EXPECT_EQ(win->SplitterLeft(0), leftBar);
     EXPECT_EQ(Find<QWidget>("fraTitles")->width(), Find<QWidget>("fraTitles")->minimumWidth());
-}
 
-TEST_F(LayoutTest, SizeAndPaneWidthsComeBackAfterARestartUnlessNoScreenCanShowThem) {
-    StartWithFourItems();
-    const QSize first = win->size();
+    // The size and the pane widths come back after a restart.
     ResizeClient(760, 540);
     DragSplitter("picSplitLangCatTitle", 30);
-    DragSplitter("picSplitTitleItem", -20);
+    DragSplitter("picSplitTitleItem", 20);
     const QSize size = win->size();
-    const int s0 = win->SplitterLeft(0), s1 = win->SplitterLeft(1);
+    const int t0 = win->SplitterLeft(0), t1 = win->SplitterLeft(1);
     Restart();
     EXPECT_EQ(win->size(), size);
-    EXPECT_EQ(win->SplitterLeft(0), s0);
-    EXPECT_EQ(win->SplitterLeft(1), s1);
+    EXPECT_EQ(win->SplitterLeft(0), t0);
+    EXPECT_EQ(win->SplitterLeft(1), t1);
     EXPECT_FALSE(win->isMaximized());
 
     // A place no screen shows, or rubbish, gives the first start's size; the panes stay.
     for (const char* geometry : {"-30000,-30000,760,540", "0,0,90000,90000", "a,b,c,d"}) {
-        ASSERT_TRUE(Close());
-        win.reset();
-        ReleaseGlobals();
-        Preset("WindowGeometry", QLatin1String(geometry));
-        Start();
+        Restart({{"WindowGeometry", geometry}});
         EXPECT_EQ(win->size(), first) << geometry;
-        EXPECT_EQ(win->SplitterLeft(0), s0) << geometry;
+        EXPECT_EQ(win->SplitterLeft(0), t0) << geometry;
     }
-    ASSERT_TRUE(Close());
-    win.reset();
-    ReleaseGlobals();
-    Preset("WindowMaximized", "-1");
-    Start();
+    Restart({{"WindowMaximized", "-1"}});
     EXPECT_TRUE(win->isMaximized());
 }

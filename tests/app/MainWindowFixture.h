@@ -20,7 +20,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 struct SampleItem {
     QString language;
@@ -103,14 +105,8 @@ protected:
         Preset(QStringLiteral("BackupDaily"), backupDaily ? QStringLiteral("-1") : QStringLiteral("0"));
     }
 
-    // Makes dbPath with no items (the window need not run), or another empty database.
-    void MakeEmptyDatabase(QString file) {
-        InitGlobals();
-        ASSERT_FALSE(OpenDatabase(file).isEmpty());
-        ReleaseGlobals();
-    }
-
-    // Works on a database with no window running, as another session would.
+    // Works on a database with no window running, as another session would (creating it if
+    // missing).
     void OnDatabase(QString file, const std::function<void()>& work) {
         InitGlobals();
         EXPECT_FALSE(OpenDatabase(file).isEmpty());
@@ -128,11 +124,15 @@ protected:
         MakeDatabase(FourItems());
         return Start();
     }
-    // Closes the window and starts it again, as the next run of the program would.
-    void Restart() {
-        ASSERT_TRUE(Close());
+    // Closes the window (unless it already closed) and starts it again, as the next run of the
+    // program would, finding the given settings.
+    void Restart(std::initializer_list<std::pair<QString, QString>> presets = {}) {
+        if (win->isVisible()) {
+            ASSERT_TRUE(Close());
+        }
         win.reset();
         ReleaseGlobals();
+        for (const auto& [name, value] : presets) Preset(name, value);
         Start();
     }
     // After the window closed its database: opens dbPath again to read what was stored.

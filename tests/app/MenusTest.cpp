@@ -18,7 +18,9 @@
 #include <functional>
 #include <utility>
 
-TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwritten) {
+TEST_F(MainWindowTest, NewAndOpenDatabaseOfferEditsForSavingFirstAndRefuseAFileThatIsNoDatabase) {
+    const QString other = env->Path("other.db");
+    OnDatabase(other, [] {});  // an empty database
     StartWithFourItems();
     ClickEntry(Titles(), "Alpha");
     const QString fresh = env->Path("fresh.db");
@@ -43,17 +45,11 @@ TEST_F(MainWindowTest, NewDatabaseCreatesAFileAndAnExistingNameIsOpenedNotOverwr
     prompt->texts << QString();
     Trigger("mnuFileOpen");
     EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
-}
 
-TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirst) {
-    const QString other = env->Path("other.db");
-    MakeEmptyDatabase(other);
-    StartWithFourItems();
+    // Cancel at the save question: nothing is opened and the edits stay.
     PickLanguage("SQL  (2)");
     ClickEntry(Titles(), "Bravo");
     Type(Title(), "Bravo moved");
-
-    // Cancel at the save question: nothing is opened and the edits stay.
     prompt->answers << CPrompt::vbCancel;
     Trigger("mnuFileOpen");
     EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
@@ -62,7 +58,6 @@ TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirs
     prompt->answers << CPrompt::vbNo;
     prompt->texts << other;
     Trigger("mnuFileOpen");
-    EXPECT_EQ(prompt->shown.last().text, "Select Database File");
     EXPECT_EQ(win->windowTitle(), "VellumGranary (other.db)");
     EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_FALSE(win->ItemChanged());
@@ -71,13 +66,10 @@ TEST_F(MainWindowTest, OpenThenSaveStoresANewItemAndEditsAreOfferedForSavingFirs
     AddItem("SQL", "Bravo moved", QString(), "Queries");
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(ItemCount(), 1);
-}
 
-TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLists) {
-    MakeDatabase(FourItems());
+    // A file that is no database is refused: the title alone, empty lists, the file untouched.
     const QString junk = env->Path("junk.db");
     WriteFileBytes(junk, QByteArray(4096, 'x'));
-    Start();
     prompt->texts << junk;
     Trigger("mnuFileOpen");
     EXPECT_TRUE(prompt->Messages().contains(NotValidDatabaseMessage()));
@@ -91,7 +83,9 @@ TEST_F(MainWindowTest, OpeningAFileThatIsNoDatabaseShowsTheTitleAloneAndEmptyLis
     // Nothing works on the refused file: a save says no database is open.
     EXPECT_FALSE(gDB->IsOpen());
     AddItem("SQL", "lost?", QString(), "Queries");
-    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to save this item."));
+    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to save this item.\n"));
+    EXPECT_TRUE(win->ItemChanged());
+    EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
 }
 
@@ -156,18 +150,34 @@ public:
 
 // The progress window lets the user act on the main window: every way to save, to open or make
 // another database or to start a command does nothing until the operation ends, and closing
-// waits for it. The operation itself completes.
-TEST_F(MainWindowTest, NothingStartsWhileAnExportOrImportRunsAndTheOperationCompletes) {
+// waits for it. The operation itself completes, and the window keeps the user's edits.
+TEST_F(MainWindowTest, ImportShowsTheItemAgainUnlessEditedAndNothingStartsWhileAnExportOrImportRuns) {
     const QString tab = env->Path("items.tab");
     MakeDatabase(FourItems());
-    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
+    OnDatabase(dbPath, [&] {
+        ASSERT_TRUE(ExportDatabase(tab, false));
+        ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3"), QString());
+    });
     prompt.reset();  // the old prompt uninstalls itself: before the new one installs
     auto* acting = new ActingPrompt;
     prompt.reset(acting);
     Start();
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+
+    // An import over the item on show shows the imported text, but keeps edits.
     ClickEntry(Titles(), "Alpha");
+    ASSERT_EQ(Body()->text(), "print(100)");
+    prompt->texts << tab << tab;
+    prompt->answers << CPrompt::vbNo << CPrompt::vbNo;  // overwrite the same numbers
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Body()->text(), "print(1)");
+    EXPECT_FALSE(win->ItemChanged());
+    Type(Body(), "print(2)");
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Body()->text(), "print(2)");
+    EXPECT_TRUE(win->ItemChanged());
+
     Type(Title(), "Alpha edited");  // what a save inside the operation would store
 
     const struct {
@@ -217,31 +227,6 @@ TEST_F(MainWindowTest, NothingStartsWhileAnExportOrImportRunsAndTheOperationComp
     EXPECT_TRUE(Close());
 }
 
-TEST_F(MainWindowTest, ImportOverTheItemOnShowShowsTheImportedTextButKeepsEdits) {
-    const QString tab = env->Path("items.tab");
-    MakeDatabase(FourItems());
-    OnDatabase(dbPath, [&] {
-        ASSERT_TRUE(ExportDatabase(tab, false));
-        ASSERT_EQ(gDB->Run("UPDATE ftsItem SET Code = 'print(100)' WHERE DOCID = 3"), QString());
-    });
-    Start();
-    ClickEntry(Titles(), "Alpha");
-    ASSERT_EQ(Body()->text(), "print(100)");
-    prompt->texts << tab;
-    prompt->answers << CPrompt::vbNo;  // overwrite the same numbers
-    Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->text(), "print(1)");
-    EXPECT_FALSE(win->ItemChanged());
-
-    Type(Body(), "print(2)");
-    prompt->texts << tab;
-    prompt->answers << CPrompt::vbNo;
-    Trigger("mnuFileImport");
-    EXPECT_EQ(Body()->text(), "print(2)");
-    EXPECT_TRUE(win->ItemChanged());
-    prompt->answers << CPrompt::vbNo;
-}
-
 TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLoadedHelpWindowAfterTheTester) {
     StartWithFourItems();
     win->activateWindow();
@@ -259,12 +244,10 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLo
         }
     }
     // Keys no menu claims still reach their controls.
-    QTest::keyClick(win.get(), Qt::Key_O, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), Body());
-    QTest::keyClick(win.get(), Qt::Key_G, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), ItemCategories());
-    QTest::keyClick(win.get(), Qt::Key_I, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), Titles());
+    for (const auto& [key, widget] : {std::pair<Qt::Key, QWidget*>{Qt::Key_O, Body()}, {Qt::Key_G, ItemCategories()}, {Qt::Key_I, Titles()}}) {
+        QTest::keyClick(win.get(), key, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), widget) << widget->objectName().toStdString();
+    }
     // "&Language" and "C&lear" share theirs with no menu: the language comes first.
     QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
     EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());

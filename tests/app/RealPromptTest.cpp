@@ -25,12 +25,35 @@ private:
 
 }  // namespace
 
-TEST_F(MainWindowTest, SaveQuestionsWithTheRealMessageBox) {
-    StartWithFourItems();
+// The busy switch leaves the progress window alone: a window of its own, its Cancel is heard
+// while the main window is off, and the main window comes back on after the rollback.
+TEST_F(MainWindowTest, TheRealProgressWindowKeepsItsCancelWhileTheMainWindowIsOffAndSaveQuestionsUseRealBoxes) {
+    const QString tab = env->Path("items.tab");
+    MakeDatabase(FourItems());
+    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
+    Start();
+    RealPrompt real(prompt.get());
+    QList<bool> enabled;  // panes, menu bar, progress window
+    QTimer::singleShot(0, win.get(), [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* bar = qobject_cast<frmStatusBar*>(w);
+            if (!bar || !bar->isVisible()) continue;
+            enabled = {win->centralWidget()->isEnabled(), win->menuBar()->isEnabled(), bar->isEnabled()};
+            QTest::mouseClick(bar->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+        }
+    });
+    ImportSummary summary;
+    EXPECT_FALSE(ImportDatabase(tab, false, &summary, false));
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(enabled, (QList<bool>{false, false, true}));
+    EXPECT_EQ(ItemCount(), 4);
+    EXPECT_TRUE(win->centralWidget()->isEnabled());
+    EXPECT_TRUE(win->menuBar()->isEnabled());
+
+    // The save question as a real message box, its buttons giving the answers.
     PickLanguage("SQL  (2)");
     ClickEntry(Titles(), "Bravo");
     Type(Title(), "Bravo edited");
-    RealPrompt real(prompt.get());
     {
         // Two quick arrow keys ask once: both land before the first title opens, and its
         // question runs the events meanwhile.
@@ -65,30 +88,4 @@ TEST_F(MainWindowTest, SaveQuestionsWithTheRealMessageBox) {
     WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
     EXPECT_TRUE(Close());
     EXPECT_FALSE(gDB->IsOpen());
-}
-
-// The busy switch leaves the progress window alone: a window of its own, its Cancel is heard
-// while the main window is off, and the main window comes back on after the rollback.
-TEST_F(MainWindowTest, TheRealProgressWindowKeepsItsCancelWhileTheMainWindowIsOff) {
-    const QString tab = env->Path("items.tab");
-    MakeDatabase(FourItems());
-    OnDatabase(dbPath, [&] { ASSERT_TRUE(ExportDatabase(tab, false)); });
-    Start();
-    RealPrompt real(prompt.get());
-    QList<bool> enabled;  // panes, menu bar, progress window
-    QTimer::singleShot(0, win.get(), [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* bar = qobject_cast<frmStatusBar*>(w);
-            if (!bar || !bar->isVisible()) continue;
-            enabled = {win->centralWidget()->isEnabled(), win->menuBar()->isEnabled(), bar->isEnabled()};
-            QTest::mouseClick(bar->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
-        }
-    });
-    ImportSummary summary;
-    EXPECT_FALSE(ImportDatabase(tab, false, &summary, false));
-    EXPECT_TRUE(summary.cancelled);
-    EXPECT_EQ(enabled, (QList<bool>{false, false, true}));
-    EXPECT_EQ(ItemCount(), 4);
-    EXPECT_TRUE(win->centralWidget()->isEnabled());
-    EXPECT_TRUE(win->menuBar()->isEnabled());
 }

@@ -1,14 +1,19 @@
-// Builds a small sample database through the window itself, as a user would, and grabs the
-// window. With VG_SCREENSHOT=path.png set, the picture is saved there (the README's screenshot).
+// One working session of a new user through the window's own controls: a new database filled
+// as a user types, its picture, a backup, export and import, exit, and coming back to it. With
+// VG_SCREENSHOT=path.png set, the picture is saved there (the README's screenshot).
 #include "MainWindowFixture.h"
 
+#include <QFile>
 #include <QPixmap>
 #include <QSplitter>
+#include <QStatusBar>
 
-TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPicture) {
-    Preset("LastDatabase", dbPath);
-    Preset("BackupDaily", "0");
+TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPictureInAWholeSession) {
+    // First run: nothing open; File, New Database creates one.
     Start();
+    prompt->texts << dbPath;
+    Trigger("mnuFileNew");
+    ASSERT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
     struct Entry {
         const char* language;
         const char* categories;
@@ -46,7 +51,7 @@ TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPicture) {
         ASSERT_EQ(prompt->Messages(), QStringList()) << e.title;
     }
     EXPECT_EQ(prompt->beeps, entries.size());
-    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (6)");
+    EXPECT_EQ(Entries(Languages()), (QStringList{"<All Languages>  (6)", "C++  (1)", "Python  (2)", "SQL  (3)"}));
 
     // Show one SQL item with its category selected.
     PickLanguage("SQL  (3)");
@@ -70,4 +75,31 @@ TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPicture) {
     if (!target.isEmpty()) {
         EXPECT_TRUE(picture.save(target));
     }
+
+    // Back up from the menu; export, then import the file back as new items.
+    const QString copy = env->Path("copy.db");
+    prompt->texts << copy;
+    Trigger("mnufileBackup");
+    EXPECT_TRUE(QFile::exists(copy));
+    const QString tab = env->Path("snippets.tab");
+    prompt->texts << tab;
+    prompt->answers << CPrompt::vbNo;
+    Trigger("mnuFileExport");
+    EXPECT_EQ(win->statusBar()->currentMessage(), QStringLiteral("Exported to ") + tab);
+    prompt->texts << tab;
+    prompt->answers << CPrompt::vbYes;
+    Trigger("mnuFileImport");
+    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (12)");
+
+    // Exit: the menu backup a moment ago counts, so the daily one is not due.
+    PickLanguage("SQL  (6)");
+    const int before = prompt->shown.size();
+    ASSERT_TRUE(Close());
+    EXPECT_EQ(prompt->shown.size(), before);
+
+    // Next start: the same database and language.
+    Start();
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+    EXPECT_EQ(Languages()->currentText(), "SQL  (6)");
+    EXPECT_EQ(Titles()->model()->rowCount(), 6);
 }

@@ -2,10 +2,7 @@
 // controls and menus as the user finds them.
 #include "MainWindowFixture.h"
 
-#include <QFile>
-
 namespace {
-const QString kDbFilter = "Snippet Databases (*.db)|*.db|All Files|*.*|";
 QString SerialText(double v) { return QString::number(v, 'g', 17); }
 }  // namespace
 
@@ -14,7 +11,6 @@ TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     EXPECT_EQ(win->windowTitle(), "VellumGranary");
     EXPECT_EQ(Setting("BackupDaily"), "-1");
     EXPECT_TRUE(Find<QAction>("mnuToolsBackupDaily")->isChecked());
-    EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
     EXPECT_EQ(win->CurrentItemID(), -1);
     EXPECT_EQ(Languages()->currentText(), "<All Languages>  (0)");
     EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
@@ -32,31 +28,6 @@ TEST_F(MainWindowTest, FirstRunOpensNothingAndSwitchesTheDailyBackupOn) {
     EXPECT_EQ(prompt->shown.size(), 1);
 }
 
-TEST_F(MainWindowTest, RememberedDatabaseIsCreatedAgainWhenDeletedAndLeftUntouchedWhenNoDatabase) {
-    Preset("LastDatabase", dbPath);
-    Preset("BackupDaily", "0");
-    Start();
-    EXPECT_TRUE(QFile::exists(dbPath));
-    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
-    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
-    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
-    EXPECT_TRUE(prompt->Messages().isEmpty());
-
-    // The remembered file is no database: the window stays empty and the file untouched.
-    ASSERT_TRUE(Close());
-    WriteFileBytes(dbPath, "just some notes\r\n");
-    win.reset();
-    ReleaseGlobals();
-    Start();
-    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
-    EXPECT_EQ(win->windowTitle(), "VellumGranary");
-    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
-    EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
-    EXPECT_FALSE(gDB->IsOpen());
-    EXPECT_TRUE(Close());
-    EXPECT_EQ(ReadFileBytes(dbPath), QByteArray("just some notes\r\n"));
-}
-
 TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGoneOneSelectsNothing) {
     MakeDatabase({{"ShellScript", "ls", QString(), "Files"}, {"SQL", "top", QString(), "Queries"}});
     Preset("LastLanguage", "shell");
@@ -70,100 +41,56 @@ TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGone
     EXPECT_EQ(Setting("LastLanguage"), "ShellScript");
 
     // A language that is gone selects nothing and shows every category.
-    ReleaseGlobals();
-    Preset("LastLanguage", "Perl");
-    Start();
+    Restart({{"LastLanguage", "Perl"}});
     EXPECT_EQ(Languages()->currentText(), QString());
     EXPECT_EQ(Entries(Categories()).size(), 3);
     EXPECT_EQ(Entries(Titles()), (QStringList{"ls", "top"}));
 }
 
-TEST_F(MainWindowTest, ClosingWithUnsavedEditsAsksOnceAndCancelKeepsTheWindowAndTheEdits) {
+// A save that cannot happen counts as Cancel, both when another title opens and at closing.
+TEST_F(MainWindowTest, ClosingWithEditsAsksOnceCancelKeepsNoDiscardsAndYesSavesUnlessItFails) {
     StartWithFourItems();
-    PickLanguage("SQL  (2)");
-    ClickEntry(Titles(), "Bravo");
-    Type(Title(), "Bravo edited");
-    ASSERT_TRUE(win->ItemChanged());
-
-    prompt->answers << CPrompt::vbCancel;
+    // "<All Languages>" is selected: the save is refused.
+    ClickEntry(Titles(), "Alpha");
+    Type(Body(), "print(10)");
+    prompt->answers << CPrompt::vbYes << CPrompt::vbYes << CPrompt::vbCancel;
+    ClickEntry(Titles(), "Delta");
+    EXPECT_EQ(win->CurrentItemID(), 3);
+    EXPECT_EQ(Selected(Titles()), "Alpha");
+    EXPECT_FALSE(Close());
+    EXPECT_EQ(CountMessages("Please select a language before saving"), 2);
     EXPECT_FALSE(Close());
     EXPECT_TRUE(win->isVisible());
-    EXPECT_EQ(Title()->text(), "Bravo edited");
+    EXPECT_EQ(Body()->text(), "print(10)");
     EXPECT_TRUE(win->ItemChanged());
     EXPECT_TRUE(gDB->IsOpen());
     EXPECT_EQ(prompt->shown.last().style, CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
     EXPECT_EQ(prompt->shown.last().title, "Save");
-
-    // Exit from the menu runs the same sequence once; No closes without saving.
-    prompt->answers << CPrompt::vbNo;
-    Trigger("mnuFileExit");
-    QApplication::processEvents();
-    EXPECT_FALSE(win->isVisible());
-    EXPECT_EQ(CountMessages("Save changes to this item?"), 2);
-    EXPECT_FALSE(gDB->IsOpen());
-    Reopen();
-    EXPECT_EQ(Stored("Title", 1), "Bravo");
-}
-
-TEST_F(MainWindowTest, ClosingWithYesSavesAndAFailedSaveKeepsTheWindowOpen) {
-    StartWithFourItems();
-    // "<All Languages>" is selected: the save cannot happen, which counts as Cancel.
-    ClickEntry(Titles(), "Alpha");
-    Type(Body(), "print(10)");
-    prompt->answers << CPrompt::vbYes;
-    EXPECT_FALSE(Close());
-    EXPECT_TRUE(prompt->Messages().contains("Please select a language before saving"));
-    EXPECT_EQ(Body()->text(), "print(10)");
 
     PickLanguage("Python  (2)");
     prompt->answers << CPrompt::vbYes;
     EXPECT_TRUE(Close());
     Reopen();
     EXPECT_EQ(Stored("Code", 3), "print(10)");
-}
 
-TEST_F(MainWindowTest, DailyBackupAtExitIsMadeWhenDueAndRemembered) {
-    MakeDatabase(FourItems(), true);
-    Preset("BackupTime", SerialText(BackupTimeNow() - 1.001));
-    Start();
-    const QString backup = env->Path("daily.db");
-    prompt->texts << backup;
-    EXPECT_TRUE(Close());
-    ASSERT_TRUE(QFile::exists(backup));
-    EXPECT_EQ(Setting("BackupFile"), backup);
-    EXPECT_NEAR(Setting("BackupTime").toDouble(), BackupTimeNow(), 0.01);
+    // Exit from the menu runs the same sequence once; No closes without saving.
+    Restart();
+    ClickEntry(Titles(), "Alpha");
+    Type(Body(), "print(20)");
+    const int asked = CountMessages("Save changes to this item?");
+    prompt->answers << CPrompt::vbNo;
+    Trigger("mnuFileExit");
+    QApplication::processEvents();
+    EXPECT_FALSE(win->isVisible());
+    EXPECT_EQ(CountMessages("Save changes to this item?"), asked + 1);
     EXPECT_FALSE(gDB->IsOpen());
-    // The copy is a complete database.
-    QString file = backup;
-    EXPECT_EQ(OpenDatabase(file), "daily.db");
-    EXPECT_EQ(ItemCount(), 4);
+    Reopen();
+    EXPECT_EQ(Stored("Code", 3), "print(10)");
 }
 
-TEST_F(MainWindowTest, DailyBackupIsNotDueWithinADayNorWhenSwitchedOff) {
-    MakeDatabase(FourItems(), true);
-    Preset("BackupTime", SerialText(BackupTimeNow() - 0.999));
-    Start();
-    EXPECT_TRUE(Close());
-    EXPECT_TRUE(prompt->shown.isEmpty());
-
-    ReleaseGlobals();
-    Preset("BackupTime", QString());
-    Preset("BackupDaily", "0");
-    Start();
-    // The menu's check mark and the setting go together.
-    QAction* daily = Find<QAction>("mnuToolsBackupDaily");
-    EXPECT_FALSE(daily->isChecked());
-    daily->trigger();
-    EXPECT_TRUE(daily->isChecked());
-    EXPECT_EQ(Setting("BackupDaily"), "-1");
-    daily->trigger();
-    EXPECT_FALSE(daily->isChecked());
-    EXPECT_EQ(Setting("BackupDaily"), "0");
-    EXPECT_TRUE(Close());
-    EXPECT_TRUE(prompt->shown.isEmpty());
-}
-
-TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupUntilMadeAndAnExistingFileAsksYesNoCancel) {
+// Never backed up, the exit offers the backup until one is made; then it is due again only a
+// day after, and never while switched off.
+TEST_F(MainWindowTest, DailyBackupAtExitIsOfferedUntilMadeThenDueADayLaterUnlessSwitchedOff) {
     MakeDatabase(FourItems(), true);
     const QString backup = env->Path("old.db");
     WriteFileBytes(backup, "old copy");
@@ -173,13 +100,11 @@ TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupUntilMadeAndAnExistingFil
     ASSERT_EQ(prompt->shown.size(), 1);
     EXPECT_EQ(prompt->shown[0].kind, "save");
     EXPECT_EQ(prompt->shown[0].text, "Back Up Snippet Database?");
-    EXPECT_EQ(prompt->shown[0].style, 526336);
-    EXPECT_EQ(prompt->shown[0].title, kDbFilter);
+    EXPECT_EQ(prompt->shown[0].title, "Snippet Databases (*.db)|*.db|All Files|*.*|");
     EXPECT_EQ(Setting("BackupTime"), QString());
 
     // The cancelled dialog comes again at the next exit: onto an existing file, asking first.
-    ReleaseGlobals();
-    Start();
+    Restart();
     prompt->texts << backup;
     prompt->answers << CPrompt::vbCancel;
     EXPECT_FALSE(Close());
@@ -197,29 +122,42 @@ TEST_F(MainWindowTest, NeverBackedUpExitOffersTheBackupUntilMadeAndAnExistingFil
     EXPECT_EQ(Setting("BackupTime"), QString());
 
     // Still due at the next exit; Yes replaces the old copy.
-    ReleaseGlobals();
-    Start();
+    Restart();
     prompt->texts << backup;
     prompt->answers << CPrompt::vbYes;
     EXPECT_TRUE(Close());
     EXPECT_FALSE(Contents(backup).isEmpty());
     EXPECT_EQ(Contents(backup), Contents(dbPath));
-}
 
-TEST_F(MainWindowTest, UnreadableBackupSwitchIsReportedAtStartAndAtExit) {
-    MakeDatabase(FourItems());
-    Preset("BackupDaily", "often");
-    Start();
-    EXPECT_EQ(prompt->Messages(), QStringList{"Type mismatch 13"});
-    EXPECT_EQ(prompt->shown[0].style, int(CPrompt::vbCritical));
-
-    // At exit the error is reported, and the window still closes with the database closed.
+    // Within a day nothing is asked; a day after, the copy is made and remembered.
+    const int shown = prompt->shown.size();
+    Restart({{"BackupTime", SerialText(BackupTimeNow() - 0.999)}});
     EXPECT_TRUE(Close());
-    EXPECT_EQ(prompt->Messages().last(), "Unload Error: 13 Type mismatch");
+    EXPECT_EQ(prompt->shown.size(), shown);
+    const QString daily = env->Path("daily.db");
+    Restart({{"BackupTime", SerialText(BackupTimeNow() - 1.001)}});
+    prompt->texts << daily;
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(Contents(daily), Contents(dbPath));
+    EXPECT_EQ(Setting("BackupFile"), daily);
+    EXPECT_NEAR(Setting("BackupTime").toDouble(), BackupTimeNow(), 0.01);
     EXPECT_FALSE(gDB->IsOpen());
+
+    // Switched off, it is never due; the menu's check mark and the setting go together.
+    Restart({{"BackupTime", QString()}, {"BackupDaily", "0"}});
+    QAction* toggle = Find<QAction>("mnuToolsBackupDaily");
+    EXPECT_FALSE(toggle->isChecked());
+    toggle->trigger();
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_EQ(Setting("BackupDaily"), "-1");
+    toggle->trigger();
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(Setting("BackupDaily"), "0");
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->shown.size(), shown + 1);
 }
 
-TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAre) {
+TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndAnUnreadableBackupSwitchIsReported) {
     StartWithFourItems();
     QAction* registry = Find<QAction>("mnuToolsSaveSettings");
     // A new user's settings live in Settings.ini beside the program.
@@ -233,9 +171,7 @@ TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAr
     EXPECT_EQ(Setting("BackupDaily"), "0");
 
     // The choice holds at the next start.
-    EXPECT_TRUE(Close());
-    ReleaseGlobals();
-    Start();
+    Restart();
     EXPECT_TRUE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
     EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
 
@@ -243,4 +179,13 @@ TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndShowsWhereTheyAr
     EXPECT_FALSE(Find<QAction>("mnuToolsSaveSettings")->isChecked());
     EXPECT_TRUE(gSettings->SaveToINI());
     EXPECT_EQ(Setting("LastDatabase"), dbPath);
+
+    // An unreadable backup switch is reported at the start and at exit, and the window still
+    // closes with the database closed.
+    Restart({{"BackupDaily", "often"}});
+    EXPECT_EQ(prompt->Messages(), QStringList{"Type mismatch 13"});
+    EXPECT_EQ(prompt->shown.last().style, int(CPrompt::vbCritical));
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->Messages().last(), "Unload Error: 13 Type mismatch");
+    EXPECT_FALSE(gDB->IsOpen());
 }

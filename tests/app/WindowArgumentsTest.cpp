@@ -1,9 +1,10 @@
 // The window program's command line, and the database it names taking the remembered one's
-// place at start-up.
+// place at start-up; the remembered one created again when missing and refused when no database.
 #include "MainWindowFixture.h"
 #include "app/WindowArguments.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -37,29 +38,49 @@ TEST(WindowArguments, ReadsOneOptionalFileAndRefusesTheRest) {
     EXPECT_TRUE(WindowUsage().startsWith("usage: vellumgranary [DATABASE]\n"));
 }
 
-TEST_F(MainWindowTest, FileFromTheCommandLineOpensAndBecomesTheRememberedOneUnlessRefused) {
-    MakeDatabase({{"C++", "Empty main", "int main() {}", "Basics"}});
-    // A file that is no database is refused, and the remembered one stays.
+TEST_F(MainWindowTest, RememberedOrGivenDatabaseIsCreatedWhenMissingAndLeftUntouchedWhenNoDatabase) {
+    Preset("LastDatabase", dbPath);
+    Preset("BackupDaily", "0");
+    Start();
+    EXPECT_TRUE(QFile::exists(dbPath));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
+    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
+    EXPECT_TRUE(prompt->Messages().isEmpty());
+
+    // A file from the command line that is no database is refused, and the remembered one is
+    // neither opened nor forgotten.
     const QString notes = env->Path("notes.db");
     WriteFileBytes(notes, "just some notes\n");
     SetStartupDatabase(notes);
-    Start();
+    Restart();
     EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
     EXPECT_EQ(win->windowTitle(), "VellumGranary");
     EXPECT_EQ(Setting("LastDatabase"), dbPath);
     EXPECT_EQ(ReadFileBytes(notes), QByteArray("just some notes\n"));
 
-    const QString other = env->Path("given.db");
-    SetStartupDatabase(other);
+    const QString given = env->Path("given.db");
+    SetStartupDatabase(given);
     Restart();
     EXPECT_EQ(win->windowTitle(), "VellumGranary (given.db)");
-    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
-    EXPECT_EQ(Setting("LastDatabase"), other);
+    EXPECT_EQ(Setting("LastDatabase"), given);
     EXPECT_EQ(TakeStartupDatabase(), QString());  // taken once
 
     // Without an argument the next start reopens the file that was given.
     Restart();
     EXPECT_EQ(win->windowTitle(), "VellumGranary (given.db)");
+
+    // The remembered file is no database: the window stays empty and the file untouched.
+    ASSERT_TRUE(Close());
+    WriteFileBytes(given, "just some notes\r\n");
+    prompt->shown.clear();
+    Restart();
+    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
+    EXPECT_EQ(win->windowTitle(), "VellumGranary");
+    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
+    EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
+    EXPECT_FALSE(gDB->IsOpen());
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(ReadFileBytes(given), QByteArray("just some notes\r\n"));
 }
 
 }  // namespace
