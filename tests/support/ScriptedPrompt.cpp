@@ -7,7 +7,7 @@ ScriptedPrompt::ScriptedPrompt() { m_previous = SetPrompt(this); }
 ScriptedPrompt::~ScriptedPrompt() { SetPrompt(m_previous); }
 
 int ScriptedPrompt::MsgBox(const QString& text, int style, const QString& title) {
-    shown.append({QStringLiteral("msgbox"), text, style, title});
+    shown.append({QStringLiteral("msgbox"), text, style, title, {}});
     if ((style & 7) == vbOKOnly) {
         if (!answers.isEmpty() && answers.first() == vbOK) answers.removeFirst();
         return vbOK;
@@ -33,7 +33,7 @@ bool ScriptedPrompt::InputBox(const QString& prompt, const QString& title, QStri
 
 QString ScriptedPrompt::FileDialog(bool save, const QString& title, const QString&,
                                    const QString&, const QString& filter, int flags) {
-    shown.append({save ? QStringLiteral("save") : QStringLiteral("open"), title, flags, filter});
+    shown.append({save ? QStringLiteral("save") : QStringLiteral("open"), title, flags, filter, {}});
     if (texts.isEmpty()) {
         ADD_FAILURE() << "unscripted file dialog: " << title.toStdString();
         return {};
@@ -47,7 +47,7 @@ void ScriptedPrompt::ProgressShow() {
 }
 
 void ScriptedPrompt::ProgressText(int line, const QString& text) {
-    if (line == 0) shown.append({QStringLiteral("progress"), text, 0, {}});
+    if (line == 0) shown.append({QStringLiteral("progress"), text, 0, {}, {}});
     progressLines.append(text);
 }
 
