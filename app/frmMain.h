@@ -71,9 +71,9 @@ private:
     void LoadLanguages();
     void LoadCategoryList(QString sSelect);
     void LoadTitleList();
-    void FillTitleList(CTitleRows rows);
+    void FillTitleList(CTitleRows rows);  // titles with their item numbers, none selected
     friend class ReadReport;
-    bool ReadFailed(const QString& error);  // true (and noted) when a list read failed  // titles with their item numbers, none selected
+    bool ReadFailed(const QString& error);  // true (and noted) when a list read failed
     int NextSortOrder();
     void lblTitles_Click();
     void cboLanguage_Click();
@@ -122,9 +122,9 @@ private:
     void OpenDatabaseFile(const QString& path);
     void ShowDatabaseCaption(const QString& name);
     void EnableDatabaseCommands();  // Backup, Export, Import and Compact need an open database
-    void ShowDone(const QString& text);
+    void ShowDone(const QString& text);  // a few seconds in the status bar
     void GiveMenusTheirAccessKeys();
-    bool MenuKeyEvent(QObject* watched, QEvent* event);  // true when a menu took the key  // a few seconds in the status bar
+    bool MenuKeyEvent(QObject* watched, QEvent* event);  // true when a menu took the key
     void SetBusy(bool busy);  // off while an operation's progress window shows, then back on
     void mnuFileNew_Click();
     void mnuFileOpen_Click();

@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <new>
 
-
 static bool fail(QString* error, const QString& text) {
     if (error) *error = text;
     return false;
