@@ -13,6 +13,7 @@
 #include <cstring>
 #include <system_error>
 #include <new>
+#include <optional>
 #include <thread>
 
 CItemLinks::Value CItemLinks::Value::Of(const CSQLite::Row& row, int c) {
@@ -398,7 +399,10 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
 bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     if (!m_loaded) return false;
     const CSQLite::Stamp stamp = db.ChangeStamp();
-    if (!stamp.IsValid() || !db.Run(QStringLiteral("BEGIN")).isEmpty()) {
+    // One snapshot, as Load reads.
+    std::optional<CTransaction> snapshot;
+    if (stamp.IsValid()) snapshot.emplace(db);
+    if (!snapshot || !snapshot->IsOpen()) {
         Clear();
         return false;
     }
@@ -449,7 +453,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
                                  links.push_back(MakeLink(r));
                                  return true;
                              });
-    db.Run(QStringLiteral("COMMIT"));
+    snapshot->Commit();
     if (!ok) {
         Clear();
         return false;
