@@ -33,6 +33,20 @@ QString CliField(const QString& text) {
     return out;
 }
 
+void CliAppendField(std::string& out, QByteArrayView text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n' && *q != '\t') ++q;
+        out.append(p, size_t(q - p));
+        if (q == end) break;
+        out += '\\';
+        out += *q == '\r' ? 'r' : *q == '\n' ? 'n' : 't';
+        p = q + 1;
+    }
+}
+
 int CliFail(const QString& message) {
     CliErr(message);
     return 1;

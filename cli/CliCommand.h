@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 struct CliArgs {
     QStringList positional;              // after the command name
@@ -38,6 +39,8 @@ void CliErr(const QString& message);
 // A field of a one-line record with CR, LF and TAB written as \r, \n and \t, so that it stays
 // one field of one line.
 QString CliField(const QString& text);
+// The same for UTF-8 text, appended to out.
+void CliAppendField(std::string& out, QByteArrayView text);
 // Reports a failure and gives exit status 1.
 int CliFail(const QString& message);
 

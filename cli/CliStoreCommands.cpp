@@ -24,21 +24,6 @@ bool number(const QString& text, int& out) {
     return ok;
 }
 
-// Appends text to out as CliField writes it.
-void appendField(std::string& out, QByteArrayView text) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n' && *q != '\t') ++q;
-        out.append(p, size_t(q - p));
-        if (q == end) break;
-        out += '\\';
-        out += *q == '\r' ? 'r' : *q == '\n' ? 'n' : 't';
-        p = q + 1;
-    }
-}
-
 void printRows(const ResultTable& t) {
     for (int r = 1; r <= t.RowCount(); ++r) {
         QStringList cells;
@@ -151,7 +136,7 @@ int cmdList(const CliArgs& a) {
     const bool ok = ForEachItem(CliDB(), categoryId, typeId, orders.value(order), [&](const CSQLite::Row& row) {
         for (int c = 0; c < row.Columns(); ++c) {
             if (c) out += '\t';
-            appendField(out, row.Utf8(c, scratch));
+            CliAppendField(out, row.Utf8(c, scratch));
         }
         out += '\n';
         return true;
