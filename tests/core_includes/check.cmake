@@ -5,7 +5,7 @@ cmake_minimum_required(VERSION 3.22)
 # A bare <QName> counts when Qt's Gui or Widgets module ships a header of that name.
 set(forbidden_modules QtGui QtWidgets QtOpenGL QtPrintSupport QtSvg)
 set(found 0)
-foreach(folder util settings db attach exchange)
+foreach(folder util settings db attach exchange formats history search sync)
   file(GLOB_RECURSE sources "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
   foreach(source ${sources})
     file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include")
