@@ -8,6 +8,10 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "db/CItem.h"
+#include "db/CSQLite.h"
+
+class CApplication;
 class CodeEditor;
 class frmHelp;
 class ResultTable;
@@ -32,9 +36,13 @@ class frmMain : public QMainWindow {
 public:
     static constexpr int kTypingPauseMs = 150;  // a typed language name reloads after this pause
 
-    // Builds the window and runs the start-up sequence (globals, last database, lists).
-    explicit frmMain(QWidget* parent = nullptr);
+    // Builds the window over app and runs the start-up sequence (last database, lists).
+    explicit frmMain(CApplication& app, QWidget* parent = nullptr);
     ~frmMain() override;
+
+    // Shows stored item itemId in the editor (no save question: the application asks first)
+    // and selects its title when listed.
+    void ShowItem(int itemId);
 
     // The item in the editor; -1 is a new item that is not stored yet.
     int CurrentItemID() const { return m_itemId; }
@@ -57,6 +65,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the window is in the middle of. Filling: the controls are being filled by the
+    // program, so their change signals are not the user's edits; the others keep a loader or
+    // the Find question (which runs an event loop) from starting again inside itself.
+    enum Activity : unsigned {
+        Filling = 1,
+        Languages = 2,
+        Categories = 4,
+        Titles = 8,
+        AskingFind = 16,
+        Writing = 32,  // the window's own save or delete, which reloads what it changed
+    };
+    bool Doing(Activity what) const { return (m_activity & what) != 0; }
+    // The lists follow every committed change that is not the window's own save or delete.
+    void DatabaseChanged();
+
     // Start-up, closing and window state.
     void BuildControls();
     void BuildMenus();
@@ -86,6 +109,7 @@ private:
     void ShowCurrentItem();
     void ShowFileName(const QString& name);
     bool SaveCurrentItem();
+    CItem EditedItem(const QString& language) const;  // the item the editor's boxes hold
     void cmdNew_Click();
     int NewItem();  // the New command; the save question's answer, 0 when none was asked
     void cmdSave_Click();
@@ -206,23 +230,22 @@ private:
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpAbout = nullptr;
 
-    // Window state.
-    bool m_itemChanged = false;
+    CApplication& m_app;
+    unsigned m_activity = 0;  // Activity flags
+    CSQLite::Stamp m_listsStamp;  // the file's state the three lists were last read in
+
+    // Window state. The flags left are facts about one control or one gesture, not modes.
+    bool m_itemChanged = false;  // the editor holds edits not stored yet
     int m_itemId = 0;
     float m_splitLangCatRatio = 0;
     float m_splitTitleItemRatio = 0;
     QStringList m_tempFiles;
-    bool m_loading = false;
     QString m_orderBy;
     QString m_lastSearch;  // the next Find's default
     QStringList m_findWords;  // marked in the code pane while the titles are a Find's hits
-    bool m_inFind = false;
 
     QPair<int, QString> m_languageState;  // combo index and text the categories were loaded for
     int m_sortPosition = 0;
-    bool m_inLoadLanguages = false;
-    bool m_inLoadCategoryList = false;
-    bool m_inLoadTitleList = false;
     int m_readDepth = 0;    // nested list loads; the outermost reports a failed read once
     QString m_readError;    // the first failed read of the current load
     bool m_itemClickQueued = false;  // a title's opening waits for the click to end

@@ -1,5 +1,6 @@
 #include "app/frmMainStarter.h"
 
+#include "app/CApplication.h"
 #include "app/frmMain.h"
 #include "db/basDB.h"
 #include "ui/QtPrompt.h"
@@ -49,14 +50,12 @@ int RunMainWindow(QApplication& app) {
     CPrompt* previous = SetPrompt(&prompt);
     int rc = 0;
     {
-        // The window creates the connection and the settings store when it loads.
-        frmMain w;
+        CApplication program;
+        frmMain& w = program.ShowMainWindow();
         if (qEnvironmentVariableIsSet("VG_QUIT_AFTER_FIRST_PAINT"))
             new FirstPaintReport(w.findChild<QAbstractItemView*>(QStringLiteral("lstItem")));
-        w.show();
         rc = app.exec();
     }
-    ReleaseGlobals();
     SetPrompt(previous);
     return rc;
 }

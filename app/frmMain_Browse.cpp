@@ -53,16 +53,17 @@ private:
     bool m_was;
 };
 
-// Clears the flag on every way out of a loader.
+// Marks a loader's activity on every way out of it.
 class Guard {
 public:
-    explicit Guard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~Guard() { m_flag = false; }
+    Guard(unsigned& activity, unsigned what) : m_activity(activity), m_what(what) { m_activity |= what; }
+    ~Guard() { m_activity &= ~m_what; }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
 private:
-    bool& m_flag;
+    unsigned& m_activity;
+    unsigned m_what;
 };
 
 }  // namespace
@@ -105,9 +106,10 @@ bool frmMain::ReadFailed(const QString& error) {
 }
 
 void frmMain::LoadLanguages() {
-    if (m_inLoadLanguages) return;
-    Guard guard(m_inLoadLanguages);
+    if (Doing(Languages)) return;
+    Guard guard(m_activity, Languages);
     ReadReport report(*this);
+    m_listsStamp = IsDatabaseOpen() ? gDB->ChangeStamp() : CSQLite::Stamp();
     const QString previous = cboLanguage->currentText();
     {
         int total = 0;
@@ -120,7 +122,7 @@ void frmMain::LoadLanguages() {
         for (int r = 1; r <= rows.RowCount(); ++r)
             cboLanguage->addItem(EntryText(rows.Text(r, 1), rows.At(r, 2)), int(rows.Int(r, 0)));
     }
-    m_loading = true;
+    m_activity |= Filling;
     if (!previous.isEmpty()) {
         const int i = FindListEntry(Entries(cboLanguage), EntryName(previous));
         cboLanguage->setCurrentIndex(i);
@@ -130,7 +132,7 @@ void frmMain::LoadLanguages() {
         cboLanguage->setCurrentIndex(0);
         cboLanguage->setEditText(cboLanguage->itemText(0));
     }
-    m_loading = false;
+    m_activity &= ~Filling;
     // A line edit shows the end of a text set into it: the name is at the start.
     cboLanguage->lineEdit()->setCursorPosition(0);
     m_languageState = {cboLanguage->currentIndex(), cboLanguage->currentText()};
@@ -138,8 +140,8 @@ void frmMain::LoadLanguages() {
 }
 
 void frmMain::LoadCategoryList(QString sSelect) {
-    if (m_inLoadCategoryList) return;
-    Guard guard(m_inLoadCategoryList);
+    if (Doing(Categories)) return;
+    Guard guard(m_activity, Categories);
     ReadReport report(*this);
     if (sSelect.isEmpty() && lstCategory->currentItem() && lstCategory->currentItem()->isSelected())
         sSelect = StripCount(lstCategory->currentItem()->text());
@@ -161,20 +163,20 @@ void frmMain::LoadCategoryList(QString sSelect) {
                 lstCategory->addItem(entry);
             }
         }
-        m_loading = true;
+        m_activity |= Filling;
         int select = -1;
         if (!sSelect.isEmpty()) select = FindListEntry(Entries(lstCategory), sSelect);
         else if (lstCategory->count() > 0) select = 0;
         lstCategory->setCurrentRow(select);
         if (select < 0) lstCategory->clearSelection();
-        m_loading = false;
+        m_activity &= ~Filling;
     }
     LoadTitleList();
 }
 
 void frmMain::LoadTitleList() {
-    if (m_inLoadTitleList) return;
-    Guard guard(m_inLoadTitleList);
+    if (Doing(Titles)) return;
+    Guard guard(m_activity, Titles);
     ReadReport report(*this);
     QString error;
     CTitleRows rows = LoadTitleRows(SelectedCategoryID(), SelectedLanguageID(), m_orderBy, &error);
@@ -209,7 +211,7 @@ void frmMain::lblTitles_Click() {
 }
 
 void frmMain::cboLanguage_Click() {
-    if (m_loading) return;
+    if (Doing(Filling)) return;
     // Picking an entry changes both the index and the text; it is one change for the user.
     const QPair<int, QString> state(cboLanguage->currentIndex(), cboLanguage->currentText());
     if (state == m_languageState) return;
@@ -219,7 +221,7 @@ void frmMain::cboLanguage_Click() {
 }
 
 void frmMain::lstCategory_Click() {
-    if (m_loading) return;
+    if (Doing(Filling)) return;
     LoadTitleList();
 }
 
@@ -244,11 +246,11 @@ void frmMain::lstItem_Click() {
 }
 
 void frmMain::SelectTitle(int itemId) {
-    m_loading = true;
+    m_activity |= Filling;
     const QSignalBlocker block(lstItem->selectionModel());
     lstItem->setCurrentIndex(QModelIndex());
     lstItem->clearSelection();
     const int row = m_titles->RowOf(itemId);
     if (row >= 0) lstItem->setCurrentIndex(m_titles->index(row));
-    m_loading = false;
+    m_activity &= ~Filling;
 }

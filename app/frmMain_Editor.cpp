@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScopeGuard>
 
 void frmMain::ShowFileName(const QString& name) {
     // A long name shows its start, and the whole of it when the pointer rests on it.
@@ -34,7 +35,7 @@ void frmMain::ClearItem() {
 
 void frmMain::ShowCurrentItem() {
     ItemRecord rec;
-    LoadItem(m_itemId, rec);
+    LoadItem(m_itemId, rec);  // the window's message when it fails; the editor then shows nothing
     txtTitle->setText(rec.title);
     txtItem->SetCode(rec.body);
     txtItem->SetLanguage(EntryName(cboLanguage->currentText()));
@@ -50,6 +51,16 @@ void frmMain::ShowCurrentItem() {
     }
     txtItemCategories->setText(rec.categories);
     m_itemChanged = false;
+}
+
+CItem frmMain::EditedItem(const QString& language) const {
+    CItem item;
+    item.id = m_itemId;
+    item.title = txtTitle->text();
+    item.body = txtItem->Code();
+    item.language = language;
+    item.categories = CItem::SplitCategories(txtItemCategories->text());
+    return item;
 }
 
 bool frmMain::SaveCurrentItem() {
@@ -69,17 +80,13 @@ bool frmMain::SaveCurrentItem() {
         return false;
     }
     QString error;
-    int itemId = m_itemId;
     int saved = 0;
-    CSQLite::Stamp before;
+    m_activity |= Writing;
+    const auto written = qScopeGuard([this] { m_activity &= ~Writing; });
     if (!IsDatabaseOpen()) {
         error = CSQLite::NoDatabaseText() + QStringLiteral(". Open or create one from the File menu.");
     } else {
-        before = gDB->ChangeStamp();
-        saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->Code(),
-                         txtItemCategories->text(),
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                         true, TimeBase::Local, &error);
+        saved = SaveItem(EditedItem(EntryName(language)), true, &error);
     }
     if (saved == 0) {
         // The edits stay in the editor, still marked as changed, so nothing is lost.
@@ -88,8 +95,6 @@ bool frmMain::SaveCurrentItem() {
                         CPrompt::vbExclamation);
         return false;
     }
-    // The lists below then show the saved item without reading every other one again.
-    KeptItemChanged(saved, before);
     SetCurrentItemID(saved);
     ShowCurrentItem();
     m_itemChanged = false;
@@ -119,24 +124,26 @@ void frmMain::cmdDelete_Click() {
     if (Prompt().MsgBox(QStringLiteral("Are you sure you want to delete this item?"),
                         CPrompt::vbOKCancel) != CPrompt::vbOK)
         return;
+    m_activity |= Writing;
+    const auto written = qScopeGuard([this] { m_activity &= ~Writing; });
     if (m_itemId != -1) {
         QString error;
         if (!IsDatabaseOpen()) error = CSQLite::NoDatabaseText() + QLatin1Char('.');
-        const CSQLite::Stamp before = error.isEmpty() ? gDB->ChangeStamp() : CSQLite::Stamp();
         if (!error.isEmpty() || !DeleteItem(m_itemId, &error)) {
             Prompt().MsgBox(QStringLiteral("Unable to delete this item.") +
                                 (error.isEmpty() ? QString() : QStringLiteral("\n") + error),
                             CPrompt::vbExclamation);
             return;
         }
-        KeptItemChanged(m_itemId, before);
     }
     ClearItem();
     SetCurrentItemID(-1);
     m_itemChanged = false;
-    LoadTitleList();
+    // The counts of the language and category lists follow the delete at once.
+    if (gDB && !(gDB->ChangeStamp() == m_listsStamp)) LoadLanguages();
+    else LoadTitleList();
 }
 
 void frmMain::ItemText_Change() {
-    if (!m_loading) m_itemChanged = true;
+    if (!Doing(Filling)) m_itemChanged = true;
 }

@@ -15,9 +15,9 @@
 
 void frmMain::cmdFind_Click() {
     // Its input box and save question run event loops: a second Find must not start inside.
-    if (m_inFind) return;
-    m_inFind = true;
-    const auto done = qScopeGuard([this] { m_inFind = false; });
+    if (Doing(AskingFind)) return;
+    m_activity |= AskingFind;
+    const auto done = qScopeGuard([this] { m_activity &= ~AskingFind; });
 
     QString answer = m_lastSearch;
     if (!Prompt().InputBox(QStringLiteral("Enter search text. All currently displayed items will be "

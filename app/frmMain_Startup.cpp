@@ -1,5 +1,6 @@
 // Main window: controls and menus, start-up, the closing sequence with the daily backup, and
 // the window state every other part of the window shares.
+#include "app/CApplication.h"
 #include "app/WindowArguments.h"
 #include "app/frmMain.h"
 #include "app/CodeEditor.h"
@@ -25,11 +26,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-// The window that answers the busy switch is the newest one: an older window that goes after it
-// was made (tests replace one window with the next) must not switch it off.
-static frmMain* g_busyWindow = nullptr;
-
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(CApplication& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(AppCaption());
     BuildControls();
@@ -38,16 +35,27 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     GiveMenusTheirAccessKeys();
     BuildLayout();
     ApplyLook();
-    g_busyWindow = this;
-    CProgressScope::SetBusyHandler([this](bool busy) { SetBusy(busy); });
+    m_app.SetMainWindow(this);
+    connect(&m_app, &CApplication::BusyChanged, this, [this](bool busy) { SetBusy(busy); });
+    connect(&m_app, &CApplication::Changed, this, [this] { DatabaseChanged(); });
     Form_Load();
     if (gSettings) RestoreLayout();
 }
 
 frmMain::~frmMain() {
-    if (g_busyWindow != this) return;
-    g_busyWindow = nullptr;
-    CProgressScope::SetBusyHandler(nullptr);
+    if (m_app.MainWindow() == this) m_app.SetMainWindow(nullptr);
+}
+
+void frmMain::DatabaseChanged() {
+    // The window's own save and delete show their outcome themselves, once they are done.
+    if (Doing(Writing) || m_unloaded || !IsDatabaseOpen()) return;
+    if (!(gDB->ChangeStamp() == m_listsStamp)) LoadLanguages();
+}
+
+void frmMain::ShowItem(int itemId) {
+    SetCurrentItemID(itemId);
+    ShowCurrentItem();
+    SelectTitle(itemId);
 }
 
 void frmMain::BuildControls() {
@@ -146,7 +154,7 @@ void frmMain::BuildControls() {
     connect(m_languageTyping, &QTimer::timeout, this, [this] { cboLanguage_Click(); });
     connect(cboLanguage, &QComboBox::editTextChanged, this, [this](const QString& text) {
         txtItem->SetLanguage(EntryName(text));
-        if (m_loading) return;
+        if (Doing(Filling)) return;
         if (cboLanguage->findText(text, Qt::MatchExactly) >= 0) {
             m_languageTyping->stop();
             cboLanguage_Click();
@@ -162,7 +170,7 @@ void frmMain::BuildControls() {
     // when it runs: a second one queued by a quick key would run inside the first one's save
     // question and ask again about edits already settled.
     connect(lstItem->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (m_loading || m_itemClickQueued) return;
+        if (Doing(Filling) || m_itemClickQueued) return;
         m_itemClickQueued = true;
         QTimer::singleShot(0, this, [this] {
             m_itemClickQueued = false;
@@ -263,7 +271,6 @@ void frmMain::ShowDatabaseCaption(const QString& name) {
 
 void frmMain::Form_Load() {
     try {
-        InitGlobals();
         // The tab stop of txtItem is set with its font (ApplyLook).
         // A file from the command line takes the remembered one's place.
         QString file = TakeStartupDatabase();
@@ -281,12 +288,12 @@ void frmMain::Form_Load() {
         else
             gSettings->SaveSetting(QStringLiteral("BackupDaily"), mnuToolsBackupDaily->isChecked());
         SetCurrentItemID(-1);
-        m_loading = true;
+        m_activity |= Filling;
         cboLanguage->setEditText(gSettings->GetSetting(QStringLiteral("LastLanguage")));
-        m_loading = false;
+        m_activity &= ~Filling;
         LoadLanguages();
     } catch (const VbError& e) {
-        m_loading = false;
+        m_activity &= ~Filling;
         Prompt().MsgBox(e.Description() + QLatin1Char(' ') + QString::number(e.Number()),
                         CPrompt::vbCritical);
     }

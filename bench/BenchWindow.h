@@ -3,6 +3,8 @@
 // settings.db and a settings store in a temporary folder (never the user's), the database to
 // open at start, and a prompt that answers without showing anything.
 #include "BenchStats.h"
+#include "app/CApplication.h"
+#include "app/frmMain.h"
 #include "settings/CSettings.h"
 #include "util/CPrompt.h"
 #include "util/basProgram.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <memory>
 
 class BenchPrompt : public CPrompt {
 public:
@@ -53,3 +56,14 @@ private:
     QTemporaryDir m_tmp;
 };
 
+
+// The application and its main window, as the program starts them.
+struct BenchProgram {
+    std::unique_ptr<CApplication> app = std::make_unique<CApplication>();
+    std::unique_ptr<frmMain> win = std::make_unique<frmMain>(*app);
+    ~BenchProgram() { win.reset(); }
+    BenchProgram() = default;
+    BenchProgram(BenchProgram&&) = default;
+    frmMain* operator->() const { return win.get(); }
+    frmMain& operator*() const { return *win; }
+};

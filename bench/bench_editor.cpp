@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     const QString empty = BenchDatabaseOrExit(none);
     BenchWindowEnv env;
     env.StartWith(BenchWorkCopy(empty, env.Path(QStringLiteral("editor.db"))));
-    auto win = std::make_unique<frmMain>();
+    BenchProgram win;
     win->resize(1000, 700);
     win->show();
     Settle();

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     env.StartWith(BenchWorkCopy(cached, env.Path(QStringLiteral("find.db"))));
     BenchPrompt& prompt = env.prompt;
 
-    frmMain win;
+    BenchProgram program;
+    frmMain& win = *program;
     win.resize(1000, 700);
     win.show();
     QApplication::processEvents();

@@ -55,8 +55,8 @@ void ClickRow(QAbstractItemView* list, int row) {
     Click(list->viewport(), list->visualRect(index).center());
 }
 
-std::unique_ptr<frmMain> Start() {
-    auto win = std::make_unique<frmMain>();
+BenchProgram Start() {
+    BenchProgram win;
     win->resize(1000, 700);
     win->show();
     Settle();
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     env.StartWith(BenchWorkCopy(full, env.Path(QStringLiteral("full.db"))));
     const double startFull = StartUp(runs);
 
-    std::unique_ptr<frmMain> win = Start();
+    BenchProgram win = Start();
     auto* titles = win->findChild<QAbstractItemView*>(QStringLiteral("lstItem"));
     auto* categories = win->findChild<QAbstractItemView*>(QStringLiteral("lstCategory"));
     auto* languages = win->findChild<QComboBox*>(QStringLiteral("cboLanguage"));

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     CliConsolePrompt prompt;
     SetPrompt(&prompt);
     // One list per run: composing every list for later calls would only cost.
-    KeepItemLists(false);
+    KeepItemLists(CliDB(), false);
     int status = 1;
     // Whatever a command holds in memory (a file's content, a result table), running out of it
     // is a failure to report, not a reason to abort.

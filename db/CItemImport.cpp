@@ -74,6 +74,7 @@ qint64 CItemImport::Insert(const QString& language, qint64 id, const QString& ti
         return e.isEmpty() ? -1 : (Fail(error, e), 0);
     }
     m_present.insert(n);
+    m_inserted.append(int(n));
     if (m_orphanLinks.remove(n)) {
         e = m_db.RunBound(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ?1"), {n});
         if (!e.isEmpty()) return Fail(error, e), 0;

@@ -43,6 +43,8 @@ public:
     bool Flush(QString* error);
     // Items whose full-text rows are not written yet.
     int PendingCount() const { return int(m_pending.size()); }
+    // The numbers Insert stored, in order: the import's change record lists them.
+    const QList<int>& Inserted() const { return m_inserted; }
 
 private:
     // A language's or category's number, made when new; looked up once per exact text (the
@@ -60,4 +62,5 @@ private:
     QSet<qint64> m_orphanLinks;  // item numbers with links but no item
     QHash<QString, qint64> m_ids;  // by table, TAB, key
     QList<Pending> m_pending;
+    QList<int> m_inserted;
 };

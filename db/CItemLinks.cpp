@@ -296,7 +296,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
     const CSQLite::Stamp stamp = db.ChangeStamp();
     if (!stamp.IsValid()) return false;
     // One snapshot: another program's commit between two reads would pair old links with new items.
-    CTransaction snapshot(db);
+    CTransaction snapshot(db, nullptr, CTransaction::Mode::Read);
     if (!snapshot.IsOpen()) return false;
     QString why;
     m_items.push_back({});  // the NULL row
@@ -401,7 +401,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
     const CSQLite::Stamp stamp = db.ChangeStamp();
     // One snapshot, as Load reads.
     std::optional<CTransaction> snapshot;
-    if (stamp.IsValid()) snapshot.emplace(db);
+    if (stamp.IsValid()) snapshot.emplace(db, nullptr, CTransaction::Mode::Read);
     if (!snapshot || !snapshot->IsOpen()) {
         Clear();
         return false;

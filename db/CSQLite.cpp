@@ -1,5 +1,7 @@
 #include "db/CSQLite.h"
 
+#include "db/CItemLinks.h"
+
 #include "util/basProgram.h"
 #include "util/basText.h"
 #include "util/basVariableTools.h"
@@ -13,7 +15,109 @@
 #include <sqlite3.h>
 #include <utility>
 
+CSQLite::CSQLite() = default;
 CSQLite::~CSQLite() { CloseFile(); }
+
+int CSQLite::AddChangeWriter(ChangeWriter writer) {
+    m_handlers.append({++m_nextToken, std::move(writer), {}});
+    return m_nextToken;
+}
+
+int CSQLite::AddChangeListener(ChangeListener listener) {
+    m_handlers.append({++m_nextToken, {}, std::move(listener)});
+    return m_nextToken;
+}
+
+void CSQLite::RemoveChangeHandler(int token) {
+    m_handlers.removeIf([token](const Handler& h) { return h.token == token; });
+}
+
+bool CSQLite::Record(const CChange& change, QString* error) {
+    for (const Handler& h : std::as_const(m_handlers)) {
+        if (!h.writer) continue;
+        QString why;
+        if (!h.writer(*this, change, &why)) {
+            // The write fails with a reason even when the writer gave none.
+            if (error) *error = why.isEmpty() ? QStringLiteral("The change could not be recorded") : why;
+            return false;
+        }
+    }
+    // A transaction that changed thousands of items tells its listeners the numbers only.
+    constexpr qsizetype kValuesKept = 1000;
+    m_pendingItems += change.items.size();
+    if (m_pendingItems <= kValuesKept || change.valuesOmitted) {
+        m_pending.append(change);
+    } else {
+        CChange light = change;
+        light.valuesOmitted = true;
+        for (CItemChange& item : light.items) item.before = item.after = std::nullopt;
+        m_pending.append(light);
+    }
+    // A write outside any transaction has committed already.
+    if (m_transactionDepth == 0) DeliverChanges();
+    return true;
+}
+
+void CSQLite::TransactionBegun(const Stamp& before) {
+    m_stampBefore = before;
+    m_pending.clear();
+    m_pendingItems = 0;
+}
+
+void CSQLite::DropChanges(qsizetype from) {
+    if (from < m_pending.size()) m_pending.resize(from);
+}
+
+void CSQLite::DeliverChanges() {
+    if (m_pending.isEmpty()) return;
+    const QList<CChange> changes = std::exchange(m_pending, {});
+    m_pendingItems = 0;
+    const Stamp before = m_stampBefore;
+    // A listener may unsubscribe another (a window closing): walk a copy.
+    const QList<Handler> handlers = m_handlers;
+    for (const Handler& h : handlers)
+        if (h.listener) h.listener(*this, changes, before);
+}
+
+namespace {
+
+// The kept lists take the new state of the items this connection changed, as long as nothing
+// else wrote in between; otherwise their stamp no longer matches and the next list reads it all.
+void followChanges(CItemLinks& links, CSQLite& db, const QList<CChange>& changes, const CSQLite::Stamp& before) {
+    const CSQLite::Stamp now = db.ChangeStamp();
+    if (!links.IsLoaded() || !(links.Stamp() == before) || !now.IsValid() || now.open != before.open ||
+        now.others != before.others)
+        return;
+    QList<int> ids;
+    for (const CChange& c : changes) {
+        const bool oneItem = c.kind == CChange::Kind::Save || c.kind == CChange::Kind::Delete ||
+                             c.kind == CChange::Kind::Attach || c.kind == CChange::Kind::ClearAttachment;
+        if (!oneItem || c.items.size() != 1) {
+            links.Clear();
+            return;
+        }
+        ids << c.items.first().id;
+    }
+    for (int id : std::as_const(ids))
+        if (!links.Refresh(db, id)) return;
+}
+
+}  // namespace
+
+CItemLinks& CSQLite::KeptLinks() {
+    if (!m_links) {
+        m_links = std::make_unique<CItemLinks>();
+        AddChangeListener([this](CSQLite& db, const QList<CChange>& changes, const Stamp& before) {
+            followChanges(*m_links, db, changes, before);
+        });
+    }
+    return *m_links;
+}
+
+void CSQLite::SetKeepItemLists(bool keep) {
+    m_keepLists = keep;
+    if (!keep && m_links) m_links->Clear();
+}
 
 QString CSQLite::Version() { return QString::fromLatin1(sqlite3_libversion()); }
 
@@ -82,6 +186,9 @@ void CSQLite::SetProgressHandler(std::function<bool()> poll) {
 
 void CSQLite::CloseFile() {
     m_progress = nullptr;
+    m_pending.clear();
+    m_transactionDepth = 0;
+    if (m_links) m_links->Clear();
     for (sqlite3_stmt* st : std::as_const(m_kept)) sqlite3_finalize(st);
     m_kept.clear();
     if (m_db) {

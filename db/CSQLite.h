@@ -1,20 +1,24 @@
 #pragma once
 // Our binding to the SQLite engine: runs SQL text and hands back whole result tables.
 // Every value travels inside the SQL text; nothing is bound.
+#include "db/CChange.h"
 #include "util/ResultTable.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 
+class CItemLinks;
 struct sqlite3;
 struct sqlite3_stmt;
 
 class CSQLite {
 public:
-    CSQLite() = default;
+    CSQLite();
     ~CSQLite();
     CSQLite(const CSQLite&) = delete;
     CSQLite& operator=(const CSQLite&) = delete;
@@ -145,11 +149,53 @@ public:
     // For benchmarks and tests that reach the engine alone; the store never uses it.
     sqlite3* Handle() const { return m_db; }
 
+    // Change records. Writers run inside the write's transaction, right after it recorded its
+    // change, and may write in it; one that fails fails the write. Listeners hear of a
+    // transaction's changes after its commit, all at once, with the stamp taken before it
+    // began; a rolled-back change is never heard of.
+    using ChangeWriter = std::function<bool(CSQLite& db, const CChange& change, QString* error)>;
+    using ChangeListener = std::function<void(CSQLite& db, const QList<CChange>& changes, const Stamp& before)>;
+    int AddChangeWriter(ChangeWriter writer);
+    int AddChangeListener(ChangeListener listener);
+    void RemoveChangeHandler(int token);
+    // Called by the store's write operations inside their transaction. False (with the first
+    // writer's reason) when a writer failed: the caller then rolls back.
+    bool Record(const CChange& change, QString* error = nullptr);
+
+    // The title list's composition kept for this file's present state (see CItemLinks), made on
+    // first use; it follows this connection's own changes through their records. Off for
+    // one-shot commands, which read each list once.
+    CItemLinks& KeptLinks();
+    bool KeepsItemLists() const { return m_keepLists; }
+    void SetKeepItemLists(bool keep);
+
 private:
+    friend class CTransaction;
+    // The transaction bookkeeping CTransaction keeps here: the stamp before the outermost one
+    // began, savepoint depth and the changes recorded since.
+    void TransactionBegun(const Stamp& before);
+    int TransactionDepth(int delta) { return m_transactionDepth += delta; }
+    qsizetype PendingChanges() const { return m_pending.size(); }
+    void DropChanges(qsizetype from);
+    void DeliverChanges();  // after the outermost commit
+
+    struct Handler {
+        int token;
+        ChangeWriter writer;
+        ChangeListener listener;
+    };
     sqlite3* m_db = nullptr;
     QString m_file;
     quint64 m_openSerial = 0;
     quint64 m_commits = 0;
     std::function<bool()> m_progress;
     QHash<QString, sqlite3_stmt*> m_kept;  // RunBound's compiled statements
+    QList<Handler> m_handlers;
+    int m_nextToken = 0;
+    QList<CChange> m_pending;
+    qsizetype m_pendingItems = 0;
+    Stamp m_stampBefore;
+    int m_transactionDepth = 0;
+    bool m_keepLists = true;
+    std::unique_ptr<CItemLinks> m_links;
 };

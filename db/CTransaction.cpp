@@ -1,20 +1,37 @@
 #include "db/CTransaction.h"
 
-#include "db/CSQLite.h"
-
-// Savepoint names are per connection and nest; a counter keeps inner ones apart from outer ones.
-static int g_depth = 0;
-
-CTransaction::CTransaction(CSQLite& db, QString* error) : m_db(db) {
-    if (m_db.InTransaction()) m_savepoint = QStringLiteral("vgUnit%1").arg(++g_depth);
-    const QString why = m_db.Run(IsSavepoint() ? QStringLiteral("SAVEPOINT ") + m_savepoint + QLatin1Char(';')
-                                               : QStringLiteral("BEGIN TRANSACTION;"));
+CTransaction::CTransaction(CSQLite& db, QString* error, Mode mode) : m_db(db) {
+    const bool nested = m_db.InTransaction();
+    // The stamp is only valid outside a transaction: take it before this one begins.
+    const CSQLite::Stamp before = nested ? CSQLite::Stamp() : m_db.ChangeStamp();
+    QString sql;
+    if (nested) {
+        // Savepoint names nest per connection; the depth keeps inner ones apart from outer ones.
+        m_savepoint = QStringLiteral("vgUnit%1").arg(m_db.TransactionDepth(+1));
+        sql = QStringLiteral("SAVEPOINT ") + m_savepoint + QLatin1Char(';');
+    } else {
+        // A deferred transaction that reads first and writes later fails at its first write when
+        // another connection writes meanwhile, without waiting; a writer waits at the start.
+        sql = mode == Mode::Write ? QStringLiteral("BEGIN IMMEDIATE TRANSACTION;")
+                                  : QStringLiteral("BEGIN TRANSACTION;");
+    }
+    const QString why = m_db.Run(sql);
     m_open = why.isEmpty();
-    if (!m_open && IsSavepoint()) --g_depth;
+    if (!m_open && nested) m_db.TransactionDepth(-1);
+    if (m_open && !nested) {
+        m_db.TransactionDepth(+1);
+        m_db.TransactionBegun(before);
+    }
+    m_changesMark = m_db.PendingChanges();
     if (error) *error = why;
 }
 
 CTransaction::~CTransaction() { Rollback(); }
+
+void CTransaction::End() {
+    m_open = false;
+    m_db.TransactionDepth(-1);
+}
 
 bool CTransaction::Commit(QString* error) {
     if (!m_open) {
@@ -28,20 +45,20 @@ bool CTransaction::Commit(QString* error) {
         Rollback();
         return false;
     }
-    m_open = false;
-    if (IsSavepoint()) --g_depth;
+    End();
+    if (!IsSavepoint()) m_db.DeliverChanges();
     return true;
 }
 
 void CTransaction::Rollback() {
     if (!m_open) return;
-    m_open = false;
     if (IsSavepoint()) {
         // Rolling back to a savepoint keeps it open; releasing it ends it.
         m_db.Run(QStringLiteral("ROLLBACK TO ") + m_savepoint + QStringLiteral("; RELEASE ") + m_savepoint +
                  QLatin1Char(';'));
-        --g_depth;
     } else {
         m_db.Run(QStringLiteral("ROLLBACK TRANSACTION;"));
     }
+    m_db.DropChanges(m_changesMark);
+    End();
 }

@@ -12,8 +12,9 @@
 extern CSQLite* gDB;
 extern CSettings* gSettings;
 
-// The schema version this program writes and expects.
-constexpr int kCurrentUserVersion = 2;
+// The schema version this program writes and expects (set in the build, which also writes it
+// into settings.db).
+constexpr int kCurrentUserVersion = VG_SCHEMA_VERSION;
 
 // Creates gDB (closed) and the settings store; calling it again starts both afresh.
 void InitGlobals(CSettings::Store store = CSettings::Store::Native);

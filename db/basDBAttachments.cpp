@@ -26,6 +26,8 @@ static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& 
     QString why;
     CTransaction unit(db, &why);
     if (!unit.IsOpen()) return fail(error, why);
+    CItemChange item{itemId, std::nullopt, std::nullopt};
+    if (CItem old; LoadItem(db, itemId, old, nullptr)) item.before = old;
     // Both statements must change the item's row.
     const auto check = [&](const QString& e) {
         if (!e.isEmpty()) return fail(error, e);
@@ -33,7 +35,11 @@ static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& 
         return true;
     };
     if (!check(blockStatement()) || !check(db.Run(nameStatement(itemId, name)))) return false;
-    return unit.Commit(error);
+    if (CItem now; LoadItem(db, itemId, now, nullptr)) item.after = now;
+    CChange change;
+    change.kind = name ? CChange::Kind::Attach : CChange::Kind::ClearAttachment;
+    change.items.append(item);
+    return db.Record(change, error) && unit.Commit(error);
 }
 
 bool StoreAttachment(CSQLite& db, int itemId, qint64 size, QByteArrayView block, const QString& name,

@@ -77,20 +77,13 @@ bool useViews(CSQLite& db, const QString& error) {
     return !error.isEmpty() && code != SQLITE_BUSY && code != SQLITE_LOCKED;
 }
 
-bool g_keepItemLists = true;
-
-// The composition kept for the file's present state, read again after any change; none inside
-// a transaction (uncommitted changes are not counted), for one-shot commands, and for a file
-// that cannot be read that way.
-CItemLinks& kept() {
-    static CItemLinks links;
-    return links;
-}
-
+// The connection's kept composition for the file's present state, read again after any change
+// the connection's own change records did not bring in; none inside a transaction (uncommitted
+// changes are not counted), for one-shot commands, and for a file that cannot be read that way.
 CItemLinks* keptLinks(CSQLite& db) {
-    CItemLinks& links = kept();
+    CItemLinks& links = db.KeptLinks();
     const CSQLite::Stamp stamp = db.ChangeStamp();
-    if (!stamp.IsValid() || !g_keepItemLists) {
+    if (!stamp.IsValid() || !db.KeepsItemLists()) {
         links.Clear();
         return nullptr;
     }
@@ -171,7 +164,7 @@ ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error) 
                    QStringLiteral("ORDER BY tblCategory.Name, tblCategory.ID"), error);
 }
 
-void KeepItemLists(bool keep) { g_keepItemLists = keep; }
+void KeepItemLists(CSQLite& db, bool keep) { db.SetKeepItemLists(keep); }
 
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* failure) {
     return LoadItems(StoreDB(), categoryId, typeId, orderBy, failure);
@@ -234,18 +227,6 @@ bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy
     }
     if (error) *error = why;
     return ok;
-}
-
-bool KeptItemChanged(int itemId, const CSQLite::Stamp& before) {
-    CSQLite& db = StoreDB();
-    if (!db.IsOpen()) return false;
-    CItemLinks& links = kept();
-    const CSQLite::Stamp now = db.ChangeStamp();
-    // Only this connection committed since: the commits were that item's.
-    if (!links.IsLoaded() || !(links.Stamp() == before) || !now.IsValid() || now.open != before.open ||
-        now.others != before.others)
-        return false;
-    return links.Refresh(db, itemId);
 }
 
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error) {

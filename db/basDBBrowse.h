@@ -18,7 +18,7 @@ ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error =
 ResultTable LoadCategories(int typeId, int& count, QString* error = nullptr);
 // Whether LoadItems keeps the composed rows of every list for the next calls (the window, which
 // reloads its lists again and again) or asks the engine for each one (a one-shot command).
-void KeepItemLists(bool keep);
+void KeepItemLists(CSQLite& db, bool keep);
 // Items (ID, Title) of a category and/or language in the given ORDER BY clause; unfilled when none.
 ResultTable LoadItems(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
 ResultTable LoadItems(int categoryId, int typeId, const QString& orderBy, QString* error = nullptr);
@@ -29,11 +29,6 @@ CTitleRows LoadTitleRows(int categoryId, int typeId, const QString& orderBy, QSt
 // fn returns false; never kept. False with the engine's text when the read failed.
 bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
                  const std::function<bool(const CSQLite::Row&)>& fn, QString* error = nullptr);
-// After a save or delete of one item on gDB, committed since before (the stamp
-// taken just ahead of it): the kept lists take that item's new state instead of being composed
-// again from the whole file. False when they were not current then or something else changed
-// the file; the next list reads it all again.
-bool KeptItemChanged(int itemId, const CSQLite::Stamp& before);
 // Full-text search, by title. A malformed query gives an unfilled table and the engine's text.
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error);
 // SearchItems on gDB; a malformed query also shows "Search error: " + the engine's text.

@@ -5,8 +5,10 @@
 #include "db/basDB.h"
 #include "util/basVariableTools.h"
 
+#include <QHash>
 #include <QStringList>
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -73,41 +75,117 @@ bool failWith(QString* error, const QString& why) {
     return false;
 }
 
+// The time the row holds now (the schema may have stamped its own).
+QDateTime storedTime(CSQLite& db, qint64 id) {
+    QDateTime when;
+    db.ForEachRow(QStringLiteral("SELECT CAST(round((JulianDay(LastUpdate) - 2440587.5) * 86400000.0) AS "
+                                 "INTEGER) FROM tblItem WHERE ID = ") +
+                      QString::number(id),
+                  [&](const CSQLite::Row& r) {
+                      if (!r.IsNull(0)) when = QDateTime::fromMSecsSinceEpoch(r.Int(0), Qt::UTC);
+                      return false;
+                  });
+    return when;
+}
+
 }  // namespace
 
-bool LoadItem(CSQLite& db, int itemId, ItemRecord& rec, QString* failure) {
-    const QString n = QString::number(itemId);
-    if (!db.IsOpen()) return failWith(failure, CSQLite::NoDatabaseText());
-    ResultTable data;
-    QString error;
-    db.Exec(QStringLiteral("SELECT Title, Code, File, FileSize, Length(FileBLOB), "
-                           "StrFTime('%m/%d/%Y %H:%M', LastUpdate, 'localtime') AS "
-                           "LastUpdateTime FROM qryItem WHERE ID = ") +
-                n,
-            data, error);
-    if (!error.isEmpty()) return failWith(failure, EngineFailureMessage(db, error));
-    if (!data.IsFilled()) return failWith(failure, QStringLiteral("Item ") + n + QStringLiteral(" does not exist"));
-    // An item shown without its categories would be saved back without them.
-    ResultTable cats;
-    db.Exec(QStringLiteral("SELECT tblCategory.Name FROM tblItemCategory ") +
-                QStringLiteral("LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID ") +
-                QStringLiteral("WHERE tblItemCategory.ItemID = ") + n,
-            cats, error);
-    if (!error.isEmpty()) return failWith(failure, EngineFailureMessage(db, error));
-    rec.title = data.Text(1, 0);
-    rec.body = data.Text(1, 1);
-    rec.fileName = data.Text(1, 2);
-    rec.fileSize = data.Int(1, 3);
-    rec.storedSize = data.Int(1, 4);
-    rec.lastUpdate = data.Text(1, 5).trimmed();
+namespace {
 
-    if (IsArrayFilled(cats)) {
-        QString text;
-        for (int r = 1; r <= cats.RowCount(); ++r) text += cats.Text(r, 0) + QLatin1Char(',');
-        text.chop(1);
-        rec.categories = text;
+// The columns of an item as CItem holds it; the time as milliseconds since 1970 (UTC), NULL when
+// the stored value is no time.
+const char* const kItemColumns =
+    "SELECT qryItem.ID, Title, Code, File, FileSize, Length(FileBLOB), "
+    "CAST(round((JulianDay(LastUpdate) - 2440587.5) * 86400000.0) AS INTEGER) FROM qryItem ";
+
+// Category names and the language of each item's links, in link order.
+const char* const kItemLinks =
+    "SELECT tblItemCategory.ItemID, tblCategory.Name, tblType.Name FROM tblItemCategory "
+    "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
+    "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID ";
+
+// As Exec's table gives the value: the texts the editor always showed.
+QString text(const CSQLite::Row& r, int c) { return r.Value(c).toString(); }
+
+CItem itemOf(const CSQLite::Row& r) {
+    CItem item;
+    item.id = int(r.Int(0));
+    item.title = text(r, 1);
+    item.body = text(r, 2);
+    item.fileName = text(r, 3);
+    item.fileSize = r.Int(4);
+    item.storedSize = r.Int(5);
+    if (!r.IsNull(6)) item.lastUpdate = QDateTime::fromMSecsSinceEpoch(r.Int(6), Qt::UTC);
+    return item;
+}
+
+QString idList(const QList<int>& ids) {
+    QString list;
+    for (int id : ids) {
+        if (!list.isEmpty()) list += QLatin1Char(',');
+        list += QString::number(id);
     }
+    return list;
+}
+
+}  // namespace
+
+bool LoadItemsById(CSQLite& db, const QList<int>& ids, QList<CItem>& items, QString* failure) {
+    items.clear();
+    if (!db.IsOpen()) return failWith(failure, CSQLite::NoDatabaseText());
+    if (ids.isEmpty()) return true;
+    const QString where = QStringLiteral(" IN (") + idList(ids) + QLatin1Char(')');
+    QHash<int, qsizetype> at;
+    QList<CItem> found;
+    QString error;
+    bool ok = db.ForEachRow(QLatin1String(kItemColumns) + QStringLiteral("WHERE qryItem.ID") + where,
+                            [&](const CSQLite::Row& r) {
+                                at.insert(int(r.Int(0)), found.size());
+                                found << itemOf(r);
+                                return true;
+                            },
+                            &error);
+    if (ok)
+        ok = db.ForEachRow(QLatin1String(kItemLinks) + QStringLiteral("WHERE tblItemCategory.ItemID") + where,
+                           [&](const CSQLite::Row& r) {
+                               const auto i = at.constFind(int(r.Int(0)));
+                               if (i == at.cend()) return true;
+                               CItem& item = found[*i];
+                               // A link whose category is gone still counts, as an empty name,
+                               // the way the editor always showed it.
+                               item.categories << text(r, 1);
+                               if (item.language.isEmpty()) item.language = text(r, 2);
+                               return true;
+                           },
+                           &error);
+    if (!ok) return failWith(failure, EngineFailureMessage(db, error));
+    for (int id : ids)
+        if (const auto i = at.constFind(id); i != at.cend()) items << found[*i];
     if (failure) failure->clear();
+    return true;
+}
+
+bool LoadItem(CSQLite& db, int itemId, CItem& item, QString* failure) {
+    QList<CItem> items;
+    if (!LoadItemsById(db, {itemId}, items, failure)) return false;
+    if (items.isEmpty())
+        return failWith(failure, QStringLiteral("Item ") + QString::number(itemId) + QStringLiteral(" does not exist"));
+    item = items.first();
+    return true;
+}
+
+bool LoadItem(CSQLite& db, int itemId, ItemRecord& rec, QString* failure) {
+    CItem item;
+    if (!LoadItem(db, itemId, item, failure)) return false;
+    rec.title = item.title;
+    rec.body = item.body;
+    rec.fileName = item.fileName;
+    rec.fileSize = item.fileSize;
+    rec.storedSize = item.storedSize;
+    rec.categories = item.CategoriesText();
+    rec.lastUpdate = item.lastUpdate.isValid()
+                         ? item.lastUpdate.toLocalTime().toString(QStringLiteral("MM/dd/yyyy HH:mm"))
+                         : QString();
     return true;
 }
 
@@ -120,20 +198,30 @@ QStringList CategoryNames(const QString& categories) {
     return names;
 }
 
-int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& title, const QString& body,
-             const QString& categories, const QString& timeText, const MergeDecision& merge,
-             TimeBase timeBase, QString* error) {
+int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* error) {
     if (error) error->clear();
     if (!db.IsOpen()) {
         if (error) *error = CSQLite::NoDatabaseText();
         return 0;
     }
     // An item without a category would be listed nowhere.
-    const QStringList names = CategoryNames(categories);
+    QStringList names;
+    for (const QString& name : std::as_const(item.categories))
+        if (const QString n = trimSpaces(name); !n.isEmpty() && !names.contains(n, Qt::CaseInsensitive)) names << n;
     if (names.isEmpty()) {
         if (error) *error = QStringLiteral("The item has no category");
         return 0;
     }
+    const QString& title = item.title;
+    const QString& body = item.body;
+    const QString& language = item.language;
+    const MergeDecision& merge = options.merge;
+    // Now is taken in UTC: local time read back would be an hour off in the hour that repeats
+    // when the clocks go back.
+    const QDateTime when = item.lastUpdate.isValid() ? item.lastUpdate.toUTC() : QDateTime::currentDateTimeUtc();
+    const QString timeText = options.timeText.isEmpty() ? when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+                                                        : options.timeText;
+    const TimeBase timeBase = options.timeText.isEmpty() ? TimeBase::Utc : options.timeBase;
     Steps w(db);
     // Inside a caller's transaction this is a savepoint: a failed save takes back its own rows
     // (never a tblItem row without its ftsItem row) and leaves the rest to the caller.
@@ -143,13 +231,26 @@ int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& t
         return 0;
     }
     // Numbers below 1 are no item's (0 is how a failed save reads): store as a new item.
-    qint64 n = itemId < 1 ? -1 : itemId;
+    qint64 n = item.id < 1 ? -1 : item.id;
     const QString jd = julianDayExpr(timeText, timeBase);
     bool merged = false;
 
-    int rows = 0;
-    if (n != -1) w.Value(QStringLiteral("SELECT ID FROM tblItem WHERE ID = ") + QString::number(n), &rows);
-    if (n != -1 && rows > 0) {
+    // The values before, for the change record: an edited item's, or a merged one's below.
+    std::optional<CItem> before;
+    QString loadError;
+    if (n != -1) {
+        int rows = 0;
+        w.Value(QStringLiteral("SELECT ID FROM tblItem WHERE ID = ") + QString::number(n), &rows);
+        if (rows > 0) {
+            CItem old;
+            if (LoadItem(db, int(n), old, &loadError)) before = old;
+            else if (w.ok()) {
+                before = CItem();  // no full-text row: a damaged file
+                before->id = int(n);
+            }
+        }
+    }
+    if (before) {
         const QString id = QString::number(n);
         w.Run(QStringLiteral("UPDATE ftsItem SET Title=") + SqlQuote(title) +
               QStringLiteral(", Code=") + SqlQuote(body) + QStringLiteral(" WHERE ROWID = ") + id);
@@ -171,6 +272,8 @@ int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& t
             if (m >= 1 && merge(m)) {
                 n = m;
                 merged = true;
+                CItem old;
+                if (LoadItem(db, m, old, &loadError)) before = old;
             }
         }
         if (!merged) {
@@ -224,14 +327,56 @@ int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& t
         }
     }
 
-    if (w.ok()) unit.Commit(&w.why);
+    if (w.ok()) {
+        CItem after = item;
+        after.id = int(n);
+        after.language = language;
+        after.categories = names;
+        if (before) {
+            if (merged) {
+                // A merge adds the links and keeps the stored texts.
+                after = *before;
+                for (const QString& name : std::as_const(names))
+                    if (!after.categories.contains(name, Qt::CaseInsensitive)) after.categories << name;
+            }
+            after.fileName = before->fileName;
+            after.fileSize = before->fileSize;
+            after.storedSize = before->storedSize;
+        } else {
+            after.fileName.clear();
+            after.fileSize = after.storedSize = 0;
+        }
+        after.lastUpdate = storedTime(db, n);
+        CChange change;
+        change.kind = CChange::Kind::Save;
+        change.items.append({int(n), before, after});
+        if (db.Record(change, &w.why)) unit.Commit(&w.why);
+    }
     if (!w.ok()) {
         unit.Rollback();
         if (error) *error = w.why;
         return 0;
     }
-    itemId = int(n);
+    item.id = int(n);
     return int(n);
+}
+
+int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& title, const QString& body,
+             const QString& categories, const QString& timeText, const MergeDecision& merge,
+             TimeBase timeBase, QString* error) {
+    CItem item;
+    item.id = itemId;
+    item.language = language;
+    item.title = title;
+    item.body = body;
+    item.categories = CategoryNames(categories);
+    SaveOptions options;
+    options.merge = merge;
+    options.timeText = timeText;
+    options.timeBase = timeBase;
+    const int n = SaveItem(db, item, options, error);
+    if (n) itemId = n;
+    return n;
 }
 
 bool DeleteItem(CSQLite& db, int itemId, QString* error) {
@@ -240,10 +385,20 @@ bool DeleteItem(CSQLite& db, int itemId, QString* error) {
     const QString n = QString::number(itemId);
     Steps w(db);
     CTransaction unit(db, &w.why);
+    if (!unit.IsOpen()) return failWith(error, w.why);
+    CItem old;
+    QString loadError;
+    std::optional<CItem> before;
+    if (LoadItem(db, itemId, old, &loadError)) before = old;
     w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + n);
     w.Run(QStringLiteral("DELETE FROM ftsItem WHERE DOCID = ") + n);
     w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + n);
-    if (w.ok()) unit.Commit(&w.why);
+    if (w.ok()) {
+        CChange change;
+        change.kind = CChange::Kind::Delete;
+        change.items.append({itemId, before, std::nullopt});
+        if (db.Record(change, &w.why)) unit.Commit(&w.why);
+    }
     return w.ok() || failWith(error, w.why);
 }
 

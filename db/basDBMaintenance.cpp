@@ -187,6 +187,24 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
                                         {QStringLiteral("ID"), categoryId});
     // A category that is not there would otherwise leave an empty new one behind.
     if (type.isEmpty()) why = QStringLiteral("No such category: ") + c;
+    // The items the rename touches, for the change record.
+    QList<int> touched;
+    if (why.isEmpty())
+        db.ForEachRow(QStringLiteral("SELECT DISTINCT ItemID FROM tblItemCategory WHERE CategoryID = ") + c,
+                      [&](const CSQLite::Row& r) {
+                          touched << int(r.Int(0));
+                          return true;
+                      },
+                      &why);
+    CChange change;
+    change.kind = CChange::Kind::RenameCategory;
+    change.newName = name;
+    QList<CItem> before;
+    if (why.isEmpty()) {
+        change.oldName = db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("Name"), {QStringLiteral("ID"), categoryId});
+        change.language = db.LookupField(QStringLiteral("tblType"), QStringLiteral("Name"), {QStringLiteral("ID"), type.toLongLong()});
+        LoadItemsById(db, touched, before, &why);
+    }
     qint64 target = 0;
     if (why.isEmpty()) {
         const QString d = db.LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
@@ -204,7 +222,14 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
             QLatin1Char(';'));
         run(QStringLiteral("DELETE FROM tblCategory WHERE ID = ") + c + QLatin1Char(';'));
     }
-    if (why.isEmpty()) unit.Commit(&why);
+    QList<CItem> after;
+    if (why.isEmpty()) LoadItemsById(db, touched, after, &why);
+    if (why.isEmpty()) {
+        QHash<int, CItem> now;
+        for (const CItem& item : std::as_const(after)) now.insert(item.id, item);
+        for (const CItem& item : std::as_const(before)) change.items.append({item.id, item, now.value(item.id)});
+        if (db.Record(change, &why)) unit.Commit(&why);
+    }
     if (!why.isEmpty()) {
         if (error) *error = why;
         return false;
@@ -223,14 +248,26 @@ bool VacuumDatabase(CSQLite& db, QString* error) {
         return false;
     }
     QString first;
-    for (const char* sql :
-         {"DELETE FROM tblItemCategory WHERE ItemID NOT IN (SELECT ID FROM tblItem);",
-          "DELETE FROM tblCategory WHERE ID NOT IN (SELECT DISTINCT CategoryID FROM tblItemCategory);",
-          "DELETE FROM tblType WHERE ID NOT IN (SELECT DISTINCT TypeID FROM tblCategory);",
-          "VACUUM"}) {
-        const QString e = db.Run(QLatin1String(sql));
-        if (first.isEmpty()) first = e;
+    {
+        // Each deletion runs even when one before it failed; together they are one change.
+        CTransaction unit(db, &first);
+        for (const char* sql :
+             {"DELETE FROM tblItemCategory WHERE ItemID NOT IN (SELECT ID FROM tblItem);",
+              "DELETE FROM tblCategory WHERE ID NOT IN (SELECT DISTINCT CategoryID FROM tblItemCategory);",
+              "DELETE FROM tblType WHERE ID NOT IN (SELECT DISTINCT TypeID FROM tblCategory);"}) {
+            const QString e = db.Run(QLatin1String(sql));
+            if (first.isEmpty()) first = e;
+        }
+        if (unit.IsOpen()) {
+            CChange change;
+            change.kind = CChange::Kind::Compact;
+            QString e;
+            if (db.Record(change, &e)) unit.Commit(&e);
+            if (first.isEmpty()) first = e;
+        }
     }
+    const QString e = db.Run(QStringLiteral("VACUUM"));
+    if (first.isEmpty()) first = e;
     if (error) *error = first;
     return first.isEmpty();
 }

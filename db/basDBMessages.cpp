@@ -38,17 +38,26 @@ bool LoadItem(int itemId, ItemRecord& rec) {
     return false;
 }
 
+static MergeDecision mergeQuestion(bool ask) {
+    if (!ask) return {};
+    return [](int existing) {
+        return Prompt().MsgBox(QStringLiteral("Merge this with existing item #") + QString::number(existing) +
+                                   QLatin1Char('?'),
+                               CPrompt::vbYesNo) == CPrompt::vbYes;
+    };
+}
+
+int SaveItem(CItem item, bool checkDuplicate, QString* error) {
+    SaveOptions options;
+    options.merge = mergeQuestion(checkDuplicate);
+    return SaveItem(StoreDB(), item, options, error);
+}
+
 int SaveItem(const QString& language, int& itemId, const QString& title, const QString& body,
              const QString& categories, const QString& timeText, bool checkDuplicate, TimeBase timeBase,
              QString* error) {
-    MergeDecision ask;
-    if (checkDuplicate)
-        ask = [](int existing) {
-            return Prompt().MsgBox(QStringLiteral("Merge this with existing item #") + QString::number(existing) +
-                                       QLatin1Char('?'),
-                                   CPrompt::vbYesNo) == CPrompt::vbYes;
-        };
-    return SaveItem(StoreDB(), language, itemId, title, body, categories, timeText, ask, timeBase, error);
+    return SaveItem(StoreDB(), language, itemId, title, body, categories, timeText, mergeQuestion(checkDuplicate),
+                    timeBase, error);
 }
 
 ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error) {

@@ -190,6 +190,13 @@ bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummar
         return fail(QStringLiteral("Unable to read the import file: ") + reader.Error(), true);
 
     if (!flushAll()) return false;
+    // Items stored over existing ones recorded their own changes through the item save.
+    CChange change;
+    change.kind = CChange::Kind::Import;
+    change.valuesOmitted = true;
+    for (int id : items.Inserted()) change.items.append({id, std::nullopt, std::nullopt});
+    if (!change.items.isEmpty() && !db.Record(change, &error))
+        return fail(QStringLiteral("Import error: ") + error, true);
     if (!unit->Commit(&error)) return fail(QStringLiteral("Import error: ") + error, true);
     s.completed = true;
     return true;

@@ -3,6 +3,9 @@
 #include "MainWindowFixture.h"
 
 #include "db/CSQLite.h"
+#include "exchange/basImport.h"
+
+#include <QFile>
 
 TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOtherByClickOrKey) {
     StartWithFourItems();
@@ -168,3 +171,38 @@ TEST_F(MainWindowTest, OpeningATitleOrANewItemWithEditsCancelKeepsYesSavesAndNoD
     EXPECT_EQ(Stored("Title", 1), "Bravo two");
 }
 
+
+// Writes made through the store by anyone but the window (another window, an import) reach the
+// lists through the change records alone: nothing here calls the window.
+TEST_F(MainWindowTest, ListsFollowSavesDeletesRenamesAndImportsMadeOutsideTheWindow) {
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
+    CItem item;
+    item.title = "Echo";
+    item.body = "select 5";
+    item.language = "SQL";
+    item.categories = {"Paging"};
+    ASSERT_GT(SaveItem(*gDB, item, {}, nullptr), 0);
+    EXPECT_EQ(Entries(Languages()), (QStringList{"<All Languages>  (5)", "Python  (2)", "SQL  (3)"}));
+    EXPECT_EQ(Languages()->currentText(), "SQL  (3)");
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Bravo", "Delta", "Echo"}));
+
+    ASSERT_TRUE(DeleteItem(*gDB, 1));
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Delta", "Echo"}));
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (3)", "Paging  (2)", "Queries  (1)"}));
+
+    const int paging = Categories()->item(1)->data(Qt::UserRole).toInt();
+    ASSERT_TRUE(RenameCategory(*gDB, paging, "Pages"));
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (3)", "Pages  (2)", "Queries  (1)"}));
+
+    const QString file = env->Path("more.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("1\tSQL\tQueries\tFoxtrot\tselect 6\t\t2024-02-01 10:00:00\t\r\n");
+    }
+    ImportSummary summary;
+    ASSERT_TRUE(ImportDatabase(*gDB, file, false, &summary)) << summary.error.toStdString();
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Delta", "Echo", "Foxtrot"}));
+    EXPECT_EQ(Languages()->currentText(), "SQL  (3)");
+}

@@ -188,8 +188,8 @@ TEST_F(MainWindowTest, SaveOrDeleteOnALockedFileTellsWhyAndKeepsTheEditsAndDelet
     EXPECT_EQ(Title()->text(), QString());
     EXPECT_EQ(LabelText("lblItemNo"), "Not Saved");
     EXPECT_FALSE(win->ItemChanged());
-    // Only the titles were reloaded; the counts wait for the next full reload.
-    EXPECT_EQ(Languages()->currentText(), "SQL  (2)");
+    // The counts follow the delete at once.
+    EXPECT_EQ(Languages()->currentText(), "SQL  (1)");
 
     // A never saved item: nothing is deleted, the editor is cleared.
     QTest::keyClicks(Title(), "Scratch");

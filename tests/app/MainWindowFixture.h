@@ -2,6 +2,7 @@
 // Drives the real main window: hermetic folders and settings, a scripted prompt answering the
 // questions, databases made through the store, and clicks and keys on the named widgets.
 #include "app/CodeEditor.h"
+#include "app/CApplication.h"
 #include "app/frmMain.h"
 #include "db/basDB.h"
 #include "settings/CSettings.h"
@@ -66,6 +67,7 @@ protected:
 
     void TearDown() override {
         win.reset();
+        app.reset();
         ReleaseGlobals();
         prompt.reset();
         env.reset();
@@ -115,7 +117,11 @@ protected:
     }
 
     frmMain& Start() {
-        win = std::make_unique<frmMain>();
+        // One application at a time: the one before goes first, with its connection.
+        win.reset();
+        app.reset();
+        app = std::make_unique<CApplication>();
+        win = std::make_unique<frmMain>(*app);
         win->show();
         QApplication::processEvents();
         return *win;
@@ -131,6 +137,7 @@ protected:
             ASSERT_TRUE(Close());
         }
         win.reset();
+        app.reset();
         ReleaseGlobals();
         for (const auto& [name, value] : presets) Preset(name, value);
         Start();
@@ -247,6 +254,7 @@ protected:
 
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<ScriptedPrompt> prompt;
+    std::unique_ptr<CApplication> app;
     std::unique_ptr<frmMain> win;
     QString dbPath;
 };

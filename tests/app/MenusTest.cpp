@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, BackupAsksOnlyBeforeReplacingAFileAndVacuumAsksThenRemove
     ClickEntry(Titles(), "Charlie");
     prompt->answers << CPrompt::vbOK;
     Click("cmdDelete");
-    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (4)");  // not reloaded yet
+    EXPECT_EQ(Entries(Languages()).first(), "<All Languages>  (3)");  // counts follow the delete
 
     prompt->answers << CPrompt::vbCancel;
     Trigger("mnuToolsVacuum");

