@@ -6,6 +6,7 @@
 #include "db/basDB.h"
 #include "util/CPrompt.h"
 #include "util/basFileTools.h"
+#include "util/basTime.h"
 #include "util/basVariableTools.h"
 
 #include <QComboBox>
@@ -78,8 +79,7 @@ bool frmMain::SaveCurrentItem() {
         before = gDB->ChangeStamp();
         saved = SaveItem(EntryName(language), itemId, txtTitle->text(), txtItem->Code(),
                          txtItemCategories->text(),
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                         true, TimeBase::Local, &error);
+                         UtcNowText(), true, TimeBase::Utc, &error);
     }
     if (saved == 0) {
         // The edits stay in the editor, still marked as changed, so nothing is lost.

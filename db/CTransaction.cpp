@@ -5,10 +5,10 @@
 // Savepoint names are per connection and nest; a counter keeps inner ones apart from outer ones.
 static int g_depth = 0;
 
-CTransaction::CTransaction(CSQLite& db, QString* error) : m_db(db) {
+CTransaction::CTransaction(CSQLite& db, QString* error, Kind kind) : m_db(db) {
     if (m_db.InTransaction()) m_savepoint = QStringLiteral("vgUnit%1").arg(++g_depth);
     const QString why = m_db.Run(IsSavepoint() ? QStringLiteral("SAVEPOINT ") + m_savepoint + QLatin1Char(';')
-                                               : QStringLiteral("BEGIN TRANSACTION;"));
+                                               : (kind == Write ? QStringLiteral("BEGIN IMMEDIATE TRANSACTION;") : QStringLiteral("BEGIN TRANSACTION;")));
     m_open = why.isEmpty();
     if (!m_open && IsSavepoint()) --g_depth;
     if (error) *error = why;

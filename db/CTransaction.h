@@ -8,8 +8,12 @@ class CSQLite;
 
 class CTransaction {
 public:
+    // A unit that writes starts as a writer, so another program's lock is waited for at its
+    // start (the engine's busy wait cannot help a reader that becomes a writer later); a read
+    // snapshot takes no write lock.
+    enum Kind { Write, Read };
     // error (when given) receives the engine's text when the transaction could not begin.
-    explicit CTransaction(CSQLite& db, QString* error = nullptr);
+    explicit CTransaction(CSQLite& db, QString* error = nullptr, Kind kind = Write);
     ~CTransaction();
     CTransaction(const CTransaction&) = delete;
     CTransaction& operator=(const CTransaction&) = delete;
