@@ -5,6 +5,7 @@
 
 #include "attach/basAttachment.h"
 #include "util/CPrompt.h"
+#include "util/basFileKinds.h"
 #include "util/basFileTools.h"
 
 #include <QApplication>
@@ -204,6 +205,11 @@ void frmMain::cmdFileSave_Click() {
     const QString chosen = Prompt().FileDialog(true, QStringLiteral("Save As"), txtFileName->text(),
                                                QString(), kAllFiles, CPrompt::OFN_PATHMUSTEXIST);
     if (chosen.isEmpty()) return;
+    // Replacing means removing: a device node or a pipe would be destroyed.
+    if (QString why; !IsWritableTarget(chosen, &why)) {
+        Prompt().MsgBox(QStringLiteral("Error saving attachment: \n") + why, CPrompt::vbOKOnly);
+        return;
+    }
     if (FileExists(chosen)) {
         if (Prompt().MsgBox(QStringLiteral("Overwrite the existing file?"), CPrompt::vbOKCancel) !=
             CPrompt::vbOK)

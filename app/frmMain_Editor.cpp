@@ -6,6 +6,7 @@
 #include "db/basDB.h"
 #include "util/CPrompt.h"
 #include "util/basFileTools.h"
+#include "util/basTime.h"
 #include "util/basVariableTools.h"
 
 #include <QComboBox>

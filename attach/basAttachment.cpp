@@ -5,7 +5,9 @@
 #include "db/basDBAttachments.h"
 #include "util/CPrompt.h"
 #include "util/CString.h"
+#include "util/basFileKinds.h"
 #include "util/basFileTools.h"
+#include "util/basLimits.h"
 #include "util/basVariableTools.h"
 
 #include <QCoreApplication>
@@ -27,23 +29,28 @@ bool SaveAttachment(int itemId, const QString& file, QString* error) {
 
 bool SaveAttachment(CSQLite& db, int itemId, const QString& file, QString* error) {
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
-    if (QFileInfo(file).isDir())
-        return fail(error, QStringLiteral("Cannot read %1: it is a folder").arg(file));
     // The file is held up to three times over; a file too large for that is a failure to
     // report, not a reason to end the program.
     QByteArray block;
+    QByteArray digest;
     qint64 size = 0;
     try {
         QByteArray data;
         {
-            QFile f(file);
-            if (!f.open(QIODevice::ReadOnly))
-                return fail(error, QStringLiteral("Cannot open %1: %2").arg(file, f.errorString()));
+            QFile f;
+            // Refused before anything is read: more than an extraction accepts could be stored
+            // but never given back, and a device or pipe has no end.
+            if (!OpenRegularSource(f, file, kMaxContentBytes, error)) return false;
             data = f.readAll();
             if (f.error() != QFileDevice::NoError)
                 return fail(error, QStringLiteral("Cannot read %1: %2").arg(file, f.errorString()));
         }
         size = data.size();
+        // A file that grew past the limit between the check and the read.
+        if (size > kMaxContentBytes)
+            return fail(error, QStringLiteral("Cannot read %1: it holds more than the %2 allowed")
+                                   .arg(file, QLatin1String(MaxContentText())));
+        digest = AttachmentDigest(data);
 
         // A file of no bytes has no block (the codec needs at least one byte): it is stored as an
         // empty blob, which differs from NULL (no attachment) and extracts to an empty file.
@@ -57,7 +64,7 @@ bool SaveAttachment(CSQLite& db, int itemId, const QString& file, QString* error
         return fail(error, QStringLiteral("Not enough memory to attach %1").arg(file));
     }
 
-    return StoreAttachment(db, itemId, size, block, GetFileName(file), error);
+    return StoreAttachment(db, itemId, size, block, GetFileName(file), error, digest);
 }
 
 bool ClearAttachment(int itemId, QString* error) { return ClearAttachment(StoreDB(), itemId, error); }
@@ -126,13 +133,25 @@ static bool writeNewFile(QString& target, const QByteArray& data, QString* error
     return fail(error, QStringLiteral("Cannot write %1").arg(wanted));
 }
 
+QString AttachmentChangedText() { return QStringLiteral("The attachment changed since it was stored"); }
+
 bool ExtractAttachment(int itemId, QString& file, bool showProgress, QString* error, bool* cancelled) {
-    return ExtractAttachment(StoreDB(), itemId, file, showProgress, error, cancelled);
+    bool changed = false;
+    const QString wanted = file;
+    if (ExtractAttachment(StoreDB(), itemId, file, showProgress, error, cancelled, &changed)) return true;
+    if (!changed ||
+        Prompt().MsgBox(AttachmentChangedText() + QStringLiteral(": its bytes are not the ones attached.\n"
+                                                                 "Write them anyway?"),
+                        CPrompt::vbYesNo | CPrompt::vbExclamation) != CPrompt::vbYes)
+        return false;
+    file = wanted;
+    return ExtractAttachment(StoreDB(), itemId, file, showProgress, error, cancelled, nullptr, true);
 }
 
 bool ExtractAttachment(CSQLite& db, int itemId, QString& file, bool showProgress, QString* error,
-                       bool* cancelled) {
+                       bool* cancelled, bool* changedSinceStored, bool writeChanged) {
     if (cancelled) *cancelled = false;
+    if (changedSinceStored) *changedSinceStored = false;
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     // The system ends a name at its first NUL: the rest would be dropped only when the file is
     // made, after the free name was chosen, and an existing file replaced.
@@ -145,6 +164,17 @@ bool ExtractAttachment(CSQLite& db, int itemId, QString& file, bool showProgress
     QString why;
     if (!ReadAttachmentSizes(db, itemId, &sizes, error)) return false;
     if (!sizes.hasBlock) return fail(error, QStringLiteral("Item %1 has no attachment").arg(itemId));
+    // Text in the block's place was written by another program; its length is counted in
+    // characters and it was never a block this program made.
+    if (sizes.isText)
+        return fail(error, QStringLiteral("The stored attachment is damaged: it is stored as text, not as a "
+                                          "compressed block"));
+    AttachmentSum sum;
+    bool haveSum = false;
+    if (!ReadAttachmentSum(db, itemId, &sum, &haveSum, error)) return false;
+    // A sum taken of another block (one another program stored in its place) says nothing
+    // about this one.
+    haveSum = haveSum && sum.blockSize == sizes.stored && (!sizes.hasFileSize || sum.fileSize == sizes.fileSize);
     if (showProgress) {
         progress.Text(0, QStringLiteral("Extracting Attachment"));
         progress.Text(1, file);
@@ -194,6 +224,10 @@ bool ExtractAttachment(CSQLite& db, int itemId, QString& file, bool showProgress
                                               "where the file had %2")
                                    .arg(data.size())
                                    .arg(sizes.fileSize));
+        if (haveSum && (sum.fileSize != data.size() || AttachmentDigest(data) != sum.sha256)) {
+            if (changedSinceStored) *changedSinceStored = true;
+            if (!writeChanged) return fail(error, AttachmentChangedText());
+        }
         if (showProgress) {
             // Once, so the window repaints after the decompression held the thread.
             progress.Text(0, QStringLiteral("Decompressing Attachment"));

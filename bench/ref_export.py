@@ -27,7 +27,7 @@ def main():
         "FROM tblItemCategory AS l JOIN tblItem AS i ON i.ID = l.ItemID "
         "JOIN ftsItem_content AS x ON x.docid = i.ID "
         "LEFT JOIN tblCategory AS c ON c.ID = l.CategoryID LEFT JOIN tblType AS t ON t.ID = c.TypeID "
-        "ORDER BY l.ItemID, l.rowid")
+        "ORDER BY l.ItemID, (c.Name IS NULL OR t.Name IS NULL), l.rowid")
     if target == "--rows-only":
         count = sum(1 for _ in rows)
         print(f"reference rows: {count} in {time.process_time() - start:.2f} s CPU")

@@ -42,7 +42,7 @@ static int cmdAttach(const CliArgs& a) {
 
 static int cmdExtract(const CliArgs& a) {
     int id = 0;
-    if (!itemNumber(a.positional[1], id, "extract DB ID [PATH]")) return 2;
+    if (!itemNumber(a.positional[1], id, "extract DB ID [PATH] [--force]")) return 2;
     if (!CliOpenDatabase(a.positional[0])) return 1;
     QString target;
     const QString given = a.positional.size() > 2 ? a.positional[2] : QString();
@@ -54,7 +54,10 @@ static int cmdExtract(const CliArgs& a) {
         target = QDir::toNativeSeparators(CliAbsolute(given));
     }
     QString error;
-    if (!ExtractAttachment(CliDB(), id, target, true, &error)) return CliFail(error);
+    bool changed = false;
+    if (!ExtractAttachment(CliDB(), id, target, true, &error, nullptr, &changed, a.Has(QStringLiteral("force"))))
+        return CliFail(changed ? error + QStringLiteral(": nothing was written (use --force to write its bytes anyway)")
+                               : error);
     CliOut(CliField(target));
     return 0;
 }
@@ -71,9 +74,11 @@ static int cmdDetach(const CliArgs& a) {
 static CliRegistrar regAttach({QStringLiteral("attach"), QStringLiteral("attach DB ID FILE"),
                                QStringLiteral("Store FILE, compressed, as the attachment of item ID (replaces one)."),
                                3, 3, {}, {}, cmdAttach});
-static CliRegistrar regExtract({QStringLiteral("extract"), QStringLiteral("extract DB ID [PATH]"),
+static CliRegistrar regExtract({QStringLiteral("extract"), QStringLiteral("extract DB ID [PATH] [--force]"),
                                 QStringLiteral("Write the attachment of item ID to PATH (or its stored name here) "
-                                               "and print the path written; never overwrites a file."),
-                                2, 3, {}, {}, cmdExtract});
+                                               "and print the path written; never overwrites a file. An "
+                                               "attachment that changed since it was stored is written only "
+                                               "with --force."),
+                                2, 3, {}, {QStringLiteral("force")}, cmdExtract});
 static CliRegistrar regDetach({QStringLiteral("detach"), QStringLiteral("detach DB ID"),
                                QStringLiteral("Remove the attachment of item ID."), 2, 2, {}, {}, cmdDetach});

@@ -2,15 +2,23 @@
 // that stores attachments.
 #include "attach/CQuickLZ.h"
 #include "cli/CliCommand.h"
+#include "util/basFileKinds.h"
+#include "util/basLimits.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <cerrno>
 
-static bool readInput(const QString& path, QByteArray& bytes) {
-    QFile file(CliAbsolute(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        CliErr(QStringLiteral("Cannot read file: ") + path);
+// The most a block of the largest data an attachment may hold can take: data that does not
+// compress grows by an eighth at most.
+constexpr qint64 kMaxBlockBytes = kMaxContentBytes + kMaxContentBytes / 8 + 4096;
+
+// All of a regular file of at most limit bytes; a device or a pipe would be read without end.
+static bool readInput(const QString& path, qint64 limit, QByteArray& bytes) {
+    QFile file;
+    QString why;
+    if (!OpenRegularSource(file, CliAbsolute(path), limit, &why)) {
+        CliErr(why);
         return false;
     }
     bytes = file.readAll();
@@ -35,9 +43,19 @@ static int writeOutput(const QString& path, const QByteArray& bytes) {
     return 0;
 }
 
+// Looked at before any work: the new file is renamed over the target, so a device node or a
+// pipe there would be replaced.
+static bool targetUsable(const QString& path) {
+    QString why;
+    if (IsWritableTarget(CliAbsolute(path), &why)) return true;
+    CliErr(why);
+    return false;
+}
+
 static int cmdCompress(const CliArgs& a) {
+    if (!targetUsable(a.positional[1])) return 1;
     QByteArray data;
-    if (!readInput(a.positional[0], data)) return 1;
+    if (!readInput(a.positional[0], kMaxContentBytes, data)) return 1;
     CQuickLZ codec;
     QByteArray block;
     QString error;
@@ -46,8 +64,9 @@ static int cmdCompress(const CliArgs& a) {
 }
 
 static int cmdDecompress(const CliArgs& a) {
+    if (!targetUsable(a.positional[1])) return 1;
     QByteArray block;
-    if (!readInput(a.positional[0], block)) return 1;
+    if (!readInput(a.positional[0], kMaxBlockBytes, block)) return 1;
     CQuickLZ codec;
     QByteArray data;
     QString error;

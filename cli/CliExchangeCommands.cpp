@@ -3,6 +3,7 @@
 #include "db/basDB.h"
 #include "exchange/basExport.h"
 #include "exchange/basImport.h"
+#include "util/basFileKinds.h"
 
 #include <QFileInfo>
 
@@ -11,6 +12,7 @@ static int cmdExport(const CliArgs& a) {
     const QString file = CliAbsolute(a.positional[1]);
     const QFileInfo info(file);
     if (info.isDir()) return CliFail(QStringLiteral("Is a folder: ") + a.positional[1]);
+    if (QString why; !IsWritableTarget(file, &why)) return CliFail(why);
     // The window asks before replacing a file; here --force is the answer.
     if (info.exists() && !a.Has(QStringLiteral("force")))
         return CliFail(QStringLiteral("File exists: ") + a.positional[1] +
@@ -30,7 +32,9 @@ static int cmdExport(const CliArgs& a) {
 static int cmdImport(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     const QString file = CliAbsolute(a.positional[1]);
-    if (!QFileInfo(file).isFile()) return CliFail(QStringLiteral("No such file: ") + a.positional[1]);
+    if (!QFileInfo::exists(file)) return CliFail(QStringLiteral("No such file: ") + a.positional[1]);
+    if (!QFileInfo(file).isFile())
+        return CliFail(QStringLiteral("Cannot read %1: it is not a regular file").arg(a.positional[1]));
     ImportSummary summary;
     if (!ImportDatabase(CliDB(), file, a.Has(QStringLiteral("keep-ids")), &summary)) {
         if (summary.cancelled) return CliFail(QStringLiteral("Import cancelled; nothing was imported"));

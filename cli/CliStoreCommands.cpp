@@ -1,7 +1,10 @@
 // vgcli languages, categories, list, search, show, save, delete, rename-category, vacuum, backup.
 #include "cli/CliCommand.h"
 #include "db/basDB.h"
+#include "db/basDBOrphans.h"
 #include "util/basLimits.h"
+#include "util/basNames.h"
+#include "util/basTime.h"
 #include "util/basText.h"
 #include "util/basVariableTools.h"
 
@@ -178,10 +181,10 @@ int cmdShow(const CliArgs& a) {
 }
 
 int cmdSave(const CliArgs& a) {
-    if (!a.Has(QStringLiteral("language")) || a.Value(QStringLiteral("language")).trimmed().isEmpty())
-        return usage(QStringLiteral("a language is needed (-l LANG)"), kSaveUsage);
-    if (!a.Has(QStringLiteral("category")) || a.Value(QStringLiteral("category")).trimmed().isEmpty())
-        return usage(QStringLiteral("one or more categories are needed (-c CATS)"), kSaveUsage);
+    const QString language = CleanName(a.Value(QStringLiteral("language")));
+    const QStringList categories = CleanNames(a.Value(QStringLiteral("category")));
+    if (language.isEmpty()) return usage(QStringLiteral("a language is needed (-l LANG)"), kSaveUsage);
+    if (categories.isEmpty()) return usage(QStringLiteral("one or more categories are needed (-c CATS)"), kSaveUsage);
     int id = -1;
     if (a.Has(QStringLiteral("id")) && !number(a.Value(QStringLiteral("id")), id))
         return usage(QStringLiteral("not an item number: ") + a.Value(QStringLiteral("id")), kSaveUsage);
@@ -198,13 +201,14 @@ int cmdSave(const CliArgs& a) {
         body = DecodeLinesUtf8OrCp1252(bytes);
     }
     if (!CliOpenDatabase(a.positional[0])) return 1;
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    // Taken in UTC: a local time in the hour that repeats when clocks go back names two moments.
+    const QString now = UtcNowText();
     QString error;
     // --merge joins an item of the same title; without it a new item is always a new one.
     MergeDecision merge;
     if (a.Has(QStringLiteral("merge"))) merge = [](int) { return true; };
-    const int n = SaveItem(CliDB(), a.Value(QStringLiteral("language")).trimmed(), id, a.Value(QStringLiteral("title")),
-                           body, a.Value(QStringLiteral("category")), now, merge, TimeBase::Local, &error);
+    const int n = SaveItem(CliDB(), language, id, a.Value(QStringLiteral("title")), body,
+                           categories.join(QLatin1Char(',')), now, merge, TimeBase::Utc, &error);
     if (n == 0) return CliFail(QStringLiteral("Unable to save the item: ") + error);
     CliOut(QString::number(n));
     return 0;
@@ -215,14 +219,17 @@ int cmdDelete(const CliArgs& a) {
     if (!number(a.positional[1], id))
         return usage(QStringLiteral("not an item number: ") + a.positional[1], QStringLiteral("delete DB ID"));
     if (!CliOpenDatabase(a.positional[0])) return 1;
-    if (!ItemExists(CliDB(), id)) return CliFail(QStringLiteral("No such item: ") + QString::number(id));
+    // A full-text row left without its item (a damaged file) is deleted too: it holds the number.
     QString error;
+    const bool exists = ItemExists(CliDB(), id, &error) || (error.isEmpty() && HasFullTextRow(CliDB(), id, &error));
+    if (!error.isEmpty()) return CliFail(EngineFailureMessage(CliDB(), error));
+    if (!exists) return CliFail(QStringLiteral("No such item: ") + QString::number(id));
     if (!DeleteItem(CliDB(), id, &error)) return CliFail(QStringLiteral("Unable to delete the item: ") + error);
     return 0;
 }
 
 int cmdRenameCategory(const CliArgs& a) {
-    const QString newName = a.positional[3].trimmed();
+    const QString newName = CleanName(a.positional[3]);
     if (newName.isEmpty())
         return usage(QStringLiteral("the new name is empty"),
                      QStringLiteral("rename-category DB LANG CATEGORY NEWNAME"));

@@ -22,7 +22,7 @@ bool CliOpenDatabase(const QString& path) {
     }
     StoreError error;
     if (OpenDatabase(CliDB(), file, &error)) return true;
-    CliErr(error.text);
+    CliErr(error.detail.isEmpty() ? error.text : error.text + QStringLiteral(": ") + error.detail);
     return false;
 }
 

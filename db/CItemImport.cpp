@@ -2,6 +2,7 @@
 
 #include "db/CSQLite.h"
 #include "db/basDBItems.h"
+#include "util/basNames.h"
 
 #include <QVariant>
 #include <climits>
@@ -12,6 +13,10 @@ namespace {
 QString UpToNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(0));
     return nul < 0 ? text : text.left(nul);
+}
+
+QString categoryKey(qint64 typeId, const QString& name) {
+    return QString::number(typeId) + QLatin1Char('\t') + NoCaseKey(name);
 }
 
 }  // namespace
@@ -43,25 +48,69 @@ bool CItemImport::Begin(QString* error) {
                          },
                          &e))
         return Fail(error, e);
+    // Every language and category, the lowest number first: of two rows with the same name
+    // (another program's doing) the engine's lookup found the first too. Names stored in
+    // another encoding than UTF-8 never equalled a name the import brings, and do not here.
+    m_ids.clear();
+    if (!m_db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType WHERE typeof(Name) = 'text' ORDER BY ID"),
+                         [&](const CSQLite::Row& row) {
+                             Keep(0, QString::fromUtf8(row.Bytes(1)), row.Int(0));
+                             return true;
+                         },
+                         &e) ||
+        !m_db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory WHERE typeof(TypeID) = 'integer' "
+                                        "AND typeof(Name) = 'text' ORDER BY ID"),
+                         [&](const CSQLite::Row& row) {
+                             Keep(row.Int(1), QString::fromUtf8(row.Bytes(2)), row.Int(0));
+                             return true;
+                         },
+                         &e))
+        return Fail(error, e);
     return true;
 }
 
-qint64 CItemImport::Id(const QString& table, const QString& key, const QVariantList& pairs, const char* kind,
-                       const QString& name, QString* error) {
-    const QString cacheKey = table + QLatin1Char('\t') + key;
-    if (const auto it = m_ids.constFind(cacheKey); it != m_ids.cend()) return *it;
-    const qint64 id = m_db.LookupCreate(table, QStringLiteral("ID"), pairs).toLongLong();
-    if (id == 0) {
-        Fail(error, QStringLiteral("Unable to store %1 '%2'").arg(QLatin1String(kind), name));
+void CItemImport::Keep(qint64 typeId, const QString& name, qint64 id) {
+    const QString key = typeId == 0 ? NoCaseKey(name) : categoryKey(typeId, name);
+    if (!m_ids.contains(key)) m_ids.insert(key, id);
+}
+
+bool CItemImport::Stored(qint64 id, QString* error) {
+    m_present.insert(id);
+    QString e;
+    const bool ok = m_db.ForEachRow(
+        QStringLiteral("SELECT tblType.ID, tblType.Name, tblCategory.ID, tblCategory.Name FROM tblItemCategory "
+                       "JOIN tblCategory ON tblCategory.ID = tblItemCategory.CategoryID "
+                       "JOIN tblType ON tblType.ID = tblCategory.TypeID WHERE tblItemCategory.ItemID = %1 "
+                       "AND typeof(tblType.Name) = 'text' AND typeof(tblCategory.Name) = 'text'")
+            .arg(id),
+        [this](const CSQLite::Row& row) {
+            Keep(0, QString::fromUtf8(row.Bytes(1)), row.Int(0));
+            Keep(row.Int(0), QString::fromUtf8(row.Bytes(3)), row.Int(2));
+            return true;
+        },
+        &e);
+    return ok || Fail(error, e);
+}
+
+qint64 CItemImport::Id(qint64 typeId, const QString& name, QString* error) {
+    const QString key = typeId == 0 ? NoCaseKey(name) : categoryKey(typeId, name);
+    if (const auto it = m_ids.constFind(key); it != m_ids.cend()) return *it;
+    const QString e =
+        typeId == 0 ? m_db.RunBound(QStringLiteral("INSERT INTO tblType (Name) VALUES (?1)"), {name})
+                    : m_db.RunBound(QStringLiteral("INSERT INTO tblCategory (TypeID, Name) VALUES (?1, ?2)"), {typeId, name});
+    if (!e.isEmpty()) {
+        Fail(error, QStringLiteral("Unable to store %1 '%2': %3")
+                        .arg(QLatin1String(typeId == 0 ? "language" : "category"), name, e));
         return 0;
     }
-    m_ids.insert(cacheKey, id);
+    const qint64 id = m_db.LastInsertRowID();
+    m_ids.insert(key, id);
     return id;
 }
 
 qint64 CItemImport::Insert(const QString& language, qint64 id, const QString& title, const QString& body,
                            const QString& categories, const QString& timeText, QString* error) {
-    const QStringList names = CategoryNames(categories);
+    const QStringList names = CleanNames(categories);
     if (names.isEmpty()) return Fail(error, QStringLiteral("The item has no category")), 0;
     QString e = id < 1 ? m_db.RunBound(QStringLiteral("INSERT INTO tblItem (LastUpdate) VALUES (JulianDay(?1))"),
                                        {timeText})
@@ -87,13 +136,11 @@ qint64 CItemImport::Insert(const QString& language, qint64 id, const QString& ti
 }
 
 bool CItemImport::Link(qint64 item, const QString& language, const QString& category, QString* error) {
-    const qint64 typeId = Id(QStringLiteral("tblType"), language, {QStringLiteral("Name"), language},
-                             "language", language, error);
-    const qint64 categoryId =
-        typeId == 0 ? 0
-                    : Id(QStringLiteral("tblCategory"), QString::number(typeId) + QLatin1Char('\t') + category,
-                         {QStringLiteral("TypeID"), typeId, QStringLiteral("Name"), category},
-                         "category", category, error);
+    const QString languageName = CleanName(UpToNul(language)), categoryName = CleanName(UpToNul(category));
+    if (languageName.isEmpty()) return Fail(error, QStringLiteral("The item has no language"));
+    if (categoryName.isEmpty()) return Fail(error, QStringLiteral("The item has no category"));
+    const qint64 typeId = Id(0, languageName, error);
+    const qint64 categoryId = typeId == 0 ? 0 : Id(typeId, categoryName, error);
     if (categoryId == 0) return false;
     const QString e = m_db.RunBound(QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (?1, ?2)"),
                                     {item, categoryId});

@@ -1,6 +1,7 @@
 #include "db/CItemLinks.h"
 
 #include "db/CTransaction.h"
+#include "db/basListTitle.h"
 #include "util/basText.h"
 
 #include <sqlite3.h>
@@ -362,7 +363,7 @@ bool CItemLinks::Load(CSQLite& db, QString* error) {
                       },
                       &why) &&
         indexItems() &&
-        db.ForEachRow(QStringLiteral("SELECT docid, c0Title FROM ftsItem_content"),
+        db.ForEachRow(QStringLiteral("SELECT docid, %1 FROM ftsItem_content").arg(ListTitleSql(QStringLiteral("c0Title"))),
                       [&](const CSQLite::Row& r) {
                           const int at = IndexOf(r.Int(0));
                           if (at < 0) return true;
@@ -422,7 +423,7 @@ bool CItemLinks::Refresh(CSQLite& db, qint64 itemId) {
                           fresh.lastUpdate = Value::Of(r, 1);
                           return false;
                       }) &&
-        db.ForEachRow(QStringLiteral("SELECT c0Title FROM ftsItem_content WHERE docid = ") + id,
+        db.ForEachRow(QStringLiteral("SELECT %1 FROM ftsItem_content WHERE docid = ").arg(ListTitleSql(QStringLiteral("c0Title"))) + id,
                       [&](const CSQLite::Row& r) {
                           titled = true;
                           ReadTitle(r, 0, fresh);

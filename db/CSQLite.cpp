@@ -119,6 +119,25 @@ void CSQLite::SetKeepItemLists(bool keep) {
     if (!keep && m_links) m_links->Clear();
 }
 
+static const QString& busyPrefix() {
+    static const QString prefix = QStringLiteral("The database is busy in another program: ");
+    return prefix;
+}
+
+QString CSQLite::BusyText(const QString& engineText) {
+    return IsBusyText(engineText) ? engineText : busyPrefix() + engineText;
+}
+
+bool CSQLite::IsBusyText(const QString& text) { return text.startsWith(busyPrefix()); }
+
+QString CSQLite::failureText() const {
+    const QString text = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    // Every write waits out another program's lock (the busy timeout) and then fails like this;
+    // whichever statement met the lock, the text says so.
+    const int code = sqlite3_errcode(m_db) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED ? BusyText(text) : text;
+}
+
 QString CSQLite::Version() { return QString::fromLatin1(sqlite3_libversion()); }
 
 QString CSQLite::FilePath(const QString& sFile) {
@@ -235,7 +254,7 @@ QVariant CSQLite::Exec(const QString& sql, ResultTable& data, QString& error,
         const char* next = nullptr;
         int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &st, &next);
         if (rc != SQLITE_OK) {
-            error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+            error = failureText();
             data.Clear();
             return returnFirstRec ? QVariant() : QVariant(0);
         }
@@ -259,7 +278,7 @@ QVariant CSQLite::Exec(const QString& sql, ResultTable& data, QString& error,
             for (int i = 0; i < n; ++i) data.Append(columnValue(st, i));
         }
         if (rc != SQLITE_DONE) {
-            error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+            error = failureText();
             sqlite3_finalize(st);
             data.Clear();
             return returnFirstRec ? QVariant() : QVariant(0);
@@ -288,7 +307,7 @@ QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare(m_db, sql, int(n), &st, &tail) != SQLITE_OK)
-        return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        return failureText();
     for (const char* p = tail; p && *p; ++p) {
         if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') {
             if (st) sqlite3_finalize(st);
@@ -303,7 +322,7 @@ QString CSQLite::RunLarge(const char* sql, const std::function<void()>& textDone
     // The legacy step reports only a generic error; finalizing brings out the real one.
     const int frc = sqlite3_finalize(st);
     if (rc != SQLITE_DONE) {
-        QString error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        QString error = failureText();
         if (frc == SQLITE_OK || error.isEmpty()) error = QString::fromLatin1(sqlite3_errstr(rc));
         return error;
     }
@@ -315,7 +334,7 @@ QString CSQLite::RunWithBlob(const QString& sql, QByteArrayView blob) {
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()) + 1, &st, nullptr) != SQLITE_OK)
-        return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        return failureText();
     if (!st) return QString();
     // An empty view has no data pointer; the engine needs one to store an empty blob, not NULL.
     static const char empty = 0;
@@ -326,7 +345,7 @@ QString CSQLite::RunWithBlob(const QString& sql, QByteArrayView blob) {
         }
     }
     QString error;
-    if (rc != SQLITE_DONE) error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    if (rc != SQLITE_DONE) error = failureText();
     sqlite3_finalize(st);
     return error;
 }
@@ -339,7 +358,7 @@ QString CSQLite::RunBound(const QString& sql, const QVariantList& values) {
         const char* tail = nullptr;
         if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &st,
                                &tail) != SQLITE_OK)
-            return DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+            return failureText();
         if (!st) return QString();
         m_kept.insert(sql, st);
     }
@@ -379,7 +398,7 @@ QString CSQLite::RunBound(const QString& sql, const QVariantList& values) {
         }
     }
     QString error;
-    if (rc != SQLITE_DONE) error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    if (rc != SQLITE_DONE) error = failureText();
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
     return error;
@@ -450,7 +469,7 @@ bool CSQLite::ForEachRow(const QString& sql, const std::function<bool(const Row&
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()) + 1, &st, nullptr) !=
         SQLITE_OK) {
-        if (error) *error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+        if (error) *error = failureText();
         return false;
     }
     if (!st) return true;  // nothing but white space
@@ -461,7 +480,7 @@ bool CSQLite::ForEachRow(const QString& sql, const std::function<bool(const Row&
             rc = SQLITE_DONE;
             break;
         }
-    if (rc != SQLITE_DONE && error) *error = DecodeUtf8OrCp1252(sqlite3_errmsg(m_db));
+    if (rc != SQLITE_DONE && error) *error = failureText();
     sqlite3_finalize(st);
     return rc == SQLITE_DONE;
 }

@@ -126,6 +126,10 @@ public:
     int LastSystemErrno() const;
     // Whether a transaction (or a savepoint) is open on this connection.
     bool InTransaction() const;
+    // "The database is busy in another program: " + the engine's text, as every statement that
+    // met another connection's lock reports it (once, whatever the caller adds).
+    static QString BusyText(const QString& engineText);
+    static bool IsBusyText(const QString& text);
     // The one text every store operation gives when no file is open.
     static QString NoDatabaseText() { return QStringLiteral("No database is open"); }
     qint64 LastInsertRowID() const;
@@ -184,6 +188,9 @@ private:
         ChangeWriter writer;
         ChangeListener listener;
     };
+    // The engine's text of the failure just met, with BusyText for a lock.
+    QString failureText() const;
+
     sqlite3* m_db = nullptr;
     QString m_file;
     quint64 m_openSerial = 0;

@@ -1,6 +1,7 @@
 #include "db/basDB.h"
 
 #include "db/CTransaction.h"
+#include "db/basSchemaCheck.h"
 #include "util/basVariableTools.h"
 
 #include <QFileInfo>
@@ -26,8 +27,7 @@ QString EngineFailureMessage(const QString& engineError) { return EngineFailureM
 
 QString EngineFailureMessage(const CSQLite& db, const QString& engineError) {
     const int code = db.LastErrorCode();
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        return QStringLiteral("The database is busy in another program: ") + engineError;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return CSQLite::BusyText(engineError);
     return engineError;
 }
 
@@ -52,90 +52,16 @@ QString schemaText() {
     return ShippedText(QStringLiteral("Settings"), QStringLiteral("Value"), QStringLiteral("DbSchema"));
 }
 
-// A view or trigger as the engine keeps it, its text with blanks and letter case evened out.
-struct SchemaObject {
-    QString type;
-    QString name;
-    QString sql;
-    bool SameAs(const SchemaObject& o) const { return type == o.type && sql == o.sql; }
-};
-using SchemaObjects = QHash<QString, SchemaObject>;  // by name in lower case
-
-const char* const kObjectsSql = "SELECT type, name, sql FROM sqlite_master WHERE type IN ('view', 'trigger')";
-
-void addObject(SchemaObjects& objects, QByteArrayView type, QByteArrayView name, QByteArrayView sql) {
-    const QString n = QString::fromUtf8(name);
-    objects.insert(n.toLower(), {QString::fromUtf8(type), n, QString::fromUtf8(sql).simplified().toLower()});
-}
-
-// The views and triggers this program makes, as the engine stores them; kept per schema text.
-const SchemaObjects* expectedObjects() {
-    static QString schema;
-    static SchemaObjects objects;
-    const QString now = schemaText();
-    if (now.isEmpty()) return nullptr;
-    if (now != schema) {
-        sqlite3* db = nullptr;
-        sqlite3_stmt* st = nullptr;
-        bool ok = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-                  sqlite3_exec(db, now.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
-                  sqlite3_prepare_v2(db, kObjectsSql, -1, &st, nullptr) == SQLITE_OK;
-        SchemaObjects made;
-        const auto text = [&](int c) {
-            return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                                  sqlite3_column_bytes(st, c));
-        };
-        int rc = SQLITE_DONE;
-        while (ok && (rc = sqlite3_step(st)) == SQLITE_ROW) addObject(made, text(0), text(1), text(2));
-        ok = ok && rc == SQLITE_DONE;
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        if (!ok) return nullptr;
-        objects = std::move(made);
-        schema = now;
-    }
-    return &objects;
-}
-
-// The views and triggers of the open file that are not this program's: each runs whenever the
-// store reads a view or writes a table, so a file of unknown origin could make a read spin for
-// ever or a write do what it likes. Views the file adds are left alone (the store never reads
-// them). differ is empty when all is well or the program's own schema cannot be read; false
-// with error when the file's schema could not be read.
-bool foreignObjects(CSQLite& db, QStringList& differ, QString& error) {
-    differ.clear();
-    const SchemaObjects* expected = expectedObjects();
-    if (!expected) return true;
-    SchemaObjects actual;
-    if (!db.ForEachRow(QLatin1String(kObjectsSql),
-                         [&](const CSQLite::Row& r) {
-                             addObject(actual, r.Bytes(0), r.Bytes(1), r.Bytes(2));
-                             return true;
-                         },
-                         &error))
-        return false;
-    for (auto it = expected->constBegin(); it != expected->constEnd(); ++it) {
-        const auto found = actual.constFind(it.key());
-        if (found == actual.constEnd()) differ << it->name + QStringLiteral(" (missing)");
-        else if (!found->SameAs(*it)) differ << found->name + QStringLiteral(" (changed)");
-    }
-    for (auto it = actual.constBegin(); it != actual.constEnd(); ++it)
-        if (it->type == QLatin1String("trigger") && !expected->contains(it.key()))
-            differ << it->name + QStringLiteral(" (a trigger of its own)");
-    differ.sort(Qt::CaseInsensitive);
-    return true;
-}
-
 // Why the file open on db cannot be used as a snippet database (after upgrading it when it is
-// older), or empty text when it can.
-QString checkDatabase(CSQLite& db) {
+// older), or empty text when it can; detail receives what differs.
+QString checkDatabase(CSQLite& db, QString* detail = nullptr) {
     ResultTable data;
     QString error;
     // A failed read is another program's lock or a file the engine cannot read (text, random
     // bytes, a damaged file); only the second is not a snippet database.
     const auto failed = [&] {
         const QString why = EngineFailureMessage(db, error);
-        return why != error ? why : NotValidDatabaseMessage();
+        return CSQLite::IsBusyText(why) ? why : NotValidDatabaseMessage();
     };
     const QVariant v = db.Exec(QStringLiteral("PRAGMA user_version"), data, error, true);
     if (!error.isEmpty()) return failed();
@@ -154,12 +80,18 @@ QString checkDatabase(CSQLite& db) {
     // Its schema may hold what this program does not know; writing to it could spoil it.
     if (version > kCurrentUserVersion)
         return QStringLiteral("This database was made by a newer version of VellumGranary");
-    QStringList differ;
-    if (!foreignObjects(db, differ, error)) return failed();
-    if (!differ.isEmpty())
+    SchemaDifferences differ;
+    if (!CompareSchema(db, &differ, &error)) return failed();
+    if (!differ.tables.isEmpty()) {
+        if (detail)
+            *detail = QStringLiteral("Its tables are not the ones VellumGranary makes: ") +
+                      differ.tables.join(QStringLiteral(", "));
+        return NotValidDatabaseMessage();
+    }
+    if (!differ.objects.isEmpty())
         return QStringLiteral("This database's views and triggers are not the ones VellumGranary "
                               "makes: ") +
-               differ.join(QStringLiteral(", "));
+               differ.objects.join(QStringLiteral(", "));
     const QString wanted = gSettings ? gSettings->GetSetting(QStringLiteral("DbUserVersion")) : QString();
     if (wanted != QString::number(version) && !UpgradeDatabase(db, int(version))) return NotValidDatabaseMessage();
     return {};
@@ -185,8 +117,9 @@ bool OpenDatabase(CSQLite& db, const QString& file, StoreError* error, bool* cre
         if (created) *created = true;
         return CreateDatabase(db, error);
     }
-    if (const QString why = checkDatabase(db); !why.isEmpty()) {
-        if (error) *error = {why, false};
+    QString detail;
+    if (const QString why = checkDatabase(db, &detail); !why.isEmpty()) {
+        if (error) *error = {why, false, detail};
         return false;
     }
     return true;

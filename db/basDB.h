@@ -31,6 +31,9 @@ bool IsDatabaseOpen();
 struct StoreError {
     QString text;
     bool critical = false;
+    // For a file refused as not a snippet database: what in it differs (the command line shows
+    // it, the window does not).
+    QString detail{};
 };
 
 // Opens file on db, creating a missing file from the schema and refusing a file that is not a

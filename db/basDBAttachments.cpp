@@ -21,7 +21,7 @@ static QString nameStatement(int itemId, const QString* name) {
 // The block and the name change together: a failure of the second never leaves the block
 // without its name. Inside the import's transaction this is a savepoint.
 static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& blockStatement,
-                       const QString* name, QString* error) {
+                       const QString* name, const AttachmentSum* sum, QString* error) {
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     QString why;
     CTransaction unit(db, &why);
@@ -35,6 +35,9 @@ static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& 
         return true;
     };
     if (!check(blockStatement()) || !check(db.Run(nameStatement(itemId, name)))) return false;
+    // The sum goes and comes with the block: a sum left from an earlier block would call the
+    // new one changed.
+    if (!(sum ? StoreAttachmentSum(db, itemId, *sum, error) : RemoveAttachmentSum(db, itemId, error))) return false;
     if (CItem now; LoadItem(db, itemId, now, nullptr)) item.after = now;
     CChange change;
     change.kind = name ? CChange::Kind::Attach : CChange::Kind::ClearAttachment;
@@ -43,7 +46,8 @@ static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& 
 }
 
 bool StoreAttachment(CSQLite& db, int itemId, qint64 size, QByteArrayView block, const QString& name,
-                     QString* error) {
+                     QString* error, const QByteArray& sha256) {
+    const AttachmentSum sum{size, block.size(), sha256};
     // The block goes in as a bound value: no hex text of twice its size. The new time is set in the
     // same statement, so the schema's time stamp does not write the whole row, block and all, again.
     return changeBoth(
@@ -55,7 +59,7 @@ bool StoreAttachment(CSQLite& db, int itemId, qint64 size, QByteArrayView block,
                                       QString::number(itemId) + QLatin1Char(';'),
                                   block);
         },
-        &name, error);
+        &name, sha256.isEmpty() ? nullptr : &sum, error);
 }
 
 bool RemoveAttachment(CSQLite& db, int itemId, QString* error) {
@@ -65,7 +69,7 @@ bool RemoveAttachment(CSQLite& db, int itemId, QString* error) {
             return db.Run(QStringLiteral("UPDATE tblItem SET FileSize = NULL, FileBLOB = NULL WHERE ID = ") +
                           QString::number(itemId) + QLatin1Char(';'));
         },
-        nullptr, error);
+        nullptr, nullptr, error);
 }
 
 bool ReadAttachmentSizes(CSQLite& db, int itemId, AttachmentSizes* sizes, QString* error) {
@@ -73,11 +77,12 @@ bool ReadAttachmentSizes(CSQLite& db, int itemId, AttachmentSizes* sizes, QStrin
     // Also tells a missing item (no row) from one without attachment (NULL) and an empty one (0).
     bool found = false;
     QString why;
-    if (!db.ForEachRow(QStringLiteral("SELECT Length(FileBLOB), FileSize FROM tblItem WHERE ID = ") +
+    if (!db.ForEachRow(QStringLiteral("SELECT Length(FileBLOB), FileSize, typeof(FileBLOB) = 'text' FROM tblItem "
+                                      "WHERE ID = ") +
                            QString::number(itemId) + QLatin1Char(';'),
                        [&](const CSQLite::Row& r) {
                            found = true;
-                           *sizes = {!r.IsNull(0), r.Int(0), !r.IsNull(1), r.Int(1)};
+                           *sizes = {!r.IsNull(0), r.Int(0), !r.IsNull(1), r.Int(1), r.Int(2) != 0};
                            return false;
                        },
                        &why))

@@ -1,6 +1,8 @@
 #pragma once
 // The attachment's rows: one compressed block per item in the item table, its name in the
 // full-text table. The codec and the files are attach/'s; these only store and read.
+#include "db/basDBAttachmentSums.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
@@ -8,9 +10,10 @@
 class CSQLite;
 
 // Stores block (size: the file's length) and name as item itemId's attachment with a new time,
-// both or neither. False with the reason ("No such item: N" when the item is missing).
+// both or neither, with the checksum of the original bytes when sha256 is given (an earlier one
+// is dropped otherwise). False with the reason ("No such item: N" when the item is missing).
 bool StoreAttachment(CSQLite& db, int itemId, qint64 size, QByteArrayView block, const QString& name,
-                     QString* error);
+                     QString* error, const QByteArray& sha256 = {});
 // Removes item itemId's attachment, block and name.
 bool RemoveAttachment(CSQLite& db, int itemId, QString* error);
 
@@ -19,6 +22,7 @@ struct AttachmentSizes {
     qint64 stored = 0;      // the block's length
     bool hasFileSize = false;
     qint64 fileSize = 0;    // the file's length as stored beside the block
+    bool isText = false;    // the block column holds text (written by another program), not a block
 };
 // The sizes of item itemId's attachment. False with the reason when the read failed or there
 // is no such item.

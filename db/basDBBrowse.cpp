@@ -2,6 +2,7 @@
 
 #include "db/CItemLinks.h"
 #include "db/basDB.h"
+#include "db/basListTitle.h"
 #include "util/basVariableTools.h"
 
 #include <sqlite3.h>
@@ -31,18 +32,22 @@ ResultTable tableOf(CSQLite& db, const QString& sql, QString* firstError = nullp
 // read from the full-text table's own content table, so neither the code text nor the
 // attachment is read; an item counts only with both its tblItem and its full-text row.
 // Links are the outer loop in rowid order, as with qryItems, so equal sort keys come out in
-// the same order.
-const char* const kItemLinks =
-    "(SELECT CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
-    "Content.c0Title AS Title, "
-    "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
-    "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
-    "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
-    "FROM tblItemCategory "
-    "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
-    "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
-    "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
-    "LEFT JOIN ftsItem_content AS Content ON Content.docid = tblItem.ID) ";
+// the same order. The title is cut to the list's length (ListTitleSql).
+const QString& itemLinks() {
+    static const QString sql =
+        QStringLiteral("(SELECT CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
+                       "%1 AS Title, "
+                       "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
+                       "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
+                       "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
+                       "FROM tblItemCategory "
+                       "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
+                       "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
+                       "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
+                       "LEFT JOIN ftsItem_content AS Content ON Content.docid = tblItem.ID) ")
+            .arg(ListTitleSql(QStringLiteral("Content.c0Title")));
+    return sql;
+}
 
 // The order clause reaches the SQL text as it is, so only the list's own sort keys pass.
 QString safeOrder(const QString& orderBy) {
@@ -65,7 +70,7 @@ QString itemsSql(bool throughViews, int categoryId, int typeId, const QString& o
     }
     if (!condition.isEmpty()) condition = QStringLiteral("WHERE ") + condition;
     return QStringLiteral("SELECT DISTINCT ID, Title FROM ") +
-           QLatin1String(throughViews ? "qryItems " : kItemLinks) + condition + QStringLiteral(" ORDER BY ") +
+           (throughViews ? QStringLiteral("qryItems ") : itemLinks()) + condition + QStringLiteral(" ORDER BY ") +
            safeOrder(orderBy);
 }
 

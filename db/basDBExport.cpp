@@ -16,7 +16,7 @@ QString ExportQuery() {
         "LEFT JOIN qryItem ON tblItemCategory.ItemID = qryItem.ID "
         "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
         "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
-        "ORDER BY qryItem.ID;");
+        "ORDER BY qryItem.ID, (tblCategory.Name IS NULL OR tblType.Name IS NULL);");
 }
 
 qint64 CountItemLinks(CSQLite& db, QString* error) {
@@ -44,6 +44,7 @@ static bool readDirect(CSQLite& db, const ExportRowSink& sink, QString* error, b
         qint64 item;
         qint64 category;
         bool categoryUsable;
+        bool resolves = false;
     };
     std::vector<Link> links;
     const auto integer = [](const CSQLite::Row& r, int c, qint64* v) {
@@ -68,7 +69,7 @@ static bool readDirect(CSQLite& db, const ExportRowSink& sink, QString* error, b
                        error) ||
         !db.ForEachRow(QStringLiteral("SELECT ItemID, CategoryID FROM tblItemCategory ORDER BY rowid"),
                        [&](const CSQLite::Row& r) {
-                           Link link{0, 0, false};
+                           Link link{0, 0, false, false};
                            // A number the join cannot match stays with the links of no item.
                            if (!integer(r, 0, &link.item)) link.item = std::numeric_limits<qint64>::min();
                            link.categoryUsable = integer(r, 1, &link.category);
@@ -77,7 +78,16 @@ static bool readDirect(CSQLite& db, const ExportRowSink& sink, QString* error, b
                        },
                        error))
         return false;
-    std::stable_sort(links.begin(), links.end(), [](const Link& a, const Link& b) { return a.item < b.item; });
+    // An item's first line carries its fields: it goes with its first link whose category and
+    // language are there, or an import would find the item under no category and skip it.
+    const auto resolves = [&](const Link& link) {
+        const auto category = link.categoryUsable ? categories.constFind(link.category) : categories.constEnd();
+        return category != categories.constEnd() && category->typeUsable && types.contains(category->type);
+    };
+    for (Link& link : links) link.resolves = resolves(link);
+    std::stable_sort(links.begin(), links.end(), [](const Link& a, const Link& b) {
+        return a.item != b.item ? a.item < b.item : a.resolves && !b.resolves;
+    });
 
     // Emits the links before item id (they have no item) and then those of id with its fields;
     // with last, every link left.

@@ -2,10 +2,14 @@
 
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "db/basDBCategories.h"
+#include "db/basDBAttachmentSums.h"
+#include "util/basFileKinds.h"
 #include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
 #include <QDateTime>
+#include <initializer_list>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,6 +93,13 @@ QString quickCheck(const QByteArray& path) {
 bool backupThroughTemp(CSQLite& db, const QString& target, CopyFailure& f) {
     const QFileInfo ti(target);
     if (ti.isDir()) return failWith(f, EISDIR);
+    // The copy is renamed over the target: a device node or a pipe there would be replaced
+    // (as root, /dev/null itself).
+    if (QString why; !IsWritableTarget(target, &why)) {
+        f.code = EINVAL;
+        f.text = why;
+        return false;
+    }
     if (SameFile(target, db.Filename())) {
         f.code = EINVAL;
         f.text = QStringLiteral("The backup file is the open database");
@@ -183,10 +194,11 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
     auto run = [&](const QString& sql) {
         if (why.isEmpty()) why = db.Run(sql);
     };
+    // A failed read (another program's lock) is told as such, not as a missing category.
     const QString type = db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("TypeID"),
-                                        {QStringLiteral("ID"), categoryId});
+                                        {QStringLiteral("ID"), categoryId}, &why);
     // A category that is not there would otherwise leave an empty new one behind.
-    if (type.isEmpty()) why = QStringLiteral("No such category: ") + c;
+    if (why.isEmpty() && type.isEmpty()) why = QStringLiteral("No such category: ") + c;
     // The items the rename touches, for the change record.
     QList<int> touched;
     if (why.isEmpty())
@@ -207,11 +219,11 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
     }
     qint64 target = 0;
     if (why.isEmpty()) {
-        const QString d = db.LookupCreate(QStringLiteral("tblCategory"), QStringLiteral("ID"),
-                                          {QStringLiteral("Name"), name, QStringLiteral("TypeID"),
-                                           type.toLongLong()});
-        if (d.isEmpty()) why = QStringLiteral("Unable to store category '") + name + QLatin1Char('\'');
-        target = d.toLongLong();
+        QString engine;
+        target = FindOrAddCategory(db, type.toLongLong(), name, &engine);
+        if (target == 0)
+            why = QStringLiteral("Unable to store category '") + name + QLatin1Char('\'') +
+                  (engine.isEmpty() ? QString() : QStringLiteral(": ") + engine);
     }
     if (why.isEmpty() && target == categoryId) {
         run(QStringLiteral("UPDATE tblCategory SET Name = '") + SqlEscape(name) + QStringLiteral("' ") +
@@ -249,18 +261,37 @@ bool VacuumDatabase(CSQLite& db, QString* error) {
     }
     QString first;
     {
-        // Each deletion runs even when one before it failed; together they are one change.
+        // Each step runs even when one before it failed; together they are one change.
         CTransaction unit(db, &first);
-        for (const char* sql :
-             {"DELETE FROM tblItemCategory WHERE ItemID NOT IN (SELECT ID FROM tblItem);",
-              "DELETE FROM tblCategory WHERE ID NOT IN (SELECT DISTINCT CategoryID FROM tblItemCategory);",
-              "DELETE FROM tblType WHERE ID NOT IN (SELECT DISTINCT TypeID FROM tblCategory);"}) {
-            const QString e = db.Run(QLatin1String(sql));
+        // The broken items the steps remove, for the change record.
+        CChange change;
+        change.kind = CChange::Kind::Compact;
+        db.ForEachRow(QStringLiteral("SELECT docid FROM ftsItem WHERE docid NOT IN (SELECT ID FROM tblItem) "
+                                     "UNION SELECT ID FROM tblItem WHERE FileBLOB IS NULL AND ID NOT IN "
+                                     "(SELECT docid FROM ftsItem)"),
+                      [&](const CSQLite::Row& r) {
+                          change.items.append({int(r.Int(0)), std::nullopt, std::nullopt});
+                          return true;
+                      });
+        for (const char* sql : std::initializer_list<const char*>{
+                 // A full-text row without its item (a damaged file, another program) holds its number:
+                 // every new item that would get it fails. An item row without its full-text row is
+                 // listed nowhere; one with an attachment keeps it under an empty title, for the user
+                 // to take out, the others go.
+                 "DELETE FROM ftsItem WHERE docid NOT IN (SELECT ID FROM tblItem);",
+                 "INSERT INTO ftsItem (docid, Title, Code) SELECT ID, '', '' FROM tblItem WHERE FileBLOB IS NOT NULL "
+                 "AND ID NOT IN (SELECT docid FROM ftsItem);",
+                 "DELETE FROM tblItem WHERE ID NOT IN (SELECT docid FROM ftsItem);",
+                 "DELETE FROM tblItemCategory WHERE ItemID NOT IN (SELECT ID FROM tblItem);",
+                 "DELETE FROM tblCategory WHERE ID NOT IN (SELECT DISTINCT CategoryID FROM tblItemCategory);",
+                 "DELETE FROM tblType WHERE ID NOT IN (SELECT DISTINCT TypeID FROM tblCategory);",
+                 nullptr}) {
+            QString e;
+            if (sql) e = db.Run(QLatin1String(sql));
+            else RemoveStaleAttachmentSums(db, &e);
             if (first.isEmpty()) first = e;
         }
         if (unit.IsOpen()) {
-            CChange change;
-            change.kind = CChange::Kind::Compact;
             QString e;
             if (db.Record(change, &e)) unit.Commit(&e);
             if (first.isEmpty()) first = e;

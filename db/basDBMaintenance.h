@@ -10,7 +10,9 @@ class CSQLite;
 // the category does not exist or the new name holds a comma.
 bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString* error = nullptr);
 bool RenameCategory(int categoryId, const QString& newName, QString* error = nullptr);
-// Deletes orphan links, empty categories and languages, then compacts the file. Every step
+// Deletes full-text rows without their item, item rows without their full-text row (one with an
+// attachment gets an empty one instead), orphan links, empty categories and languages and the
+// checksums of attachments that are gone, then compacts the file. Every step
 // runs even when one fails; false (with the first reason) when any failed.
 bool VacuumDatabase(CSQLite& db, QString* error = nullptr);
 bool VacuumDatabase(QString* error = nullptr);

@@ -125,19 +125,28 @@ CExchangeReader::CExchangeReader(QByteArrayView bytes) : m_bytes(bytes) {
 }
 
 void CExchangeReader::lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const {
-    const char* base = m_bytes.data();
-    const void* lf = std::memchr(base + begin, '\n', size_t(m_bytes.size() - begin));
-    const qsizetype lfAt = lf ? static_cast<const char*>(lf) - base : m_bytes.size();
-    // Lines end with CR LF; a lone LF (a file passed through a Unix tool) or a lone CR (an old
-    // Mac editor) ends one as well, since an escaped field never holds a raw LF or CR.
-    const void* cr = std::memchr(base + begin, '\r', size_t(lfAt - begin));
-    if (cr) {
-        end = static_cast<const char*>(cr) - base;
-        next = end + 1 < m_bytes.size() && base[end + 1] == '\n' ? end + 2 : end + 1;
+    // Lines end with CR LF only: a lone CR or LF (a field written by another program without
+    // escaping it) is part of its field, not a line end that would cut the item in two.
+    const qsizetype at = m_bytes.sliced(begin).indexOf(QByteArrayView("\r\n"));
+    if (at < 0) {
+        end = next = m_bytes.size();
         return;
     }
-    end = lfAt;
-    next = lf ? end + 1 : end;
+    end = begin + at;
+    next = end + 2;
+}
+
+const char* OtherUnicodeForm(QByteArrayView start) {
+    const auto b = [&](qsizetype i) { return i < start.size() ? quint8(start[i]) : 0x100; };
+    // Byte-order marks first (UTF-32 LE before UTF-16 LE: it starts the same way), then the NUL
+    // bytes of ASCII text in either form (an exchange file starts with a number or "ID").
+    if (b(0) == 0xFF && b(1) == 0xFE && b(2) == 0 && b(3) == 0) return "UTF-32";
+    if (b(0) == 0 && b(1) == 0 && b(2) == 0xFE && b(3) == 0xFF) return "UTF-32";
+    if ((b(0) == 0xFF && b(1) == 0xFE) || (b(0) == 0xFE && b(1) == 0xFF)) return "UTF-16";
+    if (start.size() >= 4 && b(0) != 0 && b(1) == 0 && b(2) == 0 && b(3) == 0) return "UTF-32";
+    if (start.size() >= 4 && b(0) == 0 && b(1) == 0 && b(2) == 0 && b(3) != 0) return "UTF-32";
+    if (start.size() >= 2 && ((b(0) != 0 && b(1) == 0) || (b(0) == 0 && b(1) != 0))) return "UTF-16";
+    return nullptr;
 }
 
 int CExchangeReader::split(qsizetype begin, qsizetype end) {

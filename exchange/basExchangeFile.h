@@ -3,8 +3,8 @@
 // walks the bytes of a whole file in place. Nothing here touches a database, so the reader can be
 // driven by tests and the fuzzer on its own.
 //
-// Layout: one line per item-category link, lines end with CR LF, every field is followed by a
-// TAB. The first line of an item carries ID, Type, Category, Title, Code, File, ModifyDate; each
+// Layout: one line per item-category link, lines end with CR LF (only there: a lone CR or LF
+// belongs to its field), every field is followed by a TAB. The first line of an item carries ID, Type, Category, Title, Code, File, ModifyDate; each
 // further line of the same item only ID, Type, Category. Files are UTF-8 (no byte-order mark);
 // a line that is not valid UTF-8 was written through the Windows 8-bit code page and is read as
 // Windows-1252 (decided per line: a file may be pieced together from both).
@@ -77,8 +77,8 @@ private:
     int split(qsizetype begin, qsizetype end);
     QString text(int field) const;
     QString unescaped(int field) const;
-    // The end of the line that starts at begin (at a CR LF, a lone LF or CR, or the file's end) and
-    // where the next line starts.
+    // The end of the line that starts at begin (at a CR LF or the file's end) and where the next
+    // line starts.
     void lineEnd(qsizetype begin, qsizetype& end, qsizetype& next) const;
 
     QByteArrayView m_bytes;
@@ -91,6 +91,11 @@ private:
     std::array<QByteArrayView, 8> m_fields;
     int m_count = 0;
 };
+
+// "UTF-16" or "UTF-32" when the file's first bytes are those of text in that form (a byte-order
+// mark, or the NUL bytes of ASCII characters), which would otherwise read as lines of junk;
+// null otherwise.
+const char* OtherUnicodeForm(QByteArrayView start);
 
 // A path as the progress window's second line gets it: whole, in the platform's separators (the
 // window shortens it to the line's width).

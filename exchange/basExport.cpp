@@ -6,6 +6,7 @@
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
 #include "util/CString.h"
+#include "util/basFileKinds.h"
 #include "util/basFileTools.h"
 #include "util/basText.h"
 
@@ -87,6 +88,8 @@ bool ExportDatabase(CSQLite& db, const QString& file, bool withAttachments, Expo
     // Replacing the open database's file with the exchange text would destroy it.
     if (SameFile(file, db.Filename()))
         return fail(QStringLiteral("Unable to write the export file: it is the open database"));
+    // The finished file is renamed over the target: a device node or a pipe would be replaced.
+    if (QString why; !IsWritableTarget(file, &why)) return fail(QStringLiteral("Unable to write the export file: ") + why);
 
     // Written beside the target as it goes and renamed over it only when complete: a failed
     // export never leaves a truncated file (or destroys an older one) under the chosen name,

@@ -7,6 +7,7 @@
 #include "exchange/CExchangeFileReader.h"
 #include "exchange/basExchangeFile.h"
 #include "util/CPrompt.h"
+#include "util/basNames.h"
 #include "util/basVariableTools.h"
 
 #include <QDir>
@@ -109,6 +110,55 @@ bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummar
         attachments.clear();
         return true;
     };
+    // A link the item can be stored under: one rule for names, as everywhere.
+    const auto usable = [](const ExchangeRecord& r) {
+        return !CleanName(r.language).isEmpty() && !CleanNames(r.category).isEmpty();
+    };
+    std::optional<ExchangeRecord> held;  // an item whose first line had no usable link
+    const auto storeItem = [&](const ExchangeRecord& r) -> bool {
+        int id = keepIds ? r.id : -1;
+        error.clear();
+        // The time text is the UTC time the export wrote. A number free in the file goes
+        // in the fast way; an item stored already is overwritten by the item save.
+        const QString language = CleanName(r.language);
+        const QString categories = CleanNames(r.category).join(QLatin1Char(','));
+        qint64 fast = id >= 1 && items.Exists(id)
+                          ? -1
+                          : items.Insert(language, id, r.title, r.body, categories, r.time, &error);
+        if (fast == 0) return failAt(r, error);
+        int saved = int(fast);
+        if (fast == -1) {
+            if (!flushAll()) return false;
+            saved = SaveItem(db, language, id, r.title, r.body, categories, r.time, MergeDecision(), TimeBase::Utc,
+                             &error);
+            if (saved == 0) return failAt(r, error);
+            if (!items.Stored(saved, &error)) return failAt(r, error);
+        }
+        lastSaved = saved;
+        ++s.items;
+        bool restoreTime = false;
+        if (!r.file.isEmpty()) {
+            const QString path = folder.filePath(r.file);
+            QFile probe(path);
+            if (!isBareName(r.file) || !QFileInfo(path).isFile() || !insideFolder(path, folder) ||
+                !probe.open(QIODevice::ReadOnly)) {
+                ++s.missingAttachments;
+            } else {
+                probe.close();
+                // Attached once the item's full-text row is written, with the rest of its
+                // batch: one write of the batch's terms instead of one per attachment.
+                attachments.append({saved, path, r.time, r});
+            }
+        } else if (attached.contains(saved)) {
+            // Overwritten by an item without attachment.
+            error.clear();
+            if (!items.Flush(&error) || !ClearAttachment(db, saved, &error)) return failAt(r, error);
+            restoreTime = true;
+        }
+        if (restoreTime && !RestoreItemTime(db, saved, r.time, &error)) return failAt(r, error);
+        // The batch's full-text rows are written: its attachments can follow.
+        return items.PendingCount() != 0 || flushAll();
+    };
     const qint64 size = qMax<qint64>(1, reader.Size());
     do {
         switch (rec.kind) {
@@ -118,60 +168,33 @@ bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummar
         case ExchangeLineKind::BadNumber:
             ++s.skippedLines;
             break;
-        case ExchangeLineKind::Item: {
-            if (CategoryNames(rec.category).isEmpty()) {
-                // Listed nowhere if stored; its further category lines go with it.
+        case ExchangeLineKind::Item:
+            held.reset();
+            if (!usable(rec)) {
+                // Its link leads nowhere (a category or language since removed, a name of blanks):
+                // the line is skipped, the item waits for a further line that names a usable one.
                 ++s.skippedLines;
                 lastSaved = 0;
+                held = rec;
                 break;
             }
-            int id = keepIds ? rec.id : -1;
-            error.clear();
-            // The time text is the UTC time the export wrote. A number free in the file goes
-            // in the fast way; an item stored already is overwritten by the item save.
-            qint64 fast = id >= 1 && items.Exists(id)
-                              ? -1
-                              : items.Insert(rec.language, id, rec.title, rec.body, rec.category, rec.time, &error);
-            if (fast == 0) return failAt(rec, error);
-            int saved = int(fast);
-            if (fast == -1) {
-                if (!flushAll()) return false;
-                saved = SaveItem(db, rec.language, id, rec.title, rec.body, rec.category, rec.time, MergeDecision(),
-                                 TimeBase::Utc, &error);
-                if (saved == 0) return failAt(rec, error);
-                items.Stored(saved);
-            }
-            lastSaved = saved;
-            ++s.items;
-            bool restoreTime = false;
-            if (!rec.file.isEmpty()) {
-                const QString path = folder.filePath(rec.file);
-                QFile probe(path);
-                if (!isBareName(rec.file) || !QFileInfo(path).isFile() || !insideFolder(path, folder) ||
-                    !probe.open(QIODevice::ReadOnly)) {
-                    ++s.missingAttachments;
-                } else {
-                    probe.close();
-                    // Attached once the item's full-text row is written, with the rest of its
-                    // batch: one write of the batch's terms instead of one per attachment.
-                    attachments.append({saved, path, rec.time, rec});
-                }
-            } else if (attached.contains(saved)) {
-                // Overwritten by an item without attachment.
-                error.clear();
-                if (!items.Flush(&error) || !ClearAttachment(db, saved, &error)) return failAt(rec, error);
-                restoreTime = true;
-            }
-            if (restoreTime && !RestoreItemTime(db, saved, rec.time, &error)) return failAt(rec, error);
-            // The batch's full-text rows are written: its attachments can follow.
-            if (items.PendingCount() == 0 && !flushAll()) return false;
+            if (!storeItem(rec)) return false;
             break;
-        }
         case ExchangeLineKind::Category: {
-            if (lastSaved == 0) break;
+            if (lastSaved == 0 && !held) break;
             // A line naming no category would store one that no list entry can show.
-            if (CategoryNames(rec.category).isEmpty()) {
+            if (!usable(rec)) {
                 ++s.skippedLines;
+                break;
+            }
+            if (lastSaved == 0) {
+                // The first usable link of an item whose first line had none.
+                ExchangeRecord item = *held;
+                held.reset();
+                item.language = rec.language;
+                item.category = rec.category;
+                item.line = rec.line;
+                if (!storeItem(item)) return false;
                 break;
             }
             error.clear();
