@@ -3,6 +3,8 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "db/basDBCategories.h"
+#include "util/basNames.h"
 #include "util/basVariableTools.h"
 
 #include <QHash>
@@ -207,14 +209,19 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
     // An item without a category would be listed nowhere.
     QStringList names;
     for (const QString& name : std::as_const(item.categories))
-        if (const QString n = trimSpaces(name); !n.isEmpty() && !names.contains(n, Qt::CaseInsensitive)) names << n;
+        if (const QString n = CleanName(name); !n.isEmpty() && !names.contains(n, Qt::CaseInsensitive)) names << n;
     if (names.isEmpty()) {
         if (error) *error = QStringLiteral("The item has no category");
         return 0;
     }
+    // One rule for names everywhere: trimmed, never empty.
+    const QString language = CleanName(item.language);
+    if (language.isEmpty()) {
+        if (error) *error = QStringLiteral("The item has no language");
+        return 0;
+    }
     const QString& title = item.title;
     const QString& body = item.body;
-    const QString& language = item.language;
     const MergeDecision& merge = options.merge;
     // Now is taken in UTC: local time read back would be an hour off in the hour that repeats
     // when the clocks go back.
@@ -281,6 +288,17 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
                 if (w.Run(QStringLiteral("INSERT INTO tblItem (LastUpdate) VALUES (") + jd +
                           QLatin1Char(')')))
                     n = db.LastInsertRowID();
+                // A full-text row left without its item (another program, a damaged file) holds
+                // its number: a new item takes the next number neither table uses.
+                if (w.ok() && w.Value(QStringLiteral("SELECT 1 FROM ftsItem WHERE docid = ") + QString::number(n)).isValid()) {
+                    w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + QString::number(n));
+                    const qint64 next = w.Value(QStringLiteral(
+                        "SELECT Max(Coalesce((SELECT Max(ID) FROM tblItem), 0), (SELECT Max(docid) FROM ftsItem)) + 1"))
+                                            .toLongLong();
+                    n = next;
+                    w.Run(QStringLiteral("INSERT INTO tblItem (ID, LastUpdate) VALUES (") + QString::number(n) +
+                          QStringLiteral(", ") + jd + QLatin1Char(')'));
+                }
                 // Item numbers are 32-bit, but after an item numbered 2147483647 the engine
                 // numbers past it: such an item could not be addressed again. It takes the
                 // lowest free number instead.
@@ -311,10 +329,14 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
                                QStringLiteral("language '") + language + QLatin1Char('\''));
     if (!merged) w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + QString::number(n));
     for (const QString& name : names) {
-        const qint64 catId = w.Id(QStringLiteral("tblCategory"), QStringLiteral("ID"),
-                                  {QStringLiteral("TypeID"), typeId, QStringLiteral("Name"), name},
-                                  QStringLiteral("category '") + name + QLatin1Char('\''));
         if (!w.ok()) break;
+        QString engine;
+        const qint64 catId = FindOrAddCategory(db, typeId, name, &engine);
+        if (catId == 0) {
+            w.why = QStringLiteral("Unable to store category '") + name + QLatin1Char('\'') +
+                    (engine.isEmpty() ? QString() : QStringLiteral(": ") + engine);
+            break;
+        }
         if (merged) {
             w.Id(QStringLiteral("tblItemCategory"), QStringLiteral("ROWID"),
                  {QStringLiteral("ItemID"), n, QStringLiteral("CategoryID"), catId},
