@@ -3,6 +3,7 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "db/basDBItemAttributes.h"
 #include "util/basVariableTools.h"
 
 #include <QStringList>
@@ -243,6 +244,7 @@ bool DeleteItem(CSQLite& db, int itemId, QString* error) {
     w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + n);
     w.Run(QStringLiteral("DELETE FROM ftsItem WHERE DOCID = ") + n);
     w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + n);
+    if (w.ok()) RemoveItemAttributes(db, itemId, &w.why);
     if (w.ok()) unit.Commit(&w.why);
     return w.ok() || failWith(error, w.why);
 }

@@ -2,6 +2,7 @@
 
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "db/basDBItemAttributes.h"
 #include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
@@ -223,6 +224,7 @@ bool VacuumDatabase(CSQLite& db, QString* error) {
         return false;
     }
     QString first;
+    PruneItemAttributes(db, &first);
     for (const char* sql :
          {"DELETE FROM tblItemCategory WHERE ItemID NOT IN (SELECT ID FROM tblItem);",
           "DELETE FROM tblCategory WHERE ID NOT IN (SELECT DISTINCT CategoryID FROM tblItemCategory);",
