@@ -133,3 +133,10 @@ QString CLanguageMap::VsCodeId(const QString& name) {
         id += c.isLetterOrNumber() || QStringLiteral("+#-_.").contains(c) ? c : QLatin1Char('-');
     return id.isEmpty() ? QStringLiteral("plaintext") : id;
 }
+
+QString CLanguageMap::FenceId(const QString& name) {
+    const QString id = VsCodeId(name);
+    if (id == QLatin1String("shellscript")) return Name(name) == QLatin1String("Zsh") ? QStringLiteral("zsh") : QStringLiteral("bash");
+    if (id == QLatin1String("plaintext")) return QStringLiteral("text");
+    return id;
+}

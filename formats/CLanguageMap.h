@@ -19,4 +19,7 @@ public:
     // table does not know becomes its lower-case spelling with every character but letters,
     // digits, '+', '#', '-', '_' and '.' turned into '-'.
     static QString VsCodeId(const QString& name);
+    // The info string of a Markdown code fence: VS Code's id, but the names Markdown renderers
+    // know for shells and plain text.
+    static QString FenceId(const QString& name);
 };

@@ -61,7 +61,7 @@ QString CMarkdownWriter::YamlQuote(const QString& text) {
         case '\n': out += QLatin1String("\\n"); break;
         case '\t': out += QLatin1String("\\t"); break;
         case '\r': out += QLatin1String("\\r"); break;
-        case 0x85: out += QLatin1String("\\N"); break;
+        case 0x85: out += QLatin1String("\\u0085"); break;  // yaml-cpp reads \N as a lone byte
         case 0x2028: out += QLatin1String("\\L"); break;
         case 0x2029: out += QLatin1String("\\P"); break;
         case 0xFEFF: out += QLatin1String("\\uFEFF"); break;
@@ -101,7 +101,7 @@ QByteArray CMarkdownWriter::Compose(const CItem& item, const ItemAttributes& att
     if (!uuid.isEmpty()) t += QStringLiteral("uuid: ") + YamlQuote(uuid) + QLatin1Char('\n');
     t += MarkKey() + QStringLiteral(": 1\n---\n\n");
     const QString fence = FenceFor(item.body);
-    t += fence + CLanguageMap::VsCodeId(item.language) + QLatin1Char('\n') + item.body + QLatin1Char('\n') + fence +
+    t += fence + CLanguageMap::FenceId(item.language) + QLatin1Char('\n') + item.body + QLatin1Char('\n') + fence +
          QLatin1Char('\n');
     return t.toUtf8();
 }

@@ -7,12 +7,23 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 namespace {
 
 bool isCodeSnippets(const QString& file) { return file.endsWith(QLatin1String(".code-snippets"), Qt::CaseInsensitive); }
+
+// The language a snippets file is named after: its name when the table knows it, else the last
+// part of the name that it knows ("vscode-go" -> "go", "my.python" -> "python"), else the name.
+QString fileLanguageId(const QString& base) {
+    if (CLanguageMap::IsKnown(base)) return base;
+    const QStringList parts = base.split(QRegularExpression(QStringLiteral("[-_. ]")), Qt::SkipEmptyParts);
+    for (qsizetype i = parts.size() - 1; i >= 0; --i)
+        if (CLanguageMap::IsKnown(parts[i])) return parts[i];
+    return base;
+}
 
 QString jsonText(const rapidjson::Value& v) {
     rapidjson::StringBuffer out;
@@ -118,7 +129,10 @@ bool CVsCodeReader::ReadFile(const QString& file, const Sink& sink, CReadReport&
         // language); a user file is named after its language and ignores scope, as VS Code does.
         QString languageId;
         if (project) languageId = scope.section(QLatin1Char(','), 0, 0).trimmed();
-        if (languageId.isEmpty() && (!project || CLanguageMap::IsKnown(base))) languageId = base;
+        if (languageId.isEmpty()) {
+            languageId = fileLanguageId(base);
+            if (project && !CLanguageMap::IsKnown(languageId)) languageId.clear();
+        }
         e.item.language = CLanguageMap::Name(languageId);
         e.item.title = ItemTitle(name);
         e.item.body = AppendDescription(body, description);
