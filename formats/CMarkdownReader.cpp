@@ -73,7 +73,9 @@ bool CMarkdownReader::ReadFile(const QString& file, const QString& rootFolder, C
     e.item.body = open < 0 ? fm.Body().trimmed() : lines.mid(open + 1, close - open - 1).join(QLatin1Char('\n'));
 
     e.origin = file;
-    e.item.title = ItemTitle(v.value(QStringLiteral("title"), QFileInfo(file).completeBaseName()).toString());
+    // Our own file holds the title exactly.
+    e.item.title = v.value(QStringLiteral("title"), QFileInfo(file).completeBaseName()).toString();
+    if (e.item.title.trimmed().isEmpty()) e.item.title = QStringLiteral("Untitled");
     e.item.language = v.value(QStringLiteral("language")).toString().trimmed();
     if (e.item.language.isEmpty()) e.item.language = QStringLiteral("Text");
     QStringList categories;

@@ -26,7 +26,8 @@ QString NormalizeLineEnds(const QString& text) {
 QString ItemTitle(const QString& name) {
     QString title = name;
     for (QChar& c : title)
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
             c = QLatin1Char(' ');
     title = title.trimmed();
     return title.isEmpty() ? QStringLiteral("Untitled") : title;

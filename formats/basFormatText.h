@@ -10,7 +10,7 @@
 
 // Line ends as LF: CR LF and a lone CR each become one LF.
 QString NormalizeLineEnds(const QString& text);
-// A snippet's name as a title: control characters (a line break in a key) become blanks, outer
+// A snippet's name as a title: line breaks and tabs (a title is one line) become blanks, outer
 // blanks go; an empty name becomes "Untitled".
 QString ItemTitle(const QString& name);
 // Category names as the store can hold them: trimmed, a comma (the store's separator) turned
