@@ -3,6 +3,7 @@
 // import or export and read back what the store holds.
 #include "db/basDB.h"
 #include "db/basDBItemAttributes.h"
+#include "formats/CFormatReader.h"
 #include "formats/CFormatWriter.h"
 #include "formats/CStoredItems.h"
 #include "formats/basImportFrom.h"
