@@ -27,6 +27,7 @@ static int cmdImportFrom(const CliArgs& a) {
     options.dryRun = a.Has(QStringLiteral("dry-run"));
     options.language = a.Value(QStringLiteral("language"));
     options.category = a.Value(QStringLiteral("category"));
+    options.listAll = false;  // only the skipped snippets are printed one by one
     ImportFromSummary s;
     if (!ImportFrom(CliDB(), options, &s)) {
         if (s.cancelled) return CliFail(QStringLiteral("Import cancelled; nothing was imported"));

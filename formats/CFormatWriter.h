@@ -1,7 +1,7 @@
 #pragma once
 // Writes every item of a database into a folder in another tool's format. A file is written
-// only when its bytes change, each one whole (through a temporary file beside it), so a second
-// export of an unchanged database touches nothing.
+// only when its bytes change (a changed one through a temporary file beside it, so it is never
+// left half written), so a second export of an unchanged database touches nothing.
 #include "formats/CExportSummary.h"
 
 #include <QByteArray>

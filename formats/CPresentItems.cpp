@@ -17,7 +17,7 @@ bool CPresentItems::Begin(QString* error) {
         error);
 }
 
-QByteArray CPresentItems::Key(const QString& title, const QString& language, const QString& body) {
+quint64 CPresentItems::Key(const QString& title, const QString& language, const QString& body) {
     QCryptographicHash h(QCryptographicHash::Sha256);
     for (const QString& part : {title, language.toLower(), body}) {
         const QByteArray b = part.toUtf8();
@@ -25,7 +25,10 @@ QByteArray CPresentItems::Key(const QString& title, const QString& language, con
         h.addData(QByteArrayView(reinterpret_cast<const char*>(&size), sizeof size));
         h.addData(b);
     }
-    return h.result();
+    const QByteArray d = h.result();
+    quint64 key = 0;
+    for (int i = 0; i < 8; ++i) key = key << 8 | uchar(d[i]);
+    return key;
 }
 
 int CPresentItems::Find(const QString& title, const QString& language, const QString& body, QString* error) {
@@ -60,7 +63,6 @@ int CPresentItems::Find(const QString& title, const QString& language, const QSt
     return 0;
 }
 
-void CPresentItems::Taken(const QString& title, const QString& language, const QString& body, int itemId) {
+void CPresentItems::Taken(const QString& title, const QString& language, const QString& body) {
     m_taken.insert(Key(title, language, body));
-    if (itemId > 0) m_titles[title].append(itemId);
 }

@@ -19,15 +19,17 @@ public:
 
     // Reads the stored titles. False with the engine's text.
     bool Begin(QString* error);
-    // The number of an equal stored item, -1 when the import already took an equal one (not
-    // stored yet, as in a dry run), 0 when there is none. error is set when a read failed.
+    // The number of an equal item stored before, -1 when the import already took an equal one,
+    // 0 when there is none. error is set when a read failed.
     int Find(const QString& title, const QString& language, const QString& body, QString* error);
-    // Remembers a snippet the import takes (stored under itemId, or 0 in a dry run).
-    void Taken(const QString& title, const QString& language, const QString& body, int itemId);
+    // Remembers a snippet the import takes.
+    void Taken(const QString& title, const QString& language, const QString& body);
 
 private:
-    static QByteArray Key(const QString& title, const QString& language, const QString& body);
+    // 64 bits of a SHA-256 digest: a few bytes per snippet of a large import, and a false match
+    // far less likely than a failing disk.
+    static quint64 Key(const QString& title, const QString& language, const QString& body);
     CSQLite& m_db;
-    QHash<QString, QList<int>> m_titles;  // stored title -> item numbers
-    QSet<QByteArray> m_taken;             // digests of what this import took
+    QHash<QString, QList<int>> m_titles;  // titles stored before the import -> item numbers
+    QSet<quint64> m_taken;                // what this import took
 };

@@ -3,6 +3,7 @@
 #include "attach/CQuickLZ.h"
 #include "attach/basAttachment.h"
 #include "db/basDBAttachments.h"
+#include "db/CItemImport.h"
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDBItemAttributes.h"
@@ -41,21 +42,30 @@ bool attach(CSQLite& db, int item, const QString& file, const QString& name, QSt
 
 }  // namespace
 
-int StoreImportedItem(CSQLite& db, CImportEntry& e, QString* error) {
+int StoreImportedItem(CSQLite& db, CItemImport& items, CImportEntry& e, QString* error) {
     // A number the source carries is kept when no item holds it.
-    int id = e.item.id >= 1 && !ItemExists(db, e.item.id) ? e.item.id : -1;
+    qint64 id = e.item.id >= 1 && !items.Exists(e.item.id) ? e.item.id : -1;
     const QString time = utcText(e.item.lastUpdate);
-    const int saved = SaveItem(db, e.item.language, id, e.item.title, e.item.body, e.item.CategoriesText(), time,
-                               MergeDecision(), TimeBase::Utc, error);
+    qint64 saved = items.Insert(e.item.language, id, e.item.title, e.item.body, e.item.CategoriesText(), time, error);
     if (saved == 0) return 0;
-    if (!SetItemAttributes(db, saved, e.attributes, error)) return 0;
-    if (!e.attachmentPath.isEmpty()) {
-        if (!attach(db, saved, e.attachmentPath, e.attachmentName, error)) return 0;
-        // Attaching stamps the current time; the item keeps the source's.
-        if (!time.isEmpty() && !RestoreItemTime(db, saved, time, error)) return 0;
+    if (saved == -1) {
+        // Past the 32-bit numbers: the item save finds a free number.
+        int n = -1;
+        if (!items.Flush(error)) return 0;
+        saved = SaveItem(db, e.item.language, n, e.item.title, e.item.body, e.item.CategoriesText(), time, MergeDecision(),
+                         TimeBase::Utc, error);
+        if (saved == 0) return 0;
+        items.Stored(saved);
     }
-    e.item.id = saved;
-    return saved;
+    if (!SetItemAttributes(db, int(saved), e.attributes, error)) return 0;
+    if (!e.attachmentPath.isEmpty()) {
+        // The attachment's name goes into the item's full-text row, which must be there.
+        if (!items.Flush(error) || !attach(db, int(saved), e.attachmentPath, e.attachmentName, error)) return 0;
+        // Attaching stamps the current time; the item keeps the source's.
+        if (!time.isEmpty() && !RestoreItemTime(db, int(saved), time, error)) return 0;
+    }
+    e.item.id = int(saved);
+    return int(saved);
 }
 
 bool ImportFrom(CSQLite& db, const ImportFromOptions& options, ImportFromSummary* summary) {
@@ -76,16 +86,17 @@ bool ImportFrom(CSQLite& db, const ImportFromOptions& options, ImportFromSummary
 
     QString error;
     std::optional<CTransaction> unit;
+    CItemImport items(db);
     if (!options.dryRun) {
         unit.emplace(db, &error);
         if (!unit->IsOpen()) return fail(QStringLiteral("Import error: ") + error);
         // Rows left by items deleted elsewhere go before a new item can take their number.
-        if (!PrepareItemAttributes(db, &error)) return fail(QStringLiteral("Import error: ") + error);
+        if (!PrepareItemAttributes(db, &error) || !items.Begin(&error)) return fail(QStringLiteral("Import error: ") + error);
     }
     CPresentItems present(db);
     QHash<QString, int> uuids;
     if (!present.Begin(&error) || !ReadItemUuids(db, uuids, &error)) return fail(QStringLiteral("Import error: ") + error);
-    QSet<int> numbers;  // numbers kept in this import (a dry run stores none)
+    QSet<int> numbers;  // numbers claimed in this import (a dry run stores none)
 
     const QStringList categories = CItem::SplitCategories(options.category);
     QList<ImportFromRow> skippedRows;
@@ -114,22 +125,32 @@ bool ImportFrom(CSQLite& db, const ImportFromOptions& options, ImportFromSummary
                                              : QStringLiteral("its identity appears twice in the source");
             } else {
                 if (e.item.id >= 1 && numbers.contains(e.item.id)) e.item.id = -1;
+                if (e.item.id >= 1) numbers.insert(e.item.id);
                 if (!options.dryRun) {
-                    if (StoreImportedItem(db, e, &error) == 0) {
+                    if (StoreImportedItem(db, items, e, &error) == 0) {
                         error = e.item.title + QStringLiteral(" (") + e.origin + QStringLiteral("): ") + error;
                         storeFailed = true;
                         return false;
                     }
                     row.itemId = e.item.id;
                     numbers.insert(e.item.id);
-                } else if (e.item.id >= 1) {
-                    numbers.insert(e.item.id);
                 }
-                present.Taken(e.item.title, e.item.language, e.item.body, row.itemId);
-                if (!uuid.isEmpty()) uuids.insert(uuid, row.itemId > 0 ? row.itemId : 0);
+                present.Taken(e.item.title, e.item.language, e.item.body);
+                if (!uuid.isEmpty()) uuids.insert(uuid, row.itemId);
+            }
+            switch (row.fate) {
+            case ImportFate::Added:
+                ++s.added;
+                ++s.byLanguage[row.language].added;
+                break;
+            case ImportFate::Present:
+                ++s.present;
+                ++s.byLanguage[row.language].present;
+                break;
+            case ImportFate::Skipped: ++s.skipped; break;
             }
             if (row.fate == ImportFate::Skipped) skippedRows.append(row);
-            else s.rows.append(row);
+            else if (options.listAll) s.rows.append(row);
             if (progress.Update(report.Percent())) {
                 s.cancelled = true;
                 return false;
@@ -137,32 +158,28 @@ bool ImportFrom(CSQLite& db, const ImportFromOptions& options, ImportFromSummary
             return true;
         },
         report, &error);
+    auto clear = [&] {
+        const bool cancelled = s.cancelled;
+        s = ImportFromSummary();
+        s.cancelled = cancelled;
+    };
     if (s.cancelled) {
-        s.rows.clear();
+        clear();
         return false;
     }
     if (!read || storeFailed) {
-        s.rows.clear();
+        clear();
         return fail(error.isEmpty() ? QStringLiteral("Import error") : error);
     }
     for (const CSkippedEntry& k : std::as_const(report.skipped))
         s.rows.append({ImportFate::Skipped, k.name, QString(), {}, k.reason, 0});
+    s.skipped += int(report.skipped.size());
     s.rows += skippedRows;
     s.deleted = report.deleted;
-    for (const ImportFromRow& r : std::as_const(s.rows)) {
-        switch (r.fate) {
-        case ImportFate::Added:
-            ++s.added;
-            ++s.byLanguage[r.language].added;
-            break;
-        case ImportFate::Present:
-            ++s.present;
-            ++s.byLanguage[r.language].present;
-            break;
-        case ImportFate::Skipped: ++s.skipped; break;
-        }
+    if (unit && (!items.Flush(&error) || !unit->Commit(&error))) {
+        clear();
+        return fail(QStringLiteral("Import error: ") + error);
     }
-    if (unit && !unit->Commit(&error)) return fail(QStringLiteral("Import error: ") + error);
     s.completed = true;
     return true;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+class CItemImport;
 class CSQLite;
 
 struct ImportFromOptions {
@@ -17,6 +18,7 @@ struct ImportFromOptions {
     bool dryRun = false;
     QString language;  // replaces every snippet's language when not empty
     QString category;  // replaces every snippet's categories when not empty (commas separate)
+    bool listAll = true;  // a row for every snippet; false: rows for the skipped ones only
 };
 
 enum class ImportFate { Added, Present, Skipped };
@@ -55,8 +57,10 @@ bool ImportFrom(CSQLite& db, const ImportFromOptions& options, ImportFromSummary
 
 // Stores one snippet as a new item (under its own number when it carries a free one) with its
 // attributes and attachment, inside the caller's transaction: the one place an import writes an
-// item. Returns the item number, 0 with the reason when the database refused.
-int StoreImportedItem(CSQLite& db, CImportEntry& entry, QString* error);
+// item. The rows are those the item save writes, stored through the store's bulk path (items)
+// while it can and through the item save otherwise. Returns the item number, 0 with the reason
+// when the database refused. items.Flush must follow before the commit.
+int StoreImportedItem(CSQLite& db, CItemImport& items, CImportEntry& entry, QString* error);
 
 // One line for a message box: "3 items added, 1 already present, 1 skipped, 1 deleted in the source."
 QString ImportFromSummaryText(const ImportFromSummary& summary);
