@@ -1,6 +1,7 @@
 // Main window: the File and Tools menu commands (databases, backup, exchange file, settings
 // place, daily backup switch, vacuum).
 #include "app/frmMain.h"
+#include "app/FormatMenuCommands.h"
 #include "app/WaitCursor.h"
 #include "app/frmMainExchange.h"
 #include "app/frmMainTools.h"
@@ -123,6 +124,7 @@ void frmMain::ShowDone(const QString& text) {
 void frmMain::EnableDatabaseCommands() {
     const bool open = IsDatabaseOpen();
     for (QAction* a : {mnufileBackup, mnuFileExport, mnuFileImport, mnuToolsVacuum}) a->setEnabled(open);
+    FormatMenuCommands(mnuFile, mnuFileImport, open, [this] { LoadLanguages(); });
 }
 
 void frmMain::mnuFileImport_Click() {

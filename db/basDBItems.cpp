@@ -5,6 +5,7 @@
 #include "db/basDB.h"
 #include "db/basDBCategories.h"
 #include "util/basNames.h"
+#include "db/basDBItemAttributes.h"
 #include "util/basVariableTools.h"
 
 #include <QHash>
@@ -415,6 +416,7 @@ bool DeleteItem(CSQLite& db, int itemId, QString* error) {
     w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + n);
     w.Run(QStringLiteral("DELETE FROM ftsItem WHERE DOCID = ") + n);
     w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + n);
+    if (w.ok()) RemoveItemAttributes(db, itemId, &w.why);
     if (w.ok()) {
         CChange change;
         change.kind = CChange::Kind::Delete;

@@ -5,6 +5,7 @@
 #include "db/basDBCategories.h"
 #include "db/basDBAttachmentSums.h"
 #include "util/basFileKinds.h"
+#include "db/basDBItemAttributes.h"
 #include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
@@ -291,6 +292,8 @@ bool VacuumDatabase(CSQLite& db, QString* error) {
             else RemoveStaleAttachmentSums(db, &e);
             if (first.isEmpty()) first = e;
         }
+        // Attributes of items that are gone would pass to a new item of the same number.
+        if (QString e; !PruneItemAttributes(db, &e) && first.isEmpty()) first = e;
         if (unit.IsOpen()) {
             QString e;
             if (db.Record(change, &e)) unit.Commit(&e);
