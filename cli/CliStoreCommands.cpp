@@ -1,6 +1,8 @@
 // vgcli languages, categories, list, search, show, save, delete, rename-category, vacuum, backup.
 #include "cli/CliCommand.h"
 #include "db/basDB.h"
+#include "search/CSearch.h"
+#include "search/CSearchQuery.h"
 #include "util/basLimits.h"
 #include "util/basText.h"
 #include "util/basVariableTools.h"
@@ -95,6 +97,8 @@ bool readBody(QFile& f, QByteArray& bytes, QString& why) {
 }
 
 const QString kListUsage = QStringLiteral("list DB [-l LANG] [-c CAT] [-o title|modified|created|size]");
+const QString kSearchUsage =
+    QStringLiteral("search DB QUERY [-l LANG] [-c CAT] [--order rank|title] [--context]");
 const QString kSaveUsage =
     QStringLiteral("save DB -l LANG -c CATS [-t TITLE] [--id N] [--body FILE] [--merge]");
 
@@ -147,13 +151,32 @@ int cmdList(const CliArgs& a) {
 }
 
 int cmdSearch(const CliArgs& a) {
+    const QString order = a.Has(QStringLiteral("order")) ? a.Value(QStringLiteral("order")).toLower() : QStringLiteral("rank");
+    if (order != QLatin1String("rank") && order != QLatin1String("title"))
+        return usage(QStringLiteral("unknown order: ") + order, kSearchUsage);
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
     QString error;
-    const ResultTable t = SearchItems(CliDB(), a.positional[1], categoryId, typeId, &error);
+    const ResultTable t = SearchItems(CliDB(), a.positional[1], categoryId, typeId, &error,
+                                      order == QLatin1String("title") ? QStringLiteral("Title") : QString());
     if (!error.isEmpty()) return CliFail(QStringLiteral("Search error: ") + error);
-    printRows(t);
+    if (!a.Has(QStringLiteral("context"))) {
+        printRows(t);
+        return 0;
+    }
+    // Each hit, then its line of context indented by a TAB, the matches in [ ].
+    CSearchQuery query;
+    query.Parse(a.positional[1], nullptr);
+    QList<int> ids;
+    for (int r = 1; r <= t.RowCount(); ++r) ids << int(t.Int(r, 0));
+    const QHash<int, QString> lines =
+        CSearch::Contexts(CliDB(), ids, query.MarkWords(), 160, QStringLiteral("["), QStringLiteral("]"));
+    for (int r = 1; r <= t.RowCount(); ++r) {
+        CliOut(t.Text(r, 0) + QLatin1Char('\t') + CliField(t.Text(r, 1)));
+        const QString line = lines.value(ids[r - 1]);
+        if (!line.isEmpty()) CliOut(QLatin1Char('\t') + CliField(line));
+    }
     return 0;
 }
 
@@ -254,8 +277,6 @@ int cmdBackup(const CliArgs& a) {
                    error);
 }
 
-const QStringList kFilters{QStringLiteral("language"), QStringLiteral("category")};
-
 CliRegistrar regLanguages({QStringLiteral("languages"), QStringLiteral("languages DB"),
                            QStringLiteral("List the languages that have items: ID, name, item count."),
                            1, 1, {}, {}, cmdLanguages});
@@ -266,9 +287,11 @@ CliRegistrar regList({QStringLiteral("list"), kListUsage,
                       QStringLiteral("List items (ID, title) of a language and/or category."), 1, 1,
                       {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("order")},
                       {}, cmdList});
-CliRegistrar regSearch({QStringLiteral("search"), QStringLiteral("search DB QUERY [-l LANG] [-c CAT]"),
-                        QStringLiteral("Full-text search over titles, code and attachment names."), 2, 2,
-                        kFilters, {}, cmdSearch});
+CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage,
+                        QStringLiteral("Search titles, code and attachment names, best match first (code words "
+                                       "match their parts); --context adds a line of context per hit."),
+                        2, 2, {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("order")},
+                        {QStringLiteral("context")}, cmdSearch});
 CliRegistrar regShow({QStringLiteral("show"), QStringLiteral("show DB ID"),
                       QStringLiteral("Print one item: fields, then an empty line and its code text."), 2,
                       2, {}, {}, cmdShow});

@@ -103,6 +103,8 @@ public:
         bool operator==(const Stamp&) const = default;
     };
     Stamp ChangeStamp() const;
+    // Which opening of a file this is: a new number for every OpenFile, also inside a transaction.
+    quint64 OpenSerial() const { return m_openSerial; }
 
     // poll runs every few thousand engine steps while a statement runs; returning true
     // interrupts it (the statement fails with "interrupted"). An empty poll removes it.

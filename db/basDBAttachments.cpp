@@ -3,6 +3,7 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "search/CSearchIndex.h"
 #include "util/basVariableTools.h"
 
 static bool fail(QString* error, const QString& text) {
@@ -33,6 +34,7 @@ static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& 
         return true;
     };
     if (!check(blockStatement()) || !check(db.Run(nameStatement(itemId, name)))) return false;
+    if (!CSearchIndex::ItemsChanged(db, {itemId}, error)) return false;
     return unit.Commit(error);
 }
 

@@ -3,6 +3,7 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "search/CSearchIndex.h"
 #include "util/basVariableTools.h"
 
 #include <QStringList>
@@ -224,6 +225,7 @@ int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& t
         }
     }
 
+    if (w.ok()) CSearchIndex::ItemsChanged(db, {int(n)}, &w.why);
     if (w.ok()) unit.Commit(&w.why);
     if (!w.ok()) {
         unit.Rollback();
@@ -243,6 +245,7 @@ bool DeleteItem(CSQLite& db, int itemId, QString* error) {
     w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + n);
     w.Run(QStringLiteral("DELETE FROM ftsItem WHERE DOCID = ") + n);
     w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + n);
+    if (w.ok()) CSearchIndex::ItemsChanged(db, {itemId}, &w.why);
     if (w.ok()) unit.Commit(&w.why);
     return w.ok() || failWith(error, w.why);
 }
