@@ -157,24 +157,40 @@ int cmdSearch(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
+    const QString orderBy = order == QLatin1String("title") ? QStringLiteral("Title") : QString();
+    const bool context = a.Has(QStringLiteral("context"));
+    // Straight from the engine's rows into one buffer, as list does; with context the hits are
+    // kept until their lines are read.
+    std::string out;
+    QByteArray scratch;
+    QList<int> ids;
+    QStringList titles;
     QString error;
-    const ResultTable t = SearchItems(CliDB(), a.positional[1], categoryId, typeId, &error,
-                                      order == QLatin1String("title") ? QStringLiteral("Title") : QString());
-    if (!error.isEmpty()) return CliFail(QStringLiteral("Search error: ") + error);
-    if (!a.Has(QStringLiteral("context"))) {
-        printRows(t);
+    const bool ok = CSearch::ForEach(CliDB(), a.positional[1], categoryId, typeId, orderBy, [&](const CSQLite::Row& row) {
+        if (context) {
+            ids << int(row.Int(0));
+            titles << QString::fromUtf8(row.Utf8(1, scratch));
+            return true;
+        }
+        CliAppendField(out, row.Utf8(0, scratch));
+        out += '\t';
+        CliAppendField(out, row.Utf8(1, scratch));
+        out += '\n';
+        return true;
+    }, &error);
+    if (!ok) return CliFail(QStringLiteral("Search error: ") + error);
+    if (!context) {
+        CliOutRaw(QByteArray::fromRawData(out.data(), qsizetype(out.size())));
         return 0;
     }
     // Each hit, then its line of context indented by a TAB, the matches in [ ].
     CSearchQuery query;
     query.Parse(a.positional[1], nullptr);
-    QList<int> ids;
-    for (int r = 1; r <= t.RowCount(); ++r) ids << int(t.Int(r, 0));
     const QHash<int, QString> lines =
         CSearch::Contexts(CliDB(), ids, query.MarkWords(), 160, QStringLiteral("["), QStringLiteral("]"));
-    for (int r = 1; r <= t.RowCount(); ++r) {
-        CliOut(t.Text(r, 0) + QLatin1Char('\t') + CliField(t.Text(r, 1)));
-        const QString line = lines.value(ids[r - 1]);
+    for (qsizetype k = 0; k < ids.size(); ++k) {
+        CliOut(QString::number(ids[k]) + QLatin1Char('\t') + CliField(titles[k]));
+        const QString line = lines.value(ids[k]);
         if (!line.isEmpty()) CliOut(QLatin1Char('\t') + CliField(line));
     }
     return 0;

@@ -68,8 +68,8 @@ QString orderSql(const QString& orderBy, const QString& id, const QString& title
 
 }  // namespace
 
-ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
-                         QString* error, bool* ranked) {
+QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
+                           QString* error, bool* ranked) {
     if (error) error->clear();
     if (ranked) *ranked = false;
     if (!db.IsOpen()) return {};
@@ -96,14 +96,30 @@ ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int t
     else
         sql += QStringLiteral("ftsItem ") + item + QStringLiteral("WHERE ftsItem MATCH ") + SqlQuote(query.PlainMatch());
     sql += filterSql(id, query, categoryId, typeId) + QStringLiteral(" ORDER BY ") + order;
-    ResultTable data;
-    db.Exec(sql, data, why);
-    if (!why.isEmpty()) {
-        if (error) *error = why;
-        return {};
-    }
     if (ranked) *ranked = useIndex && orderBy.isEmpty();
+    return sql;
+}
+
+ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
+                         QString* error, bool* ranked) {
+    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    if (sql.isEmpty()) return {};
+    ResultTable data;
+    QString why;
+    db.Exec(sql, data, why);
+    if (error) *error = why;
+    if (!why.isEmpty()) return {};
     return data;
+}
+
+bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
+                      const std::function<bool(const CSQLite::Row&)>& fn, QString* error, bool* ranked) {
+    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    if (sql.isEmpty()) {
+        if (error && error->isEmpty() && !db.IsOpen()) *error = CSQLite::NoDatabaseText();
+        return false;
+    }
+    return db.ForEachRow(sql, fn, error);
 }
 
 QHash<int, QString> CSearch::Contexts(CSQLite& db, const QList<int>& ids, const QStringList& words, int maxChars,

@@ -33,7 +33,8 @@ struct Point {
 };
 
 // Splits one run of word characters into parts at script, letter/digit and case changes.
-void splitSegment(QStringView text, const QList<Point>& points, int compound, QList<CSearchText::Part>& out) {
+void splitSegment(QStringView text, const QList<Point>& points, int compound, int segment,
+                  QList<CSearchText::Part>& out) {
     int partStart = 0;  // index into points
     Kind prev = Kind::Other;
     bool havePrev = false;
@@ -46,6 +47,7 @@ void splitSegment(QStringView text, const QList<Point>& points, int compound, QL
         p.start = from;
         p.end = to;
         p.compound = compound;
+        p.segment = segment;
         p.cjk = points[partStart].kind == Kind::Cjk;
         out.append(std::move(p));
         partStart = endPoint;
@@ -82,6 +84,7 @@ bool CSearchText::IsWordChar(char32_t c) { return QChar::isLetterOrNumber(c) || 
 QList<CSearchText::Part> CSearchText::Parts(QStringView text) {
     QList<Part> parts;
     int compound = 0;
+    int segment = 0;
     const int n = int(text.size());
     int i = 0;
     QList<Point> points;
@@ -101,7 +104,7 @@ QList<CSearchText::Part> CSearchText::Parts(QStringView text) {
                 points.append({i, len, kindOf(c)});
                 i += len;
             }
-            splitSegment(text, points, compound, parts);
+            splitSegment(text, points, compound, ++segment, parts);
             int j = i;
             if (j < n && text[j] == QLatin1Char('_')) {
                 while (j < n && text[j] == QLatin1Char('_')) ++j;
@@ -163,24 +166,18 @@ QString CSearchText::IndexText(QStringView text) {
     QStringList tokens = tokensOf(parts, nullptr, &CSearchText::AppendPairs);
     // Joined forms go after the running text, so that phrases across identifiers still meet.
     QSet<QString> joined;
+    const auto isWord = [](const CSearchText::Part& p) { return !p.cjk && !p.text.front().isDigit(); };
     for (qsizetype k = 0; k < parts.size();) {
         qsizetype e = k + 1;
-        bool cjk = parts[k].cjk;
-        while (e < parts.size() && parts[e].compound == parts[k].compound) {
-            cjk = cjk || parts[e].cjk;
-            ++e;
+        bool caseChange = false;
+        QString form = parts[k].text;
+        while (e < parts.size() && parts[e].segment == parts[k].segment) {
+            caseChange = caseChange || (isWord(parts[e - 1]) && isWord(parts[e]));
+            form += parts[e++].text;
         }
-        if (e - k > 1 && !cjk) {
-            QString form;
-            bool digits = true;
-            for (qsizetype m = k; m < e; ++m) {
-                form += parts[m].text;
-                digits = digits && parts[m].text.front().isDigit();
-            }
-            if (!digits && !joined.contains(form)) {
-                joined.insert(form);
-                tokens << form;
-            }
+        if (caseChange && !joined.contains(form)) {
+            joined.insert(form);
+            tokens << form;
         }
         k = e;
     }

@@ -16,6 +16,7 @@ public:
         int start = 0;  // UTF-16 offsets in the source text
         int end = 0;
         int compound = 0;  // parts of one identifier share a number
+        int segment = 0;   // and parts between two underscores or dots another
         bool cjk = false;  // one Han, Hiragana or Katakana character
     };
 
@@ -23,7 +24,10 @@ public:
     static QList<Part> Parts(QStringView text);
 
     // The text the index keeps for one column: the parts in order (runs of Chinese or Japanese
-    // as overlapping pairs), then the joined form of each identifier of two or more parts.
+    // as overlapping pairs), then the joined form of each run of letters and digits that has a
+    // change of case inside ("parseJson" -> "parsejson"), the one word the plain full-text table
+    // saw there: a search for it in one piece still finds it. Runs split only at digits or by
+    // underscores and dots need none: a search word splits the same way.
     static QString IndexText(QStringView text);
 
     // The index tokens a query word stands for, in order: its parts, runs of Chinese or

@@ -36,9 +36,9 @@ TEST_F(SearchQueryTest, CodeWordsMeetEverySpellingBestFirst) {
     const Case cases[] = {
         // The title counts most, then how often and how rarely the word occurs.
         {"json", {"JSONParser class", "parseJsonFile", "Load a settings file", "Quick sort"}},
-        {"parseJson", {"parseJsonFile", "Quick sort", "Load a settings file"}},
-        {"parse_json", {"parseJsonFile", "Quick sort", "Load a settings file"}},
-        {"parsejsonfile", {"parseJsonFile", "Quick sort", "Load a settings file"}},
+        {"parseJson", {"parseJsonFile", "Load a settings file", "Quick sort"}},
+        {"parse_json", {"parseJsonFile", "Load a settings file", "Quick sort"}},
+        {"parsejsonfile", {"parseJsonFile", "Quick sort"}},
         {"JSONParser", {"JSONParser class"}},
         {"max_buffer_size", {"Buffer limits"}},
         {"bufferSize", {"Buffer limits"}},
@@ -83,7 +83,7 @@ TEST_F(SearchTest, TitleThenAttachmentNameThenBodyRarerWordsAndMoreHitsFirst) {
 TEST_F(SearchQueryTest, TheOldFullTextSyntaxFindsWhatItFound) {
     const Case cases[] = {
         {"json OR regex", {"JSONParser class", "parseJsonFile", "Load a settings file", "Quick sort"}},
-        {"\"parse json\"", {"parseJsonFile", "Quick sort", "Load a settings file"}},
+        {"\"parse json\"", {"parseJsonFile", "Load a settings file", "Quick sort"}},
         {"parse* json", {"parseJsonFile", "JSONParser class", "Load a settings file", "Quick sort"}},
         {"pars*", {"parseJsonFile", "JSONParser class", "Quick sort", "Load a settings file"}},
         {"json NOT parser", {"parseJsonFile", "Load a settings file", "Quick sort"}},
@@ -112,7 +112,7 @@ TEST_F(SearchQueryTest, FiltersPhrasesExclusionsAndPrefixesCombine) {
         {"lang:java*", {"parseJsonFile", "从特定数组对象中获取值的函数"}},
         {"json -parser", {"parseJsonFile", "Load a settings file", "Quick sort"}},
         {"title:sort -bubble", {"Quick sort"}},
-        {"\"json file\"", {"parseJsonFile", "Quick sort", "Load a settings file"}},
+        {"\"json file\"", {"parseJsonFile", "Load a settings file", "Quick sort"}},
         {"\"json.load\"", {"Load a settings file"}},
         {"quicks*", {"Quick sort"}},
         {"lang:python title:\"settings file\"", {"Load a settings file"}},
