@@ -2,7 +2,7 @@
 // the bare MATCH for the same text (each a whole process, alternately), a ranked identifier
 // search inside the process, the catch-up after another program changed 1,000 items, the first
 // building of the index, and the index's size beside the stored text.
-// Usage: bench_search [--runs R]   (default 7; medians)
+// Usage: bench_search [--runs R] [--only size|cli|ranked|catchup]   (default 7 runs; medians)
 // Figures only; nothing is asserted.
 #include "BenchDatabase.h"
 #include "BenchStats.h"
@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -50,6 +51,9 @@ bool openDb(CSQLite& db, const QString& path) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = RunsArgument(app.arguments(), 7);
+    const int only = app.arguments().indexOf(QStringLiteral("--only"));
+    const QString part = only >= 0 && only + 1 < app.arguments().size() ? app.arguments()[only + 1] : QString();
+    const auto wanted = [&](const char* name) { return part.isEmpty() || part == QLatin1String(name); };
     const QString cached = BenchDatabaseOrExit();
     const QString dir = QCoreApplication::applicationDirPath();
 
@@ -73,7 +77,7 @@ int main(int argc, char** argv) {
         QFile::rename(partial, indexed);
     }
 
-    {
+    if (wanted("size")) {
         CSQLite db;
         if (!openDb(db, indexed)) return 1;
         const qint64 text = scalar(db, QStringLiteral(
@@ -101,9 +105,10 @@ int main(int argc, char** argv) {
         {"two words", QStringLiteral("buffer value"), QStringLiteral("buffer value")},
         {"common word", QLatin1String(BenchCommonWord()), QLatin1String(BenchCommonWord())},
     };
-    std::printf("\nvgcli search against the sqlite3 shell's bare MATCH, whole processes, median of %d runs\n", runs);
-    std::printf("%-12s %-14s %8s %12s %12s %7s\n", "query", "text", "hits", "vgcli (ms)", "shell (ms)", "ratio");
+    if (wanted("cli")) std::printf("\nvgcli search against the sqlite3 shell's bare MATCH, whole processes, median of %d runs\n", runs);
+    if (wanted("cli")) std::printf("%-12s %-14s %8s %12s %12s %7s\n", "query", "text", "hits", "vgcli (ms)", "shell (ms)", "ratio");
     for (const Query& q : queries) {
+        if (!wanted("cli")) break;
         const QString sql = QStringLiteral("SELECT ROWID, Title FROM ftsItem WHERE ftsItem MATCH '") + q.match +
                             QStringLiteral("' ORDER BY Title;");
         std::vector<double> ours, shell;
@@ -120,8 +125,8 @@ int main(int argc, char** argv) {
     }
 
     // Identifier searches inside the process, the connection open: parsed, checked and ranked.
-    std::printf("\nranked identifier search in the process, median of %d runs\n", runs);
-    {
+    if (wanted("ranked")) {
+        std::printf("\nranked identifier search in the process, median of %d runs\n", runs);
         CSQLite db;
         if (!openDb(db, indexed)) return 1;
         QString first;
@@ -149,8 +154,8 @@ int main(int argc, char** argv) {
     }
 
     // Another program changes 1,000 items; the next search brings the index up to date.
-    std::printf("\ncatch-up after another program changed 1,000 items, median of %d runs\n", runs);
-    {
+    if (wanted("catchup")) {
+        std::printf("\ncatch-up after another program changed 1,000 items, median of %d runs\n", runs);
         std::vector<double> ms;
         int rewritten = 0;
         for (int i = 0; i < runs; ++i) {
@@ -161,6 +166,8 @@ int main(int argc, char** argv) {
                          "UPDATE ftsItem SET Code = Code || ' changedElsewhere' WHERE docid % 100 = 0;",
                          nullptr, nullptr, nullptr);
             sqlite3_close(other);
+            // The copy's pages on disk first, so that writing them back does not run alongside.
+            ::sync();
             CSQLite db;
             if (!openDb(db, work)) return 1;
             QElapsedTimer t;

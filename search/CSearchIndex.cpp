@@ -53,13 +53,15 @@ void appendSized(QByteArray& out, QByteArrayView bytes) {
 // The state of one content row (docid, title, code, file): the hash of its texts and, when
 // keep is given, the texts themselves in the form the state row keeps.
 qint64 stateOf(const CSQLite::Row& row, QByteArray* keep) {
-    QByteArray s0, s1, s2;
-    const QByteArrayView title = row.Utf8(1, s0), code = row.Utf8(2, s1), file = row.Utf8(3, s2);
+    // The hash is of the values as stored (their kind and bytes): the scan decodes nothing.
     Hasher h;
-    h.Add(title);
-    h.Add(code);
-    h.Add(file);
+    for (int c = 1; c <= 3; ++c) {
+        h.Mix(quint64(row.Type(c)));
+        h.Add(row.Bytes(c));
+    }
     if (keep) {
+        QByteArray s0, s1, s2;
+        const QByteArrayView title = row.Utf8(1, s0), code = row.Utf8(2, s1), file = row.Utf8(3, s2);
         keep->clear();
         appendSized(*keep, title);
         appendSized(*keep, code);
@@ -210,6 +212,27 @@ bool rewrite(CSQLite& db, const QList<int>& ids, qsizetype from, qsizetype count
     return true;
 }
 
+// A larger page cache while a catch-up runs: the engine otherwise writes changed pages out (and
+// syncs its journal) again and again inside the one transaction. The connection's own size
+// comes back afterwards.
+class LargerCache {
+public:
+    explicit LargerCache(CSQLite& db) : m_db(db) {
+        db.ForEachRow(QStringLiteral("PRAGMA cache_size"), [&](const CSQLite::Row& r) {
+            m_old = r.Int(0);
+            return false;
+        });
+        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = -131072"));
+    }
+    ~LargerCache() {
+        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = ") + QString::number(m_old));
+    }
+
+private:
+    CSQLite& m_db;
+    qint64 m_old = 0;
+};
+
 bool storeFingerprint(CSQLite& db, const QString& fingerprint, QString* error) {
     const QString why = db.RunBound(QStringLiteral("UPDATE tblSearchInfo SET Value = ?1 WHERE Name = 'Fingerprint'"),
                                     {fingerprint});
@@ -325,6 +348,7 @@ bool CSearchIndex::CatchUp(CSQLite& db, QString* error, int* rewritten) {
         return fail(error, why);
     for (auto it = state.cbegin(); it != state.cend(); ++it) changed.append(it.key());
 
+    LargerCache cache(db);
     const bool show = changed.size() >= kProgressFrom;
     CProgressScope progress(show);
     if (show) progress.Text(0, QStringLiteral("Updating the search index..."));

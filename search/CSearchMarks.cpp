@@ -39,11 +39,11 @@ QList<CSearchMarks::Range> CSearchMarks::Find(QStringView text) const {
             }
             if (match) found.append({parts[k].start, parts[k + m - 1].end});
         }
-        // The joined spelling: "parsejson" marks parseJson, parse_json.
+        // The joined spelling, as the index keeps it: "parsejson" marks parseJson.
         for (qsizetype k = 0; k < parts.size();) {
             qsizetype e = k + 1;
             QString joined = parts[k].text;
-            while (e < parts.size() && parts[e].compound == parts[k].compound) joined += parts[e++].text;
+            while (e < parts.size() && parts[e].segment == parts[k].segment) joined += parts[e++].text;
             if ((e - k > 1 || w.parts.size() > 1) && same(joined, w.joined, w.prefix)) found.append({parts[k].start, parts[e - 1].end});
             k = e;
         }

@@ -1,7 +1,7 @@
 #pragma once
 // Where the words of a search occur in a text, as the index matched them: a word of several
 // parts ("parseJson") marks the run of parts it stands for ("parse_json", "parse json") or the
-// identifier it is the joined form of, "wid*" marks parts starting so, and a run of Chinese or
+// word it is the joined form of ("parsejson"), "wid*" marks parts starting so, and a run of Chinese or
 // Japanese marks the same characters wherever they stand.
 #include <QList>
 #include <QString>

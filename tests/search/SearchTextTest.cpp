@@ -94,6 +94,7 @@ TEST(SearchTextTest, MarksFollowTheIndexNotWholeWords) {
         {{"größer"}, "GRÖßER als", {"GRÖßER"}},
         {{"数组"}, "从特定数组对象中", {"数组"}},
         {{"max_buffer"}, "#define MAX_BUFFER_SIZE", {"MAX_BUFFER"}},
+        {{"zipfile"}, "zipfile.ZipFile(name)", {"zipfile", "ZipFile"}},
         {{"nothing"}, "parseJson", {}},
     };
     for (const Row& r : rows) EXPECT_EQ(Marked(r.words, QString::fromUtf8(r.text)), r.marked) << r.text;
