@@ -87,7 +87,10 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
     const QString order = useIndex && orderBy.isEmpty() ? QStringLiteral("s.rank, s.rowid")
                                                         : orderSql(orderBy, id, title, &needsItem);
     const QString item = needsItem ? QStringLiteral("LEFT JOIN tblItem AS i ON i.ID = ") + id + QLatin1Char(' ') : QString();
-    QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" AS ID, ") + title + QStringLiteral(" AS Title FROM ");
+    // The first column keeps the name it always had: ItemID when filtered, rowid otherwise.
+    const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
+    QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" AS ") + idName + QStringLiteral(", ") + title +
+                  QStringLiteral(" AS Title FROM ");
     if (!query.HasText())
         sql += QStringLiteral("ftsItem_content AS c ") + item + QStringLiteral("WHERE 1");
     else if (useIndex)
