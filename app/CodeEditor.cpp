@@ -1,10 +1,10 @@
 #include "app/CodeEditor.h"
 #include "app/CodeLexers.h"
+#include "search/CSearchMarks.h"
 
 #include <Qsci/qscilexer.h>
 
 #include <QEvent>
-#include <QRegularExpression>
 
 namespace {
 
@@ -18,10 +18,6 @@ QString WithLineFeeds(const QString& text) {
     if (!text.contains(QLatin1Char('\r'))) return text;
     return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
-
-// The full-text search splits words at every character that is neither an ASCII letter or
-// digit nor beyond ASCII; the marks use the same edges.
-const QString kWordChar = QStringLiteral("[A-Za-z0-9\\x{80}-\\x{10FFFF}]");
 
 }  // namespace
 
@@ -124,28 +120,19 @@ void CodeEditor::FitLineNumbers() {
 
 void CodeEditor::MarkWords(const QStringList& words) {
     ClearMarks();
-    QStringList parts;
-    for (const QString& w : words) {
-        const bool prefix = w.endsWith(QLatin1Char('*'));
-        const QString stem = prefix ? w.chopped(1) : w;
-        if (stem.isEmpty()) continue;
-        parts << QRegularExpression::escape(stem) + (prefix ? kWordChar + QStringLiteral("*") : QString());
-    }
-    if (parts.isEmpty()) return;
-    const QRegularExpression re(QStringLiteral("(?<!%1)(?:%2)(?!%1)").arg(kWordChar, parts.join(QLatin1Char('|'))),
-                                QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    const CSearchMarks marks(words);
+    if (marks.IsEmpty()) return;
     const QString all = text();
     SendScintilla(SCI_SETINDICATORCURRENT, kFindIndicator);
     // Scintilla counts UTF-8 bytes: the distance from the last hit is converted each time.
     int from = 0;
     long bytes = 0;
-    for (auto it = re.globalMatch(all); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        bytes += QStringView(all).mid(from, m.capturedStart() - from).toUtf8().size();
-        const long length = m.capturedView().toUtf8().size();
+    for (const CSearchMarks::Range& r : marks.Find(all)) {
+        bytes += QStringView(all).mid(from, r.start - from).toUtf8().size();
+        const long length = QStringView(all).mid(r.start, r.end - r.start).toUtf8().size();
         SendScintilla(SCI_INDICATORFILLRANGE, bytes, length);
         bytes += length;
-        from = int(m.capturedEnd());
+        from = r.end;
         m_marked = true;
     }
 }

@@ -24,7 +24,8 @@ public:
     void SetLanguage(const QString& language);
     void SetCodeFont(const QFont& font);
 
-    // Marks every occurrence of the words, case-insensitively; "wid*" marks words starting so.
+    // Marks where the words of a search match (CSearchMarks): identifier parts included,
+    // case-insensitively; "wid*" marks parts starting so.
     void MarkWords(const QStringList& words);
     void ClearMarks();
     bool HasMarks() const { return m_marked; }

@@ -119,6 +119,7 @@ private:
     // Find.
     void cmdFind_Click();
     void cmdFindClear_Click();
+    bool SortFindHits();  // the shown Find's hits again in m_orderBy; false when none are shown
 
     // Edit menu: the clipboard commands act on the focused text box.
     void mnuEditCut_Click();
@@ -243,6 +244,7 @@ private:
     QString m_orderBy;
     QString m_lastSearch;  // the next Find's default
     QStringList m_findWords;  // marked in the code pane while the titles are a Find's hits
+    QString m_findQuery;      // the search whose hits the titles are; empty when they are not
 
     QPair<int, QString> m_languageState;  // combo index and text the categories were loaded for
     int m_sortPosition = 0;

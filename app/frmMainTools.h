@@ -31,6 +31,6 @@ QString DatabaseFilter();  // "Snippet Databases (*.db)|*.db|All Files|*.*|"
 // name typed into the language combo, is the name as it stands, parentheses and all.
 QString EntryName(const QString& text);
 
-// The plain words of a full-text search, to mark in the shown text: operators, excluded terms
-// and column names left out, phrases split into words; "wid*" stays a prefix.
+// The words of a search to mark in the shown text (CSearchQuery::MarkWords): operators, filters,
+// excluded terms and column names left out, phrases split into words; "wid*" stays a prefix.
 QStringList SearchWords(const QString& query);

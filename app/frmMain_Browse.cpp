@@ -183,6 +183,7 @@ void frmMain::LoadTitleList() {
     if (ReadFailed(error)) return;
     // The titles are no longer a Find's hits.
     m_findWords.clear();
+    m_findQuery.clear();
     txtItem->ClearMarks();
     FillTitleList(std::move(rows));
 }
@@ -207,7 +208,7 @@ void frmMain::lblTitles_Click() {
     const QString name = QLatin1String(names[NextSortOrder()]);
     lblTitles->setText(QStringLiteral("T&itles: (") + name + QLatin1Char(')'));
     lblTitles->setToolTip(QStringLiteral("Sorted by ") + name + QStringLiteral(". Click to change."));
-    if (isVisible()) LoadTitleList();
+    if (isVisible() && !SortFindHits()) LoadTitleList();
 }
 
 void frmMain::cboLanguage_Click() {

@@ -50,9 +50,26 @@ void frmMain::cmdFind_Click() {
         WaitCursor wait;
         FillTitleList(CTitleRows::FromTable(rows));
         m_findWords = SearchWords(answer);
+        m_findQuery = answer;
     }
     // Opens the first hit as a click would, save question included.
     lstItem->setCurrentIndex(m_titles->index(0));
 }
 
 void frmMain::cmdFindClear_Click() { LoadLanguages(); }
+
+bool frmMain::SortFindHits() {
+    if (m_findQuery.isEmpty()) return false;
+    QString error;
+    ResultTable rows;
+    {
+        WaitCursor wait;
+        rows = SearchItems(m_findQuery, SelectedCategoryID(), SelectedLanguageID(), &error, m_orderBy);
+    }
+    // The hits may be gone (another program); the list then shows the category again.
+    if (!error.isEmpty() || rows.RowCount() < 1) return false;
+    const int shown = m_itemId;
+    FillTitleList(CTitleRows::FromTable(rows));
+    SelectTitle(shown);
+    return true;
+}

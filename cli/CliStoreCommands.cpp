@@ -2,6 +2,8 @@
 #include "cli/CliCommand.h"
 #include "db/basDB.h"
 #include "db/basDBOrphans.h"
+#include "search/CSearch.h"
+#include "search/CSearchQuery.h"
 #include "util/basLimits.h"
 #include "util/basNames.h"
 #include "util/basTime.h"
@@ -98,6 +100,8 @@ bool readBody(QFile& f, QByteArray& bytes, QString& why) {
 }
 
 const QString kListUsage = QStringLiteral("list DB [-l LANG] [-c CAT] [-o title|modified|created|size]");
+const QString kSearchUsage =
+    QStringLiteral("search DB QUERY [-l LANG] [-c CAT] [--order rank|title] [--context]");
 const QString kSaveUsage =
     QStringLiteral("save DB -l LANG -c CATS [-t TITLE] [--id N] [--body FILE] [--merge]");
 
@@ -150,13 +154,48 @@ int cmdList(const CliArgs& a) {
 }
 
 int cmdSearch(const CliArgs& a) {
+    const QString order = a.Has(QStringLiteral("order")) ? a.Value(QStringLiteral("order")).toLower() : QStringLiteral("rank");
+    if (order != QLatin1String("rank") && order != QLatin1String("title"))
+        return usage(QStringLiteral("unknown order: ") + order, kSearchUsage);
     if (!CliOpenDatabase(a.positional[0])) return 1;
     int typeId, categoryId;
     if (!resolveFilters(a, typeId, categoryId)) return 1;
+    const QString orderBy = order == QLatin1String("title") ? QStringLiteral("Title") : QString();
+    const bool context = a.Has(QStringLiteral("context"));
+    // Straight from the engine's rows into one buffer, as list does; with context the hits are
+    // kept until their lines are read.
+    std::string out;
+    QByteArray scratch;
+    QList<int> ids;
+    QStringList titles;
     QString error;
-    const ResultTable t = SearchItems(CliDB(), a.positional[1], categoryId, typeId, &error);
-    if (!error.isEmpty()) return CliFail(QStringLiteral("Search error: ") + error);
-    printRows(t);
+    const bool ok = CSearch::ForEach(CliDB(), a.positional[1], categoryId, typeId, orderBy, [&](const CSQLite::Row& row) {
+        if (context) {
+            ids << int(row.Int(0));
+            titles << QString::fromUtf8(row.Utf8(1, scratch));
+            return true;
+        }
+        CliAppendField(out, row.Utf8(0, scratch));
+        out += '\t';
+        CliAppendField(out, row.Utf8(1, scratch));
+        out += '\n';
+        return true;
+    }, &error);
+    if (!ok) return CliFail(QStringLiteral("Search error: ") + error);
+    if (!context) {
+        CliOutRaw(QByteArray::fromRawData(out.data(), qsizetype(out.size())));
+        return 0;
+    }
+    // Each hit, then its line of context indented by a TAB, the matches in [ ].
+    CSearchQuery query;
+    query.Parse(a.positional[1], nullptr);
+    const QHash<int, QString> lines =
+        CSearch::Contexts(CliDB(), ids, query.MarkWords(), 160, QStringLiteral("["), QStringLiteral("]"));
+    for (qsizetype k = 0; k < ids.size(); ++k) {
+        CliOut(QString::number(ids[k]) + QLatin1Char('\t') + CliField(titles[k]));
+        const QString line = lines.value(ids[k]);
+        if (!line.isEmpty()) CliOut(QLatin1Char('\t') + CliField(line));
+    }
     return 0;
 }
 
@@ -261,8 +300,6 @@ int cmdBackup(const CliArgs& a) {
                    error);
 }
 
-const QStringList kFilters{QStringLiteral("language"), QStringLiteral("category")};
-
 CliRegistrar regLanguages({QStringLiteral("languages"), QStringLiteral("languages DB"),
                            QStringLiteral("List the languages that have items: ID, name, item count."),
                            1, 1, {}, {}, cmdLanguages});
@@ -273,9 +310,11 @@ CliRegistrar regList({QStringLiteral("list"), kListUsage,
                       QStringLiteral("List items (ID, title) of a language and/or category."), 1, 1,
                       {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("order")},
                       {}, cmdList});
-CliRegistrar regSearch({QStringLiteral("search"), QStringLiteral("search DB QUERY [-l LANG] [-c CAT]"),
-                        QStringLiteral("Full-text search over titles, code and attachment names."), 2, 2,
-                        kFilters, {}, cmdSearch});
+CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage,
+                        QStringLiteral("Search titles, code and attachment names, best match first (code words "
+                                       "match their parts); --context adds a line of context per hit."),
+                        2, 2, {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("order")},
+                        {QStringLiteral("context")}, cmdSearch});
 CliRegistrar regShow({QStringLiteral("show"), QStringLiteral("show DB ID"),
                       QStringLiteral("Print one item: fields, then an empty line and its code text."), 2,
                       2, {}, {}, cmdShow});

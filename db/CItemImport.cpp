@@ -2,6 +2,7 @@
 
 #include "db/CSQLite.h"
 #include "db/basDBItems.h"
+#include "search/CSearchIndex.h"
 #include "util/basNames.h"
 
 #include <QVariant>
@@ -148,11 +149,14 @@ bool CItemImport::Link(qint64 item, const QString& language, const QString& cate
 }
 
 bool CItemImport::Flush(QString* error) {
+    QList<int> ids;
     for (const Pending& p : std::as_const(m_pending)) {
+        ids.append(int(p.id));
         const QString e = m_db.RunBound(QStringLiteral("INSERT INTO ftsItem (DOCID, Title, Code) VALUES (?1, ?2, ?3)"),
                                         {p.id, p.title, p.body});
         if (!e.isEmpty()) return Fail(error, e);
     }
+    if (!CSearchIndex::ItemsChanged(m_db, ids, error)) return false;
     m_pending.clear();
     return true;
 }

@@ -18,13 +18,14 @@
 CSQLite::CSQLite() = default;
 CSQLite::~CSQLite() { CloseFile(); }
 
-int CSQLite::AddChangeWriter(ChangeWriter writer) {
-    m_handlers.append({++m_nextToken, std::move(writer), {}});
+int CSQLite::AddChangeWriter(ChangeWriter writer, const QString& name) {
+    if (!name.isEmpty()) m_handlers.removeIf([&](const Handler& h) { return h.name == name; });
+    m_handlers.append({++m_nextToken, name, std::move(writer), {}});
     return m_nextToken;
 }
 
 int CSQLite::AddChangeListener(ChangeListener listener) {
-    m_handlers.append({++m_nextToken, {}, std::move(listener)});
+    m_handlers.append({++m_nextToken, QString(), {}, std::move(listener)});
     return m_nextToken;
 }
 

@@ -107,6 +107,8 @@ public:
         bool operator==(const Stamp&) const = default;
     };
     Stamp ChangeStamp() const;
+    // Which opening of a file this is: a new number for every OpenFile, also inside a transaction.
+    quint64 OpenSerial() const { return m_openSerial; }
 
     // poll runs every few thousand engine steps while a statement runs; returning true
     // interrupts it (the statement fails with "interrupted"). An empty poll removes it.
@@ -159,7 +161,8 @@ public:
     // began; a rolled-back change is never heard of.
     using ChangeWriter = std::function<bool(CSQLite& db, const CChange& change, QString* error)>;
     using ChangeListener = std::function<void(CSQLite& db, const QList<CChange>& changes, const Stamp& before)>;
-    int AddChangeWriter(ChangeWriter writer);
+    // A named writer replaces the one of that name: a connection opened again keeps one.
+    int AddChangeWriter(ChangeWriter writer, const QString& name = QString());
     int AddChangeListener(ChangeListener listener);
     void RemoveChangeHandler(int token);
     // Called by the store's write operations inside their transaction. False (with the first
@@ -185,6 +188,7 @@ private:
 
     struct Handler {
         int token;
+        QString name;
         ChangeWriter writer;
         ChangeListener listener;
     };

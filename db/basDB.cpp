@@ -1,5 +1,7 @@
 #include "db/basDB.h"
 
+#include "search/CSearchIndex.h"
+
 #include "db/CTransaction.h"
 #include "db/basSchemaCheck.h"
 #include "util/basVariableTools.h"
@@ -99,8 +101,25 @@ QString checkDatabase(CSQLite& db, QString* detail = nullptr) {
 
 }  // namespace
 
+namespace {
+
+// The derived data the store keeps beside the five tables follows every change inside the
+// change's own transaction. The bulk import path indexes its new items batch by batch itself.
+void followWithDerivedData(CSQLite& db) {
+    db.AddChangeWriter(
+        [](CSQLite& conn, const CChange& change, QString* error) {
+            if (change.kind == CChange::Kind::Import && change.valuesOmitted) return true;
+            const QList<int> ids = change.ItemIds();
+            return ids.isEmpty() || CSearchIndex::ItemsChanged(conn, ids, error);
+        },
+        QStringLiteral("search index"));
+}
+
+}  // namespace
+
 bool OpenDatabase(CSQLite& db, const QString& file, StoreError* error, bool* created) {
     if (created) *created = false;
+    followWithDerivedData(db);
     // Looked for where OpenFile will open it, or an existing database would be given the
     // schema again (or an absent one called invalid).
     const QFileInfo info(CSQLite::FilePath(file));

@@ -3,6 +3,7 @@
 #include "db/CItemLinks.h"
 #include "db/basDB.h"
 #include "db/basListTitle.h"
+#include "search/CSearch.h"
 #include "util/basVariableTools.h"
 
 #include <sqlite3.h>
@@ -234,35 +235,9 @@ bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy
     return ok;
 }
 
-ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error) {
-    if (error) error->clear();
-    if (!db.IsOpen()) return {};
-    QString filter;
-    if (categoryId != -1) filter = QStringLiteral(" AND tblCategory.ID = ") + QString::number(categoryId);
-    if (typeId != -1) filter += QStringLiteral(" AND tblCategory.TypeID = ") + QString::number(typeId);
-    const QString match = SqlEscape(search);
-    QString sql;
-    if (!filter.isEmpty()) {
-        // The rows of qryItemTypes joined to the matches, but only those of the matching items:
-        // the view would pair up every link of the database first. The matches stay the outer
-        // loop (in DOCID order, as before), so equal titles keep their order.
-        sql = QStringLiteral("SELECT DISTINCT ftsItem.docid AS ItemID, Title ") +
-              QStringLiteral("FROM ftsItem "
-                             "CROSS JOIN tblItem ON tblItem.ID = ftsItem.docid "
-                             "CROSS JOIN tblItemCategory ON tblItemCategory.ItemID = tblItem.ID "
-                             "CROSS JOIN tblCategory ON tblCategory.ID = tblItemCategory.CategoryID ") +
-              QStringLiteral("WHERE ftsItem MATCH '") + match + QLatin1Char('\'') + filter +
-              QLatin1Char(' ') + QStringLiteral("ORDER BY Title;");
-    } else {
-        sql = QStringLiteral("SELECT ROWID, Title FROM ftsItem WHERE ftsItem MATCH '") + match +
-              QStringLiteral("' ORDER BY Title;");
-    }
-    ResultTable data;
-    QString engineError;
-    db.Exec(sql, data, engineError);
-    if (error) *error = engineError;
-    if (!engineError.isEmpty()) return {};
-    return data;
+ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error,
+                        const QString& orderBy) {
+    return CSearch::Run(db, search, categoryId, typeId, orderBy, error);
 }
 
 static int findId(CSQLite& db, const char* table, const QString& name, int typeId, QString* error) {

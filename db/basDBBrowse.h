@@ -29,10 +29,13 @@ CTitleRows LoadTitleRows(int categoryId, int typeId, const QString& orderBy, QSt
 // fn returns false; never kept. False with the engine's text when the read failed.
 bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
                  const std::function<bool(const CSQLite::Row&)>& fn, QString* error = nullptr);
-// Full-text search, by title. A malformed query gives an unfilled table and the engine's text.
-ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error);
-// SearchItems on gDB; a malformed query also shows "Search error: " + the engine's text.
-ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error = nullptr);
+// Full-text search (CSearch): best first, or in one of LoadItems' orders. A malformed query gives
+// an unfilled table and the reason.
+ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error,
+                        const QString& orderBy = QString());
+// SearchItems on gDB; a malformed query also shows "Search error: " + the reason.
+ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error = nullptr,
+                        const QString& orderBy = QString());
 // The number of the language named name, or of its category named name (typeId -1: of any
 // language), without regard to letter case; 0 when there is none, -1 when the read failed (error
 // set).

@@ -60,9 +60,9 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
                     timeBase, error);
 }
 
-ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error) {
+ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error, const QString& orderBy) {
     QString engineError;
-    ResultTable rows = SearchItems(StoreDB(), search, categoryId, typeId, &engineError);
+    ResultTable rows = SearchItems(StoreDB(), search, categoryId, typeId, &engineError, orderBy);
     if (!engineError.isEmpty())
         Prompt().MsgBox(QStringLiteral("Search error: ") + engineError, CPrompt::vbCritical | CPrompt::vbOKOnly);
     if (error) *error = engineError;

@@ -55,14 +55,14 @@ TEST(CodeEditorTest, LanguageNamesPickLexersAndSearchesMarkWholeWordsAndPrefixes
     code.SetLanguage("Go");
     EXPECT_TRUE(QByteArray(code.lexer()->keywords(1)).contains("fallthrough"));
 
-    // A search marks whole words and prefixes, but no excluded terms.
+    // A search marks words, identifier parts and prefixes, but no excluded terms.
     const QStringList words = SearchWords("sel* -x NOT y title:\"Two words\" OR z_q");
-    EXPECT_EQ(words, (QStringList{"sel*", "Two", "words", "z", "q"}));
+    EXPECT_EQ(words, (QStringList{"sel*", "Two", "words", "z_q"}));
     CodeEditor plain;
     // Multi-byte text before a hit moves Scintilla's byte positions.
     plain.SetCode("SELECT x_selected, unselect ÄÖ y\r\nselected two q");
     plain.MarkWords(words);
-    EXPECT_EQ(MarkedTexts(&plain), (QStringList{"SELECT", "selected", "selected", "two", "q"}));
+    EXPECT_EQ(MarkedTexts(&plain), (QStringList{"SELECT", "selected", "selected", "two"}));
     plain.ClearMarks();
     EXPECT_EQ(MarkedTexts(&plain), QStringList());
 }

@@ -3,6 +3,7 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QMenu>
 
 TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAgain) {
@@ -212,4 +213,34 @@ TEST_F(MainWindowTest, RenameCategoryRenamesOrMergesAndRefusesWhatItCannotStore)
     prompt->texts << "Windows API";
     Trigger("mnuEditRenameCategory");
     EXPECT_EQ(Selected(Categories()), "Windows API  (3)");
+}
+
+TEST_F(MainWindowTest, FindListsTheBestHitFirstAndTheCaptionSortsTheSameHits) {
+    StartWithFourItems();
+    int id = -1;
+    ASSERT_GT(SaveItem("Python", id, "Zeta parser", "x = 1", "Files", "2024-02-01 10:00:00", false, TimeBase::Local), 0);
+    id = -1;
+    ASSERT_GT(SaveItem("Python", id, "Alpha two", "parseArgs(parser)", "Files", "2024-02-02 10:00:00", false,
+                       TimeBase::Local),
+              0);
+    prompt->texts << "parser";
+    Trigger("mnuEditFind");
+    QApplication::processEvents();
+    // The title's match first; the code's word marked where "parser" is a part of it.
+    EXPECT_EQ(Entries(Titles()), (QStringList{"Zeta parser", "Alpha two"}));
+    ClickEntry(Titles(), "Alpha two");
+    EXPECT_EQ(Marked(), QStringList{"parser"});
+    QLabel* label = Find<QLabel>("lblTitles");
+    const QList<QPair<QString, QStringList>> cycle = {
+        {"Modify Date", {"Alpha two", "Zeta parser"}},
+        {"Created Date", {"Zeta parser", "Alpha two"}},
+        {"File Size", {"Alpha two", "Zeta parser"}},
+        {"Name", {"Alpha two", "Zeta parser"}},
+    };
+    for (const auto& [name, order] : cycle) {
+        QTest::mouseClick(label, Qt::LeftButton);
+        EXPECT_EQ(Entries(Titles()), order) << name.toStdString();
+    }
+    Click("cmdFindClear");
+    EXPECT_EQ(Titles()->model()->rowCount(), 6);
 }

@@ -1,0 +1,151 @@
+#include "search/CSearch.h"
+
+#include "db/CSQLite.h"
+#include "search/CSearchIndex.h"
+#include "search/CSearchMarks.h"
+#include "search/CSearchQuery.h"
+#include "util/basVariableTools.h"
+
+namespace {
+
+QString likePrefix(const QString& name) {
+    QString escaped = name;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return SqlQuote(escaped + QLatin1Char('%')) + QStringLiteral(" ESCAPE '\\'");
+}
+
+QString nameTest(const QString& column, const CSearchQuery::Filter& f) {
+    return column + (f.prefix ? QStringLiteral(" LIKE ") + likePrefix(f.name) : QStringLiteral(" = ") + SqlQuote(f.name));
+}
+
+// The link of an item (hit: its number) to a category, and through it to a language, that the
+// conditions hold for.
+QString linkExists(const QString& hit, const QStringList& conditions, bool exists) {
+    return QStringLiteral(" AND ") + (exists ? QString() : QStringLiteral("NOT ")) +
+           QStringLiteral("EXISTS (SELECT 1 FROM tblItemCategory AS l JOIN tblCategory AS k ON k.ID = l.CategoryID "
+                          "JOIN tblItem AS it ON it.ID = l.ItemID WHERE l.ItemID = ") +
+           hit + (conditions.isEmpty() ? QString() : QStringLiteral(" AND ") + conditions.join(QStringLiteral(" AND "))) +
+           QLatin1Char(')');
+}
+
+QString filterSql(const QString& hit, const CSearchQuery& query, int categoryId, int typeId) {
+    QStringList must;
+    if (categoryId != -1) must << QStringLiteral("k.ID = ") + QString::number(categoryId);
+    if (typeId != -1) must << QStringLiteral("k.TypeID = ") + QString::number(typeId);
+    QStringList languages, categories;
+    QString sql;
+    for (const CSearchQuery::Filter& f : query.Filters()) {
+        const QString test = f.category ? nameTest(QStringLiteral("k.Name"), f)
+                                        : QStringLiteral("k.TypeID IN (SELECT ID FROM tblType WHERE ") +
+                                              nameTest(QStringLiteral("Name"), f) + QLatin1Char(')');
+        if (f.excluded) sql += linkExists(hit, {test}, false);
+        else (f.category ? categories : languages) << test;
+    }
+    // Several of one kind: any of them; languages and categories: both, on one link.
+    if (!languages.isEmpty()) must << QLatin1Char('(') + languages.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    if (!categories.isEmpty()) must << QLatin1Char('(') + categories.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    if (!must.isEmpty()) sql = linkExists(hit, must, true) + sql;
+    return sql;
+}
+
+// The ORDER BY terms of the list's orders; the items' table joins in for two of them.
+QString orderSql(const QString& orderBy, const QString& id, const QString& title, bool* needsItem) {
+    const QString key = orderBy.simplified();
+    *needsItem = false;
+    if (key.compare(QLatin1String("LastUpdate DESC"), Qt::CaseInsensitive) == 0) {
+        *needsItem = true;
+        return QStringLiteral("i.LastUpdate DESC, ") + title;
+    }
+    if (key.compare(QLatin1String("FileSize DESC"), Qt::CaseInsensitive) == 0) {
+        *needsItem = true;
+        return QStringLiteral("i.FileSize DESC, ") + title;
+    }
+    if (key.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) return id;
+    return title + QStringLiteral(", ") + id;
+}
+
+}  // namespace
+
+QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
+                           QString* error, bool* ranked) {
+    if (error) error->clear();
+    if (ranked) *ranked = false;
+    if (!db.IsOpen()) return {};
+    CSearchQuery query;
+    QString why;
+    if (!query.Parse(text, &why)) {
+        if (error) *error = why;
+        return {};
+    }
+    const bool useIndex = query.HasText() && CSearchIndex::Prepare(db);
+    // The hit's number and title in the table the rows come from.
+    const QString id = !query.HasText() ? QStringLiteral("c.docid") : useIndex ? QStringLiteral("s.rowid") : QStringLiteral("ftsItem.docid");
+    const QString title = useIndex || !query.HasText() ? QStringLiteral("c.c0Title") : QStringLiteral("ftsItem.Title");
+    bool needsItem = false;
+    const QString order = useIndex && orderBy.isEmpty() ? QStringLiteral("s.rank, s.rowid")
+                                                        : orderSql(orderBy, id, title, &needsItem);
+    const QString item = needsItem ? QStringLiteral("LEFT JOIN tblItem AS i ON i.ID = ") + id + QLatin1Char(' ') : QString();
+    // The first column keeps the name it always had: ItemID when filtered, rowid otherwise.
+    const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
+    QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" AS ") + idName + QStringLiteral(", ") + title +
+                  QStringLiteral(" AS Title FROM ");
+    if (!query.HasText())
+        sql += QStringLiteral("ftsItem_content AS c ") + item + QStringLiteral("WHERE 1");
+    else if (useIndex)
+        sql += QStringLiteral("ftsSearch AS s JOIN ftsItem_content AS c ON c.docid = s.rowid ") + item +
+               QStringLiteral("WHERE ftsSearch MATCH ") + SqlQuote(query.IndexMatch());
+    else
+        sql += QStringLiteral("ftsItem ") + item + QStringLiteral("WHERE ftsItem MATCH ") + SqlQuote(query.PlainMatch());
+    sql += filterSql(id, query, categoryId, typeId) + QStringLiteral(" ORDER BY ") + order;
+    if (ranked) *ranked = useIndex && orderBy.isEmpty();
+    return sql;
+}
+
+ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
+                         QString* error, bool* ranked) {
+    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    if (sql.isEmpty()) return {};
+    ResultTable data;
+    QString why;
+    db.Exec(sql, data, why);
+    if (error) *error = why;
+    if (!why.isEmpty()) return {};
+    return data;
+}
+
+bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
+                      const std::function<bool(const CSQLite::Row&)>& fn, QString* error, bool* ranked) {
+    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    if (sql.isEmpty()) {
+        if (error && error->isEmpty() && !db.IsOpen()) *error = CSQLite::NoDatabaseText();
+        return false;
+    }
+    return db.ForEachRow(sql, fn, error);
+}
+
+QHash<int, QString> CSearch::Contexts(CSQLite& db, const QList<int>& ids, const QStringList& words, int maxChars,
+                                      const QString& open, const QString& close) {
+    QHash<int, QString> lines;
+    const CSearchMarks marks(words);
+    if (marks.IsEmpty()) return lines;
+    for (qsizetype from = 0; from < ids.size(); from += 500) {
+        QStringList list;
+        for (qsizetype k = from; k < from + 500 && k < ids.size(); ++k) list << QString::number(ids[k]);
+        db.ForEachRow(QStringLiteral("SELECT docid, c1Code, c0Title, c2File FROM ftsItem_content WHERE docid IN (") +
+                          list.join(QLatin1Char(',')) + QLatin1Char(')'),
+                      [&](const CSQLite::Row& r) {
+                          QByteArray scratch;
+                          for (int c = 1; c <= 3; ++c) {
+                              const QString line =
+                                  marks.ContextLine(QString::fromUtf8(r.Utf8(c, scratch)), maxChars, open, close);
+                              if (line.isEmpty()) continue;
+                              lines.insert(int(r.Int(0)), line);
+                              break;
+                          }
+                          return true;
+                      });
+    }
+    return lines;
+}
