@@ -10,6 +10,7 @@
 
 class CodeEditor;
 class frmHelp;
+class frmQuick;
 class ResultTable;
 class QAction;
 class QComboBox;
@@ -42,6 +43,8 @@ public:
     void SetCurrentItemID(int nValue);
     // Asks "Save changes to this item?": 6 saved, 7 not saved, 2 cancelled or the save failed.
     int SavePrompt();
+    // Edit, Quick Find: the palette, made on first use (also what `--quick` shows).
+    void ShowQuickFind();
 
     bool ItemChanged() const { return m_itemChanged; }
     QString OrderBy() const { return m_orderBy; }
@@ -135,6 +138,8 @@ private:
     void mnuToolsBackupDaily_Click();
     void mnuToolsVacuum_Click();
     void mnuHelpAbout_Click();
+    void BuildQuickFindMenu();
+    void OpenQuickItem(int itemId);  // the palette's Shift+Enter, through the save question
 
     // Layout and look.
     void BuildLayout();
@@ -199,6 +204,7 @@ private:
     QAction* mnuEditRenameCategory = nullptr;
     QAction* mnuEditFind = nullptr;
     QAction* mnuEditFindClear = nullptr;
+    QAction* mnuEditQuickFind = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsSaveSettings = nullptr;
     QAction* mnuToolsBackupDaily = nullptr;
@@ -237,5 +243,6 @@ private:
     QTimer* m_languageTyping = nullptr;  // controls whose access key a menu title takes
     QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
     bool m_dragArmed = false;
-    frmHelp* m_help = nullptr;  // kept loaded while the query tester took its place
+    frmHelp* m_help = nullptr;
+    frmQuick* m_quick = nullptr;  // kept loaded while the query tester took its place
 };
