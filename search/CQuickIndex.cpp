@@ -10,7 +10,10 @@
 
 namespace {
 
-constexpr int kBodyBonus = 8;  // a title match whose body holds the words too
+// A body hit scores as a title whose letters all matched plainly: a title match with word
+// starts and runs ranks above it, letters scattered through a title below it.
+constexpr int kBodyPerLetter = 16;
+constexpr int kBodyMaxLetters = 32;
 
 QString textOf(const CSQLite::Row& row, int c) {
     QByteArray scratch;
@@ -164,7 +167,6 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                                             const std::function<bool()>& cancelled) const {
     struct Scored {
         int row;
-        int tier;  // 1 title match, 0 body only
         int score;
     };
     std::vector<char> keep;
@@ -176,7 +178,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         for (size_t r = 0; r < m_items.size(); ++r) {
             if (stop(r)) return {};
             if (filtered && !keep[r]) continue;
-            found.push_back({int(r), 0, 0});
+            found.push_back({int(r), 0});
         }
         const auto recent = [this](const Scored& a, const Scored& b) {
             const Item& x = m_items[size_t(a.row)];
@@ -190,7 +192,12 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         found.resize(n);
     } else {
         std::vector<CFuzzyMatch> matchers;
-        for (const QString& w : query.words) matchers.emplace_back(w);
+        int letters = 0;
+        for (const QString& w : query.words) {
+            matchers.emplace_back(w);
+            letters += int(w.size());
+        }
+        const int bodyScore = kBodyPerLetter * std::min(letters, kBodyMaxLetters);
         for (size_t r = 0; r < m_items.size(); ++r) {
             if (stop(r)) return {};
             if (filtered && !keep[r]) continue;
@@ -206,11 +213,9 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             }
             const bool body = !bodyHits.isEmpty() && bodyHits.contains(item.id);
             if (total < 0 && !body) continue;
-            if (total < 0) found.push_back({int(r), 0, 0});
-            else found.push_back({int(r), 1, total + (body ? kBodyBonus : 0)});
+            found.push_back({int(r), std::max(total, 0) + (body ? bodyScore : 0)});
         }
         const auto better = [this](const Scored& a, const Scored& b) {
-            if (a.tier != b.tier) return a.tier > b.tier;
             if (a.score != b.score) return a.score > b.score;
             const Item& x = m_items[size_t(a.row)];
             const Item& y = m_items[size_t(b.row)];

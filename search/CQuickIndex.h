@@ -34,9 +34,10 @@ public:
     bool Contains(int itemId) const { return m_rowOf.contains(itemId); }
     Row RowOf(int itemId) const;
 
-    // The best items for the query, at most limit, best first: title matches (by fuzzy score,
-    // a body hit adding to it) before items found only by bodyHits; among equals the items
-    // used recently and often, then shorter titles. Only words, no filter: every item whose
+    // The best items for the query, at most limit, best first: the fuzzy score of the title
+    // plus, for items in bodyHits, the score of a plain match of every letter (so a body hit
+    // ranks below a title matched at word starts and above letters scattered through a
+    // title); among equals the items used recently and often, then shorter titles. Only words, no filter: every item whose
     // title matches or that is in bodyHits. Only filters: the items of the filters, used and
     // recently changed ones first. Nothing: the most recently used, then recently changed.
     // cancelled is asked now and then; when it says yes the result is empty.

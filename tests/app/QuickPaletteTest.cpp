@@ -345,8 +345,11 @@ TEST_F(QuickPaletteTest, ThePictureOfThePaletteOverTheWindow) {
     ClickEntry(Titles(), "Top rows of a table");
     frmQuick* q = Open();
     ASSERT_NE(q, nullptr);
-    q->resize(720, 360);
-    q->findChild<QTreeView*>("lstQuick")->setColumnWidth(0, 190);
+    q->resize(760, 360);
+    auto* list = q->findChild<QTreeView*>("lstQuick");
+    list->setColumnWidth(0, 150);
+    list->setColumnWidth(1, 60);
+    q->findChild<QSplitter*>()->setSizes({330, 430});
     TypeQuery("sel");
     ASSERT_FALSE(Rows().isEmpty());
     QApplication::processEvents();

@@ -86,6 +86,8 @@ TEST_F(QuickIndexTest, OrderOfResultsForATableOfQueries) {
         {"quuxalicious ", {8}},      // only in a body
         {"select", {5, 6}},          // an unfinished word of bodies, as a prefix
         {"select ", {5, 6}},
+        // Body hits rank with a plain match of the letters: above letters scattered in titles.
+        {"sel", {5, 6, 7, 4}},
         {"top select ", {5}},
         {"erase begin ", {7}},       // title word and body word
         {"lang:sql", {5, 6}},        // filters alone: recently changed first (equal: by number)
