@@ -50,21 +50,57 @@ CFuzzyMatch::CFuzzyMatch(QStringView pattern) {
     for (QChar c : pattern) m_folded.append(QChar(Fold(c.unicode())));
 }
 
+QString CFuzzyMatch::FoldText(QStringView text) {
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* o = out.data();
+    for (QChar c : text) *o++ = QChar(Fold(c.unicode()));
+    return out;
+}
+
 int CFuzzyMatch::Score(QStringView candidate) const {
+    if (m_folded.isEmpty()) return 0;
+    thread_local QString folded;
+    folded = FoldText(candidate.left(kMaxCandidate));
+    return Score(candidate, folded);
+}
+
+int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const {
     const int m = int(m_folded.size());
     if (m == 0) return 0;
     const int n = int(std::min<qsizetype>(candidate.size(), kMaxCandidate));
     if (m > n) return kNoMatch;
+    const QStringView f = foldedCandidate.left(n);
     const char16_t* p = reinterpret_cast<const char16_t*>(m_folded.constData());
     const char16_t* s = reinterpret_cast<const char16_t*>(candidate.data());
+    const char16_t* folded = reinterpret_cast<const char16_t*>(f.data());
 
-    // Cheap rejection first: most titles do not hold the letters in order at all. The first
-    // and last possible positions of each letter bound the table below.
-    int first = -1;
+    // Cheap rejection first: most titles do not hold the letters in order at all. The earliest
+    // (lo) and latest (hi) possible place of each letter bound the table below.
+    thread_local std::vector<int> lo, hi;
+    lo.resize(size_t(m));
+    hi.resize(size_t(m));
     for (int i = 0, j = 0; i < m; ++i, ++j) {
-        while (j < n && Fold(s[j]) != p[i]) ++j;
-        if (j == n) return kNoMatch;
-        if (i == 0) first = j;
+        const qsizetype at = f.indexOf(QChar(p[i]), j);
+        if (at < 0) return kNoMatch;
+        j = int(at);
+        lo[size_t(i)] = j;
+    }
+    for (int i = m - 1, j = n - 1; i >= 0; --i, --j) {
+        while (folded[j] != p[i]) --j;
+        hi[size_t(i)] = j;
+    }
+    // Each place's bonus, once, for all letters.
+    thread_local std::vector<int> bonus;
+    const int end = hi[size_t(m - 1)] + 1;
+    bonus.resize(size_t(end));
+    for (int j = lo[0]; j < end; ++j) bonus[size_t(j)] = bonusAt(s, j);
+
+    if (m == 1) {
+        // One letter: its best place, no table needed.
+        int best = kImpossible;
+        for (int j = lo[0]; j < end; ++j)
+            if (folded[j] == p[0]) best = std::max(best, kMatch + bonus[size_t(j)] - std::min(j, kLeadingMax));
+        return std::max(0, best);
     }
 
     // prevRow[j]: the best score of the letters so far with the last one on title position j;
@@ -72,30 +108,30 @@ int CFuzzyMatch::Score(QStringView candidate) const {
     // keeps the bonus of its start, so "sort" typed finds "quick sort" before "salt on rotten
     // tomatoes".
     thread_local std::vector<int> prevRow, curRow, prevRun, curRun;
-    prevRow.assign(size_t(n), kImpossible);
-    prevRun.assign(size_t(n), 0);
-    curRow.resize(size_t(n));
-    curRun.resize(size_t(n));
-    for (int j = first; j < n; ++j)
-        if (Fold(s[j]) == p[0]) {
-            const int bonus = bonusAt(s, j);
-            prevRow[size_t(j)] = kMatch + bonus - std::min(j, kLeadingMax);
-            prevRun[size_t(j)] = bonus;
+    prevRow.assign(size_t(end), kImpossible);
+    prevRun.assign(size_t(end), 0);
+    curRow.resize(size_t(end));
+    curRun.resize(size_t(end));
+    for (int j = lo[0]; j <= hi[0]; ++j)
+        if (folded[j] == p[0]) {
+            prevRow[size_t(j)] = kMatch + bonus[size_t(j)] - std::min(j, kLeadingMax);
+            prevRun[size_t(j)] = bonus[size_t(j)];
         }
     for (int i = 1; i < m; ++i) {
         std::fill(curRow.begin(), curRow.end(), kImpossible);
-        int gapBest = kImpossible;  // best of row i-1 ending two or more positions back, gap cost paid
-        for (int j = i; j < n; ++j) {
+        int gapBest = kImpossible;  // best of row i-1 ending two or more places back, gap cost paid
+        const char16_t want = p[i];
+        for (int j = lo[size_t(i - 1)] + 1; j <= hi[size_t(i)]; ++j) {
             if (j >= 2) {
                 const int from = prevRow[size_t(j - 2)];
                 gapBest = std::max(gapBest == kImpossible ? kImpossible : gapBest + kGapExtend,
                                    from == kImpossible ? kImpossible : from + kGapStart);
             }
-            if (Fold(s[j]) != p[i]) continue;
-            const int bonus = bonusAt(s, j);
-            const int fromGap = gapBest == kImpossible ? kImpossible : gapBest + kMatch + bonus;
+            if (j < lo[size_t(i)] || folded[j] != want) continue;
+            const int b = bonus[size_t(j)];
+            const int fromGap = gapBest == kImpossible ? kImpossible : gapBest + kMatch + b;
             const int adjacent = prevRow[size_t(j - 1)];
-            const int runBonus = std::max({bonus, prevRun[size_t(j - 1)], kConsecutive});
+            const int runBonus = std::max({b, prevRun[size_t(j - 1)], kConsecutive});
             const int fromRun = adjacent == kImpossible ? kImpossible : adjacent + kMatch + runBonus;
             if (fromRun == kImpossible && fromGap == kImpossible) continue;
             if (fromRun >= fromGap) {
@@ -103,7 +139,7 @@ int CFuzzyMatch::Score(QStringView candidate) const {
                 curRun[size_t(j)] = runBonus;
             } else {
                 curRow[size_t(j)] = fromGap;
-                curRun[size_t(j)] = bonus;
+                curRun[size_t(j)] = b;
             }
         }
         prevRow.swap(curRow);

@@ -19,6 +19,10 @@ public:
     // kNoMatch when the letters are not all in the candidate in order, else a score >= 0 that is
     // higher for a better match. An empty pattern matches everything with 0.
     int Score(QStringView candidate) const;
+    // The same with the candidate's folded form (Fold of each character) at hand, as an index of
+    // many titles keeps it: the search for the letters then runs on the folded text directly.
+    int Score(QStringView candidate, QStringView folded) const;
+    static QString FoldText(QStringView text);
 
     // The case-folded form of one character, as both sides are compared.
     static char16_t Fold(char16_t c) {

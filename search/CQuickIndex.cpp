@@ -69,6 +69,14 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
                        "JOIN ftsItem ON ftsItem.docid = tblItem.ID ORDER BY tblItem.ID"))
             return fail(why);
     }
+    qsizetype total = 0;
+    for (const Item& item : m_items) total += std::min<qsizetype>(item.title.size(), CFuzzyMatch::kMaxCandidate);
+    m_folded.reserve(total);
+    for (Item& item : m_items) {
+        item.letters = LetterMask(item.title);
+        item.folded = int(m_folded.size());
+        m_folded += CFuzzyMatch::FoldText(QStringView(item.title).left(CFuzzyMatch::kMaxCandidate));
+    }
     m_rowOf.reserve(qsizetype(m_items.size()));
     for (size_t r = 0; r < m_items.size(); ++r) m_rowOf.insert(m_items[r].id, int(r));
 
@@ -128,6 +136,17 @@ void CQuickIndex::NoteUse(int itemId, double julianDay) {
     m_items[size_t(r)].weight = float(CRecentUse::Weight(use, std::max(m_loadedAt, julianDay)));
 }
 
+quint64 CQuickIndex::LetterMask(QStringView text) {
+    quint64 mask = 0;
+    for (QChar ch : text) {
+        const char16_t c = CFuzzyMatch::Fold(ch.unicode());
+        if (c >= 'a' && c <= 'z') mask |= quint64(1) << (c - 'a');
+        else if (c >= '0' && c <= '9') mask |= quint64(1) << (26 + c - '0');
+        else mask |= quint64(1) << 63;
+    }
+    return mask;
+}
+
 CQuickIndex::Row CQuickIndex::MakeRow(const Item& item) const {
     Row row;
     row.id = item.id;
@@ -163,22 +182,38 @@ bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) 
     return true;
 }
 
+bool CQuickIndex::Narrows(const CQuickQuery& previous, const CQuickQuery& next) {
+    if (!previous.HasWords() || previous.words.size() != next.words.size() ||
+        previous.languages != next.languages || previous.categories != next.categories)
+        return false;
+    const qsizetype last = next.words.size() - 1;
+    for (qsizetype k = 0; k < last; ++k)
+        if (previous.words[k] != next.words[k]) return false;
+    return next.words[last].startsWith(previous.words[last]);
+}
+
 QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
-                                            const std::function<bool()>& cancelled) const {
+                                            const std::function<bool()>& cancelled,
+                                            const std::vector<int>* within, std::vector<int>* matched) const {
+    // Everything the order needs, so that sorting never reaches back into the items.
     struct Scored {
         int row;
         int score;
+        float weight;
+        int length;
+        int id;
     };
     std::vector<char> keep;
     const bool filtered = FilterRows(query, &keep);
     std::vector<Scored> found;
+    found.reserve(m_items.size());
     const auto stop = [&](size_t r) { return cancelled && (r & 2047) == 0 && cancelled(); };
 
     if (!query.HasWords()) {
         for (size_t r = 0; r < m_items.size(); ++r) {
             if (stop(r)) return {};
             if (filtered && !keep[r]) continue;
-            found.push_back({int(r), 0});
+            found.push_back({int(r), 0, 0, 0, 0});
         }
         const auto recent = [this](const Scored& a, const Scored& b) {
             const Item& x = m_items[size_t(a.row)];
@@ -192,38 +227,66 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         found.resize(n);
     } else {
         std::vector<CFuzzyMatch> matchers;
+        std::vector<quint64> masks;
         int letters = 0;
         for (const QString& w : query.words) {
             matchers.emplace_back(w);
+            masks.push_back(LetterMask(w) & ~(quint64(1) << 63));  // other characters are not checked
             letters += int(w.size());
         }
         const int bodyScore = kBodyPerLetter * std::min(letters, kBodyMaxLetters);
-        for (size_t r = 0; r < m_items.size(); ++r) {
-            if (stop(r)) return {};
+        const bool anyBodies = !bodyHits.isEmpty();
+        // The rows to look at: all, or those of the earlier query and of the body hits.
+        std::vector<int> visit;
+        if (within) {
+            std::vector<char> seen(m_items.size(), 0);
+            visit.reserve(within->size() + size_t(bodyHits.size()));
+            for (int r : *within) {
+                seen[size_t(r)] = 1;
+                visit.push_back(r);
+            }
+            for (int id : bodyHits) {
+                const int r = m_rowOf.value(id, -1);
+                if (r >= 0 && !seen[size_t(r)]) visit.push_back(r);
+            }
+        }
+        const size_t count = within ? visit.size() : m_items.size();
+        for (size_t v = 0; v < count; ++v) {
+            if (stop(v)) return {};
+            const size_t r = within ? size_t(visit[v]) : v;
             if (filtered && !keep[r]) continue;
             const Item& item = m_items[r];
             int total = 0;
-            for (const CFuzzyMatch& m : matchers) {
-                const int s = m.Score(item.title);
+            for (size_t k = 0; k < matchers.size(); ++k) {
+                const int s = (masks[k] & ~item.letters)
+                                  ? CFuzzyMatch::kNoMatch
+                                  : matchers[k].Score(item.title,
+                                                      QStringView(m_folded).mid(item.folded,
+                                                                                std::min<qsizetype>(item.title.size(),
+                                                                                                    CFuzzyMatch::kMaxCandidate)));
                 if (s == CFuzzyMatch::kNoMatch) {
                     total = -1;
                     break;
                 }
                 total += s;
             }
-            const bool body = !bodyHits.isEmpty() && bodyHits.contains(item.id);
+            const bool body = anyBodies && bodyHits.contains(item.id);
             if (total < 0 && !body) continue;
-            found.push_back({int(r), std::max(total, 0) + (body ? bodyScore : 0)});
+            found.push_back({int(r), std::max(total, 0) + (body ? bodyScore : 0), item.weight,
+                             int(item.title.size()), item.id});
         }
-        const auto better = [this](const Scored& a, const Scored& b) {
+        if (matched) {
+            matched->clear();
+            matched->reserve(found.size());
+            for (const Scored& f : found) matched->push_back(f.row);
+        }
+        // Plain numbers only: string comparisons over a hundred thousand equal scores would cost
+        // more than the matching.
+        const auto better = [](const Scored& a, const Scored& b) {
             if (a.score != b.score) return a.score > b.score;
-            const Item& x = m_items[size_t(a.row)];
-            const Item& y = m_items[size_t(b.row)];
-            if (x.weight != y.weight) return x.weight > y.weight;
-            if (x.title.size() != y.title.size()) return x.title.size() < y.title.size();
-            const int byName = x.title.compare(y.title, Qt::CaseInsensitive);
-            if (byName != 0) return byName < 0;
-            return x.id < y.id;
+            if (a.weight != b.weight) return a.weight > b.weight;
+            if (a.length != b.length) return a.length < b.length;
+            return a.id < b.id;
         };
         const size_t n = std::min(found.size(), size_t(std::max(0, limit)));
         std::partial_sort(found.begin(), found.begin() + qsizetype(n), found.end(), better);

@@ -24,6 +24,10 @@ struct CQuickSearcher::Request {
     CSQLite::Stamp stamp;
     bool loaded = false;
     bool reading = false;  // the full-text read of a search runs: a newer query may interrupt it
+    // The last finished search: a query that only adds letters looks at its rows alone.
+    CQuickQuery lastQuery;
+    std::vector<int> lastMatched;
+    bool lastValid = false;
 };
 
 CQuickSearcher::CQuickSearcher(QObject* parent) : QObject(parent), m_request(std::make_unique<Request>()) {
@@ -87,6 +91,7 @@ bool CQuickSearcher::Refresh() {
     const CSQLite::Stamp now = w.db.ChangeStamp();
     if (w.loaded && now.IsValid() && now == w.stamp) return true;
     QString error;
+    w.lastValid = false;
     w.loaded = w.index.Load(w.db, &error);
     w.stamp = w.db.ChangeStamp();
     const int items = w.index.Size();
@@ -129,6 +134,7 @@ void CQuickSearcher::Run() {
                 w.stamp = w.db.ChangeStamp();  // our own write needs no reload
                 w.index.NoteUse(id, CRecentUse::JulianDay(when));
             }
+            w.lastValid = false;
         }
         if (!search || generation != m_latest.load()) continue;
         w.generation = generation;
@@ -153,8 +159,14 @@ void CQuickSearcher::Run() {
             w.reading = false;
         }
         if (cancelled()) continue;
-        QList<CQuickIndex::Row> rows = w.index.Search(query, bodies, kLimit, cancelled);
+        const bool narrows = w.lastValid && CQuickIndex::Narrows(w.lastQuery, query);
+        std::vector<int> matched;
+        QList<CQuickIndex::Row> rows =
+            w.index.Search(query, bodies, kLimit, cancelled, narrows ? &w.lastMatched : nullptr, &matched);
         if (cancelled()) continue;
+        w.lastQuery = query;
+        w.lastMatched.swap(matched);
+        w.lastValid = query.HasWords();
         const int items = w.index.Size();
         QMetaObject::invokeMethod(
             this,

@@ -102,6 +102,29 @@ TEST_F(QuickIndexTest, OrderOfResultsForATableOfQueries) {
     }
 }
 
+TEST_F(QuickIndexTest, AQueryThatAddsLettersLooksOnlyAtTheLastRowsAndFindsTheSame) {
+    const char* typed[] = {"r", "re", "rea", "read", "read l", "read li", "read lin", "x", "lang:sql s", "lang:sql se"};
+    CQuickQuery last;
+    std::vector<int> lastRows;
+    int narrowed = 0;
+    for (const char* text : typed) {
+        const CQuickQuery q = CQuickQuery::Parse(QLatin1String(text));
+        const QSet<int> bodies = BodyHits(q);
+        const bool narrows = CQuickIndex::Narrows(last, q);
+        narrowed += narrows;
+        std::vector<int> rows;
+        EXPECT_EQ(index.Search(q, bodies, 20, {}, narrows ? &lastRows : nullptr, &rows), index.Search(q, bodies, 20))
+            << text;
+        last = q;
+        lastRows.swap(rows);
+    }
+    EXPECT_EQ(narrowed, 6);  // not after a new word, another first letter or new filters
+    const auto parse = [](const char* t) { return CQuickQuery::Parse(QLatin1String(t)); };
+    EXPECT_FALSE(CQuickIndex::Narrows(parse("read"), parse("rea")));
+    EXPECT_FALSE(CQuickIndex::Narrows(parse(""), parse("a")));
+    EXPECT_FALSE(CQuickIndex::Narrows(parse("ab cat:x"), parse("abc")));
+}
+
 TEST_F(QuickIndexTest, RowsCarryLanguageAndCategories) {
     const CQuickQuery q = CQuickQuery::Parse(QStringLiteral("readFile"));
     const QList<CQuickIndex::Row> rows = index.Search(q, {}, 5);
