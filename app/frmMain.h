@@ -243,6 +243,6 @@ private:
     QTimer* m_languageTyping = nullptr;  // controls whose access key a menu title takes
     QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
     bool m_dragArmed = false;
-    frmHelp* m_help = nullptr;
-    frmQuick* m_quick = nullptr;  // kept loaded while the query tester took its place
+    frmHelp* m_help = nullptr;  // kept loaded while the query tester took its place
+    frmQuick* m_quick = nullptr;
 };
