@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -104,7 +105,12 @@ frmQuick::frmQuick(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowSta
         if (!error.isEmpty()) lblQuickStatus->setText(QStringLiteral("Cannot read the database: ") + error);
     });
     connect(txtQuick, &QLineEdit::textChanged, this, &frmQuick::StartSearch);
-    connect(lstQuick->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmQuick::ShowPreview);
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(kPreviewPauseMs);
+    connect(m_previewTimer, &QTimer::timeout, this, &frmQuick::ShowPreview);
+    connect(lstQuick->selectionModel(), &QItemSelectionModel::currentRowChanged, m_previewTimer,
+            qOverload<>(&QTimer::start));
     connect(lstQuick, &QAbstractItemView::activated, this, [this] { CopyCurrent(true); });
     for (QWidget* w : std::initializer_list<QWidget*>{txtQuick, lstQuick, txtQuickPreview}) w->installEventFilter(this);
 }
@@ -153,7 +159,7 @@ void frmQuick::ShowResults(int generation, const QList<CQuickIndex::Row>& rows, 
     if (generation != m_generation) return;
     m_model->SetRows(rows);
     if (!rows.isEmpty()) lstQuick->setCurrentIndex(m_model->index(0, 0));
-    else ShowPreview();
+    m_previewTimer->start();  // the marks follow the words even when the item stays
     if (rows.isEmpty())
         lblQuickStatus->setText(indexed == 0 && !IsDatabaseOpen() ? QStringLiteral("No database is open")
                                                                   : QStringLiteral("No item matches"));

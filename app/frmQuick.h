@@ -18,6 +18,7 @@ class CodeEditor;
 class CQuickSearcher;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QTreeView;
 class QuickListModel;
 
@@ -35,6 +36,8 @@ public:
     // The item number of a result row; 0 outside the list.
     int ItemAt(int row) const;
     int CurrentItem() const;
+    // The preview follows the selection after this pause, so that typing never waits for it.
+    static constexpr int kPreviewPauseMs = 40;
     // The placeholder form while it is open.
     frmQuickFill* FillForm() const { return m_fill; }
 
@@ -66,6 +69,7 @@ private:
     QuickListModel* m_model = nullptr;
     CQuickSearcher* m_searcher = nullptr;
     QPointer<frmQuickFill> m_fill;
+    QTimer* m_previewTimer = nullptr;
     int m_generation = 0;
     int m_previewId = 0;
     QStringList m_markWords;

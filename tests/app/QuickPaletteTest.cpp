@@ -46,6 +46,11 @@ protected:
     bool WaitResults() {
         return QTest::qWaitFor([this] { return Status() != QLatin1String("Searching..."); }, 10000);
     }
+    // The preview follows a moment after the list.
+    CodeEditor* Preview() {
+        QTest::qWait(frmQuick::kPreviewPauseMs + 60);
+        return Palette()->findChild<CodeEditor*>("txtQuickPreview");
+    }
     // Replaces the query by typing it letter by letter, then waits for its results.
     void TypeQuery(const QString& text) {
         Query()->selectAll();
@@ -97,7 +102,7 @@ TEST_F(QuickPaletteTest, CtrlKOpensItFocusedOnTopCentredWithTheRecentList) {
     EXPECT_EQ(Rows(2).at(5), "Paging, Queries");
     EXPECT_EQ(Status(), "8 of 8 items");
     // The preview shows the selected body in its language's colours.
-    auto* preview = q->findChild<CodeEditor*>("txtQuickPreview");
+    CodeEditor* preview = Preview();
     EXPECT_EQ(preview->text(), Snippets().first().body);
     EXPECT_TRUE(preview->isReadOnly());
     // Ctrl+K again while it is open only focuses it: the query stays.
@@ -137,7 +142,7 @@ TEST_F(QuickPaletteTest, TypingFiltersInTheOrderOfATableOfQueries) {
     }
     // The matched words are marked in the preview.
     TypeQuery("lang:c++ v.begin ");
-    EXPECT_EQ(MarkedTexts(Palette()->findChild<CodeEditor*>("txtQuickPreview")), (QStringList{"v", "begin", "v"}));
+    EXPECT_EQ(MarkedTexts(Preview()), (QStringList{"v", "begin", "v"}));
 }
 
 TEST_F(QuickPaletteTest, KeysMoveCopyAndClose) {
@@ -352,7 +357,7 @@ TEST_F(QuickPaletteTest, ThePictureOfThePaletteOverTheWindow) {
     q->findChild<QSplitter*>()->setSizes({330, 430});
     TypeQuery("sel");
     ASSERT_FALSE(Rows().isEmpty());
-    QApplication::processEvents();
+    Preview();
     QPixmap picture = win->grab();
     {
         QPainter p(&picture);
