@@ -30,9 +30,8 @@ bool CApplication::IsBusy() const { return CProgressScope::Active(); }
 
 void CApplication::SetMainWindow(frmMain* window) { m_main = window; }
 
-frmMain& CApplication::ShowMainWindow() {
+frmMain& CApplication::MakeMainWindow() {
     if (!m_main) m_ownMain = std::make_unique<frmMain>(*this);
-    m_main->show();
     return *m_main;
 }
 

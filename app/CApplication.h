@@ -36,8 +36,9 @@ public:
     // The window that edits items; it registers itself when it is built.
     frmMain* MainWindow() const { return m_main; }
     void SetMainWindow(frmMain* window);
-    // Makes, shows and keeps the main window (the program's start).
-    frmMain& ShowMainWindow();
+    // Makes and keeps the main window (the program's start); the caller shows it, or only the
+    // quick palette.
+    frmMain& MakeMainWindow();
 
     // The save question for the item being edited, when it has unsaved edits: 6 saved, 7 not
     // saved, 2 cancelled (or the save failed); 7 when there is nothing to save.

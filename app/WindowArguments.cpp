@@ -20,6 +20,8 @@ WindowArguments ParseWindowArguments(const QStringList& args) {
         } else if (!onlyFiles && a == QLatin1String("--version")) {
             result.action = WindowArguments::Action::Version;
             return result;
+        } else if (!onlyFiles && a == QLatin1String("--quick")) {
+            result.quick = true;
         } else if (!onlyFiles && a.size() > 1 && a.startsWith(QLatin1Char('-'))) {
             result.action = WindowArguments::Action::Usage;
             result.error = QStringLiteral("unknown option: ") + a;
@@ -41,9 +43,13 @@ WindowArguments ParseWindowArguments(const QStringList& args) {
 QString WindowUsage() {
     return QStringLiteral(
         "usage: vellumgranary [DATABASE]\n"
+        "       vellumgranary --quick [DATABASE]\n"
         "\n"
         "Opens DATABASE, or the database used last when none is given. A missing file is\n"
         "created as a new snippet database. The file opened becomes the one used next time.\n"
+        "\n"
+        "--quick shows the quick palette of the running program, or starts the program\n"
+        "showing only the palette when none runs. Bind it to a key of the desktop.\n"
         "\n"
         "vellumgranary --version | vellumgranary --help\n");
 }

@@ -14,6 +14,7 @@
 class CApplication;
 class CodeEditor;
 class frmHelp;
+class frmQuick;
 class ResultTable;
 class QAction;
 class QComboBox;
@@ -50,6 +51,8 @@ public:
     void SetCurrentItemID(int nValue);
     // Asks "Save changes to this item?": 6 saved, 7 not saved, 2 cancelled or the save failed.
     int SavePrompt();
+    // Edit, Quick Find: the palette, made on first use (also what `--quick` shows).
+    void ShowQuickFind();
 
     bool ItemChanged() const { return m_itemChanged; }
     QString OrderBy() const { return m_orderBy; }
@@ -160,6 +163,8 @@ private:
     void mnuToolsBackupDaily_Click();
     void mnuToolsVacuum_Click();
     void mnuHelpAbout_Click();
+    void BuildQuickFindMenu();
+    void OpenQuickItem(int itemId);  // the palette's Shift+Enter, through the save question
 
     // Layout and look.
     void BuildLayout();
@@ -224,6 +229,7 @@ private:
     QAction* mnuEditRenameCategory = nullptr;
     QAction* mnuEditFind = nullptr;
     QAction* mnuEditFindClear = nullptr;
+    QAction* mnuEditQuickFind = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsSaveSettings = nullptr;
     QAction* mnuToolsBackupDaily = nullptr;
@@ -263,4 +269,5 @@ private:
     QPoint m_dragStart;  // where a press on txtFileName may begin a drag of the attachment
     bool m_dragArmed = false;
     frmHelp* m_help = nullptr;  // kept loaded while the query tester took its place
+    frmQuick* m_quick = nullptr;
 };

@@ -1,10 +1,12 @@
 // Main window: the File and Tools menu commands (databases, backup, exchange file, settings
 // place, daily backup switch, vacuum).
+#include "app/CApplication.h"
 #include "app/frmMain.h"
 #include "app/FormatMenuCommands.h"
 #include "app/WaitCursor.h"
 #include "app/frmMainExchange.h"
 #include "app/frmMainTools.h"
+#include "app/frmQuick.h"
 
 #include "db/basDB.h"
 #include "exchange/basExport.h"
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QComboBox>
 #include <QFile>
 #include <QStatusBar>
 
@@ -193,4 +196,45 @@ void frmMain::mnuHelpAbout_Click() {
         delete m_help;
         m_help = nullptr;
     }
+}
+
+void frmMain::BuildQuickFindMenu() {
+    mnuEditQuickFind = mnuEdit->addAction(QStringLiteral("&Quick Find..."));
+    mnuEditQuickFind->setObjectName(QStringLiteral("mnuEditQuickFind"));
+    mnuEditQuickFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    connect(mnuEditQuickFind, &QAction::triggered, this, [this] { ShowQuickFind(); });
+}
+
+void frmMain::ShowQuickFind() {
+    if (!m_quick) {
+        // A window of its own (it may show while this one is hidden), gone with this one.
+        m_quick = new frmQuick;
+        connect(this, &QObject::destroyed, m_quick, [quick = m_quick] { delete quick; });
+        connect(m_quick, &frmQuick::OpenItemRequested, this, [this](int id) { OpenQuickItem(id); });
+    }
+    m_quick->Popup();
+}
+
+void frmMain::OpenQuickItem(int itemId) {
+    show();
+    raise();
+    activateWindow();
+    // The application's save question, as for any window that opens an item.
+    if (m_app.SaveEdits() == CPrompt::vbCancel) return;
+    m_itemChanged = false;  // saved, or the edits were given up
+    // The item's language is picked first, so that a save keeps it where it is.
+    ResultTable row;
+    QString error;
+    const QString language =
+        gDB->Exec(QStringLiteral("SELECT tblType.Name FROM tblItemCategory JOIN tblCategory ON tblCategory.ID = "
+                                 "tblItemCategory.CategoryID JOIN tblType ON tblType.ID = tblCategory.TypeID "
+                                 "WHERE tblItemCategory.ItemID = %1 LIMIT 1")
+                      .arg(itemId),
+                  row, error, true)
+            .toString();
+    for (int i = 1; i < cboLanguage->count(); ++i)
+        if (EntryName(cboLanguage->itemText(i)).compare(language, Qt::CaseInsensitive) == 0) cboLanguage->setCurrentIndex(i);
+    SetCurrentItemID(itemId);
+    ShowCurrentItem();
+    SelectTitle(itemId);
 }

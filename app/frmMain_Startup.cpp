@@ -224,6 +224,7 @@ void frmMain::BuildMenus() {
     mnuEdit->addSeparator();
     mnuEditFind = item(mnuEdit, "mnuEditFind", QStringLiteral("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F));
     mnuEditFindClear = item(mnuEdit, "mnuEditFindClear", QStringLiteral("C&lear Find List"));
+    BuildQuickFindMenu();
 
     mnuTools = menu("mnuTools", QStringLiteral("&Tools"));
     mnuToolsSaveSettings = item(mnuTools, "mnuToolsSaveSettings", QStringLiteral("&Save Settings To Registry"));

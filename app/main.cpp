@@ -1,4 +1,5 @@
 // The window program.
+#include "app/CSingleInstance.h"
 #include "app/WindowArguments.h"
 #include "app/frmMainStarter.h"
 #include "util/basProgram.h"
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
         std::printf("vellumgranary %s\n", AppVersion().toLocal8Bit().constData());
         return 0;
     }
+    // The running program shows its palette; only without one does this program start. Asked
+    // before the toolkit starts, so that the key a user bound answers at once.
+    if (early.action == WindowArguments::Action::Run && early.quick && CSingleInstance::SendQuick()) return 0;
     QApplication app(argc, argv);
     // The desktop entry, the Wayland app id and the window class all name the same program.
     QApplication::setApplicationName(QStringLiteral("vellumgranary"));
@@ -40,5 +44,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetStartupDatabase(args.database);
-    return RunMainWindow(app);
+    return RunMainWindow(app, args.quick);
 }

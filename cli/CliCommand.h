@@ -3,15 +3,23 @@
 // CliRegistrar, so adding a command never touches the dispatcher.
 #include <QString>
 #include <QHash>
+#include <QMultiHash>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <string>
 
 struct CliArgs {
     QStringList positional;              // after the command name
-    QHash<QString, QString> options;     // long option name (without --) -> value ("" for flags)
+    QMultiHash<QString, QString> options;  // long option name (without --) -> value ("" for flags)
     bool Has(const QString& name) const { return options.contains(name); }
-    QString Value(const QString& name) const { return options.value(name); }
+    QString Value(const QString& name) const { return options.value(name); }  // the last given
+    // Every value of an option given more than once, in the order given.
+    QStringList Values(const QString& name) const {
+        QStringList all = options.values(name);
+        std::reverse(all.begin(), all.end());
+        return all;
+    }
 };
 
 struct CliCommand {

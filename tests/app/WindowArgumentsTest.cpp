@@ -38,6 +38,19 @@ TEST(WindowArguments, ReadsOneOptionalFileAndRefusesTheRest) {
     EXPECT_TRUE(WindowUsage().startsWith("usage: vellumgranary [DATABASE]\n"));
 }
 
+TEST(WindowArguments, QuickAsksForThePalette) {
+    EXPECT_FALSE(ParseWindowArguments({"a.db"}).quick);
+    const WindowArguments alone = ParseWindowArguments({"--quick"});
+    EXPECT_EQ(alone.action, Action::Run);
+    EXPECT_TRUE(alone.quick);
+    EXPECT_TRUE(alone.database.isEmpty());
+    const WindowArguments withFile = ParseWindowArguments({"--quick", "/data/s.db"});
+    EXPECT_TRUE(withFile.quick);
+    EXPECT_EQ(withFile.database, "/data/s.db");
+    EXPECT_FALSE(ParseWindowArguments({"--", "--quick"}).quick);
+    EXPECT_TRUE(WindowUsage().contains("--quick"));
+}
+
 TEST_F(MainWindowTest, RememberedOrGivenDatabaseIsCreatedWhenMissingAndLeftUntouchedWhenNoDatabase) {
     Preset("LastDatabase", dbPath);
     Preset("BackupDaily", "0");

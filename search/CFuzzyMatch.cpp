@@ -1,0 +1,150 @@
+#include "search/CFuzzyMatch.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int kMatch = 16;
+constexpr int kFirstBonus = 12;     // the very first character of the title
+constexpr int kBoundaryBonus = 10;  // a word start after a blank or punctuation
+constexpr int kHumpBonus = 8;       // camelCase hump, or digits after letters
+constexpr int kConsecutive = 6;     // right after the previous matched letter
+constexpr int kGapStart = -3;
+constexpr int kGapExtend = -1;
+constexpr int kLeadingMax = 8;      // letters skipped before the first match cost up to this
+constexpr int kImpossible = -(1 << 28);
+
+enum Kind { Separator, Lower, Upper, Digit, Other };
+
+Kind kindOf(char16_t c) {
+    if (c < 0x80) {
+        if (c >= 'a' && c <= 'z') return Lower;
+        if (c >= 'A' && c <= 'Z') return Upper;
+        if (c >= '0' && c <= '9') return Digit;
+        return Separator;
+    }
+    const QChar q(c);
+    if (q.isLower()) return Lower;
+    if (q.isUpper()) return Upper;
+    if (q.isDigit()) return Digit;
+    if (q.isLetterOrNumber() || q.isSurrogate()) return Other;
+    return Separator;
+}
+
+int bonusAt(const char16_t* s, int j) {
+    if (j == 0) return kFirstBonus;
+    const Kind prev = kindOf(s[j - 1]);
+    const Kind cur = kindOf(s[j]);
+    if (cur == Separator) return 0;
+    if (prev == Separator) return kBoundaryBonus;
+    if (prev == Lower && cur == Upper) return kHumpBonus;
+    if (prev != Digit && cur == Digit) return kHumpBonus;
+    return 0;
+}
+
+}  // namespace
+
+CFuzzyMatch::CFuzzyMatch(QStringView pattern) {
+    m_folded.reserve(pattern.size());
+    for (QChar c : pattern) m_folded.append(QChar(Fold(c.unicode())));
+}
+
+QString CFuzzyMatch::FoldText(QStringView text) {
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* o = out.data();
+    for (QChar c : text) *o++ = QChar(Fold(c.unicode()));
+    return out;
+}
+
+int CFuzzyMatch::Score(QStringView candidate) const {
+    if (m_folded.isEmpty()) return 0;
+    thread_local QString folded;
+    folded = FoldText(candidate.left(kMaxCandidate));
+    return Score(candidate, folded);
+}
+
+int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const {
+    const int m = int(m_folded.size());
+    if (m == 0) return 0;
+    const int n = int(std::min<qsizetype>(candidate.size(), kMaxCandidate));
+    if (m > n) return kNoMatch;
+    const QStringView f = foldedCandidate.left(n);
+    const char16_t* p = reinterpret_cast<const char16_t*>(m_folded.constData());
+    const char16_t* s = reinterpret_cast<const char16_t*>(candidate.data());
+    const char16_t* folded = reinterpret_cast<const char16_t*>(f.data());
+
+    // Cheap rejection first: most titles do not hold the letters in order at all. The earliest
+    // (lo) and latest (hi) possible place of each letter bound the table below.
+    thread_local std::vector<int> lo, hi;
+    lo.resize(size_t(m));
+    hi.resize(size_t(m));
+    for (int i = 0, j = 0; i < m; ++i, ++j) {
+        const qsizetype at = f.indexOf(QChar(p[i]), j);
+        if (at < 0) return kNoMatch;
+        j = int(at);
+        lo[size_t(i)] = j;
+    }
+    for (int i = m - 1, j = n - 1; i >= 0; --i, --j) {
+        while (folded[j] != p[i]) --j;
+        hi[size_t(i)] = j;
+    }
+    // Each place's bonus, once, for all letters.
+    thread_local std::vector<int> bonus;
+    const int end = hi[size_t(m - 1)] + 1;
+    bonus.resize(size_t(end));
+    for (int j = lo[0]; j < end; ++j) bonus[size_t(j)] = bonusAt(s, j);
+
+    if (m == 1) {
+        // One letter: its best place, no table needed.
+        int best = kImpossible;
+        for (int j = lo[0]; j < end; ++j)
+            if (folded[j] == p[0]) best = std::max(best, kMatch + bonus[size_t(j)] - std::min(j, kLeadingMax));
+        return std::max(0, best);
+    }
+
+    // prevRow[j]: the best score of the letters so far with the last one on title position j;
+    // prevRun[j]: the bonus of the first letter of the run that ends there. A run of letters
+    // keeps the bonus of its start, so "sort" typed finds "quick sort" before "salt on rotten
+    // tomatoes".
+    thread_local std::vector<int> prevRow, curRow, prevRun, curRun;
+    prevRow.assign(size_t(end), kImpossible);
+    prevRun.assign(size_t(end), 0);
+    curRow.resize(size_t(end));
+    curRun.resize(size_t(end));
+    for (int j = lo[0]; j <= hi[0]; ++j)
+        if (folded[j] == p[0]) {
+            prevRow[size_t(j)] = kMatch + bonus[size_t(j)] - std::min(j, kLeadingMax);
+            prevRun[size_t(j)] = bonus[size_t(j)];
+        }
+    for (int i = 1; i < m; ++i) {
+        std::fill(curRow.begin(), curRow.end(), kImpossible);
+        int gapBest = kImpossible;  // best of row i-1 ending two or more places back, gap cost paid
+        const char16_t want = p[i];
+        for (int j = lo[size_t(i - 1)] + 1; j <= hi[size_t(i)]; ++j) {
+            if (j >= 2) {
+                const int from = prevRow[size_t(j - 2)];
+                gapBest = std::max(gapBest == kImpossible ? kImpossible : gapBest + kGapExtend,
+                                   from == kImpossible ? kImpossible : from + kGapStart);
+            }
+            if (j < lo[size_t(i)] || folded[j] != want) continue;
+            const int b = bonus[size_t(j)];
+            const int fromGap = gapBest == kImpossible ? kImpossible : gapBest + kMatch + b;
+            const int adjacent = prevRow[size_t(j - 1)];
+            const int runBonus = std::max({b, prevRun[size_t(j - 1)], kConsecutive});
+            const int fromRun = adjacent == kImpossible ? kImpossible : adjacent + kMatch + runBonus;
+            if (fromRun == kImpossible && fromGap == kImpossible) continue;
+            if (fromRun >= fromGap) {
+                curRow[size_t(j)] = fromRun;
+                curRun[size_t(j)] = runBonus;
+            } else {
+                curRow[size_t(j)] = fromGap;
+                curRun[size_t(j)] = b;
+            }
+        }
+        prevRow.swap(curRow);
+        prevRun.swap(curRun);
+    }
+    const int best = *std::max_element(prevRow.begin(), prevRow.end());
+    return best == kImpossible ? kNoMatch : std::max(0, best);
+}

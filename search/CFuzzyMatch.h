@@ -1,0 +1,35 @@
+#pragma once
+// Fuzzy matching of typed letters against a title: the letters must appear in the title in the
+// order typed, without regard to letter case. Letters that land on a word start, a camelCase
+// hump or right after the previous match score higher, gaps cost a little, so "gbr" prefers
+// "Git Branch Rename" to "a big rubber".
+#include <QString>
+#include <QStringView>
+
+class CFuzzyMatch {
+public:
+    static constexpr int kNoMatch = -1;
+    // Titles are scored on this many characters at most; letters further on never match.
+    static constexpr int kMaxCandidate = 512;
+
+    explicit CFuzzyMatch(QStringView pattern);
+
+    const QString& Pattern() const { return m_folded; }
+    bool IsEmpty() const { return m_folded.isEmpty(); }
+    // kNoMatch when the letters are not all in the candidate in order, else a score >= 0 that is
+    // higher for a better match. An empty pattern matches everything with 0.
+    int Score(QStringView candidate) const;
+    // The same with the candidate's folded form (Fold of each character) at hand, as an index of
+    // many titles keeps it: the search for the letters then runs on the folded text directly.
+    int Score(QStringView candidate, QStringView folded) const;
+    static QString FoldText(QStringView text);
+
+    // The case-folded form of one character, as both sides are compared.
+    static char16_t Fold(char16_t c) {
+        if (c < 0x80) return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+        return QChar(c).toCaseFolded().unicode();
+    }
+
+private:
+    QString m_folded;
+};

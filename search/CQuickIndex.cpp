@@ -1,0 +1,299 @@
+#include "search/CQuickIndex.h"
+
+#include "db/CSQLite.h"
+#include "db/CTransaction.h"
+#include "search/CFuzzyMatch.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace {
+
+// A body hit scores as a title whose letters all matched plainly: a title match with word
+// starts and runs ranks above it, letters scattered through a title below it.
+constexpr int kBodyPerLetter = 16;
+constexpr int kBodyMaxLetters = 32;
+
+QString textOf(const CSQLite::Row& row, int c) {
+    QByteArray scratch;
+    const QByteArrayView bytes = row.Utf8(c, scratch);
+    return QString::fromUtf8(bytes.data(), bytes.size());
+}
+
+// Names equal to what was typed (case-insensitive), else names that begin with it: "lang:py"
+// while "python" is still being typed.
+QSet<int> namesMatching(const QHash<int, QString>& names, const QString& typed) {
+    QSet<int> exact;
+    QSet<int> prefix;
+    for (auto it = names.constBegin(); it != names.constEnd(); ++it) {
+        if (it.value().compare(typed, Qt::CaseInsensitive) == 0) exact.insert(it.key());
+        else if (it.value().startsWith(typed, Qt::CaseInsensitive)) prefix.insert(it.key());
+    }
+    return exact.isEmpty() ? prefix : exact;
+}
+
+}  // namespace
+
+bool CQuickIndex::Load(CSQLite& db, QString* error) {
+    *this = CQuickIndex();
+    QString why;
+    const auto fail = [&](const QString& text) {
+        *this = CQuickIndex();
+        if (error) *error = text;
+        return false;
+    };
+    // One snapshot for every read, so items, links and names agree.
+    CTransaction snapshot(db, &why);
+    if (!snapshot.IsOpen()) return fail(why);
+
+    const auto readItems = [&](const char* sql) {
+        m_items.clear();
+        return db.ForEachRow(QLatin1String(sql), [&](const CSQLite::Row& row) {
+            Item item;
+            item.id = int(row.Int(0));
+            item.title = textOf(row, 1);
+            item.lastUpdate = row.Real(2);
+            m_items.push_back(std::move(item));
+            return true;
+        }, &why);
+    };
+    // The title from the full-text table's content table leaves the code text unread; a file
+    // whose full-text table has no such table is read through the table itself.
+    if (!readItems("SELECT tblItem.ID, Content.c0Title, tblItem.LastUpdate FROM tblItem "
+                   "JOIN ftsItem_content AS Content ON Content.docid = tblItem.ID ORDER BY tblItem.ID")) {
+        const int code = db.LastErrorCode();
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return fail(why);
+        why.clear();
+        if (!readItems("SELECT tblItem.ID, ftsItem.Title, tblItem.LastUpdate FROM tblItem "
+                       "JOIN ftsItem ON ftsItem.docid = tblItem.ID ORDER BY tblItem.ID"))
+            return fail(why);
+    }
+    qsizetype total = 0;
+    for (const Item& item : m_items) total += std::min<qsizetype>(item.title.size(), CFuzzyMatch::kMaxCandidate);
+    m_folded.reserve(total);
+    for (Item& item : m_items) {
+        item.letters = LetterMask(item.title);
+        item.folded = int(m_folded.size());
+        m_folded += CFuzzyMatch::FoldText(QStringView(item.title).left(CFuzzyMatch::kMaxCandidate));
+    }
+    m_rowOf.reserve(qsizetype(m_items.size()));
+    for (size_t r = 0; r < m_items.size(); ++r) m_rowOf.insert(m_items[r].id, int(r));
+
+    bool ok = db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType"), [&](const CSQLite::Row& row) {
+        m_languageNames.insert(int(row.Int(0)), textOf(row, 1));
+        return true;
+    }, &why);
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory"), [&](const CSQLite::Row& row) {
+        m_categoryNames.insert(int(row.Int(0)), textOf(row, 2));
+        m_categoryType.insert(int(row.Int(0)), int(row.Int(1)));
+        return true;
+    }, &why);
+    // Links in item order (the primary key's index), so each item's run is contiguous.
+    std::vector<std::pair<int, int>> links;
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT ItemID, CategoryID FROM tblItemCategory ORDER BY ItemID"),
+                             [&](const CSQLite::Row& row) {
+                                 links.emplace_back(int(row.Int(0)), int(row.Int(1)));
+                                 return true;
+                             }, &why);
+    ok = ok && CRecentUse::Load(db, &m_uses, &why);
+    if (!ok) return fail(why);
+
+    m_categories.reserve(links.size());
+    size_t l = 0;
+    for (Item& item : m_items) {
+        while (l < links.size() && links[l].first < item.id) ++l;
+        item.catBegin = int(m_categories.size());
+        for (; l < links.size() && links[l].first == item.id; ++l) {
+            if (!m_categoryNames.contains(links[l].second)) continue;
+            m_categories.push_back(links[l].second);
+            if (item.typeId == 0) item.typeId = m_categoryType.value(links[l].second);
+        }
+        item.catEnd = int(m_categories.size());
+        std::sort(m_categories.begin() + item.catBegin, m_categories.begin() + item.catEnd,
+                  [this](int a, int b) {
+                      return m_categoryNames.value(a).compare(m_categoryNames.value(b), Qt::CaseInsensitive) < 0;
+                  });
+    }
+    m_loadedAt = CRecentUse::JulianDay(QDateTime::currentDateTimeUtc());
+    for (auto it = m_uses.constBegin(); it != m_uses.constEnd(); ++it) {
+        const int r = m_rowOf.value(it.key(), -1);
+        if (r < 0) continue;
+        m_items[size_t(r)].lastUsed = it.value().lastUsed;
+        m_items[size_t(r)].weight = float(CRecentUse::Weight(it.value(), m_loadedAt));
+    }
+    if (error) error->clear();
+    return true;
+}
+
+void CQuickIndex::NoteUse(int itemId, double julianDay) {
+    CRecentUse::Use& use = m_uses[itemId];
+    ++use.count;
+    use.lastUsed = julianDay;
+    const int r = m_rowOf.value(itemId, -1);
+    if (r < 0) return;
+    m_items[size_t(r)].lastUsed = julianDay;
+    m_items[size_t(r)].weight = float(CRecentUse::Weight(use, std::max(m_loadedAt, julianDay)));
+}
+
+quint64 CQuickIndex::LetterMask(QStringView text) {
+    quint64 mask = 0;
+    for (QChar ch : text) {
+        const char16_t c = CFuzzyMatch::Fold(ch.unicode());
+        if (c >= 'a' && c <= 'z') mask |= quint64(1) << (c - 'a');
+        else if (c >= '0' && c <= '9') mask |= quint64(1) << (26 + c - '0');
+        else mask |= quint64(1) << 63;
+    }
+    return mask;
+}
+
+CQuickIndex::Row CQuickIndex::MakeRow(const Item& item) const {
+    Row row;
+    row.id = item.id;
+    row.title = item.title;
+    row.language = m_languageNames.value(item.typeId);
+    for (int c = item.catBegin; c < item.catEnd; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
+    return row;
+}
+
+CQuickIndex::Row CQuickIndex::RowOf(int itemId) const {
+    const int r = m_rowOf.value(itemId, -1);
+    return r < 0 ? Row() : MakeRow(m_items[size_t(r)]);
+}
+
+bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) const {
+    if (!query.HasFilters()) return false;
+    keep->assign(m_items.size(), 1);
+    for (const QString& name : query.languages) {
+        const QSet<int> types = namesMatching(m_languageNames, name);
+        for (size_t r = 0; r < m_items.size(); ++r)
+            if ((*keep)[r] && !types.contains(m_items[r].typeId)) (*keep)[r] = 0;
+    }
+    for (const QString& name : query.categories) {
+        const QSet<int> cats = namesMatching(m_categoryNames, name);
+        for (size_t r = 0; r < m_items.size(); ++r) {
+            if (!(*keep)[r]) continue;
+            bool any = false;
+            for (int c = m_items[r].catBegin; c < m_items[r].catEnd && !any; ++c)
+                any = cats.contains(m_categories[size_t(c)]);
+            if (!any) (*keep)[r] = 0;
+        }
+    }
+    return true;
+}
+
+bool CQuickIndex::Narrows(const CQuickQuery& previous, const CQuickQuery& next) {
+    if (!previous.HasWords() || previous.words.size() != next.words.size() ||
+        previous.languages != next.languages || previous.categories != next.categories)
+        return false;
+    const qsizetype last = next.words.size() - 1;
+    for (qsizetype k = 0; k < last; ++k)
+        if (previous.words[k] != next.words[k]) return false;
+    return next.words[last].startsWith(previous.words[last]);
+}
+
+QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
+                                            const std::function<bool()>& cancelled,
+                                            const std::vector<int>* within, std::vector<int>* matched) const {
+    // Everything the order needs, so that sorting never reaches back into the items.
+    struct Scored {
+        int row;
+        int score;
+        float weight;
+        int length;
+        int id;
+    };
+    std::vector<char> keep;
+    const bool filtered = FilterRows(query, &keep);
+    std::vector<Scored> found;
+    found.reserve(m_items.size());
+    const auto stop = [&](size_t r) { return cancelled && (r & 2047) == 0 && cancelled(); };
+
+    if (!query.HasWords()) {
+        for (size_t r = 0; r < m_items.size(); ++r) {
+            if (stop(r)) return {};
+            if (filtered && !keep[r]) continue;
+            found.push_back({int(r), 0, 0, 0, 0});
+        }
+        const auto recent = [this](const Scored& a, const Scored& b) {
+            const Item& x = m_items[size_t(a.row)];
+            const Item& y = m_items[size_t(b.row)];
+            if (x.lastUsed != y.lastUsed) return x.lastUsed > y.lastUsed;
+            if (x.lastUpdate != y.lastUpdate) return x.lastUpdate > y.lastUpdate;
+            return x.id < y.id;
+        };
+        const size_t n = std::min(found.size(), size_t(std::max(0, limit)));
+        std::partial_sort(found.begin(), found.begin() + qsizetype(n), found.end(), recent);
+        found.resize(n);
+    } else {
+        std::vector<CFuzzyMatch> matchers;
+        std::vector<quint64> masks;
+        int letters = 0;
+        for (const QString& w : query.words) {
+            matchers.emplace_back(w);
+            masks.push_back(LetterMask(w) & ~(quint64(1) << 63));  // other characters are not checked
+            letters += int(w.size());
+        }
+        const int bodyScore = kBodyPerLetter * std::min(letters, kBodyMaxLetters);
+        const bool anyBodies = !bodyHits.isEmpty();
+        // The rows to look at: all, or those of the earlier query and of the body hits.
+        std::vector<int> visit;
+        if (within) {
+            std::vector<char> seen(m_items.size(), 0);
+            visit.reserve(within->size() + size_t(bodyHits.size()));
+            for (int r : *within) {
+                seen[size_t(r)] = 1;
+                visit.push_back(r);
+            }
+            for (int id : bodyHits) {
+                const int r = m_rowOf.value(id, -1);
+                if (r >= 0 && !seen[size_t(r)]) visit.push_back(r);
+            }
+        }
+        const size_t count = within ? visit.size() : m_items.size();
+        for (size_t v = 0; v < count; ++v) {
+            if (stop(v)) return {};
+            const size_t r = within ? size_t(visit[v]) : v;
+            if (filtered && !keep[r]) continue;
+            const Item& item = m_items[r];
+            int total = 0;
+            for (size_t k = 0; k < matchers.size(); ++k) {
+                const int s = (masks[k] & ~item.letters)
+                                  ? CFuzzyMatch::kNoMatch
+                                  : matchers[k].Score(item.title,
+                                                      QStringView(m_folded).mid(item.folded,
+                                                                                std::min<qsizetype>(item.title.size(),
+                                                                                                    CFuzzyMatch::kMaxCandidate)));
+                if (s == CFuzzyMatch::kNoMatch) {
+                    total = -1;
+                    break;
+                }
+                total += s;
+            }
+            const bool body = anyBodies && bodyHits.contains(item.id);
+            if (total < 0 && !body) continue;
+            found.push_back({int(r), std::max(total, 0) + (body ? bodyScore : 0), item.weight,
+                             int(item.title.size()), item.id});
+        }
+        if (matched) {
+            matched->clear();
+            matched->reserve(found.size());
+            for (const Scored& f : found) matched->push_back(f.row);
+        }
+        // Plain numbers only: string comparisons over a hundred thousand equal scores would cost
+        // more than the matching.
+        const auto better = [](const Scored& a, const Scored& b) {
+            if (a.score != b.score) return a.score > b.score;
+            if (a.weight != b.weight) return a.weight > b.weight;
+            if (a.length != b.length) return a.length < b.length;
+            return a.id < b.id;
+        };
+        const size_t n = std::min(found.size(), size_t(std::max(0, limit)));
+        std::partial_sort(found.begin(), found.begin() + qsizetype(n), found.end(), better);
+        found.resize(n);
+    }
+    QList<Row> rows;
+    rows.reserve(qsizetype(found.size()));
+    for (const Scored& s : found) rows << MakeRow(m_items[size_t(s.row)]);
+    return rows;
+}

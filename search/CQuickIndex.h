@@ -1,0 +1,90 @@
+#pragma once
+// The quick palette's memory of a snippet file: every item's number, title, language and
+// categories, its last change and its uses, read once so that each typed letter is matched
+// against titles without the engine. Bodies are not held; their hits come from the full-text
+// table and are handed in.
+#include "search/CQuickQuery.h"
+#include "search/CRecentUse.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class CSQLite;
+
+class CQuickIndex {
+public:
+    // One row of a result, with the texts the list shows.
+    struct Row {
+        int id = 0;
+        QString title;
+        QString language;
+        QStringList categories;
+        bool operator==(const Row&) const = default;
+    };
+
+    // Reads the items of the file open on db. False with the engine's text (and the index
+    // empty) when a read failed.
+    bool Load(CSQLite& db, QString* error = nullptr);
+    int Size() const { return int(m_items.size()); }
+    bool Contains(int itemId) const { return m_rowOf.contains(itemId); }
+    Row RowOf(int itemId) const;
+
+    // The best items for the query, at most limit, best first: the fuzzy score of the title
+    // plus, for items in bodyHits, the score of a plain match of every letter (so a body hit
+    // ranks below a title matched at word starts and above letters scattered through a
+    // title); among equals the items used recently and often, then shorter titles, then item
+    // numbers. Only words, no filter: every item whose
+    // title matches or that is in bodyHits. Only filters: the items of the filters, used and
+    // recently changed ones first. Nothing: the most recently used, then recently changed.
+    // cancelled is asked now and then; when it says yes the result is empty.
+    // within: when given, only these rows (and those of bodyHits) are looked at: the rows an
+    // earlier query matched when this one only adds letters to its last word. matched (when
+    // given) receives every row this search found, for the next one.
+    QList<Row> Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
+                      const std::function<bool()>& cancelled = {}, const std::vector<int>* within = nullptr,
+                      std::vector<int>* matched = nullptr) const;
+    // Whether every item matching next matched previous (same filters and words, the last word
+    // only longer), so that previous's rows bound next's search.
+    static bool Narrows(const CQuickQuery& previous, const CQuickQuery& next);
+
+    // Notes a use in memory (after CRecentUse::Record stored it).
+    void NoteUse(int itemId, double julianDay);
+    const QHash<int, CRecentUse::Use>& Uses() const { return m_uses; }
+
+private:
+    struct Item {
+        int id = 0;
+        int typeId = 0;
+        int catBegin = 0;  // into m_categories
+        int catEnd = 0;
+        double lastUpdate = 0;
+        double lastUsed = 0;  // Julian day, 0: never
+        float weight = 0;     // CRecentUse::Weight at load time
+        quint64 letters = 0;  // LetterMask of the title
+        int folded = 0;       // where the title's folded form starts in m_folded
+        QString title;
+    };
+    // The items the filters leave; empty pointer: no filter. A filter naming nothing known
+    // leaves no item.
+    bool FilterRows(const CQuickQuery& query, std::vector<char>* keep) const;
+    Row MakeRow(const Item& item) const;
+    // One bit per folded ASCII letter or digit a text holds (one shared bit for everything
+    // else): a title lacking a bit of the query cannot match it, which rejects most titles
+    // without looking at them.
+    static quint64 LetterMask(QStringView text);
+
+    std::vector<Item> m_items;
+    QString m_folded;               // every title folded, one after the other
+    std::vector<int> m_categories;  // category ids of all items, each item's run in name order
+    QHash<int, int> m_rowOf;        // item id -> index in m_items
+    QHash<int, QString> m_languageNames;
+    QHash<int, QString> m_categoryNames;
+    QHash<int, int> m_categoryType;
+    QHash<int, CRecentUse::Use> m_uses;
+    double m_loadedAt = 0;  // Julian day of Load, the "now" of recency weights
+};

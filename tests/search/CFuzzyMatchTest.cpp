@@ -1,0 +1,78 @@
+// Fuzzy title matching: which titles match at all, and the order a query puts them in.
+#include "search/CFuzzyMatch.h"
+#include "support/QtPrinters.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The candidates that match, best first (stable for equal scores).
+QStringList Ranked(const QString& query, QStringList candidates) {
+    const CFuzzyMatch m(query);
+    candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                    [&](const QString& c) { return m.Score(c) == CFuzzyMatch::kNoMatch; }),
+                     candidates.end());
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const QString& a, const QString& b) { return m.Score(a) > m.Score(b); });
+    return candidates;
+}
+
+TEST(CFuzzyMatch, LettersMustAppearInOrderWithoutRegardToCase) {
+    struct Case {
+        const char* query;
+        const char* candidate;
+        bool matches;
+    } cases[] = {
+        {"gbr", "Git Branch Rename", true},
+        {"GBR", "git branch rename", true},
+        {"brg", "Git Branch Rename", false},  // out of order
+        {"docker", "dock", false},            // longer than the title
+        {"", "anything", true},
+        {"x", "", false},
+        {"straße", "STRASSE", false},  // folding is per character, no expansion
+        {"ÉCOLE", "école primaire", true},
+        {"c++", "Modern C++ tricks", true},
+        {"a b", "a_b", false},  // a blank is a character like any other inside one word
+    };
+    for (const Case& c : cases) {
+        const int score = CFuzzyMatch(QString::fromUtf8(c.query)).Score(QString::fromUtf8(c.candidate));
+        EXPECT_EQ(score != CFuzzyMatch::kNoMatch, c.matches) << c.query << " / " << c.candidate;
+    }
+}
+
+TEST(CFuzzyMatch, WordStartsHumpsAndRunsRankHigher) {
+    struct Case {
+        const char* query;
+        QStringList candidates;
+        QStringList expected;
+    } cases[] = {
+        // Word starts beat letters scattered inside words.
+        {"gbr", {"a big rubber", "Git Branch Rename"}, {"Git Branch Rename", "a big rubber"}},
+        // camelCase humps count as word starts.
+        {"rfl", {"readfile loop", "readFileLines"}, {"readFileLines", "readfile loop"}},
+        // A run of consecutive letters beats the same letters spread out.
+        {"sort", {"salt on rotten tomatoes", "quick sort"}, {"quick sort", "salt on rotten tomatoes"}},
+        // The start of the title beats a later word start.
+        {"re", {"Parse regex", "Regex parse"}, {"Regex parse", "Parse regex"}},
+        // Fewer skipped letters between matches rank higher.
+        {"dr", {"dxxxxxxxxr", "dxr"}, {"dxr", "dxxxxxxxxr"}},
+        // Digits after letters are a hump too.
+        {"f2", {"buffer2x", "bufF2"}, {"bufF2", "buffer2x"}},
+        // Titles without the letters are left out.
+        {"json", {"Parse JSON", "Read XML", "jq one-liners"}, {"Parse JSON"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Ranked(c.query, c.candidates), c.expected) << c.query;
+}
+
+TEST(CFuzzyMatch, LongInputEndsQuickly) {
+    // A pasted page as the query, a long title: both bounded, no quadratic blow-up.
+    const QString query(10000, QLatin1Char('a'));
+    const QString title = QString(100000, QLatin1Char('a'));
+    EXPECT_NE(CFuzzyMatch(query.left(400)).Score(title), CFuzzyMatch::kNoMatch);
+    EXPECT_EQ(CFuzzyMatch(query).Score(title), CFuzzyMatch::kNoMatch);  // past the scored length
+    EXPECT_EQ(CFuzzyMatch(QStringLiteral("\x01\x02")).Score(QStringLiteral("abc")), CFuzzyMatch::kNoMatch);
+}
+
+}  // namespace
