@@ -239,7 +239,7 @@ private:
 
     CApplication& m_app;
     unsigned m_activity = 0;  // Activity flags
-    CSQLite::Stamp m_listsStamp;  // the file's state the three lists were last read in
+    bool m_listsBehind = false;  // a change was recorded since the three lists were last read
 
     // Window state. The flags left are facts about one control or one gesture, not modes.
     bool m_itemChanged = false;  // the editor holds edits not stored yet

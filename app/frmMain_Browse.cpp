@@ -109,7 +109,7 @@ void frmMain::LoadLanguages() {
     if (Doing(Languages)) return;
     Guard guard(m_activity, Languages);
     ReadReport report(*this);
-    m_listsStamp = IsDatabaseOpen() ? gDB->ChangeStamp() : CSQLite::Stamp();
+    m_listsBehind = false;
     const QString previous = cboLanguage->currentText();
     {
         int total = 0;

@@ -141,7 +141,7 @@ void frmMain::cmdDelete_Click() {
     SetCurrentItemID(-1);
     m_itemChanged = false;
     // The counts of the language and category lists follow the delete at once.
-    if (gDB && !(gDB->ChangeStamp() == m_listsStamp)) LoadLanguages();
+    if (m_listsBehind) LoadLanguages();
     else LoadTitleList();
 }
 

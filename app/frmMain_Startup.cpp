@@ -48,8 +48,9 @@ frmMain::~frmMain() {
 
 void frmMain::DatabaseChanged() {
     // The window's own save and delete show their outcome themselves, once they are done.
+    m_listsBehind = true;
     if (Doing(Writing) || m_unloaded || !IsDatabaseOpen()) return;
-    if (!(gDB->ChangeStamp() == m_listsStamp)) LoadLanguages();
+    LoadLanguages();
 }
 
 void frmMain::ShowItem(int itemId) {
