@@ -1,4 +1,5 @@
 #include "db/basDBItems.h"
+#include "db/basMergeText.h"
 
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
@@ -242,6 +243,7 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
     qint64 n = item.id < 1 ? -1 : item.id;
     const QString jd = julianDayExpr(timeText, timeBase);
     bool merged = false;
+    QString mergedBody;
 
     // The values before, for the change record: an edited item's, or a merged one's below.
     std::optional<CItem> before;
@@ -282,6 +284,11 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
                 merged = true;
                 CItem old;
                 if (LoadItem(db, m, old, &loadError)) before = old;
+                // The joining text goes below the stored one rather than being dropped.
+                mergedBody = MergedBody(before ? before->body : QString(), body, when);
+                if (before && mergedBody != before->body)
+                    w.Run(QStringLiteral("UPDATE ftsItem SET Code=") + SqlQuote(mergedBody) +
+                          QStringLiteral(" WHERE ROWID = ") + QString::number(n));
             }
         }
         if (!merged) {
@@ -357,8 +364,9 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
         after.categories = names;
         if (before) {
             if (merged) {
-                // A merge adds the links and keeps the stored texts.
+                // A merge adds the links and the joining text; title and attachment stay.
                 after = *before;
+                after.body = mergedBody;
                 for (const QString& name : std::as_const(names))
                     if (!after.categories.contains(name, Qt::CaseInsensitive)) after.categories << name;
             }

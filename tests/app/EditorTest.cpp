@@ -104,12 +104,16 @@ TEST_F(MainWindowTest, SaveRefusesWithoutLanguageOrCategoryOffersToMergeAndTakes
     // A new item with an existing title is offered for merging.
     Type(Title(), "Bravo");
     Type(ItemCategories(), "Joins");
+    Body()->SetCode("select 22");
     prompt->answers << CPrompt::vbYes;
     Click("cmdSave");
     EXPECT_EQ(prompt->Messages().last(), "Merge this with existing item #1?");
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(ItemCategories()->text().split(QLatin1Char(',')).size(), 2);
     EXPECT_EQ(ItemCount(), 4);
+    // The text typed for the new item is kept below the stored one.
+    EXPECT_TRUE(Body()->Code().startsWith("select 2\n\n--- Added by merge on ")) << Body()->Code().toStdString();
+    EXPECT_TRUE(Body()->Code().endsWith(" ---\nselect 22"));
 
     // No category typed: the selected one is taken.
     prompt->shown.clear();

@@ -102,7 +102,7 @@ TEST_F(ChangeRecordTest, EachKindOfWriteReportsItsItemsWithValuesBeforeAndAfter)
          [&] {
              CItem item;
              item.title = "Find big files";
-             item.body = "ignored";
+             item.body = "ignored";  // differs from the stored text
              item.language = "Bash";
              item.categories = {"Disk"};
              SaveOptions merge;
@@ -113,7 +113,10 @@ TEST_F(ChangeRecordTest, EachKindOfWriteReportsItsItemsWithValuesBeforeAndAfter)
          [&](const CItemChange& c) {
              EXPECT_EQ(c.before->categories, QStringList{"Files"});
              EXPECT_EQ(c.after->categories, (QStringList{"Files", "Disk"}));
-             EXPECT_EQ(c.after->body, "find . -size +1G");
+             // The joining text is kept below the stored one.
+             EXPECT_TRUE(c.after->body.startsWith("find . -size +1G\n\n--- Added by merge on "));
+             EXPECT_TRUE(c.after->body.endsWith(" ---\nignored"));
+             EXPECT_EQ(*c.after, Stored(bash));
          }},
         {"category renamed",
          [&] {
