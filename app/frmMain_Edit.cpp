@@ -160,9 +160,18 @@ void frmMain::PasteIntoTitle(const QString& text) {
     // The first line replaces the whole title (through the box, so that Undo can take it back).
     txtTitle->selectAll();
     txtTitle->insert(text.left(br.capturedStart()));
-    const QString rest = TrimWhite(text.mid(br.capturedEnd()));
-    if (rest.isEmpty()) return;
-    TextBox(txtItem).Insert(rest);
+    QString rest = text.mid(br.capturedEnd());
+    rest.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Blank lines around the code go; the first code line keeps its indentation.
+    qsizetype first = 0;
+    while (first < rest.size() && rest.at(first).isSpace()) ++first;
+    if (first == rest.size()) return;
+    rest = rest.mid(first == 0 ? 0 : rest.lastIndexOf(QLatin1Char('\n'), first - 1) + 1);
+    while (!rest.isEmpty() && rest.back().isSpace()) rest.chop(1);
+    // The rest goes before the code already there, whatever the pane has selected: a
+    // selection is never replaced by a paste aimed at the title.
+    if (!txtItem->text().isEmpty()) rest += QLatin1Char('\n');
+    txtItem->insertAt(rest, 0, 0);
     txtItem->setCursorPosition(0, 0);
 }
 

@@ -54,6 +54,8 @@ void frmMain::cmdFind_Click() {
     }
     // Opens the first hit as a click would, save question included.
     lstItem->setCurrentIndex(m_titles->index(0));
+    // New left the focus in the title: the next key would replace the hit's title.
+    lstItem->setFocus();
 }
 
 void frmMain::cmdFindClear_Click() { LoadLanguages(); }

@@ -9,6 +9,7 @@
 #include "app/frmQuick.h"
 
 #include "db/basDB.h"
+#include "settings/basBackupTargets.h"
 #include "exchange/basExport.h"
 #include "exchange/basImport.h"
 #include "util/CPrompt.h"
@@ -63,7 +64,8 @@ void frmMain::mnuFileOpen_Click() {
 }
 
 void frmMain::mnufileBackup_Click() {
-    const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
+    const QString database = StoreDB().Filename();
+    const QString previous = BackupTargetFor(*gSettings, database);
     const QString file = Prompt().FileDialog(true, QStringLiteral("Backup Database To..."),
                                              GetFileName(previous), GetParentFolder(previous),
                                              DatabaseFilter(), 0);
@@ -72,7 +74,9 @@ void frmMain::mnufileBackup_Click() {
         Prompt().MsgBox(QStringLiteral("Overwrite existing file?"),
                         CPrompt::vbOKCancel | CPrompt::vbQuestion) != CPrompt::vbOK)
         return;
-    if (BackupDatabase(file)) ShowDone(QStringLiteral("Backed up to ") + file);
+    if (!BackupDatabase(file)) return;
+    RememberBackupTarget(*gSettings, database, file);
+    ShowDone(QStringLiteral("Backed up to ") + file);
 }
 
 void frmMain::mnuFileExport_Click() {

@@ -8,6 +8,7 @@
 #include "app/frmMainTools.h"
 
 #include "db/basDB.h"
+#include "settings/basBackupTargets.h"
 #include "util/CPrompt.h"
 #include "util/basFileTools.h"
 #include "util/basProgram.h"
@@ -351,7 +352,8 @@ bool frmMain::DailyBackupOnExit(bool& cancel) {
                                            QStringLiteral("0"))
                                        .toString());
     if (!(BackupTimeNow() > last + 1.0)) return false;
-    const QString previous = gSettings->GetSetting(QStringLiteral("BackupFile"));
+    const QString database = StoreDB().Filename();
+    const QString previous = BackupTargetFor(*gSettings, database);
     const QString file = Prompt().FileDialog(true, QStringLiteral("Back Up Snippet Database?"),
                                              GetFileName(previous), GetParentFolder(previous),
                                              DatabaseFilter(),
@@ -366,5 +368,7 @@ bool frmMain::DailyBackupOnExit(bool& cancel) {
         }
         if (answer != CPrompt::vbYes) return false;
     }
-    return BackupDatabase(file);
+    if (!BackupDatabase(file)) return false;
+    RememberBackupTarget(*gSettings, database, file);
+    return true;
 }

@@ -37,6 +37,9 @@ TEST_F(MainWindowTest, FindNarrowsTheTitlesWithinTheSelectionAndClearShowsAllAga
     EXPECT_EQ(Title()->text(), "Bravo");
     EXPECT_FALSE(win->ItemChanged());
     EXPECT_EQ(Marked(), QStringList{"select"});
+    // The focus is in the hits, so the next key cannot replace the title.
+    EXPECT_TRUE(Titles()->hasFocus());
+    EXPECT_FALSE(Title()->hasSelectedText());
     Body()->setFocus();
     QTest::keyClick(Body(), Qt::Key_End);
     QTest::keyClicks(Body(), " ");
