@@ -37,9 +37,27 @@ const char* const kSettingKeys[] = {"LastDatabase", "LastLanguage", "BackupDaily
 void frmMain::OpenDatabaseFile(const QString& path) {
     if (path.isEmpty()) return;
     QString file = path;
+    const QString previous = IsDatabaseOpen() ? StoreDB().Filename() : QString();
     const QString name = OpenDatabase(file);
-    // A refused file is not left open: nothing may read from or write to it.
-    if (name.isEmpty()) CloseDatabase();
+    if (name.isEmpty()) {
+        // A refused file is not left open: nothing may read from or write to it. The database
+        // that was open stays the one the window shows.
+        CloseDatabase();
+        if (previous.isEmpty()) {
+            ShowDatabaseCaption(QString());
+            EnableDatabaseCommands();
+            ClearItem();
+            SetCurrentItemID(-1);
+            m_itemChanged = false;
+            LoadLanguages();
+            return;
+        }
+        QString again = previous;
+        ShowDatabaseCaption(OpenDatabase(again));
+        EnableDatabaseCommands();
+        LoadLanguages();
+        return;
+    }
     ShowDatabaseCaption(name);
     EnableDatabaseCommands();
     ClearItem();

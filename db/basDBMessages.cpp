@@ -4,6 +4,7 @@
 #include "db/basDB.h"
 #include "util/CPrompt.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 static void show(const StoreError& error) {
@@ -16,6 +17,8 @@ QString OpenDatabase(QString& sFile) {
     StoreError error;
     bool created = false;
     if (!OpenDatabase(StoreDB(), sFile, &error, &created)) {
+        // Which file was refused, so that it is not mistaken for the one that was open.
+        if (!error.text.contains(sFile)) error.text += QLatin1Char('\n') + QDir::toNativeSeparators(sFile);
         show(error);
         // A new file whose schema could not be written stays open, as it always has.
         if (!created) return {};

@@ -138,20 +138,23 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndClipboardCommandsActOnThe
     EXPECT_TRUE(prompt->Messages().isEmpty());
     prompt->answers << CPrompt::vbNo;
 
-    // A paste into the title keeps one line and sends the rest to the code.
+    // A paste into the title keeps one line and puts the rest before the code, on a line of its
+    // own, its first line's indentation kept; a selection in the code pane is never replaced.
     struct Case {
         QString clipboard, title, body;  // pasted into "Alpha" (whole title selected) / "print(1)"
+        bool codeSelected = false;
     };
     const QList<Case> cases = {
-        {"Title line\n\nbody", "Title line", "bodyprint(1)"},
-        {"Title line\r\n\r\n  body\r\nmore\r\n", "Title line",
-         "body\nmoreprint(1)"},
-        {"Only a title\n \t\n", "Only a title", "print(1)"},
-        {"One line", "One line", "print(1)"},
+        {"Title line\n\nbody", "Title line", "body\nprint(1)"},
+        {"Title line\r\n\r\n  body\r\nmore\r\n", "Title line", "  body\nmore\nprint(1)"},
+        {"Title line\n    if x:\n        y", "Title line", "    if x:\n        y\nprint(1)", true},
+        {"Only a title\n \t\n", "Only a title", "print(1)", true},
+        {"One line", "One line", "print(1)", true},
     };
     for (const Case& c : cases) {
         ClickEntry(Titles(), "Bravo");
         ClickEntry(Titles(), "Alpha");
+        if (c.codeSelected) Body()->selectAll();
         clip->setText(c.clipboard);
         Title()->setFocus();
         Title()->selectAll();

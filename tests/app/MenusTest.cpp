@@ -2,6 +2,9 @@
 // an import runs (export and import themselves run in the whole-session test).
 #include "MainWindowFixture.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "db/CSQLite.h"
 #include "app/frmMainExchange.h"
 #include "ui/TextEx.h"
@@ -67,25 +70,28 @@ TEST_F(MainWindowTest, NewAndOpenDatabaseOfferEditsForSavingFirstAndRefuseAFileT
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(ItemCount(), 1);
 
-    // A file that is no database is refused: the title alone, empty lists, the file untouched.
+    // A file that is no database is refused by name, untouched, and the database that was open
+    // stays open with its lists and the edits in the editor.
     const QString junk = env->Path("junk.db");
     WriteFileBytes(junk, QByteArray(4096, 'x'));
+    const QStringList languages = Entries(Languages());
+    Type(Title(), "typed before");
+    prompt->answers << CPrompt::vbNo;
     prompt->texts << junk;
     Trigger("mnuFileOpen");
-    EXPECT_TRUE(prompt->Messages().contains(NotValidDatabaseMessage()));
-    EXPECT_EQ(win->windowTitle(), "VellumGranary");
-    EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
-    EXPECT_EQ(Titles()->model()->rowCount(), 0);
+    EXPECT_EQ(prompt->Messages().last(), NotValidDatabaseMessage() + "\n" + QDir::toNativeSeparators(junk));
+    EXPECT_EQ(win->windowTitle(), "VellumGranary (other.db)");
+    EXPECT_EQ(Entries(Languages()), languages);
+    EXPECT_EQ(Title()->text(), "typed before");
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
-    // The database commands wait for a database instead of failing after their dialogs.
     for (const char* command : {"mnufileBackup", "mnuFileExport", "mnuFileImport", "mnuToolsVacuum"})
-        EXPECT_FALSE(Find<QAction>(command)->isEnabled()) << command;
-    // Nothing works on the refused file: a save says no database is open.
-    EXPECT_FALSE(gDB->IsOpen());
-    AddItem("SQL", "lost?", QString(), "Queries");
-    EXPECT_TRUE(prompt->Messages().last().startsWith("Unable to save this item.\n"));
-    EXPECT_TRUE(win->ItemChanged());
-    EXPECT_EQ(win->CurrentItemID(), -1);
+        EXPECT_TRUE(Find<QAction>(command)->isEnabled()) << command;
+    ASSERT_TRUE(gDB->IsOpen());
+    EXPECT_EQ(QFileInfo(gDB->Filename()).fileName(), "other.db");
+    EXPECT_EQ(Setting("LastDatabase"), other);
+    prompt->answers << CPrompt::vbNo;
+    AddItem("SQL", "kept", QString(), "Queries");
+    EXPECT_EQ(ItemCount(), 2);
     EXPECT_EQ(ReadFileBytes(junk), QByteArray(4096, 'x'));
 }
 

@@ -66,7 +66,7 @@ TEST_F(MainWindowTest, RememberedOrGivenDatabaseIsCreatedWhenMissingAndLeftUntou
     WriteFileBytes(notes, "just some notes\n");
     SetStartupDatabase(notes);
     Restart();
-    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
+    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage() + "\n" + QDir::toNativeSeparators(notes)});
     EXPECT_EQ(win->windowTitle(), "VellumGranary");
     EXPECT_EQ(Setting("LastDatabase"), dbPath);
     EXPECT_EQ(ReadFileBytes(notes), QByteArray("just some notes\n"));
@@ -87,7 +87,7 @@ TEST_F(MainWindowTest, RememberedOrGivenDatabaseIsCreatedWhenMissingAndLeftUntou
     WriteFileBytes(given, "just some notes\r\n");
     prompt->shown.clear();
     Restart();
-    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage()});
+    EXPECT_EQ(prompt->Messages(), QStringList{NotValidDatabaseMessage() + "\n" + QDir::toNativeSeparators(given)});
     EXPECT_EQ(win->windowTitle(), "VellumGranary");
     EXPECT_EQ(Entries(Languages()), QStringList{"<All Languages>  (0)"});
     EXPECT_EQ(Entries(Categories()), QStringList{"<All Categories>  (0)"});
