@@ -89,6 +89,7 @@ private:
     void Form_Load();
     bool Form_Unload();  // false keeps the window open
     bool DailyBackupOnExit(bool& cancel);
+    QString AskForMissingDatabase(const QString& last);  // the file to open instead, or empty
     void mnuFileExit_Click();
 
     // Browse panes.

@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -277,7 +278,15 @@ void frmMain::Form_Load() {
         // The tab stop of txtItem is set with its font (ApplyLook).
         // A file from the command line takes the remembered one's place.
         QString file = TakeStartupDatabase();
-        const QString name = OpenDatabase(file);
+        bool none = false;
+        if (file.isEmpty()) {
+            const QString last = gSettings->GetSetting(QStringLiteral("LastDatabase"));
+            if (!last.isEmpty() && !QFileInfo::exists(last)) {
+                file = AskForMissingDatabase(last);
+                none = file.isEmpty();
+            }
+        }
+        const QString name = none ? QString() : OpenDatabase(file);
         // A refused file is not left open: nothing may read from or write to it.
         if (name.isEmpty()) CloseDatabase();
         ShowDatabaseCaption(name);

@@ -51,9 +51,51 @@ TEST(WindowArguments, QuickAsksForThePalette) {
     EXPECT_TRUE(WindowUsage().contains("--quick"));
 }
 
-TEST_F(MainWindowTest, RememberedOrGivenDatabaseIsCreatedWhenMissingAndLeftUntouchedWhenNoDatabase) {
+TEST_F(MainWindowTest, AMissingRememberedDatabaseIsAskedAboutAndNeverMadeUnasked) {
+    // The remembered file is gone: the user locates it, creates another or starts without one.
+    const QString moved = env->Path("moved.db");
+    OnDatabase(moved, [] {});
+    const QString created = env->Path("created.db");
+    const struct {
+        int answer;
+        QString chosen;  // the dialog's answer; empty cancels it
+        QString caption;
+        QString last;  // LastDatabase afterwards
+    } cases[] = {
+        {CPrompt::vbCancel, {}, "VellumGranary", dbPath},
+        {CPrompt::vbYes, {}, "VellumGranary", dbPath},
+        {CPrompt::vbYes, moved, "VellumGranary (moved.db)", moved},
+        {CPrompt::vbNo, {}, "VellumGranary", dbPath},
+        {CPrompt::vbNo, created, "VellumGranary (created.db)", created},
+    };
+    for (const auto& c : cases) {
+        win.reset();
+        app.reset();
+        ReleaseGlobals();
+        Preset("LastDatabase", dbPath);
+        Preset("BackupDaily", "0");
+        prompt->shown.clear();
+        prompt->answers << c.answer;
+        if (c.answer != CPrompt::vbCancel) prompt->texts << c.chosen;
+        Start();
+        ASSERT_FALSE(prompt->shown.isEmpty());
+        EXPECT_EQ(prompt->shown.first().text,
+                  "The database file was not found:\n" + QDir::toNativeSeparators(dbPath) +
+                      "\n\nYes: locate it or open another database.\nNo: create a new database."
+                      "\nCancel: start without a database.");
+        EXPECT_FALSE(QFile::exists(dbPath)) << c.answer;
+        EXPECT_EQ(win->windowTitle(), c.caption) << c.answer;
+        EXPECT_EQ(Setting("LastDatabase"), c.last) << c.answer;
+        EXPECT_EQ(gDB->IsOpen(), !c.chosen.isEmpty()) << c.answer;
+    }
+    EXPECT_TRUE(QFile::exists(created));
+    EXPECT_EQ(Scalar("PRAGMA user_version").toInt(), 2);
+}
+
+TEST_F(MainWindowTest, AGivenDatabaseIsCreatedWhenMissingAndLeftUntouchedWhenNoDatabase) {
     Preset("LastDatabase", dbPath);
     Preset("BackupDaily", "0");
+    SetStartupDatabase(dbPath);
     Start();
     EXPECT_TRUE(QFile::exists(dbPath));
     EXPECT_EQ(win->windowTitle(), "VellumGranary (snippets.db)");
