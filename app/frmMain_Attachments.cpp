@@ -187,6 +187,11 @@ void frmMain::cmdFileClear_Click() {
         Prompt().MsgBox(QStringLiteral("There is no current attachment to clear"), CPrompt::vbOKOnly);
         return;
     }
+    // The stored file goes for good: ask first, as the Help says.
+    if (Prompt().MsgBox(QStringLiteral("Remove the attachment \"") + txtFileName->text() +
+                            QStringLiteral("\" from this item?"),
+                        CPrompt::vbYesNo | CPrompt::vbQuestion) != CPrompt::vbYes)
+        return;
     QString error;
     if (!ClearAttachment(m_itemId, &error)) {
         Prompt().MsgBox(QStringLiteral("Unable to clear the attachment.\n") + error, CPrompt::vbExclamation);

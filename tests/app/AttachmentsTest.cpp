@@ -265,13 +265,21 @@ TEST_F(AttachmentWindowTest, SaveWritesExactlyTheChosenNameClearNeedsNoQuestionA
     EXPECT_TRUE(prompt->Messages().last().contains("damaged"));
     EXPECT_FALSE(QFile::exists(out + "/damaged.txt"));
 
-    // Clear asks nothing, and only once there is nothing it says so.
+    // Clear asks first: No keeps the attachment, Yes removes it.
+    const QString name = FileName()->text();
+    ASSERT_FALSE(name.isEmpty());
+    prompt->answers << CPrompt::vbNo;
+    Click("cmdFileClear");
+    EXPECT_EQ(prompt->Messages().last(), "Remove the attachment \"" + name + "\" from this item?");
+    EXPECT_EQ(FileName()->text(), name);
+    EXPECT_FALSE(Scalar("SELECT FileBLOB FROM tblItem WHERE ID = 1").isNull());
     messages = prompt->Messages().size();
+    prompt->answers << CPrompt::vbYes;
     Click("cmdFileClear");
     EXPECT_EQ(FileName()->text(), QString());
     EXPECT_EQ(LabelText("lblFileSize"), QString());
     EXPECT_TRUE(Scalar("SELECT FileBLOB FROM tblItem WHERE ID = 1").isNull());
-    EXPECT_EQ(prompt->Messages().size(), messages);
+    EXPECT_EQ(prompt->Messages().size(), messages + 1);
     Click("cmdFileClear");
     EXPECT_EQ(prompt->Messages().last(), "There is no current attachment to clear");
 }
