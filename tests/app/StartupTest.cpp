@@ -2,6 +2,8 @@
 // controls and menus as the user finds them.
 #include "MainWindowFixture.h"
 
+#include <QDir>
+
 namespace {
 QString SerialText(double v) { return QString::number(v, 'g', 17); }
 }  // namespace
@@ -86,6 +88,35 @@ TEST_F(MainWindowTest, ClosingWithEditsAsksOnceCancelKeepsNoDiscardsAndYesSavesU
     EXPECT_FALSE(gDB->IsOpen());
     Reopen();
     EXPECT_EQ(Stored("Code", 3), "print(10)");
+}
+
+// The daily backup of one database never offers the file another database backed up to.
+TEST_F(MainWindowTest, DailyBackupOffersEachDatabaseItsOwnFile) {
+    const QString other = env->Path("other.db");
+    OnDatabase(other, [] {});
+    MakeDatabase(FourItems(), true);
+    const QString copyA = env->Path("copies/a-copy.db");
+    QDir().mkpath(env->Path("copies"));
+    Start();
+    prompt->texts << copyA;
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(prompt->shown.last().value, env->Path("snippets-backup.db"));
+    const QString contentsA = Contents(copyA);
+    ASSERT_FALSE(contentsA.isEmpty());
+
+    // Other database, backup due: its own name in the folder of the last backup.
+    const struct {
+        QString database, offered;
+    } exits[] = {{other, env->Path("copies/other-backup.db")}, {dbPath, copyA}};
+    for (const auto& c : exits) {
+        prompt->shown.clear();
+        prompt->texts << QString();
+        Restart({{"LastDatabase", c.database}, {"BackupTime", QString()}});
+        EXPECT_TRUE(Close());
+        ASSERT_EQ(prompt->shown.size(), 1);
+        EXPECT_EQ(prompt->shown[0].value, c.offered) << c.database.toStdString();
+    }
+    EXPECT_EQ(Contents(copyA), contentsA);
 }
 
 // Never backed up, the exit offers the backup until one is made; then it is due again only a

@@ -1,5 +1,6 @@
 #include "ScriptedPrompt.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 ScriptedPrompt::ScriptedPrompt() { m_previous = SetPrompt(this); }
@@ -31,9 +32,10 @@ bool ScriptedPrompt::InputBox(const QString& prompt, const QString& title, QStri
     return true;
 }
 
-QString ScriptedPrompt::FileDialog(bool save, const QString& title, const QString&,
-                                   const QString&, const QString& filter, int flags) {
-    shown.append({save ? QStringLiteral("save") : QStringLiteral("open"), title, flags, filter, {}});
+QString ScriptedPrompt::FileDialog(bool save, const QString& title, const QString& initialFile,
+                                   const QString& initialFolder, const QString& filter, int flags) {
+    const QString proposed = initialFolder.isEmpty() ? initialFile : QDir(initialFolder).filePath(initialFile);
+    shown.append({save ? QStringLiteral("save") : QStringLiteral("open"), title, flags, filter, proposed});
     if (texts.isEmpty()) {
         ADD_FAILURE() << "unscripted file dialog: " << title.toStdString();
         return {};

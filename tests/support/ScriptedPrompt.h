@@ -11,7 +11,7 @@ struct PromptRecord {
     QString text;   // message, input prompt or dialog title; progress line 0
     int style = 0;  // message-box style, or dialog flags
     QString title;  // message-box title, or dialog filter
-    QString value;  // an input box's default
+    QString value;  // an input box's default; a file dialog's proposed path
 };
 
 class ScriptedPrompt : public CPrompt {
