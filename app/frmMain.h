@@ -120,6 +120,16 @@ private:
     void cmdDelete_Click();
     void ItemText_Change();
 
+    // The item's own language (the browse combo only filters).
+    void BuildItemLanguage();
+    void FillItemLanguages();  // every language name, the shown text kept
+    QString ItemLanguage() const;
+    QString BrowseLanguage() const;  // the browse combo's language or typed name; empty for all
+    void SetItemLanguage(const QString& language);
+    void ShowItemLanguage();   // the shown item's language and that language's categories
+    void StartItemLanguage();  // a new item: the browsed language, or none
+    bool SelectLanguageNamed(const QString& text);  // the browse entry of that exact name, any case
+
     // Find.
     void cmdFind_Click();
     void cmdFindClear_Click();
@@ -204,6 +214,9 @@ private:
     CodeEditor* txtItem = nullptr;
     QLabel* lblItemCategories = nullptr;
     QLineEdit* txtItemCategories = nullptr;
+    QLabel* lblItemLanguage = nullptr;
+    QComboBox* cboItemLanguage = nullptr;
+    QString m_loadedLanguage;  // the language the shown item was loaded under
     QLabel* lblFileName = nullptr;
     QLineEdit* txtFileName = nullptr;
     QLabel* lblFileSize = nullptr;

@@ -136,6 +136,7 @@ void frmMain::LoadLanguages() {
     // A line edit shows the end of a text set into it: the name is at the start.
     cboLanguage->lineEdit()->setCursorPosition(0);
     m_languageState = {cboLanguage->currentIndex(), cboLanguage->currentText()};
+    FillItemLanguages();
     LoadCategoryList(QString());
 }
 

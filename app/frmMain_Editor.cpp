@@ -32,6 +32,8 @@ void frmMain::ClearItem() {
     lblFileSize->setText(QString());
     lblFileSize->setToolTip(QString());
     lblLastUpdate->setText(QString());
+    m_loadedLanguage.clear();
+    SetItemLanguage(QString());
 }
 
 void frmMain::ShowCurrentItem() {
@@ -39,7 +41,6 @@ void frmMain::ShowCurrentItem() {
     LoadItem(m_itemId, rec);  // the window's message when it fails; the editor then shows nothing
     txtTitle->setText(rec.title);
     txtItem->SetCode(rec.body);
-    txtItem->SetLanguage(EntryName(cboLanguage->currentText()));
     if (!m_findWords.isEmpty()) txtItem->MarkWords(m_findWords);
     ShowFileName(rec.fileName);
     lblLastUpdate->setText(rec.lastUpdate.isEmpty() ? QString() : QStringLiteral("Updated: ") + rec.lastUpdate);
@@ -51,6 +52,7 @@ void frmMain::ShowCurrentItem() {
         lblFileSize->setToolTip(FormatByteSize(rec.storedSize) + QStringLiteral(" Compressed"));
     }
     txtItemCategories->setText(rec.categories);
+    ShowItemLanguage();
     m_itemChanged = false;
 }
 
@@ -65,10 +67,10 @@ CItem frmMain::EditedItem(const QString& language) const {
 }
 
 bool frmMain::SaveCurrentItem() {
-    const QString language = cboLanguage->currentText();
-    const bool validLanguage = language.left(15) != QLatin1String("<All Languages>") &&
-                               (!EntryName(language).trimmed().isEmpty() || SelectedLanguageID() > 0);
-    if (!validLanguage) {
+    // The item's own language; a new item not given one takes the browsed language.
+    QString language = ItemLanguage();
+    if (language.isEmpty() && m_itemId == -1) language = BrowseLanguage();
+    if (language.isEmpty()) {
         Prompt().MsgBox(QStringLiteral("Please select a language before saving"), CPrompt::vbOKOnly);
         return false;
     }
@@ -87,7 +89,10 @@ bool frmMain::SaveCurrentItem() {
     if (!IsDatabaseOpen()) {
         error = CSQLite::NoDatabaseText() + QStringLiteral(". Open or create one from the File menu.");
     } else {
-        saved = SaveItem(EditedItem(EntryName(language)), true, &error);
+        // Links under other languages stay unless the item moved away from the loaded one.
+        const QStringList replaced = m_itemId == -1 || m_loadedLanguage.isEmpty() ? QStringList()
+                                                                                  : QStringList{m_loadedLanguage};
+        saved = SaveItem(EditedItem(language), true, &error, replaced);
     }
     if (saved == 0) {
         // The edits stay in the editor, still marked as changed, so nothing is lost.
@@ -113,6 +118,7 @@ int frmMain::NewItem() {
         if (answer == CPrompt::vbCancel) return answer;
     }
     ClearItem();
+    StartItemLanguage();
     SetCurrentItemID(-1);
     m_itemChanged = false;
     txtTitle->setFocus();

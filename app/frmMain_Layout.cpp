@@ -158,8 +158,17 @@ void frmMain::BuildLayout() {
     attachment->addWidget(lblFileSize);
     it->addLayout(attachment);
     it->addSpacing(kMargin);
-    it->addWidget(lblItemCategories);
-    it->addWidget(txtItemCategories);
+    // The language's caption sits over its combo.
+    cboItemLanguage->setFixedWidth(Px(1800));
+    lblItemLanguage->setFixedWidth(Px(1800));
+    QHBoxLayout* fileLabels = Row(kMargin);
+    fileLabels->addWidget(lblItemCategories, 1);
+    fileLabels->addWidget(lblItemLanguage);
+    it->addLayout(fileLabels);
+    QHBoxLayout* filing = Row(kMargin);
+    filing->addWidget(txtItemCategories, 1);
+    filing->addWidget(cboItemLanguage);
+    it->addLayout(filing);
 
     // Buttons keep the design's compact width (615 twips) unless their caption needs more;
     // the style would otherwise make every one of them at least 80 pixels wide.

@@ -132,6 +132,7 @@ void frmMain::BuildControls() {
     lblItemCategories = label(fraItems, "lblItemCategories", QStringLiteral("Cate&gories"));
     txtItemCategories = line(fraItems, "txtItemCategories");
     lblItemCategories->setBuddy(txtItemCategories);
+    BuildItemLanguage();
     lblFileName = label(fraItems, "lblFileName", QStringLiteral("&Attachment"));
     txtFileName = line(fraItems, "txtFileName");
     txtFileName->setReadOnly(true);
@@ -154,9 +155,11 @@ void frmMain::BuildControls() {
     m_languageTyping = new QTimer(this);
     m_languageTyping->setSingleShot(true);
     m_languageTyping->setInterval(kTypingPauseMs);
-    connect(m_languageTyping, &QTimer::timeout, this, [this] { cboLanguage_Click(); });
+    // A typed or pasted name that is a language's (in any case) selects that language.
+    connect(m_languageTyping, &QTimer::timeout, this, [this] {
+        if (!SelectLanguageNamed(cboLanguage->currentText())) cboLanguage_Click();
+    });
     connect(cboLanguage, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        txtItem->SetLanguage(EntryName(text));
         if (Doing(Filling)) return;
         if (cboLanguage->findText(text, Qt::MatchExactly) >= 0) {
             m_languageTyping->stop();

@@ -335,7 +335,16 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
     const qint64 typeId = w.Id(QStringLiteral("tblType"), QStringLiteral("ID"),
                                {QStringLiteral("Name"), language},
                                QStringLiteral("language '") + language + QLatin1Char('\''));
-    if (!merged) w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + QString::number(n));
+    if (!merged && options.replaceLinksOf.isEmpty()) {
+        w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + QString::number(n));
+    } else if (!merged) {
+        QStringList languages;
+        for (const QString& name : options.replaceLinksOf + QStringList{language}) languages << SqlQuote(CleanName(name));
+        w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + QString::number(n) +
+              QStringLiteral(" AND CategoryID IN (SELECT c.ID FROM tblCategory AS c JOIN tblType AS t ON "
+                             "t.ID = c.TypeID WHERE t.Name IN (") +
+              languages.join(QLatin1Char(',')) + QStringLiteral("))"));
+    }
     for (const QString& name : names) {
         if (!w.ok()) break;
         QString engine;

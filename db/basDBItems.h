@@ -38,6 +38,9 @@ struct SaveOptions {
     // otherwise this text read as timeBase says (the exchange file's and the old callers' form).
     QString timeText;
     TimeBase timeBase = TimeBase::Utc;
+    // Empty: a stored item's links are replaced by its categories. Otherwise only its links
+    // under these languages (and its own) are; those under other languages stay.
+    QStringList replaceLinksOf;
 };
 
 // Loads item itemId whole: texts, language (of its first link), every category, attachment
@@ -73,7 +76,7 @@ int SaveItem(CSQLite& db, const QString& language, int& itemId, const QString& t
              TimeBase timeBase = TimeBase::Local, QString* error = nullptr);
 // SaveItem on gDB with the current time; with checkDuplicate the window asks "Merge this with
 // existing item #N?". Returns the stored number, 0 on failure.
-int SaveItem(CItem item, bool checkDuplicate, QString* error = nullptr);
+int SaveItem(CItem item, bool checkDuplicate, QString* error = nullptr, const QStringList& replaceLinksOf = {});
 // The positional form on gDB, with the same question.
 int SaveItem(const QString& language, int& itemId, const QString& title, const QString& body,
              const QString& categories, const QString& timeText, bool checkDuplicate,

@@ -50,9 +50,10 @@ static MergeDecision mergeQuestion(bool ask) {
     };
 }
 
-int SaveItem(CItem item, bool checkDuplicate, QString* error) {
+int SaveItem(CItem item, bool checkDuplicate, QString* error, const QStringList& replaceLinksOf) {
     SaveOptions options;
     options.merge = mergeQuestion(checkDuplicate);
+    options.replaceLinksOf = replaceLinksOf;
     return SaveItem(StoreDB(), item, options, error);
 }
 
