@@ -520,11 +520,16 @@ ResultTable CItemLinks::Types() const {
 ResultTable CItemLinks::Categories(int typeId, int* count) const {
     const auto inLanguage = [&](const Named& c) { return typeId == -1 || (c.typeUsable && c.type == typeId); };
     std::vector<qint64> links(m_categories.size(), 0);
+    // An item in two categories of the language is one item of it.
+    std::vector<bool> counted(m_items.size(), false);
     int total = 0;
     for (const Link& l : m_links) {
         if (l.category < 0) continue;
         ++links[size_t(l.category)];
-        if (typeId != -1 && l.at && inLanguage(m_categories[size_t(l.category)])) ++total;
+        if (typeId != -1 && l.at && !counted[size_t(l.at)] && inLanguage(m_categories[size_t(l.category)])) {
+            counted[size_t(l.at)] = true;
+            ++total;
+        }
     }
     *count = typeId == -1 ? m_itemCount : total;
     ResultTable data;

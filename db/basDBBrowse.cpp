@@ -144,10 +144,8 @@ ResultTable LoadCategories(CSQLite& db, int typeId, int& count, QString* error) 
         countSql = QStringLiteral("SELECT Count(*) FROM tblItem");
     } else {
         filter = QStringLiteral("WHERE TypeID = ") + QString::number(typeId) + QLatin1Char(' ');
-        // The view's rows are the links whose item and category exist: a link is unique per
-        // item and category, so its DISTINCT only costs a temporary table. Counting the links of
-        // the language's categories whose item exists gives the same number.
-        countSql = QStringLiteral("SELECT Count(*) FROM tblItemCategory WHERE CategoryID IN "
+        // The language's items that exist, each once however many of its categories hold it.
+        countSql = QStringLiteral("SELECT Count(DISTINCT ItemID) FROM tblItemCategory WHERE CategoryID IN "
                                   "(SELECT ID FROM tblCategory WHERE TypeID = ") +
                    QString::number(typeId) +
                    QStringLiteral(") AND EXISTS (SELECT 1 FROM tblItem WHERE tblItem.ID = "

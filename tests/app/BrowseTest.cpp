@@ -14,8 +14,8 @@ TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOtherByClickOrKey)
 
     // A language's category total counts item-category pairs.
     PickLanguage("SQL  (2)");
-    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (3)", "Paging  (1)", "Queries  (2)"}));
-    EXPECT_EQ(Selected(Categories()), "<All Categories>  (3)");
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (2)", "Paging  (1)", "Queries  (2)"}));
+    EXPECT_EQ(Selected(Categories()), "<All Categories>  (2)");
     EXPECT_EQ(Entries(Titles()), (QStringList{"Bravo", "Delta"}));
 
     ClickEntry(Categories(), "Paging  (1)");
@@ -53,7 +53,7 @@ TEST_F(MainWindowTest, LanguageCategoryAndTitleListsNarrowEachOtherByClickOrKey)
     EXPECT_EQ(Selected(Titles()), Title()->text());
 
     // Moving into the categories with the keyboard filters the titles too.
-    ClickEntry(Categories(), "<All Categories>  (3)");
+    ClickEntry(Categories(), "<All Categories>  (2)");
     QTest::keyClick(Categories(), Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(Entries(Titles()), QStringList{"Delta"});
@@ -189,11 +189,11 @@ TEST_F(MainWindowTest, ListsFollowSavesDeletesRenamesAndImportsMadeOutsideTheWin
 
     ASSERT_TRUE(DeleteItem(*gDB, 1));
     EXPECT_EQ(Entries(Titles()), (QStringList{"Delta", "Echo"}));
-    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (3)", "Paging  (2)", "Queries  (1)"}));
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (2)", "Paging  (2)", "Queries  (1)"}));
 
     const int paging = Categories()->item(1)->data(Qt::UserRole).toInt();
     ASSERT_TRUE(RenameCategory(*gDB, paging, "Pages"));
-    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (3)", "Pages  (2)", "Queries  (1)"}));
+    EXPECT_EQ(Entries(Categories()), (QStringList{"<All Categories>  (2)", "Pages  (2)", "Queries  (1)"}));
 
     const QString file = env->Path("more.txt");
     {
@@ -205,4 +205,34 @@ TEST_F(MainWindowTest, ListsFollowSavesDeletesRenamesAndImportsMadeOutsideTheWin
     ASSERT_TRUE(ImportDatabase(*gDB, file, false, &summary)) << summary.error.toStdString();
     EXPECT_EQ(Entries(Titles()), (QStringList{"Delta", "Echo", "Foxtrot"}));
     EXPECT_EQ(Languages()->currentText(), "SQL  (3)");
+}
+
+// Counts are of items, each once, and follow every save and delete at once.
+TEST_F(MainWindowTest, CountsAreDistinctItemsAndFollowSavesAndDeletes) {
+    StartWithFourItems();
+    PickLanguage("SQL  (2)");
+    const struct {
+        const char* action;
+        QStringList languages, categories;
+    } steps[] = {
+        {"start", {"<All Languages>  (4)", "Python  (2)", "SQL  (2)"},
+         {"<All Categories>  (2)", "Paging  (1)", "Queries  (2)"}},
+        {"delete Delta", {"<All Languages>  (3)", "Python  (2)", "SQL  (1)"},
+         {"<All Categories>  (1)", "Queries  (1)"}},
+        {"save Bravo in two more", {"<All Languages>  (3)", "Python  (2)", "SQL  (1)"},
+         {"<All Categories>  (1)", "Joins  (1)", "Queries  (1)", "Views  (1)"}},
+    };
+    for (const auto& s : steps) {
+        if (QString(s.action) == "delete Delta") {
+            ClickEntry(Titles(), "Delta");
+            prompt->answers << CPrompt::vbOK;
+            Click("cmdDelete");
+        } else if (QString(s.action) == "save Bravo in two more") {
+            ClickEntry(Titles(), "Bravo");
+            Type(ItemCategories(), "Queries,Joins,Views");
+            Click("cmdSave");
+        }
+        EXPECT_EQ(Entries(Languages()), s.languages) << s.action;
+        EXPECT_EQ(Entries(Categories()), s.categories) << s.action;
+    }
 }

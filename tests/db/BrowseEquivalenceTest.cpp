@@ -28,7 +28,8 @@ QString RefTypes() { return "SELECT ID, Name, Count FROM qryTypes"; }
 
 QString RefCategoriesCount(int t) {
     if (t == -1) return "SELECT Count(ID) FROM tblItem";
-    return "SELECT Count(ItemID) FROM qryItemTypes WHERE TypeID = " + QString::number(t) + " ";
+    // Items, each once however many categories of the language hold it.
+    return "SELECT Count(DISTINCT ItemID) FROM qryItemTypes WHERE TypeID = " + QString::number(t) + " ";
 }
 
 QString RefCategories(int t) {
