@@ -31,7 +31,10 @@ struct TextBox {
     QsciScintilla* code = nullptr;
 
     explicit TextBox(QWidget* w)
-        : line(qobject_cast<QLineEdit*>(w)), code(qobject_cast<QsciScintilla*>(w)) {}
+        : line(qobject_cast<QLineEdit*>(w)), code(qobject_cast<QsciScintilla*>(w)) {
+        // An editable combo has the focus while its line edit holds the text.
+        if (const auto* combo = qobject_cast<QComboBox*>(w); combo && combo->isEditable()) line = combo->lineEdit();
+    }
     bool IsBox() const { return line || code; }
     bool ReadOnly() const { return line ? line->isReadOnly() : code->isReadOnly(); }
     QString Selected() const { return line ? line->selectedText() : code->selectedText(); }
@@ -178,7 +181,7 @@ void frmMain::PasteIntoTitle(const QString& text) {
 void frmMain::mnuEditSelectAll_Click() {
     QWidget* focused = QApplication::focusWidget();
     // The language combo's box is no text box of the item.
-    if (focused == cboLanguage->lineEdit()) return;
+    if (focused == cboLanguage || focused == cboLanguage->lineEdit()) return;
     const TextBox box(focused);
     if (box.line) box.line->selectAll();
     else if (box.code) box.code->selectAll();

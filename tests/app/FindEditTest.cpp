@@ -127,6 +127,16 @@ TEST_F(MainWindowTest, PasteIntoTheTitleKeepsOneLineAndClipboardCommandsActOnThe
     combo->setCursorPosition(0);
     QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
     EXPECT_FALSE(combo->hasSelectedText());
+    // The menu's Cut, Copy and Paste work in the combo as its keys do.
+    const QString language = Languages()->currentText();
+    Languages()->setFocus();
+    combo->selectAll();
+    Trigger("mnuEditCopy");
+    EXPECT_EQ(clip->text(), language);
+    Trigger("mnuEditCut");
+    EXPECT_EQ(combo->text(), QString());
+    Trigger("mnuEditPaste");
+    EXPECT_EQ(combo->text(), language);
     // The attachment name is copied but never cut away.
     QLineEdit* file = Find<QLineEdit>("txtFileName");
     file->setText("notes.txt");
