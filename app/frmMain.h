@@ -36,6 +36,7 @@ class frmMain : public QMainWindow {
 
 public:
     static constexpr int kTypingPauseMs = 150;  // a typed language name reloads after this pause
+    static constexpr int kDragCopyKeepMs = 60000;  // a dragged-out copy outlives its drag so long
 
     // Builds the window over app and runs the start-up sequence (last database, lists).
     explicit frmMain(CApplication& app, QWidget* parent = nullptr);
@@ -153,6 +154,7 @@ private:
     void txtFileName_DblClick();
     void txtFileName_StartDrag();
     QString ExtractToTemp();  // the path written and listed in TempFiles, or empty
+    void RemoveTempCopy(const QString& path);  // the copy and its folder
     bool AcceptsFileDrop(QObject* watched, const QPoint& pos) const;
     void AttachDroppedFile(const QMimeData* data);
     bool AttachmentEvent(QObject* watched, QEvent* event);  // true when the event was handled

@@ -14,6 +14,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -243,10 +245,23 @@ void frmMain::cmdFileSave_Click() {
 
 QString frmMain::ExtractToTemp() {
     if (txtFileName->text().isEmpty()) return {};
-    QString path = JoinPath(GetTempFolder(), SafeFileName(txtFileName->text()));
-    if (!ExtractAttachment(m_itemId, path, true)) return {};
+    // A folder of its own for each copy: the file keeps its name however often it goes out.
+    QTemporaryDir folder(JoinPath(GetTempFolder(), QStringLiteral("vellumgranary-XXXXXX")));
+    if (!folder.isValid()) return {};
+    folder.setAutoRemove(false);
+    QString path = JoinPath(folder.path(), SafeFileName(txtFileName->text()));
+    if (!ExtractAttachment(m_itemId, path, true)) {
+        QDir(folder.path()).removeRecursively();
+        return {};
+    }
     m_tempFiles << path;
     return path;
+}
+
+void frmMain::RemoveTempCopy(const QString& path) {
+    QFile::remove(path);
+    QDir().rmdir(QFileInfo(path).absolutePath());
+    m_tempFiles.removeAll(path);
 }
 
 void frmMain::txtFileName_DblClick() {
@@ -263,7 +278,8 @@ void frmMain::txtFileName_StartDrag() {
     data->setUrls({QUrl::fromLocalFile(path)});
     auto* drag = new QDrag(txtFileName);
     drag->setMimeData(data);
-    // File managers on Linux copy or move the file after exec has returned, so the file stays
-    // (listed in TempFiles) until the window closes; one the target moved away is simply gone.
+    // File managers on Linux may open the file only after exec has returned: the copy goes a
+    // while after the drag ended (or at exit); one the target moved away is simply gone.
     drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+    QTimer::singleShot(kDragCopyKeepMs, this, [this, path] { RemoveTempCopy(path); });
 }

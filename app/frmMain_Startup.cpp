@@ -352,8 +352,7 @@ bool frmMain::Form_Unload() {
         // The closing goes on below: the database is closed and no temporary copy is left.
     }
     CloseDatabase();
-    for (const QString& f : std::as_const(m_tempFiles)) QFile::remove(f);
-    m_tempFiles.clear();
+    for (const QString& f : QStringList(m_tempFiles)) RemoveTempCopy(f);
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible()) w->close();
     return true;

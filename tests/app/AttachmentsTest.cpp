@@ -6,6 +6,8 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QDrag>
 #include <QDropEvent>
 #include <QMimeData>
@@ -48,7 +50,15 @@ protected:
         return path;
     }
     QLineEdit* FileName() { return Find<QLineEdit>("txtFileName"); }
-    QStringList TempEntries() const { return QDir(tempDir).entryList(QDir::Files | QDir::Hidden); }
+    // The names of the files under the temporary folder, sorted.
+    QStringList TempEntries() const {
+        QStringList names;
+        QDirIterator it(tempDir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) names << QFileInfo(it.next()).fileName();
+        names.sort();
+        return names;
+    }
+    QStringList TempFolders() const { return QDir(tempDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot); }
     // Attaches through the Attach button on the item shown (no attachment yet).
     void Attach(const QString& path) {
         prompt->texts << path;
@@ -122,9 +132,9 @@ TEST_F(AttachmentWindowTest, AttachOnANewItemSavesFirstAndAFailedSaveOrAttachKee
     EXPECT_EQ(FileName()->text(), "notes.txt");
 }
 
-// A click extracts nothing; a drag extracts once it moves, and each double-click writes the
-// next free name. Closing deletes them all.
-TEST_F(AttachmentWindowTest, DragOutAndOpeningWriteFreeNamesThatCloseDeletes) {
+// A click extracts nothing; a drag extracts once it moves, and each drag or double-click writes
+// the file under its own name in a folder of its own. Closing deletes them all.
+TEST_F(AttachmentWindowTest, DragOutAndOpeningKeepTheNameInFoldersOfTheirOwnThatCloseDeletes) {
     OpenRecorder desktop;
     QDesktopServices::setUrlHandler("file", &desktop, "open");
     Attach(File("notes.txt", "notes"));
@@ -146,7 +156,9 @@ TEST_F(AttachmentWindowTest, DragOutAndOpeningWriteFreeNamesThatCloseDeletes) {
 
     QTest::mouseDClick(FileName(), Qt::LeftButton);
     QTest::mouseDClick(FileName(), Qt::LeftButton);
-    EXPECT_EQ(TempEntries(), (QStringList{"notes (1).txt", "notes (2).txt", "notes.txt"}));
+    EXPECT_EQ(TempEntries(), (QStringList{"notes.txt", "notes.txt", "notes.txt"}));
+    EXPECT_EQ(TempFolders().size(), 3);
+    EXPECT_NE(win->TempFiles()[1], win->TempFiles()[2]);
     ASSERT_EQ(desktop.opened.size(), 2);
     EXPECT_EQ(desktop.opened[1].toLocalFile(), win->TempFiles()[2]);
     EXPECT_EQ(prompt->Messages(), QStringList());
@@ -165,6 +177,7 @@ TEST_F(AttachmentWindowTest, DragOutAndOpeningWriteFreeNamesThatCloseDeletes) {
 
     ASSERT_TRUE(Close());
     EXPECT_EQ(TempEntries(), QStringList());
+    EXPECT_EQ(TempFolders(), QStringList());
 }
 
 TEST_F(AttachmentWindowTest, DropsOnThePaneAttachTheFirstFileAndNothingElseChangesAnything) {
