@@ -26,7 +26,12 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent) {
     setEolMode(EolUnix);
     setTabWidth(kTabWidth);
     setIndentationsUseTabs(true);
-    setAutoIndent(true);
+    // A new line repeats the indentation of the line above, characters and all; the lexers'
+    // own rules (Python's after ":") would guess wrong for most languages.
+    setAutoIndent(false);
+    connect(this, &QsciScintilla::SCN_CHARADDED, this, [this](int ch) {
+        if (ch == '\n') RepeatIndentation();
+    });
     setWrapMode(WrapNone);
     setBraceMatching(SloppyBraceMatch);
     setCaretLineVisible(true);
@@ -47,6 +52,20 @@ CodeEditor::CodeEditor(QWidget* parent) : QsciScintilla(parent) {
     });
     FitLineNumbers();
     ApplyColours();
+}
+
+void CodeEditor::RepeatIndentation() {
+    int line = 0, index = 0;
+    getCursorPosition(&line, &index);
+    if (line < 1) return;
+    const QString above = text(line - 1);
+    qsizetype n = 0;
+    while (n < above.size() && (above.at(n) == QLatin1Char(' ') || above.at(n) == QLatin1Char('\t'))) ++n;
+    if (n == 0) return;
+    const QString indent = above.left(n);
+    insertAt(indent, line, index);
+    // Positions count bytes in UTF-8; blanks and tabs are one byte each.
+    setCursorPosition(line, index + int(n));
 }
 
 void CodeEditor::SetCode(const QString& stored) {

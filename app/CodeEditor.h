@@ -35,6 +35,7 @@ protected:
 
 private:
     void ApplyColours();
+    void RepeatIndentation();  // after a line break: the indentation of the line above
     void FitLineNumbers();
 
     QString m_stored;  // as loaded

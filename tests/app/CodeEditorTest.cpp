@@ -67,3 +67,29 @@ TEST(CodeEditorTest, LanguageNamesPickLexersAndSearchesMarkWholeWordsAndPrefixes
     EXPECT_EQ(MarkedTexts(&plain), QStringList());
 }
 
+
+// A line break repeats the indentation characters of the line above, in every language.
+TEST(CodeEditorTest, ALineBreakRepeatsTheIndentationAbove) {
+    const struct {
+        const char* language;
+        const char* typed;  // \n is Return
+        const char* shown;
+    } cases[] = {
+        {"Python", "def f():\nx", "def f():\nx"},
+        {"Python", "    if a:\nb", "    if a:\n    b"},
+        {"C", "\tint a;\nb", "\tint a;\n\tb"},
+        {"SQL", "   select\nfrom", "   select\n   from"},
+        {"", "  a\n\nb", "  a\n  \n  b"},
+    };
+    for (const auto& c : cases) {
+        CodeEditor code;
+        code.SetLanguage(QLatin1String(c.language));
+        code.show();
+        const QStringList lines = QString::fromLatin1(c.typed).split('\n');
+        for (int i = 0; i < lines.size(); ++i) {
+            if (i > 0) QTest::keyClick(&code, Qt::Key_Return);
+            QTest::keyClicks(&code, lines[i]);
+        }
+        EXPECT_EQ(code.text(), QString::fromLatin1(c.shown)) << c.typed;
+    }
+}
