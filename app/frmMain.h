@@ -183,6 +183,7 @@ private:
     void BuildLayout();
     void ApplyLook();
     void LayoutPanes();
+    void FitPanes();  // the titles and languages panes give way to the item pane's minimum
     void StoreSplitRatios();
     void RestoreLayout();  // the geometry and pane widths of the last session, if they still fit
     void SaveLayout();
@@ -277,7 +278,8 @@ private:
     bool m_laidOut = false;
     int m_defaultLeft = 0;
     int m_defaultMiddle = 0;
-    int m_leftPaneWidth = 0;  // kept while the right bar is dragged
+    int m_leftPaneWidth = 0;  // chosen widths: kept while the right bar is dragged or the
+    int m_middlePaneWidth = 0;  // window is too narrow for them
     bool m_restoredGeometry = false;
     QHash<QWidget*, QMenu*> m_menuKeys;
     QPointer<QWidget> m_focusBeforeBusy;  // gets the focus back when the operation ends

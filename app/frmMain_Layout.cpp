@@ -214,6 +214,7 @@ void frmMain::BuildLayout() {
     m_split->setGeometry(kMargin, kMargin, client.width() - 2 * kMargin, client.height() - 2 * kMargin);
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     m_leftPaneWidth = m_defaultLeft;
+    m_middlePaneWidth = m_defaultMiddle;
 
     m_host->installEventFilter(this);
     connect(m_split, &QSplitter::splitterMoved, this, [this](int, int index) {
@@ -228,6 +229,7 @@ void frmMain::BuildLayout() {
             m_split->setSizes(sizes);
         }
         m_leftPaneWidth = m_split->sizes().value(0);
+        m_middlePaneWidth = m_split->sizes().value(1);
         LayoutPanes();
     });
 }
@@ -273,6 +275,7 @@ void frmMain::LayoutPanes() {
         m_laidOut = true;
     }
     if (isMinimized()) return;
+    FitPanes();
     // The panes left of the right splitter keep their widths; the right pane takes the rest
     // down to its minimum, below which the window clips.
     const QList<int> sizes = m_split->sizes();
@@ -287,6 +290,20 @@ void frmMain::LayoutPanes() {
     if (m_split->geometry() != want) m_split->setGeometry(want);
     // The splitter places its bars in its own resize handling, which may come later.
     QTimer::singleShot(0, this, [this] { StoreSplitRatios(); });
+}
+
+void frmMain::FitPanes() {
+    // A narrow window takes the room from the titles pane, then from the languages pane, so
+    // that the item pane keeps its minimum and its buttons stay on screen; the chosen widths
+    // come back when there is room again. Below every minimum the window clips.
+    const QList<int> sizes = m_split->sizes();
+    if (sizes.size() != 3 || m_leftPaneWidth <= 0 || m_middlePaneWidth <= 0) return;
+    const int room = m_host->width() - 2 * kMargin - 2 * m_split->handleWidth() - fraItems->minimumWidth();
+    const int middle = qMax(fraTitles->minimumWidth(), qMin(m_middlePaneWidth, room - m_leftPaneWidth));
+    const int left = qMax(fraLangCat->minimumWidth(), qMin(m_leftPaneWidth, room - middle));
+    if (sizes[0] == left && sizes[1] == middle) return;
+    const int total = sizes[0] + sizes[1] + sizes[2];
+    m_split->setSizes({left, middle, qMax(total - left - middle, fraItems->minimumWidth())});
 }
 
 namespace {
@@ -322,6 +339,8 @@ void frmMain::RestoreLayout() {
                           saved.width() <= screen->availableGeometry().width() &&
                           saved.height() <= screen->availableGeometry().height();
         if (fits) {
+            // The numbers are the frame's position and the client's size: what move() and
+            // resize() take, so the window comes back exactly where it was.
             resize(saved.size());
             move(saved.topLeft());
             m_restoredGeometry = true;
@@ -335,19 +354,23 @@ void frmMain::RestoreLayout() {
         const int total = sizes.value(0) + sizes.value(1) + sizes.value(2);
         m_split->setSizes({left, middle, qMax(total - left - middle, fraItems->minimumWidth())});
         m_leftPaneWidth = left;
+        m_middlePaneWidth = middle;
     }
     if (WholeNumber(gSettings->GetSetting(QStringLiteral("WindowMaximized"))) != 0)
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void frmMain::SaveLayout() {
+    // geometry() is the client area; move() places the frame. Storing the client's corner made
+    // the window creep down by the title bar's height at every start.
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    const QPoint frame = normal.topLeft() - (geometry().topLeft() - pos());
     if (normal.isValid())
         gSettings->SaveSetting(QStringLiteral("WindowGeometry"),
-                               JoinNumbers({normal.x(), normal.y(), normal.width(), normal.height()}));
+                               JoinNumbers({frame.x(), frame.y(), normal.width(), normal.height()}));
     gSettings->SaveSetting(QStringLiteral("WindowMaximized"), isMaximized() ? -1 : 0);
-    const QList<int> sizes = m_split->sizes();
-    gSettings->SaveSetting(QStringLiteral("PaneWidths"), JoinNumbers({sizes.value(0), sizes.value(1)}));
+    // The widths chosen, not those a narrow window lent to the item pane.
+    gSettings->SaveSetting(QStringLiteral("PaneWidths"), JoinNumbers({m_leftPaneWidth, m_middlePaneWidth}));
 }
 
 void frmMain::StoreSplitRatios() {

@@ -127,10 +127,24 @@ TEST_F(LayoutTest, PanesStartAtTheDesignPositionsInTheWindowsColoursAndKeepTheir
     EXPECT_EQ(title->width(), titleWidth + 100);
     EXPECT_EQ(PaneRect(right).right() + 1, Client()->width() - 8);
 
-    // Smaller than the panes need: the right pane stops at its minimum and the window clips.
+    // Narrower than the chosen widths allow: the titles pane gives way first, then the
+    // languages pane, and the item pane keeps its minimum with its right edge in the window.
+    QWidget* middle = Find<QWidget>("fraTitles");
+    const int middleWidth = middle->width();
+    const int give = 60;
+    ResizeClient(8 + leftWidth + 8 + middleWidth + 8 + right->minimumWidth() + 8 - give, 540);
+    EXPECT_EQ(left->width(), leftWidth);
+    EXPECT_EQ(middle->width(), middleWidth - give);
+    EXPECT_EQ(right->width(), right->minimumWidth());
+    EXPECT_EQ(PaneRect(right).right() + 1, Client()->width() - 8);
+    for (const char* name : {"cmdDelete", "lblItemNo", "txtTitle", "cmdFileClear", "lblFileSize"}) {
+        QWidget* w = Find<QWidget>(name);
+        EXPECT_LE(w->mapTo(Client(), QPoint(w->width(), 0)).x(), Client()->width()) << name;
+    }
+    // Smaller than every minimum: the panes stop at theirs and the window clips.
     ResizeClient(200, 150);
-    EXPECT_EQ(win->SplitterLeft(0), s0);
-    EXPECT_EQ(win->SplitterLeft(1), s1);
+    EXPECT_EQ(left->width(), left->minimumWidth());
+    EXPECT_EQ(middle->width(), middle->minimumWidth());
     EXPECT_EQ(right->width(), right->minimumWidth());
     EXPECT_GT(PaneRect(right).right(), Client()->width());
     EXPECT_GE(right->height(), right->minimumHeight());
@@ -169,9 +183,16 @@ TEST_F(LayoutTest, PanesStartAtTheDesignPositionsInTheWindowsColoursAndKeepTheir
     DragSplitter("picSplitLangCatTitle", 30);
     DragSplitter("picSplitTitleItem", 20);
     const QSize size = win->size();
+    const QPoint place = win->pos();
     const int t0 = win->SplitterLeft(0), t1 = win->SplitterLeft(1);
     Restart();
     EXPECT_EQ(win->size(), size);
+    EXPECT_EQ(win->pos(), place);
+    // Stored again unchanged: the window does not creep from start to start.
+    const QString stored = Setting("WindowGeometry");
+    Restart();
+    EXPECT_EQ(Setting("WindowGeometry"), stored);
+    EXPECT_EQ(win->pos(), place);
     EXPECT_EQ(win->SplitterLeft(0), t0);
     EXPECT_EQ(win->SplitterLeft(1), t1);
     EXPECT_FALSE(win->isMaximized());
