@@ -179,6 +179,11 @@ private:
     void BuildQuickFindMenu();
     void OpenQuickItem(int itemId);  // the palette's Shift+Enter, through the save question
 
+    // Keyboard: the tab order, and Ctrl+Tab out of the code pane.
+    QList<QWidget*> TabChain() const;
+    void SetTabOrder();
+    bool KeyboardEvent(QObject* watched, QEvent* event);  // true when the event was taken
+
     // Layout and look.
     void BuildLayout();
     void ApplyLook();

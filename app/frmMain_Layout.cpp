@@ -410,6 +410,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     // While the busy switch is off, the filters below must not act for a control either.
     if (const auto* w = qobject_cast<QWidget*>(watched); w && !w->isEnabled() && IsUserInput(event))
         return false;
+    if (KeyboardEvent(watched, event)) return true;
     if (EditEvent(watched, event)) return true;
     if (AttachmentEvent(watched, event)) return true;
     if (MenuKeyEvent(watched, event)) return true;

@@ -220,3 +220,36 @@ TEST_F(MainWindowTest, SaveSettingsToRegistryMovesTheSettingsAndAnUnreadableBack
     EXPECT_EQ(prompt->Messages().last(), "Unload Error: 13 Type mismatch");
     EXPECT_FALSE(gDB->IsOpen());
 }
+
+// Tab follows the screen; Ctrl+Tab and Ctrl+Shift+Tab leave the code pane, where Tab indents.
+TEST_F(MainWindowTest, TabFollowsTheScreenAndCtrlTabLeavesTheCodePane) {
+    StartWithFourItems();
+    const QStringList chain = {"cboLanguage", "lstCategory", "cmdFind", "cmdFindClear", "lstItem",
+                               "cmdNew", "cmdSave", "cmdDelete", "txtTitle", "txtItem"};
+    Languages()->setFocus();
+    QApplication::processEvents();
+    for (int i = 1; i < chain.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        ASSERT_NE(now, nullptr);
+        // A combo's line edit counts as the combo.
+        const QString name = qobject_cast<QComboBox*>(now->parentWidget()) ? now->parentWidget()->objectName() : now->objectName();
+        EXPECT_EQ(name, chain[i]) << "after " << chain[i - 1].toStdString();
+    }
+    // In the code pane Tab indents; Ctrl+Tab moves on, Ctrl+Shift+Tab back.
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        const char* from;
+        const char* to;
+    } moves[] = {
+        {Qt::NoModifier, "txtItem", "txtItem"},
+        {Qt::ControlModifier, "txtItem", "txtFileName"},
+        {Qt::ControlModifier | Qt::ShiftModifier, "txtItem", "txtTitle"},
+    };
+    for (const auto& m : moves) {
+        Find<QWidget>(m.from)->setFocus();
+        QTest::keyClick(Find<QWidget>(m.from), Qt::Key_Tab, m.modifiers);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), m.to) << int(m.modifiers);
+    }
+    EXPECT_EQ(Body()->text(), "\t");
+}

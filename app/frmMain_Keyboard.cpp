@@ -1,0 +1,43 @@
+// Main window: moving the focus with the keyboard. Tab goes through the controls as they sit on
+// the screen; in the code pane Tab indents, so Ctrl+Tab and Ctrl+Shift+Tab move on from there
+// (and from everywhere else, for one rule).
+#include "app/frmMain.h"
+#include "app/CodeEditor.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+
+QList<QWidget*> frmMain::TabChain() const {
+    // Left to right by pane; inside a pane top to bottom, then left to right.
+    return {cboLanguage, lstCategory,
+            cmdFind, cmdFindClear, lstItem,
+            cmdNew, cmdSave, cmdDelete, txtTitle, txtItem, txtFileName, cmdFileAttach, cmdFileSave, cmdFileClear,
+            txtItemCategories, cboItemLanguage};
+}
+
+void frmMain::SetTabOrder() {
+    const QList<QWidget*> chain = TabChain();
+    for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+    txtItem->installEventFilter(this);
+}
+
+bool frmMain::KeyboardEvent(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (!(key->modifiers() & Qt::ControlModifier) || (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab))
+        return false;
+    if (watched != txtItem) return false;
+    // Taken as a shortcut override too, so that the editor never sees it as a key of its own.
+    event->accept();
+    if (event->type() == QEvent::KeyPress) {
+        const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+        const QList<QWidget*> chain = TabChain();
+        const qsizetype at = chain.indexOf(txtItem);
+        chain[back ? at - 1 : at + 1]->setFocus(back ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    }
+    return true;
+}
