@@ -187,6 +187,9 @@ private:
     // Layout and look.
     void BuildLayout();
     void ApplyLook();
+    QString Look() const;  // "Classic" or "System"
+    void BuildLookMenu();
+    void ApplySystemLook();
     void LayoutPanes();
     void FitPanes();  // the titles and languages panes give way to the item pane's minimum
     void StoreSplitRatios();
@@ -252,6 +255,9 @@ private:
     QAction* mnuEditFind = nullptr;
     QAction* mnuEditFindClear = nullptr;
     QAction* mnuEditQuickFind = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewLookClassic = nullptr;
+    QAction* mnuViewLookSystem = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsSaveSettings = nullptr;
     QAction* mnuToolsBackupDaily = nullptr;

@@ -235,6 +235,12 @@ void frmMain::BuildLayout() {
 }
 
 void frmMain::ApplyLook() {
+    // The code pane: monospaced, a tab every four characters (the editor's own setting).
+    txtItem->SetCodeFont(CodeFont());
+    if (Look() == QLatin1String("System")) {
+        ApplySystemLook();
+        return;
+    }
     const QColor blue(0, 0, 255);
     const QPalette platform = QApplication::palette();
     for (QWidget* w : std::initializer_list<QWidget*>{m_host, fraLangCat, fraTitles, fraItems}) {
@@ -253,19 +259,18 @@ void frmMain::ApplyLook() {
         p.setColor(QPalette::Disabled, QPalette::ButtonText, Qt::gray);
         p.setColor(QPalette::Window, Qt::white);
         p.setColor(QPalette::WindowText, Qt::black);
+        // The focus frame is drawn in the highlight colour: dark, so it shows on white.
+        p.setColor(QPalette::Highlight, QColor(0, 0, 128));
         b->setPalette(p);
     }
     for (QWidget* w : std::initializer_list<QWidget*>{cboLanguage, lstCategory, lstItem, txtTitle,
-                                                      txtItem, txtItemCategories, txtFileName}) {
+                                                      txtItem, txtItemCategories, txtFileName, cboItemLanguage}) {
         QPalette p = w->palette();
         for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Button,
                                          QPalette::ButtonText})
             p.setColor(role, platform.color(role));
         w->setPalette(p);
     }
-
-    // The code pane: monospaced, a tab every four characters (the editor's own setting).
-    txtItem->SetCodeFont(CodeFont());
 }
 
 void frmMain::LayoutPanes() {

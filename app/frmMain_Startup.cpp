@@ -234,6 +234,7 @@ void frmMain::BuildMenus() {
     BuildQuickFindMenu();
 
     mnuTools = menu("mnuTools", QStringLiteral("&Tools"));
+    BuildLookMenu();
     mnuToolsSaveSettings = item(mnuTools, "mnuToolsSaveSettings", QStringLiteral("&Save Settings To Registry"));
     mnuToolsSaveSettings->setCheckable(true);
     mnuToolsSaveSettings->setChecked(true);

@@ -206,3 +206,30 @@ TEST_F(LayoutTest, PanesStartAtTheDesignPositionsInTheWindowsColoursAndKeepTheir
     Restart({{"WindowMaximized", "-1"}});
     EXPECT_TRUE(win->isMaximized());
 }
+
+// View > Look: Classic (the blue panes) or the desktop's own palette, remembered across starts.
+TEST_F(LayoutTest, TheLookIsChosenInTheViewMenuAndRemembered) {
+    StartWithFourItems();
+    QWidget* pane = Find<QWidget>("fraItems");
+    const QColor platform = QApplication::palette().color(QPalette::Window);
+    const struct {
+        const char* pick;  // nullptr: a restart
+        const char* checked;
+        QColor window;
+    } steps[] = {
+        {nullptr, "mnuViewLookClassic", kBlue},
+        {"mnuViewLookSystem", "mnuViewLookSystem", platform},
+        {nullptr, "mnuViewLookSystem", platform},
+        {"mnuViewLookClassic", "mnuViewLookClassic", kBlue},
+        {nullptr, "mnuViewLookClassic", kBlue},
+    };
+    for (const auto& s : steps) {
+        if (s.pick) Trigger(s.pick);
+        else Restart();
+        pane = Find<QWidget>("fraItems");
+        EXPECT_TRUE(Find<QAction>(s.checked)->isChecked()) << s.checked;
+        EXPECT_EQ(pane->palette().color(QPalette::Window), s.window) << s.checked;
+    }
+    // The white buttons' focus frame is drawn dark enough to see.
+    EXPECT_LT(Find<QPushButton>("cmdSave")->palette().color(QPalette::Highlight).lightness(), 100);
+}

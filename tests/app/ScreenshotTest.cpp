@@ -75,6 +75,16 @@ TEST_F(MainWindowTest, SampleDatabaseMadeThroughTheWindowAndItsPictureInAWholeSe
     if (!target.isEmpty()) {
         EXPECT_TRUE(picture.save(target));
     }
+    // The same window in the desktop's own look (VG_SCREENSHOT_SYSTEM), then back.
+    Trigger("mnuViewLookSystem");
+    QApplication::processEvents();
+    const QPixmap system = win->grab();
+    EXPECT_NE(system.toImage().pixelColor(3, win->height() - 3), QColor(0, 0, 255));
+    const QString systemTarget = qEnvironmentVariable("VG_SCREENSHOT_SYSTEM");
+    if (!systemTarget.isEmpty()) {
+        EXPECT_TRUE(system.save(systemTarget));
+    }
+    Trigger("mnuViewLookClassic");
 
     // Back up from the menu; export, then import the file back as new items.
     const QString copy = env->Path("copy.db");
