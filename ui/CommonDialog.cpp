@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -108,6 +110,12 @@ QString ShowFileDialog(const QString& title, const QString& initialFile,
     }
     if (!initialFolder.isEmpty()) dlg.setDirectory(initialFolder);
     if (!initialFile.isEmpty()) dlg.selectFile(initialFile);
+    // Qt's own dialog (no desktop portal) starts with columns too narrow for "14.2 KiB" and
+    // dates: they take the width their contents need.
+    if (auto* details = dlg.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        for (int column = 1; column < details->header()->count(); ++column)
+            details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
 
     for (;;) {
         if (dlg.exec() != QDialog::Accepted) return {};

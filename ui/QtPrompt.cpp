@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QPushButton>
 
 #include <utility>
@@ -89,6 +91,15 @@ int QtPrompt::MsgBox(const QString& text, int style, const QString& title) {
     // No parent: a box must not die with a window that an event handler closes meanwhile.
     QMessageBox box(IconOf(style), TitleOr(title), text);
     box.setTextFormat(Qt::PlainText);
+    // A short text makes a narrow box, whose title the window manager then cuts ("V...ry"):
+    // the box is at least as wide as its title.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        const int width = QFontMetrics(titleFont).horizontalAdvance(TitleOr(title)) + 140;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     if (ProgressWindow()) box.setWindowFlag(Qt::WindowStaysOnTopHint);
 
     const auto buttons = ButtonsOf(style);
