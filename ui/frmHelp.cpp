@@ -84,7 +84,10 @@ void frmHelp::Form_Load() {
 
 void frmHelp::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    txtHelp->resize(qMax(0, width() - txtHelp->x()), qMax(0, height() - txtHelp->y()));
+    // A margin below and beside the text as above it: the last line and the scroll bar's end
+    // stay inside the window, clear of the size grip.
+    const int margin = txtHelp->x();
+    txtHelp->resize(qMax(0, width() - txtHelp->x() - margin), qMax(0, height() - txtHelp->y() - margin));
 }
 
 void frmHelp::showEvent(QShowEvent* event) {
