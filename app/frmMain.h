@@ -160,7 +160,7 @@ private:
     bool AttachmentEvent(QObject* watched, QEvent* event);  // true when the event was handled
 
     // File and Tools menus.
-    void OpenDatabaseFile(const QString& path);
+    bool OpenDatabaseFile(const QString& path);  // true when that file is now open
     void ShowDatabaseCaption(const QString& name);
     void EnableDatabaseCommands();  // Backup, Export, Import and Compact need an open database
     void ShowDone(const QString& text);  // a few seconds in the status bar
@@ -178,6 +178,13 @@ private:
     void mnuHelpAbout_Click();
     void BuildQuickFindMenu();
     void OpenQuickItem(int itemId);  // the palette's Shift+Enter, through the save question
+
+    // No database open: the item pane offers New Database and Open.
+    void BuildNoDatabasePanel();
+    void ShowNoDatabasePanel();
+    bool NoDatabaseEvent(QObject* watched, QEvent* event);
+    bool KeepTypedItemForNewDatabase(CItem& kept);  // true when a new item was typed in
+    void PutBackKeptItem(const CItem& kept, bool save);
 
     // Keyboard: the tab order, and Ctrl+Tab out of the code pane.
     QList<QWidget*> TabChain() const;
@@ -225,6 +232,7 @@ private:
     CodeEditor* txtItem = nullptr;
     QLabel* lblItemCategories = nullptr;
     QLineEdit* txtItemCategories = nullptr;
+    QFrame* fraNoDatabase = nullptr;
     QLabel* lblItemLanguage = nullptr;
     QComboBox* cboItemLanguage = nullptr;
     QString m_loadedLanguage;  // the language the shown item was loaded under

@@ -416,6 +416,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (const auto* w = qobject_cast<QWidget*>(watched); w && !w->isEnabled() && IsUserInput(event))
         return false;
     if (KeyboardEvent(watched, event)) return true;
+    NoDatabaseEvent(watched, event);
     if (EditEvent(watched, event)) return true;
     if (AttachmentEvent(watched, event)) return true;
     if (MenuKeyEvent(watched, event)) return true;

@@ -34,8 +34,8 @@ const char* const kSettingKeys[] = {"LastDatabase", "LastLanguage", "BackupDaily
 
 }  // namespace
 
-void frmMain::OpenDatabaseFile(const QString& path) {
-    if (path.isEmpty()) return;
+bool frmMain::OpenDatabaseFile(const QString& path) {
+    if (path.isEmpty()) return false;
     QString file = path;
     const QString previous = IsDatabaseOpen() ? StoreDB().Filename() : QString();
     const QString name = OpenDatabase(file);
@@ -50,13 +50,13 @@ void frmMain::OpenDatabaseFile(const QString& path) {
             SetCurrentItemID(-1);
             m_itemChanged = false;
             LoadLanguages();
-            return;
+            return false;
         }
         QString again = previous;
         ShowDatabaseCaption(OpenDatabase(again));
         EnableDatabaseCommands();
         LoadLanguages();
-        return;
+        return false;
     }
     ShowDatabaseCaption(name);
     EnableDatabaseCommands();
@@ -64,14 +64,27 @@ void frmMain::OpenDatabaseFile(const QString& path) {
     SetCurrentItemID(-1);
     m_itemChanged = false;
     LoadLanguages();
+    return true;
 }
 
 void frmMain::mnuFileNew_Click() {
-    // Unsaved edits are offered for saving before another database replaces them.
-    if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) return;
-    OpenDatabaseFile(Prompt().FileDialog(true, QStringLiteral("Create Database File"), QString(),
-                                         QString(), DatabaseFilter(),
-                                         CPrompt::OFN_EXPLORER | CPrompt::OFN_PATHMUSTEXIST));
+    // A new item typed in may go into the new database; other unsaved edits are offered for
+    // saving before another database replaces them.
+    CItem kept;
+    bool keep = false;
+    if (KeepTypedItemForNewDatabase(kept)) {
+        const int answer = Prompt().MsgBox(QStringLiteral("Keep the item you typed and save it into the new database?"),
+                                           CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
+        if (answer == CPrompt::vbCancel) return;
+        keep = answer == CPrompt::vbYes;
+    } else if (m_itemChanged && SavePrompt() == CPrompt::vbCancel) {
+        return;
+    }
+    const QString file = Prompt().FileDialog(true, QStringLiteral("Create Database File"), QString(), QString(),
+                                             DatabaseFilter(), CPrompt::OFN_EXPLORER | CPrompt::OFN_PATHMUSTEXIST);
+    if (file.isEmpty()) return;
+    const bool opened = OpenDatabaseFile(file);
+    if (keep) PutBackKeptItem(kept, opened);
 }
 
 void frmMain::mnuFileOpen_Click() {
@@ -150,6 +163,7 @@ void frmMain::EnableDatabaseCommands() {
     const bool open = IsDatabaseOpen();
     for (QAction* a : {mnufileBackup, mnuFileExport, mnuFileImport, mnuToolsVacuum}) a->setEnabled(open);
     FormatMenuCommands(mnuFile, mnuFileImport, open, [this] { LoadLanguages(); });
+    ShowNoDatabasePanel();
 }
 
 void frmMain::mnuFileImport_Click() {

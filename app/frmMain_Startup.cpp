@@ -36,6 +36,7 @@ frmMain::frmMain(CApplication& app, QWidget* parent) : QMainWindow(parent), m_ap
     RouteEditKeys();
     GiveMenusTheirAccessKeys();
     BuildLayout();
+    BuildNoDatabasePanel();
     SetTabOrder();
     ApplyLook();
     m_app.SetMainWindow(this);

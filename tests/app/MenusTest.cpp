@@ -293,3 +293,40 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLo
     EXPECT_TRUE(prompt->shown.isEmpty());
 }
 
+
+// With no database the item pane offers New and Open; a new item typed all the same goes into
+// the database New creates, when the user says so.
+TEST_F(MainWindowTest, WithoutADatabaseThePaneOffersNewAndOpenAndNewDatabaseKeepsATypedItem) {
+    Start();
+    QWidget* panel = Find<QWidget>("fraNoDatabase");
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->geometry(), Find<QWidget>("fraItems")->rect());
+    TypeLanguage("SQL");
+    QTest::keyClicks(Title(), "Kept");
+    Type(Body(), "select 1");
+    Type(ItemCategories(), "Queries");
+    const struct {
+        int answer;
+        QString file;
+        QString caption;
+        int items;  // in the database open afterwards; -1 when none is
+    } cases[] = {
+        {CPrompt::vbCancel, {}, "VellumGranary", -1},
+        {CPrompt::vbYes, {}, "VellumGranary", -1},  // the file dialog cancelled
+        {CPrompt::vbYes, dbPath, "VellumGranary (snippets.db)", 1},
+    };
+    for (const auto& c : cases) {
+        prompt->answers << c.answer;
+        if (c.answer != CPrompt::vbCancel) prompt->texts << c.file;
+        QTest::mouseClick(Find<QPushButton>("cmdNoDatabaseNew"), Qt::LeftButton);
+        EXPECT_EQ(prompt->shown.first().text, "Keep the item you typed and save it into the new database?");
+        prompt->shown.clear();
+        EXPECT_EQ(win->windowTitle(), c.caption);
+        EXPECT_EQ(Title()->text(), "Kept");
+        EXPECT_EQ(panel->isVisible(), c.items < 0);
+        if (c.items >= 0) EXPECT_EQ(ItemCount(), c.items);
+    }
+    EXPECT_EQ(win->CurrentItemID(), 1);
+    EXPECT_EQ(Stored("Code", 1), "select 1");
+    EXPECT_FALSE(win->ItemChanged());
+}
