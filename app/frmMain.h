@@ -188,6 +188,7 @@ private:
 
     // Keyboard: the tab order, and Ctrl+Tab out of the code pane.
     QList<QWidget*> TabChain() const;
+    void GiveControlsTheirAccessKeys();
     void SetTabOrder();
     bool KeyboardEvent(QObject* watched, QEvent* event);  // true when the event was taken
 

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -40,4 +41,30 @@ bool frmMain::KeyboardEvent(QObject* watched, QEvent* event) {
         chain[back ? at - 1 : at + 1]->setFocus(back ? Qt::BacktabFocusReason : Qt::TabFocusReason);
     }
     return true;
+}
+
+void frmMain::GiveControlsTheirAccessKeys() {
+    // One key per control and none that a menu title has (File, Edit, View, Tools, Help): with
+    // two Clears, two Saves, Title beside Titles and Tools, the captions pick other letters.
+    const std::pair<QWidget*, QString> captions[] = {
+        {lblLanguage, QStringLiteral("Lang&uage")},
+        {lblCategory, QStringLiteral("Categ&ories")},
+        {cmdFind, QStringLiteral("Fi&nd")},
+        {cmdFindClear, QStringLiteral("Clea&r")},
+        {cmdNew, QStringLiteral("Ne&w")},
+        {lblTitle, QStringLiteral("Tit&le")},
+        {lblItem, QStringLiteral("Code and Descri&ption")},
+        {lblFileName, QStringLiteral("Attach&ment")},
+        {cmdFileAttach, QStringLiteral("Atta&ch")},
+        {cmdFileSave, QStringLiteral("E&xtract")},
+        {cmdFileClear, QStringLiteral("Cle&ar")},
+        {lblItemLanguage, QStringLiteral("S&yntax")},
+    };
+    for (const auto& [w, caption] : captions) {
+        if (auto* label = qobject_cast<QLabel*>(w)) label->setText(caption);
+        else if (auto* button = qobject_cast<QPushButton*>(w)) button->setText(caption);
+    }
+    cmdFileSave->setToolTip(QStringLiteral("Save the attached file to a file of your choice"));
+    cmdFileClear->setToolTip(QStringLiteral("Remove the attached file from this item"));
+    lblItemLanguage->setToolTip(QStringLiteral("The language this item is filed under and coloured as"));
 }

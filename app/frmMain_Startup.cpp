@@ -34,6 +34,7 @@ frmMain::frmMain(CApplication& app, QWidget* parent) : QMainWindow(parent), m_ap
     BuildControls();
     BuildMenus();
     RouteEditKeys();
+    GiveControlsTheirAccessKeys();
     GiveMenusTheirAccessKeys();
     BuildLayout();
     BuildNoDatabasePanel();

@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QLabel>
+#include <QSet>
 
 #include "db/CSQLite.h"
 #include "app/frmMainExchange.h"
@@ -250,12 +253,12 @@ TEST_F(MainWindowTest, MenuTitlesWinTheAccessKeysTheyShareAndAboutShowsTheSameLo
         }
     }
     // Keys no menu claims still reach their controls.
-    for (const auto& [key, widget] : {std::pair<Qt::Key, QWidget*>{Qt::Key_O, Body()}, {Qt::Key_G, ItemCategories()}, {Qt::Key_I, Titles()}}) {
+    for (const auto& [key, widget] : {std::pair<Qt::Key, QWidget*>{Qt::Key_P, Body()}, {Qt::Key_G, ItemCategories()},
+                                      {Qt::Key_I, Titles()}, {Qt::Key_L, Title()}}) {
         QTest::keyClick(win.get(), key, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget(), widget) << widget->objectName().toStdString();
     }
-    // "&Language" and "C&lear" share theirs with no menu: the language comes first.
-    QTest::keyClick(win.get(), Qt::Key_L, Qt::AltModifier);
+    QTest::keyClick(win.get(), Qt::Key_U, Qt::AltModifier);
     EXPECT_TRUE(QApplication::focusWidget() == Languages() || QApplication::focusWidget() == Languages()->lineEdit());
 
     // About shows the help window, and after the tester the same loaded one.
@@ -329,4 +332,26 @@ TEST_F(MainWindowTest, WithoutADatabaseThePaneOffersNewAndOpenAndNewDatabaseKeep
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(Stored("Code", 1), "select 1");
     EXPECT_FALSE(win->ItemChanged());
+}
+
+// Every label and button of the window has an access key of its own, and none a menu title has.
+TEST_F(MainWindowTest, EveryCaptionHasAnAccessKeyOfItsOwn) {
+    StartWithFourItems();
+    QSet<QString> menuKeys;
+    for (QAction* a : win->menuBar()->actions()) menuKeys << QKeySequence::mnemonic(a->text()).toString();
+    EXPECT_EQ(menuKeys.size(), win->menuBar()->actions().size());
+    QHash<QString, QString> owner;
+    QStringList captions;
+    for (QLabel* l : win->findChildren<QLabel*>())
+        if (l->buddy()) captions << l->text();
+    for (QPushButton* b : win->findChildren<QPushButton*>())
+        if (b->isVisibleTo(win.get()) && !b->objectName().startsWith("cmdNoDatabase")) captions << b->text();
+    for (const QString& caption : captions) {
+        const QString key = QKeySequence::mnemonic(caption).toString();
+        ASSERT_FALSE(key.isEmpty()) << caption.toStdString();
+        EXPECT_FALSE(menuKeys.contains(key)) << caption.toStdString();
+        EXPECT_FALSE(owner.contains(key)) << caption.toStdString() << " and " << owner.value(key).toStdString();
+        owner.insert(key, caption);
+    }
+    EXPECT_GE(captions.size(), 16);
 }
