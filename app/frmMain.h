@@ -237,6 +237,7 @@ private:
     QLabel* lblItemLanguage = nullptr;
     QComboBox* cboItemLanguage = nullptr;
     QString m_loadedLanguage;  // the language the shown item was loaded under
+    QString m_savedLanguage;   // the one it was just saved under, shown again after the save
     QLabel* lblFileName = nullptr;
     QLineEdit* txtFileName = nullptr;
     QLabel* lblFileSize = nullptr;

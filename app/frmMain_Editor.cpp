@@ -102,6 +102,7 @@ bool frmMain::SaveCurrentItem() {
         return false;
     }
     SetCurrentItemID(saved);
+    m_savedLanguage = language;
     ShowCurrentItem();
     m_itemChanged = false;
     LoadLanguages();

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <utility>
+
 void frmMain::BuildItemLanguage() {
     lblItemLanguage = new QLabel(QStringLiteral("Item lang&uage"), fraItems);
     lblItemLanguage->setObjectName(QStringLiteral("lblItemLanguage"));
@@ -73,9 +75,12 @@ void frmMain::ShowItemLanguage() {
                        QString::number(m_itemId) + QStringLiteral(" ORDER BY ic.ROWID"),
                    rows, error);
     QString language = rows.IsFilled() ? rows.Text(1, 0) : QString();
-    const QString browsed = BrowseLanguage();
-    for (int r = 1; r <= rows.RowCount(); ++r)
-        if (!browsed.isEmpty() && rows.Text(r, 0).compare(browsed, Qt::CaseInsensitive) == 0) language = rows.Text(r, 0);
+    // After a save, the language saved under; else the browsed one.
+    const QString preferred = std::exchange(m_savedLanguage, QString());
+    for (const QString& wanted : {BrowseLanguage(), preferred}) {
+        for (int r = 1; r <= rows.RowCount(); ++r)
+            if (!wanted.isEmpty() && rows.Text(r, 0).compare(wanted, Qt::CaseInsensitive) == 0) language = rows.Text(r, 0);
+    }
     QStringList categories;
     for (int r = 1; r <= rows.RowCount(); ++r)
         if (rows.Text(r, 0).compare(language, Qt::CaseInsensitive) == 0) categories << rows.Text(r, 1);
