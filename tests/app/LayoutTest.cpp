@@ -129,10 +129,9 @@ TEST_F(LayoutTest, PanesStartAtTheDesignPositionsInTheWindowsColoursAndKeepTheir
 
     // Narrower than the chosen widths allow: the titles pane gives way first, then the
     // languages pane, and the item pane keeps its minimum with its right edge in the window.
-    QWidget* middle = Find<QWidget>("fraTitles");
     const int middleWidth = middle->width();
-    const int give = 60;
-    ResizeClient(8 + leftWidth + 8 + middleWidth + 8 + right->minimumWidth() + 8 - give, 540);
+    const int give = 60, bar = Find<QSplitter>("splitPanes")->handleWidth();
+    ResizeClient(8 + leftWidth + bar + middleWidth + bar + right->minimumWidth() + 8 - give, 540);
     EXPECT_EQ(left->width(), leftWidth);
     EXPECT_EQ(middle->width(), middleWidth - give);
     EXPECT_EQ(right->width(), right->minimumWidth());
