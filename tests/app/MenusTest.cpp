@@ -327,7 +327,9 @@ TEST_F(MainWindowTest, WithoutADatabaseThePaneOffersNewAndOpenAndNewDatabaseKeep
         EXPECT_EQ(win->windowTitle(), c.caption);
         EXPECT_EQ(Title()->text(), "Kept");
         EXPECT_EQ(panel->isVisible(), c.items < 0);
-        if (c.items >= 0) EXPECT_EQ(ItemCount(), c.items);
+        if (c.items >= 0) {
+            EXPECT_EQ(ItemCount(), c.items);
+        }
     }
     EXPECT_EQ(win->CurrentItemID(), 1);
     EXPECT_EQ(Stored("Code", 1), "select 1");
