@@ -127,10 +127,7 @@ TEST_F(MainWindowTest, ExportToWritesTheFolderAndTheCommandsNeedADatabase) {
     EXPECT_TRUE(QFile::exists(folder + "/C++/STL/Map.md"));
 
     // Without a database neither command is offered.
-    const QString junk = env->Path("junk.db");
-    WriteFileBytes(junk, QByteArray(4096, 'x'));
-    prompt->texts << junk;
-    Trigger("mnuFileOpen");
+    Restart({{"LastDatabase", QString()}});
     for (const char* command : {"mnuFileImportFrom", "mnuFileExportTo"}) EXPECT_FALSE(Find<QAction>(command)->isEnabled());
     EXPECT_TRUE(Close());
 }

@@ -130,10 +130,10 @@ TEST_F(LayoutTest, PanesStartAtTheDesignPositionsInTheWindowsColoursAndKeepTheir
     // Narrower than the chosen widths allow: the titles pane gives way first, then the
     // languages pane, and the item pane keeps its minimum with its right edge in the window.
     const int middleWidth = middle->width();
-    const int give = 60, bar = Find<QSplitter>("splitPanes")->handleWidth();
+    const int give = middleWidth - middle->minimumWidth() + 20, bar = Find<QSplitter>("splitPanes")->handleWidth();
     ResizeClient(8 + leftWidth + bar + middleWidth + bar + right->minimumWidth() + 8 - give, 540);
-    EXPECT_EQ(left->width(), leftWidth);
-    EXPECT_EQ(middle->width(), middleWidth - give);
+    EXPECT_EQ(middle->width(), middle->minimumWidth());
+    EXPECT_EQ(left->width(), leftWidth - 20);
     EXPECT_EQ(right->width(), right->minimumWidth());
     EXPECT_EQ(PaneRect(right).right() + 1, Client()->width() - 8);
     for (const char* name : {"cmdDelete", "lblItemNo", "txtTitle", "cmdFileClear", "lblFileSize"}) {

@@ -52,15 +52,16 @@ TEST_F(MainWindowTest, RememberedLanguageIsFoundByPrefixRegardlessOfCaseAndAGone
 // A save that cannot happen counts as Cancel, both when another title opens and at closing.
 TEST_F(MainWindowTest, ClosingWithEditsAsksOnceCancelKeepsNoDiscardsAndYesSavesUnlessItFails) {
     StartWithFourItems();
-    // "<All Languages>" is selected: the save is refused.
+    // No category typed and none selected: the save is refused.
     ClickEntry(Titles(), "Alpha");
     Type(Body(), "print(10)");
+    ItemCategories()->clear();
     prompt->answers << CPrompt::vbYes << CPrompt::vbYes << CPrompt::vbCancel;
     ClickEntry(Titles(), "Delta");
     EXPECT_EQ(win->CurrentItemID(), 3);
     EXPECT_EQ(Selected(Titles()), "Alpha");
     EXPECT_FALSE(Close());
-    EXPECT_EQ(CountMessages("Please select a language before saving"), 2);
+    EXPECT_EQ(CountMessages("Please select a category or enter one or more categories separated by commas"), 2);
     EXPECT_FALSE(Close());
     EXPECT_TRUE(win->isVisible());
     EXPECT_EQ(Body()->text(), "print(10)");
@@ -69,7 +70,7 @@ TEST_F(MainWindowTest, ClosingWithEditsAsksOnceCancelKeepsNoDiscardsAndYesSavesU
     EXPECT_EQ(prompt->shown.last().style, CPrompt::vbYesNoCancel | CPrompt::vbQuestion);
     EXPECT_EQ(prompt->shown.last().title, "Save");
 
-    PickLanguage("Python  (2)");
+    ItemCategories()->setText("Queries");
     prompt->answers << CPrompt::vbYes;
     EXPECT_TRUE(Close());
     Reopen();
