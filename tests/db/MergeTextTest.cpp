@@ -7,11 +7,7 @@
 TEST(MergedBody, NothingTypedIsLost) {
     const QDateTime when(QDate(2026, 12, 8), QTime(17, 5), QTimeZone::UTC);
     const QString marker = "\n\n--- Added by merge on " + when.toLocalTime().toString("yyyy-MM-dd HH:mm") + " ---\n";
-    const struct {
-        const char* stored;
-        const char* joining;
-        QString merged;
-    } cases[] = {
+    const struct { const char* stored; const char* joining; QString merged; } cases[] = {
         {"select 1", "select 2", "select 1" + marker + "select 2"},
         {"select 1\n\n  \n", "select 2", "select 1" + marker + "select 2"},
         // The first code line keeps its indentation; only blank lines before it go.
