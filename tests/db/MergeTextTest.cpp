@@ -1,11 +1,10 @@
 // A merge keeps every text: the stored one first, the joining one below under a marker line.
 #include "db/basMergeText.h"
 
-#include <QTimeZone>
 #include <gtest/gtest.h>
 
 TEST(MergedBody, NothingTypedIsLost) {
-    const QDateTime when(QDate(2026, 12, 8), QTime(17, 5), QTimeZone::UTC);
+    const QDateTime when(QDate(2026, 12, 8), QTime(17, 5), Qt::UTC);
     const QString marker = "\n\n--- Added by merge on " + when.toLocalTime().toString("yyyy-MM-dd HH:mm") + " ---\n";
     const struct { const char* stored; const char* joining; QString merged; } cases[] = {
         {"select 1", "select 2", "select 1" + marker + "select 2"},
