@@ -88,7 +88,9 @@ TEST_F(ItemsTest, DuplicateTitleAsksAndMergesOrCreates) {
               first);
     EXPECT_EQ(asked, QList<int>({first}));
     ItemRecord rec = Item(first);
-    EXPECT_EQ(rec.body, "original");
+    // The joining text is kept below the stored one.
+    EXPECT_TRUE(rec.body.startsWith("original\n\n--- Added by merge on ")) << rec.body.toStdString();
+    EXPECT_TRUE(rec.body.endsWith(" ---\nnew body"));
     EXPECT_EQ(rec.categories.split(',').size(), 2);
     EXPECT_TRUE(rec.categories.contains("Algorithms"));
     EXPECT_EQ(ModifyDate(first), before);
