@@ -18,7 +18,7 @@ QString OpenDatabase(QString& sFile) {
     bool created = false;
     if (!OpenDatabase(StoreDB(), sFile, &error, &created)) {
         // Which file was refused, so that it is not mistaken for the one that was open.
-        if (!error.text.contains(sFile)) error.text += QLatin1Char('\n') + QDir::toNativeSeparators(sFile);
+        if (!created && !error.text.contains(sFile)) error.text += QLatin1Char('\n') + QDir::toNativeSeparators(sFile);
         show(error);
         // A new file whose schema could not be written stays open, as it always has.
         if (!created) return {};
