@@ -102,8 +102,9 @@ TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
             const QString folded = CFuzzyMatch::FoldText(QStringView(t).left(CFuzzyMatch::kMaxCandidate));
             const int score = m.Score(t);
             ASSERT_EQ(m.Matches(folded), score != CFuzzyMatch::kNoMatch) << p.toStdString() << " / " << t.toStdString();
-            if (score != CFuzzyMatch::kNoMatch)
+            if (score != CFuzzyMatch::kNoMatch) {
                 ASSERT_LE(score, m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
+            }
         }
     }
 }
