@@ -27,10 +27,29 @@
 class QuickListModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
+    // In place rather than reset: the view then repaints only the rows that changed and keeps
+    // its layout, which matters on every typed letter.
     void SetRows(const QList<CQuickIndex::Row>& rows) {
-        beginResetModel();
-        m_rows = rows;
-        endResetModel();
+        const int old = int(m_rows.size());
+        const int now = int(rows.size());
+        if (now < old) {
+            beginRemoveRows(QModelIndex(), now, old - 1);
+            m_rows.resize(now);
+            endRemoveRows();
+        }
+        int first = -1, last = -1;
+        for (int r = 0; r < std::min(old, now); ++r) {
+            if (m_rows[r] == rows[r]) continue;
+            m_rows[r] = rows[r];
+            if (first < 0) first = r;
+            last = r;
+        }
+        if (first >= 0) emit dataChanged(index(first, 0), index(last, 2));
+        if (now > old) {
+            beginInsertRows(QModelIndex(), old, now - 1);
+            m_rows.append(rows.mid(old));
+            endInsertRows();
+        }
     }
     const QList<CQuickIndex::Row>& Rows() const { return m_rows; }
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }

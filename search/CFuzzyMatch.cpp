@@ -57,6 +57,31 @@ QString CFuzzyMatch::FoldText(QStringView text) {
     return out;
 }
 
+bool CFuzzyMatch::Matches(QStringView folded) const {
+    const qsizetype n = std::min<qsizetype>(folded.size(), kMaxCandidate);
+    if (m_folded.size() > n) return false;
+    const QStringView f = folded.left(n);
+    qsizetype j = 0;
+    for (QChar c : m_folded) {
+        j = f.indexOf(c, j);
+        if (j < 0) return false;
+        ++j;
+    }
+    return true;
+}
+
+int CFuzzyMatch::Bound(QStringView folded) const {
+    const int m = int(m_folded.size());
+    if (m == 0) return 0;
+    // Only the title's first character earns kFirstBonus, and a run keeps its start's bonus: so
+    // only letters of a run from the title's start, which the pattern's start must equal, can
+    // earn that much; every other letter gets at most a word start's bonus, and a match that
+    // does not start the title pays at least one leading letter.
+    int run = 0;
+    while (run < m && run < folded.size() && folded[run] == m_folded[run]) ++run;
+    return run * (kMatch + kFirstBonus) + (m - run) * (kMatch + kBoundaryBonus) - (run == 0 ? 1 : 0);
+}
+
 int CFuzzyMatch::Score(QStringView candidate) const {
     if (m_folded.isEmpty()) return 0;
     thread_local QString folded;
@@ -89,19 +114,24 @@ int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const
         while (folded[j] != p[i]) --j;
         hi[size_t(i)] = j;
     }
-    // Each place's bonus, once, for all letters.
-    thread_local std::vector<int> bonus;
     const int end = hi[size_t(m - 1)] + 1;
-    bonus.resize(size_t(end));
-    for (int j = lo[0]; j < end; ++j) bonus[size_t(j)] = bonusAt(s, j);
-
     if (m == 1) {
         // One letter: its best place, no table needed.
         int best = kImpossible;
         for (int j = lo[0]; j < end; ++j)
-            if (folded[j] == p[0]) best = std::max(best, kMatch + bonus[size_t(j)] - std::min(j, kLeadingMax));
+            if (folded[j] == p[0]) best = std::max(best, kMatch + bonusAt(s, j) - std::min(j, kLeadingMax));
         return std::max(0, best);
     }
+    // Each place's bonus, once for all letters, and only where a letter lands: most places of a
+    // title hold none of them.
+    constexpr int kUnset = kImpossible;
+    thread_local std::vector<int> bonus;
+    bonus.assign(size_t(end), kUnset);
+    const auto bonusOf = [&](int j) {
+        int& b = bonus[size_t(j)];
+        if (b == kUnset) b = bonusAt(s, j);
+        return b;
+    };
 
     // prevRow[j]: the best score of the letters so far with the last one on title position j;
     // prevRun[j]: the bonus of the first letter of the run that ends there. A run of letters
@@ -114,8 +144,8 @@ int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const
     curRun.resize(size_t(end));
     for (int j = lo[0]; j <= hi[0]; ++j)
         if (folded[j] == p[0]) {
-            prevRow[size_t(j)] = kMatch + bonus[size_t(j)] - std::min(j, kLeadingMax);
-            prevRun[size_t(j)] = bonus[size_t(j)];
+            prevRow[size_t(j)] = kMatch + bonusOf(j) - std::min(j, kLeadingMax);
+            prevRun[size_t(j)] = bonusOf(j);
         }
     for (int i = 1; i < m; ++i) {
         std::fill(curRow.begin(), curRow.end(), kImpossible);
@@ -128,7 +158,7 @@ int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const
                                    from == kImpossible ? kImpossible : from + kGapStart);
             }
             if (j < lo[size_t(i)] || folded[j] != want) continue;
-            const int b = bonus[size_t(j)];
+            const int b = bonusOf(j);
             const int fromGap = gapBest == kImpossible ? kImpossible : gapBest + kMatch + b;
             const int adjacent = prevRow[size_t(j - 1)];
             const int runBonus = std::max({b, prevRun[size_t(j - 1)], kConsecutive});

@@ -24,6 +24,13 @@ public:
     int Score(QStringView candidate, QStringView folded) const;
     static QString FoldText(QStringView text);
 
+    // Whether the letters are in the folded candidate in order: what Score would find a match
+    // for, without the scoring.
+    bool Matches(QStringView folded) const;
+    // A score Score never exceeds on this folded candidate: a title that cannot reach the worst of
+    // the best results so far need not be scored at all.
+    int Bound(QStringView folded) const;
+
     // The case-folded form of one character, as both sides are compared.
     static char16_t Fold(char16_t c) {
         if (c < 0x80) return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;

@@ -7,6 +7,9 @@
 #include <QDateTime>
 #include <algorithm>
 #include <sqlite3.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -49,12 +52,17 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
 
     const auto readItems = [&](const char* sql) {
         m_items.clear();
+        m_titles.clear();
         return db.ForEachRow(QLatin1String(sql), [&](const CSQLite::Row& row) {
             Item item;
             item.id = int(row.Int(0));
-            item.title = textOf(row, 1);
+            QByteArray scratch;
+            const QByteArrayView bytes = row.Utf8(1, scratch);
+            item.title = int(m_titles.size());
+            item.titleBytes = int(bytes.size());
+            m_titles.append(bytes.data(), bytes.size());
             item.lastUpdate = row.Real(2);
-            m_items.push_back(std::move(item));
+            m_items.push_back(item);
             return true;
         }, &why);
     };
@@ -69,14 +77,23 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
                        "JOIN ftsItem ON ftsItem.docid = tblItem.ID ORDER BY tblItem.ID"))
             return fail(why);
     }
+    m_titles.squeeze();
+    m_items.shrink_to_fit();
+    // UTF-16 never has more units than UTF-8 has bytes: the block is cut to size afterwards.
     qsizetype total = 0;
-    for (const Item& item : m_items) total += std::min<qsizetype>(item.title.size(), CFuzzyMatch::kMaxCandidate);
-    m_folded.reserve(total);
+    for (const Item& item : m_items) total += std::min(item.titleBytes, CFuzzyMatch::kMaxCandidate);
+    m_folded.resize(total);
+    QChar* out = m_folded.data();
     for (Item& item : m_items) {
-        item.letters = LetterMask(item.title);
-        item.folded = int(m_folded.size());
-        m_folded += CFuzzyMatch::FoldText(QStringView(item.title).left(CFuzzyMatch::kMaxCandidate));
+        const QByteArrayView bytes = item.Title(m_titles);
+        const QString title = QString::fromUtf8(bytes.data(), bytes.size());
+        item.titleLength = int(title.size());
+        item.letters = LetterMask(title);
+        item.folded = int(out - m_folded.constData());
+        for (QChar c : QStringView(title).left(CFuzzyMatch::kMaxCandidate)) *out++ = QChar(CFuzzyMatch::Fold(c.unicode()));
     }
+    m_folded.truncate(out - m_folded.constData());
+    m_folded.squeeze();
     m_rowOf.reserve(qsizetype(m_items.size()));
     for (size_t r = 0; r < m_items.size(); ++r) m_rowOf.insert(m_items[r].id, int(r));
 
@@ -116,6 +133,11 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
                   });
     }
     m_loadedAt = CRecentUse::JulianDay(QDateTime::currentDateTimeUtc());
+#ifdef __GLIBC__
+    // The reads leave freed blocks behind (the rows, the growing title block); the palette stays
+    // open for hours, so they go back to the system now.
+    malloc_trim(0);
+#endif
     for (auto it = m_uses.constBegin(); it != m_uses.constEnd(); ++it) {
         const int r = m_rowOf.value(it.key(), -1);
         if (r < 0) continue;
@@ -150,7 +172,8 @@ quint64 CQuickIndex::LetterMask(QStringView text) {
 CQuickIndex::Row CQuickIndex::MakeRow(const Item& item) const {
     Row row;
     row.id = item.id;
-    row.title = item.title;
+    const QByteArrayView title = item.Title(m_titles);
+    row.title = QString::fromUtf8(title.data(), title.size());
     row.language = m_languageNames.value(item.typeId);
     for (int c = item.catBegin; c < item.catEnd; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
     return row;
@@ -206,10 +229,10 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
     std::vector<char> keep;
     const bool filtered = FilterRows(query, &keep);
     std::vector<Scored> found;
-    found.reserve(m_items.size());
     const auto stop = [&](size_t r) { return cancelled && (r & 2047) == 0 && cancelled(); };
 
     if (!query.HasWords()) {
+        found.reserve(m_items.size());
         for (size_t r = 0; r < m_items.size(); ++r) {
             if (stop(r)) return {};
             if (filtered && !keep[r]) continue;
@@ -250,36 +273,6 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 if (r >= 0 && !seen[size_t(r)]) visit.push_back(r);
             }
         }
-        const size_t count = within ? visit.size() : m_items.size();
-        for (size_t v = 0; v < count; ++v) {
-            if (stop(v)) return {};
-            const size_t r = within ? size_t(visit[v]) : v;
-            if (filtered && !keep[r]) continue;
-            const Item& item = m_items[r];
-            int total = 0;
-            for (size_t k = 0; k < matchers.size(); ++k) {
-                const int s = (masks[k] & ~item.letters)
-                                  ? CFuzzyMatch::kNoMatch
-                                  : matchers[k].Score(item.title,
-                                                      QStringView(m_folded).mid(item.folded,
-                                                                                std::min<qsizetype>(item.title.size(),
-                                                                                                    CFuzzyMatch::kMaxCandidate)));
-                if (s == CFuzzyMatch::kNoMatch) {
-                    total = -1;
-                    break;
-                }
-                total += s;
-            }
-            const bool body = anyBodies && bodyHits.contains(item.id);
-            if (total < 0 && !body) continue;
-            found.push_back({int(r), std::max(total, 0) + (body ? bodyScore : 0), item.weight,
-                             int(item.title.size()), item.id});
-        }
-        if (matched) {
-            matched->clear();
-            matched->reserve(found.size());
-            for (const Scored& f : found) matched->push_back(f.row);
-        }
         // Plain numbers only: string comparisons over a hundred thousand equal scores would cost
         // more than the matching.
         const auto better = [](const Scored& a, const Scored& b) {
@@ -288,9 +281,55 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             if (a.length != b.length) return a.length < b.length;
             return a.id < b.id;
         };
-        const size_t n = std::min(found.size(), size_t(std::max(0, limit)));
-        std::partial_sort(found.begin(), found.begin() + qsizetype(n), found.end(), better);
-        found.resize(n);
+        // The best so far as a heap with the worst on top. Every matching row is checked, but one
+        // whose best possible score stays below that worst one is never scored: after the first
+        // letters most titles match and few can still make the list.
+        const size_t n = size_t(std::max(0, limit));
+        found.reserve(n + 1);
+        if (matched) matched->clear();
+        QString title;  // the one being scored, decoded
+        const size_t count = within ? visit.size() : m_items.size();
+        for (size_t v = 0; v < count; ++v) {
+            if (stop(v)) return {};
+            const size_t r = within ? size_t(visit[v]) : v;
+            if (filtered && !keep[r]) continue;
+            const Item& item = m_items[r];
+            const QStringView folded = QStringView(m_folded).mid(item.folded,
+                                                                 std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
+            bool inTitle = true;
+            int bound = 0;
+            for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
+                inTitle = !(masks[k] & ~item.letters) && matchers[k].Matches(folded);
+                bound += matchers[k].Bound(folded);
+            }
+            const bool body = anyBodies && bodyHits.contains(item.id);
+            if (!inTitle && !body) continue;
+            if (matched) matched->push_back(int(r));
+            if (n == 0) continue;
+            const int extra = body ? bodyScore : 0;
+            if (found.size() == n && (inTitle ? bound : 0) + extra < found.front().score) continue;
+            int total = 0;
+            if (inTitle) {
+                const QByteArrayView bytes = item.Title(m_titles);
+                title = QString::fromUtf8(bytes.data(), bytes.size());
+            }
+            for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
+                const int s = matchers[k].Score(title, folded);
+                if (s == CFuzzyMatch::kNoMatch) total = -1;
+                else total += s;
+                if (total < 0) break;
+            }
+            const Scored scored{int(r), std::max(inTitle ? total : 0, 0) + extra, item.weight, item.titleLength, item.id};
+            if (found.size() < n) {
+                found.push_back(scored);
+                std::push_heap(found.begin(), found.end(), better);
+            } else if (better(scored, found.front())) {
+                std::pop_heap(found.begin(), found.end(), better);
+                found.back() = scored;
+                std::push_heap(found.begin(), found.end(), better);
+            }
+        }
+        std::sort(found.begin(), found.end(), better);
     }
     QList<Row> rows;
     rows.reserve(qsizetype(found.size()));

@@ -6,6 +6,7 @@
 #include "search/CQuickQuery.h"
 #include "search/CRecentUse.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -66,8 +67,11 @@ private:
         double lastUsed = 0;  // Julian day, 0: never
         float weight = 0;     // CRecentUse::Weight at load time
         quint64 letters = 0;  // LetterMask of the title
-        int folded = 0;       // where the title's folded form starts in m_folded
-        QString title;
+        int title = 0;        // where the title's UTF-8 starts in m_titles
+        int titleBytes = 0;
+        int titleLength = 0;  // in UTF-16 units
+        int folded = 0;       // where its folded form (at most kMaxCandidate) starts in m_folded
+        QByteArrayView Title(const QByteArray& titles) const { return QByteArrayView(titles).sliced(title, titleBytes); }
     };
     // The items the filters leave; empty pointer: no filter. A filter naming nothing known
     // leaves no item.
@@ -79,7 +83,11 @@ private:
     static quint64 LetterMask(QStringView text);
 
     std::vector<Item> m_items;
-    QString m_folded;               // every title folded, one after the other
+    // Every title as UTF-8, and every title folded, one after the other: two blocks instead of
+    // two strings per item. Matching reads the folded block; the few titles that get scored or
+    // shown are decoded.
+    QByteArray m_titles;
+    QString m_folded;
     std::vector<int> m_categories;  // category ids of all items, each item's run in name order
     QHash<int, int> m_rowOf;        // item id -> index in m_items
     QHash<int, QString> m_languageNames;

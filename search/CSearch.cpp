@@ -6,7 +6,26 @@
 #include "search/CSearchQuery.h"
 #include "util/basVariableTools.h"
 
+#include <QMutex>
+#include <QSet>
+
 namespace {
+
+// A search reads pages of the full-text tables and of the item texts all over the file; mapped,
+// the engine reads them in place instead of copying each one through a system call. Set once per
+// opening of a connection (the engine grows or ends the map with the file).
+constexpr qint64 kSearchMapBytes = qint64(1) << 30;
+
+void mapForSearch(CSQLite& db) {
+    static QMutex lock;
+    static QSet<quint64> mapped;
+    {
+        QMutexLocker hold(&lock);
+        if (mapped.contains(db.OpenSerial())) return;
+        mapped.insert(db.OpenSerial());
+    }
+    db.Run(QStringLiteral("PRAGMA mmap_size = ") + QString::number(kSearchMapBytes));
+}
 
 QString likePrefix(const QString& name) {
     QString escaped = name;
@@ -73,6 +92,7 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
     if (error) error->clear();
     if (ranked) *ranked = false;
     if (!db.IsOpen()) return {};
+    mapForSearch(db);
     CSearchQuery query;
     QString why;
     if (!query.Parse(text, &why)) {

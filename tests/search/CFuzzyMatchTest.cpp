@@ -75,4 +75,38 @@ TEST(CFuzzyMatch, LongInputEndsQuickly) {
     EXPECT_EQ(CFuzzyMatch(QStringLiteral("\x01\x02")).Score(QStringLiteral("abc")), CFuzzyMatch::kNoMatch);
 }
 
+// The quick index scores only titles whose Bound can still reach its list and checks the rest
+// with Matches: both must agree with Score on every title, or results go missing.
+TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
+    QStringList titles = {QString(), QStringLiteral("a"), QStringLiteral("Sort a vector"),
+                          QStringLiteral("sortVector"), QStringLiteral("SORT_VECTOR"), QStringLiteral("s_o_r_t"),
+                          QStringLiteral("vector sort sort"), QStringLiteral("Größe ändern"),
+                          QStringLiteral("utf8Decode2x"), QString(600, QLatin1Char('b')) + QStringLiteral("sort")};
+    QStringList patterns = {QStringLiteral("s"), QStringLiteral("so"), QStringLiteral("sort"),
+                            QStringLiteral("sv"), QStringLiteral("svc"), QStringLiteral("ssort"),
+                            QStringLiteral("grö"), QStringLiteral("u8d"), QStringLiteral("ab"), QStringLiteral("bbb")};
+    // And many small titles and patterns of few letters, where runs, humps and gaps mix.
+    quint32 seed = 7;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const QString alphabet = QStringLiteral("abAB _1");
+    for (int k = 0; k < 400; ++k) {
+        QString t, p;
+        for (int n = int(next() % 14); n > 0; --n) t += alphabet[int(next() % alphabet.size())];
+        for (int n = 1 + int(next() % 4); n > 0; --n) p += alphabet[int(next() % 3)];
+        titles << t;
+        patterns << p;
+    }
+    for (const QString& p : std::as_const(patterns)) {
+        const CFuzzyMatch m(p);
+        for (const QString& t : std::as_const(titles)) {
+            const QString folded = CFuzzyMatch::FoldText(QStringView(t).left(CFuzzyMatch::kMaxCandidate));
+            const int score = m.Score(t);
+            ASSERT_EQ(m.Matches(folded), score != CFuzzyMatch::kNoMatch) << p.toStdString() << " / " << t.toStdString();
+            if (score != CFuzzyMatch::kNoMatch) {
+                ASSERT_LE(score, m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -134,6 +134,35 @@ TEST_F(QuickIndexTest, RowsCarryLanguageAndCategories) {
     EXPECT_EQ(Ids("sort", 1), QList<int>{8});  // the limit
 }
 
+// Only the best few are kept while searching; the rest are checked but not all scored. The few
+// must be the first of the full order, whatever the limit, also with body hits and after
+// narrowing, and titles outside ASCII must come back as written.
+TEST_F(QuickIndexTest, AShortListIsTheStartOfTheFullOrder) {
+    const char* const words[] = {"sort", "Sorter", "vector", "VecTor", "s_o_r_t", "größe", "über", "sortVec", "x"};
+    for (int k = 0; k < 60; ++k) {
+        const QString title = QString::fromUtf8(words[k % 9]) + QLatin1Char(' ') + QString::fromUtf8(words[(k * 7) % 9]) +
+                              QLatin1Char(' ') + QString::fromUtf8(words[(k * 5 + 3) % 9]);
+        int id = -1;
+        QString error;
+        ASSERT_GT(SaveItem(QStringLiteral("C++"), id, title, QStringLiteral("quuxalicious"), QStringLiteral("Misc"),
+                           QStringLiteral("2024-01-31 13:05:09"), false, TimeBase::Local, &error),
+                  0)
+            << error.toStdString();
+    }
+    Reload();
+    for (const char* text : {"s", "so", "sort", "sv", "sort vec", "größe", "GRÖ über", "quuxalicious so", "x s"}) {
+        const CQuickQuery q = CQuickQuery::Parse(QString::fromUtf8(text));
+        const QSet<int> bodies = BodyHits(q);
+        const QList<CQuickIndex::Row> all = index.Search(q, bodies, 1000);
+        for (int limit : {1, 3, 10, 25}) {
+            EXPECT_EQ(index.Search(q, bodies, limit), all.mid(0, limit)) << text << " limit " << limit;
+        }
+    }
+    const QList<CQuickIndex::Row> rows = index.Search(CQuickQuery::Parse(QStringLiteral("GRÖ")), {}, 1000);
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_TRUE(rows.first().title.contains(QString::fromUtf8("größe"))) << rows.first().title.toStdString();
+}
+
 TEST_F(QuickIndexTest, RecentAndFrequentUseRanksEqualsHigherAndListsTheEmptyQuery) {
     // A file without the use table works; nothing was used yet: recently changed first.
     EXPECT_EQ(Scalar("SELECT Count(*) FROM sqlite_master WHERE name = 'tblItemUse'").toInt(), 0);
