@@ -3,9 +3,11 @@
 //   - a 10,000-snippet massCode db.json into an empty database;
 //   - the 100,000-item benchmark database exported to Markdown, then exported again unchanged
 //     (which must rewrite no file);
-//   - with --big MB, a VS Code file of about MB megabytes, for the peak memory against its size.
+//   - with --big MB, a VS Code file, a massCode db.json and a SnippetsLab export of about MB
+//     megabytes each, for the peak memory against their size;
+//   - with --export-only, the Markdown export phases alone.
 // Each phase runs in a child process of its own, so its peak resident size (VmHWM) is its alone.
-//   bench_formats [--items N] [--big MB]
+//   bench_formats [--items N] [--big MB] [--export-only]
 #include "BenchDatabase.h"
 #include "BenchStats.h"
 #include "db/basDB.h"
@@ -50,7 +52,7 @@ static void writeVsCode(const QString& file, int count, qint64 minBytes = 0) {
     f.write("\n}\n");
 }
 
-static void writeMassCode(const QString& file, int count) {
+static void writeMassCode(const QString& file, int count, qint64 minBytes = 0) {
     QFile f(file);
     f.open(QIODevice::WriteOnly);
     f.write("{\"folders\": [");
@@ -59,7 +61,7 @@ static void writeMassCode(const QString& file, int count) {
                 QByteArray::number(i) + "\", \"parentId\": " + (i < 5 ? QByteArray("null") : "\"f" + QByteArray::number(i % 5) + "\"") +
                 ", \"defaultLanguage\": \"python\"}");
     f.write("], \"tags\": [{\"id\": \"t1\", \"name\": \"web\"}, {\"id\": \"t2\", \"name\": \"cli\"}], \"snippets\": [\n");
-    for (int n = 0; n < count; ++n) {
+    for (int n = 0; n < count || f.size() < minBytes; ++n) {
         f.write((n ? ",\n" : "") + QByteArray("{\"id\": \"s") + QByteArray::number(n) + "\", \"name\": \"Snippet " +
                 QByteArray::number(n) + "\", \"folderId\": \"f" + QByteArray::number(n % 20) + "\", \"tagsIds\": [\"t" +
                 QByteArray::number(1 + n % 2) + "\"], \"description\": null, \"isFavorites\": false, \"isDeleted\": " +
@@ -68,6 +70,24 @@ static void writeMassCode(const QString& file, int count) {
                 "\"value\": \"import os\\nprint(os.getcwd(), " + QByteArray::number(n) + ")\\n\"}]}");
     }
     f.write("]}\n");
+}
+
+// A SnippetsLab export of at least minBytes: a few folders and tags, then the snippets.
+static void writeSnippetsLab(const QString& file, qint64 minBytes) {
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    f.write("{\"contents\": {\"folders\": [{\"title\": \"Work\", \"uuid\": \"F-1\", \"children\": "
+            "[{\"title\": \"Lambda\", \"uuid\": \"F-2\", \"children\": []}]}], "
+            "\"tags\": [{\"title\": \"aws\", \"uuid\": \"T-1\"}], \"snippets\": [\n");
+    for (int n = 0; f.size() < minBytes; ++n) {
+        const QByteArray num = QByteArray::number(n);
+        f.write((n ? ",\n" : "") + QByteArray("{\"title\": \"Snippet ") + num + "\", \"folder\": \"F-" +
+                QByteArray::number(1 + n % 2) + "\", \"tags\": [\"T-1\"], \"pinned\": false, "
+                "\"dateModified\": \"2020-06-07T08:09:10Z\", \"fragments\": [{\"title\": \"code\", \"note\": \"handler " +
+                num + "\", \"language\": \"Python\", \"content\": \"def handler_" + num +
+                "(event):\\n    return sum(x * 3 for x in range(10))\\n\"}]}");
+    }
+    f.write("]}}\n");
 }
 
 static int child(const QStringList& a) {
@@ -137,19 +157,7 @@ static void run(const char* what, const QStringList& args, qint64 sourceBytes = 
     std::fflush(stdout);
 }
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty() && args[0] == QLatin1String("--child")) return child(args.mid(1));
-    const int itemsAt = args.indexOf(QStringLiteral("--items"));
-    const int items = itemsAt >= 0 ? args.value(itemsAt + 1).toInt() : 100000;
-    const int bigAt = args.indexOf(QStringLiteral("--big"));
-    const int bigMb = bigAt >= 0 ? args.value(bigAt + 1).toInt() : 0;
-
-    const QString work = QCoreApplication::applicationDirPath() + QStringLiteral("/formats-work");
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
-    const QString vscode = work + QStringLiteral("/python.json"), masscode = work + QStringLiteral("/db.json");
+static void importPhases(const QString& work, const QString& vscode, const QString& masscode, int bigMb) {
     writeVsCode(vscode, 10000);
     writeMassCode(masscode, 10205);  // 205 of them in the trash: 10,000 to import
     run("open an empty database (baseline)", {QStringLiteral("open"), work + QStringLiteral("/base.db"), QString()});
@@ -162,7 +170,33 @@ int main(int argc, char** argv) {
         writeVsCode(big, 0, qint64(bigMb) * 1000 * 1000);
         run("import a large VS Code file", {QStringLiteral("vscode"), work + QStringLiteral("/big.db"), big}, QFileInfo(big).size());
         QFile::remove(big);
+        writeMassCode(big, 0, qint64(bigMb) * 1000 * 1000);
+        run("import a large massCode db.json", {QStringLiteral("masscode"), work + QStringLiteral("/bigmc.db"), big},
+            QFileInfo(big).size());
+        QFile::remove(big);
+        writeSnippetsLab(big, qint64(bigMb) * 1000 * 1000);
+        run("import a large SnippetsLab export", {QStringLiteral("snippetslab"), work + QStringLiteral("/bigsl.db"), big},
+            QFileInfo(big).size());
+        QFile::remove(big);
     }
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args[0] == QLatin1String("--child")) return child(args.mid(1));
+    const int itemsAt = args.indexOf(QStringLiteral("--items"));
+    const int items = itemsAt >= 0 ? args.value(itemsAt + 1).toInt() : 100000;
+    const int bigAt = args.indexOf(QStringLiteral("--big"));
+    const int bigMb = bigAt >= 0 ? args.value(bigAt + 1).toInt() : 0;
+    const bool exportOnly = args.contains(QStringLiteral("--export-only"));
+
+    const QString work = QCoreApplication::applicationDirPath() + QStringLiteral("/formats-work");
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    const QString vscode = work + QStringLiteral("/python.json"), masscode = work + QStringLiteral("/db.json");
+    if (!exportOnly) importPhases(work, vscode, masscode, bigMb);
+
 
     BenchSpec spec;
     spec.items = items;

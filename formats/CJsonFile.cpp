@@ -4,15 +4,6 @@
 
 #include <rapidjson/error/en.h>
 
-bool CJsonFile::Load(const QString& path, QString* error) {
-    if (!ReadWholeFile(path, m_bytes, error)) return false;
-    if (ParseBuffer(path, error)) return true;
-    // Parsing in place wrote into the buffer: the position is counted in the file as it is.
-    QByteArray pristine;
-    if (ReadWholeFile(path, pristine, nullptr)) Locate(pristine, path, error);
-    return false;
-}
-
 bool CJsonFile::Parse(const QByteArray& bytes, const QString& file, QString* error) {
     m_bytes = QByteArray(bytes.constData(), bytes.size());
     if (ParseBuffer(file, error)) return true;

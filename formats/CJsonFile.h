@@ -1,8 +1,7 @@
 #pragma once
-// A JSON file as other tools write it: comments and trailing commas allowed, a leading
-// byte-order mark skipped. The text is parsed in place (strings stay in the file's buffer), so a
-// large file costs little more than its own size; a malformed one fails with
-// "FILE:LINE:COLUMN: reason".
+// A JSON text as other tools write it: comments and trailing commas allowed, a leading
+// byte-order mark skipped. The text is parsed in place (strings stay in its own buffer); a
+// malformed one fails with "FILE:LINE:COLUMN: reason". Large files are read with CJsonLists.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -13,8 +12,6 @@ public:
     static constexpr unsigned kFlags = rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag |
                                        rapidjson::kParseNanAndInfFlag;
 
-    // Reads and parses path. False with the reason (unreadable, or where the text breaks).
-    bool Load(const QString& path, QString* error);
     // Parses one JSON text held in bytes (its own copy), named file in messages.
     bool Parse(const QByteArray& bytes, const QString& file, QString* error);
     // The value; null for a text of comments and blanks only.

@@ -6,7 +6,7 @@
 #include "formats/CFrontMatter.h"
 #include "formats/CLanguageMap.h"
 #include "formats/CSafeFileName.h"
-#include "formats/CStoredItems.h"
+#include "formats/basExportItems.h"
 #include "formats/basFormatText.h"
 #include "util/CPrompt.h"
 
@@ -24,9 +24,10 @@ namespace {
 // of Windows and macOS do).
 class NameClaims {
 public:
-    // name, or name with " (n)" before the extension when taken.
-    QString Claim(const QString& folder, const QString& base, const QString& extension, int n) {
-        QSet<QString>& taken = m_taken[folder.toLower()];
+    // name, or name with " (n)" before the extension when taken; folderKey is the folder's
+    // name in lower case.
+    QString Claim(const QString& folderKey, const QString& base, const QString& extension, int n) {
+        QSet<QString>& taken = m_taken[folderKey];
         QString name = base + extension;
         for (int k = 0; taken.contains(name.toLower()); ++k)
             name = base + QStringLiteral(" (%1)").arg(k == 0 ? QString::number(n) : QStringLiteral("%1-%2").arg(n).arg(k)) +
@@ -38,6 +39,28 @@ public:
 private:
     QHash<QString, QSet<QString>> m_taken;
 };
+
+// A folder the items of one language and first category go to.
+struct ItemFolder {
+    QString rel;   // under the export folder
+    QString path;  // absolute
+    QString key;   // rel in lower case, for the name claims
+    bool made = false;  // made by this export: none of its files can exist yet
+};
+
+// Writes a file that cannot exist yet, in a folder this export made: no look at the disk first.
+// Anything unexpected there (a name another program made meanwhile) goes the careful way.
+CFormatWriter::FileWrite writeNew(const QString& file, const QByteArray& bytes, QString* error) {
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return CFormatWriter::WriteIfChanged(file, bytes, error);
+    const bool written = out.write(bytes) == bytes.size() && out.flush();
+    const QString why = out.errorString();
+    out.close();
+    if (written && out.error() == QFileDevice::NoError) return CFormatWriter::FileWrite::Written;
+    QFile::remove(file);
+    if (error) *error = QStringLiteral("Unable to write %1: %2").arg(file, written ? out.errorString() : why);
+    return CFormatWriter::FileWrite::Failed;
+}
 
 // Whether two files hold the same bytes.
 bool sameBytes(const QString& a, const QString& b) {
@@ -130,7 +153,6 @@ bool CMarkdownWriter::AssignIdentities(CSQLite& db, QString* error) {
 
 bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& s) {
     s = CExportSummary();
-    QString error;
     if (!db.IsOpen()) {
         s.error = CSQLite::NoDatabaseText();
         return false;
@@ -145,6 +167,7 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
         return false;
     }
     // The identity an item keeps for life is given on its first export and stored with it.
+    QString error;
     if (!AssignIdentities(db, &error)) {
         s.error = QStringLiteral("Unable to store the items' identities: ") + error;
         return false;
@@ -155,59 +178,63 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
 
     NameClaims claims;
     QSet<QString> produced;  // every file this export stands for, written or not
-    qint64 total = 0;
-    bool stopped = false;
-    const bool ok = CStoredItems::ForEach(
-        db,
-        [&](const CItem& item, const ItemAttributes& attributes) {
-            const QString dirRel = CSafeFileName::Make(item.language, QStringLiteral("Text")) + QLatin1Char('/') +
-                                   CSafeFileName::Make(item.categories.value(0), QStringLiteral("Uncategorized"));
-            const QString dir = root + QLatin1Char('/') + dirRel;
-            const QString mdName = claims.Claim(dirRel, CSafeFileName::Make(item.title), QStringLiteral(".md"), item.id);
-            QString attachmentFile;
-            if (item.HasAttachment()) {
-                const QString base = mdName.chopped(3) + QLatin1Char('.');
-                attachmentFile = claims.Claim(dirRel, base + CSafeFileName::Make(item.fileName, QStringLiteral("attachment")),
-                                              QString(), item.id);
-            }
-            const QString mdPath = dir + QLatin1Char('/') + mdName;
-            produced.insert(mdPath);
-            switch (WriteIfChanged(mdPath, Compose(item, attributes, attachmentFile), &error)) {
-            case FileWrite::Written: ++s.written; break;
-            case FileWrite::Unchanged: ++s.unchanged; break;
-            case FileWrite::Failed: return false;
-            }
-            if (!attachmentFile.isEmpty()) {
-                const QString target = dir + QLatin1Char('/') + attachmentFile;
-                produced.insert(target);
-                QString temp = dir + QStringLiteral("/.vellumgranary-%1.tmp").arg(item.id);
-                QFile::remove(temp);
-                QString why;
-                if (!ExtractAttachment(db, item.id, temp, false, &why)) {
-                    s.failures << QStringLiteral("%1 (item %2): %3").arg(item.fileName).arg(item.id).arg(why);
-                } else if (QFileInfo::exists(target) && sameBytes(temp, target)) {
-                    QFile::remove(temp);
-                    ++s.unchanged;
-                } else if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
-                    QFile::remove(temp);
-                    s.failures << QStringLiteral("%1 (item %2): unable to write %3").arg(item.fileName).arg(item.id).arg(target);
-                } else {
-                    ++s.written;
+    // Items share few folders: each is named, and looked at on the disk, once.
+    QHash<QPair<QString, QString>, ItemFolder> folders;
+    const bool ok = ExportEachItem(db, progress, 100, s, [&](const CItem& item, const ItemAttributes& attributes, QString* failure) {
+        const QString category = item.categories.value(0);
+        auto place = folders.find({item.language, category});
+        if (place == folders.end()) {
+            ItemFolder f;
+            f.rel = CSafeFileName::Make(item.language, QStringLiteral("Text")) + QLatin1Char('/') +
+                    CSafeFileName::Make(category, QStringLiteral("Uncategorized"));
+            f.path = root + QLatin1Char('/') + f.rel;
+            f.key = f.rel.toLower();
+            if (!QFileInfo::exists(f.path)) {
+                if (!QDir().mkpath(f.path)) {
+                    *failure = QStringLiteral("Unable to make the folder %1").arg(f.path);
+                    return false;
                 }
+                f.made = true;
             }
-            ++s.items;
-            if (progress.Update(total > 0 ? int(qint64(s.items) * 100 / total) : 0)) {
-                s.cancelled = true;
-                return false;
+            place = folders.insert({item.language, category}, f);
+        }
+        const ItemFolder& folder = *place;
+        const QString mdName = claims.Claim(folder.key, CSafeFileName::Make(item.title), QStringLiteral(".md"), item.id);
+        QString attachmentFile;
+        if (item.HasAttachment()) {
+            const QString base = mdName.chopped(3) + QLatin1Char('.');
+            attachmentFile = claims.Claim(folder.key, base + CSafeFileName::Make(item.fileName, QStringLiteral("attachment")),
+                                          QString(), item.id);
+        }
+        const QString mdPath = folder.path + QLatin1Char('/') + mdName;
+        produced.insert(mdPath);
+        const QByteArray bytes = Compose(item, attributes, attachmentFile);
+        switch (folder.made ? writeNew(mdPath, bytes, failure) : WriteIfChanged(mdPath, bytes, failure)) {
+        case FileWrite::Written: ++s.written; break;
+        case FileWrite::Unchanged: ++s.unchanged; break;
+        case FileWrite::Failed: return false;
+        }
+        if (!attachmentFile.isEmpty()) {
+            const QString target = folder.path + QLatin1Char('/') + attachmentFile;
+            produced.insert(target);
+            QString temp = folder.path + QStringLiteral("/.vellumgranary-%1.tmp").arg(item.id);
+            QFile::remove(temp);
+            QString why;
+            if (!ExtractAttachment(db, item.id, temp, false, &why)) {
+                s.failures << QStringLiteral("%1 (item %2): %3").arg(item.fileName).arg(item.id).arg(why);
+            } else if (!folder.made && QFileInfo::exists(target) && sameBytes(temp, target)) {
+                QFile::remove(temp);
+                ++s.unchanged;
+            } else if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
+                QFile::remove(temp);
+                s.failures << QStringLiteral("%1 (item %2): unable to write %3").arg(item.fileName).arg(item.id).arg(target);
+            } else {
+                ++s.written;
             }
-            return true;
-        },
-        &error, &total, &stopped);
-    if (s.cancelled) return false;
-    if (!ok || stopped) {
-        s.error = error;
-        return false;
-    }
+        }
+        return true;
+    });
+    if (!ok) return false;
 
     // Files of ours that no item stands for any more: an item deleted, renamed or moved.
     QDirIterator it(root, {QStringLiteral("*.md")}, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);

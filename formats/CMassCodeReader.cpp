@@ -2,6 +2,7 @@
 
 #include "formats/CFrontMatter.h"
 #include "formats/CJsonFile.h"
+#include "formats/CJsonLists.h"
 #include "formats/CLanguageMap.h"
 #include "formats/CVsCodeReader.h"
 #include "formats/basFormatText.h"
@@ -89,11 +90,13 @@ bool CMassCodeReader::Read(const QString& path, const Sink& sink, CReadReport& r
 }
 
 bool CMassCodeReader::ReadDatabase(const QString& file, const Sink& sink, CReadReport& report, QString* error) {
-    CJsonFile json;
-    if (!json.Load(file, error)) return false;
-    const rapidjson::Value& root = json.Root();
-    const rapidjson::Value* snippets = CJsonFile::Member(root, "snippets");
-    if (!snippets || !snippets->IsArray()) {
+    QByteArray bytes;
+    if (!ReadSourceFile(file, bytes, error)) return false;
+    CJsonLists json;
+    if (!json.Scan(bytes, file, {QStringLiteral("folders"), QStringLiteral("tags"), QStringLiteral("snippets")}, error))
+        return false;
+    bytes.clear();  // the lists hold the text now
+    if (!json.IsList(QStringLiteral("snippets"))) {
         if (error) *error = PositionError(file, 1, 1, QStringLiteral("not a massCode database (no list of snippets)"));
         return false;
     }
@@ -101,13 +104,16 @@ bool CMassCodeReader::ReadDatabase(const QString& file, const Sink& sink, CReadR
         QString name, parent, language;
     };
     QHash<QString, Folder> folders;
-    if (const rapidjson::Value* list = CJsonFile::Member(root, "folders"); list && list->IsArray())
-        for (const auto& f : list->GetArray())
-            folders.insert(CJsonFile::Text(f, "id"), {CJsonFile::Text(f, "name"), CJsonFile::Text(f, "parentId"),
-                                                      CJsonFile::Text(f, "defaultLanguage")});
+    json.ForEach(QStringLiteral("folders"), [&](const rapidjson::Value& f) {
+        folders.insert(CJsonFile::Text(f, "id"),
+                       {CJsonFile::Text(f, "name"), CJsonFile::Text(f, "parentId"), CJsonFile::Text(f, "defaultLanguage")});
+        return true;
+    });
     QHash<QString, QString> tags;
-    if (const rapidjson::Value* list = CJsonFile::Member(root, "tags"); list && list->IsArray())
-        for (const auto& t : list->GetArray()) tags.insert(CJsonFile::Text(t, "id"), CJsonFile::Text(t, "name"));
+    json.ForEach(QStringLiteral("tags"), [&](const rapidjson::Value& t) {
+        tags.insert(CJsonFile::Text(t, "id"), CJsonFile::Text(t, "name"));
+        return true;
+    });
     // "Linux/Git": the names from the top down; a loop in the parents ends the path.
     auto folderPath = [&](const QString& id) {
         QStringList names;
@@ -120,17 +126,17 @@ bool CMassCodeReader::ReadDatabase(const QString& file, const Sink& sink, CReadR
     };
 
     const QDateTime fileTime = FileTime(file);
-    report.total = snippets->Size();
-    for (const auto& s : snippets->GetArray()) {
+    report.total = json.Count(QStringLiteral("snippets"));
+    return json.ForEach(QStringLiteral("snippets"), [&](const rapidjson::Value& s) {
         ++report.done;
         const QString name = CJsonFile::Text(s, "name");
         if (!s.IsObject()) {
             report.skipped.append({name, QStringLiteral("not a snippet (an object)")});
-            continue;
+            return true;
         }
         if (CJsonFile::Flag(s, "isDeleted")) {
             ++report.deleted;
-            continue;
+            return true;
         }
         QList<QPair<QString, QString>> fragments;
         QString language;
@@ -147,7 +153,7 @@ bool CMassCodeReader::ReadDatabase(const QString& file, const Sink& sink, CReadR
         }
         if (!readable) {
             report.skipped.append({name, QStringLiteral("a fragment's value is not a text")});
-            continue;
+            return true;
         }
         const QString folderId = CJsonFile::Text(s, "folderId");
         if (language.isEmpty() && folders.contains(folderId)) language = folders[folderId].language;
@@ -168,9 +174,8 @@ bool CMassCodeReader::ReadDatabase(const QString& file, const Sink& sink, CReadR
         if (!id.isEmpty()) e.attributes.insert(IdAttribute(), id);
         if (!description.isEmpty()) e.attributes.insert(CVsCodeReader::DescriptionAttribute(), description);
         if (CJsonFile::Flag(s, "isFavorites")) e.attributes.insert(FavoriteAttribute(), QStringLiteral("1"));
-        if (!sink(e)) return false;
-    }
-    return true;
+        return sink(e);
+    });
 }
 
 bool CMassCodeReader::ReadVault(const QString& folder, const Sink& sink, CReadReport& report, QString* error) {

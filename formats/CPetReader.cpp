@@ -3,7 +3,6 @@
 #include "formats/CLanguageMap.h"
 #include "formats/basFormatText.h"
 
-#include <QFileInfo>
 #include <string_view>
 #include <toml++/toml.h>
 
@@ -21,13 +20,8 @@ QString text(const toml::node* node) {
 }  // namespace
 
 bool CPetReader::Read(const QString& path, const Sink& sink, CReadReport& report, QString* error) {
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        if (error) *error = (info.exists() ? QStringLiteral("Not a file: ") : QStringLiteral("No such file: ")) + path;
-        return false;
-    }
     QByteArray bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadSourceFile(path, bytes, error)) return false;
     toml::table doc;
     try {
         doc = toml::parse(std::string_view(bytes.constData(), size_t(bytes.size())), path.toStdString());

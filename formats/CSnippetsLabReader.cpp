@@ -1,51 +1,54 @@
 #include "formats/CSnippetsLabReader.h"
 
 #include "formats/CJsonFile.h"
+#include "formats/CJsonLists.h"
 #include "formats/CLanguageMap.h"
 #include "formats/CMassCodeReader.h"
 #include "formats/CVsCodeReader.h"
 #include "formats/basFormatText.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <functional>
 
 bool CSnippetsLabReader::Read(const QString& path, const Sink& sink, CReadReport& report, QString* error) {
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        if (error) *error = (info.exists() ? QStringLiteral("Not a file: ") : QStringLiteral("No such file: ")) + path;
-        return false;
-    }
-    CJsonFile json;
-    if (!json.Load(path, error)) return false;
+    QByteArray bytes;
+    if (!ReadSourceFile(path, bytes, error)) return false;
+    CJsonLists json;
+    QStringList lists;
+    for (const char* list : {"folders", "tags", "snippets"})
+        lists << QString::fromLatin1(list) << QStringLiteral("contents/") + QLatin1String(list);
+    if (!json.Scan(bytes, path, lists, error)) return false;
+    bytes.clear();  // the lists hold the text now
     // The export wraps everything in "contents"; a bare object of the same lists reads too.
-    const rapidjson::Value* contents = CJsonFile::Member(json.Root(), "contents");
-    if (!contents) contents = &json.Root();
-    const rapidjson::Value* snippets = CJsonFile::Member(*contents, "snippets");
-    if (!snippets || !snippets->IsArray()) {
+    const QString in = json.Has(QStringLiteral("contents")) ? QStringLiteral("contents/") : QString();
+    if (!json.IsList(in + QStringLiteral("snippets"))) {
         if (error) *error = PositionError(path, 1, 1, QStringLiteral("not a SnippetsLab export (no list of snippets)"));
         return false;
     }
     QHash<QString, QString> folders;  // uuid -> "Parent/Child"
-    std::function<void(const rapidjson::Value&, const QString&, int)> walk = [&](const rapidjson::Value& list,
+    std::function<void(const rapidjson::Value&, const QString&, int)> walk = [&](const rapidjson::Value& f,
                                                                                 const QString& parent, int depth) {
-        if (!list.IsArray() || depth > 64) return;
-        for (const auto& f : list.GetArray()) {
-            QString title = CJsonFile::Text(f, "title").trimmed();
-            if (title.isEmpty()) title = QStringLiteral("Untitled");
-            const QString p = parent.isEmpty() ? title : parent + QLatin1Char('/') + title;
-            folders.insert(CJsonFile::Text(f, "uuid"), p);
-            if (const rapidjson::Value* children = CJsonFile::Member(f, "children")) walk(*children, p, depth + 1);
-        }
+        if (depth > 64) return;
+        QString title = CJsonFile::Text(f, "title").trimmed();
+        if (title.isEmpty()) title = QStringLiteral("Untitled");
+        const QString p = parent.isEmpty() ? title : parent + QLatin1Char('/') + title;
+        folders.insert(CJsonFile::Text(f, "uuid"), p);
+        if (const rapidjson::Value* children = CJsonFile::Member(f, "children"); children && children->IsArray())
+            for (const auto& c : children->GetArray()) walk(c, p, depth + 1);
     };
-    if (const rapidjson::Value* list = CJsonFile::Member(*contents, "folders")) walk(*list, QString(), 0);
+    json.ForEach(in + QStringLiteral("folders"), [&](const rapidjson::Value& f) {
+        walk(f, QString(), 0);
+        return true;
+    });
     QHash<QString, QString> tags;
-    if (const rapidjson::Value* list = CJsonFile::Member(*contents, "tags"); list && list->IsArray())
-        for (const auto& t : list->GetArray()) tags.insert(CJsonFile::Text(t, "uuid"), CJsonFile::Text(t, "title"));
+    json.ForEach(in + QStringLiteral("tags"), [&](const rapidjson::Value& t) {
+        tags.insert(CJsonFile::Text(t, "uuid"), CJsonFile::Text(t, "title"));
+        return true;
+    });
 
     const QDateTime fileTime = FileTime(path);
-    report.total = snippets->Size();
-    for (const auto& s : snippets->GetArray()) {
+    report.total = json.Count(in + QStringLiteral("snippets"));
+    return json.ForEach(in + QStringLiteral("snippets"), [&](const rapidjson::Value& s) {
         ++report.done;
         const QString name = CJsonFile::Text(s, "title");
         const rapidjson::Value* list = CJsonFile::Member(s, "fragments");
@@ -65,7 +68,7 @@ bool CSnippetsLabReader::Read(const QString& path, const Sink& sink, CReadReport
         }
         if (!readable) {
             report.skipped.append({name, QStringLiteral("no fragment with a text")});
-            continue;
+            return true;
         }
         QStringList categories{folders.value(CJsonFile::Text(s, "folder"))};
         for (const QString& t : CJsonFile::Texts(s, "tags")) categories << tags.value(t, t);
@@ -83,7 +86,6 @@ bool CSnippetsLabReader::Read(const QString& path, const Sink& sink, CReadReport
         const QString uuid = CJsonFile::Text(s, "uuid");
         if (!uuid.isEmpty()) e.attributes.insert(UuidAttribute(), uuid);
         if (CJsonFile::Flag(s, "pinned")) e.attributes.insert(CMassCodeReader::FavoriteAttribute(), QStringLiteral("1"));
-        if (!sink(e)) return false;
-    }
-    return true;
+        return sink(e);
+    });
 }

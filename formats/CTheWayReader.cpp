@@ -4,7 +4,6 @@
 #include "formats/CLanguageMap.h"
 #include "formats/basFormatText.h"
 
-#include <QFileInfo>
 #include <rapidjson/stream.h>
 
 namespace {
@@ -14,13 +13,8 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
 bool CTheWayReader::Read(const QString& path, const Sink& sink, CReadReport& report, QString* error) {
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        if (error) *error = (info.exists() ? QStringLiteral("Not a file: ") : QStringLiteral("No such file: ")) + path;
-        return false;
-    }
     QByteArray bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadSourceFile(path, bytes, error)) return false;
     const QDateTime fileTime = FileTime(path);
     const char* const begin = bytes.constData();
     qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;

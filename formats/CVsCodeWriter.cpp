@@ -5,8 +5,8 @@
 #include "formats/CLanguageMap.h"
 #include "formats/CSafeFileName.h"
 #include "formats/CSnippetSyntax.h"
-#include "formats/CStoredItems.h"
 #include "formats/CVsCodeReader.h"
+#include "formats/basExportItems.h"
 #include "formats/basFormatText.h"
 #include "util/CPrompt.h"
 
@@ -90,12 +90,8 @@ bool CVsCodeWriter::Write(CSQLite& db, const QString& folder, CExportSummary& s)
     progress.Text(1, folder);
 
     std::map<QString, std::unique_ptr<LanguageFile>> files;  // by file name, in order
-    QString error;
-    qint64 total = 0;
-    bool stopped = false;
-    const bool ok = CStoredItems::ForEach(
-        db,
-        [&](const CItem& item, const ItemAttributes& a) {
+    // The files are written once every item is in them: the last tenth of the bar.
+    if (!ExportEachItem(db, progress, 90, s, [&](const CItem& item, const ItemAttributes& a, QString*) {
             const QString name = CSafeFileName::Make(CLanguageMap::VsCodeId(item.language), QStringLiteral("plaintext")) +
                                  QStringLiteral(".json");
             std::unique_ptr<LanguageFile>& f = files[name];
@@ -136,19 +132,10 @@ bool CVsCodeWriter::Write(CSQLite& db, const QString& folder, CExportSummary& s)
                 w.Bool(true);
             }
             w.EndObject();
-            ++s.items;
-            if (progress.Update(total > 0 ? int(qint64(s.items) * 90 / total) : 0)) {
-                s.cancelled = true;
-                return false;
-            }
             return true;
-        },
-        &error, &total, &stopped);
-    if (s.cancelled) return false;
-    if (!ok || stopped) {
-        s.error = error;
+        }))
         return false;
-    }
+    QString error;
     for (auto& [name, f] : files) {
         f->writer.EndObject();
         QByteArray bytes(f->buffer.GetString(), qsizetype(f->buffer.GetSize()));

@@ -125,6 +125,15 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     return true;
 }
 
+bool ReadSourceFile(const QString& path, QByteArray& bytes, QString* error) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        if (error) *error = (info.exists() ? QStringLiteral("Not a file: ") : QStringLiteral("No such file: ")) + path;
+        return false;
+    }
+    return ReadWholeFile(path, bytes, error);
+}
+
 QString DecodeText(const QByteArray& bytes) {
     QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);

@@ -39,6 +39,9 @@ void LineColumnAt(const QByteArray& text, qsizetype offset, int& line, int& colu
 QString PositionError(const QString& file, int line, int column, const QString& reason);
 // The whole file, or false with "Unable to read FILE: reason".
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error);
+// A source that must be one file, read whole: false with "No such file: PATH" or "Not a file:
+// PATH" when it is none, else as ReadWholeFile.
+bool ReadSourceFile(const QString& path, QByteArray& bytes, QString* error);
 // Text of a file that may be UTF-8 (a leading byte-order mark dropped) or the Windows code page.
 QString DecodeText(const QByteArray& bytes);
 // The length of the backtick fence a Markdown line opens (at least three backticks, up to three

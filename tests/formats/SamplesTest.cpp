@@ -141,3 +141,30 @@ TEST_F(FormatsTest, LanguageAndCategoryOptionsReplaceTheSources) {
     }
     EXPECT_EQ(s.byLanguage.keys(), QStringList{"Zsh"});
 }
+
+TEST_F(FormatsTest, FoldersAndTagsMayFollowTheSnippetsTheyName) {
+    const struct {
+        QString format, file;
+        QByteArray text;
+    } cases[] = {
+        {"masscode", "db.json",
+         R"({"snippets": [{"name": "Late", "folderId": "f2", "tagsIds": ["t1"], "content": [{"value": "x", "language": "sh"}]}],
+             "tags": [{"id": "t1", "name": "later"}],
+             "folders": [{"id": "f1", "name": "Top"}, {"id": "f2", "name": "Sub", "parentId": "f1"}]})"},
+        {"snippetslab", "lab.json",
+         R"({"snippets": [{"title": "Late", "folder": "F-2", "tags": ["T-1"], "fragments": [{"content": "x", "language": "Bash"}]}],
+             "tags": [{"title": "later", "uuid": "T-1"}],
+             "folders": [{"title": "Top", "uuid": "F-1", "children": [{"title": "Sub", "uuid": "F-2"}]}]})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format.toStdString());
+        OpenFresh(c.format + ".db");
+        Write(c.file, c.text);
+        const ImportFromSummary s = Import(c.format, env->Path(c.file));
+        ASSERT_TRUE(s.completed) << s.error.toStdString();
+        const std::vector<StoredItem> items = Items();
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].item.title, "Late");
+        EXPECT_EQ(items[0].item.categories, (QStringList{"Top/Sub", "later"}));
+    }
+}

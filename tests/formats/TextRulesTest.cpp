@@ -78,6 +78,12 @@ TEST(SafeFileNameTest, NamesNeverLeaveTheirFolder) {
                  {QString("nul") + QChar(0) + "byte\tand\nline", "nul_byte_and_line"},
                  {"CON", "_CON"},
                  {"lpt1.txt", "_lpt1.txt"},
+                 {"Com9.tar.gz", "_Com9.tar.gz"},
+                 {"aux.", "_aux"},
+                 {"console", "console"},
+                 {"coma.txt", "coma.txt"},
+                 {"lpt10", "lpt10"},
+                 {"nul_", "nul_"},
                  {"  .hidden. ", "hidden"},
                  {"Zählen", "Zählen"},
                  {"", "Untitled"}};
