@@ -164,6 +164,9 @@ private:
     void mnuToolsVacuum_Click();
     void mnuHelpAbout_Click();
     void BuildQuickFindMenu();
+    void BuildHistoryCommands();  // Item > History..., Edit > Undo and Edit > Trash...
+    void ShowHistory();
+    void UndoLastCommand();
     void OpenQuickItem(int itemId);  // the palette's Shift+Enter, through the save question
 
     // Layout and look.

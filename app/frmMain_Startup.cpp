@@ -34,6 +34,7 @@ frmMain::frmMain(CApplication& app, QWidget* parent) : QMainWindow(parent), m_ap
     RouteEditKeys();
     GiveMenusTheirAccessKeys();
     BuildLayout();
+    BuildHistoryCommands();
     ApplyLook();
     m_app.SetMainWindow(this);
     connect(&m_app, &CApplication::BusyChanged, this, [this](bool busy) { SetBusy(busy); });

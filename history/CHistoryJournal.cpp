@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <unordered_map>
 
 namespace {
 
@@ -29,9 +30,11 @@ const char* const kTables =
     "CREATE TABLE IF NOT EXISTS tblUndoAdded (UndoID INTEGER NOT NULL, ItemID INTEGER NOT NULL, PRIMARY KEY "
     "(UndoID, ItemID)) WITHOUT ROWID;";
 
+// Each connection's state stays where it is while others are added (a node map), so a
+// reference handed out stays good.
 QMutex gStatesLock;
-QHash<const CSQLite*, CHistoryState>& states() {
-    static QHash<const CSQLite*, CHistoryState> all;
+std::unordered_map<const CSQLite*, CHistoryState>& states() {
+    static std::unordered_map<const CSQLite*, CHistoryState> all;
     return all;
 }
 
