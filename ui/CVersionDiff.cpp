@@ -1,6 +1,7 @@
 #include "ui/CVersionDiff.h"
 
 #include <dtl/dtl.hpp>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -19,6 +20,13 @@ std::vector<Line> diff(const CItem& from, const CItem& to) {
     for (const auto& [text, info] : d.getSes().getSequence()) {
         const char mark = info.type == dtl::SES_DELETE ? '-' : info.type == dtl::SES_ADD ? '+' : ' ';
         out.push_back({mark, text});
+    }
+    // Within each run of changed lines the removed ones come first, as a reader expects.
+    for (size_t i = 0; i < out.size();) {
+        size_t end = i;
+        while (end < out.size() && out[end].mark != ' ') ++end;
+        std::stable_partition(out.begin() + i, out.begin() + end, [](const Line& l) { return l.mark == '-'; });
+        i = end == i ? i + 1 : end;
     }
     return out;
 }
