@@ -62,6 +62,8 @@ double saveSeconds(const QString& path, bool history, int saves) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Each figure shows as soon as it is measured: the import runs take minutes.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments();
     const int runs = RunsArgument(args, 3);
     const int saveIndex = int(args.indexOf(QStringLiteral("--saves")));
