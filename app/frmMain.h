@@ -177,6 +177,9 @@ private:
     void mnuToolsVacuum_Click();
     void mnuHelpAbout_Click();
     void BuildQuickFindMenu();
+    void BuildHistoryCommands();  // Item > History..., Edit > Undo and Edit > Trash...
+    void ShowHistory();
+    void UndoLastCommand();
     void OpenQuickItem(int itemId);  // the palette's Shift+Enter, through the save question
 
     // No database open: the item pane offers New Database and Open.

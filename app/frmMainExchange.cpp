@@ -14,7 +14,11 @@ bool ImportDatabase(const QString& file, bool keepIds, ImportSummary* summary, b
         if (!s.cancelled) Prompt().MsgBox(s.error, CPrompt::vbOKOnly | CPrompt::vbExclamation);
         return false;
     }
-    if (showSummary) Prompt().MsgBox(ImportSummaryText(s), CPrompt::vbInformation);
+    if (showSummary)
+        Prompt().MsgBox(ImportSummaryText(s) + (s.snapshot.isEmpty() ? QString()
+                                                                     : QStringLiteral("\nA copy of the database before the "
+                                                                                      "import: ") + s.snapshot),
+                        CPrompt::vbInformation);
     return true;
 }
 

@@ -39,6 +39,7 @@ frmMain::frmMain(CApplication& app, QWidget* parent) : QMainWindow(parent), m_ap
     BuildLayout();
     BuildNoDatabasePanel();
     SetTabOrder();
+    BuildHistoryCommands();
     ApplyLook();
     m_app.SetMainWindow(this);
     connect(&m_app, &CApplication::BusyChanged, this, [this](bool busy) { SetBusy(busy); });

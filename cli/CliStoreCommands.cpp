@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <string>
 
+// In the history commands' file.
+int CliShowVersion(const CliArgs& a);
+
 namespace {
 
 int usage(const QString& why, const QString& line) {
@@ -200,6 +203,7 @@ int cmdSearch(const CliArgs& a) {
 }
 
 int cmdShow(const CliArgs& a) {
+    if (a.Has(QStringLiteral("version"))) return CliShowVersion(a);
     int id;
     if (!number(a.positional[1], id)) return usage(QStringLiteral("not an item number: ") + a.positional[1],
                                                     QStringLiteral("show DB ID"));
@@ -315,9 +319,10 @@ CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage,
                                        "match their parts); --context adds a line of context per hit."),
                         2, 2, {QStringLiteral("language"), QStringLiteral("category"), QStringLiteral("order")},
                         {QStringLiteral("context")}, cmdSearch});
-CliRegistrar regShow({QStringLiteral("show"), QStringLiteral("show DB ID"),
-                      QStringLiteral("Print one item: fields, then an empty line and its code text."), 2,
-                      2, {}, {}, cmdShow});
+CliRegistrar regShow({QStringLiteral("show"), QStringLiteral("show DB ID [--version N]"),
+                      QStringLiteral("Print one item (or its kept version N): fields, then an empty line and its "
+                                     "code text."),
+                      2, 2, {QStringLiteral("version")}, {}, cmdShow});
 CliRegistrar regSave({QStringLiteral("save"), kSaveUsage,
                       QStringLiteral("Save an item (new, or --id N); body from FILE or stdin (-). "
                                      "Prints the item number."),

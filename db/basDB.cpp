@@ -1,5 +1,7 @@
 #include "db/basDB.h"
 
+#include "history/CHistoryJournal.h"
+#include "history/CSnapshot.h"
 #include "search/CSearchIndex.h"
 
 #include "db/CTransaction.h"
@@ -113,6 +115,7 @@ void followWithDerivedData(CSQLite& db) {
             return ids.isEmpty() || CSearchIndex::ItemsChanged(conn, ids, error);
         },
         QStringLiteral("search index"));
+    CHistoryJournal::Install(db);
 }
 
 }  // namespace
@@ -147,6 +150,8 @@ bool OpenDatabase(CSQLite& db, const QString& file, StoreError* error, bool* cre
 bool IsValidDatabase(CSQLite& db) { return checkDatabase(db).isEmpty(); }
 
 bool UpgradeDatabase(CSQLite& db, int version) {
+    // An older file is copied as it was before anything of it changes.
+    if (version < kCurrentUserVersion) CSnapshot::Take(db, nullptr, nullptr);
     if (version == 0) {
         if (!db.Run(QStringLiteral("PRAGMA user_version=1;")).isEmpty()) return false;
         version = 1;

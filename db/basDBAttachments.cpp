@@ -3,6 +3,7 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDB.h"
+#include "history/CHistoryJournal.h"
 #include "util/basVariableTools.h"
 
 static bool fail(QString* error, const QString& text) {
@@ -28,6 +29,7 @@ static bool changeBoth(CSQLite& db, int itemId, const std::function<QString()>& 
     if (!unit.IsOpen()) return fail(error, why);
     CItemChange item{itemId, std::nullopt, std::nullopt};
     if (CItem old; LoadItem(db, itemId, old, nullptr)) item.before = old;
+    if (item.before && !CHistoryJournal::KeepBlockBefore(db, itemId, error)) return false;
     // Both statements must change the item's row.
     const auto check = [&](const QString& e) {
         if (!e.isEmpty()) return fail(error, e);

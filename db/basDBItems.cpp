@@ -7,6 +7,7 @@
 #include "db/basDBCategories.h"
 #include "util/basNames.h"
 #include "db/basDBItemAttributes.h"
+#include "history/CHistoryJournal.h"
 #include "util/basVariableTools.h"
 
 #include <QHash>
@@ -430,6 +431,7 @@ bool DeleteItem(CSQLite& db, int itemId, QString* error) {
     QString loadError;
     std::optional<CItem> before;
     if (LoadItem(db, itemId, old, &loadError)) before = old;
+    if (before && !CHistoryJournal::KeepBlockBefore(db, itemId, &w.why)) return failWith(error, w.why);
     w.Run(QStringLiteral("DELETE FROM tblItem WHERE ID = ") + n);
     w.Run(QStringLiteral("DELETE FROM ftsItem WHERE DOCID = ") + n);
     w.Run(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ") + n);

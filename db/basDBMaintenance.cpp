@@ -6,6 +6,8 @@
 #include "db/basDBAttachmentSums.h"
 #include "util/basFileKinds.h"
 #include "db/basDBItemAttributes.h"
+#include "history/CHistory.h"
+#include "history/CHistoryJournal.h"
 #include "util/basFileTools.h"
 #include "util/basVariableTools.h"
 
@@ -200,6 +202,7 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
                                         {QStringLiteral("ID"), categoryId}, &why);
     // A category that is not there would otherwise leave an empty new one behind.
     if (why.isEmpty() && type.isEmpty()) why = QStringLiteral("No such category: ") + c;
+    if (why.isEmpty()) CHistoryJournal::BeforeRename(db, categoryId, &why);
     // The items the rename touches, for the change record.
     QList<int> touched;
     if (why.isEmpty())
@@ -292,6 +295,8 @@ bool VacuumDatabase(CSQLite& db, QString* error) {
             else RemoveStaleAttachmentSums(db, &e);
             if (first.isEmpty()) first = e;
         }
+        // History past its retention goes with compaction.
+        if (QString e; !CHistory::Purge(db, CHistory::RetentionDays(), &e) && first.isEmpty()) first = e;
         // Attributes of items that are gone would pass to a new item of the same number.
         if (QString e; !PruneItemAttributes(db, &e) && first.isEmpty()) first = e;
         if (unit.IsOpen()) {

@@ -3,6 +3,8 @@
 #include "attach/basAttachment.h"
 #include "db/CItemImport.h"
 #include "db/CTransaction.h"
+#include "history/CHistoryCommand.h"
+#include "history/CSnapshot.h"
 #include "db/basDB.h"
 #include "exchange/CExchangeFileReader.h"
 #include "exchange/basExchangeFile.h"
@@ -48,6 +50,8 @@ bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummar
     progress.Text(0, QStringLiteral("Importing Database..."));
     progress.Text(1, ExchangeProgressPath(file));
 
+    // The whole import is one command to take back.
+    CHistoryCommand command(db, QStringLiteral("Import"), QStringLiteral("import"));
     // Opened once the file has a line to import; a failure inside it undoes the whole import.
     std::optional<CTransaction> unit;
     auto fail = [&](const QString& message, bool rollback) {
@@ -84,6 +88,10 @@ bool ImportDatabase(CSQLite& db, const QString& file, bool keepIds, ImportSummar
         return true;
     }
 
+    // Items of the file's numbers may be replaced: a copy of the file first, kept beside the
+    // backups. A copy that cannot be written does not stop the import; the history keeps them too.
+    if (keepIds && !db.LookupField(QStringLiteral("tblItem"), QStringLiteral("ID")).isEmpty())
+        CSnapshot::Take(db, &s.snapshot, nullptr);
     unit.emplace(db, &error);
     if (!unit->IsOpen()) return fail(QStringLiteral("Import error: ") + error, false);
     const QSet<int> attached = keepIds ? ItemsWithAttachments(db) : QSet<int>();

@@ -14,6 +14,7 @@ struct ImportSummary {
     int missingAttachments = 0; // named attachments not beside the file (unreadable, or a name
                                 // with a folder part); the item is imported without one
     QString error;              // why it failed (rolled back), when it did
+    QString snapshot;           // the copy of the database taken before items could be replaced
 };
 
 // Reads file into db. keepIds: items take the numbers of the file (overwriting items of the same

@@ -6,6 +6,7 @@
 #include "db/CItemImport.h"
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
+#include "history/CHistoryCommand.h"
 #include "db/basDBItemAttributes.h"
 #include "db/basDBItems.h"
 #include "formats/CFormatReader.h"
@@ -85,6 +86,7 @@ bool ImportFrom(CSQLite& db, const ImportFromOptions& options, ImportFromSummary
     progress.Text(1, options.path);
 
     QString error;
+    CHistoryCommand command(db, QStringLiteral("Import"), QStringLiteral("import"));
     std::optional<CTransaction> unit;
     CItemImport items(db);
     if (!options.dryRun) {

@@ -130,7 +130,9 @@ TEST_F(FormatsTest, CancelLeavesTheDatabaseAsItWas) {
 }
 
 TEST_F(FormatsTest, TheFiveTablesStayAndTheAttributeTableFollowsItsItems) {
-    const QString schemaSql = "SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE '%Attribute%' AND name NOT LIKE '%Search%' ORDER BY name";
+    const QString schemaSql = "SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE '%Attribute%' AND name NOT LIKE '%Search%' "
+                              "AND name NOT IN (SELECT name FROM sqlite_master WHERE tbl_name IN ('tblItemVersion', "
+                              "'tblVersionBlock', 'tblTrash', 'tblUndo', 'tblUndoAdded')) ORDER BY name";
     const auto schema = [&] {
         const ResultTable t = Query(schemaSql);
         QStringList rows;

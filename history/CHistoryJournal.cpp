@@ -1,0 +1,314 @@
+#include "history/CHistoryJournal.h"
+
+#include "db/CSQLite.h"
+#include "db/CTransaction.h"
+#include "history/CHistoryCommand.h"
+#include "history/CHistoryState.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <unordered_map>
+
+namespace {
+
+const char* const kTables =
+    "CREATE TABLE IF NOT EXISTS tblItemVersion (ID INTEGER PRIMARY KEY, ItemID INTEGER NOT NULL, UndoID INTEGER, "
+    "Changed INTEGER NOT NULL, Command TEXT NOT NULL, Title TEXT, Code TEXT, Language TEXT, Categories TEXT, "
+    "File TEXT, FileSize INTEGER, StoredSize INTEGER, LastUpdate INTEGER, BlockKept INTEGER NOT NULL DEFAULT 0, "
+    "BlockHash TEXT);"
+    "CREATE INDEX IF NOT EXISTS tblItemVersion_ItemID ON tblItemVersion (ItemID);"
+    "CREATE INDEX IF NOT EXISTS tblItemVersion_UndoID ON tblItemVersion (UndoID) WHERE UndoID IS NOT NULL;"
+    "CREATE TABLE IF NOT EXISTS tblVersionBlock (Hash TEXT PRIMARY KEY, Block BLOB NOT NULL) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS tblTrash (ID INTEGER PRIMARY KEY, ItemID INTEGER NOT NULL, "
+    "VersionID INTEGER NOT NULL, Deleted INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS tblUndo (ID INTEGER PRIMARY KEY, Command TEXT NOT NULL, Kind TEXT NOT NULL, "
+    "Done INTEGER NOT NULL, Detail TEXT);"
+    "CREATE TABLE IF NOT EXISTS tblUndoAdded (UndoID INTEGER NOT NULL, ItemID INTEGER NOT NULL, PRIMARY KEY "
+    "(UndoID, ItemID)) WITHOUT ROWID;";
+
+// Each connection's state stays where it is while others are added (a node map), so a
+// reference handed out stays good.
+QMutex gStatesLock;
+std::unordered_map<const CSQLite*, CHistoryState>& states() {
+    static std::unordered_map<const CSQLite*, CHistoryState> all;
+    return all;
+}
+
+bool fail(QString* error, const QString& why) {
+    if (error) *error = why;
+    return false;
+}
+
+// What a change is called, and how it is taken back, when no command names it.
+void defaults(const CChange& change, CHistoryState::Command& c) {
+    using K = CChange::Kind;
+    c.undo = int(CHistoryCommand::Undo::None);
+    switch (change.kind) {
+    case K::Save: c.name = QStringLiteral("Save"); c.kind = QStringLiteral("save"); break;
+    case K::Delete:
+        c.name = QStringLiteral("Delete");
+        c.kind = QStringLiteral("delete");
+        c.undo = int(CHistoryCommand::Undo::Entry);
+        break;
+    case K::RenameCategory:
+        c.name = QStringLiteral("Rename Category");
+        c.kind = QStringLiteral("rename");
+        c.undo = int(CHistoryCommand::Undo::Entry);
+        break;
+    case K::Attach:
+        c.name = QStringLiteral("Attach");
+        c.kind = QStringLiteral("attach");
+        // Only an attachment that replaced another one destroyed anything.
+        for (const CItemChange& i : change.items)
+            if (i.before && i.before->HasAttachment()) c.undo = int(CHistoryCommand::Undo::Entry);
+        break;
+    case K::ClearAttachment:
+        c.name = QStringLiteral("Clear Attachment");
+        c.kind = QStringLiteral("clear");
+        c.undo = int(CHistoryCommand::Undo::Entry);
+        break;
+    case K::Import:
+        c.name = QStringLiteral("Import");
+        c.kind = QStringLiteral("import");
+        c.undo = int(CHistoryCommand::Undo::Entry);
+        break;
+    case K::Compact: c.name = QStringLiteral("Compact"); c.kind = QStringLiteral("compact"); break;
+    }
+}
+
+QVariant orNull(const QString& text) { return text.isNull() ? QVariant() : QVariant(text); }
+
+// Code of a few hundred bytes or more is kept compressed (zlib, as a blob): most versions
+// differ from each other in a line or two, and code text packs well.
+QVariant packedCode(const QString& code) {
+    const QByteArray utf8 = code.toUtf8();
+    if (utf8.size() < CHistoryJournal::kPackFrom) return code;
+    return qCompress(utf8, 9);
+}
+
+class Journal {
+public:
+    Journal(CSQLite& db, CHistoryState& s, CHistoryState::Command& c) : m_db(db), m_s(s), m_c(c) {}
+
+    bool Write(const CChange& change, QString* error) {
+        if (change.kind == CChange::Kind::Compact) return true;
+        const bool entry = m_c.undo == int(CHistoryCommand::Undo::Entry);
+        if (change.kind == CChange::Kind::RenameCategory && entry && !m_s.renameDetail.isEmpty()) {
+            if (!undoId(error)) return false;
+            if (m_c.detail.isEmpty()) {
+                m_c.detail = m_s.renameDetail;
+                m_madeDetail = true;
+                if (!run(QStringLiteral("UPDATE tblUndo SET Detail = ?1 WHERE ID = ?2"), {m_c.detail, m_c.undoId}, error))
+                    return false;
+            }
+        }
+        const qint64 now = CHistoryJournal::NowMs();
+        for (const CItemChange& ic : change.items) {
+            const int id = ic.id;
+            if (!ic.before) {
+                if (ic.after || change.valuesOmitted) {
+                    if (!m_c.created.contains(id)) {
+                        m_c.created.insert(id);
+                        m_newCreated << id;
+                    }
+                    const bool adds = change.kind == CChange::Kind::Save || change.kind == CChange::Kind::Import;
+                    if (entry && adds &&
+                        (!undoId(error) ||
+                         !run(QStringLiteral("INSERT INTO tblUndoAdded (UndoID, ItemID) VALUES (?1, ?2)"),
+                              {m_c.undoId, id}, error)))
+                        return false;
+                }
+                m_s.keptBlocks.remove(id);
+                continue;
+            }
+            const bool blockChanged = m_s.keptBlocks.contains(id);
+            const QString hash = m_s.keptBlocks.take(id);
+            // An item an undo brought back had no state before it worth keeping.
+            if (m_c.undo == int(CHistoryCommand::Undo::Undoing) && m_c.created.contains(id)) continue;
+            qint64 version = m_c.versionOf.value(id);
+            if (version) {
+                // The state before the command is kept once; a block it changed later joins it.
+                if (blockChanged &&
+                    !run(QStringLiteral("UPDATE tblItemVersion SET BlockKept = 1, BlockHash = ?1 WHERE ID = ?2 AND "
+                                        "BlockKept = 0"),
+                         {orNull(hash.isEmpty() ? QString() : hash), version}, error))
+                    return false;
+            } else {
+                const CItem& b = *ic.before;
+                if (change.kind == CChange::Kind::Save && ic.after && !blockChanged && b.SameContent(*ic.after) &&
+                    b.lastUpdate == ic.after->lastUpdate)
+                    continue;
+                if (entry && !undoId(error)) return false;
+                if (!run(QStringLiteral("INSERT INTO tblItemVersion (ItemID, UndoID, Changed, Command, Title, Code, "
+                                        "Language, Categories, File, FileSize, StoredSize, LastUpdate, BlockKept, "
+                                        "BlockHash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"),
+                         {id, entry ? QVariant(m_c.undoId) : QVariant(), now, m_c.name, b.title, packedCode(b.body), b.language,
+                          b.categories.join(QLatin1Char('\n')), orNull(b.fileName.isEmpty() ? QString() : b.fileName),
+                          b.fileSize, b.storedSize,
+                          b.lastUpdate.isValid() ? QVariant(b.lastUpdate.toMSecsSinceEpoch()) : QVariant(),
+                          blockChanged ? 1 : 0, orNull(hash.isEmpty() ? QString() : hash)},
+                         error))
+                    return false;
+                version = m_db.LastInsertRowID();
+                m_c.versionOf.insert(id, version);
+                m_newVersions << id;
+            }
+            if (change.kind == CChange::Kind::Delete &&
+                !run(QStringLiteral("INSERT INTO tblTrash (ItemID, VersionID, Deleted) VALUES (?1, ?2, ?3)"),
+                     {id, version, now}, error))
+                return false;
+        }
+        return true;
+    }
+
+    // Forgets what a write that was rolled back noted in the command.
+    void Forget() {
+        for (int id : std::as_const(m_newVersions)) m_c.versionOf.remove(id);
+        for (int id : std::as_const(m_newCreated)) m_c.created.remove(id);
+        if (m_madeUndo) m_c.undoId = 0;
+        if (m_madeDetail) m_c.detail.clear();
+    }
+
+private:
+    bool run(const QString& sql, const QVariantList& values, QString* error) {
+        const QString e = m_db.RunBound(sql, values);
+        return e.isEmpty() || fail(error, e);
+    }
+    bool undoId(QString* error) {
+        if (m_c.undoId) return true;
+        if (!run(QStringLiteral("INSERT INTO tblUndo (Command, Kind, Done, Detail) VALUES (?1, ?2, ?3, ?4)"),
+                 {m_c.name, m_c.kind, CHistoryJournal::NowMs(), orNull(m_c.detail)}, error))
+            return false;
+        m_c.undoId = m_db.LastInsertRowID();
+        m_madeUndo = true;
+        return true;
+    }
+    CSQLite& m_db;
+    CHistoryState& m_s;
+    CHistoryState::Command& m_c;
+    QList<int> m_newVersions, m_newCreated;
+    bool m_madeUndo = false, m_madeDetail = false;
+};
+
+bool writeChange(CSQLite& db, const CChange& change, QString* error) {
+    CHistoryState& s = CHistoryState::Of(db);
+    CHistoryState::Command own;
+    CHistoryState::Command* c = s.command;
+    if (!c) {
+        defaults(change, own);
+        c = &own;
+    }
+    QString why;
+    // Tables made by a transaction that was rolled back are gone again: one more try makes them.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QHash<int, QString> blocks = s.keptBlocks;
+        CTransaction unit(db, &why);
+        bool ok = unit.IsOpen();
+        if (ok && !s.tablesReady) ok = CHistoryJournal::EnsureTables(db, &why);
+        Journal journal(db, s, *c);
+        ok = ok && journal.Write(change, &why) && unit.Commit(&why);
+        if (ok) {
+            s.renameDetail.clear();
+            return true;
+        }
+        unit.Rollback();
+        journal.Forget();
+        s.keptBlocks = blocks;
+        s.tablesReady = false;
+    }
+    s.keptBlocks.clear();
+    s.renameDetail.clear();
+    // A deleted item that cannot wait in the trash would be lost: the delete fails. Anything
+    // else goes on without its history rather than be refused.
+    if (change.kind == CChange::Kind::Delete)
+        return fail(error, QStringLiteral("Unable to keep the item in the trash: ") + why);
+    return true;
+}
+
+}  // namespace
+
+CHistoryState& CHistoryState::Of(CSQLite& db) {
+    QMutexLocker lock(&gStatesLock);
+    CHistoryState& s = states()[&db];
+    if (s.serial != db.OpenSerial()) {
+        s = CHistoryState();
+        s.serial = db.OpenSerial();
+    }
+    return s;
+}
+
+qint64 CHistoryJournal::NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+void CHistoryJournal::Install(CSQLite& db) { db.AddChangeWriter(writeChange, QStringLiteral("history")); }
+
+bool CHistoryJournal::EnsureTables(CSQLite& db, QString* error) {
+    const QString e = db.Run(QLatin1String(kTables));
+    if (e.isEmpty()) CHistoryState::Of(db).tablesReady = true;
+    return e.isEmpty() || fail(error, e);
+}
+
+bool CHistoryJournal::KeepBlockBefore(CSQLite& db, int itemId, QString* error) {
+    QByteArray block;
+    bool have = false;
+    QString e;
+    if (!db.ReadFirstValue(QStringLiteral("SELECT FileBLOB FROM tblItem WHERE ID = ") + QString::number(itemId),
+                           [&](QByteArrayView bytes, bool isNull) {
+                               have = !isNull && !bytes.isEmpty();
+                               if (have) block = bytes.toByteArray();
+                           },
+                           e))
+        return fail(error, e);
+    CHistoryState& s = CHistoryState::Of(db);
+    if (!have) {
+        s.keptBlocks.insert(itemId, QString());
+        return true;
+    }
+    if (!s.tablesReady && !EnsureTables(db, error)) return false;
+    const QString hash = QString::fromLatin1(QCryptographicHash::hash(block, QCryptographicHash::Sha256).toHex());
+    e = db.RunWithBlob(QStringLiteral("INSERT OR IGNORE INTO tblVersionBlock (Hash, Block) VALUES ('") + hash +
+                           QStringLiteral("', ?1)"),
+                       block);
+    if (!e.isEmpty()) {
+        s.tablesReady = false;
+        return fail(error, e);
+    }
+    s.keptBlocks.insert(itemId, hash);
+    return true;
+}
+
+bool CHistoryJournal::BeforeRename(CSQLite& db, int categoryId, QString* error) {
+    QJsonObject detail;
+    QJsonArray links;
+    QString e;
+    const QString c = QString::number(categoryId);
+    bool found = false;
+    bool ok = db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory WHERE ID = ") + c,
+                            [&](const CSQLite::Row& r) {
+                                detail[QStringLiteral("category")] =
+                                    QJsonArray{r.Int(0), r.Int(1), r.Value(2).toString()};
+                                found = true;
+                                return false;
+                            },
+                            &e) &&
+              db.ForEachRow(QStringLiteral("SELECT rowid, ItemID, CategoryID FROM tblItemCategory WHERE ItemID IN "
+                                           "(SELECT ItemID FROM tblItemCategory WHERE CategoryID = ") +
+                                c + QStringLiteral(") ORDER BY rowid"),
+                            [&](const CSQLite::Row& r) {
+                                links.append(QJsonArray{r.Int(0), r.Int(1), r.Int(2)});
+                                return true;
+                            },
+                            &e);
+    // A rename may make the category of the new name: the undo lets one it made go again.
+    ResultTable t;
+    const qint64 highest = ok ? db.Exec(QStringLiteral("SELECT Coalesce(Max(ID), 0) FROM tblCategory"), t, e, true).toLongLong() : 0;
+    if (!ok || !e.isEmpty()) return fail(error, e);
+    detail[QStringLiteral("links")] = links;
+    detail[QStringLiteral("highest")] = highest;
+    CHistoryState::Of(db).renameDetail =
+        found ? QString::fromUtf8(QJsonDocument(detail).toJson(QJsonDocument::Compact)) : QString();
+    return true;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// One kept state of an item: its values just before a change, when and by which command it
+// changed. Kept in the additional table tblItemVersion of the same file.
+#include "db/CItem.h"
+
+#include <QDateTime>
+#include <QString>
+
+struct CItemVersion {
+    qint64 versionId = 0;
+    int number = 0;  // 1 for the oldest version of the item
+    int itemId = 0;
+    QDateTime changed;  // UTC: when the change that replaced this state was made
+    QString command;    // that change's command ("Save", "Delete", "Import" ...)
+    CItem item;         // the values as they were (item.id = itemId)
+    bool blockKept = false;  // the change altered the attachment block: blockHash is the block before
+    QString blockHash;       // empty: there was no block
+};

@@ -1,0 +1,64 @@
+// The history and trash windows on the open database, and Edit > Undo <command> in the window.
+#include "app/MainWindowFixture.h"
+
+#include "ui/frmHistory.h"
+#include "ui/frmTrash.h"
+
+#include <QListWidget>
+#include <QMenu>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+TEST_F(MainWindowTest, HistoryListsVersionsWithTheirDifferenceAndUndoNamesWhatItTakesBack) {
+    StartWithFourItems();
+    CItem item;
+    QString e;
+    ASSERT_TRUE(LoadItem(*gDB, 1, item, &e));
+    item.title = "Bravo edited";
+    item.body = "select 2\nselect 22";
+    ASSERT_TRUE(SaveItem(*gDB, item, SaveOptions(), &e)) << e.toStdString();
+    {
+        frmHistory d(*gDB, 1, win.get());
+        auto* versions = d.findChild<QListWidget*>("lstVersions");
+        ASSERT_EQ(versions->count(), 1);
+        EXPECT_TRUE(versions->item(0)->text().endsWith("Save  Bravo"));
+        const QString diff = d.findChild<QTextBrowser*>("txtDiff")->toPlainText();
+        EXPECT_TRUE(diff.contains("- Title: Bravo\n+ Title: Bravo edited")) << diff.toStdString();
+        EXPECT_TRUE(diff.contains("  select 2\n+ select 22")) << diff.toStdString();
+        ASSERT_NE(d.Chosen(), nullptr);
+        EXPECT_EQ(d.Chosen()->item.title, "Bravo");
+    }
+    EXPECT_NE(Find<QPushButton>("cmdHistory"), nullptr);
+    EXPECT_NE(Find<QAction>("mnuItemHistory"), nullptr);
+
+    QMenu* edit = Find<QMenu>("mnuEdit");
+    QAction* undo = Find<QAction>("mnuEditUndo");
+    emit edit->aboutToShow();
+    EXPECT_FALSE(undo->isEnabled());  // a save is kept in the history, not taken back
+    ASSERT_TRUE(DeleteItem(*gDB, 2, &e));
+    emit edit->aboutToShow();
+    EXPECT_EQ(undo->text(), "&Undo Delete");
+    undo->trigger();
+    EXPECT_EQ(ItemCount(), 4);
+    EXPECT_EQ(Stored("Title", 2), "Delta");
+}
+
+TEST_F(MainWindowTest, TheTrashListsDeletedItemsAndRestoresThemUnderTheirNumber) {
+    StartWithFourItems();
+    QString e;
+    ASSERT_TRUE(DeleteItem(*gDB, 2, &e));
+    ASSERT_TRUE(DeleteItem(*gDB, 4, &e));
+    frmTrash d(*gDB, *prompt, win.get());
+    auto* list = d.findChild<QTreeWidget*>("lstTrash");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), "Delta");
+    EXPECT_EQ(list->topLevelItem(1)->text(1), "SQL");
+    list->setCurrentItem(list->topLevelItem(1));
+    d.findChild<QPushButton*>("cmdRestore")->click();
+    EXPECT_EQ(d.Restored(), QList<int>{2});
+    EXPECT_EQ(Stored("Title", 2), "Delta");
+    prompt->answers << CPrompt::vbOK;
+    d.findChild<QPushButton*>("cmdEmpty")->click();
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(ItemCount(), 3);
+}

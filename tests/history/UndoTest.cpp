@@ -1,0 +1,108 @@
+// Each destructive command, then undo, gives back every row of the five tables.
+#include "history/HistoryFixture.h"
+
+#include "db/basDBMaintenance.h"
+#include "exchange/basExport.h"
+#include "exchange/basImport.h"
+
+#include <functional>
+
+namespace {
+
+struct UndoCase {
+    const char* name;
+    const char* command;  // as the undo entry names it
+    std::function<void(HistoryTest&, CSQLite&)> prepare;  // before the state that is compared
+    std::function<bool(CSQLite&, QString*)> run;
+};
+
+int categoryId(CSQLite& db, const char* name) {
+    return db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), {QStringLiteral("Name"), QString::fromLatin1(name)}).toInt();
+}
+
+const UndoCase kCases[] = {
+    {"DeleteWithAttachment", "Delete", nullptr, [](CSQLite& db, QString* e) { return DeleteItem(db, 1, e); }},
+    {"DeletePlain", "Delete", nullptr, [](CSQLite& db, QString* e) { return DeleteItem(db, 3, e); }},
+    {"RenameCategory", "Rename Category", nullptr,
+     [](CSQLite& db, QString* e) { return RenameCategory(db, categoryId(db, "a"), QStringLiteral("z"), e); }},
+    {"MergeCategory", "Rename Category", nullptr,
+     [](CSQLite& db, QString* e) { return RenameCategory(db, categoryId(db, "a"), QStringLiteral("b"), e); }},
+    {"ClearAttachment", "Clear Attachment", nullptr, [](CSQLite& db, QString* e) { return RemoveAttachment(db, 1, e); }},
+    {"AttachOverAnother", "Attach", nullptr,
+     [](CSQLite& db, QString* e) { return StoreAttachment(db, 1, 9, QByteArrayView("new"), QStringLiteral("g.txt"), e); }},
+    {"RestoreVersion", "Restore Version",
+     [](HistoryTest& t, CSQLite&) { t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2); },
+     [](CSQLite& db, QString* e) {
+         QList<CItemVersion> v;
+         return CHistory::Versions(db, 2, v, e) && !v.isEmpty() && CHistory::Restore(db, v.last(), nullptr, e) == 2;
+     }},
+    // The file holds items 1 to 3 as they were; 2 and 3 are edited since and 3 deleted: the
+    // import replaces 1 and 2 and adds 3 again.
+    {"ImportOverExistingItems", "Import",
+     [](HistoryTest& t, CSQLite& db) {
+         ASSERT_TRUE(ExportDatabase(db, t.env.Path("items.tab"), false));
+         t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2);
+         t.Save("C++", "First, edited", "b", "changed", HistoryTest::kTime, 1);
+         ASSERT_TRUE(DeleteItem(db, 3));
+     },
+     [](CSQLite& db, QString* e) {
+         ImportSummary s;
+         const bool ok = ImportDatabase(db, QFileInfo(db.Filename()).dir().filePath(QStringLiteral("items.tab")), true, &s);
+         if (e) *e = s.error;
+         return ok && s.items == 3;
+     }},
+};
+
+class UndoEachCommand : public HistoryTest, public ::testing::WithParamInterface<UndoCase> {};
+
+}  // namespace
+
+TEST_P(UndoEachCommand, GivesBackEveryRow) {
+    const UndoCase& c = GetParam();
+    Fill();
+    if (c.prepare) c.prepare(*this, db);
+    const QString before = Rows();
+    QString e;
+    ASSERT_TRUE(c.run(db, &e)) << e.toStdString();
+    ASSERT_NE(Rows(), before);
+    CUndoEntry last;
+    ASSERT_TRUE(CUndo::Last(db, last, &e));
+    EXPECT_EQ(last.command, QString::fromLatin1(c.command));
+    EXPECT_EQ(Undo().undoId, last.undoId);
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(Scalar("PRAGMA integrity_check").toString(), "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, UndoEachCommand, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HistoryTest, UndoGoesSeveralLevelsDeepAndThenHasNothingLeft) {
+    Fill();
+    const QString start = Rows();
+    QString e;
+    ASSERT_TRUE(DeleteItem(db, 2, &e));
+    const QString afterFirst = Rows();
+    ASSERT_TRUE(RemoveAttachment(db, 1, &e));
+    EXPECT_EQ(Undo().command, "Clear Attachment");
+    EXPECT_EQ(Rows(), afterFirst);
+    EXPECT_EQ(Undo().command, "Delete");
+    EXPECT_EQ(Rows(), start);
+    CUndoEntry none;
+    EXPECT_FALSE(CUndo::Last(db, none, &e));
+    EXPECT_FALSE(CUndo::UndoLast(db, nullptr, nullptr, &e));
+    EXPECT_EQ(e, "There is nothing to undo");
+    // A plain save is kept as a version but is not a command to take back.
+    Save("C++", "Again", "a", "x", kTime, 2);
+    EXPECT_FALSE(CUndo::Last(db, none, &e));
+}
+
+TEST_F(HistoryTest, UndoOfADeleteWhoseNumberIsTakenGivesANewNumberAndSaysSo) {
+    Fill();
+    QString e, notice;
+    ASSERT_TRUE(DeleteItem(db, 3, &e));
+    EXPECT_EQ(Save("Go", "Taker", "y"), 3);  // the engine hands the highest free number out again
+    ASSERT_TRUE(CUndo::UndoLast(db, nullptr, &notice, &e)) << e.toStdString();
+    EXPECT_EQ(notice, "The number was taken: item 3 came back as item 4");
+    EXPECT_EQ(Item(3).title, "Taker");
+    EXPECT_EQ(Item(4).title, "Third");
+}
