@@ -1,5 +1,6 @@
 // Main window: controls and menus, start-up, the closing sequence with the daily backup, and
 // the window state every other part of the window shares.
+#include "app/SyncMenuCommands.h"
 #include "app/CApplication.h"
 #include "app/WindowArguments.h"
 #include "app/frmMain.h"
@@ -281,6 +282,7 @@ void frmMain::Form_Load() {
         if (name.isEmpty()) CloseDatabase();
         ShowDatabaseCaption(name);
         EnableDatabaseCommands();
+        SyncWhen(SyncMoment::Start, statusBar());
         // Checked means the settings live in the registry area (the native store).
         mnuToolsSaveSettings->setChecked(!gSettings->SaveToINI());
         lblTitles_Click();
@@ -338,6 +340,7 @@ bool frmMain::Form_Unload() {
                         CPrompt::vbCritical);
         // The closing goes on below: the database is closed and no temporary copy is left.
     }
+    SyncWhen(SyncMoment::Exit, statusBar());
     CloseDatabase();
     for (const QString& f : std::as_const(m_tempFiles)) QFile::remove(f);
     m_tempFiles.clear();
