@@ -1,7 +1,9 @@
 #include "sync/CGitRepository.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <git2.h>
 
 namespace {
@@ -93,6 +95,12 @@ bool CGitRepository::Open(const QString& folder, QString* error) {
     return rc == 0 || fail(error, QStringLiteral("Unable to make a git repository in ") + folder, rc);
 }
 
+void CGitRepository::ClearStaleLocks() {
+    for (const QString& sub : {QStringLiteral("/index.lock"), QStringLiteral("/HEAD.lock")}) QFile::remove(GitFolder() + sub);
+    QDirIterator it(GitFolder() + QStringLiteral("/refs"), {QStringLiteral("*.lock")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) QFile::remove(it.next());
+}
+
 bool CGitRepository::InitBare(const QString& folder, QString* error) {
     initOnce();
     git_repository* repo = nullptr;
@@ -129,6 +137,12 @@ bool CGitRepository::Fetch(const QString& branch, QString& head, QString* error)
     int rc = git_remote_lookup(&r.p, m_repo, "origin");
     if (rc != 0) return fail(error, QStringLiteral("No remote is set"), rc);
     const QString url = QString::fromUtf8(git_remote_url(r.p));
+    // libgit2 calls a missing folder an unsupported protocol; the user should read what it is.
+    const QString local = url.startsWith(QStringLiteral("file://")) ? url.mid(7) : url;
+    if (local.startsWith(QLatin1Char('/')) && !QFileInfo::exists(local)) {
+        if (error) *error = QStringLiteral("Unable to reach %1: no such folder (is the drive mounted?)").arg(url);
+        return false;
+    }
     CredentialState state;
     git_fetch_options opts = GIT_FETCH_OPTIONS_INIT;
     opts.callbacks.credentials = credentials;

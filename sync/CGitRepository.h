@@ -58,6 +58,10 @@ public:
     // step by another program); commit equals parent when nothing differs.
     bool CommitWorkTree(const QString& parent, const QString& message, QString& commit, QString* error);
 
+    // Removes the lock files git leaves in this repository when a process is killed mid-write;
+    // only safe while the caller holds the sync's own lock.
+    void ClearStaleLocks();
+    QString GitFolder() const { return m_folder + QStringLiteral("/.git"); }
     QString Folder() const { return m_folder; }
 
 private:

@@ -13,6 +13,7 @@
 #include "sync/CSyncedItem.h"
 
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSysInfo>
 
 namespace {
@@ -423,6 +424,14 @@ bool CSync::Run(CSQLite& db, const CSyncOptions& o, CSyncSummary& s) {
         s.error = error;
         return false;
     }
+    // One sync of a folder at a time; holding the lock, git's own lock files left in it can only
+    // be those of a sync that was killed.
+    QLockFile lock(repo.GitFolder() + QStringLiteral("/vellumgranary-sync.lock"));
+    if (!lock.tryLock(10000)) {
+        s.error = QStringLiteral("Another sync of %1 is running").arg(o.folder);
+        return false;
+    }
+    repo.ClearStaleLocks();
     const bool hasRemote = repo.HasRemote();
     for (int round = 1; round <= qMax(1, o.maxRounds); ++round) {
         s.rounds = round;

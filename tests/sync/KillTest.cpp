@@ -15,6 +15,7 @@ TEST_F(SyncTest, ASyncKilledAtAnyMomentIsCompletedByTheNextWithoutLoss) {
     SCOPED_TRACE(seed);
     QRandomGenerator random(seed);
     const QString vgcli = QStringLiteral(VG_BIN_DIR "/vgcli");
+    int interrupted = 0;
     for (int round = 0; round < 6; ++round) {
         for (int i = 0; i < 40; ++i) {
             const int n = (round * 40 + i) % 100;
@@ -28,6 +29,7 @@ TEST_F(SyncTest, ASyncKilledAtAnyMomentIsCompletedByTheNextWithoutLoss) {
         QThread::msleep(random.bounded(5, 400));
         child.kill();
         child.waitForFinished();
+        if (child.exitStatus() == QProcess::CrashExit) ++interrupted;
         Sync(a);
         Sync(b);
         const auto sa = Snapshot(a);
@@ -39,4 +41,5 @@ TEST_F(SyncTest, ASyncKilledAtAnyMomentIsCompletedByTheNextWithoutLoss) {
         }
         EXPECT_TRUE(Body(a, QStringLiteral("item %1").arg(149 - round)).contains(QStringLiteral(" b%1").arg(round)));
     }
+    EXPECT_GT(interrupted, 0) << "no kill landed inside a sync";
 }

@@ -66,7 +66,7 @@ protected:
     }
     static int IdOf(Machine& m, const QString& title) {
         int id = 0;
-        m.db->ForEachRow(QStringLiteral("SELECT ID FROM tblItem WHERE Title = '%1'").arg(title), [&](const CSQLite::Row& r) {
+        m.db->ForEachRow(QStringLiteral("SELECT docid FROM ftsItem WHERE Title = '%1'").arg(title), [&](const CSQLite::Row& r) {
             id = int(r.Int(0));
             return false;
         });
