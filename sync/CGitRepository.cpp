@@ -90,9 +90,19 @@ bool CGitRepository::Open(const QString& folder, QString* error) {
         return false;
     }
     const QByteArray path = QFile::encodeName(m_folder);
-    if (git_repository_open_ext(&m_repo, path.constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) == 0) return true;
-    const int rc = git_repository_init(&m_repo, path.constData(), 0);
-    return rc == 0 || fail(error, QStringLiteral("Unable to make a git repository in ") + folder, rc);
+    if (git_repository_open_ext(&m_repo, path.constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) != 0) {
+        const int rc = git_repository_init(&m_repo, path.constData(), 0);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to make a git repository in ") + folder, rc);
+        // The pack of a first push holds every item: its delta search is kept to a modest memory.
+        git_config* config = nullptr;
+        if (git_repository_config(&config, m_repo) == 0) {
+            git_config_set_string(config, "pack.windowMemory", "64m");
+            git_config_set_string(config, "pack.deltaCacheSize", "32m");
+            git_config_set_int32(config, "pack.threads", 1);
+            git_config_free(config);
+        }
+    }
+    return true;
 }
 
 void CGitRepository::ClearStaleLocks() {
@@ -254,6 +264,14 @@ bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* e
     return true;
 }
 
+bool CGitRepository::StoreBlob(QByteArrayView bytes, QString& blob, QString* error) {
+    git_oid oid;
+    const int rc = git_blob_create_from_buffer(&oid, m_repo, bytes.data(), size_t(bytes.size()));
+    if (rc != 0) return fail(error, QStringLiteral("Unable to store a file"), rc);
+    blob = fromOid(oid);
+    return true;
+}
+
 QString CGitRepository::HashBlob(QByteArrayView bytes) {
     git_oid oid;
     git_odb_hash(&oid, bytes.data(), size_t(bytes.size()), GIT_OBJECT_BLOB);
@@ -282,6 +300,15 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
         e.mode = GIT_FILEMODE_BLOB;
         rc = git_blob_create_from_buffer(&e.id, m_repo, it.value().constData(), size_t(it.value().size()));
         if (rc == 0) rc = git_index_add(index.p, &e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+    }
+    for (auto it = edit.stored.cbegin(); it != edit.stored.cend(); ++it) {
+        git_index_entry e{};
+        const QByteArray path = it.key().toUtf8();
+        e.path = path.constData();
+        e.mode = GIT_FILEMODE_BLOB;
+        if (!toOid(it.value(), e.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
+        rc = git_index_add(index.p, &e);
         if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
     }
     git_oid treeId, commitId;

@@ -36,6 +36,8 @@ public:
     // Every blob of the commit's tree: path -> blob id (hex). Empty commit: nothing.
     bool ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error);
     bool ReadBlob(const QString& blob, QByteArray& bytes, QString* error);
+    // Stores bytes as a blob now, so a large commit never holds every file in memory.
+    bool StoreBlob(QByteArrayView bytes, QString& blob, QString* error);
     // The blob id the bytes would have, without storing them.
     static QString HashBlob(QByteArrayView bytes);
 
@@ -43,7 +45,9 @@ public:
     // with that commit as parent. commit receives the new commit's id.
     struct Edit {
         QHash<QString, QByteArray> write;  // path -> bytes
+        QHash<QString, QString> stored;    // path -> blob already stored (StoreBlob)
         QList<QString> remove;
+        bool IsEmpty() const { return write.isEmpty() && stored.isEmpty() && remove.isEmpty(); }
     };
     bool Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit, QString* error);
     bool HasCommit(const QString& commit);

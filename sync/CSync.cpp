@@ -208,10 +208,6 @@ private:
                     mine.attachmentBlob = side.attachBlob;
                 }
                 side.fingerprint = mine.Fingerprint();
-                // Only items that may be written to the folder are kept whole.
-                if (side.fingerprint != baseEntries.value(uuid).fingerprint &&
-                    side.fingerprint != remote.value(uuid).fingerprint)
-                    localItems.insert(uuid, mine);
                 local.insert(uuid, side);
                 return true;
             },
@@ -309,6 +305,22 @@ private:
         return !ri.item.lastUpdate.isValid() || RestoreItemTime(db, id, utcText(ri.item.lastUpdate), &error);
     }
 
+    bool LoadBatch(const QStringList& uuids, QHash<int, CSyncedItem>& batch) {
+        batch.clear();
+        QList<int> ids;
+        for (const QString& u : uuids)
+            if (local.contains(u)) ids << local.value(u).id;
+        QList<CItem> items;
+        if (!LoadItemsById(db, ids, items, &error)) return false;
+        for (const CItem& item : std::as_const(items)) {
+            CSyncedItem& one = batch[item.id];
+            one.item = item;
+            if (!ReadItemAttributes(db, item.id, one.attributes, &error)) return false;
+            one.attachmentBlob = local.value(one.Uuid()).attachBlob;
+        }
+        return true;
+    }
+
     Outcome Publish() {
         CGitRepository::Edit edit;
         SyncEntries merged = newBase;
@@ -321,7 +333,11 @@ private:
         };
         QStringList writes = takeLocal + conflicts;
         writes.sort();
-        for (const QString& u : std::as_const(writes)) {
+        // Items to write are read again a thousand at a time, so a first sync never holds them all.
+        QHash<int, CSyncedItem> batch;
+        for (qsizetype i = 0; i < writes.size(); ++i) {
+            const QString& u = writes[i];
+            if (i % 1000 == 0 && !LoadBatch(writes.mid(i, 1000), batch)) return Failed();
             const bool inRemote = remote.contains(u);
             const CSyncEntry old = remote.value(u);
             if (inRemote) {
@@ -333,33 +349,34 @@ private:
                 ++s.out;
                 continue;
             }
-            const CSyncedItem& li = localItems[u];
+            const CSyncedItem& li = batch[local.value(u).id];
             const CSyncEntry was = baseEntries.value(u);
             const QString path =
                 li.PathFor(inRemote ? old.path : was.path, [&](const QString& p) { return taken.contains(p.toLower()); });
             int number = inRemote ? old.number : was.number;
             if (number < 1) number = li.item.id;
-            const QByteArray bytes = li.Compose(path, number);
-            edit.write.insert(path, bytes);
+            QString blob, attachBlob;
+            if (!repo.StoreBlob(li.Compose(path, number), blob, &error)) return Failed();
+            edit.stored.insert(path, blob);
             edit.remove.removeAll(path);
             taken.insert(path.toLower());
             const QString attachPath = li.AttachmentPathFor(path);
             if (!attachPath.isEmpty()) {
                 QByteArray data;
-                if (!attachmentBytes(db, li.item.id, data, &error)) return Failed();
-                edit.write.insert(attachPath, data);
+                if (!attachmentBytes(db, li.item.id, data, &error) || !repo.StoreBlob(data, attachBlob, &error))
+                    return Failed();
+                edit.stored.insert(attachPath, attachBlob);
                 edit.remove.removeAll(attachPath);
                 taken.insert(attachPath.toLower());
             }
             const LocalSide side = local.value(u);
-            merged.insert(u, {path, CGitRepository::HashBlob(bytes), side.fingerprint, number, attachPath, side.attachBlob,
-                              side.attachSum});
+            merged.insert(u, {path, blob, side.fingerprint, number, attachPath, side.attachBlob, side.attachSum});
             if (!conflicts.contains(u)) ++s.out;
         }
         for (const auto& copy : std::as_const(copies)) drop(copy.first);
 
         QString commit = head;
-        if (!edit.write.isEmpty() || !edit.remove.isEmpty()) {
+        if (!edit.IsEmpty()) {
             const QString machine = o.machine.isEmpty() ? QSysInfo::machineHostName() : o.machine;
             const QString message = QStringLiteral("Sync from %1: %2 in, %3 out, %4 in conflict\n")
                                         .arg(machine)
@@ -397,7 +414,7 @@ private:
     QString base, head;
     SyncEntries baseEntries, remote, newBase;
     QHash<QString, QString> tree;
-    QHash<QString, CSyncedItem> remoteItems, localItems;
+    QHash<QString, CSyncedItem> remoteItems;
     QHash<QString, LocalSide> local;
     QList<QPair<QString, CSyncedItem>> copies;
     QSet<QString> held;
