@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListView>
+#include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
 
@@ -23,6 +24,12 @@ QLabel* statusLabel(QStatusBar* status) {
     }
     return label;
 }
+// A menu is a window of its own: the main window is up its parents.
+QMainWindow* mainWindowOf(QWidget* w) {
+    while (w && !qobject_cast<QMainWindow*>(w)) w = w->parentWidget();
+    return qobject_cast<QMainWindow*>(w);
+}
+
 // The title list marks the items in conflict until they are resolved.
 void markConflicts(QWidget* window) {
     auto* list = window->findChild<QListView*>(QStringLiteral("lstItem"));
@@ -34,8 +41,9 @@ void markConflicts(QWidget* window) {
 }
 }  // namespace
 
-bool SyncNow(QStatusBar* status) {
+bool SyncNow(QMainWindow* window) {
     if (!IsDatabaseOpen()) return false;
+    QStatusBar* status = window->statusBar();
     CSyncOptions o;
     o.folder = frmSyncSettings::Folder();
     o.remote = frmSyncSettings::Remote();
@@ -70,7 +78,7 @@ bool SyncNow(QStatusBar* status) {
     return true;
 }
 
-void SyncMenuCommands(QMenu* tools, QStatusBar* status, bool databaseOpen) {
+void SyncMenuCommands(QMenu* tools, bool databaseOpen) {
     QAction* now = tools->findChild<QAction*>(QStringLiteral("mnuToolsSyncNow"));
     QAction* settings = tools->findChild<QAction*>(QStringLiteral("mnuToolsSyncSettings"));
     if (!now) {
@@ -81,17 +89,19 @@ void SyncMenuCommands(QMenu* tools, QStatusBar* status, bool databaseOpen) {
         settings = tools->addAction(QStringLiteral("S&ync Settings..."));
         settings->setObjectName(QStringLiteral("mnuToolsSyncSettings"));
         settings->setParent(tools);
-        QObject::connect(now, &QAction::triggered, tools, [status] { SyncNow(status); });
+        QObject::connect(now, &QAction::triggered, tools, [tools] {
+            if (QMainWindow* window = mainWindowOf(tools)) SyncNow(window);
+        });
         QObject::connect(settings, &QAction::triggered, tools, [tools] {
-            frmSyncSettings dialog(tools->window());
+            frmSyncSettings dialog(mainWindowOf(tools));
             dialog.exec();
         });
     }
     now->setEnabled(databaseOpen);
-    markConflicts(tools->window());
+    if (QMainWindow* window = mainWindowOf(tools)) markConflicts(window);
 }
 
-void SyncWhen(SyncMoment moment, QStatusBar* status) {
+void SyncWhen(SyncMoment moment, QMainWindow* window) {
     const bool wanted = moment == SyncMoment::Start ? frmSyncSettings::AtStart() : frmSyncSettings::AtExit();
-    if (wanted && IsDatabaseOpen() && !frmSyncSettings::Folder().isEmpty()) SyncNow(status);
+    if (wanted && IsDatabaseOpen() && !frmSyncSettings::Folder().isEmpty()) SyncNow(window);
 }

@@ -129,7 +129,7 @@ void frmMain::EnableDatabaseCommands() {
     const bool open = IsDatabaseOpen();
     for (QAction* a : {mnufileBackup, mnuFileExport, mnuFileImport, mnuToolsVacuum}) a->setEnabled(open);
     FormatMenuCommands(mnuFile, mnuFileImport, open, [this] { LoadLanguages(); });
-    SyncMenuCommands(mnuTools, statusBar(), open);
+    SyncMenuCommands(mnuTools, open);
 }
 
 void frmMain::mnuFileImport_Click() {

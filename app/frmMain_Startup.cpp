@@ -282,7 +282,7 @@ void frmMain::Form_Load() {
         if (name.isEmpty()) CloseDatabase();
         ShowDatabaseCaption(name);
         EnableDatabaseCommands();
-        SyncWhen(SyncMoment::Start, statusBar());
+        SyncWhen(SyncMoment::Start, this);
         // Checked means the settings live in the registry area (the native store).
         mnuToolsSaveSettings->setChecked(!gSettings->SaveToINI());
         lblTitles_Click();
@@ -340,7 +340,7 @@ bool frmMain::Form_Unload() {
                         CPrompt::vbCritical);
         // The closing goes on below: the database is closed and no temporary copy is left.
     }
-    SyncWhen(SyncMoment::Exit, statusBar());
+    SyncWhen(SyncMoment::Exit, this);
     CloseDatabase();
     for (const QString& f : std::as_const(m_tempFiles)) QFile::remove(f);
     m_tempFiles.clear();
