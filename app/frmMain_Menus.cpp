@@ -5,6 +5,7 @@
 #include "app/FormatMenuCommands.h"
 #include "app/WaitCursor.h"
 #include "app/frmMainExchange.h"
+#include "app/SyncMenuCommands.h"
 #include "app/frmMainTools.h"
 #include "app/frmQuick.h"
 
@@ -164,6 +165,7 @@ void frmMain::EnableDatabaseCommands() {
     for (QAction* a : {mnufileBackup, mnuFileExport, mnuFileImport, mnuToolsVacuum}) a->setEnabled(open);
     FormatMenuCommands(mnuFile, mnuFileImport, open, [this] { LoadLanguages(); });
     ShowNoDatabasePanel();
+    SyncMenuCommands(mnuTools, open);
 }
 
 void frmMain::mnuFileImport_Click() {

@@ -1,5 +1,6 @@
 // Main window: controls and menus, start-up, the closing sequence with the daily backup, and
 // the window state every other part of the window shares.
+#include "app/SyncMenuCommands.h"
 #include "app/CApplication.h"
 #include "app/WindowArguments.h"
 #include "app/frmMain.h"
@@ -299,6 +300,7 @@ void frmMain::Form_Load() {
         if (name.isEmpty()) CloseDatabase();
         ShowDatabaseCaption(name);
         EnableDatabaseCommands();
+        SyncWhen(SyncMoment::Start, this);
         // Checked means the settings live in the registry area (the native store).
         mnuToolsSaveSettings->setChecked(!gSettings->SaveToINI());
         lblTitles_Click();
@@ -356,6 +358,7 @@ bool frmMain::Form_Unload() {
                         CPrompt::vbCritical);
         // The closing goes on below: the database is closed and no temporary copy is left.
     }
+    SyncWhen(SyncMoment::Exit, this);
     CloseDatabase();
     for (const QString& f : QStringList(m_tempFiles)) RemoveTempCopy(f);
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -5,6 +5,7 @@
 #include "db/CTitleRows.h"
 
 #include <QAbstractListModel>
+#include <QSet>
 
 class CTitleListModel : public QAbstractListModel {
 public:
@@ -16,10 +17,14 @@ public:
     // The entry of an item number, or -1.
     int RowOf(int id) const;
 
+    // Items shown with a warning mark (in conflict after a sync); kept across new rows.
+    void SetMarked(QSet<int> ids);
+
     int rowCount(const QModelIndex& parent = {}) const override;
     // The title as text; Qt::UserRole gives the item number.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
     CTitleRows m_rows;
+    QSet<int> m_marked;
 };

@@ -1,0 +1,400 @@
+#include "sync/CGitRepository.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <git2.h>
+
+namespace {
+
+// libgit2 keeps global state; it is set up once for the whole program.
+void initOnce() {
+    static const int once = git_libgit2_init();
+    (void)once;
+}
+
+QString lastError(const QString& what, int code) {
+    const git_error* e = git_error_last();
+    QString text = what;
+    if (e && e->message) text += QStringLiteral(": ") + QString::fromUtf8(e->message).trimmed();
+    else text += QStringLiteral(" (libgit2 error %1)").arg(code);
+    return text;
+}
+
+bool fail(QString* error, const QString& what, int code) {
+    if (error) *error = lastError(what, code);
+    return false;
+}
+
+template <typename T, void (*Free)(T*)>
+struct Owned {
+    T* p = nullptr;
+    ~Owned() {
+        if (p) Free(p);
+    }
+};
+using Remote = Owned<git_remote, git_remote_free>;
+using CommitObj = Owned<git_commit, git_commit_free>;
+using Tree = Owned<git_tree, git_tree_free>;
+using Index = Owned<git_index, git_index_free>;
+using Signature = Owned<git_signature, git_signature_free>;
+using Reference = Owned<git_reference, git_reference_free>;
+
+bool toOid(const QString& hex, git_oid& oid) { return git_oid_fromstr(&oid, hex.toLatin1().constData()) == 0; }
+QString fromOid(const git_oid& oid) {
+    char buf[GIT_OID_HEXSZ + 1];
+    git_oid_tostr(buf, sizeof buf, &oid);
+    return QString::fromLatin1(buf);
+}
+
+// The ssh agent is asked once per connection; a second call means the server refused its keys.
+struct CredentialState {
+    int asked = 0;
+    bool authFailed = false;
+};
+
+int credentials(git_credential** out, const char* url, const char* user, unsigned int allowed, void* payload) {
+    auto* state = static_cast<CredentialState*>(payload);
+    (void)url;
+    if (state->asked++ > 0) {
+        state->authFailed = true;
+        return GIT_EAUTH;
+    }
+    if (allowed & GIT_CREDENTIAL_SSH_KEY) return git_credential_ssh_key_from_agent(out, user ? user : "git");
+    if (allowed & GIT_CREDENTIAL_DEFAULT) return git_credential_default_new(out);
+    state->authFailed = true;
+    return GIT_EAUTH;
+}
+
+QString authText(const QString& url) {
+    return QStringLiteral("Authentication to %1 failed: the ssh agent has no key this server accepts "
+                          "(start the agent and add your key with ssh-add; for HTTPS use an ssh URL instead)")
+        .arg(url);
+}
+
+QString remoteRef(const QString& branch) { return QStringLiteral("refs/remotes/origin/") + branch; }
+
+}  // namespace
+
+CGitRepository::CGitRepository() { initOnce(); }
+
+CGitRepository::~CGitRepository() {
+    if (m_repo) git_repository_free(m_repo);
+}
+
+bool CGitRepository::Open(const QString& folder, QString* error) {
+    m_folder = QDir::cleanPath(QDir(folder).absolutePath());
+    if (!QDir().mkpath(m_folder)) {
+        if (error) *error = QStringLiteral("Unable to make the folder ") + folder;
+        return false;
+    }
+    const QByteArray path = QFile::encodeName(m_folder);
+    if (git_repository_open_ext(&m_repo, path.constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) != 0) {
+        const int rc = git_repository_init(&m_repo, path.constData(), 0);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to make a git repository in ") + folder, rc);
+        // The pack of a first push holds every item: its delta search is kept to a modest memory.
+        git_config* config = nullptr;
+        if (git_repository_config(&config, m_repo) == 0) {
+            git_config_set_string(config, "pack.windowMemory", "64m");
+            git_config_set_string(config, "pack.deltaCacheSize", "32m");
+            git_config_set_int32(config, "pack.threads", 1);
+            git_config_free(config);
+        }
+    }
+    return true;
+}
+
+void CGitRepository::ClearStaleLocks() {
+    for (const QString& sub : {QStringLiteral("/index.lock"), QStringLiteral("/HEAD.lock")}) QFile::remove(GitFolder() + sub);
+    QDirIterator it(GitFolder() + QStringLiteral("/refs"), {QStringLiteral("*.lock")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) QFile::remove(it.next());
+}
+
+bool CGitRepository::InitBare(const QString& folder, QString* error) {
+    initOnce();
+    git_repository* repo = nullptr;
+    const int rc = git_repository_init(&repo, QFile::encodeName(folder).constData(), 1);
+    if (repo) git_repository_free(repo);
+    return rc == 0 || fail(error, QStringLiteral("Unable to make a bare repository in ") + folder, rc);
+}
+
+bool CGitRepository::SetRemote(const QString& url, QString* error) {
+    Remote r;
+    if (git_remote_lookup(&r.p, m_repo, "origin") == 0) {
+        if (url.isEmpty() || QString::fromUtf8(git_remote_url(r.p)) == url) return true;
+        const int rc = git_remote_set_url(m_repo, "origin", url.toUtf8().constData());
+        return rc == 0 || fail(error, QStringLiteral("Unable to set the remote"), rc);
+    }
+    if (url.isEmpty()) return true;
+    const int rc = git_remote_create(&r.p, m_repo, "origin", url.toUtf8().constData());
+    return rc == 0 || fail(error, QStringLiteral("Unable to set the remote"), rc);
+}
+
+bool CGitRepository::HasRemote() const {
+    Remote r;
+    return git_remote_lookup(&r.p, m_repo, "origin") == 0;
+}
+
+QString CGitRepository::RemoteUrl() const {
+    Remote r;
+    return git_remote_lookup(&r.p, m_repo, "origin") == 0 ? QString::fromUtf8(git_remote_url(r.p)) : QString();
+}
+
+bool CGitRepository::Fetch(const QString& branch, QString& head, QString* error) {
+    head.clear();
+    Remote r;
+    int rc = git_remote_lookup(&r.p, m_repo, "origin");
+    if (rc != 0) return fail(error, QStringLiteral("No remote is set"), rc);
+    const QString url = QString::fromUtf8(git_remote_url(r.p));
+    // libgit2 calls a missing folder an unsupported protocol; the user should read what it is.
+    const QString local = url.startsWith(QStringLiteral("file://")) ? url.mid(7) : url;
+    if (local.startsWith(QLatin1Char('/')) && !QFileInfo::exists(local)) {
+        if (error) *error = QStringLiteral("Unable to reach %1: no such folder (is the drive mounted?)").arg(url);
+        return false;
+    }
+    CredentialState state;
+    git_fetch_options opts = GIT_FETCH_OPTIONS_INIT;
+    opts.callbacks.credentials = credentials;
+    opts.callbacks.payload = &state;
+    // Only the one branch; a missing branch on a new remote is no failure.
+    const QByteArray spec = (QStringLiteral("+refs/heads/") + branch + QLatin1Char(':') + remoteRef(branch)).toUtf8();
+    char* specs[] = {const_cast<char*>(spec.constData())};
+    const git_strarray refspecs = {specs, 1};
+    rc = git_remote_fetch(r.p, &refspecs, &opts, nullptr);
+    if (rc != 0) {
+        if (state.authFailed || rc == GIT_EAUTH) {
+            if (error) *error = authText(url);
+            return false;
+        }
+        return fail(error, QStringLiteral("Unable to reach %1").arg(url), rc);
+    }
+    // A remote whose branch is gone since the last fetch must not look as if it still had it.
+    bool listed = false;
+    const git_remote_head** heads = nullptr;
+    size_t count = 0;
+    if (git_remote_ls(&heads, &count, r.p) == 0)
+        for (size_t i = 0; i < count; ++i)
+            if (QString::fromUtf8(heads[i]->name) == QStringLiteral("refs/heads/") + branch) {
+                listed = true;
+                head = fromOid(heads[i]->oid);
+            }
+    if (!listed) head.clear();
+    return true;
+}
+
+bool CGitRepository::Push(const QString& commit, const QString& branch, bool& refused, QString* error) {
+    refused = false;
+    Remote r;
+    int rc = git_remote_lookup(&r.p, m_repo, "origin");
+    if (rc != 0) return fail(error, QStringLiteral("No remote is set"), rc);
+    const QString url = QString::fromUtf8(git_remote_url(r.p));
+    git_oid oid;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    // The commit goes out through a ref of our own, so the local branch moves only once it is in.
+    const char* outgoing = "refs/vellumgranary/outgoing";
+    Reference ref;
+    rc = git_reference_create(&ref.p, m_repo, outgoing, &oid, 1, "sync: outgoing");
+    if (rc != 0) return fail(error, QStringLiteral("Unable to prepare the push"), rc);
+    struct Payload {
+        CredentialState cred;
+        QString rejected;
+    } payload;
+    git_push_options opts = GIT_PUSH_OPTIONS_INIT;
+    opts.callbacks.credentials = [](git_credential** out, const char* u, const char* user, unsigned int allowed,
+                                    void* p) { return credentials(out, u, user, allowed, &static_cast<Payload*>(p)->cred); };
+    opts.callbacks.push_update_reference = [](const char*, const char* status, void* p) {
+        if (status) static_cast<Payload*>(p)->rejected = QString::fromUtf8(status);
+        return 0;
+    };
+    opts.callbacks.payload = &payload;
+    const QByteArray spec = (QString::fromLatin1(outgoing) + QStringLiteral(":refs/heads/") + branch).toUtf8();
+    char* specs[] = {const_cast<char*>(spec.constData())};
+    const git_strarray refspecs = {specs, 1};
+    rc = git_remote_push(r.p, &refspecs, &opts);
+    if (rc == 0 && payload.rejected.isEmpty()) {
+        // The remote-tracking ref follows, as a fetch would set it.
+        Reference tracking;
+        git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &oid, 1, "sync: pushed");
+        return true;
+    }
+    if (payload.cred.authFailed || rc == GIT_EAUTH) {
+        if (error) *error = authText(url);
+        return false;
+    }
+    if (rc == GIT_ENONFASTFORWARD || !payload.rejected.isEmpty() ||
+        (git_error_last() && QString::fromUtf8(git_error_last()->message).contains(QStringLiteral("fast-forward")))) {
+        refused = true;
+        if (error) *error = QStringLiteral("The remote moved on: ") + payload.rejected;
+        return false;
+    }
+    return fail(error, QStringLiteral("Unable to push to %1").arg(url), rc);
+}
+
+bool CGitRepository::ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error) {
+    blobs.clear();
+    if (commit.isEmpty()) return true;
+    git_oid oid;
+    CommitObj c;
+    Tree t;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, m_repo, &oid);
+    if (rc == 0) rc = git_commit_tree(&t.p, c.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    rc = git_tree_walk(
+        t.p, GIT_TREEWALK_PRE,
+        [](const char* root, const git_tree_entry* entry, void* payload) {
+            if (git_tree_entry_type(entry) == GIT_OBJECT_BLOB)
+                static_cast<QHash<QString, QString>*>(payload)->insert(
+                    QString::fromUtf8(root) + QString::fromUtf8(git_tree_entry_name(entry)), fromOid(*git_tree_entry_id(entry)));
+            return 0;
+        },
+        &blobs);
+    return rc == 0 || fail(error, QStringLiteral("Unable to read the tree of ") + commit, rc);
+}
+
+bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* error) {
+    git_oid oid;
+    git_blob* b = nullptr;
+    if (!toOid(blob, oid)) return fail(error, QStringLiteral("Bad blob id"), -1);
+    const int rc = git_blob_lookup(&b, m_repo, &oid);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read blob ") + blob, rc);
+    bytes = QByteArray(static_cast<const char*>(git_blob_rawcontent(b)), qsizetype(git_blob_rawsize(b)));
+    git_blob_free(b);
+    return true;
+}
+
+bool CGitRepository::StoreBlob(QByteArrayView bytes, QString& blob, QString* error) {
+    git_oid oid;
+    const int rc = git_blob_create_from_buffer(&oid, m_repo, bytes.data(), size_t(bytes.size()));
+    if (rc != 0) return fail(error, QStringLiteral("Unable to store a file"), rc);
+    blob = fromOid(oid);
+    return true;
+}
+
+QString CGitRepository::HashBlob(QByteArrayView bytes) {
+    git_oid oid;
+    git_odb_hash(&oid, bytes.data(), size_t(bytes.size()), GIT_OBJECT_BLOB);
+    return fromOid(oid);
+}
+
+bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit,
+                            QString* error) {
+    Index index;
+    int rc = git_index_new(&index.p);
+    CommitObj parentCommit;
+    if (rc == 0 && !parent.isEmpty()) {
+        git_oid oid;
+        Tree t;
+        if (!toOid(parent, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+        rc = git_commit_lookup(&parentCommit.p, m_repo, &oid);
+        if (rc == 0) rc = git_commit_tree(&t.p, parentCommit.p);
+        if (rc == 0) rc = git_index_read_tree(index.p, t.p);
+    }
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the remote's tree"), rc);
+    for (const QString& path : edit.remove) git_index_remove(index.p, path.toUtf8().constData(), 0);
+    for (auto it = edit.write.cbegin(); it != edit.write.cend(); ++it) {
+        git_index_entry e{};
+        const QByteArray path = it.key().toUtf8();
+        e.path = path.constData();
+        e.mode = GIT_FILEMODE_BLOB;
+        rc = git_blob_create_from_buffer(&e.id, m_repo, it.value().constData(), size_t(it.value().size()));
+        if (rc == 0) rc = git_index_add(index.p, &e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+    }
+    for (auto it = edit.stored.cbegin(); it != edit.stored.cend(); ++it) {
+        git_index_entry e{};
+        const QByteArray path = it.key().toUtf8();
+        e.path = path.constData();
+        e.mode = GIT_FILEMODE_BLOB;
+        if (!toOid(it.value(), e.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
+        rc = git_index_add(index.p, &e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+    }
+    git_oid treeId, commitId;
+    Tree tree;
+    rc = git_index_write_tree_to(&treeId, index.p, m_repo);
+    if (rc == 0) rc = git_tree_lookup(&tree.p, m_repo, &treeId);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to write the tree"), rc);
+    Signature sig;
+    if (git_signature_default(&sig.p, m_repo) != 0)
+        rc = git_signature_now(&sig.p, "VellumGranary", "vellumgranary@localhost");
+    if (rc != 0) return fail(error, QStringLiteral("Unable to sign the commit"), rc);
+    const git_commit* parents[] = {parentCommit.p};
+    rc = git_commit_create(&commitId, m_repo, nullptr, sig.p, sig.p, "UTF-8", message.toUtf8().constData(), tree.p,
+                           parentCommit.p ? 1 : 0, parents);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to commit"), rc);
+    commit = fromOid(commitId);
+    return true;
+}
+
+bool CGitRepository::Contains(const QString& descendant, const QString& commit) {
+    git_oid a, b;
+    if (commit.isEmpty()) return true;
+    if (descendant.isEmpty() || !toOid(descendant, a) || !toOid(commit, b)) return false;
+    return git_oid_equal(&a, &b) || git_graph_descendant_of(m_repo, &a, &b) == 1;
+}
+
+bool CGitRepository::HasCommit(const QString& commit) {
+    git_oid oid;
+    CommitObj c;
+    return !commit.isEmpty() && toOid(commit, oid) && git_commit_lookup(&c.p, m_repo, &oid) == 0;
+}
+
+bool CGitRepository::MoveBranch(const QString& commit, const QString& branch, QString* error) {
+    git_oid oid;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    const QByteArray ref = (QStringLiteral("refs/heads/") + branch).toUtf8();
+    Reference r;
+    int rc = git_reference_create(&r.p, m_repo, ref.constData(), &oid, 1, "sync");
+    if (rc == 0) rc = git_repository_set_head(m_repo, ref.constData());
+    return rc == 0 || fail(error, QStringLiteral("Unable to move the branch"), rc);
+}
+
+bool CGitRepository::CheckOut(const QString& commit, const QString& branch, QString* error) {
+    if (commit.isEmpty()) return true;
+    git_oid oid;
+    CommitObj c;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, m_repo, &oid);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    git_checkout_options opts = GIT_CHECKOUT_OPTIONS_INIT;
+    // Hand edits and foreign files stay; files missing from the work tree come back.
+    opts.checkout_strategy = GIT_CHECKOUT_SAFE | GIT_CHECKOUT_RECREATE_MISSING | GIT_CHECKOUT_ALLOW_CONFLICTS;
+    rc = git_checkout_tree(m_repo, reinterpret_cast<git_object*>(c.p), &opts);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to update the sync folder"), rc);
+    return MoveBranch(commit, branch, error);
+}
+
+bool CGitRepository::CommitWorkTree(const QString& parent, const QString& message, QString& commit, QString* error) {
+    commit = parent;
+    Index index;
+    int rc = git_repository_index(&index.p, m_repo);
+    if (rc == 0) rc = git_index_read(index.p, 1);
+    if (rc == 0) rc = git_index_add_all(index.p, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr);
+    if (rc == 0) rc = git_index_update_all(index.p, nullptr, nullptr, nullptr);
+    git_oid treeId;
+    if (rc == 0) rc = git_index_write_tree(&treeId, index.p);
+    if (rc == 0) rc = git_index_write(index.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the sync folder"), rc);
+    CommitObj parentCommit;
+    if (!parent.isEmpty()) {
+        git_oid oid;
+        if (!toOid(parent, oid) || git_commit_lookup(&parentCommit.p, m_repo, &oid) != 0)
+            return fail(error, QStringLiteral("Unable to read commit ") + parent, -1);
+        if (git_oid_equal(git_commit_tree_id(parentCommit.p), &treeId)) return true;
+    }
+    Tree tree;
+    Signature sig;
+    git_oid commitId;
+    rc = git_tree_lookup(&tree.p, m_repo, &treeId);
+    if (rc == 0 && git_signature_default(&sig.p, m_repo) != 0)
+        rc = git_signature_now(&sig.p, "VellumGranary", "vellumgranary@localhost");
+    const git_commit* parents[] = {parentCommit.p};
+    if (rc == 0)
+        rc = git_commit_create(&commitId, m_repo, nullptr, sig.p, sig.p, "UTF-8", message.toUtf8().constData(), tree.p,
+                               parentCommit.p ? 1 : 0, parents);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to commit the sync folder"), rc);
+    commit = fromOid(commitId);
+    return true;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The sync folder's git repository through libgit2: fetch and push of one branch of one remote,
+// trees of commits read entry by entry, blobs and commits written, the work tree brought to a
+// commit. Errors come back as texts; nothing here knows about items.
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <functional>
+#include <memory>
+
+struct git_repository;
+struct git_index;
+
+class CGitRepository {
+public:
+    CGitRepository();
+    ~CGitRepository();
+    CGitRepository(const CGitRepository&) = delete;
+    CGitRepository& operator=(const CGitRepository&) = delete;
+
+    // Opens the repository at folder, making one (and the folder) when there is none.
+    bool Open(const QString& folder, QString* error);
+    // Makes a bare repository at folder (a remote on a shared drive or USB stick).
+    static bool InitBare(const QString& folder, QString* error);
+    // Points the remote "origin" at url (made when missing; empty url keeps what is set).
+    bool SetRemote(const QString& url, QString* error);
+    bool HasRemote() const;
+    QString RemoteUrl() const;
+
+    // Fetches the branch; head gets the remote's commit (hex), empty when the branch does not
+    // exist there yet. False with a readable reason (unreachable, authentication refused).
+    bool Fetch(const QString& branch, QString& head, QString* error);
+    // Pushes commit to the branch. refused is set (and false returned) when the remote moved on.
+    bool Push(const QString& commit, const QString& branch, bool& refused, QString* error);
+
+    // Every blob of the commit's tree: path -> blob id (hex). Empty commit: nothing.
+    bool ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error);
+    bool ReadBlob(const QString& blob, QByteArray& bytes, QString* error);
+    // Stores bytes as a blob now, so a large commit never holds every file in memory.
+    bool StoreBlob(QByteArrayView bytes, QString& blob, QString* error);
+    // The blob id the bytes would have, without storing them.
+    static QString HashBlob(QByteArrayView bytes);
+
+    // A new tree: the commit's tree (or an empty one) with files written and removed, committed
+    // with that commit as parent. commit receives the new commit's id.
+    struct Edit {
+        QHash<QString, QByteArray> write;  // path -> bytes
+        QHash<QString, QString> stored;    // path -> blob already stored (StoreBlob)
+        QList<QString> remove;
+        bool IsEmpty() const { return write.isEmpty() && stored.isEmpty() && remove.isEmpty(); }
+    };
+    bool Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit, QString* error);
+    bool HasCommit(const QString& commit);
+    // Moves the local branch and HEAD to commit without touching the work tree.
+    bool MoveBranch(const QString& commit, const QString& branch, QString* error);
+    // Whether commit is ancestor (or equal to) descendant.
+    bool Contains(const QString& descendant, const QString& commit);
+    // Moves the local branch and HEAD to commit and brings the work tree there; files the user
+    // changed by hand and files git does not track are left as they are.
+    bool CheckOut(const QString& commit, const QString& branch, QString* error);
+    // The work tree's tracked files as they are now, committed on top of parent (a folder kept in
+    // step by another program); commit equals parent when nothing differs.
+    bool CommitWorkTree(const QString& parent, const QString& message, QString& commit, QString* error);
+
+    // Removes the lock files git leaves in this repository when a process is killed mid-write;
+    // only safe while the caller holds the sync's own lock.
+    void ClearStaleLocks();
+    QString GitFolder() const { return m_folder + QStringLiteral("/.git"); }
+    QString Folder() const { return m_folder; }
+
+private:
+    git_repository* m_repo = nullptr;
+    QString m_folder;
+};

@@ -1,0 +1,209 @@
+#include "SyncFixture.h"
+
+#include "db/basDBAttachments.h"
+#include "attach/basAttachment.h"
+
+#include <QDir>
+
+TEST_F(SyncTest, EditsOnEachSideReachTheOtherAndRenamesKeepIdentity) {
+    Add(a, "one", "1");
+    Add(a, "two", "2");
+    Add(a, "three", "3", {"Old"});
+    EXPECT_EQ(Sync(a).out, 3);
+    EXPECT_EQ(Sync(b).in, 3);
+    EXPECT_EQ(Snapshot(a), Snapshot(b));
+
+    Change(a, "one", [](CItem& i) { i.body = "1 from a"; });
+    Change(b, "two", [](CItem& i) { i.body = "2 from b"; });
+    // A rename with a move to another category and language is the same item, not a new one.
+    Change(a, "three", [](CItem& i) {
+        i.title = "three renamed";
+        i.categories = {"New", "Other"};
+        i.language = "Python";
+    });
+    EXPECT_EQ(Sync(a).out, 2);
+    const CSyncSummary s = Sync(b);
+    EXPECT_EQ(s.in, 2);
+    EXPECT_EQ(s.out, 1);
+    EXPECT_EQ(Sync(a).in, 1);
+    EXPECT_EQ(Snapshot(a), Snapshot(b));
+    EXPECT_EQ(Snapshot(b).size(), 3);
+    EXPECT_EQ(Body(b, "one"), "1 from a");
+    EXPECT_EQ(Body(a, "two"), "2 from b");
+    EXPECT_GT(IdOf(b, "three renamed"), 0);
+    // The work tree holds the renamed file only.
+    EXPECT_TRUE(QFileInfo::exists(b.folder + "/Python/New/three renamed.md"));
+    EXPECT_FALSE(QFileInfo::exists(b.folder + "/C++/Old/three.md"));
+    // Nothing changed: nothing moves either way.
+    const CSyncSummary quiet = Sync(b);
+    EXPECT_EQ(quiet.in + quiet.out + quiet.conflicts, 0);
+}
+
+TEST_F(SyncTest, TheSameItemEditedOnBothSidesKeepsBothVersions) {
+    Add(a, "shared", "base");
+    Sync(a);
+    Sync(b);
+    Change(a, "shared", [](CItem& i) { i.body = "a's"; });
+    Change(b, "shared", [](CItem& i) { i.body = "b's"; });
+    Sync(a);
+    EXPECT_EQ(Sync(b).conflicts, 1);
+    EXPECT_EQ(Body(b, "shared"), "b's");
+    QList<CSyncConflict> conflicts;
+    ASSERT_TRUE(CSyncConflicts::List(*b.db, conflicts, nullptr));
+    ASSERT_EQ(conflicts.size(), 1);
+    EXPECT_EQ(conflicts[0].itemId, IdOf(b, "shared"));
+    EXPECT_EQ(conflicts[0].remote.item.body, "a's");
+    // A second sync keeps the one conflict and brings b's version to a.
+    EXPECT_EQ(Sync(b).conflicts, 0);
+    Sync(a);
+    EXPECT_EQ(Body(a, "shared"), "b's");
+
+    ASSERT_TRUE(CSyncConflicts::Resolve(*b.db, IdOf(b, "shared"), true, nullptr));
+    EXPECT_EQ(Body(b, "shared"), "a's");
+    ASSERT_TRUE(CSyncConflicts::List(*b.db, conflicts, nullptr));
+    EXPECT_TRUE(conflicts.isEmpty());
+    EXPECT_FALSE(CSyncConflicts::Resolve(*b.db, IdOf(b, "shared"), true, nullptr));
+}
+
+TEST_F(SyncTest, AnEditBeatsADeleteWhicheverSideDeletes) {
+    for (const bool aDeletes : {true, false}) {
+        SCOPED_TRACE(aDeletes);
+        const QString title = aDeletes ? "deleted on a" : "deleted on b";
+        Add(a, title, "kept?");
+        Sync(a);
+        Sync(b);
+        Machine& deleter = aDeletes ? a : b;
+        Machine& editor = aDeletes ? b : a;
+        ASSERT_TRUE(DeleteItem(*deleter.db, IdOf(deleter, title)));
+        Change(editor, title, [](CItem& i) { i.body = "edited"; });
+        Sync(deleter);
+        Sync(editor);
+        Sync(deleter);
+        EXPECT_EQ(Body(a, title), "edited");
+        EXPECT_EQ(Snapshot(a), Snapshot(b));
+    }
+    // A delete with no edit against it goes through.
+    ASSERT_TRUE(DeleteItem(*a.db, IdOf(a, "deleted on a")));
+    Sync(a);
+    EXPECT_EQ(Sync(b).in, 1);
+    EXPECT_EQ(IdOf(b, "deleted on a"), 0);
+}
+
+TEST_F(SyncTest, APushRaceIsRetriedAndBothSidesEndWithTheUnion) {
+    Add(a, "first", "a");
+    Sync(a);
+    Sync(b);
+    Add(a, "from a", "a");
+    Add(b, "from b", "b");
+    Change(b, "first", [](CItem& i) { i.body = "b moved it"; });
+    int pushes = 0;
+    // b wins the race: a's first push is refused and a starts again from the fetch.
+    const CSyncSummary s = Sync(a, [&] {
+        if (pushes++ == 0) Sync(b);
+    });
+    EXPECT_EQ(s.rounds, 2);
+    EXPECT_EQ(s.in, 2);
+    Sync(b);
+    EXPECT_EQ(Snapshot(a), Snapshot(b));
+    EXPECT_EQ(Snapshot(a).size(), 3);
+    EXPECT_EQ(Body(a, "first"), "b moved it");
+}
+
+TEST_F(SyncTest, AttachmentsTravelWithTheirItems) {
+    const int id = Add(a, "with file", "x");
+    WriteFileBytes(env.Path("data.bin"), QByteArray("\x00\x01zip\xff", 6).repeated(1000));
+    ASSERT_TRUE(SaveAttachment(*a.db, id, env.Path("data.bin")));
+    Sync(a);
+    Sync(b);
+    QString out = env.Path("out.bin");
+    ASSERT_TRUE(ExtractAttachment(*b.db, IdOf(b, "with file"), out, false));
+    EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(env.Path("data.bin")));
+    // Removed on b: gone on a.
+    ASSERT_TRUE(ClearAttachment(*b.db, IdOf(b, "with file")));
+    Sync(b);
+    EXPECT_EQ(Sync(a).in, 1);
+    EXPECT_TRUE(AttachmentName(*a.db, IdOf(a, "with file")).isEmpty());
+    EXPECT_EQ(Snapshot(a), Snapshot(b));
+}
+
+// Files put in the repository by hand from a third clone.
+TEST_F(SyncTest, BrokenUnknownAndForeignFilesInTheRepository) {
+    Add(a, "fine", "1");
+    Add(a, "to break", "2");
+    Sync(a);
+    CGitRepository third;
+    QString error, head, commit;
+    ASSERT_TRUE(third.Open(env.Path("third"), &error) && third.SetRemote(remote, &error) && third.Fetch("main", head, &error))
+        << error.toStdString();
+    CGitRepository::Edit edit;
+    edit.write.insert("C++/Misc/to break.md", "---\ntitle: [unclosed\nvellumgranary: 1\n---\n");
+    edit.write.insert("README.md", "# my snippets\n");
+    edit.write.insert("notes/todo.txt", "buy milk\n");
+    edit.write.insert("Go/Web/new one.md", "---\nlanguage: \"Go\"\ntitle: \"new one\"\nuuid: \"1b4e28ba-2fa1-11d2-883f-0016d3cca427\"\n"
+                                           "vellumgranary: 1\n---\n\n```go\nfunc main() {}\n```\n");
+    bool refused = false;
+    ASSERT_TRUE(third.Commit(head, edit, "by hand", commit, &error) && third.Push(commit, "main", refused, &error))
+        << error.toStdString();
+
+    Change(a, "fine", [](CItem& i) { i.body = "still syncs"; });
+    const CSyncSummary s = Sync(a);
+    ASSERT_EQ(s.skipped.size(), 1);
+    EXPECT_TRUE(s.skipped[0].contains("to break.md")) << s.skipped[0].toStdString();
+    EXPECT_EQ(s.in, 1);
+    EXPECT_EQ(s.out, 1);
+    EXPECT_EQ(Body(a, "new one"), "func main() {}");
+    EXPECT_EQ(Body(a, "to break"), "2");  // the broken file deletes nothing
+    Sync(b);
+    EXPECT_EQ(Body(b, "fine"), "still syncs");
+    EXPECT_EQ(ReadFileBytes(b.folder + "/README.md"), "# my snippets\n");
+    EXPECT_EQ(ReadFileBytes(b.folder + "/notes/todo.txt"), "buy milk\n");
+}
+
+TEST_F(SyncTest, AnUnreachableRemoteSaysSoAndChangesNothing) {
+    Add(a, "item", "1");
+    a.db->CloseFile();
+    const QByteArray before = ReadFileBytes(a.dbPath);
+    StoreError e;
+    ASSERT_TRUE(OpenDatabase(*a.db, a.dbPath, &e));
+    CSyncOptions o;
+    o.folder = a.folder;
+    o.remote = env.Path("no such remote.git");
+    CSyncSummary s;
+    EXPECT_FALSE(CSync::Run(*a.db, o, s));
+    EXPECT_TRUE(s.error.contains("Unable to reach")) << s.error.toStdString();
+    a.db->CloseFile();
+    EXPECT_EQ(ReadFileBytes(a.dbPath), before);
+}
+
+// Without a remote the folder's files are the other side, as Syncthing or a shared drive leave them.
+TEST_F(SyncTest, AFolderWithoutRemoteMergesItsFilesAndConflictCopies) {
+    Add(a, "alpha", "1");
+    Add(a, "beta", "2");
+    CSyncOptions o;
+    o.folder = a.folder;
+    CSyncSummary s;
+    ASSERT_TRUE(CSync::Run(*a.db, o, s)) << s.error.toStdString();
+    EXPECT_EQ(s.out, 2);
+    const QString alpha = a.folder + "/C++/Misc/alpha.md", beta = a.folder + "/C++/Misc/beta.md";
+    ASSERT_TRUE(QFileInfo::exists(alpha));
+    // Another machine's edit arrives as the file; a third one's as a conflict copy beside.
+    const QByteArray original = ReadFileBytes(beta);
+    WriteFileBytes(alpha, ReadFileBytes(alpha).replace("\n1\n", "\nfrom the folder\n"));
+    WriteFileBytes(a.folder + "/C++/Misc/beta.sync-conflict-20260101-120000-ABCDEFG.md",
+                   QByteArray(original).replace("\n2\n", "\nother copy\n"));
+    ASSERT_TRUE(CSync::Run(*a.db, o, s)) << s.error.toStdString();
+    EXPECT_EQ(s.in, 1);
+    EXPECT_EQ(s.conflicts, 1);
+    EXPECT_EQ(Body(a, "alpha"), "from the folder");
+    EXPECT_EQ(Body(a, "beta"), "2");
+    QList<CSyncConflict> conflicts;
+    ASSERT_TRUE(CSyncConflicts::List(*a.db, conflicts, nullptr));
+    ASSERT_EQ(conflicts.size(), 1);
+    EXPECT_EQ(conflicts[0].remote.item.body, "other copy");
+    EXPECT_EQ(QDir(a.folder + "/C++/Misc").entryList(QDir::Files).size(), 2);
+    // This database's edit reaches the folder.
+    Change(a, "beta", [](CItem& i) { i.body = "edited here"; });
+    ASSERT_TRUE(CSync::Run(*a.db, o, s)) << s.error.toStdString();
+    EXPECT_EQ(s.out, 1);
+    EXPECT_TRUE(ReadFileBytes(beta).contains("\nedited here\n"));
+}
