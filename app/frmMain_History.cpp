@@ -10,9 +10,11 @@
 #include "util/CPrompt.h"
 
 #include <QBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QToolButton>
 #include <QStatusBar>
 
 namespace {
@@ -59,13 +61,22 @@ void frmMain::BuildHistoryCommands() {
     menuBar()->insertMenu(mnuTools->menuAction(), item);
     QAction* history = item->addAction(QStringLiteral("&History..."));
     history->setObjectName(QStringLiteral("mnuItemHistory"));
+    // No letter of "History" is free among the window's access keys: a key of its own instead.
+    history->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+H")));
     connect(history, &QAction::triggered, this, [this] { ShowHistory(); });
 
-    auto* button = new QPushButton(QStringLiteral("Histor&y"), cmdDelete->parentWidget());
+    // Beside the last update time it belongs with, as a link-like button of the label's height,
+    // so the pane keeps its rows and minimum width.
+    auto* button = new QToolButton(lblLastUpdate->parentWidget());
+    button->setText(QStringLiteral("History..."));
+    button->setToolTip(QStringLiteral("The item's earlier versions (Ctrl+Shift+H)"));
     button->setObjectName(QStringLiteral("cmdHistory"));
-    if (QBoxLayout* row = layoutHolding(cmdDelete->parentWidget()->layout(), cmdDelete))
-        row->insertWidget(row->indexOf(cmdDelete) + 1, button);
-    connect(button, &QPushButton::clicked, this, [this] { ShowHistory(); });
+    button->setAutoRaise(true);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    button->setFixedHeight(lblLastUpdate->sizeHint().height());
+    if (QBoxLayout* row = layoutHolding(lblLastUpdate->parentWidget()->layout(), lblLastUpdate))
+        row->insertWidget(row->indexOf(lblLastUpdate), button, 0, Qt::AlignTop);
+    connect(button, &QToolButton::clicked, this, [this] { ShowHistory(); });
 }
 
 void frmMain::ShowHistory() {

@@ -54,7 +54,9 @@ void frmMain::GiveControlsTheirAccessKeys() {
         {cmdNew, QStringLiteral("Ne&w")},
         {lblTitle, QStringLiteral("Tit&le")},
         {lblItem, QStringLiteral("Code and Descri&ption")},
-        {lblFileName, QStringLiteral("Attach&ment")},
+        // The Item menu has M and no letter of "Attachment" is free: the label only names the
+        // section, whose buttons have keys of their own.
+        {lblFileName, QStringLiteral("Attachment")},
         {cmdFileAttach, QStringLiteral("Atta&ch")},
         {cmdFileSave, QStringLiteral("E&xtract")},
         {cmdFileClear, QStringLiteral("Cle&ar")},

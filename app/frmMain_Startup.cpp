@@ -142,7 +142,6 @@ void frmMain::BuildControls() {
     txtFileName = line(fraItems, "txtFileName");
     txtFileName->setReadOnly(true);
     txtFileName->setToolTip(QStringLiteral("Double-click to open the attached file"));
-    lblFileName->setBuddy(txtFileName);
     lblFileSize = label(fraItems, "lblFileSize", QString());
     cmdNew = button(fraItems, "cmdNew", QStringLiteral("&New"));
     cmdSave = button(fraItems, "cmdSave", QStringLiteral("&Save"));

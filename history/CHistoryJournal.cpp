@@ -251,6 +251,17 @@ bool CHistoryJournal::EnsureTables(CSQLite& db, QString* error) {
     return e.isEmpty() || fail(error, e);
 }
 
+bool CHistoryJournal::KeepVersion(CSQLite& db, int itemId, const CItem& b, const QString& command, QString* error) {
+    if (!CHistoryState::Of(db).tablesReady && !EnsureTables(db, error)) return false;
+    const QString e = db.RunBound(
+        QStringLiteral("INSERT INTO tblItemVersion (ItemID, Changed, Command, Title, Code, Language, Categories, File, "
+                       "FileSize, StoredSize, LastUpdate) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"),
+        {itemId, NowMs(), command, b.title, packedCode(b.body), b.language, b.categories.join(QLatin1Char('\n')),
+         orNull(b.fileName.isEmpty() ? QString() : b.fileName), b.fileSize, b.storedSize,
+         b.lastUpdate.isValid() ? QVariant(b.lastUpdate.toMSecsSinceEpoch()) : QVariant()});
+    return e.isEmpty() || fail(error, e);
+}
+
 bool CHistoryJournal::KeepBlockBefore(CSQLite& db, int itemId, QString* error) {
     QByteArray block;
     bool have = false;

@@ -6,6 +6,8 @@
 // back). A file without them works as before.
 #include <QString>
 
+struct CItem;
+
 class CSQLite;
 
 class CHistoryJournal {
@@ -20,6 +22,9 @@ public:
     // Called by a category rename before it runs: the category's row and its items' links, to
     // put back exactly. False with the engine's text.
     static bool BeforeRename(CSQLite& db, int categoryId, QString* error);
+    // Keeps state as a version of item itemId that no local change made (the other side of a
+    // sync conflict), named command; its attachment block is not kept. False with the reason.
+    static bool KeepVersion(CSQLite& db, int itemId, const CItem& state, const QString& command, QString* error);
     // Kept code this long (UTF-8 bytes) or longer is compressed.
     static constexpr int kPackFrom = 256;
     // The current time as the tables hold it (milliseconds since 1970, UTC).

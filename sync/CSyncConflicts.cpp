@@ -3,6 +3,7 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDBItems.h"
+#include "history/CHistoryJournal.h"
 
 namespace {
 const char* kCreate =
@@ -31,6 +32,10 @@ bool CSyncConflicts::KeepConflictSide(CSQLite& db, int itemId, const CSyncedItem
                         {itemId, remote.Uuid(), remote.item.title, remote.item.body, remote.item.language,
                          remote.item.categories.join(QLatin1Char('\n')), remote.item.fileName, remote.attachmentBlob,
                          utc(remote.item.lastUpdate), remote.Fingerprint(), utc(QDateTime::currentDateTimeUtc())});
+    // The other side is also a version in the item's history, where it can be compared and restored.
+    if (e.isEmpty() && db.Changes() > 0 &&
+        !CHistoryJournal::KeepVersion(db, itemId, remote.item, QStringLiteral("Sync Conflict"), &e) && e.isEmpty())
+        e = QStringLiteral("The other side of the conflict could not be kept.");
     if (!e.isEmpty() && error) *error = e;
     return e.isEmpty();
 }

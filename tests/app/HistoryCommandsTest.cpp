@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QTreeWidget>
 
 TEST_F(MainWindowTest, HistoryListsVersionsWithTheirDifferenceAndUndoNamesWhatItTakesBack) {
@@ -28,7 +29,7 @@ TEST_F(MainWindowTest, HistoryListsVersionsWithTheirDifferenceAndUndoNamesWhatIt
         ASSERT_NE(d.Chosen(), nullptr);
         EXPECT_EQ(d.Chosen()->item.title, "Bravo");
     }
-    EXPECT_NE(Find<QPushButton>("cmdHistory"), nullptr);
+    EXPECT_NE(Find<QToolButton>("cmdHistory"), nullptr);
     EXPECT_NE(Find<QAction>("mnuItemHistory"), nullptr);
 
     QMenu* edit = Find<QMenu>("mnuEdit");

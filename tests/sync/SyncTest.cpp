@@ -2,6 +2,7 @@
 
 #include "db/basDBAttachments.h"
 #include "attach/basAttachment.h"
+#include "history/CHistory.h"
 
 #include <QDir>
 
@@ -53,6 +54,12 @@ TEST_F(SyncTest, TheSameItemEditedOnBothSidesKeepsBothVersions) {
     ASSERT_EQ(conflicts.size(), 1);
     EXPECT_EQ(conflicts[0].itemId, IdOf(b, "shared"));
     EXPECT_EQ(conflicts[0].remote.item.body, "a's");
+    // The other side is in the item's history too, where it can be compared and restored.
+    QList<CItemVersion> versions;
+    ASSERT_TRUE(CHistory::Versions(*b.db, IdOf(b, "shared"), versions, nullptr));
+    ASSERT_FALSE(versions.isEmpty());
+    EXPECT_EQ(versions[0].command, "Sync Conflict");
+    EXPECT_EQ(versions[0].item.body, "a's");
     // A second sync keeps the one conflict and brings b's version to a.
     EXPECT_EQ(Sync(b).conflicts, 0);
     Sync(a);
