@@ -17,6 +17,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -249,6 +250,12 @@ void frmMain::ApplyLook() {
         p.setColor(QPalette::WindowText, Qt::white);
         w->setPalette(p);
         w->setAutoFillBackground(true);
+    }
+    // Flat tool buttons on a pane (History) draw their text as the pane's labels do.
+    for (QToolButton* t : fraItems->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+        QPalette p = t->palette();
+        p.setColor(QPalette::ButtonText, Qt::white);
+        t->setPalette(p);
     }
     // Labels draw white on the pane; buttons are white; lists and text boxes keep the platform's.
     for (QPushButton* b : {cmdFind, cmdFindClear, cmdNew, cmdSave, cmdDelete, cmdFileAttach,

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QToolButton>
 
 QString frmMain::Look() const {
     const QString look = gSettings ? gSettings->GetSetting(QStringLiteral("Look")) : QString();
@@ -59,4 +60,5 @@ void frmMain::ApplySystemLook() {
         if (qobject_cast<QFrame*>(w) || w == m_host) w->setAutoFillBackground(false);
     }
     for (QLabel* l : findChildren<QLabel*>()) l->setPalette(QPalette());
+    for (QToolButton* t : fraItems->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) t->setPalette(QPalette());
 }
