@@ -74,20 +74,8 @@ bool CMarkdownReader::ReadFile(const QString& file, const QString& rootFolder, C
 
     e.origin = file;
     // Our own file holds the title exactly.
-    e.item.title = v.value(QStringLiteral("title"), QFileInfo(file).completeBaseName()).toString();
-    if (e.item.title.trimmed().isEmpty()) e.item.title = QStringLiteral("Untitled");
-    e.item.language = v.value(QStringLiteral("language")).toString().trimmed();
-    if (e.item.language.isEmpty()) e.item.language = QStringLiteral("Text");
-    QStringList categories;
-    const QVariant cats = v.value(QStringLiteral("categories"));
-    if (cats.typeId() == QMetaType::QVariantList) {
-        for (const QVariant& c : cats.toList()) categories << c.toString();
-    } else if (!cats.toString().isEmpty()) {
-        categories << cats.toString();
-    }
-    e.item.categories = CleanCategories(categories, QStringLiteral("Uncategorized"));
-    const QDateTime updated = ParseSourceTime(v.value(QStringLiteral("updated")).toString());
-    e.item.lastUpdate = updated.isValid() ? updated : FileTime(file);
+    FillItem(v, QFileInfo(file).completeBaseName(), e.item);
+    if (!e.item.lastUpdate.isValid()) e.item.lastUpdate = FileTime(file);
     bool isNumber = false;
     const int number = v.value(QStringLiteral("number")).toString().toInt(&isNumber);
     e.item.id = isNumber && number >= 1 ? number : -1;
@@ -115,4 +103,20 @@ bool CMarkdownReader::ReadFile(const QString& file, const QString& rootFolder, C
         if (e.attachmentName.isEmpty()) e.attachmentName = attachmentFile;
     }
     return true;
+}
+
+void CMarkdownReader::FillItem(const QVariantMap& v, const QString& defaultTitle, CItem& item) {
+    item.title = v.value(QStringLiteral("title"), defaultTitle).toString();
+    if (item.title.trimmed().isEmpty()) item.title = QStringLiteral("Untitled");
+    item.language = v.value(QStringLiteral("language")).toString().trimmed();
+    if (item.language.isEmpty()) item.language = QStringLiteral("Text");
+    QStringList categories;
+    const QVariant cats = v.value(QStringLiteral("categories"));
+    if (cats.typeId() == QMetaType::QVariantList) {
+        for (const QVariant& c : cats.toList()) categories << c.toString();
+    } else if (!cats.toString().isEmpty()) {
+        categories << cats.toString();
+    }
+    item.categories = CleanCategories(categories, QStringLiteral("Uncategorized"));
+    item.lastUpdate = ParseSourceTime(v.value(QStringLiteral("updated")).toString());
 }

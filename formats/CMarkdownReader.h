@@ -5,6 +5,8 @@
 // preview and left out.
 #include "formats/CFormatReader.h"
 
+#include <QVariantMap>
+
 class CMarkdownReader : public CFormatReader {
 public:
     bool Read(const QString& path, const Sink& sink, CReadReport& report, QString* error) override;
@@ -12,4 +14,7 @@ public:
     // the reason) when it is readable but not one of ours.
     static bool ReadFile(const QString& file, const QString& rootFolder, CImportEntry& entry, QString* skipped,
                          QString* error);
+    // The item's title, language, categories and time from our front matter v; a blank title
+    // becomes "Untitled", a missing one defaultTitle; the time stays invalid when none is named.
+    static void FillItem(const QVariantMap& v, const QString& defaultTitle, CItem& item);
 };

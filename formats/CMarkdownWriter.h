@@ -19,8 +19,6 @@ public:
     static QByteArray Compose(const CItem& item, const ItemAttributes& attributes, const QString& attachmentFile);
     // A text as a YAML double-quoted scalar: every character survives, line breaks included.
     static QString YamlQuote(const QString& text);
-
-private:
-    // Gives every item without an identity a new one, in one transaction.
+    // Gives every item without an identity a new one, in one transaction (export and sync).
     static bool AssignIdentities(CSQLite& db, QString* error);
 };

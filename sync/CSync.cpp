@@ -6,6 +6,7 @@
 #include "db/basDBAttachments.h"
 #include "db/basDBItemAttributes.h"
 #include "db/basDBItems.h"
+#include "formats/CMarkdownWriter.h"
 #include "formats/CStoredItems.h"
 #include "sync/CGitRepository.h"
 #include "sync/CSyncConflicts.h"
@@ -46,28 +47,6 @@ bool hiddenPath(const QString& path) {
     return false;
 }
 
-// Every item gets its identity before its first sync (the export gives it the same way).
-bool assignIdentities(CSQLite& db, QString* error) {
-    QList<int> missing;
-    const bool hasTable = HasItemAttributeTable(db, error);
-    if (error && !error->isEmpty()) return false;
-    if (!db.ForEachRow(QStringLiteral("SELECT ID FROM tblItem") +
-                           (hasTable ? QStringLiteral(" WHERE ID NOT IN (SELECT ItemID FROM tblItemAttribute WHERE Name = 'uuid')")
-                                     : QString()),
-                       [&](const CSQLite::Row& r) {
-                           missing << int(r.Int(0));
-                           return true;
-                       },
-                       error))
-        return false;
-    if (missing.isEmpty()) return true;
-    CTransaction unit(db, error);
-    if (!unit.IsOpen() || !PrepareItemAttributes(db, error)) return false;
-    for (const int id : std::as_const(missing))
-        if (!SetItemAttributes(db, id, {{ItemUuidAttribute(), NewItemUuid()}}, error)) return false;
-    return unit.Commit(error);
-}
-
 bool attachmentBytes(CSQLite& db, int id, QByteArray& data, QString* error) {
     data.clear();
     AttachmentSizes sizes;
@@ -105,7 +84,7 @@ public:
             if (!head.isEmpty() && !repo.MoveBranch(head, branch, &error)) return Failed();
         }
         // Identities are given only once the other side could be reached: a failed sync writes nothing.
-        if (!assignIdentities(db, &error) || !ReadRemote() || !ReadLocal()) return Failed();
+        if (!CMarkdownWriter::AssignIdentities(db, &error) || !ReadRemote() || !ReadLocal()) return Failed();
         Merge();
         if (!Apply()) return Failed();
         return Publish();

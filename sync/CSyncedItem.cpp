@@ -1,6 +1,7 @@
 #include "sync/CSyncedItem.h"
 
 #include "formats/CFrontMatter.h"
+#include "formats/CMarkdownReader.h"
 #include "formats/CMarkdownWriter.h"
 #include "formats/CSafeFileName.h"
 #include "formats/basFormatText.h"
@@ -102,19 +103,7 @@ bool CSyncedItem::Parse(const QByteArray& bytes, const QString& path, CSyncedIte
     }
     CSyncedItem s;
     s.item.body = lines.mid(open + 1, close - open - 1).join(QLatin1Char('\n'));
-    s.item.title = v.value(QStringLiteral("title")).toString();
-    if (s.item.title.trimmed().isEmpty()) s.item.title = QStringLiteral("Untitled");
-    s.item.language = v.value(QStringLiteral("language")).toString().trimmed();
-    if (s.item.language.isEmpty()) s.item.language = QStringLiteral("Text");
-    QStringList categories;
-    const QVariant cats = v.value(QStringLiteral("categories"));
-    if (cats.typeId() == QMetaType::QVariantList) {
-        for (const QVariant& c : cats.toList()) categories << c.toString();
-    } else if (!cats.toString().isEmpty()) {
-        categories << cats.toString();
-    }
-    s.item.categories = CleanCategories(categories, QStringLiteral("Uncategorized"));
-    s.item.lastUpdate = ParseSourceTime(v.value(QStringLiteral("updated")).toString());
+    CMarkdownReader::FillItem(v, QString(), s.item);
     s.item.id = v.value(QStringLiteral("number")).toString().toInt();
     const QVariantMap attributes = v.value(QStringLiteral("attributes")).toMap();
     for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) s.attributes.insert(it.key(), it.value().toString());
