@@ -61,14 +61,13 @@ void frmMain::BuildHistoryCommands() {
     menuBar()->insertMenu(mnuTools->menuAction(), item);
     QAction* history = item->addAction(QStringLiteral("&History..."));
     history->setObjectName(QStringLiteral("mnuItemHistory"));
-    // No letter of "History" is free among the window's access keys: a key of its own instead.
     history->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+H")));
     connect(history, &QAction::triggered, this, [this] { ShowHistory(); });
 
     // Beside the last update time it belongs with, as a link-like button of the label's height,
     // so the pane keeps its rows and minimum width.
     auto* button = new QToolButton(lblLastUpdate->parentWidget());
-    button->setText(QStringLiteral("History..."));
+    button->setText(QStringLiteral("Histor&y..."));
     button->setToolTip(QStringLiteral("The item's earlier versions (Ctrl+Shift+H)"));
     button->setObjectName(QStringLiteral("cmdHistory"));
     button->setAutoRaise(true);

@@ -44,8 +44,10 @@ bool frmMain::KeyboardEvent(QObject* watched, QEvent* event) {
 }
 
 void frmMain::GiveControlsTheirAccessKeys() {
-    // One key per control and none that a menu title has (File, Edit, View, Tools, Help): with
-    // two Clears, two Saves, Title beside Titles and Tools, the captions pick other letters.
+    // One key per control and none that a menu title has (File, Edit, View, Tools, Help, Item):
+    // with two Clears, two Saves, Title beside Titles and Tools, the captions pick other letters.
+    // The window's captions hold one letter fewer than it has controls and menus, so the
+    // Attachment label takes a key from outside its word, shown in brackets as is usual then.
     const std::pair<QWidget*, QString> captions[] = {
         {lblLanguage, QStringLiteral("Lang&uage")},
         {lblCategory, QStringLiteral("Categ&ories")},
@@ -54,13 +56,11 @@ void frmMain::GiveControlsTheirAccessKeys() {
         {cmdNew, QStringLiteral("Ne&w")},
         {lblTitle, QStringLiteral("Tit&le")},
         {lblItem, QStringLiteral("Code and Descri&ption")},
-        // The Item menu has M and no letter of "Attachment" is free: the label only names the
-        // section, whose buttons have keys of their own.
-        {lblFileName, QStringLiteral("Attachment")},
+        {lblFileName, QStringLiteral("Attachment (&B)")},
         {cmdFileAttach, QStringLiteral("Atta&ch")},
-        {cmdFileSave, QStringLiteral("E&xtract")},
+        {cmdFileSave, QStringLiteral("Unpac&k")},
         {cmdFileClear, QStringLiteral("Cle&ar")},
-        {lblItemLanguage, QStringLiteral("S&yntax")},
+        {lblItemLanguage, QStringLiteral("Synta&x")},
     };
     for (const auto& [w, caption] : captions) {
         if (auto* label = qobject_cast<QLabel*>(w)) label->setText(caption);

@@ -141,6 +141,7 @@ void frmMain::BuildControls() {
     lblFileName = label(fraItems, "lblFileName", QStringLiteral("&Attachment"));
     txtFileName = line(fraItems, "txtFileName");
     txtFileName->setReadOnly(true);
+    lblFileName->setBuddy(txtFileName);
     txtFileName->setToolTip(QStringLiteral("Double-click to open the attached file"));
     lblFileSize = label(fraItems, "lblFileSize", QString());
     cmdNew = button(fraItems, "cmdNew", QStringLiteral("&New"));
