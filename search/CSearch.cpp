@@ -1,9 +1,11 @@
 #include "search/CSearch.h"
 
 #include "db/CSQLite.h"
+#include "search/CRankedHits.h"
 #include "search/CSearchIndex.h"
 #include "search/CSearchMarks.h"
 #include "search/CSearchQuery.h"
+#include "util/basText.h"
 #include "util/basVariableTools.h"
 
 #include <QMutex>
@@ -88,7 +90,7 @@ QString orderSql(const QString& orderBy, const QString& id, const QString& title
 }  // namespace
 
 QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
-                           QString* error, bool* ranked) {
+                           QString* error, bool* ranked, CSearchQuery* parsed) {
     if (error) error->clear();
     if (ranked) *ranked = false;
     if (!db.IsOpen()) return {};
@@ -120,14 +122,63 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
         sql += QStringLiteral("ftsItem ") + item + QStringLiteral("WHERE ftsItem MATCH ") + SqlQuote(query.PlainMatch());
     sql += filterSql(id, query, categoryId, typeId) + QStringLiteral(" ORDER BY ") + order;
     if (ranked) *ranked = useIndex && orderBy.isEmpty();
+    if (parsed) *parsed = query;
     return sql;
+}
+
+bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable* table,
+                     QString* sql) {
+    const bool filtered = categoryId != -1 || typeId != -1 || !query.Filters().isEmpty();
+    // Unfiltered into a table, the titles come with the hits; otherwise a statement reads them.
+    const bool direct = table && !filtered;
+    CRankedHits hits;
+    if (!hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), direct, nullptr)) return false;
+    const auto& list = hits.Hits();
+    if (direct) {
+        table->Clear();
+        if (list.empty()) return true;
+        table->SetHeader({QStringLiteral("rowid"), QStringLiteral("Title")});
+        table->Reserve(qsizetype(list.size() + 1) * 2);
+        for (const CRankedHits::Hit& h : list) {
+            if (h.titleSize < 0) continue;
+            table->Append(QVariant(qlonglong(h.id)));
+            table->Append(QVariant(DecodeUtf8OrCp1252(hits.Title(h))));
+        }
+        if (!table->IsFilled()) table->Clear();
+        return true;
+    }
+    QString ids;
+    ids.reserve(qsizetype(list.size()) * 7 + 2);
+    ids += QLatin1Char('[');
+    for (const CRankedHits::Hit& h : list) {
+        if (ids.size() > 1) ids += QLatin1Char(',');
+        ids += QString::number(h.id);
+    }
+    ids += QLatin1Char(']');
+    const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
+    const QString statement = QStringLiteral("SELECT j.value AS ") + idName +
+                              QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
+                              QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
+                              filterSql(QStringLiteral("j.value"), query, categoryId, typeId) +
+                              QStringLiteral(" ORDER BY j.key");
+    if (table) {
+        QString why;
+        db.Exec(statement, *table, why);
+        if (!why.isEmpty()) return false;
+    }
+    if (sql) *sql = statement;
+    return true;
 }
 
 ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
                          QString* error, bool* ranked) {
-    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    CSearchQuery query;
+    bool best = false;
+    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, &best, &query);
+    if (ranked) *ranked = best;
     if (sql.isEmpty()) return {};
     ResultTable data;
+    if (best && Ranked(db, query, categoryId, typeId, &data, nullptr)) return data;
     QString why;
     db.Exec(sql, data, why);
     if (error) *error = why;
@@ -137,11 +188,16 @@ ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int t
 
 bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
                       const std::function<bool(const CSQLite::Row&)>& fn, QString* error, bool* ranked) {
-    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    CSearchQuery query;
+    bool best = false;
+    QString sql = Statement(db, text, categoryId, typeId, orderBy, error, &best, &query);
+    if (ranked) *ranked = best;
     if (sql.isEmpty()) {
         if (error && error->isEmpty() && !db.IsOpen()) *error = CSQLite::NoDatabaseText();
         return false;
     }
+    QString inOrder;
+    if (best && Ranked(db, query, categoryId, typeId, nullptr, &inOrder)) sql = inOrder;
     return db.ForEachRow(sql, fn, error);
 }
 
