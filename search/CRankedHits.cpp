@@ -1,6 +1,7 @@
 #include "search/CRankedHits.h"
 
 #include "db/CSQLite.h"
+#include "search/CReadTransaction.h"
 #include "search/CSearch.h"
 
 #include <QMutex>
@@ -126,22 +127,6 @@ int rowSize(const void* blob, int bytes) {
     return p == end ? sum : -1;
 }
 
-// Holds one read transaction over the scan and the size look-ups: each statement on its own would
-// take the file's lock and look for a journal again, once per look-up.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(sqlite3* h) {
-        if (sqlite3_get_autocommit(h) && sqlite3_prepare_v2(h, "SELECT 1 FROM sqlite_master", -1, &m_st, nullptr) == SQLITE_OK)
-            sqlite3_step(m_st);
-    }
-    ~ReadTransaction() { sqlite3_finalize(m_st); }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-
-private:
-    sqlite3_stmt* m_st = nullptr;
-};
-
 bool failed(sqlite3* h, sqlite3_stmt* st, QString* error) {
     if (error) *error = QString::fromUtf8(sqlite3_errmsg(h));
     sqlite3_finalize(st);
@@ -200,7 +185,7 @@ bool CRankedHits::Run(CSQLite& db, const QString& match, const QString& countFro
         return false;
     }
     sqlite3* h = db.Handle();
-    const ReadTransaction hold(h);
+    const CReadTransaction hold(h);
     Sink sink;
     sink.fromHits = countFromHits.toStdString();
     const char* sql = titles ? "SELECT c.c0Title, vg_hit_terms(ftsSearch, ?1) FROM ftsSearch "

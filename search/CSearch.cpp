@@ -87,6 +87,25 @@ QString orderSql(const QString& orderBy, const QString& id, const QString& title
     return title + QStringLiteral(", ") + id;
 }
 
+// The hits' items with their titles, filtered, in the hits' order: by sorting on the list's
+// positions, or (unsorted) as the list is walked.
+QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearchQuery& query, int categoryId,
+                         int typeId, bool sorted) {
+    QString ids;
+    ids.reserve(qsizetype(hits.size()) * 7 + 2);
+    ids += QLatin1Char('[');
+    for (const CRankedHits::Hit& h : hits) {
+        if (ids.size() > 1) ids += QLatin1Char(',');
+        ids += QString::number(h.id);
+    }
+    ids += QLatin1Char(']');
+    const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
+    return QStringLiteral("SELECT j.value AS ") + idName + QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
+           QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
+           filterSql(QStringLiteral("j.value"), query, categoryId, typeId) +
+           (sorted ? QStringLiteral(" ORDER BY j.key") : QString());
+}
+
 }  // namespace
 
 QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
@@ -126,48 +145,29 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
     return sql;
 }
 
-bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable* table,
-                     QString* sql) {
+bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable& table) {
     const bool filtered = categoryId != -1 || typeId != -1 || !query.Filters().isEmpty();
     // Unfiltered into a table, the titles come with the hits; otherwise a statement reads them.
-    const bool direct = table && !filtered;
+    const bool direct = !filtered;
     CRankedHits hits;
     if (!hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), direct, nullptr)) return false;
     const auto& list = hits.Hits();
     if (direct) {
-        table->Clear();
+        table.Clear();
         if (list.empty()) return true;
-        table->SetHeader({QStringLiteral("rowid"), QStringLiteral("Title")});
-        table->Reserve(qsizetype(list.size() + 1) * 2);
+        table.SetHeader({QStringLiteral("rowid"), QStringLiteral("Title")});
+        table.Reserve(qsizetype(list.size() + 1) * 2);
         for (const CRankedHits::Hit& h : list) {
             if (h.titleSize < 0) continue;
-            table->Append(QVariant(qlonglong(h.id)));
-            table->Append(QVariant(DecodeUtf8OrCp1252(hits.Title(h))));
+            table.Append(QVariant(qlonglong(h.id)));
+            table.Append(QVariant(DecodeUtf8OrCp1252(hits.Title(h))));
         }
-        if (!table->IsFilled()) table->Clear();
+        if (!table.IsFilled()) table.Clear();
         return true;
     }
-    QString ids;
-    ids.reserve(qsizetype(list.size()) * 7 + 2);
-    ids += QLatin1Char('[');
-    for (const CRankedHits::Hit& h : list) {
-        if (ids.size() > 1) ids += QLatin1Char(',');
-        ids += QString::number(h.id);
-    }
-    ids += QLatin1Char(']');
-    const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
-    const QString statement = QStringLiteral("SELECT j.value AS ") + idName +
-                              QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
-                              QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
-                              filterSql(QStringLiteral("j.value"), query, categoryId, typeId) +
-                              QStringLiteral(" ORDER BY j.key");
-    if (table) {
-        QString why;
-        db.Exec(statement, *table, why);
-        if (!why.isEmpty()) return false;
-    }
-    if (sql) *sql = statement;
-    return true;
+    QString why;
+    db.Exec(inOrderStatement(list, query, categoryId, typeId, true), table, why);
+    return why.isEmpty();
 }
 
 ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
@@ -178,7 +178,7 @@ ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int t
     if (ranked) *ranked = best;
     if (sql.isEmpty()) return {};
     ResultTable data;
-    if (best && Ranked(db, query, categoryId, typeId, &data, nullptr)) return data;
+    if (best && Ranked(db, query, categoryId, typeId, data)) return data;
     QString why;
     db.Exec(sql, data, why);
     if (error) *error = why;
@@ -196,8 +196,28 @@ bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int type
         if (error && error->isEmpty() && !db.IsOpen()) *error = CSQLite::NoDatabaseText();
         return false;
     }
-    QString inOrder;
-    if (best && Ranked(db, query, categoryId, typeId, nullptr, &inOrder)) sql = inOrder;
+    if (best) {
+        CRankedHits hits;
+        if (hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), false, nullptr)) {
+            // The statement reads the titles in the hits' order without sorting them again (its
+            // only plan walks the list); each row is checked against that order all the same.
+            const auto& list = hits.Hits();
+            size_t next = 0;
+            bool inOrder = true;
+            const bool ok = db.ForEachRow(
+                inOrderStatement(list, query, categoryId, typeId, false),
+                [&](const CSQLite::Row& row) {
+                    const qint64 id = row.Int(0);
+                    while (next < list.size() && list[next].id != id) ++next;
+                    if (next == list.size()) return inOrder = false;
+                    ++next;
+                    return fn(row);
+                },
+                error);
+            if (!inOrder && error) *error = QStringLiteral("The search could not keep the order of its hits");
+            return ok && inOrder;
+        }
+    }
     return db.ForEachRow(sql, fn, error);
 }
 

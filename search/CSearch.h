@@ -42,9 +42,7 @@ private:
     // The statement of a search; empty with the reason when it is malformed.
     static QString Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
                              QString* error, bool* ranked, CSearchQuery* parsed = nullptr);
-    // Best first without the engine's rank (CRankedHits): the hits in order into table, or the
-    // statement that reads them in order (sql). False when the ranking cannot be had, and the
-    // engine's statement is used instead.
-    static bool Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable* table,
-                       QString* sql);
+    // Best first without the engine's rank (CRankedHits) into table. False when the ranking
+    // cannot be had, and the engine's statement is used instead.
+    static bool Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable& table);
 };
