@@ -198,11 +198,14 @@ bool CRankedHits::Run(CSQLite& db, const QString& match, const QString& countFro
     sqlite3_bind_text(st, 2, expr.constData(), int(expr.size()), SQLITE_STATIC);
     // Per hit where its title starts in m_titles and its size (-1: none).
     std::vector<std::pair<qsizetype, int>> named;
+    std::vector<char> text;
     m_titles.clear();
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         if (!titles) continue;
-        if (sqlite3_column_type(st, 0) == SQLITE_NULL) {
+        const int type = sqlite3_column_type(st, 0);
+        text.push_back(type == SQLITE_TEXT);
+        if (type == SQLITE_NULL) {
             named.push_back({0, -1});
             continue;
         }
@@ -254,6 +257,7 @@ bool CRankedHits::Run(CSQLite& db, const QString& match, const QString& countFro
         if (titles) {
             hit.titleAt = named[row].first;
             hit.titleSize = named[row].second;
+            hit.textTitle = text[row];
         }
     }
     std::sort(m_hits.begin(), m_hits.end(),

@@ -19,6 +19,7 @@ public:
         double score = 0;  // as the engine's rank: lower is better
         qsizetype titleAt = 0;
         int titleSize = -1;  // -1: no title (without titles, or an index row without its item)
+        bool textTitle = true;  // stored as text (another program may have stored a number or blob)
     };
 
     // Runs match over ftsSearch. countFromHits has one character per phrase of match in the

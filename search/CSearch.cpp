@@ -11,6 +11,8 @@
 #include <QMutex>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 // A search reads pages of the full-text tables and of the item texts all over the file; mapped,
@@ -152,7 +154,10 @@ bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int
     CRankedHits hits;
     if (!hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), direct, nullptr)) return false;
     const auto& list = hits.Hits();
-    if (direct) {
+    // A title stored as a number or blob reads as the engine gives it.
+    const bool plain = std::all_of(list.begin(), list.end(),
+                                   [](const CRankedHits::Hit& h) { return h.textTitle || h.titleSize < 0; });
+    if (direct && plain) {
         table.Clear();
         if (list.empty()) return true;
         table.SetHeader({QStringLiteral("rowid"), QStringLiteral("Title")});

@@ -130,6 +130,27 @@ TEST_F(RankedHitsTest, TheSearchListsAndStreamsInThatOrderAlsoWhenFiltered) {
     }
 }
 
+TEST_F(RankedHitsTest, TitlesStoredAsNumbersOrBlobsReadAsTheEngineGivesThem) {
+    OtherProgram("UPDATE ftsItem SET Title = 12345 WHERE docid = (SELECT Min(docid) FROM ftsItem WHERE ftsItem MATCH 'alpha');"
+                 "UPDATE ftsItem SET Title = X'416C7068E9' WHERE docid = (SELECT Max(docid) FROM ftsItem WHERE ftsItem MATCH 'alpha')");
+    QString error;
+    const ResultTable table = CSearch::Run(db, "alpha", -1, -1, {}, &error);
+    CSearchQuery q;
+    ASSERT_TRUE(q.Parse("alpha", &error));
+    ResultTable engine;
+    db.Exec("SELECT s.rowid, c.c0Title AS Title FROM ftsSearch AS s JOIN ftsItem_content AS c ON c.docid = s.rowid "
+            "WHERE ftsSearch MATCH " + SqlText(q.IndexMatch()) + " ORDER BY s.rank, s.rowid",
+            engine, error);
+    ASSERT_EQ(table.RowCount(), engine.RowCount());
+    int odd = 0;
+    for (int r = 1; r <= engine.RowCount(); ++r) {
+        EXPECT_EQ(table.At(r, 0), engine.At(r, 0));
+        EXPECT_EQ(table.At(r, 1), engine.At(r, 1)) << r;
+        odd += engine.At(r, 1).typeId() != QMetaType::QString;
+    }
+    EXPECT_EQ(odd, 2);
+}
+
 TEST_F(RankedHitsTest, AHitWithoutItsSizeIsADamagedIndexNotAWrongOrder) {
     // The last twin holds both words: one is read in a pass over the sizes, the other looked up.
     OtherProgram("DELETE FROM ftsSearch_docsize WHERE id = (SELECT Max(id) FROM ftsSearch_docsize)");
