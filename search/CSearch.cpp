@@ -1,13 +1,17 @@
 #include "search/CSearch.h"
 
 #include "db/CSQLite.h"
+#include "search/CRankedHits.h"
 #include "search/CSearchIndex.h"
 #include "search/CSearchMarks.h"
 #include "search/CSearchQuery.h"
+#include "util/basText.h"
 #include "util/basVariableTools.h"
 
 #include <QMutex>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -85,10 +89,29 @@ QString orderSql(const QString& orderBy, const QString& id, const QString& title
     return title + QStringLiteral(", ") + id;
 }
 
+// The hits' items with their titles, filtered, in the hits' order: by sorting on the list's
+// positions, or (unsorted) as the list is walked.
+QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearchQuery& query, int categoryId,
+                         int typeId, bool sorted) {
+    QString ids;
+    ids.reserve(qsizetype(hits.size()) * 7 + 2);
+    ids += QLatin1Char('[');
+    for (const CRankedHits::Hit& h : hits) {
+        if (ids.size() > 1) ids += QLatin1Char(',');
+        ids += QString::number(h.id);
+    }
+    ids += QLatin1Char(']');
+    const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
+    return QStringLiteral("SELECT j.value AS ") + idName + QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
+           QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
+           filterSql(QStringLiteral("j.value"), query, categoryId, typeId) +
+           (sorted ? QStringLiteral(" ORDER BY j.key") : QString());
+}
+
 }  // namespace
 
 QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
-                           QString* error, bool* ranked) {
+                           QString* error, bool* ranked, CSearchQuery* parsed) {
     if (error) error->clear();
     if (ranked) *ranked = false;
     if (!db.IsOpen()) return {};
@@ -120,14 +143,47 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
         sql += QStringLiteral("ftsItem ") + item + QStringLiteral("WHERE ftsItem MATCH ") + SqlQuote(query.PlainMatch());
     sql += filterSql(id, query, categoryId, typeId) + QStringLiteral(" ORDER BY ") + order;
     if (ranked) *ranked = useIndex && orderBy.isEmpty();
+    if (parsed) *parsed = query;
     return sql;
+}
+
+bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable& table) {
+    const bool filtered = categoryId != -1 || typeId != -1 || !query.Filters().isEmpty();
+    // Unfiltered into a table, the titles come with the hits; otherwise a statement reads them.
+    const bool direct = !filtered;
+    CRankedHits hits;
+    if (!hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), direct, nullptr)) return false;
+    const auto& list = hits.Hits();
+    // A title stored as a number or blob reads as the engine gives it.
+    const bool plain = std::all_of(list.begin(), list.end(),
+                                   [](const CRankedHits::Hit& h) { return h.textTitle || h.titleSize < 0; });
+    if (direct && plain) {
+        table.Clear();
+        if (list.empty()) return true;
+        table.SetHeader({QStringLiteral("rowid"), QStringLiteral("Title")});
+        table.Reserve(qsizetype(list.size() + 1) * 2);
+        for (const CRankedHits::Hit& h : list) {
+            if (h.titleSize < 0) continue;
+            table.Append(QVariant(qlonglong(h.id)));
+            table.Append(QVariant(DecodeUtf8OrCp1252(hits.Title(h))));
+        }
+        if (!table.IsFilled()) table.Clear();
+        return true;
+    }
+    QString why;
+    db.Exec(inOrderStatement(list, query, categoryId, typeId, true), table, why);
+    return why.isEmpty();
 }
 
 ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
                          QString* error, bool* ranked) {
-    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    CSearchQuery query;
+    bool best = false;
+    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, &best, &query);
+    if (ranked) *ranked = best;
     if (sql.isEmpty()) return {};
     ResultTable data;
+    if (best && Ranked(db, query, categoryId, typeId, data)) return data;
     QString why;
     db.Exec(sql, data, why);
     if (error) *error = why;
@@ -137,10 +193,35 @@ ResultTable CSearch::Run(CSQLite& db, const QString& text, int categoryId, int t
 
 bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
                       const std::function<bool(const CSQLite::Row&)>& fn, QString* error, bool* ranked) {
-    const QString sql = Statement(db, text, categoryId, typeId, orderBy, error, ranked);
+    CSearchQuery query;
+    bool best = false;
+    QString sql = Statement(db, text, categoryId, typeId, orderBy, error, &best, &query);
+    if (ranked) *ranked = best;
     if (sql.isEmpty()) {
         if (error && error->isEmpty() && !db.IsOpen()) *error = CSQLite::NoDatabaseText();
         return false;
+    }
+    if (best) {
+        CRankedHits hits;
+        if (hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), false, nullptr)) {
+            // The statement reads the titles in the hits' order without sorting them again (its
+            // only plan walks the list); each row is checked against that order all the same.
+            const auto& list = hits.Hits();
+            size_t next = 0;
+            bool inOrder = true;
+            const bool ok = db.ForEachRow(
+                inOrderStatement(list, query, categoryId, typeId, false),
+                [&](const CSQLite::Row& row) {
+                    const qint64 id = row.Int(0);
+                    while (next < list.size() && list[next].id != id) ++next;
+                    if (next == list.size()) return inOrder = false;
+                    ++next;
+                    return fn(row);
+                },
+                error);
+            if (!inOrder && error) *error = QStringLiteral("The search could not keep the order of its hits");
+            return ok && inOrder;
+        }
     }
     return db.ForEachRow(sql, fn, error);
 }

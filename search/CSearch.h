@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <functional>
 
+class CSearchQuery;
 
 class CSearch {
 public:
@@ -40,5 +41,8 @@ public:
 private:
     // The statement of a search; empty with the reason when it is malformed.
     static QString Statement(CSQLite& db, const QString& text, int categoryId, int typeId, const QString& orderBy,
-                             QString* error, bool* ranked);
+                             QString* error, bool* ranked, CSearchQuery* parsed = nullptr);
+    // Best first without the engine's rank (CRankedHits) into table. False when the ranking
+    // cannot be had, and the engine's statement is used instead.
+    static bool Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int typeId, ResultTable& table);
 };

@@ -332,6 +332,7 @@ bool CSearchQuery::Parse(const QString& text, QString* error) {
     m_index.clear();
     m_plain.clear();
     m_marks.clear();
+    m_fromHits.clear();
     m_pos = 0;
     if (!Lex(text, error)) return false;
     Node root;
@@ -350,8 +351,34 @@ bool CSearchQuery::Parse(const QString& text, QString* error) {
     m_index = IndexOf(root);
     m_plain = PlainOf(root);
     CollectMarks(root);
+    FlagPhrases(root, true);
     if (error) error->clear();
     return true;
+}
+
+// Walks the tree as IndexOf writes it, phrase by phrase.
+void CSearchQuery::FlagPhrases(const Node& n, bool alone) {
+    const QChar flag = alone ? QLatin1Char('1') : QLatin1Char('0');
+    switch (n.type) {
+    case Node::Empty:
+        return;
+    case Node::Term:
+    case Node::Phrase:
+        m_fromHits += flag;
+        if (n.type == Node::Term && !CSearchText::JoinedForm(n.text).isEmpty()) m_fromHits += flag;
+        return;
+    case Node::And:
+        for (const Node& c : n.children) FlagPhrases(c, false);
+        for (const Node& x : n.excluded) FlagPhrases(x, false);
+        return;
+    case Node::Or:
+        for (const Node& c : n.children) FlagPhrases(c, alone);
+        return;
+    case Node::Near:
+        // Two phrases per neighbouring pair.
+        for (size_t k = 0; k + 1 < n.children.size(); ++k) m_fromHits += QStringLiteral("00");
+        return;
+    }
 }
 
 QString CSearchQuery::IndexOf(const Node& n) const {

@@ -35,6 +35,10 @@ public:
     const QList<Filter>& Filters() const { return m_filters; }
     // The words the hits are marked by, as typed ("parseJson", "wid*"), excluded ones left out.
     QStringList MarkWords() const { return m_marks; }
+    // One character per phrase of IndexMatch in the order written: '1' when every item holding
+    // that phrase matches the whole search (the phrase alone or under OR only), so that ranking
+    // can count the phrase's items from the hits instead of searching for it again.
+    QString PhrasesFromHits() const { return m_fromHits; }
 
 private:
     struct Node {
@@ -67,6 +71,7 @@ private:
     QString IndexOf(const Node& n) const;
     QString PlainOf(const Node& n) const;
     void CollectMarks(const Node& n);
+    void FlagPhrases(const Node& n, bool alone);
 
     std::vector<Token> m_tokens;
     size_t m_pos = 0;
@@ -74,4 +79,5 @@ private:
     QString m_index;
     QString m_plain;
     QStringList m_marks;
+    QString m_fromHits;
 };
