@@ -2,6 +2,7 @@
 // attachments and imports in the same transaction, and another program's changes before the
 // next search.
 #include "SearchFixture.h"
+#include "db/CTransaction.h"
 #include "db/basDBAttachments.h"
 #include "exchange/basExport.h"
 #include "exchange/basImport.h"
@@ -53,6 +54,21 @@ TEST_F(SearchIndexTest, TheStoreKeepsTheIndexCurrentInTheSameTransaction) {
     ASSERT_TRUE(RemoveAttachment(db, id, nullptr));
     EXPECT_EQ(Titles("tokenizer"), QStringList());
     EXPECT_TRUE(Current());
+    ExpectIndexSound();
+}
+
+TEST_F(SearchIndexTest, ManyChangesInOneTransactionWriteTheTextOutOnceAndStayCurrent) {
+    Titles("split");
+    const int segments = Count("ftsItem_segdir");
+    {
+        CTransaction unit(db);
+        for (int i = 0; i < 20; ++i) Save("Go", QStringLiteral("Batch %1").arg(i), "Loops", QStringLiteral("for i := %1").arg(i));
+        ASSERT_TRUE(unit.Commit());
+    }
+    // One segment of new terms for the transaction, not one per change.
+    EXPECT_LE(Count("ftsItem_segdir"), segments + 1);
+    EXPECT_TRUE(Current());
+    EXPECT_EQ(Titles("batch 7"), QStringList({"Batch 7"}));
     ExpectIndexSound();
 }
 
