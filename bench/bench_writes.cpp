@@ -44,7 +44,7 @@ bool open(CSQLite& db, const QString& path, Variant v) {
     const auto none = [](CSQLite&, const CChange&, QString*) { return true; };
     if (v == Variant::Store) {
         db.AddChangeWriter(none, QStringLiteral("search index"));
-        db.AddCommitWriter([](CSQLite&, QString*) { return true; }, QStringLiteral("search index"));
+        db.AddCommitWriter([](CSQLite&, QString*) { return true; }, QStringLiteral("search fingerprint"));
     }
     if (v != Variant::History) db.AddChangeWriter(none, QStringLiteral("history"));
     return true;

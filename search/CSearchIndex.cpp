@@ -118,9 +118,8 @@ bool stillVerified(CSQLite& db) {
     return v.known && v.dataVersion == dataVersion(db);
 }
 
-// What the open transaction's changes did to the fingerprint: it is read once, before the
-// commit, since reading it makes the plain full-text table write out its pending terms (one
-// segment per change otherwise, thousands in an import).
+// What the open transaction's changes did to the fingerprint: it is read and stored once,
+// before the commit, not after each of an import's thousands of changes.
 struct FingerprintDue {
     bool due = false;      // changes were indexed while the index matched the file
     bool spoiled = false;  // and some while it did not: the commit must not hide that
@@ -315,7 +314,7 @@ void CSearchIndex::Install(CSQLite& db) {
             return ids.isEmpty() || ItemsChanged(conn, ids, error);
         },
         QStringLiteral("search index"));
-    db.AddCommitWriter(writeFingerprint, QStringLiteral("search index"));
+    db.AddCommitWriter(writeFingerprint, QStringLiteral("search fingerprint"));
 }
 
 namespace {
