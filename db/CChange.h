@@ -30,9 +30,11 @@ struct CChange {
     Kind kind = Kind::Save;
     QList<CItemChange> items;
     // Only the numbers are listed, without values: an import's new items (too many to carry
-    // whole), and, for listeners after the commit, every change of a transaction that changed
-    // more items than it is worth keeping in memory (writers inside it always see the values).
+    // whole), a rename of a category with more than kValuesUpTo items (the names say what
+    // changed), and, for listeners after the commit, every change of a transaction that changed
+    // more than kValuesUpTo items (writers inside it see the values of every other change).
     bool valuesOmitted = false;
+    static constexpr qsizetype kValuesUpTo = 1000;
     // RenameCategory: the language, the old and the new name.
     QString language, oldName, newName;
 

@@ -20,13 +20,32 @@ CSQLite::~CSQLite() { CloseFile(); }
 
 int CSQLite::AddChangeWriter(ChangeWriter writer, const QString& name) {
     if (!name.isEmpty()) m_handlers.removeIf([&](const Handler& h) { return h.name == name; });
-    m_handlers.append({++m_nextToken, name, std::move(writer), {}});
+    m_handlers.append({++m_nextToken, name, std::move(writer), {}, {}});
     return m_nextToken;
 }
 
 int CSQLite::AddChangeListener(ChangeListener listener) {
-    m_handlers.append({++m_nextToken, QString(), {}, std::move(listener)});
+    m_handlers.append({++m_nextToken, QString(), {}, std::move(listener), {}});
     return m_nextToken;
+}
+
+int CSQLite::AddCommitWriter(CommitWriter writer, const QString& name) {
+    m_handlers.removeIf([&](const Handler& h) { return h.name == name; });
+    m_handlers.append({++m_nextToken, name, {}, {}, std::move(writer)});
+    return m_nextToken;
+}
+
+bool CSQLite::BeforeCommit(QString* error) {
+    if (m_pending.isEmpty()) return true;
+    for (const Handler& h : std::as_const(m_handlers)) {
+        if (!h.beforeCommit) continue;
+        QString why;
+        if (!h.beforeCommit(*this, &why)) {
+            if (error) *error = why.isEmpty() ? QStringLiteral("The change could not be recorded") : why;
+            return false;
+        }
+    }
+    return true;
 }
 
 void CSQLite::RemoveChangeHandler(int token) {
@@ -44,9 +63,8 @@ bool CSQLite::Record(const CChange& change, QString* error) {
         }
     }
     // A transaction that changed thousands of items tells its listeners the numbers only.
-    constexpr qsizetype kValuesKept = 1000;
     m_pendingItems += change.items.size();
-    if (m_pendingItems <= kValuesKept || change.valuesOmitted) {
+    if (m_pendingItems <= CChange::kValuesUpTo || change.valuesOmitted) {
         m_pending.append(change);
     } else {
         CChange light = change;
@@ -55,7 +73,10 @@ bool CSQLite::Record(const CChange& change, QString* error) {
         m_pending.append(light);
     }
     // A write outside any transaction has committed already.
-    if (m_transactionDepth == 0) DeliverChanges();
+    if (m_transactionDepth == 0) {
+        if (!BeforeCommit(error)) return false;
+        DeliverChanges();
+    }
     return true;
 }
 
@@ -211,6 +232,7 @@ void CSQLite::CloseFile() {
     if (m_links) m_links->Clear();
     for (sqlite3_stmt* st : std::as_const(m_kept)) sqlite3_finalize(st);
     m_kept.clear();
+    m_slots.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;

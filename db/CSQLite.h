@@ -11,6 +11,8 @@
 #include <QVariantList>
 #include <functional>
 #include <memory>
+#include <typeindex>
+#include <unordered_map>
 
 class CItemLinks;
 struct sqlite3;
@@ -163,6 +165,11 @@ public:
     using ChangeListener = std::function<void(CSQLite& db, const QList<CChange>& changes, const Stamp& before)>;
     // A named writer replaces the one of that name: a connection opened again keeps one.
     int AddChangeWriter(ChangeWriter writer, const QString& name = QString());
+    // Runs inside a transaction that recorded changes, once, just before its outermost commit:
+    // for derived data that sums up the whole transaction rather than each change. Its failure
+    // rolls the transaction back. A named one replaces the one of that name.
+    using CommitWriter = std::function<bool(CSQLite& db, QString* error)>;
+    int AddCommitWriter(CommitWriter writer, const QString& name);
     int AddChangeListener(ChangeListener listener);
     void RemoveChangeHandler(int token);
     // Called by the store's write operations inside their transaction. False (with the first
@@ -176,6 +183,17 @@ public:
     bool KeepsItemLists() const { return m_keepLists; }
     void SetKeepItemLists(bool keep);
 
+    // State a part of the core keeps for the open file (the journal's bookkeeping, whether the
+    // search index was found current ...): one default-made T per connection, made on first use
+    // and dropped when the file closes, so another opening starts afresh. The reference stays
+    // good until then.
+    template <class T>
+    T& Slot() {
+        std::shared_ptr<void>& p = m_slots[std::type_index(typeid(T))];
+        if (!p) p = std::make_shared<T>();
+        return *static_cast<T*>(p.get());
+    }
+
 private:
     friend class CTransaction;
     // The transaction bookkeeping CTransaction keeps here: the stamp before the outermost one
@@ -185,12 +203,14 @@ private:
     qsizetype PendingChanges() const { return m_pending.size(); }
     void DropChanges(qsizetype from);
     void DeliverChanges();  // after the outermost commit
+    bool BeforeCommit(QString* error);  // runs the commit writers when changes were recorded
 
     struct Handler {
         int token;
         QString name;
         ChangeWriter writer;
         ChangeListener listener;
+        CommitWriter beforeCommit;
     };
     // The engine's text of the failure just met, with BusyText for a lock.
     QString failureText() const;
@@ -209,4 +229,5 @@ private:
     int m_transactionDepth = 0;
     bool m_keepLists = true;
     std::unique_ptr<CItemLinks> m_links;
+    std::unordered_map<std::type_index, std::shared_ptr<void>> m_slots;
 };

@@ -38,8 +38,14 @@ bool CTransaction::Commit(QString* error) {
         if (error) *error = QStringLiteral("No transaction is open");
         return false;
     }
-    const QString why = m_db.Run(IsSavepoint() ? QStringLiteral("RELEASE ") + m_savepoint + QLatin1Char(';')
-                                               : QStringLiteral("COMMIT TRANSACTION;"));
+    QString why;
+    if (!IsSavepoint() && !m_db.BeforeCommit(&why)) {
+        if (error) *error = why;
+        Rollback();
+        return false;
+    }
+    why = m_db.Run(IsSavepoint() ? QStringLiteral("RELEASE ") + m_savepoint + QLatin1Char(';')
+                                 : QStringLiteral("COMMIT TRANSACTION;"));
     if (error) *error = why;
     if (!why.isEmpty()) {
         Rollback();

@@ -108,13 +108,7 @@ namespace {
 // The derived data the store keeps beside the five tables follows every change inside the
 // change's own transaction. The bulk import path indexes its new items batch by batch itself.
 void followWithDerivedData(CSQLite& db) {
-    db.AddChangeWriter(
-        [](CSQLite& conn, const CChange& change, QString* error) {
-            if (change.kind == CChange::Kind::Import && change.valuesOmitted) return true;
-            const QList<int> ids = change.ItemIds();
-            return ids.isEmpty() || CSearchIndex::ItemsChanged(conn, ids, error);
-        },
-        QStringLiteral("search index"));
+    CSearchIndex::Install(db);
     CHistoryJournal::Install(db);
 }
 

@@ -216,10 +216,12 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
     change.kind = CChange::Kind::RenameCategory;
     change.newName = name;
     QList<CItem> before;
+    // Reading every item twice would cost more than the rename itself: a large one lists numbers.
+    change.valuesOmitted = touched.size() > CChange::kValuesUpTo;
     if (why.isEmpty()) {
         change.oldName = db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("Name"), {QStringLiteral("ID"), categoryId});
         change.language = db.LookupField(QStringLiteral("tblType"), QStringLiteral("Name"), {QStringLiteral("ID"), type.toLongLong()});
-        LoadItemsById(db, touched, before, &why);
+        if (!change.valuesOmitted) LoadItemsById(db, touched, before, &why);
     }
     qint64 target = 0;
     if (why.isEmpty()) {
@@ -239,11 +241,13 @@ bool RenameCategory(CSQLite& db, int categoryId, const QString& newName, QString
         run(QStringLiteral("DELETE FROM tblCategory WHERE ID = ") + c + QLatin1Char(';'));
     }
     QList<CItem> after;
-    if (why.isEmpty()) LoadItemsById(db, touched, after, &why);
+    if (why.isEmpty() && !change.valuesOmitted) LoadItemsById(db, touched, after, &why);
     if (why.isEmpty()) {
         QHash<int, CItem> now;
         for (const CItem& item : std::as_const(after)) now.insert(item.id, item);
         for (const CItem& item : std::as_const(before)) change.items.append({item.id, item, now.value(item.id)});
+        if (change.valuesOmitted)
+            for (int id : std::as_const(touched)) change.items.append({id, std::nullopt, std::nullopt});
         if (db.Record(change, &why)) unit.Commit(&why);
     }
     if (!why.isEmpty()) {

@@ -5,19 +5,18 @@
 CHistoryCommand::CHistoryCommand(CSQLite& db, const QString& name, const QString& kind, Undo undo) : m_db(db) {
     CHistoryState& s = CHistoryState::Of(db);
     if (s.command) return;
-    auto* c = new CHistoryState::Command;
-    c->name = name;
-    c->kind = kind;
-    c->undo = int(undo);
-    s.command = c;
-    m_outer = true;
+    s.command = std::make_unique<CHistoryState::Command>();
+    s.command->name = name;
+    s.command->kind = kind;
+    s.command->undo = int(undo);
+    m_command = s.command.get();
 }
 
 CHistoryCommand::~CHistoryCommand() {
-    if (!m_outer) return;
+    if (!m_command) return;
+    // The file may have closed (and its state gone) while the scope lived.
     CHistoryState& s = CHistoryState::Of(m_db);
-    delete s.command;
-    s.command = nullptr;
+    if (s.command.get() == m_command) s.command.reset();
 }
 
 qint64 CHistoryCommand::UndoId() const {

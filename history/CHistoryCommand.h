@@ -24,5 +24,5 @@ public:
 
 private:
     CSQLite& m_db;
-    bool m_outer = false;
+    const void* m_command = nullptr;  // the command this outermost scope made
 };

@@ -10,8 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutex>
-#include <unordered_map>
 
 namespace {
 
@@ -29,14 +27,6 @@ const char* const kTables =
     "Done INTEGER NOT NULL, Detail TEXT);"
     "CREATE TABLE IF NOT EXISTS tblUndoAdded (UndoID INTEGER NOT NULL, ItemID INTEGER NOT NULL, PRIMARY KEY "
     "(UndoID, ItemID)) WITHOUT ROWID;";
-
-// Each connection's state stays where it is while others are added (a node map), so a
-// reference handed out stays good.
-QMutex gStatesLock;
-std::unordered_map<const CSQLite*, CHistoryState>& states() {
-    static std::unordered_map<const CSQLite*, CHistoryState> all;
-    return all;
-}
 
 bool fail(QString* error, const QString& why) {
     if (error) *error = why;
@@ -97,14 +87,19 @@ public:
     bool Write(const CChange& change, QString* error) {
         if (change.kind == CChange::Kind::Compact) return true;
         const bool entry = m_c.undo == int(CHistoryCommand::Undo::Entry);
-        if (change.kind == CChange::Kind::RenameCategory && entry && !m_s.renameDetail.isEmpty()) {
-            if (!undoId(error)) return false;
+        if (change.kind == CChange::Kind::RenameCategory) {
+            // A rename changes links only: the category and its items' links, kept once in the
+            // undo entry, put everything back. A version per item would copy every text it
+            // touches (thousands, for a merge of a large category).
+            if (!entry || m_s.renameDetail.isEmpty()) return true;
             if (m_c.detail.isEmpty()) {
                 m_c.detail = m_s.renameDetail;
                 m_madeDetail = true;
-                if (!run(QStringLiteral("UPDATE tblUndo SET Detail = ?1 WHERE ID = ?2"), {m_c.detail, m_c.undoId}, error))
+                if (m_c.undoId &&
+                    !run(QStringLiteral("UPDATE tblUndo SET Detail = ?1 WHERE ID = ?2"), {m_c.detail, m_c.undoId}, error))
                     return false;
             }
+            return undoId(error);
         }
         const qint64 now = CHistoryJournal::NowMs();
         for (const CItemChange& ic : change.items) {
@@ -197,7 +192,7 @@ private:
 bool writeChange(CSQLite& db, const CChange& change, QString* error) {
     CHistoryState& s = CHistoryState::Of(db);
     CHistoryState::Command own;
-    CHistoryState::Command* c = s.command;
+    CHistoryState::Command* c = s.command.get();
     if (!c) {
         defaults(change, own);
         c = &own;
@@ -231,15 +226,7 @@ bool writeChange(CSQLite& db, const CChange& change, QString* error) {
 
 }  // namespace
 
-CHistoryState& CHistoryState::Of(CSQLite& db) {
-    QMutexLocker lock(&gStatesLock);
-    CHistoryState& s = states()[&db];
-    if (s.serial != db.OpenSerial()) {
-        s = CHistoryState();
-        s.serial = db.OpenSerial();
-    }
-    return s;
-}
+CHistoryState& CHistoryState::Of(CSQLite& db) { return db.Slot<CHistoryState>(); }
 
 qint64 CHistoryJournal::NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <memory>
 
 class CSQLite;
 
@@ -17,12 +18,11 @@ public:
         QSet<int> created;             // items the command made (no state before it)
         QString detail;                // what a rename undo puts back
     };
-    quint64 serial = 0;
     bool tablesReady = false;
     QHash<int, QString> keptBlocks;  // item -> hash of its block before the change, "" none
     QString renameDetail;
-    Command* command = nullptr;
+    std::unique_ptr<Command> command;  // the running command scope's, none outside one
 
-    // The state of db's current file (fresh after every open).
+    // The state of db's current file, kept on the connection (fresh after every open).
     static CHistoryState& Of(CSQLite& db);
 };

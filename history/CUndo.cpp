@@ -2,16 +2,20 @@
 
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
+#include "db/basDBCategories.h"
 #include "db/basDBItemAttributes.h"
 #include "db/basDBItems.h"
 #include "history/CHistory.h"
 #include "history/CHistoryCommand.h"
 #include "history/CHistoryJournal.h"
 #include "history/CHistoryState.h"
+#include "util/basNames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
+#include <sqlite3.h>
 
 namespace {
 
@@ -65,7 +69,8 @@ bool undoRename(CSQLite& db, const QString& detailText, QString* error) {
     change.oldName = db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("Name"), {QStringLiteral("ID"), catId});
     change.newName = name;
     QList<CItem> before, after;
-    if (!LoadItemsById(db, items, before, error)) return false;
+    change.valuesOmitted = items.size() > CChange::kValuesUpTo;
+    if (!change.valuesOmitted && !LoadItemsById(db, items, before, error)) return false;
     const bool there = !db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), {QStringLiteral("ID"), catId}).isEmpty();
     if (!(there ? run(db, QStringLiteral("UPDATE tblCategory SET TypeID = ?2, Name = ?3 WHERE ID = ?1"), {catId, typeId, name}, error)
                 : run(db, QStringLiteral("INSERT INTO tblCategory (ID, TypeID, Name) VALUES (?1, ?2, ?3)"), {catId, typeId, name}, error)))
@@ -87,9 +92,109 @@ bool undoRename(CSQLite& db, const QString& detailText, QString* error) {
     if (!run(db, QStringLiteral("DELETE FROM tblCategory WHERE ID > ?1 AND ID NOT IN (SELECT CategoryID FROM tblItemCategory)"),
              {detail.value(QStringLiteral("highest")).toInteger()}, error))
         return false;
+    if (change.valuesOmitted) {
+        for (int item : std::as_const(items)) change.items.append({item, std::nullopt, std::nullopt});
+        return db.Record(change, error);
+    }
     if (!LoadItemsById(db, items, after, error)) return false;
     for (qsizetype i = 0; i < before.size() && i < after.size(); ++i)
         change.items.append({before[i].id, before[i], after[i]});
+    return db.Record(change, error);
+}
+
+// Keeps items as they are now as versions (?1 the time, ?2 the command); the caller adds whether
+// the block is kept and which items (FROM tblItem AS i JOIN ftsItem AS f ... WHERE ...).
+const char* const kKeepStates =
+    "INSERT INTO tblItemVersion (ItemID, Changed, Command, Title, Code, Language, Categories, File, "
+    "FileSize, StoredSize, LastUpdate, BlockKept) SELECT i.ID, ?1, ?2, f.Title, f.Code, "
+    "(SELECT t.Name FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = ic.CategoryID JOIN tblType "
+    "AS t ON t.ID = c.TypeID WHERE ic.ItemID = i.ID ORDER BY ic.rowid LIMIT 1), "
+    "(SELECT group_concat(c.Name, char(10)) FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = "
+    "ic.CategoryID WHERE ic.ItemID = i.ID), f.File, i.FileSize, Length(i.FileBLOB), "
+    "CAST(round((JulianDay(i.LastUpdate) - 2440587.5) * 86400000.0) AS INTEGER), ";
+
+// The kept states of a command's items that are still there, not in the trash and whose
+// attachment nothing changed since come back in one pass, a few prepared statements per item,
+// instead of one whole item save each: an import may have replaced a hundred thousand. The
+// rows are the item save's. done gets the versions put back; PutBack takes the rest.
+bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint64>& done, QString* error) {
+    const QString versions =
+        QStringLiteral("FROM tblItemVersion AS v WHERE v.UndoID = ") + QString::number(undoId) +
+        QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM tblItemVersion AS w WHERE w.ItemID = v.ItemID AND w.ID >= v.ID AND "
+                       "w.BlockKept = 1) AND EXISTS (SELECT 1 FROM tblItem WHERE ID = v.ItemID) AND EXISTS "
+                       "(SELECT 1 FROM ftsItem WHERE docid = v.ItemID) AND NOT EXISTS (SELECT 1 FROM tblTrash WHERE "
+                       "VersionID = v.ID)");
+    struct Plain {
+        qint64 versionId = 0;
+        int itemId = 0;
+        QString title, body, timeText;
+        QList<qint64> categoryIds;
+    };
+    QList<Plain> plain;
+    QHash<QString, qint64> ids;  // type number and name (0 for a language) -> number
+    QString e;
+    const auto idOf = [&](qint64 typeId, const QString& name) -> qint64 {
+        const QString key = QString::number(typeId) + QLatin1Char('\t') + name;
+        if (const auto it = ids.constFind(key); it != ids.cend()) return *it;
+        const qint64 id =
+            typeId == 0
+                ? db.LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"), {QStringLiteral("Name"), name}, &e).toLongLong()
+                : FindOrAddCategory(db, typeId, name, &e);
+        if (!id && e.isEmpty()) e = QStringLiteral("Unable to store '") + name + QLatin1Char('\'');
+        ids.insert(key, id);
+        return id;
+    };
+    const bool read = db.ForEachRow(
+        QStringLiteral("SELECT v.ID, v.ItemID, v.Title, v.Code, v.Language, v.Categories, v.LastUpdate ") + versions,
+        [&](const CSQLite::Row& r) {
+            Plain p;
+            p.versionId = r.Int(0);
+            p.itemId = int(r.Int(1));
+            p.title = r.Value(2).toString();
+            p.body = r.Type(3) == SQLITE_BLOB ? QString::fromUtf8(qUncompress(r.Bytes(3).toByteArray())) : r.Value(3).toString();
+            // What PutBack and the item save make of missing or blank names.
+            const QString kept = r.Value(4).toString();
+            const QString language = kept.isEmpty() ? QStringLiteral("Text") : CleanName(kept);
+            const QString cats = r.Value(5).toString();
+            QStringList names;
+            for (const QString& name : cats.isEmpty() ? QStringList{QStringLiteral("Restored")} : cats.split(QLatin1Char('\n')))
+                if (const QString n = CleanName(name); !n.isEmpty() && !names.contains(n, Qt::CaseInsensitive)) names << n;
+            if (language.isEmpty()) e = QStringLiteral("The item has no language");
+            else if (names.isEmpty()) e = QStringLiteral("The item has no category");
+            const qint64 typeId = e.isEmpty() ? idOf(0, language) : 0;
+            for (const QString& name : std::as_const(names))
+                if (e.isEmpty()) p.categoryIds << idOf(typeId, name);
+            p.timeText = (r.IsNull(6) ? QDateTime::currentDateTimeUtc() : QDateTime::fromMSecsSinceEpoch(r.Int(6), Qt::UTC))
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+            plain << p;
+            return e.isEmpty();
+        },
+        &e);
+    if (!read || !e.isEmpty()) return fail(error, e);
+    if (plain.isEmpty()) return true;
+    // Their state now is kept, as the journal keeps it before a save.
+    if (!run(db,
+             QLatin1String(kKeepStates) +
+                 QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN (SELECT v.ItemID ") +
+                 versions + QLatin1Char(')'),
+             {CHistoryJournal::NowMs(), command}, error))
+        return false;
+    CChange change;
+    change.kind = CChange::Kind::Save;
+    change.valuesOmitted = true;
+    for (const Plain& p : std::as_const(plain)) {
+        if (!run(db, QStringLiteral("UPDATE ftsItem SET Title = ?1, Code = ?2 WHERE docid = ?3"), {p.title, p.body, p.itemId}, error) ||
+            // Writing the value the row holds would let the update trigger stamp the current time over it.
+            !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(?1) WHERE ID = ?2 AND LastUpdate IS NOT JulianDay(?1)"),
+                 {p.timeText, p.itemId}, error) ||
+            !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ?1"), {p.itemId}, error))
+            return false;
+        for (qint64 category : p.categoryIds)
+            if (!run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (?1, ?2)"), {p.itemId, category}, error))
+                return false;
+        done.insert(p.versionId);
+        change.items.append({p.itemId, std::nullopt, std::nullopt});
+    }
     return db.Record(change, error);
 }
 
@@ -116,17 +221,7 @@ bool trashAdded(CSQLite& db, qint64 undoId, const QString& command, QString* err
     if (!e.isEmpty()) return fail(error, e);
     const qint64 now = CHistoryJournal::NowMs();
     const QString newer = QStringLiteral("(SELECT ItemID FROM tblItemVersion WHERE ID > ") + QString::number(last) + QLatin1Char(')');
-    if (!run(db,
-             QStringLiteral(
-                 "INSERT INTO tblItemVersion (ItemID, Changed, Command, Title, Code, Language, Categories, File, "
-                 "FileSize, StoredSize, LastUpdate, BlockKept) SELECT i.ID, ?1, ?2, f.Title, f.Code, "
-                 "(SELECT t.Name FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = ic.CategoryID JOIN tblType "
-                 "AS t ON t.ID = c.TypeID WHERE ic.ItemID = i.ID ORDER BY ic.rowid LIMIT 1), "
-                 "(SELECT group_concat(c.Name, char(10)) FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = "
-                 "ic.CategoryID WHERE ic.ItemID = i.ID), f.File, i.FileSize, Length(i.FileBLOB), "
-                 "CAST(round((JulianDay(i.LastUpdate) - 2440587.5) * 86400000.0) AS INTEGER), 1 "
-                 "FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") +
-                 added,
+    if (!run(db, QLatin1String(kKeepStates) + QStringLiteral("1 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + added,
              {now, command}, error))
         return false;
     for (auto it = blocks.cbegin(); it != blocks.cend(); ++it)
@@ -158,8 +253,11 @@ bool CUndo::Entries(CSQLite& db, QList<CUndoEntry>& entries, QString* error) {
     QString e;
     if (!CHistory::HasTables(db, &e)) return e.isEmpty() || fail(error, e);
     const bool ok = db.ForEachRow(
+        // A rename keeps its items' links in its detail, not as versions.
         QStringLiteral("SELECT u.ID, u.Command, u.Kind, u.Done, (SELECT Count(*) FROM tblItemVersion WHERE UndoID = "
-                       "u.ID) + (SELECT Count(*) FROM tblUndoAdded WHERE UndoID = u.ID) FROM tblUndo AS u ORDER BY u.ID DESC"),
+                       "u.ID) + (SELECT Count(*) FROM tblUndoAdded WHERE UndoID = u.ID) + CASE WHEN u.Kind = 'rename' "
+                       "AND json_valid(u.Detail) THEN (SELECT Count(DISTINCT json_extract(value, '$[1]')) FROM "
+                       "json_each(u.Detail, '$.links')) ELSE 0 END FROM tblUndo AS u ORDER BY u.ID DESC"),
         [&](const CSQLite::Row& r) {
             CUndoEntry u;
             u.undoId = r.Int(0);
@@ -199,10 +297,12 @@ bool CUndo::UndoLast(CSQLite& db, CUndoEntry* undone, QString* notice, QString* 
         if (!why.isEmpty() || !undoRename(db, detail, &why)) return fail(error, why);
     } else {
         if (!trashAdded(db, last.undoId, QStringLiteral("Undo ") + last.command, &why)) return fail(error, why);
+        QSet<qint64> plain;
+        if (!putBackPlain(db, last.undoId, QStringLiteral("Undo ") + last.command, plain, &why)) return fail(error, why);
         QList<qint64> versionIds;
         if (!db.ForEachRow(QStringLiteral("SELECT ID FROM tblItemVersion WHERE UndoID = ") + u + QStringLiteral(" ORDER BY ID DESC"),
                            [&](const CSQLite::Row& r) {
-                               versionIds << r.Int(0);
+                               if (!plain.contains(r.Int(0))) versionIds << r.Int(0);
                                return true;
                            },
                            &why))

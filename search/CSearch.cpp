@@ -8,8 +8,6 @@
 #include "util/basText.h"
 #include "util/basVariableTools.h"
 
-#include <QMutex>
-#include <QSet>
 
 #include <algorithm>
 
@@ -20,14 +18,14 @@ namespace {
 // opening of a connection (the engine grows or ends the map with the file).
 constexpr qint64 kSearchMapBytes = qint64(1) << 30;
 
+struct Mapped {
+    bool done = false;
+};
+
 void mapForSearch(CSQLite& db) {
-    static QMutex lock;
-    static QSet<quint64> mapped;
-    {
-        QMutexLocker hold(&lock);
-        if (mapped.contains(db.OpenSerial())) return;
-        mapped.insert(db.OpenSerial());
-    }
+    bool& done = db.Slot<Mapped>().done;
+    if (done) return;
+    done = true;
     db.Run(QStringLiteral("PRAGMA mmap_size = ") + QString::number(kSearchMapBytes));
 }
 

@@ -104,19 +104,28 @@ qint64 dataVersion(CSQLite& db) {
     return v;
 }
 
-// Connections (by opening) whose index was found current, with the data version then: while
+// Whether this opening of the file found its index current, with the data version then: while
 // no other connection has committed since, this one's own changes keep it current.
-QHash<quint64, qint64>& verified() {
-    static QHash<quint64, qint64> map;
-    return map;
-}
+struct Verified {
+    bool known = false;
+    qint64 dataVersion = -1;
+};
 
-void noteVerified(CSQLite& db) { verified().insert(db.OpenSerial(), dataVersion(db)); }
+void noteVerified(CSQLite& db) { db.Slot<Verified>() = {true, dataVersion(db)}; }
 
 bool stillVerified(CSQLite& db) {
-    const auto it = verified().constFind(db.OpenSerial());
-    return it != verified().cend() && *it == dataVersion(db);
+    const Verified& v = db.Slot<Verified>();
+    return v.known && v.dataVersion == dataVersion(db);
 }
+
+// What the open transaction's changes did to the fingerprint: it is read and stored once,
+// before the commit, not after each of an import's thousands of changes.
+struct FingerprintDue {
+    bool due = false;      // changes were indexed while the index matched the file
+    bool spoiled = false;  // and some while it did not: the commit must not hide that
+};
+
+bool writeFingerprint(CSQLite& db, QString* error);
 
 struct Info {
     int version = 0;
@@ -288,14 +297,42 @@ bool CSearchIndex::ItemsChanged(CSQLite& db, const QList<int>& ids, QString* err
     }
     for (qsizetype k = 0; k < ids.size(); k += kChunk)
         if (!rewrite(db, ids, k, kChunk, error)) return false;
-    if (!current) return true;
+    FingerprintDue& f = db.Slot<FingerprintDue>();
+    (current ? f.due : f.spoiled) = true;
+    // Outside a transaction nothing else follows.
+    return db.InTransaction() || writeFingerprint(db, error);
+}
+
+void CSearchIndex::Install(CSQLite& db) {
+    db.AddChangeWriter(
+        [](CSQLite& conn, const CChange& change, QString* error) {
+            // The bulk import path indexes its new items batch by batch itself.
+            if (change.kind == CChange::Kind::Import && change.valuesOmitted) return true;
+            // The index holds no category; a category filter reads the store's own links.
+            if (change.kind == CChange::Kind::RenameCategory) return true;
+            const QList<int> ids = change.ItemIds();
+            return ids.isEmpty() || ItemsChanged(conn, ids, error);
+        },
+        QStringLiteral("search index"));
+    db.AddCommitWriter(writeFingerprint, QStringLiteral("search fingerprint"));
+}
+
+namespace {
+
+bool writeFingerprint(CSQLite& db, QString* error) {
+    FingerprintDue& f = db.Slot<FingerprintDue>();
+    const bool write = f.due && !f.spoiled;
+    f = {};
+    if (!write) return true;
     // A savepoint makes the plain full-text table write out its pending terms, so that the
     // fingerprint read now is the one the commit leaves.
     QString why = db.Run(QStringLiteral("SAVEPOINT vgSearchFlush; RELEASE vgSearchFlush;"));
-    const QString fingerprint = why.isEmpty() ? Fingerprint(db, &why) : QString();
+    const QString fingerprint = why.isEmpty() ? CSearchIndex::Fingerprint(db, &why) : QString();
     if (!why.isEmpty()) return fail(error, why);
     return storeFingerprint(db, fingerprint, error);
 }
+
+}  // namespace
 
 bool CSearchIndex::IsCurrent(CSQLite& db) {
     if (!db.IsOpen() || !Exists(db)) return false;

@@ -19,6 +19,10 @@ public:
     // From this many items to index again on, the progress window shows.
     static constexpr int kProgressFrom = 2000;
 
+    // Makes the index follow every change recorded on db, inside the change's transaction
+    // (OpenDatabase does).
+    static void Install(CSQLite& db);
+
     // Whether the file holds the index tables.
     static bool Exists(CSQLite& db);
 

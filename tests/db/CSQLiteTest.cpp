@@ -281,3 +281,51 @@ TEST(CSQLiteOpen, ReadOnlyFileReadsButRefusesWrites) {
 }
 
 }  // namespace
+
+TEST_F(CSQLiteTest, SlotsArePerConnectionAndTypeAndStartAfreshWithEachOpening) {
+    struct Seen {
+        int n = 0;
+    };
+    struct Other {
+        int n = 0;
+    };
+    CSQLite second;
+    ASSERT_EQ(second.OpenFile(env.Path("t.db")), 0);
+    db.Slot<Seen>().n = 5;
+    EXPECT_EQ(db.Slot<Seen>().n, 5);
+    EXPECT_EQ(db.Slot<Other>().n, 0);
+    EXPECT_EQ(second.Slot<Seen>().n, 0);
+    ASSERT_EQ(db.OpenFile(env.Path("t.db")), 0);
+    EXPECT_EQ(db.Slot<Seen>().n, 0);
+}
+
+TEST_F(CSQLiteTest, ACommitWriterRunsOnceBeforeTheCommitOfATransactionWithChanges) {
+    int runs = 0;
+    bool refuse = false;
+    db.AddCommitWriter(
+        [&](CSQLite& conn, QString* why) {
+            ++runs;
+            if (refuse) *why = "refused";
+            return !refuse && conn.Run("INSERT INTO t VALUES ('summary', NULL)").isEmpty();
+        },
+        "summary");
+    const auto write = [&](int changes) {
+        CTransaction unit(db);
+        for (int i = 0; i < changes; ++i) {
+            db.Run("INSERT INTO t VALUES (1, 2)");
+            db.Record(CChange{});
+        }
+        QString why;
+        return unit.Commit(&why) || why == "refused";
+    };
+    ASSERT_TRUE(write(3));
+    EXPECT_EQ(runs, 1);
+    ASSERT_TRUE(write(0));  // nothing recorded: nothing to sum up
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(db.Exec("SELECT Count(*) FROM t WHERE a = 'summary'", data, error, true).toInt(), 1);
+    // A refusal takes the whole transaction back.
+    refuse = true;
+    ASSERT_TRUE(write(2));
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(db.Exec("SELECT Count(*) FROM t", data, error, true).toInt(), 4);
+}

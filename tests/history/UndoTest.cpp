@@ -106,3 +106,29 @@ TEST_F(HistoryTest, UndoOfADeleteWhoseNumberIsTakenGivesANewNumberAndSaysSo) {
     EXPECT_EQ(Item(3).title, "Taker");
     EXPECT_EQ(Item(4).title, "Third");
 }
+
+TEST_F(HistoryTest, AMergeOfMoreItemsThanRecordsCarryIsTakenBackWholeAndCopiesNoText) {
+    Fill();
+    const int a = categoryId(db, "a");
+    constexpr int kMany = int(CChange::kValuesUpTo) + 5;
+    ASSERT_EQ(db.Run(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                    "INSERT INTO tblItem (ID, LastUpdate) SELECT 100 + i, 2460000.5 FROM n;"
+                                    "INSERT INTO ftsItem (docid, Title, Code) SELECT ID, 'bulk ' || ID, 'code' FROM tblItem "
+                                    "WHERE ID > 100;"
+                                    "INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ID, %2 FROM tblItem WHERE ID > 100;")
+                         .arg(kMany)
+                         .arg(a)),
+              QString());
+    QList<CChange> heard;
+    db.AddChangeListener([&](CSQLite&, const QList<CChange>& changes, const CSQLite::Stamp&) { heard += changes; });
+    const QString before = Rows();
+    const int versions = Count("tblItemVersion");
+    QString e;
+    ASSERT_TRUE(RenameCategory(db, a, QStringLiteral("b"), &e)) << e.toStdString();
+    ASSERT_EQ(heard.size(), 1);
+    EXPECT_TRUE(heard[0].valuesOmitted);
+    EXPECT_EQ(heard[0].items.size(), kMany + 2);
+    EXPECT_EQ(Count("tblItemVersion"), versions);
+    EXPECT_EQ(Undo().items, kMany + 2);
+    EXPECT_EQ(Rows(), before);
+}

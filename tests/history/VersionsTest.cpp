@@ -30,15 +30,21 @@ TEST_F(HistoryTest, EachSaveKeepsTheStateBeforeItNewestFirst) {
     EXPECT_EQ(after[0].command, "Restore Version");
 }
 
-TEST_F(HistoryTest, RenameAndMergeKeepTheVersionsOfTheItemsTheyTouch) {
+TEST_F(HistoryTest, AMergeIsOneUndoEntryOverTheLinksOfTheItemsItTouches) {
     Fill();
     QString e;
     ASSERT_TRUE(RenameCategory(db, CatId("C++", "a"), "b", &e));
-    EXPECT_EQ(Versions(1).size(), 2);  // the attach, then the merge
-    EXPECT_EQ(Versions(2).size(), 1);
-    EXPECT_EQ(Versions(2).value(0).item.categories, QStringList({"a"}));
-    EXPECT_EQ(Versions(2).value(0).command, "Rename Category");
-    EXPECT_TRUE(Versions(3).isEmpty());
+    // No copy of the items' texts: the entry's links put them back.
+    EXPECT_EQ(Versions(1).size(), 1);  // the attach only
+    EXPECT_TRUE(Versions(2).isEmpty());
+    EXPECT_EQ(Count("tblUndo WHERE Kind = 'rename'"), 1);
+    CUndoEntry last;
+    ASSERT_TRUE(CUndo::Last(db, last, &e));
+    EXPECT_EQ(last.items, 2);
+    ASSERT_TRUE(CUndo::UndoLast(db, nullptr, nullptr, &e)) << e.toStdString();
+    EXPECT_EQ(Cats(1), "a,b");
+    EXPECT_EQ(Cats(2), "a");
+    EXPECT_TRUE(Versions(2).isEmpty());
 }
 
 TEST_F(HistoryTest, DeleteMovesToTheTrashAndUndeleteBringsItBackUnderItsNumber) {

@@ -2,6 +2,7 @@
 // attachments and imports in the same transaction, and another program's changes before the
 // next search.
 #include "SearchFixture.h"
+#include "db/CTransaction.h"
 #include "db/basDBAttachments.h"
 #include "exchange/basExport.h"
 #include "exchange/basImport.h"
@@ -53,6 +54,28 @@ TEST_F(SearchIndexTest, TheStoreKeepsTheIndexCurrentInTheSameTransaction) {
     ASSERT_TRUE(RemoveAttachment(db, id, nullptr));
     EXPECT_EQ(Titles("tokenizer"), QStringList());
     EXPECT_TRUE(Current());
+    ExpectIndexSound();
+}
+
+TEST_F(SearchIndexTest, ManyChangesInOneTransactionStoreTheFingerprintOnceAndStayCurrent) {
+    Titles("split");
+    int stored = 0;
+    sqlite3_trace_v2(
+        db.Handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void* n, void* st, void*) {
+            if (QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(st))).contains("UPDATE tblSearchInfo")) ++*static_cast<int*>(n);
+            return 0;
+        },
+        &stored);
+    {
+        CTransaction unit(db);
+        for (int i = 0; i < 20; ++i) Save("Go", QStringLiteral("Batch %1").arg(i), "Loops", QStringLiteral("for i := %1").arg(i));
+        ASSERT_TRUE(unit.Commit());
+    }
+    sqlite3_trace_v2(db.Handle(), 0, nullptr, nullptr);
+    EXPECT_EQ(stored, 1);
+    EXPECT_TRUE(Current());
+    EXPECT_EQ(Titles("batch 7"), QStringList({"Batch 7"}));
     ExpectIndexSound();
 }
 
