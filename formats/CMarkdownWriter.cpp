@@ -3,6 +3,7 @@
 #include "attach/basAttachment.h"
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
+#include "formats/CFileWriteQueue.h"
 #include "formats/CFrontMatter.h"
 #include "formats/CLanguageMap.h"
 #include "formats/CSafeFileName.h"
@@ -48,18 +49,69 @@ struct ItemFolder {
     bool made = false;  // made by this export: none of its files can exist yet
 };
 
-// Writes a file that cannot exist yet, in a folder this export made: no look at the disk first.
-// Anything unexpected there (a name another program made meanwhile) goes the careful way.
-CFormatWriter::FileWrite writeNew(const QString& file, const QByteArray& bytes, QString* error) {
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return CFormatWriter::WriteIfChanged(file, bytes, error);
-    const bool written = out.write(bytes) == bytes.size() && out.flush();
-    const QString why = out.errorString();
-    out.close();
-    if (written && out.error() == QFileDevice::NoError) return CFormatWriter::FileWrite::Written;
-    QFile::remove(file);
-    if (error) *error = QStringLiteral("Unable to write %1: %2").arg(file, written ? out.errorString() : why);
-    return CFormatWriter::FileWrite::Failed;
+// Whether c goes between YAML double quotes as it is.
+bool plainInQuotes(char16_t u) {
+    return u >= 0x20 && u != '\\' && u != '"' && u != 0x7f && u != 0x85 && u != 0x2028 && u != 0x2029 && u != 0xFEFF;
+}
+
+// text as a YAML double-quoted scalar at the end of out; runs that need no escape are copied whole.
+void appendQuoted(QString& out, QStringView text) {
+    out += QLatin1Char('"');
+    const char16_t* const begin = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = begin[i];
+        if (plainInQuotes(u)) continue;
+        out.append(QStringView(begin + from, i - from));
+        from = i + 1;
+        switch (u) {
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '"': out += QLatin1String("\\\""); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case 0x85: out += QLatin1String("\\u0085"); break;  // yaml-cpp reads \N as a lone byte
+        case 0x2028: out += QLatin1String("\\L"); break;
+        case 0x2029: out += QLatin1String("\\P"); break;
+        case 0xFEFF: out += QLatin1String("\\uFEFF"); break;
+        default: {
+            static const char hex[] = "0123456789ABCDEF";
+            const char escape[] = {'\\', 'x', hex[(u >> 4) & 0xf], hex[u & 0xf]};
+            out += QLatin1String(escape, 4);
+        }
+        }
+    }
+    out.append(QStringView(begin + from, n - from));
+    out += QLatin1Char('"');
+}
+
+// The time in UTC as yyyy-MM-ddTHH:mm:ssZ, without the general date formatter for common years.
+void appendUtcTime(QString& out, const QDateTime& time) {
+    const QDateTime utc = time.toUTC();
+    const QDate d = utc.date();
+    const QTime t = utc.time();
+    if (d.year() < 1000 || d.year() > 9999) {
+        out += utc.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        return;
+    }
+    char text[20];
+    auto put = [&text](int at, int value, int digits) {
+        for (int k = digits - 1; k >= 0; --k, value /= 10) text[at + k] = char('0' + value % 10);
+    };
+    put(0, d.year(), 4);
+    text[4] = '-';
+    put(5, d.month(), 2);
+    text[7] = '-';
+    put(8, d.day(), 2);
+    text[10] = 'T';
+    put(11, t.hour(), 2);
+    text[13] = ':';
+    put(14, t.minute(), 2);
+    text[16] = ':';
+    put(17, t.second(), 2);
+    out += QLatin1String(text, 19);
+    out += QLatin1Char('Z');
 }
 
 // Whether two files hold the same bytes.
@@ -75,57 +127,66 @@ bool sameBytes(const QString& a, const QString& b) {
 }  // namespace
 
 QString CMarkdownWriter::YamlQuote(const QString& text) {
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        switch (u) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '"': out += QLatin1String("\\\""); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\t': out += QLatin1String("\\t"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case 0x85: out += QLatin1String("\\u0085"); break;  // yaml-cpp reads \N as a lone byte
-        case 0x2028: out += QLatin1String("\\L"); break;
-        case 0x2029: out += QLatin1String("\\P"); break;
-        case 0xFEFF: out += QLatin1String("\\uFEFF"); break;
-        default:
-            if (u < 0x20 || u == 0x7f) out += QStringLiteral("\\x") + QString::number(u, 16).rightJustified(2, QLatin1Char('0')).toUpper();
-            else out += c;
-        }
-    }
-    return out + QLatin1Char('"');
+    QString out;
+    appendQuoted(out, text);
+    return out;
 }
 
 QByteArray CMarkdownWriter::Compose(const CItem& item, const ItemAttributes& attributes, const QString& attachmentFile) {
-    QString t = QStringLiteral("---\n");
+    QString t;
+    t.reserve(item.body.size() + item.title.size() + 320);
+    t += QLatin1String("---\n");
+    auto field = [&t](QLatin1String key, const QString& value) {
+        t += key;
+        appendQuoted(t, value);
+        t += QLatin1Char('\n');
+    };
     if (!attachmentFile.isEmpty()) {
-        t += QStringLiteral("attachment: ") + YamlQuote(item.fileName) + QLatin1Char('\n');
-        t += QStringLiteral("attachment_file: ") + YamlQuote(attachmentFile) + QLatin1Char('\n');
+        field(QLatin1String("attachment: "), item.fileName);
+        field(QLatin1String("attachment_file: "), attachmentFile);
     }
-    ItemAttributes kept = attributes;
-    const QString uuid = kept.take(ItemUuidAttribute());
-    if (!kept.isEmpty()) {
-        t += QStringLiteral("attributes:\n");
-        for (auto it = kept.cbegin(); it != kept.cend(); ++it)
-            t += QStringLiteral("  ") + YamlQuote(it.key()) + QStringLiteral(": ") + YamlQuote(it.value()) + QLatin1Char('\n');
+    QString uuid;
+    bool anyKept = false;
+    for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) {
+        if (it.key() == ItemUuidAttribute()) {
+            uuid = it.value();
+            continue;
+        }
+        if (!anyKept) t += QLatin1String("attributes:\n");
+        anyKept = true;
+        t += QLatin1String("  ");
+        appendQuoted(t, it.key());
+        t += QLatin1String(": ");
+        appendQuoted(t, it.value());
+        t += QLatin1Char('\n');
     }
     if (item.categories.isEmpty()) {
-        t += QStringLiteral("categories: []\n");
+        t += QLatin1String("categories: []\n");
     } else {
-        t += QStringLiteral("categories:\n");
-        for (const QString& c : item.categories) t += QStringLiteral("  - ") + YamlQuote(c) + QLatin1Char('\n');
+        t += QLatin1String("categories:\n");
+        for (const QString& c : item.categories) field(QLatin1String("  - "), c);
     }
-    t += QStringLiteral("language: ") + YamlQuote(item.language) + QLatin1Char('\n');
-    t += QStringLiteral("number: %1\n").arg(item.id);
-    t += QStringLiteral("title: ") + YamlQuote(item.title) + QLatin1Char('\n');
-    if (item.lastUpdate.isValid())
-        t += QStringLiteral("updated: ") + YamlQuote(item.lastUpdate.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"))) +
-             QLatin1Char('\n');
-    if (!uuid.isEmpty()) t += QStringLiteral("uuid: ") + YamlQuote(uuid) + QLatin1Char('\n');
-    t += MarkKey() + QStringLiteral(": 1\n---\n\n");
+    field(QLatin1String("language: "), item.language);
+    t += QLatin1String("number: ");
+    t += QString::number(item.id);
+    t += QLatin1Char('\n');
+    field(QLatin1String("title: "), item.title);
+    if (item.lastUpdate.isValid()) {
+        t += QLatin1String("updated: \"");
+        appendUtcTime(t, item.lastUpdate);
+        t += QLatin1String("\"\n");
+    }
+    if (!uuid.isEmpty()) field(QLatin1String("uuid: "), uuid);
+    t += MarkKey();
+    t += QLatin1String(": 1\n---\n\n");
     const QString fence = FenceFor(item.body);
-    t += fence + CLanguageMap::FenceId(item.language) + QLatin1Char('\n') + item.body + QLatin1Char('\n') + fence +
-         QLatin1Char('\n');
+    t += fence;
+    t += CLanguageMap::FenceId(item.language);
+    t += QLatin1Char('\n');
+    t += item.body;
+    t += QLatin1Char('\n');
+    t += fence;
+    t += QLatin1Char('\n');
     return t.toUtf8();
 }
 
@@ -158,7 +219,10 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
         return false;
     }
     const QString root = QDir::cleanPath(QDir(folder).absolutePath());
-    if (QFileInfo(root).exists() && !QFileInfo(root).isDir()) {
+    const QFileInfo rootInfo(root);
+    // A folder made by this export holds no file of an earlier one: nothing to compare or remove.
+    const bool rootIsNew = !rootInfo.exists();
+    if (!rootIsNew && !rootInfo.isDir()) {
         s.error = QStringLiteral("Not a folder: ") + folder;
         return false;
     }
@@ -177,6 +241,9 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
     progress.Text(1, folder);
 
     NameClaims claims;
+    // Items are composed here while the files are put on disk on another thread. One writer:
+    // a second one only competed with this thread for the cores and the folders' locks.
+    CFileWriteQueue files(1);
     QSet<QString> produced;  // every file this export stands for, written or not
     // Items share few folders: each is named, and looked at on the disk, once.
     QHash<QPair<QString, QString>, ItemFolder> folders;
@@ -189,7 +256,7 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
                     CSafeFileName::Make(category, QStringLiteral("Uncategorized"));
             f.path = root + QLatin1Char('/') + f.rel;
             f.key = f.rel.toLower();
-            if (!QFileInfo::exists(f.path)) {
+            if (rootIsNew || !QFileInfo::exists(f.path)) {
                 if (!QDir().mkpath(f.path)) {
                     *failure = QStringLiteral("Unable to make the folder %1").arg(f.path);
                     return false;
@@ -207,16 +274,14 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
                                           QString(), item.id);
         }
         const QString mdPath = folder.path + QLatin1Char('/') + mdName;
-        produced.insert(mdPath);
-        const QByteArray bytes = Compose(item, attributes, attachmentFile);
-        switch (folder.made ? writeNew(mdPath, bytes, failure) : WriteIfChanged(mdPath, bytes, failure)) {
-        case FileWrite::Written: ++s.written; break;
-        case FileWrite::Unchanged: ++s.unchanged; break;
-        case FileWrite::Failed: return false;
-        }
+        if (!rootIsNew) produced.insert(mdPath);
+        // False once a write failed: its reason comes from the queue below.
+        if (!files.Put(mdPath, Compose(item, attributes, attachmentFile),
+                       folder.made ? CFileWriteQueue::Mode::New : CFileWriteQueue::Mode::IfChanged))
+            return false;
         if (!attachmentFile.isEmpty()) {
             const QString target = folder.path + QLatin1Char('/') + attachmentFile;
-            produced.insert(target);
+            if (!rootIsNew) produced.insert(target);
             QString temp = folder.path + QStringLiteral("/.vellumgranary-%1.tmp").arg(item.id);
             QFile::remove(temp);
             QString why;
@@ -234,7 +299,19 @@ bool CMarkdownWriter::Write(CSQLite& db, const QString& folder, CExportSummary& 
         }
         return true;
     });
+    QString writeError;
+    const bool allWritten = files.Finish(&writeError);
+    s.written += files.Written();
+    s.unchanged += files.Unchanged();
+    if (!allWritten) {
+        s.error = writeError;
+        return false;
+    }
     if (!ok) return false;
+    if (rootIsNew) {
+        s.completed = true;
+        return true;
+    }
 
     // Files of ours that no item stands for any more: an item deleted, renamed or moved.
     QDirIterator it(root, {QStringLiteral("*.md")}, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);

@@ -160,6 +160,7 @@ bool IsClosingFence(const QString& line, int length) {
 }
 
 QString FenceFor(const QString& code) {
+    if (!code.contains(QLatin1Char('`'))) return QStringLiteral("```");
     int longest = 0, run = 0;
     for (const QChar c : code) {
         run = c == QLatin1Char('`') ? run + 1 : 0;

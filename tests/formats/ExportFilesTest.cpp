@@ -3,8 +3,11 @@
 #include "FormatsFixture.h"
 
 #include "formats/CMarkdownWriter.h"
+#include "support/HostileFiles.h"
 
+#include <QDirIterator>
 #include <QTimeZone>
+#include <cerrno>
 
 class ExportFilesTest : public FormatsTest {
 protected:
@@ -21,6 +24,21 @@ protected:
         }
     }
     QString Md(const QString& rel) { return env->Path("md/" + rel); }
+    // Every file under folder (hidden ones too) with its bytes.
+    static QMap<QString, QByteArray> FilesUnder(const QString& folder) {
+        QMap<QString, QByteArray> files;
+        for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString f = it.next();
+            files.insert(QDir(folder).relativeFilePath(f), ReadFileBytes(f));
+        }
+        return files;
+    }
+    CExportSummary FailedExport(const QString& folder) {
+        CExportSummary s;
+        EXPECT_FALSE(CFormatWriter::Create("markdown")->Write(*gDB, folder, s));
+        EXPECT_FALSE(s.completed);
+        return s;
+    }
     QList<int> ids;
 };
 
@@ -124,4 +142,56 @@ TEST_F(ExportFilesTest, AWriteThatFailsEndsTheExportWithItsReason) {
     Write("vs", "a file\n");
     EXPECT_FALSE(CFormatWriter::Create("vscode")->Write(*gDB, env->Path("vs"), s));
     EXPECT_EQ(s.error, "Not a folder: " + env->Path("vs"));
+}
+
+TEST_F(ExportFilesTest, AFreshFolderAndAnEditedEarlierExportEndWithTheSameBytes) {
+    Export("markdown", env->Path("fresh"));
+    Export("markdown", env->Path("md"));
+    // By hand: one file changed, one emptied, a whole folder gone, a file of ours left over.
+    WriteFileBytes(Md("Bash/Tools/Alpha.md"), "changed\n");
+    WriteFileBytes(Md(QString("Bash/Tools/alpha (%1).md").arg(ids[1])), {});
+    ASSERT_TRUE(QDir(Md("Bash/Other")).removeRecursively());
+    Write("md/Bash/Gone/Old.md", "---\nvellumgranary: 1\n---\n");
+    const CExportSummary s = Export("markdown", env->Path("md"));
+    EXPECT_EQ(s.written, 3);
+    EXPECT_EQ(s.removed, 1);
+    const QMap<QString, QByteArray> fresh = FilesUnder(env->Path("fresh"));
+    EXPECT_EQ(fresh.size(), 3);
+    EXPECT_EQ(FilesUnder(env->Path("md")), fresh);
+}
+
+TEST_F(ExportFilesTest, AFullDiskEndsTheExportAndLeavesNoFileHalfWritten) {
+    Export("markdown", env->Path("first"));  // the identities are stored before the limit
+    {
+        FileSizeLimit limit(64);
+        const CExportSummary s = FailedExport(env->Path("md"));
+        EXPECT_EQ(s.error, QString("Unable to write %1: %2").arg(Md("Bash/Tools/Alpha.md"), qt_error_string(EFBIG)));
+    }
+    for (const QString& f : FilesUnder(env->Path("md")).keys()) ADD_FAILURE() << "left behind: " << f.toStdString();
+
+    // Over an earlier export: every file stays whole as it was.
+    Export("markdown", env->Path("md"));
+    WriteFileBytes(Md("Bash/Other/Beta.md"), "short\n");
+    const QMap<QString, QByteArray> before = FilesUnder(env->Path("md"));
+    {
+        FileSizeLimit limit(64);
+        const CExportSummary s = FailedExport(env->Path("md"));
+        EXPECT_EQ(s.error, QString("Unable to write %1: %2").arg(Md("Bash/Other/Beta.md"), qt_error_string(EFBIG)));
+    }
+    EXPECT_EQ(FilesUnder(env->Path("md")), before);
+}
+
+TEST_F(ExportFilesTest, ALinkOrPipeWhereAnItemsFileGoesIsNeitherFollowedNorReplaced) {
+    Export("markdown", env->Path("md"));
+    Write("outside.txt", "not the export's\n");
+    for (const bool pipe : {false, true}) {
+        SCOPED_TRACE(pipe ? "pipe" : "link");
+        ASSERT_TRUE(QFile::remove(Md("Bash/Other/Beta.md")));
+        ASSERT_TRUE(pipe ? MakeFifo(Md("Bash/Other/Beta.md")) : QFile::link(env->Path("outside.txt"), Md("Bash/Other/Beta.md")));
+        // A pipe is refused at once rather than waited on.
+        const CExportSummary s = FailedExport(env->Path("md"));
+        EXPECT_EQ(s.error, Md("Bash/Other/Beta.md") + ": not a plain file");
+        EXPECT_EQ(ReadFileBytes(env->Path("outside.txt")), "not the export's\n");
+    }
+    EXPECT_TRUE(IsFifo(Md("Bash/Other/Beta.md")));
 }
