@@ -2,6 +2,7 @@
 
 #include "app/WaitCursor.h"
 #include "app/frmSyncSettings.h"
+#include "db/CSQLite.h"
 #include "db/basDB.h"
 #include "sync/CSync.h"
 #include "sync/CSyncConflicts.h"
@@ -12,6 +13,7 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace {
@@ -96,6 +98,14 @@ void SyncMenuCommands(QMenu* tools, bool databaseOpen) {
             frmSyncSettings dialog(mainWindowOf(tools));
             dialog.exec();
         });
+        // A save that settles a conflict (here, from the command line or anywhere else that
+        // writes to the file through this connection) takes the mark off at once.
+        QPointer<QMenu> menu(tools);
+        CSQLite* db = &StoreDB();
+        const int token = db->AddChangeListener([menu](CSQLite&, const QList<CChange>&, const CSQLite::Stamp&) {
+            if (QMainWindow* window = menu ? mainWindowOf(menu) : nullptr) markConflicts(window);
+        });
+        QObject::connect(tools, &QObject::destroyed, [db, token] { db->RemoveChangeHandler(token); });
     }
     now->setEnabled(databaseOpen);
     if (QMainWindow* window = mainWindowOf(tools)) markConflicts(window);

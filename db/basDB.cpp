@@ -3,6 +3,7 @@
 #include "history/CHistoryJournal.h"
 #include "history/CSnapshot.h"
 #include "search/CSearchIndex.h"
+#include "sync/CSyncChangeWriter.h"
 
 #include "db/CTransaction.h"
 #include "db/basSchemaCheck.h"
@@ -116,6 +117,7 @@ void followWithDerivedData(CSQLite& db) {
         },
         QStringLiteral("search index"));
     CHistoryJournal::Install(db);
+    CSyncChangeWriter::Install(db);
 }
 
 }  // namespace
