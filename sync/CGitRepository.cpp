@@ -4,6 +4,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QCryptographicHash>
+#include <QSet>
 #include <git2.h>
 #include <git2/sys/mempack.h>
 #include <git2/sys/odb_backend.h>
@@ -102,23 +104,78 @@ bool CGitRepository::holdObjects(QString* error) {
 }
 
 bool CGitRepository::Flush(QString* error) {
-    if (!m_memory || m_held == 0) return true;
-    git_buf pack = GIT_BUF_INIT;
+    if (!m_memory || m_pending.isEmpty()) return true;
+    // The pack is written here rather than by libgit2's pack builder, which would look for
+    // deltas between every pair of neighbours first.
     git_odb* odb = nullptr;
+    int rc = git_repository_odb(&odb, m_repo);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    QByteArray pack("PACK");
+    const auto be32 = [&pack](quint32 v) {
+        for (int shift = 24; shift >= 0; shift -= 8) pack.append(char((v >> shift) & 0xff));
+    };
+    QSet<QByteArray> seen;
+    QList<git_odb_object*> objects;
+    for (const git_oid& id : std::as_const(m_pending)) {
+        const QByteArray key(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ);
+        if (seen.contains(key)) continue;
+        seen.insert(key);
+        git_odb_object* o = nullptr;
+        rc = git_odb_read(&o, odb, &id);
+        if (rc != 0) break;
+        objects << o;
+    }
+    be32(2);
+    be32(quint32(objects.size()));
+    for (git_odb_object* o : std::as_const(objects)) {
+        const size_t size = git_odb_object_size(o);
+        // Type and size: four bits of size in the first byte, seven in each next one.
+        quint8 byte = quint8((int(git_odb_object_type(o)) << 4) | (size & 0x0f));
+        size_t rest = size >> 4;
+        while (rest) {
+            pack.append(char(byte | 0x80));
+            byte = quint8(rest & 0x7f);
+            rest >>= 7;
+        }
+        pack.append(char(byte));
+        // qCompress puts the length before the zlib stream, and gives no stream at all for
+        // nothing (an empty file or tree), which the pack still needs.
+        if (size == 0) pack.append("\x78\x01\x03\x00\x00\x00\x00\x01", 8);
+        else pack.append(qCompress(static_cast<const uchar*>(git_odb_object_data(o)), qsizetype(size), 1).mid(4));
+        git_odb_object_free(o);
+    }
+    pack.append(QCryptographicHash::hash(pack, QCryptographicHash::Sha1));
     git_odb_writepack* writer = nullptr;
     git_indexer_progress stats{};
-    int rc = git_mempack_dump(&pack, m_repo, m_memory);
-    if (rc == 0) rc = git_repository_odb(&odb, m_repo);
     if (rc == 0) rc = git_odb_write_pack(&writer, odb, nullptr, nullptr);
-    if (rc == 0) rc = writer->append(writer, pack.ptr, pack.size, &stats);
+    if (rc == 0) rc = writer->append(writer, pack.constData(), size_t(pack.size()), &stats);
     if (rc == 0) rc = writer->commit(writer, &stats);
     if (writer) writer->free(writer);
-    if (odb) git_odb_free(odb);
-    git_buf_dispose(&pack);
+    git_odb_free(odb);
     if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    m_pending.clear();
     m_held = 0;
     rc = git_mempack_reset(m_memory);
     return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+}
+
+bool CGitRepository::holdTree(const git_oid& id, QString* error) {
+    // Trees and blobs already on disk (and below them) were written by an earlier sync.
+    if (!m_memory || !m_memory->exists(m_memory, &id)) return true;
+    m_pending << id;
+    Tree t;
+    const int rc = git_tree_lookup(&t.p, m_repo, &id);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read a tree"), rc);
+    for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
+        const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
+        const git_oid* oid = git_tree_entry_id(e);
+        if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
+            if (!holdTree(*oid, error)) return false;
+        } else if (m_memory->exists(m_memory, oid)) {
+            m_pending << *oid;
+        }
+    }
+    return true;
 }
 
 bool CGitRepository::packIfLarge(QString* error) {
@@ -139,11 +196,14 @@ bool CGitRepository::Open(const QString& folder, QString* error) {
     }
     // Items are small files that share little: looking for deltas between them (in every pack a
     // push or a sync writes) costs far more than the bytes it would save.
+    // A window of one byte leaves each object one neighbour to try.
     git_config* config = nullptr;
     if (git_repository_config(&config, m_repo) == 0) {
-        int32_t threshold = 0;
-        if (git_config_get_int32(&threshold, config, "pack.bigFileThreshold") != 0 || threshold != 1)
-            git_config_set_int32(config, "pack.bigFileThreshold", 1);
+        for (const char* key : {"pack.bigFileThreshold", "pack.windowMemory"}) {
+            int32_t value = 0;
+            if (git_config_get_int32(&value, config, key) != 0 || value != 1) git_config_set_int32(config, key, 1);
+        }
+        git_error_clear();
         git_config_free(config);
     }
     return true;
@@ -313,7 +373,10 @@ bool CGitRepository::StoreBlob(QByteArrayView bytes, QString& blob, QString* err
     git_oid oid;
     const int rc = git_blob_create_from_buffer(&oid, m_repo, bytes.data(), size_t(bytes.size()));
     if (rc != 0) return fail(error, QStringLiteral("Unable to store a file"), rc);
-    m_held += bytes.size() + 64;
+    if (m_memory->exists(m_memory, &oid)) {
+        m_held += bytes.size() + 64;
+        m_pending << oid;
+    }
     blob = fromOid(oid);
     return true;
 }
@@ -346,7 +409,10 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
         e.path = path.constData();
         e.mode = GIT_FILEMODE_BLOB;
         rc = git_blob_create_from_buffer(&e.id, m_repo, it.value().constData(), size_t(it.value().size()));
-        m_held += it.value().size() + 64;
+        if (rc == 0 && m_memory->exists(m_memory, &e.id)) {
+            m_held += it.value().size() + 64;
+            m_pending << e.id;
+        }
         if (rc == 0) rc = git_index_add(index.p, &e);
         if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
     }
@@ -373,8 +439,8 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
                            parentCommit.p ? 1 : 0, parents);
     if (rc != 0) return fail(error, QStringLiteral("Unable to commit"), rc);
     commit = fromOid(commitId);
-    m_held += 1;  // trees and the commit
-    return Flush(error);
+    m_pending << commitId;
+    return holdTree(treeId, error) && Flush(error);
 }
 
 bool CGitRepository::Contains(const QString& descendant, const QString& commit) {
@@ -466,8 +532,7 @@ bool CGitRepository::CommitWorkTree(const QString& parent, const QString& messag
     if (rc == 0) rc = git_index_write(index.p);
     if (rc != 0) return fail(error, QStringLiteral("Unable to read the sync folder"), rc);
     // The index now names the folder's blobs: they go to disk before anything else happens.
-    m_held += 1;
-    if (!Flush(error)) return false;
+    if (!holdTree(treeId, error) || !Flush(error)) return false;
     CommitObj parentCommit;
     if (!parent.isEmpty()) {
         git_oid oid;
@@ -487,6 +552,6 @@ bool CGitRepository::CommitWorkTree(const QString& parent, const QString& messag
                                parentCommit.p ? 1 : 0, parents);
     if (rc != 0) return fail(error, QStringLiteral("Unable to commit the sync folder"), rc);
     commit = fromOid(commitId);
-    m_held += 1;  // trees and the commit
+    m_pending << commitId;
     return Flush(error);
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <git2/oid.h>
 #include <memory>
 
 struct git_repository;
@@ -79,11 +80,14 @@ public:
 private:
     bool holdObjects(QString* error);
     bool packIfLarge(QString* error);
+    // Names for the next pack the tree id and what below it is still held in memory only.
+    bool holdTree(const git_oid& id, QString* error);
     // The paths that differ between HEAD's tree and target's; all set when there is no HEAD.
     bool changedSinceHead(git_commit* target, QList<QByteArray>& paths, bool& all, QString* error);
 
     git_repository* m_repo = nullptr;
     git_odb_backend* m_memory = nullptr;  // owned by the repository's object database
     qint64 m_held = 0;                           // bytes written to m_memory since the last pack
+    QList<git_oid> m_pending;                    // what the next pack holds
     QString m_folder;
 };

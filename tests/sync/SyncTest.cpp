@@ -260,7 +260,9 @@ TEST_F(SyncTest, SavingAnEditedVersionSettlesTheConflict) {
         EXPECT_EQ(there.language, edited.language);
         EXPECT_EQ(Snapshot(a), Snapshot(b));
         // Settled or not, the item's conflict goes once the user picks a side.
-        if (!c.settles) ASSERT_TRUE(CSyncConflicts::Resolve(*b.db, id, false, nullptr));
+        if (!c.settles) {
+            ASSERT_TRUE(CSyncConflicts::Resolve(*b.db, id, false, nullptr));
+        }
     }
 }
 
