@@ -114,20 +114,20 @@ bool CGitRepository::Flush(QString* error) {
     const auto be32 = [&pack](quint32 v) {
         for (int shift = 24; shift >= 0; shift -= 8) pack.append(char((v >> shift) & 0xff));
     };
+    // One object at a time from memory to the pack, so the two never both hold everything.
     QSet<QByteArray> seen;
-    QList<git_odb_object*> objects;
-    for (const git_oid& id : std::as_const(m_pending)) {
-        const QByteArray key(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ);
-        if (seen.contains(key)) continue;
-        seen.insert(key);
-        git_odb_object* o = nullptr;
-        rc = git_odb_read(&o, odb, &id);
-        if (rc != 0) break;
-        objects << o;
-    }
+    QList<git_oid> unique;
+    for (const git_oid& id : std::as_const(m_pending))
+        if (!seen.contains(QByteArray::fromRawData(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ))) {
+            seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
+            unique << id;
+        }
     be32(2);
-    be32(quint32(objects.size()));
-    for (git_odb_object* o : std::as_const(objects)) {
+    be32(quint32(unique.size()));
+    for (qsizetype i = 0; rc == 0 && i < unique.size(); ++i) {
+        git_odb_object* o = nullptr;
+        rc = git_odb_read(&o, odb, &unique[i]);
+        if (rc != 0) break;
         const size_t size = git_odb_object_size(o);
         // Type and size: four bits of size in the first byte, seven in each next one.
         quint8 byte = quint8((int(git_odb_object_type(o)) << 4) | (size & 0x0f));
@@ -180,7 +180,7 @@ bool CGitRepository::holdTree(const git_oid& id, QString* error) {
 
 bool CGitRepository::packIfLarge(QString* error) {
     // A first sync of a large database never holds all its files at once.
-    return m_held < 32 * 1024 * 1024 || Flush(error);
+    return m_held < 16 * 1024 * 1024 || Flush(error);
 }
 
 bool CGitRepository::Open(const QString& folder, QString* error) {

@@ -197,25 +197,21 @@ private:
     // Only the items whose stored state moved since the last sync are read and fingerprinted;
     // the others keep the side remembered then.
     bool ReadLocal() {
-        QHash<int, CSyncLocalSide> keys, known;
-        if (!CSyncLocalSides::ReadKeys(db, keys, &error) || !CSyncLocalSides::Read(db, known, &error)) return false;
-        QSet<int> stale;
-        for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
-            const auto was = known.constFind(it.key());
-            if (was != known.cend() && was->uuid == it->uuid && was->key == it->key)
-                local.insert(was->uuid, {was->id, was->fingerprint, was->attachBlob, was->attachSum});
-            else
-                stale.insert(it.key());
-        }
+        QHash<int, QString> stale;  // item -> its key now
+        qsizetype count = 0;
+        if (!CSyncLocalSides::Read(
+                db, [&](const CSyncLocalSide& x) { local.insert(x.uuid, {x.id, x.fingerprint, x.attachBlob, x.attachSum}); },
+                stale, count, &error))
+            return false;
         if (stale.isEmpty()) return true;
-        if (stale.size() > keys.size() / 4) {
+        if (stale.size() > count / 4) {
             // Most items: one pass over all of them beats looking each up.
             QString inner;
             const bool ok = CStoredItems::ForEach(
                 db,
                 [&](const CItem& item, const ItemAttributes& attributes) {
                     if (!stale.contains(item.id)) return true;
-                    if (SideOf(item, attributes, keys.value(item.id).key)) return true;
+                    if (SideOf(item, attributes, stale.value(item.id))) return true;
                     inner = error;
                     return false;
                 },
@@ -223,7 +219,7 @@ private:
             if (!inner.isEmpty()) error = inner;
             return ok && inner.isEmpty();
         }
-        QList<int> ids(stale.cbegin(), stale.cend());
+        QList<int> ids = stale.keys();
         std::sort(ids.begin(), ids.end());
         for (qsizetype i = 0; i < ids.size(); i += 500) {
             QList<CItem> items;
@@ -231,7 +227,7 @@ private:
             for (const CItem& item : std::as_const(items)) {
                 ItemAttributes attributes;
                 if (!ReadItemAttributes(db, item.id, attributes, &error) ||
-                    !SideOf(item, attributes, keys.value(item.id).key))
+                    !SideOf(item, attributes, stale.value(item.id)))
                     return false;
             }
         }

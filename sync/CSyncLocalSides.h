@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <functional>
 
 class CSQLite;
 
@@ -20,10 +21,10 @@ struct CSyncLocalSide {
 
 class CSyncLocalSides {
 public:
-    // Every item with an identity: item number -> side with only uuid and key set.
-    static bool ReadKeys(CSQLite& db, QHash<int, CSyncLocalSide>& keys, QString* error);
-    // The sides remembered, by item number.
-    static bool Read(CSQLite& db, QHash<int, CSyncLocalSide>& sides, QString* error);
+    // Every item with an identity, in one query: known gets each item whose remembered side
+    // still holds (its key unchanged), stale the others with their key now. count: all of them.
+    static bool Read(CSQLite& db, const std::function<void(const CSyncLocalSide& side)>& known,
+                     QHash<int, QString>& stale, qsizetype& count, QString* error);
     // Inside the caller's transaction.
     static bool Write(CSQLite& db, const QList<CSyncLocalSide>& sides, QString* error);
 };
