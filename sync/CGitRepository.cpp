@@ -14,7 +14,13 @@ namespace {
 
 // libgit2 keeps global state; it is set up once for the whole program.
 void initOnce() {
-    static const int once = git_libgit2_init();
+    static const int once = [] {
+        const int n = git_libgit2_init();
+        // Packs are read through mapped windows that count as the program's memory: a sync
+        // reading every tree of a large repository keeps a modest share of them mapped.
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(64) * 1024 * 1024);
+        return n;
+    }();
     (void)once;
 }
 
