@@ -100,12 +100,12 @@ void SyncMenuCommands(QMenu* tools, bool databaseOpen) {
         });
         // A save that settles a conflict (here, from the command line or anywhere else that
         // writes to the file through this connection) takes the mark off at once.
+        // The listener goes with the connection; a window closing or gone is left alone.
         QPointer<QMenu> menu(tools);
-        CSQLite* db = &StoreDB();
-        const int token = db->AddChangeListener([menu](CSQLite&, const QList<CChange>&, const CSQLite::Stamp&) {
-            if (QMainWindow* window = menu ? mainWindowOf(menu) : nullptr) markConflicts(window);
+        StoreDB().AddChangeListener([menu](CSQLite&, const QList<CChange>&, const CSQLite::Stamp&) {
+            QMainWindow* window = menu ? mainWindowOf(menu) : nullptr;
+            if (window && window->isVisible()) markConflicts(window);
         });
-        QObject::connect(tools, &QObject::destroyed, [db, token] { db->RemoveChangeHandler(token); });
     }
     now->setEnabled(databaseOpen);
     if (QMainWindow* window = mainWindowOf(tools)) markConflicts(window);
