@@ -2,6 +2,7 @@
 
 #include "app/WaitCursor.h"
 #include "app/frmSyncSettings.h"
+#include "db/CSQLite.h"
 #include "db/basDB.h"
 #include "sync/CSync.h"
 #include "sync/CSyncConflicts.h"
@@ -12,6 +13,7 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace {
@@ -95,6 +97,14 @@ void SyncMenuCommands(QMenu* tools, bool databaseOpen) {
         QObject::connect(settings, &QAction::triggered, tools, [tools] {
             frmSyncSettings dialog(mainWindowOf(tools));
             dialog.exec();
+        });
+        // A save that settles a conflict (here, from the command line or anywhere else that
+        // writes to the file through this connection) takes the mark off at once.
+        // The listener goes with the connection; a window closing or gone is left alone.
+        QPointer<QMenu> menu(tools);
+        StoreDB().AddChangeListener([menu](CSQLite&, const QList<CChange>&, const CSQLite::Stamp&) {
+            QMainWindow* window = menu ? mainWindowOf(menu) : nullptr;
+            if (window && window->isVisible()) markConflicts(window);
         });
     }
     now->setEnabled(databaseOpen);

@@ -3,6 +3,7 @@
 #include "history/CHistoryJournal.h"
 #include "history/CSnapshot.h"
 #include "search/CSearchIndex.h"
+#include "sync/CSyncChangeWriter.h"
 
 #include "db/CTransaction.h"
 #include "db/basSchemaCheck.h"
@@ -110,6 +111,7 @@ namespace {
 void followWithDerivedData(CSQLite& db) {
     CSearchIndex::Install(db);
     CHistoryJournal::Install(db);
+    CSyncChangeWriter::Install(db);
 }
 
 }  // namespace

@@ -4,13 +4,23 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QCryptographicHash>
+#include <QSet>
 #include <git2.h>
+#include <git2/sys/mempack.h>
+#include <git2/sys/odb_backend.h>
 
 namespace {
 
 // libgit2 keeps global state; it is set up once for the whole program.
 void initOnce() {
-    static const int once = git_libgit2_init();
+    static const int once = [] {
+        const int n = git_libgit2_init();
+        // Packs are read through mapped windows that count as the program's memory: a sync
+        // reading every tree of a large repository keeps a modest share of them mapped.
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(64) * 1024 * 1024);
+        return n;
+    }();
     (void)once;
 }
 
@@ -80,7 +90,103 @@ QString remoteRef(const QString& branch) { return QStringLiteral("refs/remotes/o
 CGitRepository::CGitRepository() { initOnce(); }
 
 CGitRepository::~CGitRepository() {
+    // Objects still in memory would be lost with it; a caller that needed them flushed.
     if (m_repo) git_repository_free(m_repo);
+}
+
+bool CGitRepository::holdObjects(QString* error) {
+    if (m_memory) return true;
+    git_odb* odb = nullptr;
+    int rc = git_repository_odb(&odb, m_repo);
+    if (rc == 0) rc = git_mempack_new(&m_memory);
+    // Above every other backend, so new objects are written here.
+    if (rc == 0) rc = git_odb_add_backend(odb, m_memory, 1000);
+    if (odb) git_odb_free(odb);
+    if (rc != 0) {
+        m_memory = nullptr;
+        return fail(error, QStringLiteral("Unable to prepare the object store"), rc);
+    }
+    return true;
+}
+
+bool CGitRepository::Flush(QString* error) {
+    if (!m_memory || m_pending.isEmpty()) return true;
+    // The pack is written here rather than by libgit2's pack builder, which would look for
+    // deltas between every pair of neighbours first.
+    git_odb* odb = nullptr;
+    int rc = git_repository_odb(&odb, m_repo);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    QByteArray pack("PACK");
+    const auto be32 = [&pack](quint32 v) {
+        for (int shift = 24; shift >= 0; shift -= 8) pack.append(char((v >> shift) & 0xff));
+    };
+    // One object at a time from memory to the pack, so the two never both hold everything.
+    QSet<QByteArray> seen;
+    QList<git_oid> unique;
+    for (const git_oid& id : std::as_const(m_pending))
+        if (!seen.contains(QByteArray::fromRawData(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ))) {
+            seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
+            unique << id;
+        }
+    be32(2);
+    be32(quint32(unique.size()));
+    for (qsizetype i = 0; rc == 0 && i < unique.size(); ++i) {
+        git_odb_object* o = nullptr;
+        rc = git_odb_read(&o, odb, &unique[i]);
+        if (rc != 0) break;
+        const size_t size = git_odb_object_size(o);
+        // Type and size: four bits of size in the first byte, seven in each next one.
+        quint8 byte = quint8((int(git_odb_object_type(o)) << 4) | (size & 0x0f));
+        size_t rest = size >> 4;
+        while (rest) {
+            pack.append(char(byte | 0x80));
+            byte = quint8(rest & 0x7f);
+            rest >>= 7;
+        }
+        pack.append(char(byte));
+        // qCompress puts the length before the zlib stream, and gives no stream at all for
+        // nothing (an empty file or tree), which the pack still needs.
+        if (size == 0) pack.append("\x78\x01\x03\x00\x00\x00\x00\x01", 8);
+        else pack.append(qCompress(static_cast<const uchar*>(git_odb_object_data(o)), qsizetype(size), 1).mid(4));
+        git_odb_object_free(o);
+    }
+    pack.append(QCryptographicHash::hash(pack, QCryptographicHash::Sha1));
+    git_odb_writepack* writer = nullptr;
+    git_indexer_progress stats{};
+    if (rc == 0) rc = git_odb_write_pack(&writer, odb, nullptr, nullptr);
+    if (rc == 0) rc = writer->append(writer, pack.constData(), size_t(pack.size()), &stats);
+    if (rc == 0) rc = writer->commit(writer, &stats);
+    if (writer) writer->free(writer);
+    git_odb_free(odb);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    m_pending.clear();
+    m_held = 0;
+    rc = git_mempack_reset(m_memory);
+    return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+}
+
+bool CGitRepository::holdTree(const git_oid& id, QString* error) {
+    // Trees and blobs already on disk (and below them) were written by an earlier sync.
+    if (!m_memory || !m_memory->exists(m_memory, &id)) return true;
+    m_pending << id;
+    Tree t;
+    const int rc = git_tree_lookup(&t.p, m_repo, &id);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read a tree"), rc);
+    for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
+        const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
+        const git_oid* oid = git_tree_entry_id(e);
+        if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
+            if (!holdTree(*oid, error)) return false;
+        } else if (m_memory->exists(m_memory, oid)) {
+            m_pending << *oid;
+        }
+    }
+    return true;
+}
+
+bool CGitRepository::packIfLarge(QString* error) {
+    // A first sync of a large database never holds all its files at once.
+    return m_held < 16 * 1024 * 1024 || Flush(error);
 }
 
 bool CGitRepository::Open(const QString& folder, QString* error) {
@@ -93,14 +199,18 @@ bool CGitRepository::Open(const QString& folder, QString* error) {
     if (git_repository_open_ext(&m_repo, path.constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) != 0) {
         const int rc = git_repository_init(&m_repo, path.constData(), 0);
         if (rc != 0) return fail(error, QStringLiteral("Unable to make a git repository in ") + folder, rc);
-        // The pack of a first push holds every item: its delta search is kept to a modest memory.
-        git_config* config = nullptr;
-        if (git_repository_config(&config, m_repo) == 0) {
-            git_config_set_string(config, "pack.windowMemory", "64m");
-            git_config_set_string(config, "pack.deltaCacheSize", "32m");
-            git_config_set_int32(config, "pack.threads", 1);
-            git_config_free(config);
+    }
+    // Items are small files that share little: looking for deltas between them (in every pack a
+    // push or a sync writes) costs far more than the bytes it would save.
+    // A window of one byte leaves each object one neighbour to try.
+    git_config* config = nullptr;
+    if (git_repository_config(&config, m_repo) == 0) {
+        for (const char* key : {"pack.bigFileThreshold", "pack.windowMemory"}) {
+            int32_t value = 0;
+            if (git_config_get_int32(&value, config, key) != 0 || value != 1) git_config_set_int32(config, key, 1);
         }
+        git_error_clear();
+        git_config_free(config);
     }
     return true;
 }
@@ -265,9 +375,14 @@ bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* e
 }
 
 bool CGitRepository::StoreBlob(QByteArrayView bytes, QString& blob, QString* error) {
+    if (!holdObjects(error) || !packIfLarge(error)) return false;
     git_oid oid;
     const int rc = git_blob_create_from_buffer(&oid, m_repo, bytes.data(), size_t(bytes.size()));
     if (rc != 0) return fail(error, QStringLiteral("Unable to store a file"), rc);
+    if (m_memory->exists(m_memory, &oid)) {
+        m_held += bytes.size() + 64;
+        m_pending << oid;
+    }
     blob = fromOid(oid);
     return true;
 }
@@ -280,6 +395,7 @@ QString CGitRepository::HashBlob(QByteArrayView bytes) {
 
 bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit,
                             QString* error) {
+    if (!holdObjects(error)) return false;
     Index index;
     int rc = git_index_new(&index.p);
     CommitObj parentCommit;
@@ -299,6 +415,10 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
         e.path = path.constData();
         e.mode = GIT_FILEMODE_BLOB;
         rc = git_blob_create_from_buffer(&e.id, m_repo, it.value().constData(), size_t(it.value().size()));
+        if (rc == 0 && m_memory->exists(m_memory, &e.id)) {
+            m_held += it.value().size() + 64;
+            m_pending << e.id;
+        }
         if (rc == 0) rc = git_index_add(index.p, &e);
         if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
     }
@@ -325,7 +445,8 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
                            parentCommit.p ? 1 : 0, parents);
     if (rc != 0) return fail(error, QStringLiteral("Unable to commit"), rc);
     commit = fromOid(commitId);
-    return true;
+    m_pending << commitId;
+    return holdTree(treeId, error) && Flush(error);
 }
 
 bool CGitRepository::Contains(const QString& descendant, const QString& commit) {
@@ -351,6 +472,34 @@ bool CGitRepository::MoveBranch(const QString& commit, const QString& branch, QS
     return rc == 0 || fail(error, QStringLiteral("Unable to move the branch"), rc);
 }
 
+bool CGitRepository::changedSinceHead(git_commit* target, QList<QByteArray>& paths, bool& all, QString* error) {
+    paths.clear();
+    all = true;
+    Reference head;
+    CommitObj was;
+    if (git_repository_head(&head.p, m_repo) != 0 ||
+        git_reference_peel(reinterpret_cast<git_object**>(&was.p), head.p, GIT_OBJECT_COMMIT) != 0) {
+        git_error_clear();
+        return true;
+    }
+    Tree from, to;
+    git_diff* diff = nullptr;
+    int rc = git_commit_tree(&from.p, was.p);
+    if (rc == 0) rc = git_commit_tree(&to.p, target);
+    if (rc == 0) rc = git_diff_tree_to_tree(&diff, m_repo, from.p, to.p, nullptr);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to compare the sync folder's commits"), rc);
+    const size_t count = git_diff_num_deltas(diff);
+    for (size_t i = 0; i < count; ++i) {
+        const git_diff_delta* d = git_diff_get_delta(diff, i);
+        paths << QByteArray(d->old_file.path);
+        if (qstrcmp(d->old_file.path, d->new_file.path) != 0) paths << QByteArray(d->new_file.path);
+    }
+    git_diff_free(diff);
+    // Past a few thousand files the whole tree is as quick.
+    all = paths.size() > 5000;
+    return true;
+}
+
 bool CGitRepository::CheckOut(const QString& commit, const QString& branch, QString* error) {
     if (commit.isEmpty()) return true;
     git_oid oid;
@@ -361,6 +510,17 @@ bool CGitRepository::CheckOut(const QString& commit, const QString& branch, QStr
     git_checkout_options opts = GIT_CHECKOUT_OPTIONS_INIT;
     // Hand edits and foreign files stay; files missing from the work tree come back.
     opts.checkout_strategy = GIT_CHECKOUT_SAFE | GIT_CHECKOUT_RECREATE_MISSING | GIT_CHECKOUT_ALLOW_CONFLICTS;
+    // A sync changes a few files of many: the others are not even looked at.
+    QList<QByteArray> paths;
+    bool all = true;
+    if (!changedSinceHead(c.p, paths, all, error)) return false;
+    if (!all && paths.isEmpty()) return MoveBranch(commit, branch, error);
+    QList<char*> names;
+    for (QByteArray& p : paths) names << p.data();
+    if (!all) {
+        opts.checkout_strategy |= GIT_CHECKOUT_DISABLE_PATHSPEC_MATCH;
+        opts.paths = {names.data(), size_t(names.size())};
+    }
     rc = git_checkout_tree(m_repo, reinterpret_cast<git_object*>(c.p), &opts);
     if (rc != 0) return fail(error, QStringLiteral("Unable to update the sync folder"), rc);
     return MoveBranch(commit, branch, error);
@@ -377,6 +537,8 @@ bool CGitRepository::CommitWorkTree(const QString& parent, const QString& messag
     if (rc == 0) rc = git_index_write_tree(&treeId, index.p);
     if (rc == 0) rc = git_index_write(index.p);
     if (rc != 0) return fail(error, QStringLiteral("Unable to read the sync folder"), rc);
+    // The index now names the folder's blobs: they go to disk before anything else happens.
+    if (!holdTree(treeId, error) || !Flush(error)) return false;
     CommitObj parentCommit;
     if (!parent.isEmpty()) {
         git_oid oid;
@@ -396,5 +558,6 @@ bool CGitRepository::CommitWorkTree(const QString& parent, const QString& messag
                                parentCommit.p ? 1 : 0, parents);
     if (rc != 0) return fail(error, QStringLiteral("Unable to commit the sync folder"), rc);
     commit = fromOid(commitId);
-    return true;
+    m_pending << commitId;
+    return Flush(error);
 }

@@ -4,12 +4,16 @@
 // commit. Errors come back as texts; nothing here knows about items.
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <functional>
+#include <git2/oid.h>
 #include <memory>
 
 struct git_repository;
 struct git_index;
+struct git_commit;
+struct git_odb_backend;
 
 class CGitRepository {
 public:
@@ -36,8 +40,12 @@ public:
     // Every blob of the commit's tree: path -> blob id (hex). Empty commit: nothing.
     bool ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error);
     bool ReadBlob(const QString& blob, QByteArray& bytes, QString* error);
-    // Stores bytes as a blob now, so a large commit never holds every file in memory.
+    // Stores bytes as a blob. Objects written are held in memory and go to disk as packs (a
+    // pack every few tens of megabytes, and at Flush), never as one file per object.
     bool StoreBlob(QByteArrayView bytes, QString& blob, QString* error);
+    // Writes the objects held in memory as one pack; Commit does it before it returns, so
+    // nothing a ref points at lives in memory only.
+    bool Flush(QString* error);
     // The blob id the bytes would have, without storing them.
     static QString HashBlob(QByteArrayView bytes);
 
@@ -56,7 +64,8 @@ public:
     // Whether commit is ancestor (or equal to) descendant.
     bool Contains(const QString& descendant, const QString& commit);
     // Moves the local branch and HEAD to commit and brings the work tree there; files the user
-    // changed by hand and files git does not track are left as they are.
+    // changed by hand and files git does not track are left as they are. Only the files that
+    // differ between HEAD and commit are looked at (every file when HEAD is missing).
     bool CheckOut(const QString& commit, const QString& branch, QString* error);
     // The work tree's tracked files as they are now, committed on top of parent (a folder kept in
     // step by another program); commit equals parent when nothing differs.
@@ -69,6 +78,16 @@ public:
     QString Folder() const { return m_folder; }
 
 private:
+    bool holdObjects(QString* error);
+    bool packIfLarge(QString* error);
+    // Names for the next pack the tree id and what below it is still held in memory only.
+    bool holdTree(const git_oid& id, QString* error);
+    // The paths that differ between HEAD's tree and target's; all set when there is no HEAD.
+    bool changedSinceHead(git_commit* target, QList<QByteArray>& paths, bool& all, QString* error);
+
     git_repository* m_repo = nullptr;
+    git_odb_backend* m_memory = nullptr;  // owned by the repository's object database
+    qint64 m_held = 0;                           // bytes written to m_memory since the last pack
+    QList<git_oid> m_pending;                    // what the next pack holds
     QString m_folder;
 };

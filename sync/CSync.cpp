@@ -9,13 +9,16 @@
 #include "formats/CMarkdownWriter.h"
 #include "formats/CStoredItems.h"
 #include "sync/CGitRepository.h"
+#include "sync/CSyncChangeWriter.h"
 #include "sync/CSyncConflicts.h"
+#include "sync/CSyncLocalSides.h"
 #include "sync/CSyncState.h"
 #include "sync/CSyncedItem.h"
 
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSysInfo>
+#include <algorithm>
 
 namespace {
 
@@ -160,39 +163,75 @@ private:
         return true;
     }
 
+    // This database's side of one item, from its stored values.
+    bool SideOf(const CItem& item, const ItemAttributes& attributes, const QString& key) {
+        const QString uuid = attributes.value(ItemUuidAttribute());
+        if (uuid.isEmpty()) return true;
+        CSyncedItem mine{item, attributes, {}, {}};
+        CSyncLocalSide side;
+        side.id = item.id;
+        side.uuid = uuid;
+        side.key = key;
+        if (item.HasAttachment()) {
+            AttachmentSum sum;
+            bool found = false;
+            if (!ReadAttachmentSum(db, item.id, &sum, &found, &error)) return false;
+            const CSyncEntry was = baseEntries.value(uuid);
+            side.attachSum = found ? QString::fromLatin1(sum.sha256.toHex()) : QString();
+            if (found && was.attachSum == side.attachSum && !was.attachBlob.isEmpty()) {
+                side.attachBlob = was.attachBlob;
+            } else {
+                QByteArray data;
+                if (!attachmentBytes(db, item.id, data, &error)) return false;
+                side.attachBlob = CGitRepository::HashBlob(data);
+                side.attachSum = QString::fromLatin1(AttachmentDigest(data).toHex());
+            }
+            mine.attachmentBlob = side.attachBlob;
+        }
+        side.fingerprint = mine.Fingerprint();
+        local.insert(uuid, {item.id, side.fingerprint, side.attachBlob, side.attachSum});
+        freshSides << side;
+        return true;
+    }
+
+    // Only the items whose stored state moved since the last sync are read and fingerprinted;
+    // the others keep the side remembered then.
     bool ReadLocal() {
-        QString inner;
-        const bool ok = CStoredItems::ForEach(
-            db,
-            [&](const CItem& item, const ItemAttributes& attributes) {
-                const QString uuid = attributes.value(ItemUuidAttribute());
-                if (uuid.isEmpty()) return true;
-                CSyncedItem mine{item, attributes, {}, {}};
-                LocalSide side;
-                side.id = item.id;
-                if (item.HasAttachment()) {
-                    AttachmentSum sum;
-                    bool found = false;
-                    if (!ReadAttachmentSum(db, item.id, &sum, &found, &inner)) return false;
-                    const CSyncEntry was = baseEntries.value(uuid);
-                    side.attachSum = found ? QString::fromLatin1(sum.sha256.toHex()) : QString();
-                    if (found && was.attachSum == side.attachSum && !was.attachBlob.isEmpty()) {
-                        side.attachBlob = was.attachBlob;
-                    } else {
-                        QByteArray data;
-                        if (!attachmentBytes(db, item.id, data, &inner)) return false;
-                        side.attachBlob = CGitRepository::HashBlob(data);
-                        side.attachSum = QString::fromLatin1(AttachmentDigest(data).toHex());
-                    }
-                    mine.attachmentBlob = side.attachBlob;
-                }
-                side.fingerprint = mine.Fingerprint();
-                local.insert(uuid, side);
-                return true;
-            },
-            &error);
-        if (!inner.isEmpty()) error = inner;
-        return ok && inner.isEmpty();
+        QHash<int, QString> stale;  // item -> its key now
+        qsizetype count = 0;
+        if (!CSyncLocalSides::Read(
+                db, [&](const CSyncLocalSide& x) { local.insert(x.uuid, {x.id, x.fingerprint, x.attachBlob, x.attachSum}); },
+                stale, count, &error))
+            return false;
+        if (stale.isEmpty()) return true;
+        if (stale.size() > count / 4) {
+            // Most items: one pass over all of them beats looking each up.
+            QString inner;
+            const bool ok = CStoredItems::ForEach(
+                db,
+                [&](const CItem& item, const ItemAttributes& attributes) {
+                    if (!stale.contains(item.id)) return true;
+                    if (SideOf(item, attributes, stale.value(item.id))) return true;
+                    inner = error;
+                    return false;
+                },
+                &error);
+            if (!inner.isEmpty()) error = inner;
+            return ok && inner.isEmpty();
+        }
+        QList<int> ids = stale.keys();
+        std::sort(ids.begin(), ids.end());
+        for (qsizetype i = 0; i < ids.size(); i += 500) {
+            QList<CItem> items;
+            if (!LoadItemsById(db, ids.mid(i, 500), items, &error)) return false;
+            for (const CItem& item : std::as_const(items)) {
+                ItemAttributes attributes;
+                if (!ReadItemAttributes(db, item.id, attributes, &error) ||
+                    !SideOf(item, attributes, stale.value(item.id)))
+                    return false;
+            }
+        }
+        return true;
     }
 
     void Merge() {
@@ -218,6 +257,9 @@ private:
     bool Apply() {
         CTransaction unit(db, &error);
         if (!unit.IsOpen() || !PrepareItemAttributes(db, &error)) return false;
+        // Written first: storing an item below drops its row again, as it must.
+        if (!CSyncLocalSides::Write(db, freshSides, &error)) return false;
+        const CSyncChangeWriter::SyncWrites own;
         for (const QString& u : std::as_const(takeRemote)) {
             if (!remote.contains(u)) {
                 if (!DeleteItem(db, local.value(u).id, &error)) return false;
@@ -291,10 +333,14 @@ private:
             if (local.contains(u)) ids << local.value(u).id;
         QList<CItem> items;
         if (!LoadItemsById(db, ids, items, &error)) return false;
+        // Many items to write: every item's attributes in one query rather than one query each.
+        if (uuids.size() >= 1000 && allAttributes.isEmpty() && !ReadAllItemAttributes(db, allAttributes, &error))
+            return false;
         for (const CItem& item : std::as_const(items)) {
             CSyncedItem& one = batch[item.id];
             one.item = item;
-            if (!ReadItemAttributes(db, item.id, one.attributes, &error)) return false;
+            if (!allAttributes.isEmpty()) one.attributes = allAttributes.value(item.id);
+            else if (!ReadItemAttributes(db, item.id, one.attributes, &error)) return false;
             one.attachmentBlob = local.value(one.Uuid()).attachBlob;
         }
         return true;
@@ -396,6 +442,8 @@ private:
     QHash<QString, CSyncedItem> remoteItems;
     QHash<QString, LocalSide> local;
     QList<QPair<QString, CSyncedItem>> copies;
+    QList<CSyncLocalSide> freshSides;
+    QHash<int, ItemAttributes> allAttributes;
     QSet<QString> held;
     QStringList takeRemote, takeLocal, conflicts;
 };

@@ -56,4 +56,13 @@ TEST_F(MainWindowTest, SyncNowShowsItsFiguresAndMarksTheItemInConflict) {
     EXPECT_FALSE(Titles()->model()->index(row, 0).data(Qt::DecorationRole).isNull());
     const int plain = static_cast<CTitleListModel*>(Titles()->model())->RowOf(2);
     EXPECT_TRUE(Titles()->model()->index(plain, 0).data(Qt::DecorationRole).isNull());
+
+    // Saving an edited version settles the conflict: the mark goes at once.
+    ClickRow(Titles(), row);
+    Type(Body(), "select 'merged'");
+    Click("cmdSave");
+    EXPECT_EQ(Stored("Code", 1), "select 'merged'");
+    const int saved = static_cast<CTitleListModel*>(Titles()->model())->RowOf(1);
+    ASSERT_GE(saved, 0);
+    EXPECT_TRUE(Titles()->model()->index(saved, 0).data(Qt::DecorationRole).isNull());
 }

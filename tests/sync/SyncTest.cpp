@@ -214,3 +214,129 @@ TEST_F(SyncTest, AFolderWithoutRemoteMergesItsFilesAndConflictCopies) {
     EXPECT_EQ(s.out, 1);
     EXPECT_TRUE(ReadFileBytes(beta).contains("\nedited here\n"));
 }
+
+// A save of an item in conflict settles it when it changes what the sync carries; the saved
+// version is what the next sync gives the other machine.
+TEST_F(SyncTest, SavingAnEditedVersionSettlesTheConflict) {
+    struct Case {
+        const char* what;
+        std::function<void(CItem&)> change;
+        bool settles;
+    };
+    const Case cases[] = {
+        {"saved unchanged", [](CItem&) {}, false},
+        {"categories in another order", [](CItem& i) { std::reverse(i.categories.begin(), i.categories.end()); }, false},
+        {"body edited", [](CItem& i) { i.body = "merged by hand"; }, true},
+        {"title edited", [](CItem& i) { i.title += " (merged)"; }, true},
+        {"language changed", [](CItem& i) { i.language = "Python"; }, true},
+        {"category added", [](CItem& i) { i.categories << "Third"; }, true},
+        {"the other side's text typed in", [](CItem& i) { i.body = "a's"; }, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString title = QStringLiteral("shared %1").arg(++n);
+        Add(a, title, "base", {"Misc", "Other"});
+        Sync(a);
+        Sync(b);
+        Change(a, title, [](CItem& i) { i.body = "a's"; });
+        Change(b, title, [](CItem& i) { i.body = "b's"; });
+        Sync(a);
+        ASSERT_EQ(Sync(b).conflicts, 1);
+        const int id = IdOf(b, title);
+        CItem edited;
+        ASSERT_TRUE(LoadItem(*b.db, id, edited, nullptr));
+        Change(b, title, c.change);
+        c.change(edited);
+        QSet<int> marked;
+        ASSERT_TRUE(CSyncConflicts::Items(*b.db, marked, nullptr));
+        EXPECT_EQ(marked.contains(id), !c.settles);
+        const CSyncSummary s = Sync(b);
+        EXPECT_EQ(s.out, c.settles ? 1 : 0);
+        Sync(a);
+        CItem there;
+        ASSERT_TRUE(LoadItem(*a.db, IdOf(a, edited.title), there, nullptr));
+        EXPECT_EQ(there.body, edited.body);
+        EXPECT_EQ(there.language, edited.language);
+        EXPECT_EQ(Snapshot(a), Snapshot(b));
+        // Settled or not, the item's conflict goes once the user picks a side.
+        if (!c.settles) {
+            ASSERT_TRUE(CSyncConflicts::Resolve(*b.db, id, false, nullptr));
+        }
+    }
+}
+
+TEST_F(SyncTest, OnlyTheUsersOwnWritesSettleAConflict) {
+    Add(a, "shared", "base");
+    Add(a, "last", "x");
+    Sync(a);
+    Sync(b);
+    Change(a, "shared", [](CItem& i) { i.body = "a's"; });
+    Change(b, "shared", [](CItem& i) { i.body = "b's"; });
+    Sync(a);
+    ASSERT_EQ(Sync(b).conflicts, 1);
+    Sync(a);
+    // A newer version from the other machine comes in through the sync: no choice made here.
+    Change(a, "shared", [](CItem& i) { i.body = "a's again"; });
+    Sync(a);
+    EXPECT_EQ(Sync(b).in, 1);
+    QList<CSyncConflict> conflicts;
+    ASSERT_TRUE(CSyncConflicts::List(*b.db, conflicts, nullptr));
+    EXPECT_EQ(conflicts.size(), 1);
+    // An edit through another connection to the file (the command-line tool) settles it.
+    {
+        CSQLite other;
+        StoreError e;
+        ASSERT_TRUE(OpenDatabase(other, b.dbPath, &e)) << e.text.toStdString();
+        CItem item;
+        ASSERT_TRUE(LoadItem(other, IdOf(b, "shared"), item, nullptr));
+        item.body = "settled elsewhere";
+        item.lastUpdate = QDateTime();
+        ASSERT_GT(SaveItem(other, item, {}, nullptr), 0);
+    }
+    ASSERT_TRUE(CSyncConflicts::List(*b.db, conflicts, nullptr));
+    EXPECT_TRUE(conflicts.isEmpty());
+    Sync(b);
+    Sync(a);
+    EXPECT_EQ(Body(a, "shared"), "settled elsewhere");
+}
+
+// Deleting an item in conflict takes its conflict with it: a later item given the same number
+// is not in conflict.
+TEST_F(SyncTest, ANewItemNeverInheritsTheConflictOfADeletedOne) {
+    Add(a, "first", "1");
+    Add(a, "shared", "base");
+    Sync(a);
+    Sync(b);
+    Change(a, "shared", [](CItem& i) { i.body = "a's"; });
+    Change(b, "shared", [](CItem& i) { i.body = "b's"; });
+    Sync(a);
+    ASSERT_EQ(Sync(b).conflicts, 1);
+    const int id = IdOf(b, "shared");
+    ASSERT_TRUE(DeleteItem(*b.db, id));
+    const int again = Add(b, "newcomer", "n");
+    QSet<int> marked;
+    ASSERT_TRUE(CSyncConflicts::Items(*b.db, marked, nullptr));
+    EXPECT_FALSE(marked.contains(again));
+    EXPECT_TRUE(marked.isEmpty());
+}
+
+// Writes by other programs (the sqlite3 shell) bypass the store, yet the next sync sees them.
+TEST_F(SyncTest, ChangesMadeOutsideTheStoreAreSynced) {
+    Add(a, "longer", "12345");
+    Add(a, "same length", "abcde");
+    Add(a, "recategorized", "r", {"Before"});
+    Sync(a);
+    Sync(b);
+    const auto raw = [&](const QString& sql) { ASSERT_EQ(a.db->Run(sql), QString()) << sql.toStdString(); };
+    raw(QStringLiteral("UPDATE ftsItem SET Code = '123456' WHERE docid = %1").arg(IdOf(a, "longer")));
+    // Same length: only the stamp the shell's update leaves tells it.
+    raw(QStringLiteral("UPDATE ftsItem SET Code = 'vwxyz' WHERE docid = %1").arg(IdOf(a, "same length")));
+    raw(QStringLiteral("UPDATE tblItem SET LastUpdate = LastUpdate + 1 WHERE ID = %1").arg(IdOf(a, "same length")));
+    raw(QStringLiteral("UPDATE tblCategory SET Name = 'After' WHERE Name = 'Before'"));
+    EXPECT_EQ(Sync(a).out, 3);
+    Sync(b);
+    EXPECT_EQ(Body(b, "longer"), "123456");
+    EXPECT_EQ(Body(b, "same length"), "vwxyz");
+    EXPECT_EQ(Snapshot(a), Snapshot(b));
+}
