@@ -4,6 +4,7 @@
 // derived data (history, the search index) see it before the commit and write in the same
 // transaction; everyone else hears of it only after the commit, and never of a rolled-back one.
 #include "db/CItem.h"
+#include "db/COptionalItem.h"
 
 #include <QList>
 #include <QString>
@@ -13,8 +14,8 @@
 // that is gone (unless the change says its values were left out).
 struct CItemChange {
     int id = 0;
-    std::optional<CItem> before;
-    std::optional<CItem> after;
+    COptionalItem before;
+    COptionalItem after;
 };
 
 struct CChange {

@@ -249,3 +249,19 @@ TEST_F(ChangeRecordTest, ABigTransactionTellsListenersTheNumbersOnly) {
 }
 
 }  // namespace
+
+// A record's item values are shared between copies to stay small, yet each copy keeps its own.
+TEST(ChangeValues, ACopyChangedLeavesTheOriginalAsItWas) {
+    CItem item;
+    item.title = QStringLiteral("Sort a list");
+    CItemChange original{7, std::nullopt, item};
+    CItemChange copy = original;
+    copy.after->title = QStringLiteral("Sort a vector");
+    copy.before.emplace(item);
+    EXPECT_EQ(original.after->title, "Sort a list");
+    EXPECT_FALSE(original.before.has_value());
+    EXPECT_EQ(copy.after->title, "Sort a vector");
+    copy.after = std::nullopt;
+    EXPECT_FALSE(copy.after);
+    EXPECT_TRUE(original.after);
+}
