@@ -64,6 +64,17 @@ protected:
         item.lastUpdate = QDateTime();
         ASSERT_GT(SaveItem(*m.db, item, {}, &error), 0) << error.toStdString();
     }
+    // The same item edited on both machines, synced a then b: b holds it in conflict, its own
+    // body "b's" kept and a's "a's" on the other side.
+    void EditOnBothSides(const QString& title, const QStringList& categories = {"Misc"}) {
+        Add(a, title, "base", categories);
+        Sync(a);
+        Sync(b);
+        Change(a, title, [](CItem& i) { i.body = "a's"; });
+        Change(b, title, [](CItem& i) { i.body = "b's"; });
+        Sync(a);
+        ASSERT_EQ(Sync(b).conflicts, 1);
+    }
     static int IdOf(Machine& m, const QString& title) {
         int id = 0;
         m.db->ForEachRow(QStringLiteral("SELECT docid FROM ftsItem WHERE Title = '%1'").arg(title), [&](const CSQLite::Row& r) {

@@ -41,13 +41,7 @@ TEST_F(SyncTest, EditsOnEachSideReachTheOtherAndRenamesKeepIdentity) {
 }
 
 TEST_F(SyncTest, TheSameItemEditedOnBothSidesKeepsBothVersions) {
-    Add(a, "shared", "base");
-    Sync(a);
-    Sync(b);
-    Change(a, "shared", [](CItem& i) { i.body = "a's"; });
-    Change(b, "shared", [](CItem& i) { i.body = "b's"; });
-    Sync(a);
-    EXPECT_EQ(Sync(b).conflicts, 1);
+    EditOnBothSides("shared");
     EXPECT_EQ(Body(b, "shared"), "b's");
     QList<CSyncConflict> conflicts;
     ASSERT_TRUE(CSyncConflicts::List(*b.db, conflicts, nullptr));
@@ -236,13 +230,7 @@ TEST_F(SyncTest, SavingAnEditedVersionSettlesTheConflict) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString title = QStringLiteral("shared %1").arg(++n);
-        Add(a, title, "base", {"Misc", "Other"});
-        Sync(a);
-        Sync(b);
-        Change(a, title, [](CItem& i) { i.body = "a's"; });
-        Change(b, title, [](CItem& i) { i.body = "b's"; });
-        Sync(a);
-        ASSERT_EQ(Sync(b).conflicts, 1);
+        EditOnBothSides(title, {"Misc", "Other"});
         const int id = IdOf(b, title);
         CItem edited;
         ASSERT_TRUE(LoadItem(*b.db, id, edited, nullptr));
@@ -267,14 +255,8 @@ TEST_F(SyncTest, SavingAnEditedVersionSettlesTheConflict) {
 }
 
 TEST_F(SyncTest, OnlyTheUsersOwnWritesSettleAConflict) {
-    Add(a, "shared", "base");
     Add(a, "last", "x");
-    Sync(a);
-    Sync(b);
-    Change(a, "shared", [](CItem& i) { i.body = "a's"; });
-    Change(b, "shared", [](CItem& i) { i.body = "b's"; });
-    Sync(a);
-    ASSERT_EQ(Sync(b).conflicts, 1);
+    EditOnBothSides("shared");
     Sync(a);
     // A newer version from the other machine comes in through the sync: no choice made here.
     Change(a, "shared", [](CItem& i) { i.body = "a's again"; });
@@ -305,13 +287,7 @@ TEST_F(SyncTest, OnlyTheUsersOwnWritesSettleAConflict) {
 // is not in conflict.
 TEST_F(SyncTest, ANewItemNeverInheritsTheConflictOfADeletedOne) {
     Add(a, "first", "1");
-    Add(a, "shared", "base");
-    Sync(a);
-    Sync(b);
-    Change(a, "shared", [](CItem& i) { i.body = "a's"; });
-    Change(b, "shared", [](CItem& i) { i.body = "b's"; });
-    Sync(a);
-    ASSERT_EQ(Sync(b).conflicts, 1);
+    EditOnBothSides("shared");
     const int id = IdOf(b, "shared");
     ASSERT_TRUE(DeleteItem(*b.db, id));
     const int again = Add(b, "newcomer", "n");
