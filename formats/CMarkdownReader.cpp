@@ -58,14 +58,8 @@ bool CMarkdownReader::ReadFile(const QString& file, const QString& rootFolder, C
     }
     const QVariantMap& v = fm.Values();
     const QStringList lines = fm.Body().split(QLatin1Char('\n'));
-    // The one fenced block: from the first fence to the last line closing it.
-    qsizetype open = -1;
-    int fence = 0;
-    for (qsizetype i = 0; i < lines.size() && open < 0; ++i)
-        if ((fence = FenceLength(lines[i])) > 0) open = i;
-    qsizetype close = -1;
-    for (qsizetype i = lines.size() - 1; open >= 0 && i > open && close < 0; --i)
-        if (IsClosingFence(lines[i], fence)) close = i;
+    qsizetype open = -1, close = -1;
+    FindCodeBlock(lines, open, close);
     if (open >= 0 && close < 0) {
         if (error) *error = PositionError(file, fm.BodyLine() + int(open), 1, QStringLiteral("the code block is never closed"));
         return false;

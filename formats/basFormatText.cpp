@@ -159,6 +159,15 @@ bool IsClosingFence(const QString& line, int length) {
     return true;
 }
 
+void FindCodeBlock(const QStringList& lines, qsizetype& open, qsizetype& close) {
+    open = close = -1;
+    int fence = 0;
+    for (qsizetype i = 0; i < lines.size() && open < 0; ++i)
+        if ((fence = FenceLength(lines[i])) > 0) open = i;
+    for (qsizetype i = lines.size() - 1; open >= 0 && i > open && close < 0; --i)
+        if (IsClosingFence(lines[i], fence)) close = i;
+}
+
 QString FenceFor(const QString& code) {
     if (!code.contains(QLatin1Char('`'))) return QStringLiteral("```");
     int longest = 0, run = 0;

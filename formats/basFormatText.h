@@ -50,5 +50,8 @@ int FenceLength(const QString& line);
 // Whether a line closes a block opened by a fence of length backticks: as many or more
 // backticks and nothing else but blanks.
 bool IsClosingFence(const QString& line, int length);
+// The one fenced code block of a Markdown body: from the first line opening a fence to the last
+// line closing it. open is -1 when no line opens one; close is -1 when none closes it.
+void FindCodeBlock(const QStringList& lines, qsizetype& open, qsizetype& close);
 // The fence for a code block: backticks, one more than the longest run inside code, at least 3.
 QString FenceFor(const QString& code);

@@ -36,38 +36,31 @@ bool fail(QString* error, const QString& why) {
 // What a change is called, and how it is taken back, when no command names it.
 void defaults(const CChange& change, CHistoryState::Command& c) {
     using K = CChange::Kind;
+    struct Name {
+        K kind;
+        const char *name, *id;
+        bool undoable;
+    };
+    static const Name names[] = {
+        {K::Save, "Save", "save", false},
+        {K::Delete, "Delete", "delete", true},
+        {K::RenameCategory, "Rename Category", "rename", true},
+        {K::Attach, "Attach", "attach", false},
+        {K::ClearAttachment, "Clear Attachment", "clear", true},
+        {K::Import, "Import", "import", true},
+        {K::Compact, "Compact", "compact", false},
+    };
     c.undo = int(CHistoryCommand::Undo::None);
-    switch (change.kind) {
-    case K::Save: c.name = QStringLiteral("Save"); c.kind = QStringLiteral("save"); break;
-    case K::Delete:
-        c.name = QStringLiteral("Delete");
-        c.kind = QStringLiteral("delete");
-        c.undo = int(CHistoryCommand::Undo::Entry);
-        break;
-    case K::RenameCategory:
-        c.name = QStringLiteral("Rename Category");
-        c.kind = QStringLiteral("rename");
-        c.undo = int(CHistoryCommand::Undo::Entry);
-        break;
-    case K::Attach:
-        c.name = QStringLiteral("Attach");
-        c.kind = QStringLiteral("attach");
-        // Only an attachment that replaced another one destroyed anything.
+    for (const Name& n : names) {
+        if (n.kind != change.kind) continue;
+        c.name = QLatin1String(n.name);
+        c.kind = QLatin1String(n.id);
+        if (n.undoable) c.undo = int(CHistoryCommand::Undo::Entry);
+    }
+    // Only an attachment that replaced another one destroyed anything.
+    if (change.kind == K::Attach)
         for (const CItemChange& i : change.items)
             if (i.before && i.before->HasAttachment()) c.undo = int(CHistoryCommand::Undo::Entry);
-        break;
-    case K::ClearAttachment:
-        c.name = QStringLiteral("Clear Attachment");
-        c.kind = QStringLiteral("clear");
-        c.undo = int(CHistoryCommand::Undo::Entry);
-        break;
-    case K::Import:
-        c.name = QStringLiteral("Import");
-        c.kind = QStringLiteral("import");
-        c.undo = int(CHistoryCommand::Undo::Entry);
-        break;
-    case K::Compact: c.name = QStringLiteral("Compact"); c.kind = QStringLiteral("compact"); break;
-    }
 }
 
 QVariant orNull(const QString& text) { return text.isNull() ? QVariant() : QVariant(text); }

@@ -90,13 +90,8 @@ bool CSyncedItem::Parse(const QByteArray& bytes, const QString& path, CSyncedIte
         return false;
     }
     const QStringList lines = fm.Body().split(QLatin1Char('\n'));
-    qsizetype open = -1;
-    int fence = 0;
-    for (qsizetype i = 0; i < lines.size() && open < 0; ++i)
-        if ((fence = FenceLength(lines[i])) > 0) open = i;
-    qsizetype close = -1;
-    for (qsizetype i = lines.size() - 1; open >= 0 && i > open && close < 0; --i)
-        if (IsClosingFence(lines[i], fence)) close = i;
+    qsizetype open = -1, close = -1;
+    FindCodeBlock(lines, open, close);
     if (open < 0 || close < 0) {
         if (reason) *reason = PositionError(path, fm.BodyLine(), 1, QStringLiteral("no closed code block"));
         return false;
