@@ -175,6 +175,7 @@ bool readSizes(sqlite3* h, const std::vector<qint64>& ids, qint64 rows, std::vec
 bool CRankedHits::Run(CSQLite& db, const QString& match, const QString& countFromHits, bool titles, QString* error) {
     m_hits.clear();
     m_titles.clear();
+    m_rows = 0;
     if (error) error->clear();
     if (!db.IsOpen()) {
         if (error) *error = CSQLite::NoDatabaseText();
@@ -216,6 +217,7 @@ bool CRankedHits::Run(CSQLite& db, const QString& match, const QString& countFro
     if (rc != SQLITE_DONE) return failed(h, st, error);
     sqlite3_finalize(st);
     const size_t count = sink.ids.size();
+    m_rows = sink.rows;
     if (titles && named.size() != count) {
         if (error) *error = QStringLiteral("The search read its hits twice");
         return false;

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 class CSQLite;
@@ -31,6 +32,14 @@ public:
 
     // Best first.
     const std::vector<Hit>& Hits() const { return m_hits; }
+    // Keeps the hits whose number keep gives true, in their order.
+    template <typename Keep>
+    void KeepOnly(Keep keep) {
+        m_hits.erase(std::remove_if(m_hits.begin(), m_hits.end(), [&](const Hit& h) { return !keep(h.id); }),
+                     m_hits.end());
+    }
+    // Rows in the index (items indexed) at the last run.
+    qint64 IndexRows() const { return m_rows; }
     // The title's stored bytes.
     QByteArrayView Title(const Hit& hit) const {
         return hit.titleSize < 0 ? QByteArrayView() : QByteArrayView(m_titles.constData() + hit.titleAt, hit.titleSize);
@@ -38,5 +47,6 @@ public:
 
 private:
     std::vector<Hit> m_hits;
+    qint64 m_rows = 0;
     QByteArray m_titles;  // all titles one after the other
 };

@@ -51,24 +51,75 @@ QString linkExists(const QString& hit, const QStringList& conditions, bool exist
            QLatin1Char(')');
 }
 
-QString filterSql(const QString& hit, const CSearchQuery& query, int categoryId, int typeId) {
+// The conditions of a search's filters on one link of an item: those all must hold for one of
+// its links, each excluded one for none.
+struct FilterTerms {
     QStringList must;
-    if (categoryId != -1) must << QStringLiteral("k.ID = ") + QString::number(categoryId);
-    if (typeId != -1) must << QStringLiteral("k.TypeID = ") + QString::number(typeId);
+    QStringList excluded;
+};
+
+FilterTerms filterTerms(const CSearchQuery& query, int categoryId, int typeId) {
+    FilterTerms terms;
+    if (categoryId != -1) terms.must << QStringLiteral("k.ID = ") + QString::number(categoryId);
+    if (typeId != -1) terms.must << QStringLiteral("k.TypeID = ") + QString::number(typeId);
     QStringList languages, categories;
-    QString sql;
     for (const CSearchQuery::Filter& f : query.Filters()) {
         const QString test = f.category ? nameTest(QStringLiteral("k.Name"), f)
                                         : QStringLiteral("k.TypeID IN (SELECT ID FROM tblType WHERE ") +
                                               nameTest(QStringLiteral("Name"), f) + QLatin1Char(')');
-        if (f.excluded) sql += linkExists(hit, {test}, false);
+        if (f.excluded) terms.excluded << test;
         else (f.category ? categories : languages) << test;
     }
     // Several of one kind: any of them; languages and categories: both, on one link.
-    if (!languages.isEmpty()) must << QLatin1Char('(') + languages.join(QStringLiteral(" OR ")) + QLatin1Char(')');
-    if (!categories.isEmpty()) must << QLatin1Char('(') + categories.join(QStringLiteral(" OR ")) + QLatin1Char(')');
-    if (!must.isEmpty()) sql = linkExists(hit, must, true) + sql;
+    if (!languages.isEmpty()) terms.must << QLatin1Char('(') + languages.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    if (!categories.isEmpty()) terms.must << QLatin1Char('(') + categories.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    return terms;
+}
+
+QString filterSql(const QString& hit, const CSearchQuery& query, int categoryId, int typeId) {
+    const FilterTerms terms = filterTerms(query, categoryId, typeId);
+    QString sql;
+    if (!terms.must.isEmpty()) sql = linkExists(hit, terms.must, true);
+    for (const QString& test : terms.excluded) sql += linkExists(hit, {test}, false);
     return sql;
+}
+
+// The items with a link the conditions hold for, ascending.
+bool linkedItems(CSQLite& db, const QStringList& conditions, std::vector<qint64>& ids) {
+    ids.clear();
+    const bool ok = db.ForEachRow(
+        QStringLiteral("SELECT l.ItemID FROM tblItemCategory AS l JOIN tblCategory AS k ON k.ID = l.CategoryID "
+                       "JOIN tblItem AS it ON it.ID = l.ItemID WHERE ") +
+            conditions.join(QStringLiteral(" AND ")),
+        [&](const CSQLite::Row& r) {
+            ids.push_back(r.Int(0));
+            return true;
+        },
+        nullptr);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ok;
+}
+
+// Filters the hits with the items read in one pass over the links. The links have no index by
+// category, so a look-up per hit costs more once the hits are a good share of the items; below
+// that share (or when the pass fails) false, and the statement filters each hit instead.
+bool filterAtOnce(CSQLite& db, CRankedHits& hits, const CSearchQuery& query, int categoryId, int typeId) {
+    if (double(hits.Hits().size()) < CSearch::FilterAtOnceShare * double(hits.IndexRows())) return false;
+    const FilterTerms terms = filterTerms(query, categoryId, typeId);
+    std::vector<qint64> must;
+    if (!terms.must.isEmpty() && !linkedItems(db, terms.must, must)) return false;
+    std::vector<qint64> excluded, one;
+    for (const QString& test : terms.excluded) {
+        if (!linkedItems(db, {test}, one)) return false;
+        excluded.insert(excluded.end(), one.begin(), one.end());
+    }
+    std::sort(excluded.begin(), excluded.end());
+    hits.KeepOnly([&](qint64 id) {
+        return (terms.must.isEmpty() || std::binary_search(must.begin(), must.end(), id)) &&
+               !std::binary_search(excluded.begin(), excluded.end(), id);
+    });
+    return true;
 }
 
 // The ORDER BY terms of the list's orders; the items' table joins in for two of them.
@@ -90,7 +141,7 @@ QString orderSql(const QString& orderBy, const QString& id, const QString& title
 // The hits' items with their titles, filtered, in the hits' order: by sorting on the list's
 // positions, or (unsorted) as the list is walked.
 QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearchQuery& query, int categoryId,
-                         int typeId, bool sorted) {
+                         int typeId, bool sorted, bool filtered) {
     QString ids;
     ids.reserve(qsizetype(hits.size()) * 7 + 2);
     ids += QLatin1Char('[');
@@ -102,7 +153,7 @@ QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearc
     const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
     return QStringLiteral("SELECT j.value AS ") + idName + QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
            QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
-           filterSql(QStringLiteral("j.value"), query, categoryId, typeId) +
+           (filtered ? QString() : filterSql(QStringLiteral("j.value"), query, categoryId, typeId)) +
            (sorted ? QStringLiteral(" ORDER BY j.key") : QString());
 }
 
@@ -169,7 +220,8 @@ bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int
         return true;
     }
     QString why;
-    db.Exec(inOrderStatement(list, query, categoryId, typeId, true), table, why);
+    const bool done = filtered && filterAtOnce(db, hits, query, categoryId, typeId);
+    db.Exec(inOrderStatement(hits.Hits(), query, categoryId, typeId, true, done), table, why);
     return why.isEmpty();
 }
 
@@ -204,11 +256,13 @@ bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int type
         if (hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), false, nullptr)) {
             // The statement reads the titles in the hits' order without sorting them again (its
             // only plan walks the list); each row is checked against that order all the same.
+            const bool done = (categoryId != -1 || typeId != -1 || !query.Filters().isEmpty()) &&
+                              filterAtOnce(db, hits, query, categoryId, typeId);
             const auto& list = hits.Hits();
             size_t next = 0;
             bool inOrder = true;
             const bool ok = db.ForEachRow(
-                inOrderStatement(list, query, categoryId, typeId, false),
+                inOrderStatement(list, query, categoryId, typeId, false, done),
                 [&](const CSQLite::Row& row) {
                     const qint64 id = row.Int(0);
                     while (next < list.size() && list[next].id != id) ++next;

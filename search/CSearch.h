@@ -20,6 +20,9 @@ public:
     static constexpr double kTitleWeight = 10.0;
     static constexpr double kFileWeight = 5.0;
     static constexpr double kBodyWeight = 1.0;
+    // A filtered search whose hits are at least this share of the items reads the filter's items
+    // in one pass instead of checking each hit (tests set 0 or more than 1 to take one way).
+    static inline double FilterAtOnceShare = 0.2;
 
     // Items (ID, Title) matching text within a category and/or language (-1: any). orderBy
     // empty: best first; else one of the title list's orders ("Title", "LastUpdate DESC", "ID",

@@ -95,7 +95,9 @@ TEST_F(RankedHitsTest, TheSearchListsAndStreamsInThatOrderAlsoWhenFiltered) {
         {"beta -cat:even", -1, -1, "SELECT ItemID FROM tblItemCategory JOIN tblCategory ON ID = CategoryID WHERE Name = 'Odd'"},
         {"twin OR value", odd, -1, "SELECT ItemID FROM tblItemCategory WHERE CategoryID = %1"},
     };
+    for (const double share : {2.0, 0.0})
     for (const Filtered& c : cases) {
+        CSearch::FilterAtOnceShare = share;  // each hit checked, or the filter's items read at once
         CSearchQuery q;
         QString error;
         ASSERT_TRUE(q.Parse(QString::fromUtf8(c.text), &error));
@@ -128,6 +130,7 @@ TEST_F(RankedHitsTest, TheSearchListsAndStreamsInThatOrderAlsoWhenFiltered) {
         EXPECT_EQ(streamed, expected) << c.text;
         EXPECT_EQ(titles, Column(table, 1)) << c.text;
     }
+    CSearch::FilterAtOnceShare = 0.2;
 }
 
 TEST_F(RankedHitsTest, TitlesStoredAsNumbersOrBlobsReadAsTheEngineGivesThem) {

@@ -117,11 +117,16 @@ TEST_F(SearchQueryTest, FiltersPhrasesExclusionsAndPrefixesCombine) {
         {"quicks*", {"Quick sort"}},
         {"lang:python title:\"settings file\"", {"Load a settings file"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(Titles(QString::fromUtf8(c.query)), c.titles) << c.query;
-    // The window's own language and category limit the same way.
-    EXPECT_EQ(Titles("json", -1, TypeId("C++")), QStringList({"JSONParser class", "Quick sort"}));
-    EXPECT_EQ(Titles("json", CatId("JavaScript", "JSON"), TypeId("JavaScript")), QStringList({"parseJsonFile"}));
-    EXPECT_EQ(Titles("json", CatId("C++", "Sorting"), -1), QStringList({"Quick sort"}));
+    // Each hit checked on its own, and the filter's items read at once: the same hits.
+    for (const double share : {2.0, 0.0}) {
+        CSearch::FilterAtOnceShare = share;
+        for (const Case& c : cases) EXPECT_EQ(Titles(QString::fromUtf8(c.query)), c.titles) << c.query << share;
+        // The window's own language and category limit the same way.
+        EXPECT_EQ(Titles("json", -1, TypeId("C++")), QStringList({"JSONParser class", "Quick sort"}));
+        EXPECT_EQ(Titles("json", CatId("JavaScript", "JSON"), TypeId("JavaScript")), QStringList({"parseJsonFile"}));
+        EXPECT_EQ(Titles("json", CatId("C++", "Sorting"), -1), QStringList({"Quick sort"}));
+    }
+    CSearch::FilterAtOnceShare = 0.2;
 }
 
 TEST_F(SearchQueryTest, TheListOrdersApplyToTheSameHits) {
