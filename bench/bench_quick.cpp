@@ -33,11 +33,11 @@
 
 namespace {
 
-qint64 rssKb() {
+qint64 rssKb(const char* field = "VmRSS:") {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith(field)) return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
     return -1;
 }
 
@@ -220,6 +220,7 @@ int main(int argc, char** argv) {
     w->show();
     settle(500);
     const qint64 before = rssKb();
+    const qint64 anonBefore = rssKb("RssAnon:");
 
     std::vector<double> ctrlK, ctrlKList;
     double firstOpen = -1, firstIndexed = -1;
@@ -264,6 +265,7 @@ int main(int argc, char** argv) {
     const std::vector<double> bodies = typeLetters(q, words);
     settle(200);
     const qint64 after = rssKb();
+    const qint64 anonAfter = rssKb("RssAnon:");
 
     std::printf("\nCtrl+K (first time: %.1f ms to painted, %.1f ms to the list of a freshly read index)\n",
                 firstOpen, firstIndexed);
@@ -276,6 +278,7 @@ int main(int argc, char** argv) {
     report("--quick to painted palette", quick);
     std::printf("\nmemory (resident): main window %lld KB, with the palette open and used %lld KB: %.2fx\n",
                 before, after, before > 0 ? double(after) / double(before) : 0.0);
+    std::printf("of it the program's own (not mapped from files): %lld KB and %lld KB\n", anonBefore, anonAfter);
     delete program;
     SetPrompt(nullptr);
     return 0;
