@@ -259,8 +259,10 @@ int main(int argc, char** argv) {
     frmQuick* q = palette();
     settle(200);
     const QStringList words = queries(work);
+    const qint64 anonOpen = rssKb("RssAnon:");
     q->Searcher()->SetBodyHits(false);
     const std::vector<double> titles = typeLetters(q, words);
+    const qint64 anonTitles = rssKb("RssAnon:");
     q->Searcher()->SetBodyHits(true);
     const std::vector<double> bodies = typeLetters(q, words);
     settle(200);
@@ -278,7 +280,9 @@ int main(int argc, char** argv) {
     report("--quick to painted palette", quick);
     std::printf("\nmemory (resident): main window %lld KB, with the palette open and used %lld KB: %.2fx\n",
                 before, after, before > 0 ? double(after) / double(before) : 0.0);
-    std::printf("of it the program's own (not mapped from files): %lld KB and %lld KB\n", anonBefore, anonAfter);
+    std::printf("of it the program's own (not mapped from files): %lld KB and %lld KB (%lld KB when opened, %lld KB "
+                "after the titles-only letters)\n",
+                anonBefore, anonAfter, anonOpen, anonTitles);
     delete program;
     SetPrompt(nullptr);
     return 0;

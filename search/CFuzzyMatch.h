@@ -3,6 +3,7 @@
 // order typed, without regard to letter case. Letters that land on a word start, a camelCase
 // hump or right after the previous match score higher, gaps cost a little, so "gbr" prefers
 // "Git Branch Rename" to "a big rubber".
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -30,6 +31,10 @@ public:
     // A score Score never exceeds on this folded candidate: a title that cannot reach the worst of
     // the best results so far need not be scored at all.
     int Bound(QStringView folded) const;
+    // The same two for a title of ASCII characters only, given as it is written: its folded form
+    // is its lower case, which an index of many titles then need not keep.
+    bool MatchesAscii(QByteArrayView title) const;
+    int BoundAscii(QByteArrayView title) const;
 
     // The case-folded form of one character, as both sides are compared.
     static char16_t Fold(char16_t c) {
@@ -38,5 +43,7 @@ public:
     }
 
 private:
+    int boundOfRun(int run) const;
+
     QString m_folded;
 };

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <cmath>
 #include <sqlite3.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -61,7 +62,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             item.title = int(m_titles.size());
             item.titleBytes = int(bytes.size());
             m_titles.append(bytes.data(), bytes.size());
-            item.lastUpdate = row.Real(2);
+            item.lastUpdate = Seconds(row.Real(2));
             m_items.push_back(item);
             return true;
         }, &why);
@@ -79,13 +80,29 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     }
     m_titles.squeeze();
     m_items.shrink_to_fit();
-    // UTF-16 never has more units than UTF-8 has bytes: the block is cut to size afterwards.
+    // Most titles are plain ASCII: their folded form is their lower case, read from the title
+    // itself. Only the others keep a folded copy. UTF-16 never has more units than UTF-8 has
+    // bytes: the block is cut to size afterwards.
+    const auto ascii = [](QByteArrayView bytes) {
+        for (char c : bytes)
+            if (uchar(c) >= 0x80) return false;
+        return true;
+    };
     qsizetype total = 0;
-    for (const Item& item : m_items) total += std::min(item.titleBytes, CFuzzyMatch::kMaxCandidate);
+    for (const Item& item : m_items) {
+        const QByteArrayView bytes = item.Title(m_titles);
+        if (!ascii(bytes)) total += std::min(item.titleBytes, CFuzzyMatch::kMaxCandidate);
+    }
     m_folded.resize(total);
     QChar* out = m_folded.data();
     for (Item& item : m_items) {
         const QByteArrayView bytes = item.Title(m_titles);
+        if (ascii(bytes)) {
+            item.titleLength = int(bytes.size());
+            item.letters = LetterMask(QLatin1StringView(bytes.data(), bytes.size()));
+            item.folded = -1;
+            continue;
+        }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
         item.titleLength = int(title.size());
         item.letters = LetterMask(title);
@@ -94,8 +111,9 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     }
     m_folded.truncate(out - m_folded.constData());
     m_folded.squeeze();
-    m_rowOf.reserve(qsizetype(m_items.size()));
-    for (size_t r = 0; r < m_items.size(); ++r) m_rowOf.insert(m_items[r].id, int(r));
+    // Read in number order, so a number finds its row by halving.
+    if (!std::is_sorted(m_items.begin(), m_items.end(), [](const Item& a, const Item& b) { return a.id < b.id; }))
+        return fail(QStringLiteral("The items were not read in number order"));
 
     bool ok = db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType"), [&](const CSQLite::Row& row) {
         m_languageNames.insert(int(row.Int(0)), textOf(row, 1));
@@ -126,8 +144,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             m_categories.push_back(links[l].second);
             if (item.typeId == 0) item.typeId = m_categoryType.value(links[l].second);
         }
-        item.catEnd = int(m_categories.size());
-        std::sort(m_categories.begin() + item.catBegin, m_categories.begin() + item.catEnd,
+        std::sort(m_categories.begin() + item.catBegin, m_categories.end(),
                   [this](int a, int b) {
                       return m_categoryNames.value(a).compare(m_categoryNames.value(b), Qt::CaseInsensitive) < 0;
                   });
@@ -139,9 +156,9 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     malloc_trim(0);
 #endif
     for (auto it = m_uses.constBegin(); it != m_uses.constEnd(); ++it) {
-        const int r = m_rowOf.value(it.key(), -1);
+        const int r = RowOfId(it.key());
         if (r < 0) continue;
-        m_items[size_t(r)].lastUsed = it.value().lastUsed;
+        m_items[size_t(r)].lastUsed = Seconds(it.value().lastUsed);
         m_items[size_t(r)].weight = float(CRecentUse::Weight(it.value(), m_loadedAt));
     }
     if (error) error->clear();
@@ -152,21 +169,44 @@ void CQuickIndex::NoteUse(int itemId, double julianDay) {
     CRecentUse::Use& use = m_uses[itemId];
     ++use.count;
     use.lastUsed = julianDay;
-    const int r = m_rowOf.value(itemId, -1);
+    const int r = RowOfId(itemId);
     if (r < 0) return;
-    m_items[size_t(r)].lastUsed = julianDay;
+    m_items[size_t(r)].lastUsed = Seconds(julianDay);
     m_items[size_t(r)].weight = float(CRecentUse::Weight(use, std::max(m_loadedAt, julianDay)));
 }
 
+namespace {
+
+quint64 maskBit(char16_t c) {
+    if (c >= 'a' && c <= 'z') return quint64(1) << (c - 'a');
+    if (c >= '0' && c <= '9') return quint64(1) << (26 + c - '0');
+    return quint64(1) << 63;
+}
+
+}  // namespace
+
 quint64 CQuickIndex::LetterMask(QStringView text) {
     quint64 mask = 0;
-    for (QChar ch : text) {
-        const char16_t c = CFuzzyMatch::Fold(ch.unicode());
-        if (c >= 'a' && c <= 'z') mask |= quint64(1) << (c - 'a');
-        else if (c >= '0' && c <= '9') mask |= quint64(1) << (26 + c - '0');
-        else mask |= quint64(1) << 63;
-    }
+    for (QChar ch : text) mask |= maskBit(CFuzzyMatch::Fold(ch.unicode()));
     return mask;
+}
+
+quint64 CQuickIndex::LetterMask(QLatin1StringView text) {
+    quint64 mask = 0;
+    for (char ch : text) mask |= maskBit(CFuzzyMatch::Fold(char16_t(uchar(ch))));
+    return mask;
+}
+
+qint32 CQuickIndex::Seconds(double julianDay) {
+    if (julianDay == 0) return kNever;
+    const double s = std::round((julianDay - 2451544.5) * 86400.0);
+    return qint32(std::clamp(s, double(kNever) + 1, double(std::numeric_limits<qint32>::max())));
+}
+
+int CQuickIndex::RowOfId(int itemId) const {
+    const auto at = std::lower_bound(m_items.begin(), m_items.end(), itemId,
+                                     [](const Item& item, int id) { return item.id < id; });
+    return at != m_items.end() && at->id == itemId ? int(at - m_items.begin()) : -1;
 }
 
 CQuickIndex::Row CQuickIndex::MakeRow(const Item& item) const {
@@ -175,12 +215,12 @@ CQuickIndex::Row CQuickIndex::MakeRow(const Item& item) const {
     const QByteArrayView title = item.Title(m_titles);
     row.title = QString::fromUtf8(title.data(), title.size());
     row.language = m_languageNames.value(item.typeId);
-    for (int c = item.catBegin; c < item.catEnd; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
+    for (int c = item.catBegin, end = CatEnd(size_t(&item - m_items.data())); c < end; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
     return row;
 }
 
 CQuickIndex::Row CQuickIndex::RowOf(int itemId) const {
-    const int r = m_rowOf.value(itemId, -1);
+    const int r = RowOfId(itemId);
     return r < 0 ? Row() : MakeRow(m_items[size_t(r)]);
 }
 
@@ -197,7 +237,7 @@ bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) 
         for (size_t r = 0; r < m_items.size(); ++r) {
             if (!(*keep)[r]) continue;
             bool any = false;
-            for (int c = m_items[r].catBegin; c < m_items[r].catEnd && !any; ++c)
+            for (int c = m_items[r].catBegin, end = CatEnd(r); c < end && !any; ++c)
                 any = cats.contains(m_categories[size_t(c)]);
             if (!any) (*keep)[r] = 0;
         }
@@ -269,7 +309,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 visit.push_back(r);
             }
             for (int id : bodyHits) {
-                const int r = m_rowOf.value(id, -1);
+                const int r = RowOfId(id);
                 if (r >= 0 && !seen[size_t(r)]) visit.push_back(r);
             }
         }
@@ -287,20 +327,25 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         const size_t n = size_t(std::max(0, limit));
         found.reserve(n + 1);
         if (matched) matched->clear();
-        QString title;  // the one being scored, decoded
+        QString title;    // the one being scored, decoded
+        QString lowered;  // its folded form, for an ASCII title
         const size_t count = within ? visit.size() : m_items.size();
         for (size_t v = 0; v < count; ++v) {
             if (stop(v)) return {};
             const size_t r = within ? size_t(visit[v]) : v;
             if (filtered && !keep[r]) continue;
             const Item& item = m_items[r];
-            const QStringView folded = QStringView(m_folded).mid(item.folded,
-                                                                 std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
+            const bool plain = item.folded < 0;  // ASCII: matched on the title as written
+            const QByteArrayView bytes = item.Title(m_titles);
+            const QStringView folded =
+                plain ? QStringView()
+                      : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
             bool inTitle = true;
             int bound = 0;
             for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
-                inTitle = !(masks[k] & ~item.letters) && matchers[k].Matches(folded);
-                bound += matchers[k].Bound(folded);
+                inTitle = !(masks[k] & ~item.letters) &&
+                          (plain ? matchers[k].MatchesAscii(bytes) : matchers[k].Matches(folded));
+                bound += plain ? matchers[k].BoundAscii(bytes) : matchers[k].Bound(folded);
             }
             const bool body = anyBodies && bodyHits.contains(item.id);
             if (!inTitle && !body) continue;
@@ -309,12 +354,18 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             const int extra = body ? bodyScore : 0;
             if (found.size() == n && (inTitle ? bound : 0) + extra < found.front().score) continue;
             int total = 0;
-            if (inTitle) {
-                const QByteArrayView bytes = item.Title(m_titles);
+            QStringView foldedTitle = folded;
+            if (inTitle && plain) {
+                title = QString::fromLatin1(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate));
+                lowered.resize(title.size());
+                for (qsizetype c = 0; c < title.size(); ++c)
+                    lowered[c] = QChar(CFuzzyMatch::Fold(title[c].unicode()));
+                foldedTitle = lowered;
+            } else if (inTitle) {
                 title = QString::fromUtf8(bytes.data(), bytes.size());
             }
             for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
-                const int s = matchers[k].Score(title, folded);
+                const int s = matchers[k].Score(title, foldedTitle);
                 if (s == CFuzzyMatch::kNoMatch) total = -1;
                 else total += s;
                 if (total < 0) break;

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <limits>
 #include <vector>
 
 class CSQLite;
@@ -32,7 +33,7 @@ public:
     // empty) when a read failed.
     bool Load(CSQLite& db, QString* error = nullptr);
     int Size() const { return int(m_items.size()); }
-    bool Contains(int itemId) const { return m_rowOf.contains(itemId); }
+    bool Contains(int itemId) const { return RowOfId(itemId) >= 0; }
     Row RowOf(int itemId) const;
 
     // The best items for the query, at most limit, best first: the fuzzy score of the title
@@ -58,21 +59,27 @@ public:
     const QHash<int, CRecentUse::Use>& Uses() const { return m_uses; }
 
 private:
+    // 48 bytes: a hundred thousand of them are the palette's largest block after the titles.
     struct Item {
         int id = 0;
         int typeId = 0;
-        int catBegin = 0;  // into m_categories
-        int catEnd = 0;
-        double lastUpdate = 0;
-        double lastUsed = 0;  // Julian day, 0: never
+        int catBegin = 0;  // into m_categories; the item's run ends where the next item's begins
+        qint32 lastUpdate = kNever;  // Seconds
+        qint32 lastUsed = kNever;
         float weight = 0;     // CRecentUse::Weight at load time
         quint64 letters = 0;  // LetterMask of the title
         int title = 0;        // where the title's UTF-8 starts in m_titles
         int titleBytes = 0;
         int titleLength = 0;  // in UTF-16 units
-        int folded = 0;       // where its folded form (at most kMaxCandidate) starts in m_folded
+        int folded = -1;      // where its folded form (at most kMaxCandidate) starts in m_folded; -1: ASCII
         QByteArrayView Title(const QByteArray& titles) const { return QByteArrayView(titles).sliced(title, titleBytes); }
     };
+    static constexpr qint32 kNever = std::numeric_limits<qint32>::min();
+    // A Julian day as whole seconds since 2000 (to 2068), kNever for 0.
+    static qint32 Seconds(double julianDay);
+    int CatEnd(size_t row) const {
+        return row + 1 < m_items.size() ? m_items[row + 1].catBegin : int(m_categories.size());
+    }
     // The items the filters leave; empty pointer: no filter. A filter naming nothing known
     // leaves no item.
     bool FilterRows(const CQuickQuery& query, std::vector<char>* keep) const;
@@ -81,15 +88,17 @@ private:
     // else): a title lacking a bit of the query cannot match it, which rejects most titles
     // without looking at them.
     static quint64 LetterMask(QStringView text);
+    static quint64 LetterMask(QLatin1StringView text);
+    // The row of an item number, -1 when none (the rows are in number order).
+    int RowOfId(int itemId) const;
 
     std::vector<Item> m_items;
-    // Every title as UTF-8, and every title folded, one after the other: two blocks instead of
-    // two strings per item. Matching reads the folded block; the few titles that get scored or
-    // shown are decoded.
+    // Every title as UTF-8, and every title with other than ASCII characters folded, one after
+    // the other: two blocks instead of two strings per item. Matching reads the folded block, or
+    // an ASCII title itself; the few titles that get scored or shown are decoded.
     QByteArray m_titles;
     QString m_folded;
     std::vector<int> m_categories;  // category ids of all items, each item's run in name order
-    QHash<int, int> m_rowOf;        // item id -> index in m_items
     QHash<int, QString> m_languageNames;
     QHash<int, QString> m_categoryNames;
     QHash<int, int> m_categoryType;

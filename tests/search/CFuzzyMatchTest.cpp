@@ -88,11 +88,13 @@ TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
     // And many small titles and patterns of few letters, where runs, humps and gaps mix.
     quint32 seed = 7;
     const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
-    const QString alphabet = QStringLiteral("abAB _1");
+    const QString alphabet = QStringLiteral("abAB _1@`");
     for (int k = 0; k < 400; ++k) {
         QString t, p;
-        for (int n = int(next() % 14); n > 0; --n) t += alphabet[int(next() % alphabet.size())];
-        for (int n = 1 + int(next() % 4); n > 0; --n) p += alphabet[int(next() % 3)];
+        // Long enough for the sixteen-byte steps of the ASCII search, with '@' and '`' that one OR
+        // would take for a capital and its lower case.
+        for (int n = int(next() % 40); n > 0; --n) t += alphabet[int(next() % alphabet.size())];
+        for (int n = 1 + int(next() % 4); n > 0; --n) p += alphabet[int(next() % alphabet.size())];
         titles << t;
         patterns << p;
     }
@@ -105,6 +107,13 @@ TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
             if (score != CFuzzyMatch::kNoMatch) {
                 ASSERT_LE(score, m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
             }
+            // An ASCII title is matched as written, without its folded copy: the same answers.
+            bool ascii = true;
+            for (QChar c : t) ascii = ascii && c.unicode() < 0x80;
+            if (!ascii) continue;
+            const QByteArray bytes = t.toLatin1();
+            ASSERT_EQ(m.MatchesAscii(bytes), m.Matches(folded)) << p.toStdString() << " / " << t.toStdString();
+            ASSERT_EQ(m.BoundAscii(bytes), m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
         }
     }
 }
