@@ -98,7 +98,10 @@ public:
         for (const CItemChange& ic : change.items) {
             const int id = ic.id;
             if (!ic.before) {
-                if (ic.after || change.valuesOmitted) {
+                // Numbers only stand for new items in an import; any other such record comes from
+                // the undo's bulk writes, which keep the states themselves.
+                const bool made = ic.after || (change.valuesOmitted && change.kind == CChange::Kind::Import);
+                if (made) {
                     if (!m_c.created.contains(id)) {
                         m_c.created.insert(id);
                         m_newCreated << id;
