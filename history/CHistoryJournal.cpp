@@ -86,7 +86,10 @@ public:
             // touches (thousands, for a merge of a large category).
             if (!entry || m_s.renameDetail.isEmpty()) return true;
             if (m_c.detail.isEmpty()) {
-                m_c.detail = m_s.renameDetail;
+                // The new name too, for the items' History lists.
+                QJsonObject detail = QJsonDocument::fromJson(m_s.renameDetail.toUtf8()).object();
+                detail[QStringLiteral("to")] = change.newName;
+                m_c.detail = QString::fromUtf8(QJsonDocument(detail).toJson(QJsonDocument::Compact));
                 m_madeDetail = true;
                 if (m_c.undoId &&
                     !run(QStringLiteral("UPDATE tblUndo SET Detail = ?1 WHERE ID = ?2"), {m_c.detail, m_c.undoId}, error))
