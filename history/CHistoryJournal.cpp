@@ -23,6 +23,9 @@ const char* const kTables =
     "CREATE TABLE IF NOT EXISTS tblVersionBlock (Hash TEXT PRIMARY KEY, Block BLOB NOT NULL) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS tblTrash (ID INTEGER PRIMARY KEY, ItemID INTEGER NOT NULL, "
     "VersionID INTEGER NOT NULL, Deleted INTEGER NOT NULL);"
+    // An undo asks for each of its versions whether it waits in the trash: without the index,
+    // a scan of the trash per version.
+    "CREATE INDEX IF NOT EXISTS tblTrash_VersionID ON tblTrash (VersionID);"
     "CREATE TABLE IF NOT EXISTS tblUndo (ID INTEGER PRIMARY KEY, Command TEXT NOT NULL, Kind TEXT NOT NULL, "
     "Done INTEGER NOT NULL, Detail TEXT);"
     "CREATE TABLE IF NOT EXISTS tblUndoAdded (UndoID INTEGER NOT NULL, ItemID INTEGER NOT NULL, PRIMARY KEY "
