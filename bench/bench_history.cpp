@@ -2,7 +2,8 @@
 // an import over every existing item with and without, the undo of that import, and the room
 // ten saves of a 2 KB item take. Prints figures; asserts nothing.
 //
-//   build/bench/bench_history [--runs R] [--saves N] [--items N]   (--items: a smaller database)
+//   build/bench/bench_history [--runs R] [--saves N] [--items N] [--undo-only]
+//   (--items: a smaller database; --undo-only: just the import with history and its undo)
 #include "BenchDatabase.h"
 #include "BenchStats.h"
 
@@ -80,14 +81,16 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString work = dir.filePath(QStringLiteral("work.db"));
 
+    const bool undoOnly = args.contains(QStringLiteral("--undo-only"));
     std::vector<double> with, without;
-    for (int r = 0; r < runs; ++r) {
+    for (int r = 0; r < runs && !undoOnly; ++r) {
         BenchWorkCopy(cached, work);
         without.push_back(saveSeconds(work, false, saves, spec.items));
         BenchWorkCopy(cached, work);
         with.push_back(saveSeconds(work, true, saves, spec.items));
     }
-    std::printf("save (median of %d x %d): without history %.3f ms, with %.3f ms, ratio %.2f\n", runs, saves,
+    if (!undoOnly)
+        std::printf("save (median of %d x %d): without history %.3f ms, with %.3f ms, ratio %.2f\n", runs, saves,
                 median(without) * 1e3, median(with) * 1e3, median(with) / median(without));
 
     // The file holds every item with other code than the database: the import replaces them all.
@@ -106,6 +109,7 @@ int main(int argc, char** argv) {
         db.Run(QStringLiteral("UPDATE ftsItem SET Code = Code || ' changed'"));
     }
     for (bool history : {false, true}) {
+        if (undoOnly && !history) continue;
         BenchWorkCopy(changed, work);
         CSQLite db;
         if (!open(db, work, history)) return 1;
@@ -128,7 +132,7 @@ int main(int argc, char** argv) {
     }
 
     // Ten saves of one 2 KB item.
-    {
+    if (!undoOnly) {
         CSQLite db;
         const QString small = dir.filePath(QStringLiteral("small.db"));
         if (!open(db, small, true)) return 1;

@@ -46,10 +46,12 @@ int cmdHistory(const CliArgs& a) {
     if (!CliOpenDatabase(a.positional[0])) return 1;
     QList<CItemVersion> versions;
     QString error;
-    if (!CHistory::Versions(CliDB(), id, versions, &error)) return CliFail(error);
+    if (!CHistory::Entries(CliDB(), id, versions, &error)) return CliFail(error);
+    // A category rename keeps no version: '-' for its number, and what it changed for a title.
     for (const CItemVersion& v : std::as_const(versions))
-        CliOut(QString::number(v.number) + QLatin1Char('\t') + localTime(v.changed) + QLatin1Char('\t') +
-               CliField(v.command) + QLatin1Char('\t') + CliField(v.item.title));
+        CliOut((v.note.isEmpty() ? QString::number(v.number) : QStringLiteral("-")) + QLatin1Char('\t') +
+               localTime(v.changed) + QLatin1Char('\t') + CliField(v.command) + QLatin1Char('\t') +
+               CliField(v.note.isEmpty() ? v.item.title : v.note));
     return 0;
 }
 
@@ -117,7 +119,9 @@ int cmdPurge(const CliArgs& a) {
 }
 
 CliRegistrar regHistory({QStringLiteral("history"), QStringLiteral("history DB ID"),
-                         QStringLiteral("List an item's kept versions, newest first: number, time, command, title."),
+                         QStringLiteral("List an item's kept versions, newest first: number, time, command, title. "
+                                        "A category rename or merge that touched the item shows as -, time, "
+                                        "command and the change (category OLD -> NEW)."),
                          2, 2, {}, {}, cmdHistory});
 CliRegistrar regRestore({QStringLiteral("restore"), QStringLiteral("restore DB ID --version N"),
                          QStringLiteral("Make version N the item's present state (the replaced one is kept)."), 2, 2,

@@ -81,6 +81,48 @@ bool CHistory::Versions(CSQLite& db, int itemId, QList<CItemVersion>& versions, 
     return true;
 }
 
+bool CHistory::Entries(CSQLite& db, int itemId, QList<CItemVersion>& entries, QString* error) {
+    if (!Versions(db, itemId, entries, error)) return false;
+    QString e;
+    if (!HasTables(db, &e)) return e.isEmpty() || fail(error, e);
+    // A rename keeps the links of the items it touched in its undo entry, not a version each.
+    QList<CItemVersion> renames;
+    const bool ok = db.ForEachRow(
+        QStringLiteral("SELECT u.Command, u.Done, json_extract(u.Detail, '$.category[2]'), json_extract(u.Detail, '$.to') "
+                       "FROM tblUndo AS u WHERE u.Kind = 'rename' AND json_valid(u.Detail) AND EXISTS (SELECT 1 FROM "
+                       "json_each(u.Detail, '$.links') WHERE json_extract(value, '$[1]') = ") +
+            QString::number(itemId) + QStringLiteral(") ORDER BY u.ID DESC"),
+        [&](const CSQLite::Row& r) {
+            CItemVersion v;
+            v.itemId = itemId;
+            v.item.id = itemId;
+            v.command = r.Value(0).toString();
+            v.changed = QDateTime::fromMSecsSinceEpoch(r.Int(1), Qt::UTC);
+            const QString from = r.Value(2).toString(), to = r.Value(3).toString();
+            // Entries made before the new name was kept say less.
+            v.note = to.isNull() ? QStringLiteral("category %1 renamed").arg(from)
+                                 : QStringLiteral("category %1 -> %2").arg(from, to);
+            renames << v;
+            return true;
+        },
+        &e);
+    if (!ok) {
+        entries.clear();
+        return fail(error, QStringLiteral("The history of this database is damaged: ") + e);
+    }
+    // Newest first; a version and a rename of the same moment keep the rename first, as the
+    // later undo entry.
+    QList<CItemVersion> merged;
+    merged.reserve(entries.size() + renames.size());
+    qsizetype a = 0, b = 0;
+    while (a < entries.size() || b < renames.size()) {
+        const bool takeRename = b < renames.size() && (a >= entries.size() || renames[b].changed >= entries[a].changed);
+        merged << (takeRename ? renames[b++] : entries[a++]);
+    }
+    entries = merged;
+    return true;
+}
+
 bool CHistory::LoadVersion(CSQLite& db, qint64 versionId, CItemVersion& version, QString* error) {
     QString e;
     bool found = false;
@@ -170,6 +212,9 @@ int CHistory::PutBack(CSQLite& db, const CItemVersion& version, bool overwrite, 
 
 int CHistory::Restore(CSQLite& db, const CItemVersion& version, bool* renumbered, QString* error) {
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText()), 0;
+    // A rename's entry holds no values: restoring it would blank the item.
+    if (!version.note.isEmpty() || version.versionId == 0)
+        return fail(error, QStringLiteral("This entry keeps no version of the item to restore")), 0;
     QString why;
     CTransaction unit(db, &why);
     if (!unit.IsOpen()) return fail(error, why), 0;

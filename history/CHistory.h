@@ -16,6 +16,9 @@ public:
     // oldest. A file without history gives none; a damaged history table gives false with the
     // reason.
     static bool Versions(CSQLite& db, int itemId, QList<CItemVersion>& versions, QString* error);
+    // What the History list shows: the versions as Versions gives them and, by time among them,
+    // an entry (with a note, no number) for each category rename or merge that touched the item.
+    static bool Entries(CSQLite& db, int itemId, QList<CItemVersion>& entries, QString* error);
     // One version by its row number. False when there is none.
     static bool LoadVersion(CSQLite& db, qint64 versionId, CItemVersion& version, QString* error);
     // The attachment block a version had: nullopt when no change since touched it (the item's

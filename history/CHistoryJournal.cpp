@@ -23,6 +23,9 @@ const char* const kTables =
     "CREATE TABLE IF NOT EXISTS tblVersionBlock (Hash TEXT PRIMARY KEY, Block BLOB NOT NULL) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS tblTrash (ID INTEGER PRIMARY KEY, ItemID INTEGER NOT NULL, "
     "VersionID INTEGER NOT NULL, Deleted INTEGER NOT NULL);"
+    // An undo asks for each of its versions whether it waits in the trash: without the index,
+    // a scan of the trash per version.
+    "CREATE INDEX IF NOT EXISTS tblTrash_VersionID ON tblTrash (VersionID);"
     "CREATE TABLE IF NOT EXISTS tblUndo (ID INTEGER PRIMARY KEY, Command TEXT NOT NULL, Kind TEXT NOT NULL, "
     "Done INTEGER NOT NULL, Detail TEXT);"
     "CREATE TABLE IF NOT EXISTS tblUndoAdded (UndoID INTEGER NOT NULL, ItemID INTEGER NOT NULL, PRIMARY KEY "
@@ -86,7 +89,10 @@ public:
             // touches (thousands, for a merge of a large category).
             if (!entry || m_s.renameDetail.isEmpty()) return true;
             if (m_c.detail.isEmpty()) {
-                m_c.detail = m_s.renameDetail;
+                // The new name too, for the items' History lists.
+                QJsonObject detail = QJsonDocument::fromJson(m_s.renameDetail.toUtf8()).object();
+                detail[QStringLiteral("to")] = change.newName;
+                m_c.detail = QString::fromUtf8(QJsonDocument(detail).toJson(QJsonDocument::Compact));
                 m_madeDetail = true;
                 if (m_c.undoId &&
                     !run(QStringLiteral("UPDATE tblUndo SET Detail = ?1 WHERE ID = ?2"), {m_c.detail, m_c.undoId}, error))
@@ -98,7 +104,10 @@ public:
         for (const CItemChange& ic : change.items) {
             const int id = ic.id;
             if (!ic.before) {
-                if (ic.after || change.valuesOmitted) {
+                // Numbers only stand for new items in an import; any other such record comes from
+                // the undo's bulk writes, which keep the states themselves.
+                const bool made = ic.after || (change.valuesOmitted && change.kind == CChange::Kind::Import);
+                if (made) {
                     if (!m_c.created.contains(id)) {
                         m_c.created.insert(id);
                         m_newCreated << id;

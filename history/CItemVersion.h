@@ -15,4 +15,7 @@ struct CItemVersion {
     CItem item;         // the values as they were (item.id = itemId)
     bool blockKept = false;  // the change altered the attachment block: blockHash is the block before
     QString blockHash;       // empty: there was no block
+    // Set for a change kept without the item's values (a category rename or merge): what it
+    // changed. Such an entry has no number and nothing to restore.
+    QString note;
 };

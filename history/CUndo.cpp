@@ -29,6 +29,14 @@ bool run(CSQLite& db, const QString& sql, const QVariantList& values, QString* e
     return e.isEmpty() || fail(error, e);
 }
 
+// Runs several statements.
+bool runAll(CSQLite& db, const QString& sql, QString* error) {
+    const QString e = db.Run(sql);
+    return e.isEmpty() || fail(error, e);
+}
+
+const QLatin1String kClearPutBack("DELETE FROM temp.vgPutBack; DELETE FROM temp.vgPutBackLink;");
+
 QList<int> intsOf(CSQLite& db, const QString& sql, QString* error, bool* ok) {
     QList<int> ids;
     QString e;
@@ -114,9 +122,12 @@ const char* const kKeepStates =
     "CAST(round((JulianDay(i.LastUpdate) - 2440587.5) * 86400000.0) AS INTEGER), ";
 
 // The kept states of a command's items that are still there, not in the trash and whose
-// attachment nothing changed since come back in one pass, a few prepared statements per item,
-// instead of one whole item save each: an import may have replaced a hundred thousand. The
-// rows are the item save's. done gets the versions put back; PutBack takes the rest.
+// attachment nothing changed since come back set by set, not item by item: an import may have
+// replaced a hundred thousand. The states go to a temporary table first, then each store table
+// takes them in one statement; the full-text table in particular writes out its pending terms
+// at every statement that keeps a statement journal, so one statement per item there would make
+// a segment per item. The rows are the item save's. done gets the versions put back; PutBack
+// takes the rest.
 bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint64>& done, QString* error) {
     const QString versions =
         QStringLiteral("FROM tblItemVersion AS v WHERE v.UndoID = ") + QString::number(undoId) +
@@ -124,13 +135,13 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                        "w.BlockKept = 1) AND EXISTS (SELECT 1 FROM tblItem WHERE ID = v.ItemID) AND EXISTS "
                        "(SELECT 1 FROM ftsItem WHERE docid = v.ItemID) AND NOT EXISTS (SELECT 1 FROM tblTrash WHERE "
                        "VersionID = v.ID)");
-    struct Plain {
-        qint64 versionId = 0;
-        int itemId = 0;
-        QString title, body, timeText;
-        QList<qint64> categoryIds;
-    };
-    QList<Plain> plain;
+    if (!runAll(db,
+                QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vgPutBack (ItemID INTEGER PRIMARY KEY, Title TEXT, Code "
+                               "TEXT, Time TEXT); CREATE TEMP TABLE IF NOT EXISTS vgPutBackLink (Seq INTEGER PRIMARY KEY, "
+                               "ItemID INTEGER, CategoryID INTEGER);") +
+                    kClearPutBack,
+                error))
+        return false;
     QHash<QString, qint64> ids;  // type number and name (0 for a language) -> number
     QString e;
     const auto idOf = [&](qint64 typeId, const QString& name) -> qint64 {
@@ -144,8 +155,16 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
         ids.insert(key, id);
         return id;
     };
+    struct Plain {
+        qint64 versionId = 0;
+        int itemId = 0;
+        QString title, body, timeText;
+        QList<qint64> categoryIds;
+    };
+    QList<Plain> plain;
     const bool read = db.ForEachRow(
-        QStringLiteral("SELECT v.ID, v.ItemID, v.Title, v.Code, v.Language, v.Categories, v.LastUpdate ") + versions,
+        QStringLiteral("SELECT v.ID, v.ItemID, v.Title, v.Code, v.Language, v.Categories, v.LastUpdate ") + versions +
+            QStringLiteral(" ORDER BY v.ID"),
         [&](const CSQLite::Row& r) {
             Plain p;
             p.versionId = r.Int(0);
@@ -166,35 +185,44 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                 if (e.isEmpty()) p.categoryIds << idOf(typeId, name);
             p.timeText = (r.IsNull(6) ? QDateTime::currentDateTimeUtc() : QDateTime::fromMSecsSinceEpoch(r.Int(6), Qt::UTC))
                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-            plain << p;
+            plain << std::move(p);
             return e.isEmpty();
         },
         &e);
     if (!read || !e.isEmpty()) return fail(error, e);
     if (plain.isEmpty()) return true;
-    // Their state now is kept, as the journal keeps it before a save.
-    if (!run(db,
-             QLatin1String(kKeepStates) +
-                 QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN (SELECT v.ItemID ") +
-                 versions + QLatin1Char(')'),
-             {CHistoryJournal::NowMs(), command}, error))
-        return false;
     CChange change;
     change.kind = CChange::Kind::Save;
     change.valuesOmitted = true;
     for (const Plain& p : std::as_const(plain)) {
-        if (!run(db, QStringLiteral("UPDATE ftsItem SET Title = ?1, Code = ?2 WHERE docid = ?3"), {p.title, p.body, p.itemId}, error) ||
-            // Writing the value the row holds would let the update trigger stamp the current time over it.
-            !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(?1) WHERE ID = ?2 AND LastUpdate IS NOT JulianDay(?1)"),
-                 {p.timeText, p.itemId}, error) ||
-            !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ?1"), {p.itemId}, error))
+        if (!run(db, QStringLiteral("INSERT OR REPLACE INTO temp.vgPutBack (ItemID, Title, Code, Time) VALUES (?1, ?2, ?3, ?4)"),
+                 {p.itemId, p.title, p.body, p.timeText}, error))
             return false;
         for (qint64 category : p.categoryIds)
-            if (!run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (?1, ?2)"), {p.itemId, category}, error))
+            if (!run(db, QStringLiteral("INSERT INTO temp.vgPutBackLink (ItemID, CategoryID) VALUES (?1, ?2)"),
+                     {p.itemId, category}, error))
                 return false;
         done.insert(p.versionId);
         change.items.append({p.itemId, std::nullopt, std::nullopt});
     }
+    plain.clear();
+    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack)");
+    // Their state now is kept, as the journal keeps it before a save.
+    if (!run(db, QLatin1String(kKeepStates) + QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + items,
+             {CHistoryJournal::NowMs(), command}, error) ||
+        !run(db, QStringLiteral("UPDATE ftsItem SET Title = p.Title, Code = p.Code FROM temp.vgPutBack AS p WHERE "
+                                "ftsItem.docid = p.ItemID"),
+             {}, error) ||
+        // Writing the value the row holds would let the update trigger stamp the current time over it.
+        !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(p.Time) FROM temp.vgPutBack AS p WHERE "
+                                "tblItem.ID = p.ItemID AND tblItem.LastUpdate IS NOT JulianDay(p.Time)"),
+             {}, error) ||
+        !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID IN ") + items, {}, error) ||
+        !run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ItemID, CategoryID FROM "
+                                "temp.vgPutBackLink ORDER BY Seq"),
+             {}, error) ||
+        !runAll(db, kClearPutBack, error))
+        return false;
     return db.Record(change, error);
 }
 
@@ -229,15 +257,14 @@ bool trashAdded(CSQLite& db, qint64 undoId, const QString& command, QString* err
             !run(db, QStringLiteral("UPDATE tblItemVersion SET BlockHash = ?1 WHERE ItemID = ?2 AND ID > ?3"),
                  {*it, it.key(), last}, error))
             return false;
+    // One statement for the full-text rows: the engine looks each number of the list up.
     if (!run(db, QStringLiteral("INSERT INTO tblTrash (ItemID, VersionID, Deleted) SELECT ItemID, ID, ?1 FROM "
                                 "tblItemVersion WHERE ID > ?2"),
              {now, last}, error) ||
+        !run(db, QStringLiteral("DELETE FROM ftsItem WHERE docid IN ") + newer, {}, error) ||
         !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID IN ") + newer, {}, error) ||
         !run(db, QStringLiteral("DELETE FROM tblItem WHERE ID IN ") + newer, {}, error))
         return false;
-    // One by number: the full-text module looks a row up by its number, not through a list.
-    for (int id : ids)
-        if (!run(db, QStringLiteral("DELETE FROM ftsItem WHERE docid = ?1"), {id}, error)) return false;
     if (!PruneItemAttributes(db, error)) return false;
     CChange change;
     change.kind = CChange::Kind::Delete;
@@ -245,6 +272,29 @@ bool trashAdded(CSQLite& db, qint64 undoId, const QString& command, QString* err
     for (int id : ids) change.items.append({id, std::nullopt, std::nullopt});
     return db.Record(change, error);
 }
+
+// A larger page cache while an undo runs: the engine otherwise writes changed pages out again
+// and again inside the one transaction of an undo over many items. The connection's own size
+// comes back afterwards.
+class LargerCache {
+public:
+    explicit LargerCache(CSQLite& db) : m_db(db) {
+        db.ForEachRow(QStringLiteral("PRAGMA cache_size"), [&](const CSQLite::Row& r) {
+            m_old = r.Int(0);
+            return false;
+        });
+        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = -131072"));
+    }
+    ~LargerCache() {
+        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = ") + QString::number(m_old));
+    }
+    LargerCache(const LargerCache&) = delete;
+    LargerCache& operator=(const LargerCache&) = delete;
+
+private:
+    CSQLite& m_db;
+    qint64 m_old = 0;
+};
 
 }  // namespace
 
@@ -284,6 +334,7 @@ bool CUndo::UndoLast(CSQLite& db, CUndoEntry* undone, QString* notice, QString* 
     if (notice) notice->clear();
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     QString why;
+    LargerCache cache(db);
     CTransaction unit(db, &why);
     if (!unit.IsOpen()) return fail(error, why);
     CUndoEntry last;

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QVariant>
 #include <cstring>
+#include <future>
 
 namespace {
 
@@ -242,6 +243,102 @@ private:
     qint64 m_old = 0;
 };
 
+// A chunk of content rows on their way into the index: the texts are expanded (and new state
+// rows packed) on a thread of its own while the connection writes the chunk before.
+struct RemakeRow {
+    int id = 0;
+    qint64 hash = 0;
+    bool newState = false;
+    QByteArray raw;  // the state's texts; packed when newState
+    ItemText text;   // expanded
+};
+using RemakeChunk = QList<RemakeRow>;
+
+RemakeChunk expandChunk(RemakeChunk chunk) {
+    for (RemakeRow& r : chunk) {
+        r.text = {CSearchText::IndexText(r.text.title), CSearchText::IndexText(r.text.file), CSearchText::IndexText(r.text.body)};
+        if (r.newState) r.raw = qCompress(r.raw, 6);
+    }
+    return chunk;
+}
+
+// Makes the whole index again from the store tables, when that is cheaper than taking out and
+// putting back the rows of ids: each row taken out costs as much as one put in, so a change of
+// most of the items (the undo of a large import) costs twice a fresh index. State rows are
+// written only for items whose text differs from their state.
+bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* error) {
+    *remade = false;
+    constexpr qsizetype kFrom = 2000;
+    if (ids.size() < kFrom) return true;
+    QHash<int, qint64> state;
+    QString why;
+    if (!db.ForEachRow(QStringLiteral("SELECT ItemID, Hash FROM tblSearchState"),
+                       [&](const CSQLite::Row& r) {
+                           state.insert(int(r.Int(0)), r.Int(1));
+                           return true;
+                       },
+                       &why))
+        return fail(error, why);
+    qsizetype indexed = 0;
+    for (int id : ids) indexed += state.contains(id) ? 1 : 0;
+    // Rows out and in for the changed items, against every item in once (the state rows stand
+    // for the items; a few more or less change nothing here).
+    if (2 * (ids.size() + indexed) < 3 * state.size()) return true;
+
+    LargerCache cache(db);
+    why = db.Run(QStringLiteral("INSERT INTO ftsSearch (ftsSearch) VALUES ('delete-all')"));
+    if (!why.isEmpty()) return fail(error, why);
+    const auto readChunk = [&](qint64 after, RemakeChunk& chunk) {
+        chunk.clear();
+        return db.ForEachRow(QStringLiteral("SELECT docid, c0Title, c1Code, c2File FROM ftsItem_content WHERE docid > ") +
+                                 QString::number(after) + QStringLiteral(" ORDER BY docid LIMIT ") + QString::number(kChunk * 4),
+                             [&](const CSQLite::Row& r) {
+                                 RemakeRow row;
+                                 row.id = int(r.Int(0));
+                                 const auto it = state.constFind(row.id);
+                                 row.hash = stateOf(r, nullptr);
+                                 row.newState = it == state.cend() || *it != row.hash;
+                                 if (row.newState) stateOf(r, &row.raw);
+                                 if (it != state.cend()) state.erase(it);
+                                 QByteArray scratch;
+                                 row.text.title = QString::fromUtf8(r.Utf8(1, scratch));
+                                 row.text.body = QString::fromUtf8(r.Utf8(2, scratch));
+                                 row.text.file = QString::fromUtf8(r.Utf8(3, scratch));
+                                 chunk.append(std::move(row));
+                                 return true;
+                             },
+                             &why);
+    };
+    RemakeChunk chunk;
+    if (!readChunk(0, chunk)) return fail(error, why);
+    std::future<RemakeChunk> next = std::async(std::launch::async, expandChunk, std::move(chunk));
+    for (;;) {
+        RemakeChunk done = next.get();
+        if (done.isEmpty()) break;
+        if (!readChunk(done.last().id, chunk)) return fail(error, why);
+        next = std::async(std::launch::async, expandChunk, std::move(chunk));
+        for (const RemakeRow& r : std::as_const(done)) {
+            why = db.RunBound(QStringLiteral("INSERT INTO ftsSearch (rowid, Title, File, Body) VALUES (?1, ?2, ?3, ?4)"),
+                              {r.id, r.text.title, r.text.file, r.text.body});
+            if (why.isEmpty() && r.newState)
+                why = db.RunBound(QStringLiteral("INSERT OR REPLACE INTO tblSearchState (ItemID, Hash, Indexed) VALUES "
+                                                 "(?1, ?2, ?3)"),
+                                  {r.id, r.hash, r.raw});
+            if (!why.isEmpty()) {
+                next.wait();
+                return fail(error, why);
+            }
+        }
+    }
+    // What is left had a state row but is gone from the store.
+    for (auto it = state.cbegin(); it != state.cend(); ++it) {
+        why = db.RunBound(QStringLiteral("DELETE FROM tblSearchState WHERE ItemID = ?1"), {it.key()});
+        if (!why.isEmpty()) return fail(error, why);
+    }
+    *remade = true;
+    return true;
+}
+
 bool storeFingerprint(CSQLite& db, const QString& fingerprint, QString* error) {
     const QString why = db.RunBound(QStringLiteral("UPDATE tblSearchInfo SET Value = ?1 WHERE Name = 'Fingerprint'"),
                                     {fingerprint});
@@ -295,9 +392,17 @@ bool CSearchIndex::ItemsChanged(CSQLite& db, const QList<int>& ids, QString* err
     } else if (readInfo(db).version != kVersion) {
         return true;  // made again from the start by the next catch-up
     }
+    FingerprintDue& f = db.Slot<FingerprintDue>();
+    bool remade = false;
+    if (!remakeIfCheaper(db, ids, &remade, error)) return false;
+    if (remade) {
+        // The index is made from the store tables as they are now: whatever it missed before
+        // is in it.
+        f = {true, false};
+        return db.InTransaction() || writeFingerprint(db, error);
+    }
     for (qsizetype k = 0; k < ids.size(); k += kChunk)
         if (!rewrite(db, ids, k, kChunk, error)) return false;
-    FingerprintDue& f = db.Slot<FingerprintDue>();
     (current ? f.due : f.spoiled) = true;
     // Outside a transaction nothing else follows.
     return db.InTransaction() || writeFingerprint(db, error);

@@ -19,7 +19,7 @@ frmHistory::frmHistory(CSQLite& db, int itemId, QWidget* parent) : QDialog(paren
     resize(900, 560);
     QString error;
     if (!LoadItem(db, itemId, m_current, &error)) m_current = CItem();
-    if (!CHistory::Versions(db, itemId, m_versions, &error)) m_problem = error;
+    if (!CHistory::Entries(db, itemId, m_versions, &error)) m_problem = error;
 
     lstVersions = new QListWidget(this);
     lstVersions->setObjectName(QStringLiteral("lstVersions"));
@@ -31,7 +31,7 @@ frmHistory::frmHistory(CSQLite& db, int itemId, QWidget* parent) : QDialog(paren
     for (const CItemVersion& v : std::as_const(m_versions))
         lstVersions->addItem(QStringLiteral("%1  %2  %3")
                                  .arg(v.changed.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                      v.command, v.item.title));
+                                      v.command, v.note.isEmpty() ? v.item.title : v.note));
     if (!m_problem.isEmpty()) lblNote->setText(m_problem);
     else if (m_versions.isEmpty()) lblNote->setText(QStringLiteral("This item has no earlier versions."));
     else lblNote->setText(QStringLiteral("Lines marked - are in the version only, + in the item as it is now."));
@@ -61,6 +61,16 @@ const CItemVersion* frmHistory::Chosen() const {
 
 void frmHistory::ShowDiff() {
     const CItemVersion* v = Chosen();
-    cmdRestore->setEnabled(v != nullptr);
-    txtDiff->setHtml(v ? CVersionDiff::Html(v->item, m_current) : QString());
+    // A rename changed the categories only and kept no text: there is nothing to restore.
+    const bool rename = v && !v->note.isEmpty();
+    cmdRestore->setEnabled(v && !rename);
+    cmdRestore->setToolTip(rename ? QStringLiteral("A category rename keeps no version of the item; Edit > Undo "
+                                                   "takes the last one back.")
+                                  : QString());
+    if (rename)
+        txtDiff->setPlainText(QStringLiteral("%1: %2.\nOnly the item's categories changed; there is no version to "
+                                             "restore.")
+                                  .arg(v->command, v->note));
+    else
+        txtDiff->setHtml(v ? CVersionDiff::Html(v->item, m_current) : QString());
 }

@@ -6,6 +6,7 @@
 
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -42,6 +43,19 @@ TEST_F(MainWindowTest, HistoryListsVersionsWithTheirDifferenceAndUndoNamesWhatIt
     undo->trigger();
     EXPECT_EQ(ItemCount(), 4);
     EXPECT_EQ(Stored("Title", 2), "Delta");
+    // A rename shows on top, says what changed and cannot be restored.
+    ASSERT_TRUE(RenameCategory(*gDB, Scalar("SELECT CategoryID FROM tblItemCategory WHERE ItemID = 1").toInt(), "Renamed", &e));
+    {
+        frmHistory d(*gDB, 1, win.get());
+        auto* versions = d.findChild<QListWidget*>("lstVersions");
+        ASSERT_EQ(versions->count(), 2);
+        EXPECT_TRUE(versions->item(0)->text().contains("Rename Category  category ")) << versions->item(0)->text().toStdString();
+        EXPECT_TRUE(versions->item(0)->text().endsWith(" -> Renamed"));
+        EXPECT_FALSE(d.findChild<QPushButton*>("cmdRestore")->isEnabled());
+        EXPECT_TRUE(d.findChild<QTextBrowser*>("txtDiff")->toPlainText().contains("no version to restore"));
+        versions->setCurrentRow(1);
+        EXPECT_TRUE(d.findChild<QPushButton*>("cmdRestore")->isEnabled());
+    }
 }
 
 TEST_F(MainWindowTest, TheTrashListsDeletedItemsAndRestoresThemUnderTheirNumber) {

@@ -28,6 +28,20 @@ TEST_F(CliTest, HistoryCommandsWalkAnItemsVersionsTrashAndUndo) {
     EXPECT_TRUE(Lines(Run({"history", db, QString::number(id)})).isEmpty());
 }
 
+TEST_F(CliTest, HistoryListsACategoryRenameWithWhatItChanged) {
+    const int id = Save({"-l", "C++", "-c", "a", "-t", "First", "--body", "-"}, "one\n");
+    Save({"-l", "C++", "-c", "a", "-t", "Second", "--id", QString::number(id), "--body", "-"}, "two\n");
+    ASSERT_EQ(Run({"rename-category", db, "C++", "a", "z"}).status, 0);
+    const QStringList history = Lines(Run({"history", db, QString::number(id)}));
+    ASSERT_EQ(history.size(), 2);
+    const QStringList rename = history[0].split('\t');
+    ASSERT_EQ(rename.size(), 4) << history[0].toStdString();
+    EXPECT_EQ(rename[0], "-");
+    EXPECT_EQ(rename[2], "Rename Category");
+    EXPECT_EQ(rename[3], "category a -> z");
+    EXPECT_TRUE(history[1].startsWith("1\t") && history[1].endsWith("\tSave\tFirst")) << history[1].toStdString();
+}
+
 TEST_F(CliTest, HistoryCommandsRefuseWrongUsageAndReportFailures) {
     const struct {
         QStringList args;

@@ -4,6 +4,8 @@
 #include "db/basDBMaintenance.h"
 #include "exchange/basExport.h"
 #include "exchange/basImport.h"
+#include "search/CSearchIndex.h"
+#include "support/SearchIndexRebuilt.h"
 
 #include <functional>
 
@@ -71,6 +73,7 @@ TEST_P(UndoEachCommand, GivesBackEveryRow) {
     EXPECT_EQ(Undo().undoId, last.undoId);
     EXPECT_EQ(Rows(), before);
     EXPECT_EQ(Scalar("PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(SearchIndexDifference(db, env.Root()), QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, UndoEachCommand, ::testing::ValuesIn(kCases),
@@ -131,4 +134,40 @@ TEST_F(HistoryTest, AMergeOfMoreItemsThanRecordsCarryIsTakenBackWholeAndCopiesNo
     EXPECT_EQ(Count("tblItemVersion"), versions);
     EXPECT_EQ(Undo().items, kMany + 2);
     EXPECT_EQ(Rows(), before);
+}
+
+// More items than the search index takes out one by one: the undo writes each table in a few
+// statements and the index is made again. An item another program changed meanwhile (the index
+// does not know) is indexed as it is now.
+TEST_F(HistoryTest, UndoOfAnImportOverThousandsOfItemsGivesBackEveryRowAndAnExactIndex) {
+    Fill();
+    constexpr int kMany = 2100;
+    ASSERT_EQ(db.Run(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                    "INSERT INTO tblItem (ID, LastUpdate) SELECT 100 + i, 2460000.5 + i / 7.0 FROM n;"
+                                    "INSERT INTO ftsItem (docid, Title, Code) SELECT ID, 'bulk ' || ID, 'parseJson(' || ID "
+                                    "|| ') rows_' || (ID % 13) FROM tblItem WHERE ID > 100;"
+                                    "INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ID, %2 FROM tblItem WHERE ID > 100;"
+                                    "INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ID, %3 FROM tblItem WHERE ID > 100 "
+                                    "AND ID % 3 = 0;")
+                         .arg(kMany)
+                         .arg(CatId("C++", "b"))
+                         .arg(CatId("C++", "a"))),
+              QString());
+    QString e;
+    ASSERT_TRUE(CSearchIndex::CatchUp(db, &e)) << e.toStdString();
+    ASSERT_TRUE(ExportDatabase(db, env.Path("items.tab"), false));
+    // The import brings every item back as exported, over these changes.
+    ASSERT_EQ(db.Run("UPDATE ftsItem SET Code = Code || ' changedByHand' WHERE docid > 100"), QString());
+    ASSERT_TRUE(CSearchIndex::CatchUp(db, &e)) << e.toStdString();
+    ASSERT_TRUE(DeleteItem(db, 150, &e));
+    const QString before = Rows();
+    ImportSummary s;
+    ASSERT_TRUE(ImportDatabase(db, env.Path("items.tab"), true, &s)) << s.error.toStdString();
+    ASSERT_NE(Rows(), before);
+    // Item 2 is in the file as it is: the import leaves it, and so does the undo.
+    ASSERT_EQ(db.Run("UPDATE ftsItem SET Code = 'unseenByTheIndex' WHERE docid = 2"), QString());
+    EXPECT_EQ(Undo().command, "Import");
+    EXPECT_EQ(Rows(), QString(before).replace("|second body|", "|unseenByTheIndex|"));
+    EXPECT_EQ(Scalar("PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(SearchIndexDifference(db, env.Root()), QString());
 }

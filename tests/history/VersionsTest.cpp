@@ -47,6 +47,39 @@ TEST_F(HistoryTest, AMergeIsOneUndoEntryOverTheLinksOfTheItemsItTouches) {
     EXPECT_TRUE(Versions(2).isEmpty());
 }
 
+// A rename or merge keeps no version, but each item it touched lists it among its versions by
+// time, with what changed; it cannot be restored (it would blank the item).
+TEST_F(HistoryTest, TheHistoryListShowsEachRenameAmongTheVersions) {
+    const struct {
+        const char* to;
+        const char* note;
+    } cases[] = {{"z", "category a -> z"}, {"b", "category a -> b"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        db.CloseFile();
+        QFile::remove(dbPath);
+        StoreError opened;
+        ASSERT_TRUE(OpenDatabase(db, dbPath, &opened)) << opened.text.toStdString();
+        Fill();
+        Save("C++", "Second, edited", "a", "changed", kTime, 2);
+        QString e;
+        ASSERT_TRUE(RenameCategory(db, CatId("C++", "a"), c.to, &e)) << e.toStdString();
+        QList<CItemVersion> entries;
+        ASSERT_TRUE(CHistory::Entries(db, 2, entries, &e)) << e.toStdString();
+        ASSERT_EQ(entries.size(), 2);
+        EXPECT_EQ(entries[0].note, c.note);
+        EXPECT_EQ(entries[0].command, "Rename Category");
+        EXPECT_EQ(entries[0].number, 0);
+        EXPECT_EQ(entries[1].item.title, "Second");
+        EXPECT_EQ(entries[1].number, 1);
+        ASSERT_TRUE(CHistory::Entries(db, 3, entries, &e));
+        EXPECT_TRUE(entries.isEmpty());  // not in the category
+        ASSERT_TRUE(CHistory::Entries(db, 2, entries, &e));
+        EXPECT_EQ(CHistory::Restore(db, entries[0], nullptr, &e), 0);
+        EXPECT_EQ(Item(2).title, "Second, edited");
+    }
+}
+
 TEST_F(HistoryTest, DeleteMovesToTheTrashAndUndeleteBringsItBackUnderItsNumber) {
     Fill();
     QString e;
