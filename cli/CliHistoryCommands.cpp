@@ -62,8 +62,8 @@ int cmdRestore(const CliArgs& a) {
     QString error;
     const int n = CHistory::Restore(CliDB(), version, &renumbered, &error);
     if (!n) return CliFail(QStringLiteral("Unable to restore the version: ") + error);
+    // Nothing on the output: the version is the item now. A new number is said where it is seen.
     if (renumbered) CliErr(QStringLiteral("Item %1's number is taken: restored as item %2").arg(version.itemId).arg(n));
-    CliOut(QString::number(n));
     return 0;
 }
 
@@ -114,7 +114,10 @@ int cmdPurge(const CliArgs& a) {
     }
     if (!CliOpenDatabase(a.positional[0])) return 1;
     QString error;
-    if (!CHistory::Purge(CliDB(), days, &error)) return CliFail(QStringLiteral("Unable to purge: ") + error);
+    CHistory::Purged purged;
+    if (!CHistory::Purge(CliDB(), days, &error, &purged)) return CliFail(QStringLiteral("Unable to purge: ") + error);
+    CliOut(QStringLiteral("versions\t%1").arg(purged.versions));
+    CliOut(QStringLiteral("trashed\t%1").arg(purged.trashed));
     return 0;
 }
 
@@ -124,7 +127,9 @@ CliRegistrar regHistory({QStringLiteral("history"), QStringLiteral("history DB I
                                         "command and the change (category OLD -> NEW)."),
                          2, 2, {}, {}, cmdHistory});
 CliRegistrar regRestore({QStringLiteral("restore"), QStringLiteral("restore DB ID --version N"),
-                         QStringLiteral("Make version N the item's present state (the replaced one is kept)."), 2, 2,
+                         QStringLiteral("Make version N the item's present state (the replaced one is kept); prints "
+                                        "nothing."),
+                         2, 2,
                          {QStringLiteral("version")}, {}, cmdRestore});
 CliRegistrar regTrash({QStringLiteral("trash"), QStringLiteral("trash DB"),
                        QStringLiteral("List deleted items: number, time deleted, language, title."), 1, 1, {}, {},
@@ -137,7 +142,9 @@ CliRegistrar regUndo({QStringLiteral("undo"), QStringLiteral("undo DB"),
                                      "or restore."),
                       1, 1, {}, {}, cmdUndo});
 CliRegistrar regPurge({QStringLiteral("purge"), QStringLiteral("purge DB [--older-than DAYS]"),
-                       QStringLiteral("Let versions, deleted items and undo steps older than DAYS (default 90) go."), 1,
+                       QStringLiteral("Let versions, deleted items and undo steps older than DAYS (default 90) go; "
+                                      "prints how many versions and deleted items went."),
+                       1,
                        1, {QStringLiteral("older-than")}, {}, cmdPurge});
 
 }  // namespace

@@ -238,7 +238,8 @@ int CHistory::Restore(CSQLite& db, const CItemVersion& version, bool* renumbered
     return n;
 }
 
-bool CHistory::Purge(CSQLite& db, int days, QString* error) {
+bool CHistory::Purge(CSQLite& db, int days, QString* error, Purged* purged) {
+    if (purged) *purged = {};
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     QString e;
     if (!HasTables(db, &e)) return e.isEmpty() || fail(error, e);
@@ -260,7 +261,13 @@ bool CHistory::Purge(CSQLite& db, int days, QString* error) {
                        "DELETE FROM tblVersionBlock WHERE Hash NOT IN (SELECT BlockHash FROM tblItemVersion WHERE "
                        "BlockHash IS NOT NULL);")
             .arg(cutoff);
+    const auto count = [&](const char* table) {
+        return db.LookupField(QLatin1String(table), QStringLiteral("Count(*)"), {}).toInt();
+    };
+    const int versions = count("tblItemVersion");
+    const int trashed = count("tblTrash");
     if (!(e = db.Run(sql)).isEmpty()) return fail(error, e);
+    if (purged) *purged = {versions - count("tblItemVersion"), trashed - count("tblTrash")};
     return unit.Commit(error);
 }
 

@@ -38,7 +38,12 @@ public:
 
     // Lets versions, trashed items and undo entries older than days go (0: all of them). False
     // with the engine's text; nothing is removed then.
-    static bool Purge(CSQLite& db, int days, QString* error);
+    // What a purge let go.
+    struct Purged {
+        int versions = 0;
+        int trashed = 0;
+    };
+    static bool Purge(CSQLite& db, int days, QString* error, Purged* purged = nullptr);
     // How many days compaction keeps history: the HistoryDays setting, 90 when unset.
     static int RetentionDays();
     static constexpr int kDefaultRetentionDays = 90;

@@ -14,6 +14,7 @@ TEST_F(CliTest, HistoryCommandsWalkAnItemsVersionsTrashAndUndo) {
 
     ProcessResult r = Run({"restore", db, QString::number(id), "--version", "1"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "");
     EXPECT_TRUE(Run({"show", db, QString::number(id)}).out.contains("Title\tFirst\n"));
     EXPECT_EQ(Lines(Run({"undo", db})), QStringList({"Undone: Restore Version"}));
     EXPECT_TRUE(Run({"show", db, QString::number(id)}).out.contains("Title\tSecond\n"));
@@ -24,8 +25,11 @@ TEST_F(CliTest, HistoryCommandsWalkAnItemsVersionsTrashAndUndo) {
     EXPECT_TRUE(trash[0].startsWith(QString::number(id) + "\t") && trash[0].endsWith("\tC++\tSecond"));
     EXPECT_EQ(Lines(Run({"undelete", db, QString::number(id)})), QStringList({QString::number(id)}));
     EXPECT_TRUE(Lines(Run({"trash", db})).isEmpty());
-    EXPECT_EQ(Run({"purge", db, "--older-than", "0"}).status, 0);
+    ASSERT_EQ(Run({"delete", db, QString::number(id)}).status, 0);
+    // Every version the commands above kept, and the deleted item.
+    EXPECT_EQ(Lines(Run({"purge", db, "--older-than", "0"})), QStringList({"versions\t5", "trashed\t1"}));
     EXPECT_TRUE(Lines(Run({"history", db, QString::number(id)})).isEmpty());
+    EXPECT_EQ(Lines(Run({"purge", db})), QStringList({"versions\t0", "trashed\t0"}));
 }
 
 TEST_F(CliTest, HistoryListsACategoryRenameWithWhatItChanged) {
