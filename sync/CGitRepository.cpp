@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QCryptographicHash>
 #include <QSet>
+#include <algorithm>
+#include <vector>
 #include <git2.h>
 #include <git2/sys/mempack.h>
 #include <git2/sys/odb_backend.h>
@@ -396,44 +398,76 @@ QString CGitRepository::HashBlob(QByteArrayView bytes) {
 bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit,
                             QString* error) {
     if (!holdObjects(error)) return false;
-    Index index;
-    int rc = git_index_new(&index.p);
     CommitObj parentCommit;
-    if (rc == 0 && !parent.isEmpty()) {
+    Tree baseline;
+    int rc = 0;
+    if (!parent.isEmpty()) {
         git_oid oid;
-        Tree t;
         if (!toOid(parent, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
         rc = git_commit_lookup(&parentCommit.p, m_repo, &oid);
-        if (rc == 0) rc = git_commit_tree(&t.p, parentCommit.p);
-        if (rc == 0) rc = git_index_read_tree(index.p, t.p);
+        if (rc == 0) rc = git_commit_tree(&baseline.p, parentCommit.p);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read the remote's tree"), rc);
     }
-    if (rc != 0) return fail(error, QStringLiteral("Unable to read the remote's tree"), rc);
-    for (const QString& path : edit.remove) git_index_remove(index.p, path.toUtf8().constData(), 0);
+    // The parent's tree with only the touched folders rebuilt: reading all of it into an index
+    // cost a large repository more than the few files a sync changes.
+    struct Update {
+        QByteArray path;
+        git_oid id;
+        bool remove = false;
+    };
+    std::vector<Update> updates;
+    updates.reserve(size_t(edit.write.size() + edit.stored.size() + edit.remove.size()));
+    QSet<QString> written;
     for (auto it = edit.write.cbegin(); it != edit.write.cend(); ++it) {
-        git_index_entry e{};
-        const QByteArray path = it.key().toUtf8();
-        e.path = path.constData();
-        e.mode = GIT_FILEMODE_BLOB;
-        rc = git_blob_create_from_buffer(&e.id, m_repo, it.value().constData(), size_t(it.value().size()));
-        if (rc == 0 && m_memory->exists(m_memory, &e.id)) {
-            m_held += it.value().size() + 64;
-            m_pending << e.id;
-        }
-        if (rc == 0) rc = git_index_add(index.p, &e);
+        Update u{it.key().toUtf8(), {}, false};
+        rc = git_blob_create_from_buffer(&u.id, m_repo, it.value().constData(), size_t(it.value().size()));
         if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+        if (m_memory->exists(m_memory, &u.id)) {
+            m_held += it.value().size() + 64;
+            m_pending << u.id;
+        }
+        written.insert(it.key());
+        updates.push_back(std::move(u));
     }
     for (auto it = edit.stored.cbegin(); it != edit.stored.cend(); ++it) {
-        git_index_entry e{};
-        const QByteArray path = it.key().toUtf8();
-        e.path = path.constData();
-        e.mode = GIT_FILEMODE_BLOB;
-        if (!toOid(it.value(), e.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
-        rc = git_index_add(index.p, &e);
-        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+        if (written.contains(it.key())) continue;
+        Update u{it.key().toUtf8(), {}, false};
+        if (!toOid(it.value(), u.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
+        written.insert(it.key());
+        updates.push_back(std::move(u));
+    }
+    for (const QString& path : edit.remove) {
+        // Removing what the tree does not hold is an error for libgit2, and a no-op here.
+        if (written.contains(path) || !baseline.p) continue;
+        git_tree_entry* e = nullptr;
+        if (git_tree_entry_bypath(&e, baseline.p, path.toUtf8().constData()) != 0) {
+            git_error_clear();
+            continue;
+        }
+        git_tree_entry_free(e);
+        written.insert(path);
+        updates.push_back({path.toUtf8(), {}, true});
+    }
+    // In byte order, libgit2 takes them in one pass instead of sorting them one insert at a time.
+    std::sort(updates.begin(), updates.end(), [](const Update& a, const Update& b) { return a.path < b.path; });
+    std::vector<git_tree_update> list(updates.size());
+    for (size_t i = 0; i < updates.size(); ++i) {
+        list[i].action = updates[i].remove ? GIT_TREE_UPDATE_REMOVE : GIT_TREE_UPDATE_UPSERT;
+        list[i].id = updates[i].id;
+        list[i].filemode = GIT_FILEMODE_BLOB;
+        list[i].path = updates[i].path.constData();
     }
     git_oid treeId, commitId;
     Tree tree;
-    rc = git_index_write_tree_to(&treeId, index.p, m_repo);
+    if (!baseline.p) {
+        git_treebuilder* empty = nullptr;
+        rc = git_treebuilder_new(&empty, m_repo, nullptr);
+        if (rc == 0) rc = git_treebuilder_write(&treeId, empty);
+        if (empty) git_treebuilder_free(empty);
+        if (rc == 0) rc = git_tree_lookup(&baseline.p, m_repo, &treeId);
+        if (rc == 0 && m_memory->exists(m_memory, &treeId)) m_pending << treeId;
+    }
+    if (rc == 0) rc = git_tree_create_updated(&treeId, m_repo, baseline.p, list.size(), list.data());
     if (rc == 0) rc = git_tree_lookup(&tree.p, m_repo, &treeId);
     if (rc != 0) return fail(error, QStringLiteral("Unable to write the tree"), rc);
     Signature sig;
@@ -447,6 +481,66 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
     commit = fromOid(commitId);
     m_pending << commitId;
     return holdTree(treeId, error) && Flush(error);
+}
+
+bool CGitRepository::ChangedFiles(const QString& from, const QString& to, QList<FileChange>& changes, QString* error) {
+    changes.clear();
+    if (from == to) return true;
+    Tree trees[2];
+    const QString ids[2] = {from, to};
+    for (int i = 0; i < 2; ++i) {
+        if (ids[i].isEmpty()) continue;
+        git_oid oid;
+        CommitObj c;
+        if (!toOid(ids[i], oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+        int rc = git_commit_lookup(&c.p, m_repo, &oid);
+        if (rc == 0) rc = git_commit_tree(&trees[i].p, c.p);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + ids[i], rc);
+    }
+    git_diff* diff = nullptr;
+    const int rc = git_diff_tree_to_tree(&diff, m_repo, trees[0].p, trees[1].p, nullptr);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to compare the commits"), rc);
+    const size_t count = git_diff_num_deltas(diff);
+    changes.reserve(qsizetype(count));
+    for (size_t i = 0; i < count; ++i) {
+        const git_diff_delta* d = git_diff_get_delta(diff, i);
+        FileChange c;
+        c.path = QString::fromUtf8(d->status == GIT_DELTA_DELETED ? d->old_file.path : d->new_file.path);
+        if (d->status != GIT_DELTA_ADDED) c.oldBlob = fromOid(d->old_file.id);
+        if (d->status != GIT_DELTA_DELETED) c.newBlob = fromOid(d->new_file.id);
+        changes << c;
+    }
+    git_diff_free(diff);
+    return true;
+}
+
+bool CGitRepository::FolderNames(const QString& commit, const QString& folder, QStringList& names, QString* error) {
+    names.clear();
+    if (commit.isEmpty()) return true;
+    git_oid oid;
+    CommitObj c;
+    Tree root;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, m_repo, &oid);
+    if (rc == 0) rc = git_commit_tree(&root.p, c.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    Tree sub;
+    git_tree* t = root.p;
+    if (!folder.isEmpty()) {
+        git_tree_entry* e = nullptr;
+        if (git_tree_entry_bypath(&e, root.p, folder.toUtf8().constData()) != 0) {
+            git_error_clear();
+            return true;
+        }
+        if (git_tree_entry_type(e) == GIT_OBJECT_TREE) rc = git_tree_lookup(&sub.p, m_repo, git_tree_entry_id(e));
+        git_tree_entry_free(e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read the folder ") + folder, rc);
+        if (!sub.p) return true;
+        t = sub.p;
+    }
+    const size_t count = git_tree_entrycount(t);
+    for (size_t i = 0; i < count; ++i) names << QString::fromUtf8(git_tree_entry_name(git_tree_entry_byindex(t, i)));
+    return true;
 }
 
 bool CGitRepository::Contains(const QString& descendant, const QString& commit) {

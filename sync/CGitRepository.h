@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <git2/oid.h>
 #include <memory>
@@ -59,6 +60,16 @@ public:
     };
     bool Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit, QString* error);
     bool HasCommit(const QString& commit);
+    // The files that differ between two commits' trees (either may be empty: no files), without
+    // reading the trees whole. A blob id is empty on the side without the file.
+    struct FileChange {
+        QString path;
+        QString oldBlob, newBlob;
+    };
+    bool ChangedFiles(const QString& from, const QString& to, QList<FileChange>& changes, QString* error);
+    // The names of the entries of folder (relative to the root; empty: the root) in commit's tree;
+    // none when the folder is missing.
+    bool FolderNames(const QString& commit, const QString& folder, QStringList& names, QString* error);
     // Moves the local branch and HEAD to commit without touching the work tree.
     bool MoveBranch(const QString& commit, const QString& branch, QString* error);
     // Whether commit is ancestor (or equal to) descendant.
