@@ -9,6 +9,11 @@
 #include <algorithm>
 #include <vector>
 #include <git2.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <git2/sys/mempack.h>
 #include <git2/sys/odb_backend.h>
 
@@ -379,14 +384,29 @@ bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* e
 bool CGitRepository::StoreBlob(QByteArrayView bytes, QString& blob, QString* error) {
     if (!holdObjects(error) || !packIfLarge(error)) return false;
     git_oid oid;
-    const int rc = git_blob_create_from_buffer(&oid, m_repo, bytes.data(), size_t(bytes.size()));
-    if (rc != 0) return fail(error, QStringLiteral("Unable to store a file"), rc);
-    if (m_memory->exists(m_memory, &oid)) {
-        m_held += bytes.size() + 64;
-        m_pending << oid;
-    }
+    if (!storeBlob(bytes, oid, error)) return false;
     blob = fromOid(oid);
     return true;
+}
+
+bool CGitRepository::storeBlob(QByteArrayView bytes, git_oid& oid, QString* error) {
+    // Straight to memory: libgit2's own write first "freshens" the object on disk, which for a
+    // new one means a failed touch and a fresh listing of the pack folder, per object.
+    int rc = git_odb_hash(&oid, bytes.data(), size_t(bytes.size()), GIT_OBJECT_BLOB);
+    if (rc == 0 && !m_memory->exists(m_memory, &oid)) {
+        git_odb* odb = nullptr;
+        rc = git_repository_odb(&odb, m_repo);
+        const bool known = rc == 0 && git_odb_exists_ext(odb, &oid, GIT_ODB_LOOKUP_NO_REFRESH) == 1;
+        if (odb) git_odb_free(odb);
+        if (rc == 0 && !known) {
+            rc = m_memory->write(m_memory, &oid, bytes.data(), size_t(bytes.size()), GIT_OBJECT_BLOB);
+            if (rc == 0) {
+                m_held += bytes.size() + 64;
+                m_pending << oid;
+            }
+        }
+    }
+    return rc == 0 || fail(error, QStringLiteral("Unable to store a file"), rc);
 }
 
 QString CGitRepository::HashBlob(QByteArrayView bytes) {
@@ -420,12 +440,7 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
     QSet<QString> written;
     for (auto it = edit.write.cbegin(); it != edit.write.cend(); ++it) {
         Update u{it.key().toUtf8(), {}, false};
-        rc = git_blob_create_from_buffer(&u.id, m_repo, it.value().constData(), size_t(it.value().size()));
-        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
-        if (m_memory->exists(m_memory, &u.id)) {
-            m_held += it.value().size() + 64;
-            m_pending << u.id;
-        }
+        if (!storeBlob(it.value(), u.id, error)) return false;
         written.insert(it.key());
         updates.push_back(std::move(u));
     }
@@ -594,6 +609,123 @@ bool CGitRepository::changedSinceHead(git_commit* target, QList<QByteArray>& pat
     return true;
 }
 
+bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, bool& done, QString* error) {
+    left.clear();
+    done = false;
+    Index index;
+    Tree tree;
+    int rc = git_repository_index(&index.p, m_repo);
+    if (rc == 0) rc = git_commit_tree(&tree.p, target);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the sync folder's index"), rc);
+    // Filters would change the bytes on the way out: those folders are libgit2's to write.
+    int autocrlf = 0;
+    git_config* config = nullptr;
+    if (git_repository_config_snapshot(&config, m_repo) == 0) {
+        if (git_config_get_bool(&autocrlf, config, "core.autocrlf") != 0) {
+            const char* text = nullptr;
+            autocrlf = git_config_get_string(&text, config, "core.autocrlf") == 0 && text && qstrcmp(text, "false") != 0;
+        }
+        git_config_free(config);
+    }
+    git_error_clear();
+    if (autocrlf || git_index_entrycount(index.p) != 0 || QFileInfo::exists(GitFolder() + QStringLiteral("/info/attributes")))
+        return true;
+    struct File {
+        QByteArray path;
+        git_oid id;
+        git_filemode_t mode;
+    };
+    std::vector<File> files;
+    bool attributes = false;
+    std::pair<std::vector<File>*, bool*> walk(&files, &attributes);
+    rc = git_tree_walk(
+        tree.p, GIT_TREEWALK_PRE,
+        [](const char* root, const git_tree_entry* e, void* payload) {
+            auto* p = static_cast<std::pair<std::vector<File>*, bool*>*>(payload);
+            if (qstrcmp(git_tree_entry_name(e), ".gitattributes") == 0) *p->second = true;
+            if (git_tree_entry_type(e) == GIT_OBJECT_BLOB)
+                p->first->push_back({QByteArray(root) + git_tree_entry_name(e), *git_tree_entry_id(e), git_tree_entry_filemode(e)});
+            return 0;
+        },
+        &walk);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the tree"), rc);
+    if (attributes) return true;
+    // A fresh folder gets each file with one create and one write, and the index their stat
+    // data; libgit2's checkout looked at every folder and path several times per file.
+    const QByteArray root = QFile::encodeName(m_folder) + '/';
+    QSet<QByteArray> folders;
+    for (const File& f : files) {
+        if (f.mode != GIT_FILEMODE_BLOB) {
+            left << f.path;
+            continue;
+        }
+        const QByteArray full = root + f.path;
+        const qsizetype slash = f.path.lastIndexOf('/');
+        if (slash > 0 && !folders.contains(f.path.left(slash))) {
+            if (!QDir().mkpath(QFile::decodeName(root + f.path.left(slash)))) {
+                if (error) *error = QStringLiteral("Unable to make the folder ") + QFile::decodeName(root + f.path.left(slash));
+                return false;
+            }
+            folders.insert(f.path.left(slash));
+        }
+        git_blob* blob = nullptr;
+        rc = git_blob_lookup(&blob, m_repo, &f.id);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read ") + QString::fromUtf8(f.path), rc);
+        const char* data = static_cast<const char*>(git_blob_rawcontent(blob));
+        const qint64 size = qint64(git_blob_rawsize(blob));
+        struct stat st {};
+        const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        bool ok = fd >= 0;
+        if (!ok && errno == EEXIST) {
+            // Already there (a user's file, or one of a sync stopped while writing): kept unless
+            // it holds these very bytes, and left to libgit2's careful checkout.
+            QFile existing(QFile::decodeName(full));
+            if (existing.size() == size && existing.open(QIODevice::ReadOnly) &&
+                existing.readAll() == QByteArrayView(data, size) && ::stat(full.constData(), &st) == 0)
+                ok = true;
+            else
+                left << f.path;
+            if (!ok) {
+                git_blob_free(blob);
+                continue;
+            }
+        } else if (ok) {
+            for (qint64 at = 0; ok && at < size;) {
+                const ssize_t n = ::write(fd, data + at, size_t(size - at));
+                if (n < 0 && errno == EINTR) continue;
+                ok = n > 0;
+                at += n;
+            }
+            ok = ok && ::fstat(fd, &st) == 0;
+            ok = ::close(fd) == 0 && ok;
+        }
+        git_blob_free(blob);
+        if (!ok) {
+            if (error) *error = QStringLiteral("Unable to write %1: %2").arg(QFile::decodeName(full), QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+        git_index_entry e{};
+        e.ctime.seconds = int32_t(st.st_ctim.tv_sec);
+        e.ctime.nanoseconds = uint32_t(st.st_ctim.tv_nsec);
+        e.mtime.seconds = int32_t(st.st_mtim.tv_sec);
+        e.mtime.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
+        e.dev = uint32_t(st.st_dev);
+        e.ino = uint32_t(st.st_ino);
+        e.mode = GIT_FILEMODE_BLOB;
+        e.uid = uint32_t(st.st_uid);
+        e.gid = uint32_t(st.st_gid);
+        e.file_size = uint32_t(st.st_size);
+        e.id = f.id;
+        e.path = f.path.constData();
+        rc = git_index_add(index.p, &e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to index ") + QString::fromUtf8(f.path), rc);
+    }
+    rc = git_index_write(index.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to write the sync folder's index"), rc);
+    done = true;
+    return true;
+}
+
 bool CGitRepository::CheckOut(const QString& commit, const QString& branch, QString* error) {
     if (commit.isEmpty()) return true;
     git_oid oid;
@@ -608,6 +740,12 @@ bool CGitRepository::CheckOut(const QString& commit, const QString& branch, QStr
     QList<QByteArray> paths;
     bool all = true;
     if (!changedSinceHead(c.p, paths, all, error)) return false;
+    if (all && git_repository_head_unborn(m_repo) == 1) {
+        bool done = false;
+        if (!writeFresh(c.p, paths, done, error)) return false;
+        all = !done;
+        if (done && paths.isEmpty()) return MoveBranch(commit, branch, error);
+    }
     if (!all && paths.isEmpty()) return MoveBranch(commit, branch, error);
     QList<char*> names;
     for (QByteArray& p : paths) names << p.data();

@@ -90,10 +90,15 @@ public:
 
 private:
     bool holdObjects(QString* error);
+    bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
     bool packIfLarge(QString* error);
     // Names for the next pack the tree id and what below it is still held in memory only.
     bool holdTree(const git_oid& id, QString* error);
     // The paths that differ between HEAD's tree and target's; all set when there is no HEAD.
+    // Writes the commit's files into a folder that has none of git's yet (no HEAD, empty index)
+    // and fills the index; left gets the paths it did not write (files already there that
+    // differ, links). done is false when the folder is not one to write this way (filters).
+    bool writeFresh(git_commit* target, QList<QByteArray>& left, bool& done, QString* error);
     bool changedSinceHead(git_commit* target, QList<QByteArray>& paths, bool& all, QString* error);
 
     git_repository* m_repo = nullptr;
