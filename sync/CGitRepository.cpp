@@ -370,6 +370,24 @@ bool CGitRepository::ReadTree(const QString& commit, QHash<QString, QString>& bl
     return rc == 0 || fail(error, QStringLiteral("Unable to read the tree of ") + commit, rc);
 }
 
+bool CGitRepository::BlobAt(const QString& commit, const QString& path, QString& blob, QString* error) {
+    blob.clear();
+    git_oid oid;
+    CommitObj c;
+    Tree t;
+    if (commit.isEmpty() || !toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, m_repo, &oid);
+    if (rc == 0) rc = git_commit_tree(&t.p, c.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    git_tree_entry* e = nullptr;
+    rc = git_tree_entry_bypath(&e, t.p, path.toUtf8().constData());
+    if (rc != 0) return fail(error, QStringLiteral("No file ") + path, rc);
+    const bool isBlob = git_tree_entry_type(e) == GIT_OBJECT_BLOB;
+    if (isBlob) blob = fromOid(*git_tree_entry_id(e));
+    git_tree_entry_free(e);
+    return isBlob;
+}
+
 bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* error) {
     git_oid oid;
     git_blob* b = nullptr;

@@ -41,6 +41,8 @@ public:
     // Every blob of the commit's tree: path -> blob id (hex). Empty commit: nothing.
     bool ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error);
     bool ReadBlob(const QString& blob, QByteArray& bytes, QString* error);
+    // The blob id of one file of the commit's tree; false when there is no such file.
+    bool BlobAt(const QString& commit, const QString& path, QString& blob, QString* error);
     // Stores bytes as a blob. Objects written are held in memory and go to disk as packs (a
     // pack every few tens of megabytes, and at Flush), never as one file per object.
     bool StoreBlob(QByteArrayView bytes, QString& blob, QString* error);

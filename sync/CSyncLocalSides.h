@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class CSQLite;
@@ -21,10 +22,16 @@ struct CSyncLocalSide {
 
 class CSyncLocalSides {
 public:
-    // Every item with an identity, in one query: known gets each item whose remembered side
-    // still holds (its key unchanged), stale the others with their key now. count: all of them.
-    static bool Read(CSQLite& db, const std::function<void(const CSyncLocalSide& side)>& known,
-                     QHash<int, QString>& stale, qsizetype& count, QString* error);
-    // Inside the caller's transaction.
+    // The items that may differ from what the last sync agreed on, in one pass the engine
+    // filters: known gets each item whose remembered side holds (key unchanged) yet differs from
+    // the agreed fingerprint (or has none); stale the items whose key moved, with their key now.
+    // With only set, just the items of those identities, changed or not.
+    static bool ReadChanged(CSQLite& db, const std::function<void(const CSyncLocalSide& side)>& known,
+                            QHash<int, QString>& stale, QString* error, const QStringList* only = nullptr);
+    // The identities the last sync agreed on that no item of this database holds any more.
+    static bool ReadGone(CSQLite& db, QStringList& uuids, QString* error);
+    // Writes in transactions of their own: the rows are true whatever the sync does next.
     static bool Write(CSQLite& db, const QList<CSyncLocalSide>& sides, QString* error);
+    // Quoted for SQL text.
+    static QString Quoted(const QString& text);
 };
