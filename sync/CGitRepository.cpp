@@ -25,7 +25,9 @@ void initOnce() {
         const int n = git_libgit2_init();
         // Packs are read through mapped windows that count as the program's memory: a sync
         // reading every tree of a large repository keeps a modest share of them mapped.
-        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(64) * 1024 * 1024);
+        // Small windows: a first sync reads every object of a large pack once, in order.
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_SIZE, size_t(4) * 1024 * 1024);
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(16) * 1024 * 1024);
         return n;
     }();
     (void)once;
@@ -455,34 +457,33 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
     };
     std::vector<Update> updates;
     updates.reserve(size_t(edit.write.size() + edit.stored.size() + edit.remove.size()));
-    QSet<QString> written;
     for (auto it = edit.write.cbegin(); it != edit.write.cend(); ++it) {
         Update u{it.key().toUtf8(), {}, false};
         if (!storeBlob(it.value(), u.id, error)) return false;
-        written.insert(it.key());
         updates.push_back(std::move(u));
     }
     for (auto it = edit.stored.cbegin(); it != edit.stored.cend(); ++it) {
-        if (written.contains(it.key())) continue;
         Update u{it.key().toUtf8(), {}, false};
         if (!toOid(it.value(), u.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
-        written.insert(it.key());
         updates.push_back(std::move(u));
     }
     for (const QString& path : edit.remove) {
         // Removing what the tree does not hold is an error for libgit2, and a no-op here.
-        if (written.contains(path) || !baseline.p) continue;
+        if (!baseline.p) break;
         git_tree_entry* e = nullptr;
         if (git_tree_entry_bypath(&e, baseline.p, path.toUtf8().constData()) != 0) {
             git_error_clear();
             continue;
         }
         git_tree_entry_free(e);
-        written.insert(path);
         updates.push_back({path.toUtf8(), {}, true});
     }
     // In byte order, libgit2 takes them in one pass instead of sorting them one insert at a time.
-    std::sort(updates.begin(), updates.end(), [](const Update& a, const Update& b) { return a.path < b.path; });
+    // A path both written and removed is written: the first of each path is kept, and writes
+    // come before removals.
+    std::stable_sort(updates.begin(), updates.end(), [](const Update& a, const Update& b) { return a.path < b.path; });
+    updates.erase(std::unique(updates.begin(), updates.end(), [](const Update& a, const Update& b) { return a.path == b.path; }),
+                  updates.end());
     std::vector<git_tree_update> list(updates.size());
     for (size_t i = 0; i < updates.size(); ++i) {
         list[i].action = updates[i].remove ? GIT_TREE_UPDATE_REMOVE : GIT_TREE_UPDATE_UPSERT;

@@ -19,10 +19,21 @@
 #include <QLockFile>
 #include <QSysInfo>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
 enum class Outcome { Done, Again, Failed };
+
+// A large sync's phases each build and drop maps of every item; what one dropped goes back to
+// the system before the next one builds its own.
+void releaseFreed() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 // This database's side of one item.
 struct LocalSide {
@@ -327,22 +338,15 @@ private:
     bool ReadLocal() {
         const auto known = [&](const CSyncLocalSide& x) { local.insert(x.uuid, {x.id, x.fingerprint, x.attachBlob, x.attachSum}); };
         QHash<int, QString> stale;
-        if (!CSyncLocalSides::ReadChanged(db, known, stale, &error) || !ReadStale(stale)) return false;
+        if (!CSyncLocalSides::ReadChanged(db, touched + looked, known, stale, &error) || !ReadStale(stale)) return false;
         QStringList gone;
         if (!CSyncLocalSides::ReadGone(db, gone, &error)) return false;
         changedHere = QSet<QString>(gone.cbegin(), gone.cend());
+        // Items the other side touched are here too, changed or not: the merge sorts them out.
         for (auto it = local.cbegin(); it != local.cend(); ++it) changedHere.insert(it.key());
-        // Items the other side touched but this database did not: their ids, for taking them in.
-        QStringList wanted;
-        for (const QString& u : touched + looked)
-            if (!changedHere.contains(u)) wanted << u;
-        for (qsizetype i = 0; i < wanted.size(); i += 500) {
-            const QStringList part = wanted.mid(i, 500);
-            stale.clear();
-            if (!CSyncLocalSides::ReadChanged(db, known, stale, &error, &part) || !ReadStale(stale)) return false;
-        }
         if (!CSyncLocalSides::Write(db, freshSides, &error)) return false;
         freshSides.clear();
+        releaseFreed();
         return true;
     }
 
@@ -568,10 +572,18 @@ private:
             merged.insert(u, {path, blob, side.fingerprint, number, attachPath, side.attachBlob, side.attachSum});
             if (!conflicts.contains(u)) ++s.out;
         }
-        batch.clear();
-        allAttributes.clear();
         for (const auto& copy : std::as_const(copies)) drop(copy.first);
         edit.remove = QList<QString>(removed.cbegin(), removed.cend());
+        // Only the commit and the entries are left to write.
+        batch.clear();
+        allAttributes.clear();
+        writes.clear();
+        local.clear();
+        remoteItems.clear();
+        writtenPaths.clear();
+        droppedPaths.clear();
+        headFolders.clear();
+        releaseFreed();
 
         QString commit = head;
         if (!edit.IsEmpty()) {
@@ -583,6 +595,7 @@ private:
                                         .arg(s.conflicts);
             if (!repo.Commit(head, edit, message, commit, &error)) return Failed();
             edit = {};
+            releaseFreed();
             if (hasRemote) {
                 if (o.beforePush) o.beforePush();
                 bool refused = false;

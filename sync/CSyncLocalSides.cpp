@@ -3,6 +3,9 @@
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 
+#include <QSet>
+#include <vector>
+
 namespace {
 bool hasTable(CSQLite& db, const char* name, bool& found, QString* error) {
     found = false;
@@ -15,14 +18,32 @@ bool hasTable(CSQLite& db, const char* name, bool& found, QString* error) {
                          error);
 }
 
-// Lengths stand for the text: reading and hashing every item is what this saves.
-const char* const kKey =
-    "i.LastUpdate || '|' || ifnull(i.FileSize, '') || '|' || ifnull(length(c.c0Title), '') || '|' || "
-    "ifnull(length(c.c1Code), '') || '|' || ifnull(c.c2File, '') || '|' || "
-    "ifnull((SELECT group_concat(t.Name || ':' || k.Name, '/') FROM tblItemCategory ic "
-    "JOIN tblCategory k ON k.ID = ic.CategoryID JOIN tblType t ON t.ID = k.TypeID WHERE ic.ItemID = i.ID), '') || '|' || "
-    "ifnull((SELECT group_concat(a.Name || '=' || length(a.Value), '/') FROM tblItemAttribute a "
-    "WHERE a.ItemID = i.ID), '')";
+// FNV-1a: a key that stays the same from run to run and machine to machine.
+struct KeyHash {
+    quint64 h = 1469598103934665603ull;
+    void Add(QByteArrayView bytes) {
+        for (const char c : bytes) {
+            h ^= quint8(c);
+            h *= 1099511628211ull;
+        }
+        h ^= 0xff;  // ends each part, so "ab"+"c" is not "a"+"bc"
+        h *= 1099511628211ull;
+    }
+    void Add(qint64 v) { Add(QByteArrayView(reinterpret_cast<const char*>(&v), sizeof v)); }
+};
+
+quint64 hashOf(QByteArrayView bytes) {
+    KeyHash k;
+    k.Add(bytes);
+    return k.h;
+}
+
+// One item's stored state as the key sees it.
+struct ItemState {
+    int id = 0;
+    KeyHash key;
+    QByteArray uuid;
+};
 }  // namespace
 
 QString CSyncLocalSides::Quoted(const QString& text) {
@@ -31,55 +52,120 @@ QString CSyncLocalSides::Quoted(const QString& text) {
     return QLatin1Char('\'') + q + QLatin1Char('\'');
 }
 
-bool CSyncLocalSides::ReadChanged(CSQLite& db, const std::function<void(const CSyncLocalSide& side)>& known,
-                                  QHash<int, QString>& stale, QString* error, const QStringList* only) {
+bool CSyncLocalSides::ReadChanged(CSQLite& db, const QSet<QString>& wanted,
+                                  const std::function<void(const CSyncLocalSide& side)>& known, QHash<int, QString>& stale,
+                                  QString* error) {
     stale.clear();
     bool attributes = false, remembered = false, agreed = false;
     if (!hasTable(db, "tblItemAttribute", attributes, error) || !hasTable(db, "tblSyncLocal", remembered, error) ||
         !hasTable(db, "tblSyncItem", agreed, error))
         return false;
-    if (!attributes || (only && only->isEmpty())) return true;
-    QString filter;
-    if (only) {
-        QStringList quoted;
-        for (const QString& u : *only) quoted << Quoted(u);
-        filter = QStringLiteral(" AND u.Value IN (") + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-    // The engine compares each item's key and fingerprint with the remembered ones: only the
-    // items that differ come out, so an unchanged database costs one pass and no text.
-    const QString sql =
-        QStringLiteral("SELECT ID, Uuid, Key, Fresh, Fingerprint, AttachBlob, AttachSum FROM (SELECT i.ID AS ID, "
-                       "u.Value AS Uuid, ") +
-        QLatin1String(kKey) + QStringLiteral(" AS Key, ") +
-        (remembered ? QStringLiteral("s.Uuid IS u.Value AND s.Key IS (") + QLatin1String(kKey) +
-                          QStringLiteral(") AS Fresh, s.Fingerprint AS Fingerprint, s.AttachBlob AS AttachBlob, "
-                                         "s.AttachSum AS AttachSum, ")
-                    : QStringLiteral("0 AS Fresh, NULL AS Fingerprint, NULL AS AttachBlob, NULL AS AttachSum, ")) +
-        (agreed ? QStringLiteral("b.Fingerprint AS Agreed ") : QStringLiteral("NULL AS Agreed ")) +
-        QStringLiteral("FROM tblItem i JOIN tblItemAttribute u ON u.ItemID = i.ID AND u.Name = 'uuid' ") + filter +
-        QStringLiteral(" LEFT JOIN ftsItem_content c ON c.docid = i.ID ") +
-        (remembered ? QStringLiteral("LEFT JOIN tblSyncLocal s ON s.ItemID = i.ID ") : QString()) +
-        (agreed ? QStringLiteral("LEFT JOIN tblSyncItem b ON b.Uuid = u.Value ") : QString()) + QStringLiteral(")") +
-        (only ? QString() : QStringLiteral(" WHERE NOT Fresh OR Agreed IS NULL OR Agreed IS NOT Fingerprint"));
-    QByteArray s;
+    if (!attributes) return true;
+    // Each table is read once in its own order and the key put together here: the engine's
+    // per-item lookups into five tables cost a large database seconds. Lengths stand for the
+    // text: reading and hashing every item is what this saves.
+    QByteArray scratch;
+    QHash<qint64, quint64> categories;  // names of the category and its language
+    std::vector<ItemState> items;
+    const auto find = [&](qint64 id, size_t& at) {
+        // Every scan runs in item order, so the next row is at or after the last one found.
+        while (at < items.size() && items[at].id < id) ++at;
+        return at < items.size() && items[at].id == id;
+    };
+    bool ok = db.ForEachRow(QStringLiteral("SELECT k.ID, t.Name, k.Name FROM tblCategory k JOIN tblType t ON t.ID = k.TypeID"),
+                            [&](const CSQLite::Row& r) {
+                                KeyHash k;
+                                k.Add(r.Bytes(1));
+                                k.Add(r.Bytes(2));
+                                categories.insert(r.Int(0), k.h);
+                                return true;
+                            },
+                            error) &&
+              db.ForEachRow(QStringLiteral("SELECT ID, LastUpdate, FileSize FROM tblItem ORDER BY ID"),
+                            [&](const CSQLite::Row& r) {
+                                ItemState x;
+                                x.id = int(r.Int(0));
+                                x.key.Add(r.Bytes(1));
+                                x.key.Add(r.IsNull(2) ? QByteArrayView() : r.Bytes(2));
+                                items.push_back(std::move(x));
+                                return true;
+                            },
+                            error);
+    size_t at = 0;
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT docid, length(c0Title), length(c1Code), c2File FROM ftsItem_content "
+                                            "ORDER BY docid"),
+                             [&](const CSQLite::Row& r) {
+                                 if (!find(r.Int(0), at)) return true;
+                                 KeyHash& k = items[at].key;
+                                 k.Add(r.Int(1));
+                                 k.Add(r.Int(2));
+                                 k.Add(r.Bytes(3));
+                                 return true;
+                             },
+                             error);
+    at = 0;
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT ItemID, CategoryID FROM tblItemCategory ORDER BY ItemID, CategoryID"),
+                             [&](const CSQLite::Row& r) {
+                                 if (find(r.Int(0), at)) items[at].key.Add(qint64(categories.value(r.Int(1))));
+                                 return true;
+                             },
+                             error);
+    at = 0;
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT ItemID, Name, length(Value), Value FROM tblItemAttribute ORDER BY ItemID, Name"),
+                             [&](const CSQLite::Row& r) {
+                                 if (!find(r.Int(0), at)) return true;
+                                 ItemState& x = items[at];
+                                 const QByteArrayView name = r.Bytes(1);
+                                 x.key.Add(name);
+                                 x.key.Add(r.Int(2));
+                                 if (name == "uuid") x.uuid = r.Utf8(3, scratch).toByteArray();
+                                 return true;
+                             },
+                             error);
+    // What the last sync agreed on, by identity: a hash of its fingerprint.
+    QHash<quint64, quint64> agreedPrints;
+    if (ok && agreed)
+        ok = db.ForEachRow(QStringLiteral("SELECT Uuid, Fingerprint FROM tblSyncItem"),
+                           [&](const CSQLite::Row& r) {
+                               agreedPrints.insert(hashOf(r.Bytes(0)), hashOf(r.Bytes(1)));
+                               return true;
+                           },
+                           error);
+    QSet<quint64> wantedHashes;
+    for (const QString& u : wanted) wantedHashes.insert(hashOf(u.toUtf8()));
+    const auto keyText = [](const ItemState& x) { return QStringLiteral("h:") + QString::number(x.key.h, 16); };
+    std::vector<char> seen(items.size(), 0);
     CSyncLocalSide side;
-    return db.ForEachRow(
-        sql,
-        [&](const CSQLite::Row& r) {
-            const int id = int(r.Int(0));
-            if (r.Int(3) == 0) {
-                stale.insert(id, QString::fromUtf8(r.Utf8(2, s)));
+    at = 0;
+    if (ok && remembered)
+        ok = db.ForEachRow(
+            QStringLiteral("SELECT ItemID, Uuid, Key, Fingerprint, AttachBlob, AttachSum FROM tblSyncLocal ORDER BY ItemID"),
+            [&](const CSQLite::Row& r) {
+                if (!find(r.Int(0), at)) return true;
+                const ItemState& x = items[at];
+                if (x.uuid.isEmpty()) return true;
+                seen[at] = 1;
+                if (r.Bytes(1) != QByteArrayView(x.uuid) || r.Utf8(2, scratch) != QByteArrayView(keyText(x).toLatin1())) {
+                    stale.insert(x.id, keyText(x));
+                    return true;
+                }
+                const quint64 uuid = hashOf(x.uuid);
+                const auto was = agreedPrints.constFind(uuid);
+                if (was != agreedPrints.cend() && *was == hashOf(r.Bytes(3)) && !wantedHashes.contains(uuid)) return true;
+                side.id = x.id;
+                side.uuid = QString::fromUtf8(x.uuid);
+                side.key = keyText(x);
+                side.fingerprint = QString::fromUtf8(r.Utf8(3, scratch));
+                side.attachBlob = QString::fromUtf8(r.Utf8(4, scratch));
+                side.attachSum = QString::fromUtf8(r.Utf8(5, scratch));
+                known(side);
                 return true;
-            }
-            side.id = id;
-            side.uuid = QString::fromUtf8(r.Utf8(1, s));
-            side.fingerprint = QString::fromUtf8(r.Utf8(4, s));
-            side.attachBlob = QString::fromUtf8(r.Utf8(5, s));
-            side.attachSum = QString::fromUtf8(r.Utf8(6, s));
-            known(side);
-            return true;
-        },
-        error);
+            },
+            error);
+    // Items with nothing remembered are read again.
+    for (size_t i = 0; ok && i < items.size(); ++i)
+        if (!seen[i] && !items[i].uuid.isEmpty()) stale.insert(items[i].id, keyText(items[i]));
+    return ok;
 }
 
 bool CSyncLocalSides::ReadGone(CSQLite& db, QStringList& uuids, QString* error) {

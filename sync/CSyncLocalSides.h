@@ -5,6 +5,7 @@
 // items they touch; other programs' writes change the key (time stamp, lengths, categories).
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -22,12 +23,13 @@ struct CSyncLocalSide {
 
 class CSyncLocalSides {
 public:
-    // The items that may differ from what the last sync agreed on, in one pass the engine
-    // filters: known gets each item whose remembered side holds (key unchanged) yet differs from
-    // the agreed fingerprint (or has none); stale the items whose key moved, with their key now.
-    // With only set, just the items of those identities, changed or not.
-    static bool ReadChanged(CSQLite& db, const std::function<void(const CSyncLocalSide& side)>& known,
-                            QHash<int, QString>& stale, QString* error, const QStringList* only = nullptr);
+    // The items that may differ from what the last sync agreed on, in one pass over each
+    // table: known gets each item whose remembered side holds (key unchanged) yet differs from
+    // the agreed fingerprint, has none, or whose identity is in wanted; stale the items whose
+    // key moved (or that have nothing remembered), with their key now.
+    static bool ReadChanged(CSQLite& db, const QSet<QString>& wanted,
+                            const std::function<void(const CSyncLocalSide& side)>& known, QHash<int, QString>& stale,
+                            QString* error);
     // The identities the last sync agreed on that no item of this database holds any more.
     static bool ReadGone(CSQLite& db, QStringList& uuids, QString* error);
     // Writes in transactions of their own: the rows are true whatever the sync does next.
