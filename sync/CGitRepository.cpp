@@ -25,9 +25,7 @@ void initOnce() {
         const int n = git_libgit2_init();
         // Packs are read through mapped windows that count as the program's memory: a sync
         // reading every tree of a large repository keeps a modest share of them mapped.
-        // Small windows: a first sync reads every object of a large pack once, in order.
-        git_libgit2_opts(GIT_OPT_SET_MWINDOW_SIZE, size_t(4) * 1024 * 1024);
-        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(16) * 1024 * 1024);
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(64) * 1024 * 1024);
         return n;
     }();
     (void)once;
