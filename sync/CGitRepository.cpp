@@ -116,30 +116,23 @@ bool CGitRepository::holdObjects(QString* error) {
     return true;
 }
 
-bool CGitRepository::Flush(QString* error) {
-    if (!m_memory || m_pending.isEmpty()) return true;
-    // The pack is written here rather than by libgit2's pack builder, which would look for
-    // deltas between every pair of neighbours first.
-    git_odb* odb = nullptr;
-    int rc = git_repository_odb(&odb, m_repo);
-    if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+namespace {
+
+// Objects read from one object database, packed without deltas and indexed into another.
+// Written here rather than by libgit2's pack builder, which would look for deltas between every
+// pair of neighbours first and compress each object again at its slowest level.
+bool packObjects(git_odb* from, const QList<git_oid>& ids, git_odb* to, QString* error) {
     QByteArray pack("PACK");
     const auto be32 = [&pack](quint32 v) {
         for (int shift = 24; shift >= 0; shift -= 8) pack.append(char((v >> shift) & 0xff));
     };
-    // One object at a time from memory to the pack, so the two never both hold everything.
-    QSet<QByteArray> seen;
-    QList<git_oid> unique;
-    for (const git_oid& id : std::as_const(m_pending))
-        if (!seen.contains(QByteArray::fromRawData(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ))) {
-            seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
-            unique << id;
-        }
     be32(2);
-    be32(quint32(unique.size()));
-    for (qsizetype i = 0; rc == 0 && i < unique.size(); ++i) {
+    be32(quint32(ids.size()));
+    int rc = 0;
+    // One object at a time from the store to the pack, so the two never both hold everything.
+    for (qsizetype i = 0; rc == 0 && i < ids.size(); ++i) {
         git_odb_object* o = nullptr;
-        rc = git_odb_read(&o, odb, &unique[i]);
+        rc = git_odb_read(&o, from, &ids[i]);
         if (rc != 0) break;
         const size_t size = git_odb_object_size(o);
         // Type and size: four bits of size in the first byte, seven in each next one.
@@ -160,16 +153,109 @@ bool CGitRepository::Flush(QString* error) {
     pack.append(QCryptographicHash::hash(pack, QCryptographicHash::Sha1));
     git_odb_writepack* writer = nullptr;
     git_indexer_progress stats{};
-    if (rc == 0) rc = git_odb_write_pack(&writer, odb, nullptr, nullptr);
+    if (rc == 0) rc = git_odb_write_pack(&writer, to, nullptr, nullptr);
     if (rc == 0) rc = writer->append(writer, pack.constData(), size_t(pack.size()), &stats);
     if (rc == 0) rc = writer->commit(writer, &stats);
     if (writer) writer->free(writer);
-    git_odb_free(odb);
+    return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+}
+
+}  // namespace
+
+bool CGitRepository::Flush(QString* error) {
+    if (!m_memory || m_pending.isEmpty()) return true;
+    git_odb* odb = nullptr;
+    int rc = git_repository_odb(&odb, m_repo);
     if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    QSet<QByteArray> seen;
+    QList<git_oid> unique;
+    for (const git_oid& id : std::as_const(m_pending))
+        if (!seen.contains(QByteArray::fromRawData(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ))) {
+            seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
+            unique << id;
+        }
+    const bool ok = packObjects(odb, unique, odb, error);
+    git_odb_free(odb);
+    if (!ok) return false;
     m_pending.clear();
     m_held = 0;
     rc = git_mempack_reset(m_memory);
     return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+}
+
+bool CGitRepository::pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused,
+                               QString* error) {
+    git_repository* theirs = nullptr;
+    int rc = git_repository_open_bare(&theirs, QFile::encodeName(path).constData());
+    if (rc != 0) return fail(error, QStringLiteral("Unable to open the repository at ") + path, rc);
+    const std::unique_ptr<git_repository, void (*)(git_repository*)> remoteRepo(theirs, git_repository_free);
+    git_odb* ours = nullptr;
+    git_odb* target = nullptr;
+    rc = git_repository_odb(&ours, m_repo);
+    if (rc == 0) rc = git_repository_odb(&target, theirs);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> ownOdb(ours, git_odb_free), theirOdb(target, git_odb_free);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to open the repository at ") + path, rc);
+    const QByteArray ref = (QStringLiteral("refs/heads/") + branch).toUtf8();
+    git_oid old;
+    const bool hadBranch = git_reference_name_to_id(&old, theirs, ref.constData()) == 0;
+    git_error_clear();
+    // Only fast-forwards: the branch there must be what this commit was made on (or before it).
+    if (hadBranch && !git_oid_equal(&old, &commit) && git_graph_descendant_of(m_repo, &commit, &old) != 1) {
+        git_error_clear();
+        refused = true;
+        if (error) *error = QStringLiteral("The remote moved on");
+        return false;
+    }
+    // What the remote lacks: a tree it has holds everything below it.
+    const auto has = [&](const git_oid& id) { return git_odb_exists_ext(target, &id, GIT_ODB_LOOKUP_NO_REFRESH) == 1; };
+    QList<git_oid> send;
+    QSet<QByteArray> listed;
+    const auto add = [&](const git_oid& id) {
+        const QByteArray raw(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ);
+        if (listed.contains(raw)) return false;
+        listed.insert(raw);
+        send << id;
+        return true;
+    };
+    std::function<bool(const git_oid&)> addTree = [&](const git_oid& id) {
+        if (has(id) || !add(id)) return true;
+        Tree t;
+        if (git_tree_lookup(&t.p, m_repo, &id) != 0) return false;
+        for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
+            const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
+            const git_oid* oid = git_tree_entry_id(e);
+            if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
+                if (!addTree(*oid)) return false;
+            } else if (git_tree_entry_type(e) == GIT_OBJECT_BLOB && !has(*oid)) {
+                add(*oid);
+            }
+        }
+        return true;
+    };
+    QList<git_oid> commits{commit};
+    while (!commits.isEmpty()) {
+        const git_oid id = commits.takeLast();
+        if (has(id) || !add(id)) continue;
+        CommitObj c;
+        rc = git_commit_lookup(&c.p, m_repo, &id);
+        if (rc != 0 || !addTree(*git_commit_tree_id(c.p))) return fail(error, QStringLiteral("Unable to read the commit to push"), rc);
+        for (unsigned int i = 0; i < git_commit_parentcount(c.p); ++i) commits << *git_commit_parent_id(c.p, i);
+    }
+    // A few thousand objects a pack, so a first push never holds them all.
+    for (qsizetype i = 0; i < send.size(); i += 20000)
+        if (!packObjects(ours, send.mid(i, 20000), target, error)) return false;
+    Reference moved;
+    rc = hadBranch ? git_reference_create_matching(&moved.p, theirs, ref.constData(), &commit, 1, &old, "sync: push")
+                   : git_reference_create(&moved.p, theirs, ref.constData(), &commit, 0, "sync: push");
+    if (rc == GIT_EMODIFIED || rc == GIT_EEXISTS) {
+        // Another machine pushed meanwhile.
+        git_error_clear();
+        refused = true;
+        if (error) *error = QStringLiteral("The remote moved on");
+        return false;
+    }
+    if (rc != 0) return fail(error, QStringLiteral("Unable to push to %1").arg(path), rc);
+    return true;
 }
 
 bool CGitRepository::holdTree(const git_oid& id, QString* error) {
@@ -308,6 +394,15 @@ bool CGitRepository::Push(const QString& commit, const QString& branch, bool& re
     const QString url = QString::fromUtf8(git_remote_url(r.p));
     git_oid oid;
     if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    // A bare repository on a local path (a shared drive, a USB stick) takes the objects straight
+    // into its store, packed as cheaply as this side packs its own.
+    const QString local = url.startsWith(QStringLiteral("file://")) ? url.mid(7) : url;
+    if (local.startsWith(QLatin1Char('/'))) {
+        if (!pushLocal(local, oid, branch, refused, error)) return false;
+        Reference tracking;
+        git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &oid, 1, "sync: pushed");
+        return true;
+    }
     // The commit goes out through a ref of our own, so the local branch moves only once it is in.
     const char* outgoing = "refs/vellumgranary/outgoing";
     Reference ref;

@@ -93,6 +93,7 @@ public:
 private:
     bool holdObjects(QString* error);
     bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
+    bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);
     bool packIfLarge(QString* error);
     // Names for the next pack the tree id and what below it is still held in memory only.
     bool holdTree(const git_oid& id, QString* error);
