@@ -338,9 +338,8 @@ private:
     bool ReadLocal() {
         const auto known = [&](const CSyncLocalSide& x) { local.insert(x.uuid, {x.id, x.fingerprint, x.attachBlob, x.attachSum}); };
         QHash<int, QString> stale;
-        if (!CSyncLocalSides::ReadChanged(db, touched + looked, known, stale, &error) || !ReadStale(stale)) return false;
         QStringList gone;
-        if (!CSyncLocalSides::ReadGone(db, gone, &error)) return false;
+        if (!CSyncLocalSides::ReadChanged(db, touched + looked, known, stale, gone, &error) || !ReadStale(stale)) return false;
         changedHere = QSet<QString>(gone.cbegin(), gone.cend());
         // Items the other side touched are here too, changed or not: the merge sorts them out.
         for (auto it = local.cbegin(); it != local.cend(); ++it) changedHere.insert(it.key());

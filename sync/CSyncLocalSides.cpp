@@ -4,6 +4,7 @@
 #include "db/CTransaction.h"
 
 #include <QSet>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -42,6 +43,7 @@ quint64 hashOf(QByteArrayView bytes) {
 struct ItemState {
     int id = 0;
     KeyHash key;
+    quint64 attributes = 0;
     QByteArray uuid;
 };
 }  // namespace
@@ -54,13 +56,14 @@ QString CSyncLocalSides::Quoted(const QString& text) {
 
 bool CSyncLocalSides::ReadChanged(CSQLite& db, const QSet<QString>& wanted,
                                   const std::function<void(const CSyncLocalSide& side)>& known, QHash<int, QString>& stale,
-                                  QString* error) {
+                                  QStringList& gone, QString* error) {
     stale.clear();
+    gone.clear();
     bool attributes = false, remembered = false, agreed = false;
     if (!hasTable(db, "tblItemAttribute", attributes, error) || !hasTable(db, "tblSyncLocal", remembered, error) ||
         !hasTable(db, "tblSyncItem", agreed, error))
         return false;
-    if (!attributes) return true;
+    if (!attributes) return !agreed || ReadGone(db, gone, error);
     // Each table is read once in its own order and the key put together here: the engine's
     // per-item lookups into five tables cost a large database seconds. Lengths stand for the
     // text: reading and hashing every item is what this saves.
@@ -68,9 +71,15 @@ bool CSyncLocalSides::ReadChanged(CSQLite& db, const QSet<QString>& wanted,
     QHash<qint64, quint64> categories;  // names of the category and its language
     std::vector<ItemState> items;
     const auto find = [&](qint64 id, size_t& at) {
-        // Every scan runs in item order, so the next row is at or after the last one found.
-        while (at < items.size() && items[at].id < id) ++at;
-        return at < items.size() && items[at].id == id;
+        // Most scans run in item order: the next row is the one after the last one found.
+        if (at + 1 < items.size() && items[at + 1].id == id) {
+            ++at;
+            return true;
+        }
+        const auto it = std::lower_bound(items.begin(), items.end(), id,
+                                         [](const ItemState& x, qint64 v) { return x.id < v; });
+        at = size_t(it - items.begin());
+        return it != items.end() && it->id == id;
     };
     bool ok = db.ForEachRow(QStringLiteral("SELECT k.ID, t.Name, k.Name FROM tblCategory k JOIN tblType t ON t.ID = k.TypeID"),
                             [&](const CSQLite::Row& r) {
@@ -111,23 +120,34 @@ bool CSyncLocalSides::ReadChanged(CSQLite& db, const QSet<QString>& wanted,
                              },
                              error);
     at = 0;
-    ok = ok && db.ForEachRow(QStringLiteral("SELECT ItemID, Name, length(Value), Value FROM tblItemAttribute ORDER BY ItemID, Name"),
+    // In the table's own order; each attribute adds to its item's sum, whatever the order.
+    ok = ok && db.ForEachRow(QStringLiteral("SELECT ItemID, Name, length(Value), Value FROM tblItemAttribute"),
                              [&](const CSQLite::Row& r) {
                                  if (!find(r.Int(0), at)) return true;
                                  ItemState& x = items[at];
                                  const QByteArrayView name = r.Bytes(1);
-                                 x.key.Add(name);
-                                 x.key.Add(r.Int(2));
+                                 KeyHash one;
+                                 one.Add(name);
+                                 one.Add(r.Int(2));
+                                 x.attributes += one.h;
                                  if (name == "uuid") x.uuid = r.Utf8(3, scratch).toByteArray();
                                  return true;
                              },
                              error);
+    QSet<quint64> held;  // the identities items hold
+    held.reserve(qsizetype(items.size()));
+    for (ItemState& x : items) {
+        x.key.Add(qint64(x.attributes));
+        if (!x.uuid.isEmpty()) held.insert(hashOf(x.uuid));
+    }
     // What the last sync agreed on, by identity: a hash of its fingerprint.
     QHash<quint64, quint64> agreedPrints;
     if (ok && agreed)
         ok = db.ForEachRow(QStringLiteral("SELECT Uuid, Fingerprint FROM tblSyncItem"),
                            [&](const CSQLite::Row& r) {
-                               agreedPrints.insert(hashOf(r.Bytes(0)), hashOf(r.Bytes(1)));
+                               const quint64 uuid = hashOf(r.Bytes(0));
+                               agreedPrints.insert(uuid, hashOf(r.Bytes(1)));
+                               if (!held.contains(uuid)) gone << QString::fromUtf8(r.Utf8(0, scratch));
                                return true;
                            },
                            error);

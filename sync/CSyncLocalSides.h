@@ -26,10 +26,11 @@ public:
     // The items that may differ from what the last sync agreed on, in one pass over each
     // table: known gets each item whose remembered side holds (key unchanged) yet differs from
     // the agreed fingerprint, has none, or whose identity is in wanted; stale the items whose
-    // key moved (or that have nothing remembered), with their key now.
+    // key moved (or that have nothing remembered), with their key now; gone the identities
+    // the last sync agreed on that no item holds any more.
     static bool ReadChanged(CSQLite& db, const QSet<QString>& wanted,
                             const std::function<void(const CSyncLocalSide& side)>& known, QHash<int, QString>& stale,
-                            QString* error);
+                            QStringList& gone, QString* error);
     // The identities the last sync agreed on that no item of this database holds any more.
     static bool ReadGone(CSQLite& db, QStringList& uuids, QString* error);
     // Writes in transactions of their own: the rows are true whatever the sync does next.
