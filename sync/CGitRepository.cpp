@@ -183,10 +183,77 @@ bool CGitRepository::Flush(QString* error) {
     return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
 }
 
+bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error) {
+    // What the receiving side lacks: a tree it has holds everything below it.
+    const auto has = [&](const git_oid& id) { return git_odb_exists_ext(to, &id, GIT_ODB_LOOKUP_NO_REFRESH) == 1; };
+    QList<git_oid> send;
+    QSet<QByteArray> listed;
+    const auto add = [&](const git_oid& id) {
+        const QByteArray raw(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ);
+        if (listed.contains(raw)) return false;
+        listed.insert(raw);
+        send << id;
+        return true;
+    };
+    std::function<bool(const git_oid&)> addTree = [&](const git_oid& id) {
+        if (has(id) || !add(id)) return true;
+        Tree t;
+        if (git_tree_lookup(&t.p, source, &id) != 0) return false;
+        for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
+            const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
+            const git_oid* oid = git_tree_entry_id(e);
+            if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
+                if (!addTree(*oid)) return false;
+            } else if (git_tree_entry_type(e) == GIT_OBJECT_BLOB && !has(*oid)) {
+                add(*oid);
+            }
+        }
+        return true;
+    };
+    QList<git_oid> commits{commit};
+    while (!commits.isEmpty()) {
+        const git_oid id = commits.takeLast();
+        if (has(id) || !add(id)) continue;
+        CommitObj c;
+        const int rc = git_commit_lookup(&c.p, source, &id);
+        if (rc != 0 || !addTree(*git_commit_tree_id(c.p))) return fail(error, QStringLiteral("Unable to read a commit to copy"), rc);
+        for (unsigned int i = 0; i < git_commit_parentcount(c.p); ++i) commits << *git_commit_parent_id(c.p, i);
+    }
+    // A few thousand objects a pack, so a first copy never holds them all.
+    for (qsizetype i = 0; i < send.size(); i += 20000)
+        if (!packObjects(from, send.mid(i, 20000), to, error)) return false;
+    return true;
+}
+
+bool CGitRepository::fetchLocal(const QString& path, const QString& branch, QString& head, QString* error) {
+    git_repository* theirs = nullptr;
+    int rc = git_repository_open_ext(&theirs, QFile::encodeName(path).constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to reach %1").arg(path), rc);
+    const std::unique_ptr<git_repository, void (*)(git_repository*)> remoteRepo(theirs, git_repository_free);
+    git_oid tip;
+    if (git_reference_name_to_id(&tip, theirs, (QStringLiteral("refs/heads/") + branch).toUtf8().constData()) != 0) {
+        // A new remote has no branch yet: no failure.
+        git_error_clear();
+        return true;
+    }
+    git_odb* ours = nullptr;
+    git_odb* source = nullptr;
+    rc = git_repository_odb(&ours, m_repo);
+    if (rc == 0) rc = git_repository_odb(&source, theirs);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> ownOdb(ours, git_odb_free), theirOdb(source, git_odb_free);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to reach %1").arg(path), rc);
+    if (!copyObjects(theirs, source, ours, tip, error)) return false;
+    Reference tracking;
+    rc = git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &tip, 1, "sync: fetched");
+    if (rc != 0) return fail(error, QStringLiteral("Unable to note the remote's branch"), rc);
+    head = fromOid(tip);
+    return true;
+}
+
 bool CGitRepository::pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused,
                                QString* error) {
     git_repository* theirs = nullptr;
-    int rc = git_repository_open_bare(&theirs, QFile::encodeName(path).constData());
+    int rc = git_repository_open_ext(&theirs, QFile::encodeName(path).constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
     if (rc != 0) return fail(error, QStringLiteral("Unable to open the repository at ") + path, rc);
     const std::unique_ptr<git_repository, void (*)(git_repository*)> remoteRepo(theirs, git_repository_free);
     git_odb* ours = nullptr;
@@ -206,44 +273,7 @@ bool CGitRepository::pushLocal(const QString& path, const git_oid& commit, const
         if (error) *error = QStringLiteral("The remote moved on");
         return false;
     }
-    // What the remote lacks: a tree it has holds everything below it.
-    const auto has = [&](const git_oid& id) { return git_odb_exists_ext(target, &id, GIT_ODB_LOOKUP_NO_REFRESH) == 1; };
-    QList<git_oid> send;
-    QSet<QByteArray> listed;
-    const auto add = [&](const git_oid& id) {
-        const QByteArray raw(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ);
-        if (listed.contains(raw)) return false;
-        listed.insert(raw);
-        send << id;
-        return true;
-    };
-    std::function<bool(const git_oid&)> addTree = [&](const git_oid& id) {
-        if (has(id) || !add(id)) return true;
-        Tree t;
-        if (git_tree_lookup(&t.p, m_repo, &id) != 0) return false;
-        for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
-            const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
-            const git_oid* oid = git_tree_entry_id(e);
-            if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
-                if (!addTree(*oid)) return false;
-            } else if (git_tree_entry_type(e) == GIT_OBJECT_BLOB && !has(*oid)) {
-                add(*oid);
-            }
-        }
-        return true;
-    };
-    QList<git_oid> commits{commit};
-    while (!commits.isEmpty()) {
-        const git_oid id = commits.takeLast();
-        if (has(id) || !add(id)) continue;
-        CommitObj c;
-        rc = git_commit_lookup(&c.p, m_repo, &id);
-        if (rc != 0 || !addTree(*git_commit_tree_id(c.p))) return fail(error, QStringLiteral("Unable to read the commit to push"), rc);
-        for (unsigned int i = 0; i < git_commit_parentcount(c.p); ++i) commits << *git_commit_parent_id(c.p, i);
-    }
-    // A few thousand objects a pack, so a first push never holds them all.
-    for (qsizetype i = 0; i < send.size(); i += 20000)
-        if (!packObjects(ours, send.mid(i, 20000), target, error)) return false;
+    if (!copyObjects(m_repo, ours, target, commit, error)) return false;
     Reference moved;
     rc = hadBranch ? git_reference_create_matching(&moved.p, theirs, ref.constData(), &commit, 1, &old, "sync: push")
                    : git_reference_create(&moved.p, theirs, ref.constData(), &commit, 0, "sync: push");
@@ -356,6 +386,9 @@ bool CGitRepository::Fetch(const QString& branch, QString& head, QString* error)
         if (error) *error = QStringLiteral("Unable to reach %1: no such folder (is the drive mounted?)").arg(url);
         return false;
     }
+    // A bare repository on a local path gives only what this side lacks, found by walking from
+    // its branch and stopping at every tree this side already has.
+    if (local.startsWith(QLatin1Char('/'))) return fetchLocal(local, branch, head, error);
     CredentialState state;
     git_fetch_options opts = GIT_FETCH_OPTIONS_INIT;
     opts.callbacks.credentials = credentials;

@@ -15,6 +15,7 @@ struct git_repository;
 struct git_index;
 struct git_commit;
 struct git_odb_backend;
+struct git_odb;
 
 class CGitRepository {
 public:
@@ -93,6 +94,8 @@ public:
 private:
     bool holdObjects(QString* error);
     bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
+    bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error);
+    bool fetchLocal(const QString& path, const QString& branch, QString& head, QString* error);
     bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);
     bool packIfLarge(QString* error);
     // Names for the next pack the tree id and what below it is still held in memory only.
