@@ -487,14 +487,25 @@ private:
             if (local.contains(u)) ids << local.value(u).id;
         QList<CItem> items;
         if (!LoadItemsById(db, ids, items, &error)) return false;
-        // Many items to write: every item's attributes in one query rather than one query each.
-        if (uuids.size() >= 1000 && allAttributes.isEmpty() && !ReadAllItemAttributes(db, allAttributes, &error))
+        // The batch's attributes in one query rather than one query each, or every item's at once.
+        QStringList numbers;
+        for (const int id : std::as_const(ids)) numbers << QString::number(id);
+        QHash<int, ItemAttributes> attributes;
+        QByteArray scratch;
+        if (!ids.isEmpty() &&
+            !db.ForEachRow(QStringLiteral("SELECT ItemID, Name, Value FROM tblItemAttribute WHERE ItemID IN (%1)")
+                               .arg(numbers.join(QLatin1Char(','))),
+                           [&](const CSQLite::Row& r) {
+                               const QString name = QString::fromUtf8(r.Utf8(1, scratch));
+                               attributes[int(r.Int(0))].insert(name, QString::fromUtf8(r.Utf8(2, scratch)));
+                               return true;
+                           },
+                           &error))
             return false;
         for (const CItem& item : std::as_const(items)) {
             CSyncedItem& one = batch[item.id];
             one.item = item;
-            if (!allAttributes.isEmpty()) one.attributes = allAttributes.value(item.id);
-            else if (!ReadItemAttributes(db, item.id, one.attributes, &error)) return false;
+            one.attributes = attributes.value(item.id);
             one.attachmentBlob = local.value(one.Uuid()).attachBlob;
         }
         return true;
@@ -575,7 +586,6 @@ private:
         edit.remove = QList<QString>(removed.cbegin(), removed.cend());
         // Only the commit and the entries are left to write.
         batch.clear();
-        allAttributes.clear();
         writes.clear();
         local.clear();
         remoteItems.clear();
@@ -635,7 +645,6 @@ private:
     QHash<QString, QString> attachSums;  // attachments taken in: their sums as stored
     QList<QPair<QString, CSyncedItem>> copies;
     QList<CSyncLocalSide> freshSides;
-    QHash<int, ItemAttributes> allAttributes;
     QSet<QString> held;
     QStringList takeRemote, takeLocal, conflicts;
     QSet<QString> writtenPaths, droppedPaths;
