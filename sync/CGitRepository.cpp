@@ -657,20 +657,58 @@ bool CGitRepository::ChangedFiles(const QString& from, const QString& to, QList<
         if (rc == 0) rc = git_commit_tree(&trees[i].p, c.p);
         if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + ids[i], rc);
     }
-    git_diff* diff = nullptr;
-    const int rc = git_diff_tree_to_tree(&diff, m_repo, trees[0].p, trees[1].p, nullptr);
-    if (rc != 0) return fail(error, QStringLiteral("Unable to compare the commits"), rc);
-    const size_t count = git_diff_num_deltas(diff);
-    changes.reserve(qsizetype(count));
-    for (size_t i = 0; i < count; ++i) {
-        const git_diff_delta* d = git_diff_get_delta(diff, i);
-        FileChange c;
-        c.path = QString::fromUtf8(d->status == GIT_DELTA_DELETED ? d->old_file.path : d->new_file.path);
-        if (d->status != GIT_DELTA_ADDED) c.oldBlob = fromOid(d->old_file.id);
-        if (d->status != GIT_DELTA_DELETED) c.newBlob = fromOid(d->new_file.id);
-        changes << c;
+    return diffTrees(trees[0].p, trees[1].p, QByteArray(), changes, error);
+}
+
+bool CGitRepository::diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes,
+                               QString* error) {
+    // Both trees in git's order (a folder sorts as its name with a slash): one pass over each,
+    // and a folder whose tree id is the same on both sides is not even opened.
+    struct Entry {
+        QByteArray key;
+        const git_tree_entry* e = nullptr;
+    };
+    const auto entries = [](git_tree* t) {
+        std::vector<Entry> list;
+        const size_t n = t ? git_tree_entrycount(t) : 0;
+        list.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            const git_tree_entry* e = git_tree_entry_byindex(t, i);
+            const git_object_t type = git_tree_entry_type(e);
+            if (type != GIT_OBJECT_TREE && type != GIT_OBJECT_BLOB) continue;
+            QByteArray key(git_tree_entry_name(e));
+            if (type == GIT_OBJECT_TREE) key += '/';
+            list.push_back({key, e});
+        }
+        std::sort(list.begin(), list.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        return list;
+    };
+    const std::vector<Entry> a = entries(from), b = entries(to);
+    size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        const int order = i == a.size() ? 1 : j == b.size() ? -1 : (a[i].key < b[j].key ? -1 : a[i].key == b[j].key ? 0 : 1);
+        const git_tree_entry* x = order <= 0 ? a[i].e : nullptr;
+        const git_tree_entry* y = order >= 0 ? b[j].e : nullptr;
+        const git_tree_entry* any = x ? x : y;
+        const QByteArray name = prefix + git_tree_entry_name(any);
+        if (x && y && git_oid_equal(git_tree_entry_id(x), git_tree_entry_id(y))) {
+            // unchanged
+        } else if (git_tree_entry_type(any) == GIT_OBJECT_TREE) {
+            Tree tx, ty;
+            int rc = x ? git_tree_lookup(&tx.p, m_repo, git_tree_entry_id(x)) : 0;
+            if (rc == 0 && y) rc = git_tree_lookup(&ty.p, m_repo, git_tree_entry_id(y));
+            if (rc != 0) return fail(error, QStringLiteral("Unable to read the folder ") + QString::fromUtf8(name), rc);
+            if (!diffTrees(tx.p, ty.p, name + '/', changes, error)) return false;
+        } else {
+            FileChange c;
+            c.path = QString::fromUtf8(name);
+            if (x) c.oldBlob = fromOid(*git_tree_entry_id(x));
+            if (y) c.newBlob = fromOid(*git_tree_entry_id(y));
+            changes << c;
+        }
+        if (order <= 0) ++i;
+        if (order >= 0) ++j;
     }
-    git_diff_free(diff);
     return true;
 }
 
@@ -737,18 +775,12 @@ bool CGitRepository::changedSinceHead(git_commit* target, QList<QByteArray>& pat
         return true;
     }
     Tree from, to;
-    git_diff* diff = nullptr;
     int rc = git_commit_tree(&from.p, was.p);
     if (rc == 0) rc = git_commit_tree(&to.p, target);
-    if (rc == 0) rc = git_diff_tree_to_tree(&diff, m_repo, from.p, to.p, nullptr);
     if (rc != 0) return fail(error, QStringLiteral("Unable to compare the sync folder's commits"), rc);
-    const size_t count = git_diff_num_deltas(diff);
-    for (size_t i = 0; i < count; ++i) {
-        const git_diff_delta* d = git_diff_get_delta(diff, i);
-        paths << QByteArray(d->old_file.path);
-        if (qstrcmp(d->old_file.path, d->new_file.path) != 0) paths << QByteArray(d->new_file.path);
-    }
-    git_diff_free(diff);
+    QList<FileChange> changes;
+    if (!diffTrees(from.p, to.p, QByteArray(), changes, error)) return false;
+    for (const FileChange& c : std::as_const(changes)) paths << c.path.toUtf8();
     // Past a few thousand files the whole tree is as quick.
     all = paths.size() > 5000;
     return true;

@@ -16,6 +16,7 @@ struct git_index;
 struct git_commit;
 struct git_odb_backend;
 struct git_odb;
+struct git_tree;
 
 class CGitRepository {
 public:
@@ -94,6 +95,7 @@ public:
 private:
     bool holdObjects(QString* error);
     bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
+    bool diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes, QString* error);
     bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error);
     bool fetchLocal(const QString& path, const QString& branch, QString& head, QString* error);
     bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);

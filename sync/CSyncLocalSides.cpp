@@ -48,12 +48,6 @@ struct ItemState {
 };
 }  // namespace
 
-QString CSyncLocalSides::Quoted(const QString& text) {
-    QString q = text;
-    q.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + q + QLatin1Char('\'');
-}
-
 bool CSyncLocalSides::ReadChanged(CSQLite& db, const QSet<QString>& wanted,
                                   const std::function<void(const CSyncLocalSide& side)>& known, QHash<int, QString>& stale,
                                   QStringList& gone, QString* error) {

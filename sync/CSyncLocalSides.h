@@ -35,6 +35,4 @@ public:
     static bool ReadGone(CSQLite& db, QStringList& uuids, QString* error);
     // Writes in transactions of their own: the rows are true whatever the sync does next.
     static bool Write(CSQLite& db, const QList<CSyncLocalSide>& sides, QString* error);
-    // Quoted for SQL text.
-    static QString Quoted(const QString& text);
 };
