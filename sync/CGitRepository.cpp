@@ -25,7 +25,7 @@ void initOnce() {
         const int n = git_libgit2_init();
         // Packs are read through mapped windows that count as the program's memory: a sync
         // reading every tree of a large repository keeps a modest share of them mapped.
-        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(32) * 1024 * 1024);
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(16) * 1024 * 1024);
         // Trees are made only of objects this program just stored or read: looking each one up
         // again (in packs mapped into memory) cost a first sync of a large database as much
         // memory as its files.
@@ -313,7 +313,7 @@ bool CGitRepository::holdTree(const git_oid& id, QString* error) {
 
 bool CGitRepository::packIfLarge(QString* error) {
     // A first sync of a large database never holds all its files at once.
-    return m_held < 16 * 1024 * 1024 || Flush(error);
+    return m_held < 8 * 1024 * 1024 || Flush(error);
 }
 
 bool CGitRepository::Open(const QString& folder, QString* error) {

@@ -15,7 +15,9 @@
 #include "sync/CSyncState.h"
 #include "sync/CSyncedItem.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QLockFile>
 #include <QSysInfo>
 #include <algorithm>
@@ -515,8 +517,8 @@ private:
     // those written now. The head's folders are listed when first asked about.
     bool Taken(const QString& path) {
         const QString lower = path.toLower();
-        if (writtenPaths.contains(lower)) return true;
-        if (droppedPaths.contains(lower)) return false;
+        if (writtenPaths.contains(pathKey(lower))) return true;
+        if (droppedPaths.contains(pathKey(lower))) return false;
         const QString folder = path.left(qMax<qsizetype>(0, path.lastIndexOf(QLatin1Char('/'))));
         auto names = headFolders.find(folder);
         if (names == headFolders.end()) {
@@ -537,16 +539,20 @@ private:
         const auto drop = [&](const QString& path) {
             if (path.isEmpty()) return;
             removed.insert(path);
-            droppedPaths.insert(path.toLower());
-            writtenPaths.remove(path.toLower());
+            droppedPaths.insert(pathKey(path.toLower()));
+            writtenPaths.remove(pathKey(path.toLower()));
         };
         const auto put = [&](const QString& path, const QString& blob) {
             edit.stored.insert(path, blob);
             removed.remove(path);
-            writtenPaths.insert(path.toLower());
+            writtenPaths.insert(pathKey(path.toLower()));
         };
         QStringList writes = takeLocal + conflicts;
         writes.sort();
+        // Sized once: a hash that grows holds its old and new tables at the same moment.
+        merged.reserve(merged.size() + writes.size());
+        edit.stored.reserve(writes.size());
+        writtenPaths.reserve(writes.size());
         // Items to write are read again a thousand at a time, so a first sync never holds them all.
         QHash<int, CSyncedItem> batch;
         for (qsizetype i = 0; i < writes.size(); ++i) {
@@ -647,7 +653,12 @@ private:
     QList<CSyncLocalSide> freshSides;
     QSet<QString> held;
     QStringList takeRemote, takeLocal, conflicts;
-    QSet<QString> writtenPaths, droppedPaths;
+    // Paths by a 64-bit digest of their lower case: a first sync writes every item's, and a
+    // digest that collided would only give one file a longer name.
+    static quint64 pathKey(const QString& lower) {
+        return qFromUnaligned<quint64>(QCryptographicHash::hash(lower.toUtf8(), QCryptographicHash::Md5).constData());
+    }
+    QSet<quint64> writtenPaths, droppedPaths;
     QHash<QString, QSet<QString>> headFolders;
 };
 
