@@ -6,7 +6,14 @@
 #include <QFileInfo>
 #include <QCryptographicHash>
 #include <QSet>
+#include <algorithm>
+#include <vector>
 #include <git2.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <git2/sys/mempack.h>
 #include <git2/sys/odb_backend.h>
 
@@ -18,7 +25,11 @@ void initOnce() {
         const int n = git_libgit2_init();
         // Packs are read through mapped windows that count as the program's memory: a sync
         // reading every tree of a large repository keeps a modest share of them mapped.
-        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(64) * 1024 * 1024);
+        git_libgit2_opts(GIT_OPT_SET_MWINDOW_MAPPED_LIMIT, size_t(16) * 1024 * 1024);
+        // Trees are made only of objects this program just stored or read: looking each one up
+        // again (in packs mapped into memory) cost a first sync of a large database as much
+        // memory as its files.
+        git_libgit2_opts(GIT_OPT_ENABLE_STRICT_OBJECT_CREATION, 0);
         return n;
     }();
     (void)once;
@@ -109,30 +120,23 @@ bool CGitRepository::holdObjects(QString* error) {
     return true;
 }
 
-bool CGitRepository::Flush(QString* error) {
-    if (!m_memory || m_pending.isEmpty()) return true;
-    // The pack is written here rather than by libgit2's pack builder, which would look for
-    // deltas between every pair of neighbours first.
-    git_odb* odb = nullptr;
-    int rc = git_repository_odb(&odb, m_repo);
-    if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+namespace {
+
+// Objects read from one object database, packed without deltas and indexed into another.
+// Written here rather than by libgit2's pack builder, which would look for deltas between every
+// pair of neighbours first and compress each object again at its slowest level.
+bool packObjects(git_odb* from, const QList<git_oid>& ids, git_odb* to, QString* error) {
     QByteArray pack("PACK");
     const auto be32 = [&pack](quint32 v) {
         for (int shift = 24; shift >= 0; shift -= 8) pack.append(char((v >> shift) & 0xff));
     };
-    // One object at a time from memory to the pack, so the two never both hold everything.
-    QSet<QByteArray> seen;
-    QList<git_oid> unique;
-    for (const git_oid& id : std::as_const(m_pending))
-        if (!seen.contains(QByteArray::fromRawData(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ))) {
-            seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
-            unique << id;
-        }
     be32(2);
-    be32(quint32(unique.size()));
-    for (qsizetype i = 0; rc == 0 && i < unique.size(); ++i) {
+    be32(quint32(ids.size()));
+    int rc = 0;
+    // One object at a time from the store to the pack, so the two never both hold everything.
+    for (qsizetype i = 0; rc == 0 && i < ids.size(); ++i) {
         git_odb_object* o = nullptr;
-        rc = git_odb_read(&o, odb, &unique[i]);
+        rc = git_odb_read(&o, from, &ids[i]);
         if (rc != 0) break;
         const size_t size = git_odb_object_size(o);
         // Type and size: four bits of size in the first byte, seven in each next one.
@@ -153,16 +157,139 @@ bool CGitRepository::Flush(QString* error) {
     pack.append(QCryptographicHash::hash(pack, QCryptographicHash::Sha1));
     git_odb_writepack* writer = nullptr;
     git_indexer_progress stats{};
-    if (rc == 0) rc = git_odb_write_pack(&writer, odb, nullptr, nullptr);
+    if (rc == 0) rc = git_odb_write_pack(&writer, to, nullptr, nullptr);
     if (rc == 0) rc = writer->append(writer, pack.constData(), size_t(pack.size()), &stats);
     if (rc == 0) rc = writer->commit(writer, &stats);
     if (writer) writer->free(writer);
-    git_odb_free(odb);
+    return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+}
+
+}  // namespace
+
+bool CGitRepository::Flush(QString* error) {
+    if (!m_memory || m_pending.isEmpty()) return true;
+    git_odb* odb = nullptr;
+    int rc = git_repository_odb(&odb, m_repo);
     if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    QSet<QByteArray> seen;
+    QList<git_oid> unique;
+    for (const git_oid& id : std::as_const(m_pending))
+        if (!seen.contains(QByteArray::fromRawData(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ))) {
+            seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
+            unique << id;
+        }
+    const bool ok = packObjects(odb, unique, odb, error);
+    git_odb_free(odb);
+    if (!ok) return false;
     m_pending.clear();
     m_held = 0;
     rc = git_mempack_reset(m_memory);
     return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+}
+
+bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error) {
+    // What the receiving side lacks: a tree it has holds everything below it.
+    const auto has = [&](const git_oid& id) { return git_odb_exists_ext(to, &id, GIT_ODB_LOOKUP_NO_REFRESH) == 1; };
+    QList<git_oid> send;
+    QSet<QByteArray> listed;
+    const auto add = [&](const git_oid& id) {
+        const QByteArray raw(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ);
+        if (listed.contains(raw)) return false;
+        listed.insert(raw);
+        send << id;
+        return true;
+    };
+    std::function<bool(const git_oid&)> addTree = [&](const git_oid& id) {
+        if (has(id) || !add(id)) return true;
+        Tree t;
+        if (git_tree_lookup(&t.p, source, &id) != 0) return false;
+        for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
+            const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
+            const git_oid* oid = git_tree_entry_id(e);
+            if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
+                if (!addTree(*oid)) return false;
+            } else if (git_tree_entry_type(e) == GIT_OBJECT_BLOB && !has(*oid)) {
+                add(*oid);
+            }
+        }
+        return true;
+    };
+    QList<git_oid> commits{commit};
+    while (!commits.isEmpty()) {
+        const git_oid id = commits.takeLast();
+        if (has(id) || !add(id)) continue;
+        CommitObj c;
+        const int rc = git_commit_lookup(&c.p, source, &id);
+        if (rc != 0 || !addTree(*git_commit_tree_id(c.p))) return fail(error, QStringLiteral("Unable to read a commit to copy"), rc);
+        for (unsigned int i = 0; i < git_commit_parentcount(c.p); ++i) commits << *git_commit_parent_id(c.p, i);
+    }
+    // A few thousand objects a pack, so a first copy never holds them all.
+    for (qsizetype i = 0; i < send.size(); i += 20000)
+        if (!packObjects(from, send.mid(i, 20000), to, error)) return false;
+    return true;
+}
+
+bool CGitRepository::fetchLocal(const QString& path, const QString& branch, QString& head, QString* error) {
+    git_repository* theirs = nullptr;
+    int rc = git_repository_open_ext(&theirs, QFile::encodeName(path).constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to reach %1").arg(path), rc);
+    const std::unique_ptr<git_repository, void (*)(git_repository*)> remoteRepo(theirs, git_repository_free);
+    git_oid tip;
+    if (git_reference_name_to_id(&tip, theirs, (QStringLiteral("refs/heads/") + branch).toUtf8().constData()) != 0) {
+        // A new remote has no branch yet: no failure.
+        git_error_clear();
+        return true;
+    }
+    git_odb* ours = nullptr;
+    git_odb* source = nullptr;
+    rc = git_repository_odb(&ours, m_repo);
+    if (rc == 0) rc = git_repository_odb(&source, theirs);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> ownOdb(ours, git_odb_free), theirOdb(source, git_odb_free);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to reach %1").arg(path), rc);
+    if (!copyObjects(theirs, source, ours, tip, error)) return false;
+    Reference tracking;
+    rc = git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &tip, 1, "sync: fetched");
+    if (rc != 0) return fail(error, QStringLiteral("Unable to note the remote's branch"), rc);
+    head = fromOid(tip);
+    return true;
+}
+
+bool CGitRepository::pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused,
+                               QString* error) {
+    git_repository* theirs = nullptr;
+    int rc = git_repository_open_ext(&theirs, QFile::encodeName(path).constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to open the repository at ") + path, rc);
+    const std::unique_ptr<git_repository, void (*)(git_repository*)> remoteRepo(theirs, git_repository_free);
+    git_odb* ours = nullptr;
+    git_odb* target = nullptr;
+    rc = git_repository_odb(&ours, m_repo);
+    if (rc == 0) rc = git_repository_odb(&target, theirs);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> ownOdb(ours, git_odb_free), theirOdb(target, git_odb_free);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to open the repository at ") + path, rc);
+    const QByteArray ref = (QStringLiteral("refs/heads/") + branch).toUtf8();
+    git_oid old;
+    const bool hadBranch = git_reference_name_to_id(&old, theirs, ref.constData()) == 0;
+    git_error_clear();
+    // Only fast-forwards: the branch there must be what this commit was made on (or before it).
+    if (hadBranch && !git_oid_equal(&old, &commit) && git_graph_descendant_of(m_repo, &commit, &old) != 1) {
+        git_error_clear();
+        refused = true;
+        if (error) *error = QStringLiteral("The remote moved on");
+        return false;
+    }
+    if (!copyObjects(m_repo, ours, target, commit, error)) return false;
+    Reference moved;
+    rc = hadBranch ? git_reference_create_matching(&moved.p, theirs, ref.constData(), &commit, 1, &old, "sync: push")
+                   : git_reference_create(&moved.p, theirs, ref.constData(), &commit, 0, "sync: push");
+    if (rc == GIT_EMODIFIED || rc == GIT_EEXISTS) {
+        // Another machine pushed meanwhile.
+        git_error_clear();
+        refused = true;
+        if (error) *error = QStringLiteral("The remote moved on");
+        return false;
+    }
+    if (rc != 0) return fail(error, QStringLiteral("Unable to push to %1").arg(path), rc);
+    return true;
 }
 
 bool CGitRepository::holdTree(const git_oid& id, QString* error) {
@@ -186,7 +313,7 @@ bool CGitRepository::holdTree(const git_oid& id, QString* error) {
 
 bool CGitRepository::packIfLarge(QString* error) {
     // A first sync of a large database never holds all its files at once.
-    return m_held < 16 * 1024 * 1024 || Flush(error);
+    return m_held < 8 * 1024 * 1024 || Flush(error);
 }
 
 bool CGitRepository::Open(const QString& folder, QString* error) {
@@ -263,6 +390,9 @@ bool CGitRepository::Fetch(const QString& branch, QString& head, QString* error)
         if (error) *error = QStringLiteral("Unable to reach %1: no such folder (is the drive mounted?)").arg(url);
         return false;
     }
+    // A bare repository on a local path gives only what this side lacks, found by walking from
+    // its branch and stopping at every tree this side already has.
+    if (local.startsWith(QLatin1Char('/'))) return fetchLocal(local, branch, head, error);
     CredentialState state;
     git_fetch_options opts = GIT_FETCH_OPTIONS_INIT;
     opts.callbacks.credentials = credentials;
@@ -301,6 +431,15 @@ bool CGitRepository::Push(const QString& commit, const QString& branch, bool& re
     const QString url = QString::fromUtf8(git_remote_url(r.p));
     git_oid oid;
     if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    // A bare repository on a local path (a shared drive, a USB stick) takes the objects straight
+    // into its store, packed as cheaply as this side packs its own.
+    const QString local = url.startsWith(QStringLiteral("file://")) ? url.mid(7) : url;
+    if (local.startsWith(QLatin1Char('/'))) {
+        if (!pushLocal(local, oid, branch, refused, error)) return false;
+        Reference tracking;
+        git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &oid, 1, "sync: pushed");
+        return true;
+    }
     // The commit goes out through a ref of our own, so the local branch moves only once it is in.
     const char* outgoing = "refs/vellumgranary/outgoing";
     Reference ref;
@@ -363,6 +502,24 @@ bool CGitRepository::ReadTree(const QString& commit, QHash<QString, QString>& bl
     return rc == 0 || fail(error, QStringLiteral("Unable to read the tree of ") + commit, rc);
 }
 
+bool CGitRepository::BlobAt(const QString& commit, const QString& path, QString& blob, QString* error) {
+    blob.clear();
+    git_oid oid;
+    CommitObj c;
+    Tree t;
+    if (commit.isEmpty() || !toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, m_repo, &oid);
+    if (rc == 0) rc = git_commit_tree(&t.p, c.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    git_tree_entry* e = nullptr;
+    rc = git_tree_entry_bypath(&e, t.p, path.toUtf8().constData());
+    if (rc != 0) return fail(error, QStringLiteral("No file ") + path, rc);
+    const bool isBlob = git_tree_entry_type(e) == GIT_OBJECT_BLOB;
+    if (isBlob) blob = fromOid(*git_tree_entry_id(e));
+    git_tree_entry_free(e);
+    return isBlob;
+}
+
 bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* error) {
     git_oid oid;
     git_blob* b = nullptr;
@@ -377,14 +534,29 @@ bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* e
 bool CGitRepository::StoreBlob(QByteArrayView bytes, QString& blob, QString* error) {
     if (!holdObjects(error) || !packIfLarge(error)) return false;
     git_oid oid;
-    const int rc = git_blob_create_from_buffer(&oid, m_repo, bytes.data(), size_t(bytes.size()));
-    if (rc != 0) return fail(error, QStringLiteral("Unable to store a file"), rc);
-    if (m_memory->exists(m_memory, &oid)) {
-        m_held += bytes.size() + 64;
-        m_pending << oid;
-    }
+    if (!storeBlob(bytes, oid, error)) return false;
     blob = fromOid(oid);
     return true;
+}
+
+bool CGitRepository::storeBlob(QByteArrayView bytes, git_oid& oid, QString* error) {
+    // Straight to memory: libgit2's own write first "freshens" the object on disk, which for a
+    // new one means a failed touch and a fresh listing of the pack folder, per object.
+    int rc = git_odb_hash(&oid, bytes.data(), size_t(bytes.size()), GIT_OBJECT_BLOB);
+    if (rc == 0 && !m_memory->exists(m_memory, &oid)) {
+        git_odb* odb = nullptr;
+        rc = git_repository_odb(&odb, m_repo);
+        const bool known = rc == 0 && git_odb_exists_ext(odb, &oid, GIT_ODB_LOOKUP_NO_REFRESH) == 1;
+        if (odb) git_odb_free(odb);
+        if (rc == 0 && !known) {
+            rc = m_memory->write(m_memory, &oid, bytes.data(), size_t(bytes.size()), GIT_OBJECT_BLOB);
+            if (rc == 0) {
+                m_held += bytes.size() + 64;
+                m_pending << oid;
+            }
+        }
+    }
+    return rc == 0 || fail(error, QStringLiteral("Unable to store a file"), rc);
 }
 
 QString CGitRepository::HashBlob(QByteArrayView bytes) {
@@ -396,44 +568,70 @@ QString CGitRepository::HashBlob(QByteArrayView bytes) {
 bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit,
                             QString* error) {
     if (!holdObjects(error)) return false;
-    Index index;
-    int rc = git_index_new(&index.p);
     CommitObj parentCommit;
-    if (rc == 0 && !parent.isEmpty()) {
+    Tree baseline;
+    int rc = 0;
+    if (!parent.isEmpty()) {
         git_oid oid;
-        Tree t;
         if (!toOid(parent, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
         rc = git_commit_lookup(&parentCommit.p, m_repo, &oid);
-        if (rc == 0) rc = git_commit_tree(&t.p, parentCommit.p);
-        if (rc == 0) rc = git_index_read_tree(index.p, t.p);
+        if (rc == 0) rc = git_commit_tree(&baseline.p, parentCommit.p);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read the remote's tree"), rc);
     }
-    if (rc != 0) return fail(error, QStringLiteral("Unable to read the remote's tree"), rc);
-    for (const QString& path : edit.remove) git_index_remove(index.p, path.toUtf8().constData(), 0);
+    // The parent's tree with only the touched folders rebuilt: reading all of it into an index
+    // cost a large repository more than the few files a sync changes.
+    struct Update {
+        QByteArray path;
+        git_oid id;
+        bool remove = false;
+    };
+    std::vector<Update> updates;
+    updates.reserve(size_t(edit.write.size() + edit.stored.size() + edit.remove.size()));
     for (auto it = edit.write.cbegin(); it != edit.write.cend(); ++it) {
-        git_index_entry e{};
-        const QByteArray path = it.key().toUtf8();
-        e.path = path.constData();
-        e.mode = GIT_FILEMODE_BLOB;
-        rc = git_blob_create_from_buffer(&e.id, m_repo, it.value().constData(), size_t(it.value().size()));
-        if (rc == 0 && m_memory->exists(m_memory, &e.id)) {
-            m_held += it.value().size() + 64;
-            m_pending << e.id;
-        }
-        if (rc == 0) rc = git_index_add(index.p, &e);
-        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+        Update u{it.key().toUtf8(), {}, false};
+        if (!storeBlob(it.value(), u.id, error)) return false;
+        updates.push_back(std::move(u));
     }
     for (auto it = edit.stored.cbegin(); it != edit.stored.cend(); ++it) {
-        git_index_entry e{};
-        const QByteArray path = it.key().toUtf8();
-        e.path = path.constData();
-        e.mode = GIT_FILEMODE_BLOB;
-        if (!toOid(it.value(), e.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
-        rc = git_index_add(index.p, &e);
-        if (rc != 0) return fail(error, QStringLiteral("Unable to store ") + it.key(), rc);
+        Update u{it.key().toUtf8(), {}, false};
+        if (!toOid(it.value(), u.id)) return fail(error, QStringLiteral("Bad blob id"), -1);
+        updates.push_back(std::move(u));
+    }
+    for (const QString& path : edit.remove) {
+        // Removing what the tree does not hold is an error for libgit2, and a no-op here.
+        if (!baseline.p) break;
+        git_tree_entry* e = nullptr;
+        if (git_tree_entry_bypath(&e, baseline.p, path.toUtf8().constData()) != 0) {
+            git_error_clear();
+            continue;
+        }
+        git_tree_entry_free(e);
+        updates.push_back({path.toUtf8(), {}, true});
+    }
+    // In byte order, libgit2 takes them in one pass instead of sorting them one insert at a time.
+    // A path both written and removed is written: the first of each path is kept, and writes
+    // come before removals.
+    std::stable_sort(updates.begin(), updates.end(), [](const Update& a, const Update& b) { return a.path < b.path; });
+    updates.erase(std::unique(updates.begin(), updates.end(), [](const Update& a, const Update& b) { return a.path == b.path; }),
+                  updates.end());
+    std::vector<git_tree_update> list(updates.size());
+    for (size_t i = 0; i < updates.size(); ++i) {
+        list[i].action = updates[i].remove ? GIT_TREE_UPDATE_REMOVE : GIT_TREE_UPDATE_UPSERT;
+        list[i].id = updates[i].id;
+        list[i].filemode = GIT_FILEMODE_BLOB;
+        list[i].path = updates[i].path.constData();
     }
     git_oid treeId, commitId;
     Tree tree;
-    rc = git_index_write_tree_to(&treeId, index.p, m_repo);
+    if (!baseline.p) {
+        git_treebuilder* empty = nullptr;
+        rc = git_treebuilder_new(&empty, m_repo, nullptr);
+        if (rc == 0) rc = git_treebuilder_write(&treeId, empty);
+        if (empty) git_treebuilder_free(empty);
+        if (rc == 0) rc = git_tree_lookup(&baseline.p, m_repo, &treeId);
+        if (rc == 0 && m_memory->exists(m_memory, &treeId)) m_pending << treeId;
+    }
+    if (rc == 0) rc = git_tree_create_updated(&treeId, m_repo, baseline.p, list.size(), list.data());
     if (rc == 0) rc = git_tree_lookup(&tree.p, m_repo, &treeId);
     if (rc != 0) return fail(error, QStringLiteral("Unable to write the tree"), rc);
     Signature sig;
@@ -447,6 +645,104 @@ bool CGitRepository::Commit(const QString& parent, const Edit& edit, const QStri
     commit = fromOid(commitId);
     m_pending << commitId;
     return holdTree(treeId, error) && Flush(error);
+}
+
+bool CGitRepository::ChangedFiles(const QString& from, const QString& to, QList<FileChange>& changes, QString* error) {
+    changes.clear();
+    if (from == to) return true;
+    Tree trees[2];
+    const QString ids[2] = {from, to};
+    for (int i = 0; i < 2; ++i) {
+        if (ids[i].isEmpty()) continue;
+        git_oid oid;
+        CommitObj c;
+        if (!toOid(ids[i], oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+        int rc = git_commit_lookup(&c.p, m_repo, &oid);
+        if (rc == 0) rc = git_commit_tree(&trees[i].p, c.p);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + ids[i], rc);
+    }
+    return diffTrees(trees[0].p, trees[1].p, QByteArray(), changes, error);
+}
+
+bool CGitRepository::diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes,
+                               QString* error) {
+    // Both trees in git's order (a folder sorts as its name with a slash): one pass over each,
+    // and a folder whose tree id is the same on both sides is not even opened.
+    struct Entry {
+        QByteArray key;
+        const git_tree_entry* e = nullptr;
+    };
+    const auto entries = [](git_tree* t) {
+        std::vector<Entry> list;
+        const size_t n = t ? git_tree_entrycount(t) : 0;
+        list.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            const git_tree_entry* e = git_tree_entry_byindex(t, i);
+            const git_object_t type = git_tree_entry_type(e);
+            if (type != GIT_OBJECT_TREE && type != GIT_OBJECT_BLOB) continue;
+            QByteArray key(git_tree_entry_name(e));
+            if (type == GIT_OBJECT_TREE) key += '/';
+            list.push_back({key, e});
+        }
+        std::sort(list.begin(), list.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        return list;
+    };
+    const std::vector<Entry> a = entries(from), b = entries(to);
+    size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        const int order = i == a.size() ? 1 : j == b.size() ? -1 : (a[i].key < b[j].key ? -1 : a[i].key == b[j].key ? 0 : 1);
+        const git_tree_entry* x = order <= 0 ? a[i].e : nullptr;
+        const git_tree_entry* y = order >= 0 ? b[j].e : nullptr;
+        const git_tree_entry* any = x ? x : y;
+        const QByteArray name = prefix + git_tree_entry_name(any);
+        if (x && y && git_oid_equal(git_tree_entry_id(x), git_tree_entry_id(y))) {
+            // unchanged
+        } else if (git_tree_entry_type(any) == GIT_OBJECT_TREE) {
+            Tree tx, ty;
+            int rc = x ? git_tree_lookup(&tx.p, m_repo, git_tree_entry_id(x)) : 0;
+            if (rc == 0 && y) rc = git_tree_lookup(&ty.p, m_repo, git_tree_entry_id(y));
+            if (rc != 0) return fail(error, QStringLiteral("Unable to read the folder ") + QString::fromUtf8(name), rc);
+            if (!diffTrees(tx.p, ty.p, name + '/', changes, error)) return false;
+        } else {
+            FileChange c;
+            c.path = QString::fromUtf8(name);
+            if (x) c.oldBlob = fromOid(*git_tree_entry_id(x));
+            if (y) c.newBlob = fromOid(*git_tree_entry_id(y));
+            changes << c;
+        }
+        if (order <= 0) ++i;
+        if (order >= 0) ++j;
+    }
+    return true;
+}
+
+bool CGitRepository::FolderNames(const QString& commit, const QString& folder, QStringList& names, QString* error) {
+    names.clear();
+    if (commit.isEmpty()) return true;
+    git_oid oid;
+    CommitObj c;
+    Tree root;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, m_repo, &oid);
+    if (rc == 0) rc = git_commit_tree(&root.p, c.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    Tree sub;
+    git_tree* t = root.p;
+    if (!folder.isEmpty()) {
+        git_tree_entry* e = nullptr;
+        if (git_tree_entry_bypath(&e, root.p, folder.toUtf8().constData()) != 0) {
+            git_error_clear();
+            return true;
+        }
+        if (git_tree_entry_type(e) == GIT_OBJECT_TREE) rc = git_tree_lookup(&sub.p, m_repo, git_tree_entry_id(e));
+        git_tree_entry_free(e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read the folder ") + folder, rc);
+        if (!sub.p) return true;
+        t = sub.p;
+    }
+    const size_t count = git_tree_entrycount(t);
+    for (size_t i = 0; i < count; ++i) names << QString::fromUtf8(git_tree_entry_name(git_tree_entry_byindex(t, i)));
+    return true;
 }
 
 bool CGitRepository::Contains(const QString& descendant, const QString& commit) {
@@ -483,20 +779,131 @@ bool CGitRepository::changedSinceHead(git_commit* target, QList<QByteArray>& pat
         return true;
     }
     Tree from, to;
-    git_diff* diff = nullptr;
     int rc = git_commit_tree(&from.p, was.p);
     if (rc == 0) rc = git_commit_tree(&to.p, target);
-    if (rc == 0) rc = git_diff_tree_to_tree(&diff, m_repo, from.p, to.p, nullptr);
     if (rc != 0) return fail(error, QStringLiteral("Unable to compare the sync folder's commits"), rc);
-    const size_t count = git_diff_num_deltas(diff);
-    for (size_t i = 0; i < count; ++i) {
-        const git_diff_delta* d = git_diff_get_delta(diff, i);
-        paths << QByteArray(d->old_file.path);
-        if (qstrcmp(d->old_file.path, d->new_file.path) != 0) paths << QByteArray(d->new_file.path);
-    }
-    git_diff_free(diff);
+    QList<FileChange> changes;
+    if (!diffTrees(from.p, to.p, QByteArray(), changes, error)) return false;
+    for (const FileChange& c : std::as_const(changes)) paths << c.path.toUtf8();
     // Past a few thousand files the whole tree is as quick.
     all = paths.size() > 5000;
+    return true;
+}
+
+bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, bool& done, QString* error) {
+    left.clear();
+    done = false;
+    Index index;
+    Tree tree;
+    int rc = git_repository_index(&index.p, m_repo);
+    if (rc == 0) rc = git_commit_tree(&tree.p, target);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the sync folder's index"), rc);
+    // Filters would change the bytes on the way out: those folders are libgit2's to write.
+    int autocrlf = 0;
+    git_config* config = nullptr;
+    if (git_repository_config_snapshot(&config, m_repo) == 0) {
+        if (git_config_get_bool(&autocrlf, config, "core.autocrlf") != 0) {
+            const char* text = nullptr;
+            autocrlf = git_config_get_string(&text, config, "core.autocrlf") == 0 && text && qstrcmp(text, "false") != 0;
+        }
+        git_config_free(config);
+    }
+    git_error_clear();
+    if (autocrlf || git_index_entrycount(index.p) != 0 || QFileInfo::exists(GitFolder() + QStringLiteral("/info/attributes")))
+        return true;
+    struct File {
+        QByteArray path;
+        git_oid id;
+        git_filemode_t mode;
+    };
+    std::vector<File> files;
+    bool attributes = false;
+    std::pair<std::vector<File>*, bool*> walk(&files, &attributes);
+    rc = git_tree_walk(
+        tree.p, GIT_TREEWALK_PRE,
+        [](const char* root, const git_tree_entry* e, void* payload) {
+            auto* p = static_cast<std::pair<std::vector<File>*, bool*>*>(payload);
+            if (qstrcmp(git_tree_entry_name(e), ".gitattributes") == 0) *p->second = true;
+            if (git_tree_entry_type(e) == GIT_OBJECT_BLOB)
+                p->first->push_back({QByteArray(root) + git_tree_entry_name(e), *git_tree_entry_id(e), git_tree_entry_filemode(e)});
+            return 0;
+        },
+        &walk);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the tree"), rc);
+    if (attributes) return true;
+    // A fresh folder gets each file with one create and one write, and the index their stat
+    // data; libgit2's checkout looked at every folder and path several times per file.
+    const QByteArray root = QFile::encodeName(m_folder) + '/';
+    QSet<QByteArray> folders;
+    for (const File& f : files) {
+        if (f.mode != GIT_FILEMODE_BLOB) {
+            left << f.path;
+            continue;
+        }
+        const QByteArray full = root + f.path;
+        const qsizetype slash = f.path.lastIndexOf('/');
+        if (slash > 0 && !folders.contains(f.path.left(slash))) {
+            if (!QDir().mkpath(QFile::decodeName(root + f.path.left(slash)))) {
+                if (error) *error = QStringLiteral("Unable to make the folder ") + QFile::decodeName(root + f.path.left(slash));
+                return false;
+            }
+            folders.insert(f.path.left(slash));
+        }
+        git_blob* blob = nullptr;
+        rc = git_blob_lookup(&blob, m_repo, &f.id);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read ") + QString::fromUtf8(f.path), rc);
+        const char* data = static_cast<const char*>(git_blob_rawcontent(blob));
+        const qint64 size = qint64(git_blob_rawsize(blob));
+        struct stat st {};
+        const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        bool ok = fd >= 0;
+        if (!ok && errno == EEXIST) {
+            // Already there (a user's file, or one of a sync stopped while writing): kept unless
+            // it holds these very bytes, and left to libgit2's careful checkout.
+            QFile existing(QFile::decodeName(full));
+            if (existing.size() == size && existing.open(QIODevice::ReadOnly) &&
+                existing.readAll() == QByteArrayView(data, size) && ::stat(full.constData(), &st) == 0)
+                ok = true;
+            else
+                left << f.path;
+            if (!ok) {
+                git_blob_free(blob);
+                continue;
+            }
+        } else if (ok) {
+            for (qint64 at = 0; ok && at < size;) {
+                const ssize_t n = ::write(fd, data + at, size_t(size - at));
+                if (n < 0 && errno == EINTR) continue;
+                ok = n > 0;
+                at += n;
+            }
+            ok = ok && ::fstat(fd, &st) == 0;
+            ok = ::close(fd) == 0 && ok;
+        }
+        git_blob_free(blob);
+        if (!ok) {
+            if (error) *error = QStringLiteral("Unable to write %1: %2").arg(QFile::decodeName(full), QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+        git_index_entry e{};
+        e.ctime.seconds = int32_t(st.st_ctim.tv_sec);
+        e.ctime.nanoseconds = uint32_t(st.st_ctim.tv_nsec);
+        e.mtime.seconds = int32_t(st.st_mtim.tv_sec);
+        e.mtime.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
+        e.dev = uint32_t(st.st_dev);
+        e.ino = uint32_t(st.st_ino);
+        e.mode = GIT_FILEMODE_BLOB;
+        e.uid = uint32_t(st.st_uid);
+        e.gid = uint32_t(st.st_gid);
+        e.file_size = uint32_t(st.st_size);
+        e.id = f.id;
+        e.path = f.path.constData();
+        rc = git_index_add(index.p, &e);
+        if (rc != 0) return fail(error, QStringLiteral("Unable to index ") + QString::fromUtf8(f.path), rc);
+    }
+    rc = git_index_write(index.p);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to write the sync folder's index"), rc);
+    done = true;
     return true;
 }
 
@@ -514,6 +921,12 @@ bool CGitRepository::CheckOut(const QString& commit, const QString& branch, QStr
     QList<QByteArray> paths;
     bool all = true;
     if (!changedSinceHead(c.p, paths, all, error)) return false;
+    if (all && git_repository_head_unborn(m_repo) == 1) {
+        bool done = false;
+        if (!writeFresh(c.p, paths, done, error)) return false;
+        all = !done;
+        if (done && paths.isEmpty()) return MoveBranch(commit, branch, error);
+    }
     if (!all && paths.isEmpty()) return MoveBranch(commit, branch, error);
     QList<char*> names;
     for (QByteArray& p : paths) names << p.data();

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <git2/oid.h>
 #include <memory>
@@ -14,6 +15,8 @@ struct git_repository;
 struct git_index;
 struct git_commit;
 struct git_odb_backend;
+struct git_odb;
+struct git_tree;
 
 class CGitRepository {
 public:
@@ -40,6 +43,8 @@ public:
     // Every blob of the commit's tree: path -> blob id (hex). Empty commit: nothing.
     bool ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error);
     bool ReadBlob(const QString& blob, QByteArray& bytes, QString* error);
+    // The blob id of one file of the commit's tree; false when there is no such file.
+    bool BlobAt(const QString& commit, const QString& path, QString& blob, QString* error);
     // Stores bytes as a blob. Objects written are held in memory and go to disk as packs (a
     // pack every few tens of megabytes, and at Flush), never as one file per object.
     bool StoreBlob(QByteArrayView bytes, QString& blob, QString* error);
@@ -59,6 +64,16 @@ public:
     };
     bool Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit, QString* error);
     bool HasCommit(const QString& commit);
+    // The files that differ between two commits' trees (either may be empty: no files), without
+    // reading the trees whole. A blob id is empty on the side without the file.
+    struct FileChange {
+        QString path;
+        QString oldBlob, newBlob;
+    };
+    bool ChangedFiles(const QString& from, const QString& to, QList<FileChange>& changes, QString* error);
+    // The names of the entries of folder (relative to the root; empty: the root) in commit's tree;
+    // none when the folder is missing.
+    bool FolderNames(const QString& commit, const QString& folder, QStringList& names, QString* error);
     // Moves the local branch and HEAD to commit without touching the work tree.
     bool MoveBranch(const QString& commit, const QString& branch, QString* error);
     // Whether commit is ancestor (or equal to) descendant.
@@ -79,10 +94,19 @@ public:
 
 private:
     bool holdObjects(QString* error);
+    bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
+    bool diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes, QString* error);
+    bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error);
+    bool fetchLocal(const QString& path, const QString& branch, QString& head, QString* error);
+    bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);
     bool packIfLarge(QString* error);
     // Names for the next pack the tree id and what below it is still held in memory only.
     bool holdTree(const git_oid& id, QString* error);
     // The paths that differ between HEAD's tree and target's; all set when there is no HEAD.
+    // Writes the commit's files into a folder that has none of git's yet (no HEAD, empty index)
+    // and fills the index; left gets the paths it did not write (files already there that
+    // differ, links). done is false when the folder is not one to write this way (filters).
+    bool writeFresh(git_commit* target, QList<QByteArray>& left, bool& done, QString* error);
     bool changedSinceHead(git_commit* target, QList<QByteArray>& paths, bool& all, QString* error);
 
     git_repository* m_repo = nullptr;

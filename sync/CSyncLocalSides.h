@@ -5,7 +5,9 @@
 // items they touch; other programs' writes change the key (time stamp, lengths, categories).
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class CSQLite;
@@ -21,10 +23,16 @@ struct CSyncLocalSide {
 
 class CSyncLocalSides {
 public:
-    // Every item with an identity, in one query: known gets each item whose remembered side
-    // still holds (its key unchanged), stale the others with their key now. count: all of them.
-    static bool Read(CSQLite& db, const std::function<void(const CSyncLocalSide& side)>& known,
-                     QHash<int, QString>& stale, qsizetype& count, QString* error);
-    // Inside the caller's transaction.
+    // The items that may differ from what the last sync agreed on, in one pass over each
+    // table: known gets each item whose remembered side holds (key unchanged) yet differs from
+    // the agreed fingerprint, has none, or whose identity is in wanted; stale the items whose
+    // key moved (or that have nothing remembered), with their key now; gone the identities
+    // the last sync agreed on that no item holds any more.
+    static bool ReadChanged(CSQLite& db, const QSet<QString>& wanted,
+                            const std::function<void(const CSyncLocalSide& side)>& known, QHash<int, QString>& stale,
+                            QStringList& gone, QString* error);
+    // The identities the last sync agreed on that no item of this database holds any more.
+    static bool ReadGone(CSQLite& db, QStringList& uuids, QString* error);
+    // Writes in transactions of their own: the rows are true whatever the sync does next.
     static bool Write(CSQLite& db, const QList<CSyncLocalSide>& sides, QString* error);
 };

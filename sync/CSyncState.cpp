@@ -2,6 +2,8 @@
 
 #include "db/CSQLite.h"
 
+#include <functional>
+
 namespace {
 bool hasTable(CSQLite& db, const char* name, QString* error) {
     bool found = false;
@@ -26,7 +28,10 @@ bool CSyncState::Prepare(CSQLite& db, QString* error) {
            run(db,
                QStringLiteral("CREATE TABLE IF NOT EXISTS tblSyncItem (Uuid TEXT PRIMARY KEY, Path TEXT, Blob TEXT, "
                               "Fingerprint TEXT, Number INTEGER, AttachPath TEXT, AttachBlob TEXT, AttachSum TEXT)"),
-               {}, error);
+               {}, error) &&
+           // A sync that pulls a few changed files finds their items by where they lie.
+           run(db, QStringLiteral("CREATE INDEX IF NOT EXISTS tblSyncItem_Path ON tblSyncItem (Path)"), {}, error) &&
+           run(db, QStringLiteral("CREATE INDEX IF NOT EXISTS tblSyncItem_AttachPath ON tblSyncItem (AttachPath)"), {}, error);
 }
 
 bool CSyncState::Read(CSQLite& db, const QString& name, QString& value, QString* error) {
@@ -50,8 +55,8 @@ bool CSyncState::Write(CSQLite& db, const QString& name, const QString& value, Q
            run(db, QStringLiteral("INSERT OR REPLACE INTO tblSyncState (Name, Value) VALUES (?, ?)"), {name, value}, error);
 }
 
-bool CSyncState::ReadEntries(CSQLite& db, SyncEntries& entries, QString* error) {
-    entries.clear();
+namespace {
+bool readRows(CSQLite& db, const QString& where, SyncEntries& entries, bool keep, QString* error) {
     QString e;
     if (!hasTable(db, "tblSyncItem", &e)) {
         if (error) *error = e;
@@ -59,8 +64,11 @@ bool CSyncState::ReadEntries(CSQLite& db, SyncEntries& entries, QString* error) 
     }
     QByteArray s;
     return db.ForEachRow(
-        QStringLiteral("SELECT Uuid, Path, Blob, Fingerprint, Number, AttachPath, AttachBlob, AttachSum FROM tblSyncItem"),
+        QStringLiteral("SELECT Uuid, Path, Blob, Fingerprint, Number, AttachPath, AttachBlob, AttachSum FROM tblSyncItem") +
+            where,
         [&](const CSQLite::Row& r) {
+            const QString uuid = QString::fromUtf8(r.Utf8(0, s));
+            if (keep && entries.contains(uuid)) return true;
             CSyncEntry x;
             x.path = QString::fromUtf8(r.Utf8(1, s));
             x.blob = QString::fromUtf8(r.Utf8(2, s));
@@ -69,10 +77,57 @@ bool CSyncState::ReadEntries(CSQLite& db, SyncEntries& entries, QString* error) 
             x.attachPath = QString::fromUtf8(r.Utf8(5, s));
             x.attachBlob = QString::fromUtf8(r.Utf8(6, s));
             x.attachSum = QString::fromUtf8(r.Utf8(7, s));
-            entries.insert(QString::fromUtf8(r.Utf8(0, s)), x);
+            entries.insert(uuid, x);
             return true;
         },
         error);
+}
+
+// Long lists go to the engine a few hundred at a time.
+bool inChunks(const QStringList& values, const std::function<bool(const QString& list)>& fn) {
+    for (qsizetype i = 0; i < values.size(); i += 500) {
+        QStringList quoted;
+        for (const QString& v : values.mid(i, 500)) {
+            QString q = v;
+            q.replace(QLatin1Char('\''), QStringLiteral("''"));
+            quoted << QLatin1Char('\'') + q + QLatin1Char('\'');
+        }
+        if (!fn(quoted.join(QLatin1Char(',')))) return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool CSyncState::ReadEntries(CSQLite& db, SyncEntries& entries, QString* error) {
+    entries.clear();
+    return readRows(db, QString(), entries, false, error);
+}
+
+bool CSyncState::ReadEntriesOf(CSQLite& db, const QStringList& uuids, SyncEntries& entries, QString* error) {
+    return inChunks(uuids, [&](const QString& list) {
+        return readRows(db, QStringLiteral(" WHERE Uuid IN (%1)").arg(list), entries, true, error);
+    });
+}
+
+bool CSyncState::ReadEntriesAt(CSQLite& db, const QStringList& paths, SyncEntries& entries, QString* error) {
+    return inChunks(paths, [&](const QString& list) {
+        return readRows(db, QStringLiteral(" WHERE Path IN (%1) OR AttachPath IN (%1)").arg(list), entries, true, error);
+    });
+}
+
+bool CSyncState::CountEntries(CSQLite& db, qint64& count, QString* error) {
+    count = 0;
+    QString e;
+    if (!hasTable(db, "tblSyncItem", &e)) {
+        if (error) *error = e;
+        return e.isEmpty();
+    }
+    return db.ForEachRow(QStringLiteral("SELECT count(*) FROM tblSyncItem"),
+                         [&](const CSQLite::Row& r) {
+                             count = r.Int(0);
+                             return false;
+                         },
+                         error);
 }
 
 bool CSyncState::WriteEntries(CSQLite& db, const SyncEntries& old, const SyncEntries& entries, QString* error) {

@@ -5,6 +5,7 @@
 // A file without the tables has never synced and gains them on its first sync.
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 class CSQLite;
 
@@ -26,6 +27,12 @@ public:
     // Inside the caller's transaction, as every write here.
     static bool Write(CSQLite& db, const QString& name, const QString& value, QString* error);
     static bool ReadEntries(CSQLite& db, SyncEntries& entries, QString* error);
+    // Adds the entries of these identities, or of the items whose file or attachment lies at
+    // one of these paths, to entries (those already there are kept).
+    static bool ReadEntriesOf(CSQLite& db, const QStringList& uuids, SyncEntries& entries, QString* error);
+    static bool ReadEntriesAt(CSQLite& db, const QStringList& paths, SyncEntries& entries, QString* error);
+    // How many entries there are.
+    static bool CountEntries(CSQLite& db, qint64& count, QString* error);
     // Stores entries, writing only the rows that differ from old.
     static bool WriteEntries(CSQLite& db, const SyncEntries& old, const SyncEntries& entries, QString* error);
     static bool Prepare(CSQLite& db, QString* error);
