@@ -102,7 +102,11 @@ public:
         // Identities are given only once the other side could be reached: a failed sync writes nothing.
         if (!CMarkdownWriter::AssignIdentities(db, &error)) return Failed();
         // With the agreed commit at hand only the files changed since are read; else every file.
-        const bool ok = !base.isEmpty() && repo.HasCommit(base) ? ReadRemoteChanges() : ReadRemoteWhole();
+        // When the other side's history no longer holds it (its branch was deleted, the remote is
+        // a new repository, its history was rewritten), an item missing there was never deleted
+        // there: the round then joins both sides and deletes nothing.
+        const bool agreed = !base.isEmpty() && repo.HasCommit(base) && repo.Contains(head, base);
+        const bool ok = agreed ? ReadRemoteChanges() : ReadRemoteWhole(!base.isEmpty() || baseCount > 0);
         if (!ok || !ReadLocal() || !Merge()) return Failed();
         if (!Apply()) return Failed();
         return Publish();
@@ -221,7 +225,7 @@ private:
     }
 
     // Every file of the remote's head (a first sync, or a folder that lost the agreed commit).
-    bool ReadRemoteWhole() {
+    bool ReadRemoteWhole(bool forgetAgreed) {
         if (!CSyncState::ReadEntries(db, baseEntries, &error)) return false;
         QHash<QString, QString> tree;
         if (!repo.ReadTree(head, tree, &error)) return false;
@@ -249,12 +253,22 @@ private:
             }
             if (!TakeRemoteFile(path, blob, blobAt, unreadable)) return false;
         }
+        for (auto it = remote.cbegin(); it != remote.cend(); ++it) touched.insert(it.key());
+        if (forgetAgreed) {
+            // No agreed state: each side's items are new to the other, and where both hold an item
+            // differently it is a conflict. So every item here is looked at, changed or not.
+            baseEntries.clear();
+            baseCount = 0;
+            QHash<QString, int> uuids;
+            if (!ReadItemUuids(db, uuids, &error)) return false;
+            for (auto it = uuids.cbegin(); it != uuids.cend(); ++it) looked.insert(it.key());
+            return true;
+        }
         // Every identity is the other side's to say in a whole read.
         for (auto it = baseEntries.cbegin(); it != baseEntries.cend(); ++it) {
             touched.insert(it.key());
             if (!remote.contains(it.key()) && unreadable.contains(it->path)) held.insert(it.key());
         }
-        for (auto it = remote.cbegin(); it != remote.cend(); ++it) touched.insert(it.key());
         return true;
     }
 
@@ -644,7 +658,8 @@ private:
     SyncEntries baseEntries, remote, newBase;
     QSet<QString> touched;      // identities whose remote side was read (else it is the base's)
     QSet<QString> changedHere;  // identities changed in this database since the base
-    QSet<QString> looked;       // identities of conflict copies, whose sides are compared too
+    QSet<QString> looked;       // identities compared whatever changed: conflict copies, and every
+                                // item when nothing was agreed with the other side
     QStringList domain;         // every identity merged, in order
     QHash<QString, CSyncedItem> remoteItems;
     QHash<QString, LocalSide> local;

@@ -316,3 +316,40 @@ TEST_F(SyncTest, ChangesMadeOutsideTheStoreAreSynced) {
     EXPECT_EQ(Body(b, "same length"), "vwxyz");
     EXPECT_EQ(Snapshot(a), Snapshot(b));
 }
+
+// A remote whose history no longer holds the last agreed commit (its branch deleted, or a new
+// repository under the same address) never makes this side's items count as deleted there.
+TEST_F(SyncTest, ARemoteThatLostTheAgreedHistoryDeletesNothingAndGetsTheUnion) {
+    for (const bool othersFirst : {false, true}) {
+        SCOPED_TRACE(othersFirst ? "the new remote holds another machine's items" : "the remote is empty");
+        Add(a, "kept", "1");
+        Add(a, "edited", "2");
+        Sync(a);
+        QString error;
+        ASSERT_TRUE(QDir(remote).removeRecursively());
+        ASSERT_TRUE(CGitRepository::InitBare(remote, &error)) << error.toStdString();
+        Change(a, "edited", [](CItem& i) { i.body = "edited after"; });
+        if (othersFirst) {
+            Add(b, "from b", "b");
+            Sync(b);
+        }
+        const CSyncSummary s = Sync(a);
+        EXPECT_EQ(s.conflicts, 0);
+        EXPECT_EQ(Body(a, "kept"), "1");
+        EXPECT_EQ(Body(a, "edited"), "edited after");
+        Sync(b);
+        EXPECT_EQ(Snapshot(a), Snapshot(b));
+        EXPECT_EQ(Snapshot(a).size(), othersFirst ? 3 : 2);
+        // A fresh pair of machines for the next case.
+        for (Machine* m : {&a, &b}) {
+            m->db->CloseFile();
+            m->db = std::make_unique<CSQLite>();
+            QFile::remove(m->dbPath);
+            QDir(m->folder).removeRecursively();
+        }
+        ASSERT_TRUE(QDir(remote).removeRecursively());
+        ASSERT_TRUE(CGitRepository::InitBare(remote, &error)) << error.toStdString();
+        Open(a, "a");
+        Open(b, "b");
+    }
+}
