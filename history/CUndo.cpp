@@ -1,5 +1,6 @@
 #include "history/CUndo.h"
 
+#include "db/CLargerCache.h"
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDBCategories.h"
@@ -273,29 +274,6 @@ bool trashAdded(CSQLite& db, qint64 undoId, const QString& command, QString* err
     return db.Record(change, error);
 }
 
-// A larger page cache while an undo runs: the engine otherwise writes changed pages out again
-// and again inside the one transaction of an undo over many items. The connection's own size
-// comes back afterwards.
-class LargerCache {
-public:
-    explicit LargerCache(CSQLite& db) : m_db(db) {
-        db.ForEachRow(QStringLiteral("PRAGMA cache_size"), [&](const CSQLite::Row& r) {
-            m_old = r.Int(0);
-            return false;
-        });
-        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = -131072"));
-    }
-    ~LargerCache() {
-        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = ") + QString::number(m_old));
-    }
-    LargerCache(const LargerCache&) = delete;
-    LargerCache& operator=(const LargerCache&) = delete;
-
-private:
-    CSQLite& m_db;
-    qint64 m_old = 0;
-};
-
 }  // namespace
 
 bool CUndo::Entries(CSQLite& db, QList<CUndoEntry>& entries, QString* error) {
@@ -334,7 +312,7 @@ bool CUndo::UndoLast(CSQLite& db, CUndoEntry* undone, QString* notice, QString* 
     if (notice) notice->clear();
     if (!db.IsOpen()) return fail(error, CSQLite::NoDatabaseText());
     QString why;
-    LargerCache cache(db);
+    CLargerCache cache(db);
     CTransaction unit(db, &why);
     if (!unit.IsOpen()) return fail(error, why);
     CUndoEntry last;

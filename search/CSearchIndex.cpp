@@ -1,5 +1,6 @@
 #include "search/CSearchIndex.h"
 
+#include "db/CLargerCache.h"
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "search/CSearchText.h"
@@ -222,27 +223,6 @@ bool rewrite(CSQLite& db, const QList<int>& ids, qsizetype from, qsizetype count
     return true;
 }
 
-// A larger page cache while a catch-up runs: the engine otherwise writes changed pages out (and
-// syncs its journal) again and again inside the one transaction. The connection's own size
-// comes back afterwards.
-class LargerCache {
-public:
-    explicit LargerCache(CSQLite& db) : m_db(db) {
-        db.ForEachRow(QStringLiteral("PRAGMA cache_size"), [&](const CSQLite::Row& r) {
-            m_old = r.Int(0);
-            return false;
-        });
-        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = -131072"));
-    }
-    ~LargerCache() {
-        if (m_old != 0) m_db.Run(QStringLiteral("PRAGMA cache_size = ") + QString::number(m_old));
-    }
-
-private:
-    CSQLite& m_db;
-    qint64 m_old = 0;
-};
-
 // A chunk of content rows on their way into the index: the texts are expanded (and new state
 // rows packed) on a thread of its own while the connection writes the chunk before.
 struct RemakeRow {
@@ -262,6 +242,16 @@ RemakeChunk expandChunk(RemakeChunk chunk) {
     return chunk;
 }
 
+// Each indexed item's state: the hash of the text it was indexed from.
+bool readStates(CSQLite& db, QHash<int, qint64>& state, QString* error) {
+    return db.ForEachRow(QStringLiteral("SELECT ItemID, Hash FROM tblSearchState"),
+                         [&](const CSQLite::Row& r) {
+                             state.insert(int(r.Int(0)), r.Int(1));
+                             return true;
+                         },
+                         error);
+}
+
 // Makes the whole index again from the store tables, when that is cheaper than taking out and
 // putting back the rows of ids: each row taken out costs as much as one put in, so a change of
 // most of the items (the undo of a large import) costs twice a fresh index. State rows are
@@ -272,20 +262,14 @@ bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* 
     if (ids.size() < kFrom) return true;
     QHash<int, qint64> state;
     QString why;
-    if (!db.ForEachRow(QStringLiteral("SELECT ItemID, Hash FROM tblSearchState"),
-                       [&](const CSQLite::Row& r) {
-                           state.insert(int(r.Int(0)), r.Int(1));
-                           return true;
-                       },
-                       &why))
-        return fail(error, why);
+    if (!readStates(db, state, &why)) return fail(error, why);
     qsizetype indexed = 0;
     for (int id : ids) indexed += state.contains(id) ? 1 : 0;
     // Rows out and in for the changed items, against every item in once (the state rows stand
     // for the items; a few more or less change nothing here).
     if (2 * (ids.size() + indexed) < 3 * state.size()) return true;
 
-    LargerCache cache(db);
+    CLargerCache cache(db);
     why = db.Run(QStringLiteral("INSERT INTO ftsSearch (ftsSearch) VALUES ('delete-all')"));
     if (!why.isEmpty()) return fail(error, why);
     const auto readChunk = [&](qint64 after, RemakeChunk& chunk) {
@@ -470,13 +454,7 @@ bool CSearchIndex::CatchUp(CSQLite& db, QString* error, int* rewritten) {
 
     // Each item's text against the state it was indexed from.
     QHash<int, qint64> state;
-    if (!db.ForEachRow(QStringLiteral("SELECT ItemID, Hash FROM tblSearchState"),
-                       [&](const CSQLite::Row& r) {
-                           state.insert(int(r.Int(0)), r.Int(1));
-                           return true;
-                       },
-                       &why))
-        return fail(error, why);
+    if (!readStates(db, state, &why)) return fail(error, why);
     QList<int> changed;
     if (!db.ForEachRow(QStringLiteral("SELECT docid, c0Title, c1Code, c2File FROM ftsItem_content"),
                        [&](const CSQLite::Row& r) {
@@ -490,7 +468,7 @@ bool CSearchIndex::CatchUp(CSQLite& db, QString* error, int* rewritten) {
         return fail(error, why);
     for (auto it = state.cbegin(); it != state.cend(); ++it) changed.append(it.key());
 
-    LargerCache cache(db);
+    CLargerCache cache(db);
     const bool show = changed.size() >= kProgressFrom;
     CProgressScope progress(show);
     if (show) progress.Text(0, QStringLiteral("Updating the search index..."));
