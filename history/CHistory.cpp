@@ -1,5 +1,7 @@
 #include "history/CHistory.h"
 
+#include <algorithm>
+
 #include "db/CSQLite.h"
 #include "db/CTransaction.h"
 #include "db/basDB.h"
@@ -112,13 +114,9 @@ bool CHistory::Entries(CSQLite& db, int itemId, QList<CItemVersion>& entries, QS
     }
     // Newest first; a version and a rename of the same moment keep the rename first, as the
     // later undo entry.
-    QList<CItemVersion> merged;
-    merged.reserve(entries.size() + renames.size());
-    qsizetype a = 0, b = 0;
-    while (a < entries.size() || b < renames.size()) {
-        const bool takeRename = b < renames.size() && (a >= entries.size() || renames[b].changed >= entries[a].changed);
-        merged << (takeRename ? renames[b++] : entries[a++]);
-    }
+    QList<CItemVersion> merged(entries.size() + renames.size());
+    std::merge(renames.cbegin(), renames.cend(), entries.cbegin(), entries.cend(), merged.begin(),
+               [](const CItemVersion& x, const CItemVersion& y) { return x.changed > y.changed; });
     entries = merged;
     return true;
 }
@@ -264,8 +262,8 @@ bool CHistory::Purge(CSQLite& db, int days, QString* error, Purged* purged) {
     const auto count = [&](const char* table) {
         return db.LookupField(QLatin1String(table), QStringLiteral("Count(*)"), {}).toInt();
     };
-    const int versions = count("tblItemVersion");
-    const int trashed = count("tblTrash");
+    const int versions = purged ? count("tblItemVersion") : 0;
+    const int trashed = purged ? count("tblTrash") : 0;
     if (!(e = db.Run(sql)).isEmpty()) return fail(error, e);
     if (purged) *purged = {versions - count("tblItemVersion"), trashed - count("tblTrash")};
     return unit.Commit(error);

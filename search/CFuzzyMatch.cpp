@@ -91,15 +91,6 @@ int CFuzzyMatch::boundOfRun(int run) const {
 
 namespace {
 
-// An ASCII character as Fold gives it.
-inline char16_t foldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : char16_t(uchar(c));
-}
-
-}  // namespace
-
-namespace {
-
 // The first place from j on where s (n bytes) holds want, or its capital when lift is 0x20
 // (one OR makes a capital letter its lower case); n when none. Sixteen bytes at a time: every
 // typed letter looks through most of a hundred thousand titles.
@@ -137,7 +128,7 @@ bool CFuzzyMatch::MatchesAscii(QByteArrayView title) const {
 
 int CFuzzyMatch::BoundAscii(QByteArrayView title) const {
     int run = 0;
-    while (run < m_folded.size() && run < title.size() && foldAscii(title[run]) == m_folded[run].unicode()) ++run;
+    while (run < m_folded.size() && run < title.size() && Fold(char16_t(uchar(title[run]))) == m_folded[run].unicode()) ++run;
     return boundOfRun(run);
 }
 

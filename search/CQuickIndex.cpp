@@ -89,18 +89,17 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         return true;
     };
     qsizetype total = 0;
-    for (const Item& item : m_items) {
-        const QByteArrayView bytes = item.Title(m_titles);
-        if (!ascii(bytes)) total += std::min(item.titleBytes, CFuzzyMatch::kMaxCandidate);
+    for (Item& item : m_items) {
+        item.folded = ascii(item.Title(m_titles)) ? -1 : 0;
+        if (item.folded == 0) total += std::min(item.titleBytes, CFuzzyMatch::kMaxCandidate);
     }
     m_folded.resize(total);
     QChar* out = m_folded.data();
     for (Item& item : m_items) {
         const QByteArrayView bytes = item.Title(m_titles);
-        if (ascii(bytes)) {
+        if (item.folded < 0) {
             item.titleLength = int(bytes.size());
             item.letters = LetterMask(QLatin1StringView(bytes.data(), bytes.size()));
-            item.folded = -1;
             continue;
         }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());

@@ -103,10 +103,12 @@ bool linkedItems(CSQLite& db, const QStringList& conditions, std::vector<qint64>
 
 // Filters the hits with the items read in one pass over the links. The links have no index by
 // category, so a look-up per hit costs more once the hits are a good share of the items; below
-// that share (or when the pass fails) false, and the statement filters each hit instead.
+// that share, without a filter or when the pass fails false, and the statement filters each hit
+// instead.
 bool filterAtOnce(CSQLite& db, CRankedHits& hits, const CSearchQuery& query, int categoryId, int typeId) {
     if (double(hits.Hits().size()) < CSearch::FilterAtOnceShare * double(hits.IndexRows())) return false;
     const FilterTerms terms = filterTerms(query, categoryId, typeId);
+    if (terms.must.isEmpty() && terms.excluded.isEmpty()) return false;
     std::vector<qint64> must;
     if (!terms.must.isEmpty() && !linkedItems(db, terms.must, must)) return false;
     std::vector<qint64> excluded, one;
@@ -138,10 +140,10 @@ QString orderSql(const QString& orderBy, const QString& id, const QString& title
     return title + QStringLiteral(", ") + id;
 }
 
-// The hits' items with their titles, filtered, in the hits' order: by sorting on the list's
-// positions, or (unsorted) as the list is walked.
+// The hits' items with their titles, filtered (unless filterAtOnce did), in the hits' order: by
+// sorting on the list's positions, or (unsorted) as the list is walked.
 QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearchQuery& query, int categoryId,
-                         int typeId, bool sorted, bool filtered) {
+                         int typeId, bool sorted, bool filteredAlready) {
     QString ids;
     ids.reserve(qsizetype(hits.size()) * 7 + 2);
     ids += QLatin1Char('[');
@@ -153,7 +155,7 @@ QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearc
     const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
     return QStringLiteral("SELECT j.value AS ") + idName + QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
            QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
-           (filtered ? QString() : filterSql(QStringLiteral("j.value"), query, categoryId, typeId)) +
+           (filteredAlready ? QString() : filterSql(QStringLiteral("j.value"), query, categoryId, typeId)) +
            (sorted ? QStringLiteral(" ORDER BY j.key") : QString());
 }
 
@@ -220,7 +222,7 @@ bool CSearch::Ranked(CSQLite& db, const CSearchQuery& query, int categoryId, int
         return true;
     }
     QString why;
-    const bool done = filtered && filterAtOnce(db, hits, query, categoryId, typeId);
+    const bool done = filterAtOnce(db, hits, query, categoryId, typeId);
     db.Exec(inOrderStatement(hits.Hits(), query, categoryId, typeId, true, done), table, why);
     return why.isEmpty();
 }
@@ -256,8 +258,7 @@ bool CSearch::ForEach(CSQLite& db, const QString& text, int categoryId, int type
         if (hits.Run(db, query.IndexMatch(), query.PhrasesFromHits(), false, nullptr)) {
             // The statement reads the titles in the hits' order without sorting them again (its
             // only plan walks the list); each row is checked against that order all the same.
-            const bool done = (categoryId != -1 || typeId != -1 || !query.Filters().isEmpty()) &&
-                              filterAtOnce(db, hits, query, categoryId, typeId);
+            const bool done = filterAtOnce(db, hits, query, categoryId, typeId);
             const auto& list = hits.Hits();
             size_t next = 0;
             bool inOrder = true;

@@ -46,6 +46,16 @@ struct ItemText {
     QString title, file, body;
 };
 
+// The texts of a content row (docid, title, code, file).
+ItemText textOf(const CSQLite::Row& row) {
+    QByteArray scratch;
+    ItemText t;
+    t.title = QString::fromUtf8(row.Utf8(1, scratch));
+    t.body = QString::fromUtf8(row.Utf8(2, scratch));
+    t.file = QString::fromUtf8(row.Utf8(3, scratch));
+    return t;
+}
+
 void appendSized(QByteArray& out, QByteArrayView bytes) {
     const quint32 n = quint32(bytes.size());
     out.append(reinterpret_cast<const char*>(&n), 4);
@@ -202,10 +212,7 @@ bool rewrite(CSQLite& db, const QList<int>& ids, qsizetype from, qsizetype count
                            Now n;
                            n.id = int(r.Int(0));
                            n.hash = stateOf(r, &n.raw);
-                           QByteArray scratch;
-                           n.text.title = QString::fromUtf8(r.Utf8(1, scratch));
-                           n.text.body = QString::fromUtf8(r.Utf8(2, scratch));
-                           n.text.file = QString::fromUtf8(r.Utf8(3, scratch));
+                           n.text = textOf(r);
                            now.append(std::move(n));
                            return true;
                        },
@@ -284,10 +291,7 @@ bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* 
                                  row.newState = it == state.cend() || *it != row.hash;
                                  if (row.newState) stateOf(r, &row.raw);
                                  if (it != state.cend()) state.erase(it);
-                                 QByteArray scratch;
-                                 row.text.title = QString::fromUtf8(r.Utf8(1, scratch));
-                                 row.text.body = QString::fromUtf8(r.Utf8(2, scratch));
-                                 row.text.file = QString::fromUtf8(r.Utf8(3, scratch));
+                                 row.text = textOf(r);
                                  chunk.append(std::move(row));
                                  return true;
                              },
