@@ -192,12 +192,12 @@ int main(int argc, char** argv) {
         for (const QString& word : queries(work)) {
             // As the palette's worker does: a query that adds a letter looks at the last rows.
             CQuickQuery last;
-            std::vector<int> lastRows;
+            std::vector<CQuickIndex::Hit> lastRows;
             for (int n = 1; n <= word.size(); ++n) {
                 t.restart();
                 const double cpu0 = threadCpuMs();
                 const CQuickQuery q = CQuickQuery::Parse(word.left(n));
-                std::vector<int> rows;
+                std::vector<CQuickIndex::Hit> rows;
                 index.Search(q, {}, CQuickSearcher::kLimit, {}, CQuickIndex::Narrows(last, q) ? &lastRows : nullptr,
                              &rows);
                 last = q;

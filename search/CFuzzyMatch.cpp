@@ -1,6 +1,7 @@
 #include "search/CFuzzyMatch.h"
 
 #include <algorithm>
+#include <cstring>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -17,6 +18,7 @@ constexpr int kGapStart = -3;
 constexpr int kGapExtend = -1;
 constexpr int kLeadingMax = 8;      // letters skipped before the first match cost up to this
 constexpr int kImpossible = -(1 << 28);
+static_assert(CFuzzyMatch::kMaxLetterGain == kMatch + kFirstBonus, "a letter earns at most a match and the first bonus");
 
 enum Kind { Separator, Lower, Upper, Digit, Other };
 
@@ -35,7 +37,8 @@ Kind kindOf(char16_t c) {
     return Separator;
 }
 
-int bonusAt(const char16_t* s, int j) {
+template <class Ch>
+int bonusAt(const Ch* s, int j) {
     if (j == 0) return kFirstBonus;
     const Kind prev = kindOf(s[j - 1]);
     const Kind cur = kindOf(s[j]);
@@ -51,6 +54,13 @@ int bonusAt(const char16_t* s, int j) {
 CFuzzyMatch::CFuzzyMatch(QStringView pattern) {
     m_folded.reserve(pattern.size());
     for (QChar c : pattern) m_folded.append(QChar(Fold(c.unicode())));
+    for (QChar c : std::as_const(m_folded)) {
+        if (c.unicode() >= 0x80) {
+            m_ascii.clear();
+            break;
+        }
+        m_ascii.append(char(c.unicode()));
+    }
 }
 
 QString CFuzzyMatch::FoldText(QStringView text) {
@@ -129,35 +139,48 @@ bool CFuzzyMatch::MatchesAscii(QByteArrayView title) const {
 int CFuzzyMatch::BoundAscii(QByteArrayView title) const {
     int run = 0;
     while (run < m_folded.size() && run < title.size() && Fold(char16_t(uchar(title[run]))) == m_folded[run].unicode()) ++run;
-    return boundOfRun(run);
+    if (run > 0 || m_ascii.isEmpty()) return boundOfRun(run);
+    // Away from the title's start the first letter earns at most its best place's bonus less the
+    // letters skipped before it, and every other letter a word start's: a title holding the
+    // letters only late or inside words is then rarely scored.
+    const char want = m_ascii[0];
+    const char lift = (want >= 'a' && want <= 'z') ? 0x20 : 0;
+    const char* s = title.data();
+    const qsizetype n = std::min<qsizetype>(title.size(), kMaxCandidate);
+    int first = kImpossible;
+    for (qsizetype j = findFolded(s, 0, n, want, lift); j < n; j = findFolded(s, j + 1, n, want, lift)) {
+        first = std::max(first, kMatch + bonusAt(s, int(j)) - std::min(int(j), kLeadingMax));
+        if (j >= kLeadingMax && first >= kMatch + kBoundaryBonus - kLeadingMax) break;  // none further does better
+    }
+    if (first == kImpossible) return boundOfRun(0);
+    return first + (int(m_ascii.size()) - 1) * (kMatch + kBoundaryBonus);
 }
 
-int CFuzzyMatch::Score(QStringView candidate) const {
-    if (m_folded.isEmpty()) return 0;
-    thread_local QString folded;
-    folded = FoldText(candidate.left(kMaxCandidate));
-    return Score(candidate, folded);
+namespace {
+
+int indexOf(const char16_t* s, int n, char16_t c, int from) {
+    return int(QStringView(s, n).indexOf(QChar(c), from));
 }
 
-int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const {
-    const int m = int(m_folded.size());
-    if (m == 0) return 0;
-    const int n = int(std::min<qsizetype>(candidate.size(), kMaxCandidate));
-    if (m > n) return kNoMatch;
-    const QStringView f = foldedCandidate.left(n);
-    const char16_t* p = reinterpret_cast<const char16_t*>(m_folded.constData());
-    const char16_t* s = reinterpret_cast<const char16_t*>(candidate.data());
-    const char16_t* folded = reinterpret_cast<const char16_t*>(f.data());
+int indexOf(const char* s, int n, char c, int from) {
+    if (from >= n) return -1;
+    const void* at = std::memchr(s + from, c, size_t(n - from));
+    return at ? int(static_cast<const char*>(at) - s) : -1;
+}
 
+// The best placement of the m letters of p in the title s (n characters, folded: its folded
+// form), one table row per letter.
+template <class Ch>
+int scoreOf(const Ch* p, int m, const Ch* s, const Ch* folded, int n) {
     // Cheap rejection first: most titles do not hold the letters in order at all. The earliest
     // (lo) and latest (hi) possible place of each letter bound the table below.
     thread_local std::vector<int> lo, hi;
     lo.resize(size_t(m));
     hi.resize(size_t(m));
     for (int i = 0, j = 0; i < m; ++i, ++j) {
-        const qsizetype at = f.indexOf(QChar(p[i]), j);
-        if (at < 0) return kNoMatch;
-        j = int(at);
+        const int at = indexOf(folded, n, p[i], j);
+        if (at < 0) return CFuzzyMatch::kNoMatch;
+        j = at;
         lo[size_t(i)] = j;
     }
     for (int i = m - 1, j = n - 1; i >= 0; --i, --j) {
@@ -200,7 +223,7 @@ int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const
     for (int i = 1; i < m; ++i) {
         std::fill(curRow.begin(), curRow.end(), kImpossible);
         int gapBest = kImpossible;  // best of row i-1 ending two or more places back, gap cost paid
-        const char16_t want = p[i];
+        const Ch want = p[i];
         for (int j = lo[size_t(i - 1)] + 1; j <= hi[size_t(i)]; ++j) {
             if (j >= 2) {
                 const int from = prevRow[size_t(j - 2)];
@@ -226,5 +249,37 @@ int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const
         prevRun.swap(curRun);
     }
     const int best = *std::max_element(prevRow.begin(), prevRow.end());
-    return best == kImpossible ? kNoMatch : std::max(0, best);
+    return best == kImpossible ? CFuzzyMatch::kNoMatch : std::max(0, best);
+}
+
+}  // namespace
+
+
+int CFuzzyMatch::Score(QStringView candidate) const {
+    if (m_folded.isEmpty()) return 0;
+    thread_local QString folded;
+    folded = FoldText(candidate.left(kMaxCandidate));
+    return Score(candidate, folded);
+}
+
+int CFuzzyMatch::Score(QStringView candidate, QStringView foldedCandidate) const {
+    const int m = int(m_folded.size());
+    if (m == 0) return 0;
+    const int n = int(std::min<qsizetype>(candidate.size(), kMaxCandidate));
+    if (m > n) return kNoMatch;
+    return scoreOf(reinterpret_cast<const char16_t*>(m_folded.constData()), m,
+                   reinterpret_cast<const char16_t*>(candidate.data()),
+                   reinterpret_cast<const char16_t*>(foldedCandidate.data()), n);
+}
+
+int CFuzzyMatch::ScoreAscii(QByteArrayView title) const {
+    const int m = int(m_folded.size());
+    if (m == 0) return 0;
+    const int n = int(std::min<qsizetype>(title.size(), kMaxCandidate));
+    if (m > n || m_ascii.size() != m) return kNoMatch;
+    // Its lower case is its folded form.
+    thread_local std::vector<char> lowered;
+    lowered.resize(size_t(n));
+    for (int j = 0; j < n; ++j) lowered[size_t(j)] = char(Fold(char16_t(uchar(title[j]))));
+    return scoreOf(m_ascii.constData(), m, title.data(), lowered.data(), n);
 }

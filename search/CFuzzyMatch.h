@@ -3,6 +3,7 @@
 // order typed, without regard to letter case. Letters that land on a word start, a camelCase
 // hump or right after the previous match score higher, gaps cost a little, so "gbr" prefers
 // "Git Branch Rename" to "a big rubber".
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -12,6 +13,8 @@ public:
     static constexpr int kNoMatch = -1;
     // Titles are scored on this many characters at most; letters further on never match.
     static constexpr int kMaxCandidate = 512;
+    // The most one more letter at the pattern's end can add to a title's score.
+    static constexpr int kMaxLetterGain = 28;
 
     explicit CFuzzyMatch(QStringView pattern);
 
@@ -35,6 +38,7 @@ public:
     // is its lower case, which an index of many titles then need not keep.
     bool MatchesAscii(QByteArrayView title) const;
     int BoundAscii(QByteArrayView title) const;
+    int ScoreAscii(QByteArrayView title) const;
 
     // The case-folded form of one character, as both sides are compared.
     static char16_t Fold(char16_t c) {
@@ -46,4 +50,5 @@ private:
     int boundOfRun(int run) const;
 
     QString m_folded;
+    QByteArray m_ascii;  // m_folded as bytes; empty when it holds more than ASCII
 };

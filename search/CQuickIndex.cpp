@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
+#include <thread>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -256,7 +257,7 @@ bool CQuickIndex::Narrows(const CQuickQuery& previous, const CQuickQuery& next) 
 
 QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
                                             const std::function<bool()>& cancelled,
-                                            const std::vector<int>* within, std::vector<int>* matched) const {
+                                            const std::vector<Hit>* within, std::vector<Hit>* matched) const {
     // Everything the order needs, so that sorting never reaches back into the items.
     struct Scored {
         int row;
@@ -298,18 +299,20 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         }
         const int bodyScore = kBodyPerLetter * std::min(letters, kBodyMaxLetters);
         const bool anyBodies = !bodyHits.isEmpty();
-        // The rows to look at: all, or those of the earlier query and of the body hits.
-        std::vector<int> visit;
+        // The rows to look at: all, or those of the earlier query and of the body hits. A row the
+        // earlier query did not find by its title is not found by it now, and one it found scores
+        // at most one letter's worth more: after a few letters that bound spares most scoring.
+        std::vector<Hit> visit;
         if (within) {
             std::vector<char> seen(m_items.size(), 0);
             visit.reserve(within->size() + size_t(bodyHits.size()));
-            for (int r : *within) {
-                seen[size_t(r)] = 1;
-                visit.push_back(r);
+            for (const Hit& h : *within) {
+                seen[size_t(h.row)] = 1;
+                visit.push_back({h.row, h.bound < 0 ? -1 : h.bound + CFuzzyMatch::kMaxLetterGain});
             }
             for (int id : bodyHits) {
                 const int r = RowOfId(id);
-                if (r >= 0 && !seen[size_t(r)]) visit.push_back(r);
+                if (r >= 0 && !seen[size_t(r)]) visit.push_back({r, -1});
             }
         }
         // Plain numbers only: string comparisons over a hundred thousand equal scores would cost
@@ -324,62 +327,75 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         // whose best possible score stays below that worst one is never scored: after the first
         // letters most titles match and few can still make the list.
         const size_t n = size_t(std::max(0, limit));
-        found.reserve(n + 1);
         if (matched) matched->clear();
-        QString title;    // the one being scored, decoded
-        QString lowered;  // its folded form, for an ASCII title
+        // Looks at the rows from begin to end; false when cancelled.
+        const auto scan = [&](size_t begin, size_t end, std::vector<Scored>& best, std::vector<Hit>* hits) {
+            best.reserve(n + 1);
+            QString title;  // the one being scored, decoded when not ASCII
+            for (size_t v = begin; v < end; ++v) {
+                if (stop(v)) return false;
+                const size_t r = within ? size_t(visit[v].row) : v;
+                if (filtered && !keep[r]) continue;
+                const Item& item = m_items[r];
+                const bool plain = item.folded < 0;  // ASCII: matched on the title as written
+                const QByteArrayView bytes = item.Title(m_titles);
+                const QStringView folded =
+                    plain ? QStringView()
+                          : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
+                bool inTitle = !within || visit[v].bound >= 0;
+                int bound = 0;
+                for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
+                    inTitle = !(masks[k] & ~item.letters) &&
+                              (plain ? matchers[k].MatchesAscii(bytes) : matchers[k].Matches(folded));
+                    bound += plain ? matchers[k].BoundAscii(bytes) : matchers[k].Bound(folded);
+                }
+                if (inTitle && within) bound = std::min(bound, visit[v].bound);
+                const bool body = anyBodies && bodyHits.contains(item.id);
+                if (!inTitle && !body) continue;
+                if (hits) hits->push_back({int(r), inTitle ? bound : -1});
+                if (n == 0) continue;
+                const int extra = body ? bodyScore : 0;
+                if (best.size() == n && (inTitle ? bound : 0) + extra < best.front().score) continue;
+                int total = 0;
+                if (inTitle && !plain) title = QString::fromUtf8(bytes.data(), bytes.size());
+                for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
+                    const int s = plain ? matchers[k].ScoreAscii(bytes) : matchers[k].Score(title, folded);
+                    if (s == CFuzzyMatch::kNoMatch) total = -1;
+                    else total += s;
+                    if (total < 0) break;
+                }
+                // The exact score bounds the next letter's better than the title's shape does.
+                if (hits && inTitle && total >= 0) hits->back().bound = total;
+                const Scored scored{int(r), std::max(inTitle ? total : 0, 0) + extra, item.weight, item.titleLength,
+                                    item.id};
+                if (best.size() < n) {
+                    best.push_back(scored);
+                    std::push_heap(best.begin(), best.end(), better);
+                } else if (better(scored, best.front())) {
+                    std::pop_heap(best.begin(), best.end(), better);
+                    best.back() = scored;
+                    std::push_heap(best.begin(), best.end(), better);
+                }
+            }
+            return true;
+        };
         const size_t count = within ? visit.size() : m_items.size();
-        for (size_t v = 0; v < count; ++v) {
-            if (stop(v)) return {};
-            const size_t r = within ? size_t(visit[v]) : v;
-            if (filtered && !keep[r]) continue;
-            const Item& item = m_items[r];
-            const bool plain = item.folded < 0;  // ASCII: matched on the title as written
-            const QByteArrayView bytes = item.Title(m_titles);
-            const QStringView folded =
-                plain ? QStringView()
-                      : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
-            bool inTitle = true;
-            int bound = 0;
-            for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
-                inTitle = !(masks[k] & ~item.letters) &&
-                          (plain ? matchers[k].MatchesAscii(bytes) : matchers[k].Matches(folded));
-                bound += plain ? matchers[k].BoundAscii(bytes) : matchers[k].Bound(folded);
-            }
-            const bool body = anyBodies && bodyHits.contains(item.id);
-            if (!inTitle && !body) continue;
-            if (matched) matched->push_back(int(r));
-            if (n == 0) continue;
-            const int extra = body ? bodyScore : 0;
-            if (found.size() == n && (inTitle ? bound : 0) + extra < found.front().score) continue;
-            int total = 0;
-            QStringView foldedTitle = folded;
-            if (inTitle && plain) {
-                title = QString::fromLatin1(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate));
-                lowered.resize(title.size());
-                for (qsizetype c = 0; c < title.size(); ++c)
-                    lowered[c] = QChar(CFuzzyMatch::Fold(title[c].unicode()));
-                foldedTitle = lowered;
-            } else if (inTitle) {
-                title = QString::fromUtf8(bytes.data(), bytes.size());
-            }
-            for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
-                const int s = matchers[k].Score(title, foldedTitle);
-                if (s == CFuzzyMatch::kNoMatch) total = -1;
-                else total += s;
-                if (total < 0) break;
-            }
-            const Scored scored{int(r), std::max(inTitle ? total : 0, 0) + extra, item.weight, item.titleLength, item.id};
-            if (found.size() < n) {
-                found.push_back(scored);
-                std::push_heap(found.begin(), found.end(), better);
-            } else if (better(scored, found.front())) {
-                std::pop_heap(found.begin(), found.end(), better);
-                found.back() = scored;
-                std::push_heap(found.begin(), found.end(), better);
-            }
+        if (count >= SplitFrom && std::thread::hardware_concurrency() > 1) {
+            // Many rows: the second half on another core, each half keeping its own best.
+            std::vector<Scored> others;
+            std::vector<Hit> otherHits;
+            bool othersDone = false;
+            std::thread helper([&] { othersDone = scan(count / 2, count, others, matched ? &otherHits : nullptr); });
+            const bool done = scan(0, count / 2, found, matched);
+            helper.join();
+            if (!done || !othersDone) return {};
+            found.insert(found.end(), others.begin(), others.end());
+            if (matched) matched->insert(matched->end(), otherHits.begin(), otherHits.end());
+        } else if (!scan(0, count, found, matched)) {
+            return {};
         }
         std::sort(found.begin(), found.end(), better);
+        found.resize(std::min(found.size(), n));
     }
     QList<Row> rows;
     rows.reserve(qsizetype(found.size()));

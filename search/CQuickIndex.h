@@ -47,9 +47,16 @@ public:
     // within: when given, only these rows (and those of bodyHits) are looked at: the rows an
     // earlier query matched when this one only adds letters to its last word. matched (when
     // given) receives every row this search found, for the next one.
+    struct Hit {
+        int row;
+        int bound;  // the title's score for the query, or one it cannot exceed; -1: a body hit only
+    };
     QList<Row> Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
-                      const std::function<bool()>& cancelled = {}, const std::vector<int>* within = nullptr,
-                      std::vector<int>* matched = nullptr) const;
+                      const std::function<bool()>& cancelled = {}, const std::vector<Hit>* within = nullptr,
+                      std::vector<Hit>* matched = nullptr) const;
+    // From so many rows to look at on, a search runs in two halves on two cores.
+    static inline size_t SplitFrom = 16384;
+
     // Whether every item matching next matched previous (same filters and words, the last word
     // only longer), so that previous's rows bound next's search.
     static bool Narrows(const CQuickQuery& previous, const CQuickQuery& next);

@@ -26,7 +26,7 @@ struct CQuickSearcher::Request {
     bool reading = false;  // the full-text read of a search runs: a newer query may interrupt it
     // The last finished search: a query that only adds letters looks at its rows alone.
     CQuickQuery lastQuery;
-    std::vector<int> lastMatched;
+    std::vector<CQuickIndex::Hit> lastMatched;
     bool lastValid = false;
 };
 
@@ -163,7 +163,7 @@ void CQuickSearcher::Run() {
         }
         if (cancelled()) continue;
         const bool narrows = w.lastValid && CQuickIndex::Narrows(w.lastQuery, query);
-        std::vector<int> matched;
+        std::vector<CQuickIndex::Hit> matched;
         QList<CQuickIndex::Row> rows =
             w.index.Search(query, bodies, kLimit, cancelled, narrows ? &w.lastMatched : nullptr, &matched);
         if (cancelled()) continue;

@@ -106,6 +106,11 @@ TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
             ASSERT_EQ(m.Matches(folded), score != CFuzzyMatch::kNoMatch) << p.toStdString() << " / " << t.toStdString();
             if (score != CFuzzyMatch::kNoMatch) {
                 ASSERT_LE(score, m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
+                // One more letter typed adds at most so much: the palette's next search relies on it.
+                if (p.size() > 1) {
+                    ASSERT_LE(score, CFuzzyMatch(p.chopped(1)).Score(t) + CFuzzyMatch::kMaxLetterGain)
+                        << p.toStdString() << " / " << t.toStdString();
+                }
             }
             // An ASCII title is matched as written, without its folded copy: the same answers.
             bool ascii = true;
@@ -113,7 +118,12 @@ TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
             if (!ascii) continue;
             const QByteArray bytes = t.toLatin1();
             ASSERT_EQ(m.MatchesAscii(bytes), m.Matches(folded)) << p.toStdString() << " / " << t.toStdString();
-            ASSERT_EQ(m.BoundAscii(bytes), m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
+            // Its bound may be tighter, knowing the case of every letter, never below the score.
+            ASSERT_LE(m.BoundAscii(bytes), m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
+            if (score != CFuzzyMatch::kNoMatch) {
+                ASSERT_GE(m.BoundAscii(bytes), score) << p.toStdString() << " / " << t.toStdString();
+            }
+            ASSERT_EQ(m.ScoreAscii(bytes), score) << p.toStdString() << " / " << t.toStdString();
         }
     }
 }

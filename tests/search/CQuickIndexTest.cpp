@@ -105,14 +105,14 @@ TEST_F(QuickIndexTest, OrderOfResultsForATableOfQueries) {
 TEST_F(QuickIndexTest, AQueryThatAddsLettersLooksOnlyAtTheLastRowsAndFindsTheSame) {
     const char* typed[] = {"r", "re", "rea", "read", "read l", "read li", "read lin", "x", "lang:sql s", "lang:sql se"};
     CQuickQuery last;
-    std::vector<int> lastRows;
+    std::vector<CQuickIndex::Hit> lastRows;
     int narrowed = 0;
     for (const char* text : typed) {
         const CQuickQuery q = CQuickQuery::Parse(QLatin1String(text));
         const QSet<int> bodies = BodyHits(q);
         const bool narrows = CQuickIndex::Narrows(last, q);
         narrowed += narrows;
-        std::vector<int> rows;
+        std::vector<CQuickIndex::Hit> rows;
         EXPECT_EQ(index.Search(q, bodies, 20, {}, narrows ? &lastRows : nullptr, &rows), index.Search(q, bodies, 20))
             << text;
         last = q;
@@ -150,14 +150,31 @@ TEST_F(QuickIndexTest, AShortListIsTheStartOfTheFullOrder) {
             << error.toStdString();
     }
     Reload();
-    for (const char* text : {"s", "so", "sort", "sv", "sort vec", "größe", "GRÖ über", "quuxalicious so", "x s"}) {
-        const CQuickQuery q = CQuickQuery::Parse(QString::fromUtf8(text));
-        const QSet<int> bodies = BodyHits(q);
-        const QList<CQuickIndex::Row> all = index.Search(q, bodies, 1000);
+    // Typed letter by letter, each search starting from the rows (and score bounds) of the last;
+    // in one pass and in two halves at once.
+    for (const char* text : {"sort", "sv", "sort vec", "größe", "GRÖ über", "quuxalicious so", "x s", "vtor"}) {
+        const QString typed = QString::fromUtf8(text);
         for (int limit : {1, 3, 10, 25}) {
-            EXPECT_EQ(index.Search(q, bodies, limit), all.mid(0, limit)) << text << " limit " << limit;
+            for (size_t split : {size_t(1) << 30, size_t(1)}) {
+                CQuickQuery last;
+                std::vector<CQuickIndex::Hit> lastRows;
+                for (qsizetype n = 1; n <= typed.size(); ++n) {
+                    const CQuickQuery q = CQuickQuery::Parse(typed.left(n));
+                    const QSet<int> bodies = BodyHits(q);
+                    CQuickIndex::SplitFrom = size_t(1) << 30;
+                    const QList<CQuickIndex::Row> all = index.Search(q, bodies, 1000);
+                    CQuickIndex::SplitFrom = split;
+                    std::vector<CQuickIndex::Hit> rows;
+                    EXPECT_EQ(index.Search(q, bodies, limit, {}, CQuickIndex::Narrows(last, q) ? &lastRows : nullptr, &rows),
+                              all.mid(0, limit))
+                        << typed.left(n).toStdString() << " limit " << limit << " split " << split;
+                    last = q;
+                    lastRows.swap(rows);
+                }
+            }
         }
     }
+    CQuickIndex::SplitFrom = 16384;
     const QList<CQuickIndex::Row> rows = index.Search(CQuickQuery::Parse(QStringLiteral("GRÖ")), {}, 1000);
     ASSERT_FALSE(rows.isEmpty());
     EXPECT_TRUE(rows.first().title.contains(QString::fromUtf8("größe"))) << rows.first().title.toStdString();
