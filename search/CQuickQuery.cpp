@@ -74,8 +74,11 @@ QString CQuickQuery::FullTextQuery() const {
     for (int k = 0; k < tokens.size(); ++k) {
         const bool last = k == tokens.size() - 1;
         if (last && typing) {
-            // An unfinished word of one or two letters would expand to half the vocabulary.
+            // An unfinished word of one or two letters would expand to half the vocabulary, and one
+            // of three to thousands of words in a large file (a tenth of a second to read): such
+            // a word is looked for whole until a letter more is typed.
             if (tokens[k].size() >= kMinPrefix) parts << QLatin1Char('"') + tokens[k] + QStringLiteral("*\"");
+            else if (tokens[k].size() >= kMinWord) parts << QLatin1Char('"') + tokens[k] + QLatin1Char('"');
         } else {
             parts << QLatin1Char('"') + tokens[k] + QLatin1Char('"');
         }

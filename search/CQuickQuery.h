@@ -22,9 +22,10 @@ public:
     bool HasFilters() const { return !languages.isEmpty() || !categories.isEmpty(); }
 
     // The full-text query of the words: each token quoted, so nothing typed is taken as syntax;
-    // while typing, the last token (of at least kMinPrefix characters) is a prefix. Empty when
-    // there is nothing to look for in bodies.
-    static constexpr int kMinPrefix = 3;
+    // while typing, the last token is a prefix from kMinPrefix characters on, a whole word from
+    // kMinWord on, and left out below. Empty when there is nothing to look for in bodies.
+    static constexpr int kMinWord = 3;
+    static constexpr int kMinPrefix = 4;
     QString FullTextQuery() const;
     // The words as the code pane marks them ("wor*" for an unfinished last word).
     QStringList MarkWords() const;

@@ -87,7 +87,8 @@ TEST_F(QuickIndexTest, OrderOfResultsForATableOfQueries) {
         {"select", {5, 6}},          // an unfinished word of bodies, as a prefix
         {"select ", {5, 6}},
         // Body hits rank with a plain match of the letters: above letters scattered in titles.
-        {"sel", {5, 6, 7, 4}},
+        {"sele", {7, 5, 6, 4}},      // bodies: SELECT, from four letters on
+        {"sel", {7, 4}},             // three letters: only the word "sel" in bodies
         {"top select ", {5}},
         {"erase begin ", {7}},       // title word and body word
         {"lang:sql", {5, 6}},        // filters alone: recently changed first (equal: by number)

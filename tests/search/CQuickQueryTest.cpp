@@ -44,11 +44,13 @@ TEST(CQuickQuery, FullTextQueryQuotesEveryTokenAndPrefixesTheUnfinishedOne) {
         {"docker run redis ", "\"docker\" \"run\" \"redis\"", {"docker", "run", "redis"}},
         // Syntax typed is taken as text: quotes, stars, OR, minus, column filters.
         {"a\"b OR -c* title:x ", "\"a\" \"b\" \"OR\" \"c\" \"title\" \"x\"", {"a", "b", "OR", "c", "title", "x"}},
-        // One or two letters of an unfinished word are not searched in bodies yet.
+        // One or two letters of an unfinished word are not searched in bodies yet, three as a word.
         {"docker ru", "\"docker\"", {"docker", "ru*"}},
+        {"docker run", "\"docker\" \"run\"", {"docker", "run*"}},
         {"d", "", {"d*"}},
         {"lang:sql", "", {}},
-        {"std::vector<int>", "\"std\" \"vector\" \"int*\"", {"std", "vector", "int*"}},
+        {"std::vector<int>", "\"std\" \"vector\" \"int\"", {"std", "vector", "int*"}},
+        {"std::vector<inte", "\"std\" \"vector\" \"inte*\"", {"std", "vector", "inte*"}},
         {"naïve ", "\"naïve\"", {"naïve"}},
     };
     for (const Case& c : cases) {
