@@ -26,6 +26,19 @@ QString textOf(const CSQLite::Row& row, int c) {
     return QString::fromUtf8(bytes.data(), bytes.size());
 }
 
+// Keeps the n best of what it is given as a heap with the worst on top.
+template <class T, class Better>
+void keepBest(std::vector<T>& best, size_t n, const T& item, Better better) {
+    if (best.size() < n) {
+        best.push_back(item);
+        std::push_heap(best.begin(), best.end(), better);
+    } else if (n > 0 && better(item, best.front())) {
+        std::pop_heap(best.begin(), best.end(), better);
+        best.back() = item;
+        std::push_heap(best.begin(), best.end(), better);
+    }
+}
+
 // Names equal to what was typed (case-insensitive), else names that begin with it: "lang:py"
 // while "python" is still being typed.
 QSet<int> namesMatching(const QHash<int, QString>& names, const QString& typed) {
@@ -272,12 +285,6 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
     const auto stop = [&](size_t r) { return cancelled && (r & 2047) == 0 && cancelled(); };
 
     if (!query.HasWords()) {
-        found.reserve(m_items.size());
-        for (size_t r = 0; r < m_items.size(); ++r) {
-            if (stop(r)) return {};
-            if (filtered && !keep[r]) continue;
-            found.push_back({int(r), 0, 0, 0, 0});
-        }
         const auto recent = [this](const Scored& a, const Scored& b) {
             const Item& x = m_items[size_t(a.row)];
             const Item& y = m_items[size_t(b.row)];
@@ -285,9 +292,15 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             if (x.lastUpdate != y.lastUpdate) return x.lastUpdate > y.lastUpdate;
             return x.id < y.id;
         };
-        const size_t n = std::min(found.size(), size_t(std::max(0, limit)));
-        std::partial_sort(found.begin(), found.begin() + qsizetype(n), found.end(), recent);
-        found.resize(n);
+        // The most recent as a heap with the least recent on top: no list of every row.
+        const size_t n = size_t(std::max(0, limit));
+        found.reserve(n + 1);
+        for (size_t r = 0; r < m_items.size() && n > 0; ++r) {
+            if (stop(r)) return {};
+            if (filtered && !keep[r]) continue;
+            keepBest(found, n, Scored{int(r), 0, 0, 0, 0}, recent);
+        }
+        std::sort(found.begin(), found.end(), recent);
     } else {
         std::vector<CFuzzyMatch> matchers;
         std::vector<quint64> masks;
@@ -368,14 +381,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 if (hits && inTitle && total >= 0) hits->back().bound = total;
                 const Scored scored{int(r), std::max(inTitle ? total : 0, 0) + extra, item.weight, item.titleLength,
                                     item.id};
-                if (best.size() < n) {
-                    best.push_back(scored);
-                    std::push_heap(best.begin(), best.end(), better);
-                } else if (better(scored, best.front())) {
-                    std::pop_heap(best.begin(), best.end(), better);
-                    best.back() = scored;
-                    std::push_heap(best.begin(), best.end(), better);
-                }
+                keepBest(best, n, scored, better);
             }
             return true;
         };
