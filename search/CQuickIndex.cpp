@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
+#include <system_error>
 #include <thread>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -386,20 +387,27 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             return true;
         };
         const size_t count = within ? visit.size() : m_items.size();
+        // Many rows: the second half on another core, each half keeping its own best.
+        std::vector<Scored> others;
+        std::vector<Hit> otherHits;
+        bool othersDone = true;
+        std::thread helper;
+        size_t mine = count;
         if (count >= SplitFrom && std::thread::hardware_concurrency() > 1) {
-            // Many rows: the second half on another core, each half keeping its own best.
-            std::vector<Scored> others;
-            std::vector<Hit> otherHits;
-            bool othersDone = false;
-            std::thread helper([&] { othersDone = scan(count / 2, count, others, matched ? &otherHits : nullptr); });
-            const bool done = scan(0, count / 2, found, matched);
-            helper.join();
-            if (!done || !othersDone) return {};
-            found.insert(found.end(), others.begin(), others.end());
-            if (matched) matched->insert(matched->end(), otherHits.begin(), otherHits.end());
-        } else if (!scan(0, count, found, matched)) {
-            return {};
+            try {
+                helper = std::thread([&, from = count / 2] {
+                    othersDone = scan(from, count, others, matched ? &otherHits : nullptr);
+                });
+                mine = count / 2;
+            } catch (const std::system_error&) {
+                // No thread to be had: this one looks at every row.
+            }
         }
+        const bool done = scan(0, mine, found, matched);
+        if (helper.joinable()) helper.join();
+        if (!done || !othersDone) return {};
+        found.insert(found.end(), others.begin(), others.end());
+        if (matched) matched->insert(matched->end(), otherHits.begin(), otherHits.end());
         std::sort(found.begin(), found.end(), better);
         found.resize(std::min(found.size(), n));
     }
