@@ -22,6 +22,18 @@ int categoryId(CSQLite& db, const char* name) {
     return db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), {QStringLiteral("Name"), QString::fromLatin1(name)}).toInt();
 }
 
+bool importFile(CSQLite& db, QString* e) {
+    ImportSummary s;
+    const bool ok = ImportDatabase(db, QFileInfo(db.Filename()).dir().filePath(QStringLiteral("items.tab")), true, &s);
+    if (e) *e = s.error;
+    return ok && s.items == 3;
+}
+
+bool restoreOldest(CSQLite& db, QString* e) {
+    QList<CItemVersion> v;
+    return CHistory::Versions(db, 2, v, e) && !v.isEmpty() && CHistory::Restore(db, v.last(), nullptr, e) == 2;
+}
+
 const UndoCase kCases[] = {
     {"DeleteWithAttachment", "Delete", nullptr, [](CSQLite& db, QString* e) { return DeleteItem(db, 1, e); }},
     {"DeletePlain", "Delete", nullptr, [](CSQLite& db, QString* e) { return DeleteItem(db, 3, e); }},
@@ -34,10 +46,7 @@ const UndoCase kCases[] = {
      [](CSQLite& db, QString* e) { return StoreAttachment(db, 1, 9, QByteArrayView("new"), QStringLiteral("g.txt"), e); }},
     {"RestoreVersion", "Restore Version",
      [](HistoryTest& t, CSQLite&) { t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2); },
-     [](CSQLite& db, QString* e) {
-         QList<CItemVersion> v;
-         return CHistory::Versions(db, 2, v, e) && !v.isEmpty() && CHistory::Restore(db, v.last(), nullptr, e) == 2;
-     }},
+     restoreOldest},
     // The file holds items 1 to 3 as they were; 2 and 3 are edited since and 3 deleted: the
     // import replaces 1 and 2 and adds 3 again.
     {"ImportOverExistingItems", "Import",
@@ -47,12 +56,43 @@ const UndoCase kCases[] = {
          t.Save("C++", "First, edited", "b", "changed", HistoryTest::kTime, 1);
          ASSERT_TRUE(DeleteItem(db, 3));
      },
-     [](CSQLite& db, QString* e) {
-         ImportSummary s;
-         const bool ok = ImportDatabase(db, QFileInfo(db.Filename()).dir().filePath(QStringLiteral("items.tab")), true, &s);
-         if (e) *e = s.error;
-         return ok && s.items == 3;
-     }},
+     importFile},
+    // Items whose links span two languages (C++ and Python) come back with each link under its
+    // own language, whichever way the undo takes: the whole item put back (1, with its
+    // attachment) or the bulk of an import (2).
+    {"DeleteTwoLanguages", "Delete", [](HistoryTest& t, CSQLite&) { t.AlsoUnderPython(2); },
+     [](CSQLite& db, QString* e) { return DeleteItem(db, 2, e); }},
+    {"ClearAttachmentTwoLanguages", "Clear Attachment", [](HistoryTest& t, CSQLite&) { t.AlsoUnderPython(1); },
+     [](CSQLite& db, QString* e) { return RemoveAttachment(db, 1, e); }},
+    {"MergeCategoryTwoLanguages", "Rename Category", [](HistoryTest& t, CSQLite&) { t.AlsoUnderPython(1); },
+     [](CSQLite& db, QString* e) { return RenameCategory(db, categoryId(db, "a"), QStringLiteral("b"), e); }},
+    {"RestoreVersionOverTwoLanguages", "Restore Version",
+     [](HistoryTest& t, CSQLite&) {
+         t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2);
+         t.AlsoUnderPython(2);
+     },
+     restoreOldest},
+    {"ImportOverTwoLanguages", "Import",
+     [](HistoryTest& t, CSQLite& db) {
+         ASSERT_TRUE(ExportDatabase(db, t.env.Path("items.tab"), false));
+         t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2);
+         t.AlsoUnderPython(1);
+         t.AlsoUnderPython(2);
+     },
+     importFile},
+    // The file names a language and a category the database no longer has: the import makes
+    // them, and its undo lets them go again.
+    {"ImportMakingALanguageAndCategory", "Import",
+     [](HistoryTest& t, CSQLite& db) {
+         t.Save("Go", "Second", "fresh,a", "second body", HistoryTest::kTime, 2);
+         ASSERT_TRUE(ExportDatabase(db, t.env.Path("items.tab"), false));
+         t.Save("C++", "Second", "a", "second body", HistoryTest::kTime, 2);
+         ASSERT_EQ(db.Run("DELETE FROM tblCategory WHERE TypeID = (SELECT ID FROM tblType WHERE Name = 'Go');"
+                          "DELETE FROM tblType WHERE Name = 'Go'"),
+                   QString());
+         ASSERT_TRUE(DeleteItem(db, 3));
+     },
+     importFile},
 };
 
 class UndoEachCommand : public HistoryTest, public ::testing::WithParamInterface<UndoCase> {};
