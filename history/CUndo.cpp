@@ -142,8 +142,9 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                        "VersionID = v.ID)");
     if (!runAll(db,
                 QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vgPutBack (ItemID INTEGER PRIMARY KEY, Title TEXT, Code "
-                               "TEXT, Time TEXT); CREATE TEMP TABLE IF NOT EXISTS vgPutBackLink (Seq INTEGER PRIMARY KEY, "
-                               "ItemID INTEGER, CategoryID INTEGER);") +
+                               "TEXT, Time TEXT, Text INTEGER, Links INTEGER); CREATE TEMP TABLE IF NOT EXISTS "
+                               "vgPutBackLink (Seq INTEGER PRIMARY KEY, ItemID INTEGER, CategoryID INTEGER); CREATE INDEX "
+                               "IF NOT EXISTS temp.vgPutBackLink_ItemID ON vgPutBackLink (ItemID, CategoryID);") +
                     kClearPutBack,
                 error))
         return false;
@@ -200,9 +201,6 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
         &e);
     if (!read || !e.isEmpty()) return fail(error, e);
     if (plain.isEmpty()) return true;
-    CChange change;
-    change.kind = CChange::Kind::Save;
-    change.valuesOmitted = true;
     for (const Plain& p : std::as_const(plain)) {
         if (!run(db, QStringLiteral("INSERT OR REPLACE INTO temp.vgPutBack (ItemID, Title, Code, Time) VALUES (?1, ?2, ?3, ?4)"),
                  {p.itemId, p.title, p.body, p.timeText}, error))
@@ -212,27 +210,54 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                      {p.itemId, category}, error))
                 return false;
         done.insert(p.versionId);
-        change.items.append({p.itemId, std::nullopt, std::nullopt});
     }
     plain.clear();
-    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack)");
-    // Their state now is kept, as the journal keeps it before a save.
-    if (!run(db, QLatin1String(kKeepStates) + QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + items,
-             {CHistoryJournal::NowMs(), command}, error) ||
-        !run(db, QStringLiteral("UPDATE ftsItem SET Title = p.Title, Code = p.Code FROM temp.vgPutBack AS p WHERE "
-                                "ftsItem.docid = p.ItemID"),
-             {}, error) ||
-        // Writing the value the row holds would let the update trigger stamp the current time over it.
-        !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(p.Time) FROM temp.vgPutBack AS p WHERE "
-                                "tblItem.ID = p.ItemID AND tblItem.LastUpdate IS NOT JulianDay(p.Time)"),
-             {}, error) ||
-        !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID IN ") + items, {}, error) ||
-        !run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ItemID, CategoryID FROM "
-                                "temp.vgPutBackLink ORDER BY Seq"),
-             {}, error) ||
-        !runAll(db, kClearPutBack, error))
+    // Only what differs from the item now is written: an import that changed the code of every
+    // item left its links and times alone, and a full-text row rewritten costs the tokenizing
+    // of its old and its new text. An item with nothing to change keeps no version either.
+    if (!runAll(db,
+                QStringLiteral(
+                    "UPDATE temp.vgPutBack SET Text = EXISTS (SELECT 1 FROM ftsItem AS f WHERE f.docid = "
+                    "vgPutBack.ItemID AND (f.Title IS NOT vgPutBack.Title OR f.Code IS NOT vgPutBack.Code)), Links = "
+                    "EXISTS (SELECT CategoryID FROM main.tblItemCategory WHERE ItemID = vgPutBack.ItemID EXCEPT SELECT "
+                    "CategoryID FROM temp.vgPutBackLink WHERE ItemID = vgPutBack.ItemID) OR EXISTS (SELECT CategoryID "
+                    "FROM temp.vgPutBackLink WHERE ItemID = vgPutBack.ItemID EXCEPT SELECT CategoryID FROM "
+                    "main.tblItemCategory WHERE ItemID = vgPutBack.ItemID);"
+                    "DELETE FROM temp.vgPutBack WHERE NOT Text AND NOT Links AND EXISTS (SELECT 1 FROM main.tblItem "
+                    "WHERE ID = vgPutBack.ItemID AND LastUpdate IS JulianDay(vgPutBack.Time));"),
+                error))
         return false;
-    return db.Record(change, error);
+    CChange change;
+    change.kind = CChange::Kind::Save;
+    change.valuesOmitted = true;
+    const bool listed = db.ForEachRow(QStringLiteral("SELECT ItemID FROM temp.vgPutBack"),
+                                      [&](const CSQLite::Row& r) {
+                                          change.items.append({int(r.Int(0)), std::nullopt, std::nullopt});
+                                          return true;
+                                      },
+                                      &e);
+    if (!listed) return fail(error, e);
+    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack)");
+    const QString relinked = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack WHERE Links)");
+    // Their state now is kept, as the journal keeps it before a save.
+    if (!change.items.isEmpty() &&
+        (!run(db, QLatin1String(kKeepStates) + QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + items,
+              {CHistoryJournal::NowMs(), command}, error) ||
+         !run(db, QStringLiteral("UPDATE ftsItem SET Title = p.Title, Code = p.Code FROM temp.vgPutBack AS p WHERE "
+                                 "ftsItem.docid = p.ItemID AND p.Text"),
+              {}, error) ||
+         // Writing the value the row holds would let the update trigger stamp the current time over it.
+         !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(p.Time) FROM temp.vgPutBack AS p WHERE "
+                                 "tblItem.ID = p.ItemID AND tblItem.LastUpdate IS NOT JulianDay(p.Time)"),
+              {}, error) ||
+         !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID IN ") + relinked, {}, error) ||
+         !run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ItemID, CategoryID FROM "
+                                 "temp.vgPutBackLink WHERE ItemID IN ") +
+                      relinked + QStringLiteral(" ORDER BY Seq"),
+              {}, error)))
+        return false;
+    if (!runAll(db, kClearPutBack, error)) return false;
+    return change.items.isEmpty() || db.Record(change, error);
 }
 
 // The items a command added go to the trash, all in a few statements: an import may have added
