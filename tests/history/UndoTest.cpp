@@ -211,3 +211,53 @@ TEST_F(HistoryTest, UndoOfAnImportOverThousandsOfItemsGivesBackEveryRowAndAnExac
     EXPECT_EQ(Scalar("PRAGMA integrity_check").toString(), "ok");
     EXPECT_EQ(SearchIndexDifference(db, env.Root()), QString());
 }
+
+namespace {
+
+// Item 2 as it is before an import that brings back its state of the file (C++, a, "second
+// body", kTime); byHand: a save puts that state back after the import, before its undo.
+struct Difference {
+    const char* name;
+    const char* categories;
+    const char* body;
+    const char* time;
+    bool byHand;
+    bool text, links;  // what the undo has to write again
+};
+
+const Difference kDifferences[] = {
+    {"Code", "a", "edited body", HistoryTest::kTime, false, true, false},
+    {"Categories", "b", "second body", HistoryTest::kTime, false, false, true},
+    {"Time", "a", "second body", "2024-03-01 10:00:00", false, false, false},
+    {"NothingLeft", "b", "edited body", HistoryTest::kTime, true, false, false},
+};
+
+class UndoOfAnImport : public HistoryTest, public ::testing::WithParamInterface<Difference> {};
+
+}  // namespace
+
+// The undo writes only what differs from the item now: a full-text row written again makes a
+// new full-text segment, links written again get new row numbers. An item with nothing left to
+// change keeps no version of the undo.
+TEST_P(UndoOfAnImport, WritesOnlyWhatDiffers) {
+    const Difference& d = GetParam();
+    Fill();
+    ASSERT_TRUE(ExportDatabase(db, env.Path("items.tab"), false));
+    Save("C++", "Second", d.categories, d.body, d.time, 2);
+    const QString before = Rows();
+    const auto linkRows = [&] { return Column(Query("SELECT rowid FROM tblItemCategory WHERE ItemID = 2 ORDER BY rowid"), 0); };
+    QString e;
+    ASSERT_TRUE(importFile(db, &e)) << e.toStdString();
+    if (d.byHand) Save("C++", "Second", d.categories, d.body, d.time, 2);
+    const QStringList links = linkRows();
+    const int segments = Count("ftsItem_segdir");
+    EXPECT_EQ(Undo().command, "Import");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(Count("ftsItem_segdir") != segments, d.text);
+    EXPECT_EQ(linkRows() != links, d.links);
+    EXPECT_EQ(Count("tblItemVersion WHERE ItemID = 2 AND Command = 'Undo Import'"), d.byHand ? 0 : 1);
+    EXPECT_EQ(SearchIndexDifference(db, env.Root()), QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, UndoOfAnImport, ::testing::ValuesIn(kDifferences),
+                         [](const auto& info) { return std::string(info.param.name); });
