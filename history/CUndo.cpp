@@ -36,7 +36,8 @@ bool runAll(CSQLite& db, const QString& sql, QString* error) {
     return e.isEmpty() || fail(error, e);
 }
 
-const QLatin1String kClearPutBack("DELETE FROM temp.vgPutBack; DELETE FROM temp.vgPutBackLink;");
+const QLatin1String kClearPutBack(
+    "DELETE FROM temp.vgPutBack; DELETE FROM temp.vgPutBackLink; DELETE FROM temp.vgPutBackDiff;");
 
 QList<int> intsOf(CSQLite& db, const QString& sql, QString* error, bool* ok) {
     QList<int> ids;
@@ -142,9 +143,10 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                        "VersionID = v.ID)");
     if (!runAll(db,
                 QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vgPutBack (ItemID INTEGER PRIMARY KEY, Title TEXT, Code "
-                               "TEXT, Time TEXT, Text INTEGER, Links INTEGER); CREATE TEMP TABLE IF NOT EXISTS "
-                               "vgPutBackLink (Seq INTEGER PRIMARY KEY, ItemID INTEGER, CategoryID INTEGER); CREATE INDEX "
-                               "IF NOT EXISTS temp.vgPutBackLink_ItemID ON vgPutBackLink (ItemID, CategoryID);") +
+                               "TEXT, Time TEXT); CREATE TEMP TABLE IF NOT EXISTS vgPutBackLink (Seq INTEGER PRIMARY KEY, ItemID "
+                               "INTEGER, CategoryID INTEGER); CREATE INDEX IF NOT EXISTS temp.vgPutBackLink_ItemID ON "
+                               "vgPutBackLink (ItemID, CategoryID); CREATE TEMP TABLE IF NOT EXISTS vgPutBackDiff (ItemID "
+                               "INTEGER PRIMARY KEY, Text INTEGER, Links INTEGER);") +
                     kClearPutBack,
                 error))
         return false;
@@ -217,34 +219,36 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
     // of its old and its new text. An item with nothing to change keeps no version either.
     if (!runAll(db,
                 QStringLiteral(
-                    "UPDATE temp.vgPutBack SET Text = EXISTS (SELECT 1 FROM ftsItem AS f WHERE f.docid = "
-                    "vgPutBack.ItemID AND (f.Title IS NOT vgPutBack.Title OR f.Code IS NOT vgPutBack.Code)), Links = "
-                    "EXISTS (SELECT CategoryID FROM main.tblItemCategory WHERE ItemID = vgPutBack.ItemID EXCEPT SELECT "
-                    "CategoryID FROM temp.vgPutBackLink WHERE ItemID = vgPutBack.ItemID) OR EXISTS (SELECT CategoryID "
-                    "FROM temp.vgPutBackLink WHERE ItemID = vgPutBack.ItemID EXCEPT SELECT CategoryID FROM "
-                    "main.tblItemCategory WHERE ItemID = vgPutBack.ItemID);"
-                    "DELETE FROM temp.vgPutBack WHERE NOT Text AND NOT Links AND EXISTS (SELECT 1 FROM main.tblItem "
-                    "WHERE ID = vgPutBack.ItemID AND LastUpdate IS JulianDay(vgPutBack.Time));"),
+                    // What differs goes to a narrow table: the put-back rows carry whole texts.
+                    "INSERT INTO temp.vgPutBackDiff (ItemID, Text, Links) SELECT p.ItemID, EXISTS (SELECT 1 FROM ftsItem "
+                    "AS f WHERE f.docid = p.ItemID AND (f.Title IS NOT p.Title OR f.Code IS NOT p.Code)), EXISTS (SELECT "
+                    "CategoryID FROM main.tblItemCategory WHERE ItemID = p.ItemID EXCEPT SELECT CategoryID FROM "
+                    "temp.vgPutBackLink WHERE ItemID = p.ItemID) OR EXISTS (SELECT CategoryID FROM temp.vgPutBackLink "
+                    "WHERE ItemID = p.ItemID EXCEPT SELECT CategoryID FROM main.tblItemCategory WHERE ItemID = "
+                    "p.ItemID) FROM temp.vgPutBack AS p;"
+                    "DELETE FROM temp.vgPutBackDiff WHERE NOT Text AND NOT Links AND EXISTS (SELECT 1 FROM main.tblItem "
+                    "AS i JOIN temp.vgPutBack AS p ON p.ItemID = i.ID WHERE i.ID = vgPutBackDiff.ItemID AND "
+                    "i.LastUpdate IS JulianDay(p.Time));"),
                 error))
         return false;
     CChange change;
     change.kind = CChange::Kind::Save;
     change.valuesOmitted = true;
-    const bool listed = db.ForEachRow(QStringLiteral("SELECT ItemID FROM temp.vgPutBack"),
+    const bool listed = db.ForEachRow(QStringLiteral("SELECT ItemID FROM temp.vgPutBackDiff"),
                                       [&](const CSQLite::Row& r) {
                                           change.items.append({int(r.Int(0)), std::nullopt, std::nullopt});
                                           return true;
                                       },
                                       &e);
     if (!listed) return fail(error, e);
-    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack)");
-    const QString relinked = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack WHERE Links)");
+    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBackDiff)");
+    const QString relinked = QStringLiteral("(SELECT ItemID FROM temp.vgPutBackDiff WHERE Links)");
     // Their state now is kept, as the journal keeps it before a save.
     if (!change.items.isEmpty() &&
         (!run(db, QLatin1String(kKeepStates) + QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + items,
               {CHistoryJournal::NowMs(), command}, error) ||
          !run(db, QStringLiteral("UPDATE ftsItem SET Title = p.Title, Code = p.Code FROM temp.vgPutBack AS p WHERE "
-                                 "ftsItem.docid = p.ItemID AND p.Text"),
+                                 "ftsItem.docid = p.ItemID AND p.ItemID IN (SELECT ItemID FROM temp.vgPutBackDiff WHERE Text)"),
               {}, error) ||
          // Writing the value the row holds would let the update trigger stamp the current time over it.
          !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(p.Time) FROM temp.vgPutBack AS p WHERE "
