@@ -3,7 +3,10 @@
 // ten saves of a 2 KB item take. Prints figures; asserts nothing.
 //
 //   build/bench/bench_history [--runs R] [--saves N] [--items N] [--undo-only]
-//   (--items: a smaller database; --undo-only: just the import with history and its undo)
+//                             [--keep-import FILE | --undo-from FILE]
+//   (--items: a smaller database; --undo-only: just the import with history and its undo;
+//   --keep-import: a copy of the database after that import goes to FILE; --undo-from: only the
+//   undo, on a copy of such a FILE)
 #include "BenchDatabase.h"
 #include "BenchStats.h"
 
@@ -81,6 +84,24 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString work = dir.filePath(QStringLiteral("work.db"));
 
+    const auto option = [&](const char* name) {
+        const int i = int(args.indexOf(QLatin1String(name)));
+        return i > 0 ? args.value(i + 1) : QString();
+    };
+    const QString keepImport = option("--keep-import"), undoFrom = option("--undo-from");
+    if (!undoFrom.isEmpty()) {
+        BenchWorkCopy(undoFrom, work);
+        CSQLite db;
+        if (!open(db, work, true)) return 1;
+        QElapsedTimer t;
+        t.start();
+        const double cpu = cpuSeconds();
+        QString e;
+        const bool undone = CUndo::UndoLast(db, nullptr, nullptr, &e);
+        std::printf("undo of the import in %s: %.2f s (CPU %.2f s)%s\n", qPrintable(undoFrom), seconds(t),
+                    cpuSeconds() - cpu, undone ? "" : qPrintable(QStringLiteral(" (failed: ") + e + QLatin1Char(')')));
+        return undone ? 0 : 1;
+    }
     const bool undoOnly = args.contains(QStringLiteral("--undo-only"));
     std::vector<double> with, without;
     for (int r = 0; r < runs && !undoOnly; ++r) {
@@ -123,6 +144,12 @@ int main(int argc, char** argv) {
                     history ? "with" : "without", secs, cpuSeconds() - cpu,
                     ok ? "" : qPrintable(QStringLiteral(" (failed: ") + s.error + QLatin1Char(')')));
         if (!history) continue;
+        if (!keepImport.isEmpty()) {
+            db.CloseFile();
+            QFile::remove(keepImport);
+            QFile::copy(work, keepImport);
+            if (!open(db, work, history)) return 1;
+        }
         t.restart();
         cpu = cpuSeconds();
         QString e;

@@ -333,6 +333,7 @@ int SaveItem(CSQLite& db, CItem& item, const SaveOptions& options, QString* erro
         }
     }
 
+    if (before && w.ok()) CHistoryJournal::KeepLinksBefore(db, int(n), &w.why);
     const qint64 typeId = w.Id(QStringLiteral("tblType"), QStringLiteral("ID"),
                                {QStringLiteral("Name"), language},
                                QStringLiteral("language '") + language + QLatin1Char('\''));

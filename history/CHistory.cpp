@@ -6,9 +6,11 @@
 #include "db/CTransaction.h"
 #include "db/basDB.h"
 #include "db/basDBAttachments.h"
+#include "db/basDBCategories.h"
 #include "db/basDBItems.h"
 #include "history/CHistoryCommand.h"
 #include "history/CHistoryJournal.h"
+#include "util/basNames.h"
 #include "util/basVariableTools.h"
 
 #include <sqlite3.h>
@@ -20,9 +22,12 @@ bool fail(QString* error, const QString& why) {
     return false;
 }
 
-const char* const kVersionColumns =
-    "SELECT ID, ItemID, Changed, Command, Title, Code, Language, Categories, File, FileSize, StoredSize, "
-    "LastUpdate, BlockKept, BlockHash FROM tblItemVersion ";
+// A file whose versions were kept before each link's language was reads them as one language.
+QString versionColumns(CSQLite& db) {
+    return QStringLiteral("SELECT ID, ItemID, Changed, Command, Title, Code, Language, Categories, File, FileSize, "
+                          "StoredSize, LastUpdate, BlockKept, BlockHash, %1 FROM tblItemVersion ")
+        .arg(CHistoryJournal::HasLanguagesColumn(db) ? QStringLiteral("Languages") : QStringLiteral("NULL"));
+}
 
 CItemVersion versionOf(const CSQLite::Row& r) {
     CItemVersion v;
@@ -44,7 +49,31 @@ CItemVersion versionOf(const CSQLite::Row& r) {
     if (!r.IsNull(11)) i.lastUpdate = QDateTime::fromMSecsSinceEpoch(r.Int(11), Qt::UTC);
     v.blockKept = r.Int(12) != 0;
     v.blockHash = r.Value(13).toString();
+    // Only a list that names each category's language is used.
+    if (const QString languages = r.Value(14).toString(); !languages.isEmpty()) {
+        const QStringList list = languages.split(QLatin1Char('\n'));
+        if (list.size() == i.categories.size()) v.linkLanguages = list;
+    }
     return v;
+}
+
+// Gives item itemId exactly these links (languages and categories made when missing).
+bool putLinks(CSQLite& db, int itemId, const QList<CItemVersion::Link>& links, QString* error) {
+    QString e = db.RunBound(QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID = ?1"), {itemId});
+    for (const CItemVersion::Link& link : links) {
+        if (!e.isEmpty()) break;
+        const qint64 typeId =
+            db.LookupCreate(QStringLiteral("tblType"), QStringLiteral("ID"), {QStringLiteral("Name"), link.language}, &e)
+                .toLongLong();
+        const qint64 categoryId = typeId ? FindOrAddCategory(db, typeId, link.category, &e) : 0;
+        if (!categoryId) {
+            if (e.isEmpty()) e = QStringLiteral("Unable to store category '") + link.category + QLatin1Char('\'');
+            break;
+        }
+        e = db.RunBound(QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (?1, ?2)"),
+                        {itemId, categoryId});
+    }
+    return e.isEmpty() || fail(error, e);
 }
 
 QString utcText(const QDateTime& t) { return t.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")); }
@@ -68,7 +97,7 @@ bool CHistory::Versions(CSQLite& db, int itemId, QList<CItemVersion>& versions, 
     versions.clear();
     QString e;
     if (!HasTables(db, &e)) return e.isEmpty() || fail(error, e);
-    const bool ok = db.ForEachRow(QLatin1String(kVersionColumns) + QStringLiteral("WHERE ItemID = ") +
+    const bool ok = db.ForEachRow(versionColumns(db) + QStringLiteral("WHERE ItemID = ") +
                                       QString::number(itemId) + QStringLiteral(" ORDER BY ID DESC"),
                                   [&](const CSQLite::Row& r) {
                                       versions << versionOf(r);
@@ -125,7 +154,7 @@ bool CHistory::LoadVersion(CSQLite& db, qint64 versionId, CItemVersion& version,
     QString e;
     bool found = false;
     if (!HasTables(db, &e)) return fail(error, e.isEmpty() ? QStringLiteral("No such version") : e);
-    if (!db.ForEachRow(QLatin1String(kVersionColumns) + QStringLiteral("WHERE ID = ") + QString::number(versionId),
+    if (!db.ForEachRow(versionColumns(db) + QStringLiteral("WHERE ID = ") + QString::number(versionId),
                        [&](const CSQLite::Row& r) {
                            version = versionOf(r);
                            found = true;
@@ -184,8 +213,18 @@ int CHistory::PutBack(CSQLite& db, const CItemVersion& version, bool overwrite, 
     }
     if (item.categories.isEmpty()) item.categories << QStringLiteral("Restored");
     if (item.language.isEmpty()) item.language = QStringLiteral("Text");
+    // The save stores one language's categories; links under the others follow it.
+    const QList<CItemVersion::Link> links = version.Links();
+    const bool mixed = !version.linkLanguages.isEmpty() && !links.isEmpty();
+    if (mixed) {
+        item.categories.clear();
+        for (const CItemVersion::Link& link : links)
+            if (link.language == CleanName(item.language)) item.categories << link.category;
+        if (item.categories.isEmpty()) item.categories << links.first().category;
+    }
     const int n = SaveItem(db, item, SaveOptions(), error);
     if (!n) return 0;
+    if (mixed && !putLinks(db, n, links, error)) return 0;
     if (renumbered) *renumbered = n != version.itemId;
     AttachmentSizes now;
     if (!ReadAttachmentSizes(db, n, &now, error)) return 0;

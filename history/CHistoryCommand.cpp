@@ -1,6 +1,10 @@
 #include "history/CHistoryCommand.h"
 
+#include "db/CSQLite.h"
 #include "history/CHistoryState.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 CHistoryCommand::CHistoryCommand(CSQLite& db, const QString& name, const QString& kind, Undo undo) : m_db(db) {
     CHistoryState& s = CHistoryState::Of(db);
@@ -10,6 +14,20 @@ CHistoryCommand::CHistoryCommand(CSQLite& db, const QString& name, const QString
     s.command->kind = kind;
     s.command->undo = int(undo);
     m_command = s.command.get();
+    if (undo != Undo::Entry) return;
+    // Languages and categories numbered above these are the command's own: its undo lets those
+    // go that nothing uses by then.
+    QString e;
+    db.ForEachRow(QStringLiteral("SELECT (SELECT Coalesce(Max(ID), 0) FROM tblCategory), (SELECT Coalesce(Max(ID), 0) "
+                                 "FROM tblType)"),
+                  [&](const CSQLite::Row& r) {
+                      s.command->detail = QString::fromUtf8(
+                          QJsonDocument(QJsonObject{{QStringLiteral("categoriesAbove"), r.Int(0)},
+                                                    {QStringLiteral("languagesAbove"), r.Int(1)}})
+                              .toJson(QJsonDocument::Compact));
+                      return false;
+                  },
+                  &e);
 }
 
 CHistoryCommand::~CHistoryCommand() {

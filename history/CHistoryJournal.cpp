@@ -17,7 +17,7 @@ const char* const kTables =
     "CREATE TABLE IF NOT EXISTS tblItemVersion (ID INTEGER PRIMARY KEY, ItemID INTEGER NOT NULL, UndoID INTEGER, "
     "Changed INTEGER NOT NULL, Command TEXT NOT NULL, Title TEXT, Code TEXT, Language TEXT, Categories TEXT, "
     "File TEXT, FileSize INTEGER, StoredSize INTEGER, LastUpdate INTEGER, BlockKept INTEGER NOT NULL DEFAULT 0, "
-    "BlockHash TEXT);"
+    "BlockHash TEXT, Languages TEXT);"
     "CREATE INDEX IF NOT EXISTS tblItemVersion_ItemID ON tblItemVersion (ItemID);"
     "CREATE INDEX IF NOT EXISTS tblItemVersion_UndoID ON tblItemVersion (UndoID) WHERE UndoID IS NOT NULL;"
     "CREATE TABLE IF NOT EXISTS tblVersionBlock (Hash TEXT PRIMARY KEY, Block BLOB NOT NULL) WITHOUT ROWID;"
@@ -76,6 +76,18 @@ QVariant packedCode(const QString& code) {
     return qCompress(utf8, 9);
 }
 
+// The Languages column of a version of item b whose links were kept before the change: NULL
+// unless they span several languages (and are the links b names, in its order).
+QVariant languagesOf(const CItem& b, const QList<QPair<QString, QString>>& links) {
+    if (links.size() != b.categories.size()) return {};
+    QStringList languages;
+    for (qsizetype i = 0; i < links.size(); ++i) {
+        if (links[i].first != b.categories[i]) return {};
+        languages << links[i].second;
+    }
+    return languages.join(QLatin1Char('\n'));
+}
+
 class Journal {
 public:
     Journal(CSQLite& db, CHistoryState& s, CHistoryState::Command& c) : m_db(db), m_s(s), m_c(c) {}
@@ -103,6 +115,8 @@ public:
         const qint64 now = CHistoryJournal::NowMs();
         for (const CItemChange& ic : change.items) {
             const int id = ic.id;
+            // Taken whatever happens to the record: a later change of the item reads its own.
+            const QList<QPair<QString, QString>> links = m_s.keptLinks.take(id);
             if (!ic.before) {
                 // Numbers only stand for new items in an import; any other such record comes from
                 // the undo's bulk writes, which keep the states themselves.
@@ -142,12 +156,13 @@ public:
                 if (entry && !undoId(error)) return false;
                 if (!run(QStringLiteral("INSERT INTO tblItemVersion (ItemID, UndoID, Changed, Command, Title, Code, "
                                         "Language, Categories, File, FileSize, StoredSize, LastUpdate, BlockKept, "
-                                        "BlockHash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"),
+                                        "BlockHash, Languages) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, "
+                                        "?12, ?13, ?14, ?15)"),
                          {id, entry ? QVariant(m_c.undoId) : QVariant(), now, m_c.name, b.title, packedCode(b.body), b.language,
                           b.categories.join(QLatin1Char('\n')), orNull(b.fileName.isEmpty() ? QString() : b.fileName),
                           b.fileSize, b.storedSize,
                           b.lastUpdate.isValid() ? QVariant(b.lastUpdate.toMSecsSinceEpoch()) : QVariant(),
-                          blockChanged ? 1 : 0, orNull(hash.isEmpty() ? QString() : hash)},
+                          blockChanged ? 1 : 0, orNull(hash.isEmpty() ? QString() : hash), languagesOf(b, links)},
                          error))
                     return false;
                 version = m_db.LastInsertRowID();
@@ -203,6 +218,7 @@ bool writeChange(CSQLite& db, const CChange& change, QString* error) {
     // Tables made by a transaction that was rolled back are gone again: one more try makes them.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const QHash<int, QString> blocks = s.keptBlocks;
+        const auto links = s.keptLinks;
         CTransaction unit(db, &why);
         bool ok = unit.IsOpen();
         if (ok && !s.tablesReady) ok = CHistoryJournal::EnsureTables(db, &why);
@@ -215,9 +231,11 @@ bool writeChange(CSQLite& db, const CChange& change, QString* error) {
         unit.Rollback();
         journal.Forget();
         s.keptBlocks = blocks;
+        s.keptLinks = links;
         s.tablesReady = false;
     }
     s.keptBlocks.clear();
+    s.keptLinks.clear();
     s.renameDetail.clear();
     // A deleted item that cannot wait in the trash would be lost: the delete fails. Anything
     // else goes on without its history rather than be refused.
@@ -235,9 +253,55 @@ qint64 CHistoryJournal::NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 void CHistoryJournal::Install(CSQLite& db) { db.AddChangeWriter(writeChange, QStringLiteral("history")); }
 
 bool CHistoryJournal::EnsureTables(CSQLite& db, QString* error) {
-    const QString e = db.Run(QLatin1String(kTables));
-    if (e.isEmpty()) CHistoryState::Of(db).tablesReady = true;
+    CHistoryState& s = CHistoryState::Of(db);
+    QString e = db.Run(QLatin1String(kTables));
+    // A table made before links kept their languages gains the column; its rows read as one
+    // language each, as they were written.
+    s.languagesColumn = -1;
+    if (e.isEmpty() && !HasLanguagesColumn(db))
+        e = db.Run(QStringLiteral("ALTER TABLE tblItemVersion ADD COLUMN Languages TEXT"));
+    s.languagesColumn = -1;
+    if (e.isEmpty()) s.tablesReady = true;
     return e.isEmpty() || fail(error, e);
+}
+
+bool CHistoryJournal::HasLanguagesColumn(CSQLite& db) {
+    CHistoryState& s = CHistoryState::Of(db);
+    if (s.languagesColumn >= 0) return s.languagesColumn == 1;
+    bool found = false;
+    QString e;
+    db.ForEachRow(QStringLiteral("SELECT 1 FROM pragma_table_info('tblItemVersion') WHERE name = 'Languages'"),
+                  [&](const CSQLite::Row&) {
+                      found = true;
+                      return false;
+                  },
+                  &e);
+    // A failed read is asked again next time.
+    if (e.isEmpty()) s.languagesColumn = found ? 1 : 0;
+    return found;
+}
+
+bool CHistoryJournal::KeepLinksBefore(CSQLite& db, int itemId, QString* error) {
+    // The item load's own statement over the links, so that the names come in its order.
+    QList<QPair<QString, QString>> links;
+    bool mixed = false;
+    QString e;
+    if (!db.ForEachRow(QStringLiteral("SELECT tblCategory.Name, tblType.Name FROM tblItemCategory LEFT JOIN tblCategory ON "
+                                      "tblItemCategory.CategoryID = tblCategory.ID LEFT JOIN tblType ON "
+                                      "tblCategory.TypeID = tblType.ID WHERE tblItemCategory.ItemID IN (") +
+                           QString::number(itemId) + QLatin1Char(')'),
+                       [&](const CSQLite::Row& r) {
+                           links.append({r.Value(0).toString(), r.Value(1).toString()});
+                           if (links.last().second != links.first().second)
+                               mixed = true;
+                           return true;
+                       },
+                       &e))
+        return fail(error, e);
+    CHistoryState& s = CHistoryState::Of(db);
+    if (mixed) s.keptLinks.insert(itemId, links);
+    else s.keptLinks.remove(itemId);
+    return true;
 }
 
 bool CHistoryJournal::KeepVersion(CSQLite& db, int itemId, const CItem& b, const QString& command, QString* error) {
@@ -252,6 +316,8 @@ bool CHistoryJournal::KeepVersion(CSQLite& db, int itemId, const CItem& b, const
 }
 
 bool CHistoryJournal::KeepBlockBefore(CSQLite& db, int itemId, QString* error) {
+    // The version this change keeps names the item's links as well.
+    if (!KeepLinksBefore(db, itemId, error)) return false;
     QByteArray block;
     bool have = false;
     QString e;

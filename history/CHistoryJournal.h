@@ -17,8 +17,16 @@ public:
     // Makes the tables when missing. False with the engine's text.
     static bool EnsureTables(CSQLite& db, QString* error);
     // Called by the write operations before the item's attachment block changes or goes: the
-    // change records carry no block, so it is kept here. False with the engine's text.
+    // change records carry no block, so it is kept here (with the links, as KeepLinksBefore).
+    // False with the engine's text.
     static bool KeepBlockBefore(CSQLite& db, int itemId, QString* error);
+    // Called by the write operations before an item's links change or go: the change records
+    // carry one language per item, so the links of one under several are kept here. False with
+    // the engine's text.
+    static bool KeepLinksBefore(CSQLite& db, int itemId, QString* error);
+    // Whether the file's tblItemVersion has the Languages column (files written before it have
+    // not, until EnsureTables adds it). False on a file without the table.
+    static bool HasLanguagesColumn(CSQLite& db);
     // Called by a category rename before it runs: the category's row and its items' links, to
     // put back exactly. False with the engine's text.
     static bool BeforeRename(CSQLite& db, int categoryId, QString* error);

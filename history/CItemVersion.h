@@ -4,7 +4,9 @@
 #include "db/CItem.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 struct CItemVersion {
     qint64 versionId = 0;
@@ -13,6 +15,16 @@ struct CItemVersion {
     QDateTime changed;  // UTC: when the change that replaced this state was made
     QString command;    // that change's command ("Save", "Delete", "Import" ...)
     CItem item;         // the values as they were (item.id = itemId)
+    // The language of each of item.categories, when they were not all item.language; empty
+    // otherwise, and for versions kept before each link's language was.
+    QStringList linkLanguages;
+
+    struct Link {
+        QString language, category;
+    };
+    // The links the version had, each category under its language, cleaned as a save cleans
+    // names, blank ones left out and each pair once.
+    QList<Link> Links() const;
     bool blockKept = false;  // the change altered the attachment block: blockHash is the block before
     QString blockHash;       // empty: there was no block
     // Set for a change kept without the item's values (a category rename or merge): what it

@@ -36,7 +36,8 @@ bool runAll(CSQLite& db, const QString& sql, QString* error) {
     return e.isEmpty() || fail(error, e);
 }
 
-const QLatin1String kClearPutBack("DELETE FROM temp.vgPutBack; DELETE FROM temp.vgPutBackLink;");
+const QLatin1String kClearPutBack(
+    "DELETE FROM temp.vgPutBack; DELETE FROM temp.vgPutBackLink; DELETE FROM temp.vgPutBackDiff;");
 
 QList<int> intsOf(CSQLite& db, const QString& sql, QString* error, bool* ok) {
     QList<int> ids;
@@ -115,12 +116,16 @@ bool undoRename(CSQLite& db, const QString& detailText, QString* error) {
 // the block is kept and which items (FROM tblItem AS i JOIN ftsItem AS f ... WHERE ...).
 const char* const kKeepStates =
     "INSERT INTO tblItemVersion (ItemID, Changed, Command, Title, Code, Language, Categories, File, "
-    "FileSize, StoredSize, LastUpdate, BlockKept) SELECT i.ID, ?1, ?2, f.Title, f.Code, "
+    "FileSize, StoredSize, LastUpdate, Languages, BlockKept) SELECT i.ID, ?1, ?2, f.Title, f.Code, "
     "(SELECT t.Name FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = ic.CategoryID JOIN tblType "
     "AS t ON t.ID = c.TypeID WHERE ic.ItemID = i.ID ORDER BY ic.rowid LIMIT 1), "
     "(SELECT group_concat(c.Name, char(10)) FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = "
     "ic.CategoryID WHERE ic.ItemID = i.ID), f.File, i.FileSize, Length(i.FileBLOB), "
-    "CAST(round((JulianDay(i.LastUpdate) - 2440587.5) * 86400000.0) AS INTEGER), ";
+    "CAST(round((JulianDay(i.LastUpdate) - 2440587.5) * 86400000.0) AS INTEGER), "
+    // Each link's language, in the same walk over the links, when they are not all one.
+    "(SELECT CASE WHEN Count(DISTINCT Coalesce(t.Name, '')) > 1 THEN group_concat(Coalesce(t.Name, ''), char(10)) "
+    "END FROM tblItemCategory AS ic JOIN tblCategory AS c ON c.ID = ic.CategoryID LEFT JOIN tblType AS t ON t.ID = "
+    "c.TypeID WHERE ic.ItemID = i.ID), ";
 
 // The kept states of a command's items that are still there, not in the trash and whose
 // attachment nothing changed since come back set by set, not item by item: an import may have
@@ -138,8 +143,10 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                        "VersionID = v.ID)");
     if (!runAll(db,
                 QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vgPutBack (ItemID INTEGER PRIMARY KEY, Title TEXT, Code "
-                               "TEXT, Time TEXT); CREATE TEMP TABLE IF NOT EXISTS vgPutBackLink (Seq INTEGER PRIMARY KEY, "
-                               "ItemID INTEGER, CategoryID INTEGER);") +
+                               "TEXT, Time TEXT); CREATE TEMP TABLE IF NOT EXISTS vgPutBackLink (Seq INTEGER PRIMARY KEY, ItemID "
+                               "INTEGER, CategoryID INTEGER); CREATE INDEX IF NOT EXISTS temp.vgPutBackLink_ItemID ON "
+                               "vgPutBackLink (ItemID, CategoryID); CREATE TEMP TABLE IF NOT EXISTS vgPutBackDiff (ItemID "
+                               "INTEGER PRIMARY KEY, Text INTEGER, Links INTEGER);") +
                     kClearPutBack,
                 error))
         return false;
@@ -164,7 +171,8 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
     };
     QList<Plain> plain;
     const bool read = db.ForEachRow(
-        QStringLiteral("SELECT v.ID, v.ItemID, v.Title, v.Code, v.Language, v.Categories, v.LastUpdate ") + versions +
+        QStringLiteral("SELECT v.ID, v.ItemID, v.Title, v.Code, v.Language, v.Categories, v.LastUpdate, ") +
+            (CHistoryJournal::HasLanguagesColumn(db) ? QStringLiteral("v.Languages ") : QStringLiteral("NULL ")) + versions +
             QStringLiteral(" ORDER BY v.ID"),
         [&](const CSQLite::Row& r) {
             Plain p;
@@ -173,17 +181,20 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
             p.title = r.Value(2).toString();
             p.body = r.Type(3) == SQLITE_BLOB ? QString::fromUtf8(qUncompress(r.Bytes(3).toByteArray())) : r.Value(3).toString();
             // What PutBack and the item save make of missing or blank names.
+            CItemVersion v;
             const QString kept = r.Value(4).toString();
-            const QString language = kept.isEmpty() ? QStringLiteral("Text") : CleanName(kept);
+            v.item.language = kept.isEmpty() ? QStringLiteral("Text") : CleanName(kept);
             const QString cats = r.Value(5).toString();
-            QStringList names;
-            for (const QString& name : cats.isEmpty() ? QStringList{QStringLiteral("Restored")} : cats.split(QLatin1Char('\n')))
-                if (const QString n = CleanName(name); !n.isEmpty() && !names.contains(n, Qt::CaseInsensitive)) names << n;
-            if (language.isEmpty()) e = QStringLiteral("The item has no language");
-            else if (names.isEmpty()) e = QStringLiteral("The item has no category");
-            const qint64 typeId = e.isEmpty() ? idOf(0, language) : 0;
-            for (const QString& name : std::as_const(names))
-                if (e.isEmpty()) p.categoryIds << idOf(typeId, name);
+            v.item.categories = cats.isEmpty() ? QStringList{QStringLiteral("Restored")} : cats.split(QLatin1Char('\n'));
+            if (const QString languages = r.Value(7).toString(); !languages.isEmpty() && !cats.isEmpty()) {
+                const QStringList list = languages.split(QLatin1Char('\n'));
+                if (list.size() == v.item.categories.size()) v.linkLanguages = list;
+            }
+            const QList<CItemVersion::Link> links = v.Links();
+            if (v.item.language.isEmpty()) e = QStringLiteral("The item has no language");
+            else if (links.isEmpty()) e = QStringLiteral("The item has no category");
+            for (const CItemVersion::Link& link : links)
+                if (e.isEmpty()) p.categoryIds << idOf(idOf(0, link.language), link.category);
             p.timeText = (r.IsNull(6) ? QDateTime::currentDateTimeUtc() : QDateTime::fromMSecsSinceEpoch(r.Int(6), Qt::UTC))
                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
             plain << std::move(p);
@@ -192,9 +203,6 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
         &e);
     if (!read || !e.isEmpty()) return fail(error, e);
     if (plain.isEmpty()) return true;
-    CChange change;
-    change.kind = CChange::Kind::Save;
-    change.valuesOmitted = true;
     for (const Plain& p : std::as_const(plain)) {
         if (!run(db, QStringLiteral("INSERT OR REPLACE INTO temp.vgPutBack (ItemID, Title, Code, Time) VALUES (?1, ?2, ?3, ?4)"),
                  {p.itemId, p.title, p.body, p.timeText}, error))
@@ -204,27 +212,56 @@ bool putBackPlain(CSQLite& db, qint64 undoId, const QString& command, QSet<qint6
                      {p.itemId, category}, error))
                 return false;
         done.insert(p.versionId);
-        change.items.append({p.itemId, std::nullopt, std::nullopt});
     }
     plain.clear();
-    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBack)");
-    // Their state now is kept, as the journal keeps it before a save.
-    if (!run(db, QLatin1String(kKeepStates) + QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + items,
-             {CHistoryJournal::NowMs(), command}, error) ||
-        !run(db, QStringLiteral("UPDATE ftsItem SET Title = p.Title, Code = p.Code FROM temp.vgPutBack AS p WHERE "
-                                "ftsItem.docid = p.ItemID"),
-             {}, error) ||
-        // Writing the value the row holds would let the update trigger stamp the current time over it.
-        !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(p.Time) FROM temp.vgPutBack AS p WHERE "
-                                "tblItem.ID = p.ItemID AND tblItem.LastUpdate IS NOT JulianDay(p.Time)"),
-             {}, error) ||
-        !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID IN ") + items, {}, error) ||
-        !run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ItemID, CategoryID FROM "
-                                "temp.vgPutBackLink ORDER BY Seq"),
-             {}, error) ||
-        !runAll(db, kClearPutBack, error))
+    // Only what differs from the item now is written: an import that changed the code of every
+    // item left its links and times alone, and a full-text row rewritten costs the tokenizing
+    // of its old and its new text. An item with nothing to change keeps no version either.
+    if (!runAll(db,
+                QStringLiteral(
+                    // What differs goes to a narrow table: the put-back rows carry whole texts.
+                    "INSERT INTO temp.vgPutBackDiff (ItemID, Text, Links) SELECT p.ItemID, EXISTS (SELECT 1 FROM ftsItem "
+                    "AS f WHERE f.docid = p.ItemID AND (f.Title IS NOT p.Title OR f.Code IS NOT p.Code)), EXISTS (SELECT "
+                    "CategoryID FROM main.tblItemCategory WHERE ItemID = p.ItemID EXCEPT SELECT CategoryID FROM "
+                    "temp.vgPutBackLink WHERE ItemID = p.ItemID) OR EXISTS (SELECT CategoryID FROM temp.vgPutBackLink "
+                    "WHERE ItemID = p.ItemID EXCEPT SELECT CategoryID FROM main.tblItemCategory WHERE ItemID = "
+                    "p.ItemID) FROM temp.vgPutBack AS p;"
+                    "DELETE FROM temp.vgPutBackDiff WHERE NOT Text AND NOT Links AND EXISTS (SELECT 1 FROM main.tblItem "
+                    "AS i JOIN temp.vgPutBack AS p ON p.ItemID = i.ID WHERE i.ID = vgPutBackDiff.ItemID AND "
+                    "i.LastUpdate IS JulianDay(p.Time));"),
+                error))
         return false;
-    return db.Record(change, error);
+    CChange change;
+    change.kind = CChange::Kind::Save;
+    change.valuesOmitted = true;
+    const bool listed = db.ForEachRow(QStringLiteral("SELECT ItemID FROM temp.vgPutBackDiff"),
+                                      [&](const CSQLite::Row& r) {
+                                          change.items.append({int(r.Int(0)), std::nullopt, std::nullopt});
+                                          return true;
+                                      },
+                                      &e);
+    if (!listed) return fail(error, e);
+    const QString items = QStringLiteral("(SELECT ItemID FROM temp.vgPutBackDiff)");
+    const QString relinked = QStringLiteral("(SELECT ItemID FROM temp.vgPutBackDiff WHERE Links)");
+    // Their state now is kept, as the journal keeps it before a save.
+    if (!change.items.isEmpty() &&
+        (!run(db, QLatin1String(kKeepStates) + QStringLiteral("0 FROM tblItem AS i JOIN ftsItem AS f ON f.docid = i.ID WHERE i.ID IN ") + items,
+              {CHistoryJournal::NowMs(), command}, error) ||
+         !run(db, QStringLiteral("UPDATE ftsItem SET Title = p.Title, Code = p.Code FROM temp.vgPutBack AS p WHERE "
+                                 "ftsItem.docid = p.ItemID AND p.ItemID IN (SELECT ItemID FROM temp.vgPutBackDiff WHERE Text)"),
+              {}, error) ||
+         // Writing the value the row holds would let the update trigger stamp the current time over it.
+         !run(db, QStringLiteral("UPDATE tblItem SET LastUpdate = JulianDay(p.Time) FROM temp.vgPutBack AS p WHERE "
+                                 "tblItem.ID = p.ItemID AND tblItem.LastUpdate IS NOT JulianDay(p.Time)"),
+              {}, error) ||
+         !run(db, QStringLiteral("DELETE FROM tblItemCategory WHERE ItemID IN ") + relinked, {}, error) ||
+         !run(db, QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) SELECT ItemID, CategoryID FROM "
+                                 "temp.vgPutBackLink WHERE ItemID IN ") +
+                      relinked + QStringLiteral(" ORDER BY Seq"),
+              {}, error)))
+        return false;
+    if (!runAll(db, kClearPutBack, error)) return false;
+    return change.items.isEmpty() || db.Record(change, error);
 }
 
 // The items a command added go to the trash, all in a few statements: an import may have added
@@ -274,6 +311,26 @@ bool trashAdded(CSQLite& db, qint64 undoId, const QString& command, QString* err
     return db.Record(change, error);
 }
 
+// The languages and categories a command made, once its undo has taken its items back: those
+// nothing uses now go (one the user has filled since stays). Entries that did not note where
+// the command's numbers began leave them.
+bool dropMadeNames(CSQLite& db, qint64 undoId, QString* error) {
+    QString e;
+    const QString detail = db.LookupField(QStringLiteral("tblUndo"), QStringLiteral("Detail"), {QStringLiteral("ID"), undoId}, &e);
+    if (!e.isEmpty()) return fail(error, e);
+    const QJsonObject o = QJsonDocument::fromJson(detail.toUtf8()).object();
+    const QJsonValue categories = o.value(QStringLiteral("categoriesAbove")), languages = o.value(QStringLiteral("languagesAbove"));
+    // NOT IN over a list read once: the links have no index by category.
+    return (!categories.isDouble() ||
+            run(db, QStringLiteral("DELETE FROM tblCategory WHERE ID > ?1 AND ID NOT IN (SELECT CategoryID FROM "
+                                   "tblItemCategory WHERE CategoryID IS NOT NULL)"),
+                {categories.toInteger()}, error)) &&
+           (!languages.isDouble() ||
+            run(db, QStringLiteral("DELETE FROM tblType WHERE ID > ?1 AND ID NOT IN (SELECT TypeID FROM tblCategory WHERE "
+                                   "TypeID IS NOT NULL)"),
+                {languages.toInteger()}, error));
+}
+
 }  // namespace
 
 bool CUndo::Entries(CSQLite& db, QList<CUndoEntry>& entries, QString* error) {
@@ -317,6 +374,8 @@ bool CUndo::UndoLast(CSQLite& db, CUndoEntry* undone, QString* notice, QString* 
     if (!unit.IsOpen()) return fail(error, why);
     CUndoEntry last;
     if (!Last(db, last, &why)) return fail(error, why.isEmpty() ? QStringLiteral("There is nothing to undo") : why);
+    // Versions of a file written before links kept their languages gain the column first.
+    if (!CHistoryJournal::EnsureTables(db, &why)) return fail(error, why);
     CHistoryCommand command(db, QStringLiteral("Undo ") + last.command, QStringLiteral("undo"),
                             CHistoryCommand::Undo::Undoing);
     const QString u = QString::number(last.undoId);
@@ -354,6 +413,7 @@ bool CUndo::UndoLast(CSQLite& db, CUndoEntry* undone, QString* notice, QString* 
                 return fail(error, why);
         }
     }
+    if (!dropMadeNames(db, last.undoId, &why)) return fail(error, why);
     if (!run(db, QStringLiteral("DELETE FROM tblUndo WHERE ID = ?1"), {last.undoId}, &why) ||
         !run(db, QStringLiteral("DELETE FROM tblUndoAdded WHERE UndoID = ?1"), {last.undoId}, &why) ||
         !run(db, QStringLiteral("UPDATE tblItemVersion SET UndoID = NULL WHERE UndoID = ?1"), {last.undoId}, &why) ||

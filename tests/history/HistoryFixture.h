@@ -14,6 +14,14 @@ public:
     using ItemStoreTest::env;
     using ItemStoreTest::kTime;
     using ItemStoreTest::Save;
+    // Links item id to Python's category x as well, as an import's further line of another
+    // language does: its links then span two languages.
+    void AlsoUnderPython(int id) {
+        ASSERT_EQ(db.Run(QStringLiteral("INSERT INTO tblItemCategory (ItemID, CategoryID) VALUES (%1, %2)")
+                             .arg(id)
+                             .arg(CatId("Python", "x"))),
+                  QString());
+    }
 
 protected:
     // Item 1 (C++: a, b) with an attachment, item 2 (C++: a), item 3 (Python: x).

@@ -22,6 +22,18 @@ int categoryId(CSQLite& db, const char* name) {
     return db.LookupField(QStringLiteral("tblCategory"), QStringLiteral("ID"), {QStringLiteral("Name"), QString::fromLatin1(name)}).toInt();
 }
 
+bool importFile(CSQLite& db, QString* e) {
+    ImportSummary s;
+    const bool ok = ImportDatabase(db, QFileInfo(db.Filename()).dir().filePath(QStringLiteral("items.tab")), true, &s);
+    if (e) *e = s.error;
+    return ok && s.items == 3;
+}
+
+bool restoreOldest(CSQLite& db, QString* e) {
+    QList<CItemVersion> v;
+    return CHistory::Versions(db, 2, v, e) && !v.isEmpty() && CHistory::Restore(db, v.last(), nullptr, e) == 2;
+}
+
 const UndoCase kCases[] = {
     {"DeleteWithAttachment", "Delete", nullptr, [](CSQLite& db, QString* e) { return DeleteItem(db, 1, e); }},
     {"DeletePlain", "Delete", nullptr, [](CSQLite& db, QString* e) { return DeleteItem(db, 3, e); }},
@@ -34,10 +46,7 @@ const UndoCase kCases[] = {
      [](CSQLite& db, QString* e) { return StoreAttachment(db, 1, 9, QByteArrayView("new"), QStringLiteral("g.txt"), e); }},
     {"RestoreVersion", "Restore Version",
      [](HistoryTest& t, CSQLite&) { t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2); },
-     [](CSQLite& db, QString* e) {
-         QList<CItemVersion> v;
-         return CHistory::Versions(db, 2, v, e) && !v.isEmpty() && CHistory::Restore(db, v.last(), nullptr, e) == 2;
-     }},
+     restoreOldest},
     // The file holds items 1 to 3 as they were; 2 and 3 are edited since and 3 deleted: the
     // import replaces 1 and 2 and adds 3 again.
     {"ImportOverExistingItems", "Import",
@@ -47,12 +56,43 @@ const UndoCase kCases[] = {
          t.Save("C++", "First, edited", "b", "changed", HistoryTest::kTime, 1);
          ASSERT_TRUE(DeleteItem(db, 3));
      },
-     [](CSQLite& db, QString* e) {
-         ImportSummary s;
-         const bool ok = ImportDatabase(db, QFileInfo(db.Filename()).dir().filePath(QStringLiteral("items.tab")), true, &s);
-         if (e) *e = s.error;
-         return ok && s.items == 3;
-     }},
+     importFile},
+    // Items whose links span two languages (C++ and Python) come back with each link under its
+    // own language, whichever way the undo takes: the whole item put back (1, with its
+    // attachment) or the bulk of an import (2).
+    {"DeleteTwoLanguages", "Delete", [](HistoryTest& t, CSQLite&) { t.AlsoUnderPython(2); },
+     [](CSQLite& db, QString* e) { return DeleteItem(db, 2, e); }},
+    {"ClearAttachmentTwoLanguages", "Clear Attachment", [](HistoryTest& t, CSQLite&) { t.AlsoUnderPython(1); },
+     [](CSQLite& db, QString* e) { return RemoveAttachment(db, 1, e); }},
+    {"MergeCategoryTwoLanguages", "Rename Category", [](HistoryTest& t, CSQLite&) { t.AlsoUnderPython(1); },
+     [](CSQLite& db, QString* e) { return RenameCategory(db, categoryId(db, "a"), QStringLiteral("b"), e); }},
+    {"RestoreVersionOverTwoLanguages", "Restore Version",
+     [](HistoryTest& t, CSQLite&) {
+         t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2);
+         t.AlsoUnderPython(2);
+     },
+     restoreOldest},
+    {"ImportOverTwoLanguages", "Import",
+     [](HistoryTest& t, CSQLite& db) {
+         ASSERT_TRUE(ExportDatabase(db, t.env.Path("items.tab"), false));
+         t.Save("C++", "Second, edited", "a", "changed", HistoryTest::kTime, 2);
+         t.AlsoUnderPython(1);
+         t.AlsoUnderPython(2);
+     },
+     importFile},
+    // The file names a language and a category the database no longer has: the import makes
+    // them, and its undo lets them go again.
+    {"ImportMakingALanguageAndCategory", "Import",
+     [](HistoryTest& t, CSQLite& db) {
+         t.Save("Go", "Second", "fresh,a", "second body", HistoryTest::kTime, 2);
+         ASSERT_TRUE(ExportDatabase(db, t.env.Path("items.tab"), false));
+         t.Save("C++", "Second", "a", "second body", HistoryTest::kTime, 2);
+         ASSERT_EQ(db.Run("DELETE FROM tblCategory WHERE TypeID = (SELECT ID FROM tblType WHERE Name = 'Go');"
+                          "DELETE FROM tblType WHERE Name = 'Go'"),
+                   QString());
+         ASSERT_TRUE(DeleteItem(db, 3));
+     },
+     importFile},
 };
 
 class UndoEachCommand : public HistoryTest, public ::testing::WithParamInterface<UndoCase> {};
@@ -171,3 +211,53 @@ TEST_F(HistoryTest, UndoOfAnImportOverThousandsOfItemsGivesBackEveryRowAndAnExac
     EXPECT_EQ(Scalar("PRAGMA integrity_check").toString(), "ok");
     EXPECT_EQ(SearchIndexDifference(db, env.Root()), QString());
 }
+
+namespace {
+
+// Item 2 as it is before an import that brings back its state of the file (C++, a, "second
+// body", kTime); byHand: a save puts that state back after the import, before its undo.
+struct Difference {
+    const char* name;
+    const char* categories;
+    const char* body;
+    const char* time;
+    bool byHand;
+    bool text, links;  // what the undo has to write again
+};
+
+const Difference kDifferences[] = {
+    {"Code", "a", "edited body", HistoryTest::kTime, false, true, false},
+    {"Categories", "b", "second body", HistoryTest::kTime, false, false, true},
+    {"Time", "a", "second body", "2024-03-01 10:00:00", false, false, false},
+    {"NothingLeft", "b", "edited body", HistoryTest::kTime, true, false, false},
+};
+
+class UndoOfAnImport : public HistoryTest, public ::testing::WithParamInterface<Difference> {};
+
+}  // namespace
+
+// The undo writes only what differs from the item now: a full-text row written again makes a
+// new full-text segment, links written again get new row numbers. An item with nothing left to
+// change keeps no version of the undo.
+TEST_P(UndoOfAnImport, WritesOnlyWhatDiffers) {
+    const Difference& d = GetParam();
+    Fill();
+    ASSERT_TRUE(ExportDatabase(db, env.Path("items.tab"), false));
+    Save("C++", "Second", d.categories, d.body, d.time, 2);
+    const QString before = Rows();
+    const auto linkRows = [&] { return Column(Query("SELECT rowid FROM tblItemCategory WHERE ItemID = 2 ORDER BY rowid"), 0); };
+    QString e;
+    ASSERT_TRUE(importFile(db, &e)) << e.toStdString();
+    if (d.byHand) Save("C++", "Second", d.categories, d.body, d.time, 2);
+    const QStringList links = linkRows();
+    const int segments = Count("ftsItem_segdir");
+    EXPECT_EQ(Undo().command, "Import");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(Count("ftsItem_segdir") != segments, d.text);
+    EXPECT_EQ(linkRows() != links, d.links);
+    EXPECT_EQ(Count("tblItemVersion WHERE ItemID = 2 AND Command = 'Undo Import'"), d.byHand ? 0 : 1);
+    EXPECT_EQ(SearchIndexDifference(db, env.Root()), QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, UndoOfAnImport, ::testing::ValuesIn(kDifferences),
+                         [](const auto& info) { return std::string(info.param.name); });
