@@ -5,7 +5,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cstdio>
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace {
 
@@ -23,7 +23,7 @@ bool failed(QString* error, const QString& text) {
 CPackWriter::CPackWriter() = default;
 
 CPackWriter::~CPackWriter() {
-    if (m_zip) deflateEnd(m_zip.get());
+    if (m_zip) libdeflate_free_compressor(m_zip);
 }
 
 bool CPackWriter::Begin(const QString& packFolder, quint32 count, QString* error) {
@@ -35,13 +35,7 @@ bool CPackWriter::Begin(const QString& packFolder, quint32 count, QString* error
     if (!QDir().mkpath(packFolder)) return failed(error, QStringLiteral("Unable to make the folder ") + packFolder);
     m_pack = std::make_unique<QTemporaryFile>(packFolder + QLatin1Char('/') + TemporaryPattern() + QStringLiteral("XXXXXX"));
     if (!m_pack->open()) return failed(error, QStringLiteral("Unable to write in %1: %2").arg(packFolder, m_pack->errorString()));
-    if (!m_zip) {
-        m_zip = std::make_unique<z_stream_s>();
-        if (deflateInit(m_zip.get(), Level) != Z_OK) {
-            m_zip.reset();
-            return failed(error, QStringLiteral("Unable to start the compressor"));
-        }
-    }
+    if (!m_zip && !(m_zip = libdeflate_alloc_compressor(Level))) return failed(error, QStringLiteral("Unable to start the compressor"));
     m_sum = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
     QByteArray header("PACK");
     be32(header, 2);
@@ -78,18 +72,11 @@ bool CPackWriter::Add(const git_oid& id, git_object_t type, QByteArrayView data,
         size >>= 7;
     }
     header.append(char(byte));
-    // One stream reset per object rather than set up anew: its tables are the cost for small files.
-    z_stream& z = *m_zip;
-    if (deflateReset(&z) != Z_OK) return failed(error, QStringLiteral("Unable to compress an object"));
-    m_deflated.resize(qsizetype(deflateBound(&z, uLong(data.size()))));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = uInt(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(m_deflated.data());
-    z.avail_out = uInt(m_deflated.size());
-    if (deflate(&z, Z_FINISH) != Z_STREAM_END) return failed(error, QStringLiteral("Unable to compress an object"));
-    const QByteArrayView packed(m_deflated.constData(), qsizetype(z.total_out));
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(header.constData()), uInt(header.size()));
-    entry.crc = quint32(crc32(crc, reinterpret_cast<const Bytef*>(packed.data()), uInt(packed.size())));
+    m_deflated.resize(qsizetype(libdeflate_zlib_compress_bound(m_zip, size_t(data.size()))));
+    const size_t length = libdeflate_zlib_compress(m_zip, data.data(), size_t(data.size()), m_deflated.data(), size_t(m_deflated.size()));
+    if (length == 0) return failed(error, QStringLiteral("Unable to compress an object"));
+    const QByteArrayView packed(m_deflated.constData(), qsizetype(length));
+    entry.crc = libdeflate_crc32(libdeflate_crc32(0, header.constData(), size_t(header.size())), packed.data(), size_t(packed.size()));
     m_entries.push_back(entry);
     return write(header, error) && write(packed, error);
 }

@@ -13,12 +13,13 @@
 
 class QCryptographicHash;
 class QTemporaryFile;
-struct z_stream_s;
+struct libdeflate_compressor;
 
 class CPackWriter {
 public:
-    // zlib level of the objects: 1 is several times faster than git's default 6 on snippet
-    // text, for packs a few tenths larger.
+    // Compression level of the objects (zlib streams, as every git reads them). At 1 libdeflate
+    // compresses snippet text twice as fast as zlib's own level 1, and within a few percent of
+    // git's default 6 in size.
     static constexpr int Level = 1;
 
     CPackWriter();
@@ -49,7 +50,7 @@ private:
     quint32 m_count = 0;
     quint64 m_offset = 0;
     std::unique_ptr<QTemporaryFile> m_pack;
-    std::unique_ptr<z_stream_s> m_zip;
+    libdeflate_compressor* m_zip = nullptr;
     std::unique_ptr<QCryptographicHash> m_sum;
     QByteArray m_buffer, m_deflated;
     std::vector<Entry> m_entries;
