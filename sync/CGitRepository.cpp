@@ -255,7 +255,7 @@ bool CGitRepository::Flush(QString* error) {
 }
 
 bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb* to, const QString& folder, const git_oid& commit,
-                                 bool reuse, QString* error) {
+                                 const git_oid* known, bool reuse, QString* error) {
     // What the receiving side lacks: a tree it has holds everything below it.
     const auto has = [&](const git_oid& id) { return git_odb_exists_ext(to, &id, GIT_ODB_LOOKUP_NO_REFRESH) == 1; };
     QList<git_oid> send;
@@ -267,28 +267,47 @@ bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb*
         send << id;
         return true;
     };
-    std::function<bool(const git_oid&)> addTree = [&](const git_oid& id) {
+    // twin: the tree at the same place in a commit the receiving side holds whole; an entry
+    // equal to its counterpart there is held too, and is not even looked up.
+    std::function<bool(const git_oid&, const git_tree*)> addTree = [&](const git_oid& id, const git_tree* twin) {
         if (has(id) || !add(id)) return true;
         Tree t;
         if (git_tree_lookup(&t.p, source, &id) != 0) return false;
         for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
             const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
             const git_oid* oid = git_tree_entry_id(e);
+            const git_tree_entry* same = twin ? git_tree_entry_byname(twin, git_tree_entry_name(e)) : nullptr;
+            if (same && git_oid_equal(git_tree_entry_id(same), oid)) continue;
             if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
-                if (!addTree(*oid)) return false;
+                Tree inner;
+                if (same && git_tree_entry_type(same) == GIT_OBJECT_TREE &&
+                    git_tree_lookup(&inner.p, source, git_tree_entry_id(same)) != 0) {
+                    git_error_clear();
+                    inner.p = nullptr;
+                }
+                if (!addTree(*oid, inner.p)) return false;
             } else if (git_tree_entry_type(e) == GIT_OBJECT_BLOB && !has(*oid)) {
                 add(*oid);
             }
         }
         return true;
     };
+    Tree knownRoot;
+    if (known) {
+        CommitObj k;
+        if (git_commit_lookup(&k.p, source, known) != 0 || git_commit_tree(&knownRoot.p, k.p) != 0) {
+            git_error_clear();
+            knownRoot.p = nullptr;
+        }
+    }
     QList<git_oid> commits{commit};
     while (!commits.isEmpty()) {
         const git_oid id = commits.takeLast();
         if (has(id) || !add(id)) continue;
         CommitObj c;
         const int rc = git_commit_lookup(&c.p, source, &id);
-        if (rc != 0 || !addTree(*git_commit_tree_id(c.p))) return fail(error, QStringLiteral("Unable to read a commit to copy"), rc);
+        if (rc != 0 || !addTree(*git_commit_tree_id(c.p), knownRoot.p))
+            return fail(error, QStringLiteral("Unable to read a commit to copy"), rc);
         for (unsigned int i = 0; i < git_commit_parentcount(c.p); ++i) commits << *git_commit_parent_id(c.p, i);
     }
     // Packs this repository wrote that mostly hold what the other side lacks go over whole: no
@@ -346,7 +365,11 @@ bool CGitRepository::fetchLocal(const QString& path, const QString& branch, QStr
     if (rc == 0) rc = git_repository_odb(&source, theirs);
     const std::unique_ptr<git_odb, void (*)(git_odb*)> ownOdb(ours, git_odb_free), theirOdb(source, git_odb_free);
     if (rc != 0) return fail(error, QStringLiteral("Unable to reach %1").arg(path), rc);
-    if (!copyObjects(theirs, source, ours, packFolder(m_repo), tip, false, error)) return false;
+    // What this side fetched last is here whole: the walk compares against it.
+    git_oid fetched;
+    const bool hadFetched = git_reference_name_to_id(&fetched, m_repo, remoteRef(branch).toUtf8().constData()) == 0;
+    git_error_clear();
+    if (!copyObjects(theirs, source, ours, packFolder(m_repo), tip, hadFetched ? &fetched : nullptr, false, error)) return false;
     Reference tracking;
     rc = git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &tip, 1, "sync: fetched");
     if (rc != 0) return fail(error, QStringLiteral("Unable to note the remote's branch"), rc);
@@ -377,7 +400,7 @@ bool CGitRepository::pushLocal(const QString& path, const git_oid& commit, const
         if (error) *error = QStringLiteral("The remote moved on");
         return false;
     }
-    if (!copyObjects(m_repo, ours, target, packFolder(theirs), commit, true, error)) return false;
+    if (!copyObjects(m_repo, ours, target, packFolder(theirs), commit, hadBranch ? &old : nullptr, true, error)) return false;
     Reference moved;
     rc = hadBranch ? git_reference_create_matching(&moved.p, theirs, ref.constData(), &commit, 1, &old, "sync: push")
                    : git_reference_create(&moved.p, theirs, ref.constData(), &commit, 0, "sync: push");

@@ -97,10 +97,11 @@ private:
     bool holdObjects(QString* error);
     bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
     bool diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes, QString* error);
-    // Copies what the repository behind to lacks of commit's history into its pack folder; reuse:
-    // packs this repository wrote go over whole where they mostly hold what is missing.
+    // Copies what the repository behind to lacks of commit's history into its pack folder. known
+    // (optional): a commit to holds with all its history, so what equals it needs no look-up;
+    // reuse: packs this repository wrote go over whole where they mostly hold what is missing.
     bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const QString& folder, const git_oid& commit,
-                     bool reuse, QString* error);
+                     const git_oid* known, bool reuse, QString* error);
     bool fetchLocal(const QString& path, const QString& branch, QString& head, QString* error);
     bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);
     bool packIfLarge(QString* error);
