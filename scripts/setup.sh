@@ -5,7 +5,7 @@ packages=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl
           libqscintilla2-qt6-dev
           libsqlite3-dev sqlite3 libgtest-dev xvfb xauth
           fonts-dejavu-core
-          rapidjson-dev libyaml-cpp-dev libtomlplusplus-dev libdtl-dev libgit2-dev
+          rapidjson-dev libyaml-cpp-dev libtomlplusplus-dev libdtl-dev libgit2-dev libdeflate-dev
           desktop-file-utils appstream lintian man-db file dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,15 +1,17 @@
 #include "sync/CGitRepository.h"
 
+#include "sync/CPackWriter.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QCryptographicHash>
 #include <QSet>
 #include <algorithm>
 #include <vector>
 #include <git2.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -122,46 +124,106 @@ bool CGitRepository::holdObjects(QString* error) {
 
 namespace {
 
-// Objects read from one object database, packed without deltas and indexed into another.
-// Written here rather than by libgit2's pack builder, which would look for deltas between every
-// pair of neighbours first and compress each object again at its slowest level.
-bool packObjects(git_odb* from, const QList<git_oid>& ids, git_odb* to, QString* error) {
-    QByteArray pack("PACK");
-    const auto be32 = [&pack](quint32 v) {
-        for (int shift = 24; shift >= 0; shift -= 8) pack.append(char((v >> shift) & 0xff));
-    };
-    be32(2);
-    be32(quint32(ids.size()));
-    int rc = 0;
-    // One object at a time from the store to the pack, so the two never both hold everything.
-    for (qsizetype i = 0; rc == 0 && i < ids.size(); ++i) {
-        git_odb_object* o = nullptr;
-        rc = git_odb_read(&o, from, &ids[i]);
-        if (rc != 0) break;
-        const size_t size = git_odb_object_size(o);
-        // Type and size: four bits of size in the first byte, seven in each next one.
-        quint8 byte = quint8((int(git_odb_object_type(o)) << 4) | (size & 0x0f));
-        size_t rest = size >> 4;
-        while (rest) {
-            pack.append(char(byte | 0x80));
-            byte = quint8(rest & 0x7f);
-            rest >>= 7;
-        }
-        pack.append(char(byte));
-        // qCompress puts the length before the zlib stream, and gives no stream at all for
-        // nothing (an empty file or tree), which the pack still needs.
-        if (size == 0) pack.append("\x78\x01\x03\x00\x00\x00\x00\x01", 8);
-        else pack.append(qCompress(static_cast<const uchar*>(git_odb_object_data(o)), qsizetype(size), 1).mid(4));
-        git_odb_object_free(o);
+// The pack folder of a repository's object database.
+QString packFolder(git_repository* repo) {
+    return QFile::decodeName(git_repository_commondir(repo)) + QStringLiteral("objects/pack");
+}
+
+// An object's bytes as one backend of a store handed them over.
+struct RawObject {
+    git_odb_backend* backend = nullptr;
+    void* data = nullptr;
+    size_t size = 0;
+    git_object_t type = GIT_OBJECT_INVALID;
+    git_odb_object* checked = nullptr;  // read through the object database instead
+    RawObject() = default;
+    RawObject(const RawObject&) = delete;
+    RawObject& operator=(const RawObject&) = delete;
+    ~RawObject() {
+        if (checked) git_odb_object_free(checked);
+        else if (backend && data) git_odb_backend_data_free(backend, data);
     }
-    pack.append(QCryptographicHash::hash(pack, QCryptographicHash::Sha1));
-    git_odb_writepack* writer = nullptr;
-    git_indexer_progress stats{};
-    if (rc == 0) rc = git_odb_write_pack(&writer, to, nullptr, nullptr);
-    if (rc == 0) rc = writer->append(writer, pack.constData(), size_t(pack.size()), &stats);
-    if (rc == 0) rc = writer->commit(writer, &stats);
-    if (writer) writer->free(writer);
-    return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
+    QByteArrayView Bytes() const { return {static_cast<const char*>(data), qsizetype(size)}; }
+};
+
+// Reads an object of this program's own store without hashing it again: every object there was
+// hashed on its way in (made here, checked as it was copied from the other side, or indexed
+// as it was fetched). libgit2 would hash each one on every read, and cache it.
+int readTrusted(git_odb* odb, const git_oid& id, RawObject& out) {
+    const size_t count = git_odb_num_backends(odb);
+    for (size_t i = 0; i < count; ++i) {
+        git_odb_backend* b = nullptr;
+        if (git_odb_get_backend(&b, odb, i) != 0 || !b->read) continue;
+        const int rc = b->read(&out.data, &out.size, &out.type, b, &id);
+        if (rc == 0) {
+            out.backend = b;
+            return 0;
+        }
+        if (rc != GIT_ENOTFOUND && rc != GIT_PASSTHROUGH) return rc;
+    }
+    git_error_clear();
+    const int rc = git_odb_read(&out.checked, odb, &id);
+    if (rc != 0) return rc;
+    out.data = const_cast<void*>(git_odb_object_data(out.checked));
+    out.size = git_odb_object_size(out.checked);
+    out.type = git_odb_object_type(out.checked);
+    return 0;
+}
+
+// Objects read from one object database, packed without deltas into a pack folder (of the same
+// or another repository) with their index. Written here rather than by libgit2's pack builder,
+// which would look for deltas between every pair of neighbours first and compress each object
+// again at its slowest level, or its indexer, which reads and hashes every object once more.
+// trusted: from is this program's own store (else every object read is checked against its id).
+bool packObjects(git_odb* from, bool trusted, const QList<git_oid>& ids, const QString& folder, QString& base,
+                 std::vector<git_oid>& packed, QString* error) {
+    CPackWriter writer;
+    if (!writer.Begin(folder, quint32(ids.size()), error)) return false;
+    // One object at a time from the store to the pack file, so the two never both hold everything.
+    for (const git_oid& id : ids) {
+        RawObject o;
+        int rc = 0;
+        if (trusted) {
+            rc = readTrusted(from, id, o);
+        } else if ((rc = git_odb_read(&o.checked, from, &id)) == 0) {
+            o.data = const_cast<void*>(git_odb_object_data(o.checked));
+            o.size = git_odb_object_size(o.checked);
+            o.type = git_odb_object_type(o.checked);
+        }
+        if (rc != 0) return fail(error, QStringLiteral("Unable to read an object to pack"), rc);
+        if (!writer.Add(id, o.type, o.Bytes(), error)) return false;
+    }
+    return writer.Finish(base, packed, error);
+}
+
+// A pack file and its index copied into another pack folder, under temporary names until whole.
+bool copyPack(const QString& base, const QString& folder, QString* error) {
+    const QString name = QFileInfo(base).fileName();
+    QStringList temporary;
+    const auto cleanUp = [&] {
+        for (const QString& t : std::as_const(temporary)) QFile::remove(t);
+        return false;
+    };
+    for (const char* ext : {".pack", ".idx"}) {
+        const QString source = base + QLatin1String(ext);
+        const QString target = folder + QLatin1Char('/') + CPackWriter::TemporaryPattern() + name + QLatin1String(ext);
+        QFile::remove(target);
+        temporary << target;
+        if (!QFile::copy(source, target) ||
+            !QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther)) {
+            if (error) *error = QStringLiteral("Unable to copy %1 to %2").arg(source, folder);
+            return cleanUp();
+        }
+    }
+    // The pack before its index, as a pack is named when written.
+    for (const char* ext : {".pack", ".idx"}) {
+        const QString target = folder + QLatin1Char('/') + name + QLatin1String(ext);
+        if (std::rename(QFile::encodeName(temporary.takeFirst()).constData(), QFile::encodeName(target).constData()) != 0) {
+            if (error) *error = QStringLiteral("Unable to name the pack ") + target;
+            return cleanUp();
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -171,6 +233,7 @@ bool CGitRepository::Flush(QString* error) {
     git_odb* odb = nullptr;
     int rc = git_repository_odb(&odb, m_repo);
     if (rc != 0) return fail(error, QStringLiteral("Unable to write the objects"), rc);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> owned(odb, git_odb_free);
     QSet<QByteArray> seen;
     QList<git_oid> unique;
     for (const git_oid& id : std::as_const(m_pending))
@@ -178,16 +241,21 @@ bool CGitRepository::Flush(QString* error) {
             seen.insert(QByteArray(reinterpret_cast<const char*>(id.id), GIT_OID_RAWSZ));
             unique << id;
         }
-    const bool ok = packObjects(odb, unique, odb, error);
-    git_odb_free(odb);
-    if (!ok) return false;
+    seen = {};
+    WrittenPack written;
+    if (!packObjects(odb, true, unique, packFolder(m_repo), written.base, written.ids, error)) return false;
+    // The pack is read from before the objects leave memory.
+    rc = git_odb_refresh(odb);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the objects written"), rc);
+    m_written.push_back(std::move(written));
     m_pending.clear();
     m_held = 0;
     rc = git_mempack_reset(m_memory);
     return rc == 0 || fail(error, QStringLiteral("Unable to write the objects"), rc);
 }
 
-bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error) {
+bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb* to, const QString& folder, const git_oid& commit,
+                                 const git_oid* known, bool reuse, QString* error) {
     // What the receiving side lacks: a tree it has holds everything below it.
     const auto has = [&](const git_oid& id) { return git_odb_exists_ext(to, &id, GIT_ODB_LOOKUP_NO_REFRESH) == 1; };
     QList<git_oid> send;
@@ -199,34 +267,85 @@ bool CGitRepository::copyObjects(git_repository* source, git_odb* from, git_odb*
         send << id;
         return true;
     };
-    std::function<bool(const git_oid&)> addTree = [&](const git_oid& id) {
+    // twin: the tree at the same place in a commit the receiving side holds whole; an entry
+    // equal to its counterpart there is held too, and is not even looked up.
+    std::function<bool(const git_oid&, const git_tree*)> addTree = [&](const git_oid& id, const git_tree* twin) {
         if (has(id) || !add(id)) return true;
         Tree t;
         if (git_tree_lookup(&t.p, source, &id) != 0) return false;
         for (size_t i = 0; i < git_tree_entrycount(t.p); ++i) {
             const git_tree_entry* e = git_tree_entry_byindex(t.p, i);
             const git_oid* oid = git_tree_entry_id(e);
+            const git_tree_entry* same = twin ? git_tree_entry_byname(twin, git_tree_entry_name(e)) : nullptr;
+            if (same && git_oid_equal(git_tree_entry_id(same), oid)) continue;
             if (git_tree_entry_type(e) == GIT_OBJECT_TREE) {
-                if (!addTree(*oid)) return false;
+                Tree inner;
+                if (same && git_tree_entry_type(same) == GIT_OBJECT_TREE &&
+                    git_tree_lookup(&inner.p, source, git_tree_entry_id(same)) != 0) {
+                    git_error_clear();
+                    inner.p = nullptr;
+                }
+                if (!addTree(*oid, inner.p)) return false;
             } else if (git_tree_entry_type(e) == GIT_OBJECT_BLOB && !has(*oid)) {
                 add(*oid);
             }
         }
         return true;
     };
+    Tree knownRoot;
+    if (known) {
+        CommitObj k;
+        if (git_commit_lookup(&k.p, source, known) != 0 || git_commit_tree(&knownRoot.p, k.p) != 0) {
+            git_error_clear();
+            knownRoot.p = nullptr;
+        }
+    }
     QList<git_oid> commits{commit};
     while (!commits.isEmpty()) {
         const git_oid id = commits.takeLast();
         if (has(id) || !add(id)) continue;
         CommitObj c;
         const int rc = git_commit_lookup(&c.p, source, &id);
-        if (rc != 0 || !addTree(*git_commit_tree_id(c.p))) return fail(error, QStringLiteral("Unable to read a commit to copy"), rc);
+        if (rc != 0 || !addTree(*git_commit_tree_id(c.p), knownRoot.p))
+            return fail(error, QStringLiteral("Unable to read a commit to copy"), rc);
         for (unsigned int i = 0; i < git_commit_parentcount(c.p); ++i) commits << *git_commit_parent_id(c.p, i);
     }
+    // Packs this repository wrote that mostly hold what the other side lacks go over whole: no
+    // object is read, compressed or hashed again. They hold no deltas, so each stands alone;
+    // objects the other side had already are there twice, which every reader allows.
+    if (reuse && !m_written.empty() && !send.isEmpty()) {
+        std::vector<qsizetype> wanted(m_written.size(), 0);
+        std::vector<int> holder(size_t(send.size()), -1);
+        const auto in = [](const std::vector<git_oid>& ids, const git_oid& id) {
+            return std::binary_search(ids.begin(), ids.end(), id,
+                                      [](const git_oid& a, const git_oid& b) { return git_oid_cmp(&a, &b) < 0; });
+        };
+        for (qsizetype i = 0; i < send.size(); ++i)
+            for (size_t p = 0; p < m_written.size(); ++p)
+                if (in(m_written[p].ids, send[i])) {
+                    holder[size_t(i)] = int(p);
+                    ++wanted[p];
+                    break;
+                }
+        std::vector<bool> whole(m_written.size(), false);
+        for (size_t p = 0; p < m_written.size(); ++p) {
+            if (wanted[p] == 0 || wanted[p] * 2 < qsizetype(m_written[p].ids.size())) continue;
+            if (!copyPack(m_written[p].base, folder, error)) return false;
+            whole[p] = true;
+        }
+        QList<git_oid> rest;
+        for (qsizetype i = 0; i < send.size(); ++i)
+            if (holder[size_t(i)] < 0 || !whole[size_t(holder[size_t(i)])]) rest << send[i];
+        send = rest;
+    }
     // A few thousand objects a pack, so a first copy never holds them all.
-    for (qsizetype i = 0; i < send.size(); i += 20000)
-        if (!packObjects(from, send.mid(i, 20000), to, error)) return false;
-    return true;
+    for (qsizetype i = 0; i < send.size(); i += 20000) {
+        QString base;
+        std::vector<git_oid> packed;
+        if (!packObjects(from, source == m_repo, send.mid(i, 20000), folder, base, packed, error)) return false;
+    }
+    const int rc = git_odb_refresh(to);
+    return rc == 0 || fail(error, QStringLiteral("Unable to read the objects copied"), rc);
 }
 
 bool CGitRepository::fetchLocal(const QString& path, const QString& branch, QString& head, QString* error) {
@@ -246,7 +365,11 @@ bool CGitRepository::fetchLocal(const QString& path, const QString& branch, QStr
     if (rc == 0) rc = git_repository_odb(&source, theirs);
     const std::unique_ptr<git_odb, void (*)(git_odb*)> ownOdb(ours, git_odb_free), theirOdb(source, git_odb_free);
     if (rc != 0) return fail(error, QStringLiteral("Unable to reach %1").arg(path), rc);
-    if (!copyObjects(theirs, source, ours, tip, error)) return false;
+    // What this side fetched last is here whole: the walk compares against it.
+    git_oid fetched;
+    const bool hadFetched = git_reference_name_to_id(&fetched, m_repo, remoteRef(branch).toUtf8().constData()) == 0;
+    git_error_clear();
+    if (!copyObjects(theirs, source, ours, packFolder(m_repo), tip, hadFetched ? &fetched : nullptr, false, error)) return false;
     Reference tracking;
     rc = git_reference_create(&tracking.p, m_repo, remoteRef(branch).toUtf8().constData(), &tip, 1, "sync: fetched");
     if (rc != 0) return fail(error, QStringLiteral("Unable to note the remote's branch"), rc);
@@ -277,7 +400,7 @@ bool CGitRepository::pushLocal(const QString& path, const git_oid& commit, const
         if (error) *error = QStringLiteral("The remote moved on");
         return false;
     }
-    if (!copyObjects(m_repo, ours, target, commit, error)) return false;
+    if (!copyObjects(m_repo, ours, target, packFolder(theirs), commit, hadBranch ? &old : nullptr, true, error)) return false;
     Reference moved;
     rc = hadBranch ? git_reference_create_matching(&moved.p, theirs, ref.constData(), &commit, 1, &old, "sync: push")
                    : git_reference_create(&moved.p, theirs, ref.constData(), &commit, 0, "sync: push");
@@ -346,6 +469,9 @@ void CGitRepository::ClearStaleLocks() {
     for (const QString& sub : {QStringLiteral("/index.lock"), QStringLiteral("/HEAD.lock")}) QFile::remove(GitFolder() + sub);
     QDirIterator it(GitFolder() + QStringLiteral("/refs"), {QStringLiteral("*.lock")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) QFile::remove(it.next());
+    // Packs a killed sync was writing.
+    QDirIterator packs(GitFolder() + QStringLiteral("/objects/pack"), {CPackWriter::TemporaryPattern() + QLatin1Char('*')}, QDir::Files);
+    while (packs.hasNext()) QFile::remove(packs.next());
 }
 
 bool CGitRepository::InitBare(const QString& folder, QString* error) {
@@ -522,12 +648,15 @@ bool CGitRepository::BlobAt(const QString& commit, const QString& path, QString&
 
 bool CGitRepository::ReadBlob(const QString& blob, QByteArray& bytes, QString* error) {
     git_oid oid;
-    git_blob* b = nullptr;
     if (!toOid(blob, oid)) return fail(error, QStringLiteral("Bad blob id"), -1);
-    const int rc = git_blob_lookup(&b, m_repo, &oid);
+    git_odb* odb = nullptr;
+    int rc = git_repository_odb(&odb, m_repo);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> owned(odb, git_odb_free);
+    RawObject o;
+    if (rc == 0) rc = readTrusted(odb, oid, o);
+    if (rc == 0 && o.type != GIT_OBJECT_BLOB) rc = GIT_EINVALID;
     if (rc != 0) return fail(error, QStringLiteral("Unable to read blob ") + blob, rc);
-    bytes = QByteArray(static_cast<const char*>(git_blob_rawcontent(b)), qsizetype(git_blob_rawsize(b)));
-    git_blob_free(b);
+    bytes = o.Bytes().toByteArray();
     return true;
 }
 
@@ -834,6 +963,10 @@ bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, boo
     // A fresh folder gets each file with one create and one write, and the index their stat
     // data; libgit2's checkout looked at every folder and path several times per file.
     const QByteArray root = QFile::encodeName(m_folder) + '/';
+    git_odb* store = nullptr;
+    rc = git_repository_odb(&store, m_repo);
+    const std::unique_ptr<git_odb, void (*)(git_odb*)> odb(store, git_odb_free);
+    if (rc != 0) return fail(error, QStringLiteral("Unable to read the sync folder's objects"), rc);
     QSet<QByteArray> folders;
     for (const File& f : files) {
         if (f.mode != GIT_FILEMODE_BLOB) {
@@ -849,11 +982,11 @@ bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, boo
             }
             folders.insert(f.path.left(slash));
         }
-        git_blob* blob = nullptr;
-        rc = git_blob_lookup(&blob, m_repo, &f.id);
+        RawObject blob;
+        rc = readTrusted(odb.get(), f.id, blob);
         if (rc != 0) return fail(error, QStringLiteral("Unable to read ") + QString::fromUtf8(f.path), rc);
-        const char* data = static_cast<const char*>(git_blob_rawcontent(blob));
-        const qint64 size = qint64(git_blob_rawsize(blob));
+        const char* data = blob.Bytes().data();
+        const qint64 size = qint64(blob.size);
         struct stat st {};
         const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         bool ok = fd >= 0;
@@ -866,10 +999,7 @@ bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, boo
                 ok = true;
             else
                 left << f.path;
-            if (!ok) {
-                git_blob_free(blob);
-                continue;
-            }
+            if (!ok) continue;
         } else if (ok) {
             for (qint64 at = 0; ok && at < size;) {
                 const ssize_t n = ::write(fd, data + at, size_t(size - at));
@@ -880,7 +1010,6 @@ bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, boo
             ok = ok && ::fstat(fd, &st) == 0;
             ok = ::close(fd) == 0 && ok;
         }
-        git_blob_free(blob);
         if (!ok) {
             if (error) *error = QStringLiteral("Unable to write %1: %2").arg(QFile::decodeName(full), QString::fromLocal8Bit(strerror(errno)));
             return false;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <git2/oid.h>
 #include <memory>
+#include <vector>
 
 struct git_repository;
 struct git_index;
@@ -96,7 +97,11 @@ private:
     bool holdObjects(QString* error);
     bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
     bool diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes, QString* error);
-    bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const git_oid& commit, QString* error);
+    // Copies what the repository behind to lacks of commit's history into its pack folder. known
+    // (optional): a commit to holds with all its history, so what equals it needs no look-up;
+    // reuse: packs this repository wrote go over whole where they mostly hold what is missing.
+    bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const QString& folder, const git_oid& commit,
+                     const git_oid* known, bool reuse, QString* error);
     bool fetchLocal(const QString& path, const QString& branch, QString& head, QString* error);
     bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);
     bool packIfLarge(QString* error);
@@ -113,5 +118,10 @@ private:
     git_odb_backend* m_memory = nullptr;  // owned by the repository's object database
     qint64 m_held = 0;                           // bytes written to m_memory since the last pack
     QList<git_oid> m_pending;                    // what the next pack holds
+    struct WrittenPack {
+        QString base;               // path without ".pack"/".idx"
+        std::vector<git_oid> ids;   // in index order
+    };
+    std::vector<WrittenPack> m_written;          // packs written by this object
     QString m_folder;
 };
