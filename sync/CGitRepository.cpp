@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <git2/sys/mempack.h>
 #include <git2/sys/odb_backend.h>
+#include <unordered_map>
 
 namespace {
 
@@ -436,7 +437,7 @@ bool CGitRepository::holdTree(const git_oid& id, QString* error) {
 
 bool CGitRepository::packIfLarge(QString* error) {
     // A first sync of a large database never holds all its files at once.
-    return m_held < 8 * 1024 * 1024 || Flush(error);
+    return m_held < PackEvery || Flush(error);
 }
 
 bool CGitRepository::Open(const QString& folder, QString* error) {
@@ -960,6 +961,35 @@ bool CGitRepository::writeFresh(git_commit* target, QList<QByteArray>& left, boo
         &walk);
     if (rc != 0) return fail(error, QStringLiteral("Unable to read the tree"), rc);
     if (attributes) return true;
+    // The blobs went into the packs in item order, the files come in path order: with only a few
+    // packs mapped at a time nearly every read would unmap one pack and map another. Read pack by
+    // pack instead (those this object wrote; any other blob afterwards, in path order).
+    if (m_written.size() > 1) {
+        struct OidHash {
+            size_t operator()(const git_oid& o) const {
+                size_t h = 0;
+                std::memcpy(&h, o.id, sizeof h);
+                return h;
+            }
+        };
+        struct OidEqual {
+            bool operator()(const git_oid& a, const git_oid& b) const { return git_oid_equal(&a, &b); }
+        };
+        std::unordered_map<git_oid, int, OidHash, OidEqual> packOf;
+        for (size_t p = 0; p < m_written.size(); ++p)
+            for (const git_oid& id : m_written[p].ids) packOf.emplace(id, int(p));
+        std::vector<std::pair<int, size_t>> order(files.size());
+        for (size_t k = 0; k < files.size(); ++k) {
+            const auto at = packOf.find(files[k].id);
+            order[k] = {at == packOf.end() ? int(m_written.size()) : at->second, k};
+        }
+        packOf = {};
+        std::sort(order.begin(), order.end());
+        std::vector<File> sorted;
+        sorted.reserve(files.size());
+        for (const auto& o : order) sorted.push_back(std::move(files[o.second]));
+        files.swap(sorted);
+    }
     // A fresh folder gets each file with one create and one write, and the index their stat
     // data; libgit2's checkout looked at every folder and path several times per file.
     const QByteArray root = QFile::encodeName(m_folder) + '/';

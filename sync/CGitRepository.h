@@ -49,6 +49,8 @@ public:
     // Stores bytes as a blob. Objects written are held in memory and go to disk as packs (a
     // pack every few tens of megabytes, and at Flush), never as one file per object.
     bool StoreBlob(QByteArrayView bytes, QString& blob, QString* error);
+    // Bytes held in memory before the next StoreBlob writes them as a pack.
+    static inline qint64 PackEvery = 8 * 1024 * 1024;
     // Writes the objects held in memory as one pack; Commit does it before it returns, so
     // nothing a ref points at lives in memory only.
     bool Flush(QString* error);

@@ -137,3 +137,29 @@ TEST(GitFreshCheckOut, WritesTheFilesLeavesOthersAndIndexesThem) {
     EXPECT_EQ(QStringList(tree.keys()).size(), 2);
     EXPECT_TRUE(tree.contains("a/x.md") && tree.contains("a/y.md"));
 }
+
+// Blobs spread over many packs in another order than their paths (as a first sync stores them
+// by item): every file is written with its own bytes, and the index sees each as written.
+TEST(GitFreshCheckOut, WritesFilesWhoseBlobsLieInManyPacks) {
+    TestEnv env;
+    const qint64 every = CGitRepository::PackEvery;
+    CGitRepository::PackEvery = 1;  // a pack after every blob
+    CGitRepository repo;
+    QString error, commit, again;
+    ASSERT_TRUE(repo.Open(env.Path("work"), &error)) << error.toStdString();
+    const auto path = [](int k) { return QStringLiteral("f%1/%2.md").arg(k % 3).arg(k, 2, 10, QLatin1Char('0')); };
+    CGitRepository::Edit edit;
+    for (int k = 30; k >= 1; --k) {
+        QString blob;
+        ASSERT_TRUE(repo.StoreBlob(QByteArray::number(k) + "\n", blob, &error)) << error.toStdString();
+        edit.stored.insert(path(k), blob);
+    }
+    ASSERT_TRUE(repo.Commit(QString(), edit, "first", commit, &error)) << error.toStdString();
+    CGitRepository::PackEvery = every;
+    EXPECT_GT(QDir(env.Path("work/.git/objects/pack")).entryList({"*.pack"}).size(), 20);
+    ASSERT_TRUE(repo.CheckOut(commit, "main", &error)) << error.toStdString();
+    for (int k = 1; k <= 30; ++k) EXPECT_EQ(ReadFileBytes(env.Path("work/" + path(k))), QByteArray::number(k) + "\n") << k;
+    ASSERT_TRUE(repo.CommitWorkTree(commit, "folder", again, &error)) << error.toStdString();
+    EXPECT_EQ(again, commit);
+}
+
