@@ -66,6 +66,16 @@ using Signature = Owned<git_signature, git_signature_free>;
 using Reference = Owned<git_reference, git_reference_free>;
 
 bool toOid(const QString& hex, git_oid& oid) { return git_oid_fromstr(&oid, hex.toLatin1().constData()) == 0; }
+
+// The tree of the commit with the hex id commit.
+bool treeOf(git_repository* repo, const QString& commit, Tree& tree, QString* error) {
+    git_oid oid;
+    CommitObj c;
+    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
+    int rc = git_commit_lookup(&c.p, repo, &oid);
+    if (rc == 0) rc = git_commit_tree(&tree.p, c.p);
+    return rc == 0 || fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+}
 QString fromOid(const git_oid& oid) {
     char buf[GIT_OID_HEXSZ + 1];
     git_oid_tostr(buf, sizeof buf, &oid);
@@ -610,14 +620,9 @@ bool CGitRepository::Push(const QString& commit, const QString& branch, bool& re
 bool CGitRepository::ReadTree(const QString& commit, QHash<QString, QString>& blobs, QString* error) {
     blobs.clear();
     if (commit.isEmpty()) return true;
-    git_oid oid;
-    CommitObj c;
     Tree t;
-    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
-    int rc = git_commit_lookup(&c.p, m_repo, &oid);
-    if (rc == 0) rc = git_commit_tree(&t.p, c.p);
-    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
-    rc = git_tree_walk(
+    if (!treeOf(m_repo, commit, t, error)) return false;
+    const int rc = git_tree_walk(
         t.p, GIT_TREEWALK_PRE,
         [](const char* root, const git_tree_entry* entry, void* payload) {
             if (git_tree_entry_type(entry) == GIT_OBJECT_BLOB)
@@ -631,15 +636,11 @@ bool CGitRepository::ReadTree(const QString& commit, QHash<QString, QString>& bl
 
 bool CGitRepository::BlobAt(const QString& commit, const QString& path, QString& blob, QString* error) {
     blob.clear();
-    git_oid oid;
-    CommitObj c;
     Tree t;
-    if (commit.isEmpty() || !toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
-    int rc = git_commit_lookup(&c.p, m_repo, &oid);
-    if (rc == 0) rc = git_commit_tree(&t.p, c.p);
-    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    if (commit.isEmpty()) return fail(error, QStringLiteral("Bad commit id"), -1);
+    if (!treeOf(m_repo, commit, t, error)) return false;
     git_tree_entry* e = nullptr;
-    rc = git_tree_entry_bypath(&e, t.p, path.toUtf8().constData());
+    int rc = git_tree_entry_bypath(&e, t.p, path.toUtf8().constData());
     if (rc != 0) return fail(error, QStringLiteral("No file ") + path, rc);
     const bool isBlob = git_tree_entry_type(e) == GIT_OBJECT_BLOB;
     if (isBlob) blob = fromOid(*git_tree_entry_id(e));
@@ -783,13 +784,7 @@ bool CGitRepository::ChangedFiles(const QString& from, const QString& to, QList<
     Tree trees[2];
     const QString ids[2] = {from, to};
     for (int i = 0; i < 2; ++i) {
-        if (ids[i].isEmpty()) continue;
-        git_oid oid;
-        CommitObj c;
-        if (!toOid(ids[i], oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
-        int rc = git_commit_lookup(&c.p, m_repo, &oid);
-        if (rc == 0) rc = git_commit_tree(&trees[i].p, c.p);
-        if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + ids[i], rc);
+        if (!ids[i].isEmpty() && !treeOf(m_repo, ids[i], trees[i], error)) return false;
     }
     return diffTrees(trees[0].p, trees[1].p, QByteArray(), changes, error);
 }
@@ -849,13 +844,8 @@ bool CGitRepository::diffTrees(git_tree* from, git_tree* to, const QByteArray& p
 bool CGitRepository::FolderNames(const QString& commit, const QString& folder, QStringList& names, QString* error) {
     names.clear();
     if (commit.isEmpty()) return true;
-    git_oid oid;
-    CommitObj c;
     Tree root;
-    if (!toOid(commit, oid)) return fail(error, QStringLiteral("Bad commit id"), -1);
-    int rc = git_commit_lookup(&c.p, m_repo, &oid);
-    if (rc == 0) rc = git_commit_tree(&root.p, c.p);
-    if (rc != 0) return fail(error, QStringLiteral("Unable to read commit ") + commit, rc);
+    if (!treeOf(m_repo, commit, root, error)) return false;
     Tree sub;
     git_tree* t = root.p;
     if (!folder.isEmpty()) {
@@ -864,6 +854,7 @@ bool CGitRepository::FolderNames(const QString& commit, const QString& folder, Q
             git_error_clear();
             return true;
         }
+        int rc = 0;
         if (git_tree_entry_type(e) == GIT_OBJECT_TREE) rc = git_tree_lookup(&sub.p, m_repo, git_tree_entry_id(e));
         git_tree_entry_free(e);
         if (rc != 0) return fail(error, QStringLiteral("Unable to read the folder ") + folder, rc);
