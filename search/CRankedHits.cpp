@@ -189,8 +189,8 @@ bool CRankedHits::Run(CSQLite& db, const QString& match, const QString& countFro
     const CReadTransaction hold(h);
     Sink sink;
     sink.fromHits = countFromHits.toStdString();
-    const char* sql = titles ? "SELECT c.c0Title, vg_hit_terms(ftsSearch, ?1) FROM ftsSearch "
-                               "LEFT JOIN ftsItem_content AS c ON c.docid = ftsSearch.rowid WHERE ftsSearch MATCH ?2"
+    const char* sql = titles ? "SELECT c.Title, vg_hit_terms(ftsSearch, ?1) FROM ftsSearch "
+                               "LEFT JOIN tblSearchTitle AS c ON c.ItemID = ftsSearch.rowid WHERE ftsSearch MATCH ?2"
                              : "SELECT vg_hit_terms(ftsSearch, ?1) FROM ftsSearch WHERE ftsSearch MATCH ?2";
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK) return failed(h, st, error);

@@ -26,7 +26,7 @@ public:
     // Runs match over ftsSearch. countFromHits has one character per phrase of match in the
     // order it is written: '1' when every row holding that phrase is a hit of the whole match
     // (the phrase stands alone or under OR only), so its row count comes from the hits. With
-    // titles, each hit carries its title from the plain full-text table. False with the engine's
+    // titles, each hit carries its title from the index's titles table. False with the engine's
     // reason.
     bool Run(CSQLite& db, const QString& match, const QString& countFromHits, bool titles, QString* error);
 

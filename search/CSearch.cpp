@@ -153,8 +153,8 @@ QString inOrderStatement(const std::vector<CRankedHits::Hit>& hits, const CSearc
     }
     ids += QLatin1Char(']');
     const QString idName = categoryId != -1 || typeId != -1 ? QStringLiteral("ItemID") : QStringLiteral("rowid");
-    return QStringLiteral("SELECT j.value AS ") + idName + QStringLiteral(", c.c0Title AS Title FROM json_each('") + ids +
-           QStringLiteral("') AS j JOIN ftsItem_content AS c ON c.docid = j.value WHERE 1") +
+    return QStringLiteral("SELECT j.value AS ") + idName + QStringLiteral(", c.Title AS Title FROM json_each('") + ids +
+           QStringLiteral("') AS j JOIN tblSearchTitle AS c ON c.ItemID = j.value WHERE 1") +
            (filteredAlready ? QString() : filterSql(QStringLiteral("j.value"), query, categoryId, typeId)) +
            (sorted ? QStringLiteral(" ORDER BY j.key") : QString());
 }
@@ -176,7 +176,7 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
     const bool useIndex = query.HasText() && CSearchIndex::Prepare(db);
     // The hit's number and title in the table the rows come from.
     const QString id = !query.HasText() ? QStringLiteral("c.docid") : useIndex ? QStringLiteral("s.rowid") : QStringLiteral("ftsItem.docid");
-    const QString title = useIndex || !query.HasText() ? QStringLiteral("c.c0Title") : QStringLiteral("ftsItem.Title");
+    const QString title = useIndex ? QStringLiteral("c.Title") : !query.HasText() ? QStringLiteral("c.c0Title") : QStringLiteral("ftsItem.Title");
     bool needsItem = false;
     const QString order = useIndex && orderBy.isEmpty() ? QStringLiteral("s.rank, s.rowid")
                                                         : orderSql(orderBy, id, title, &needsItem);
@@ -188,7 +188,7 @@ QString CSearch::Statement(CSQLite& db, const QString& text, int categoryId, int
     if (!query.HasText())
         sql += QStringLiteral("ftsItem_content AS c ") + item + QStringLiteral("WHERE 1");
     else if (useIndex)
-        sql += QStringLiteral("ftsSearch AS s JOIN ftsItem_content AS c ON c.docid = s.rowid ") + item +
+        sql += QStringLiteral("ftsSearch AS s JOIN tblSearchTitle AS c ON c.ItemID = s.rowid ") + item +
                QStringLiteral("WHERE ftsSearch MATCH ") + SqlQuote(query.IndexMatch());
     else
         sql += QStringLiteral("ftsItem ") + item + QStringLiteral("WHERE ftsItem MATCH ") + SqlQuote(query.PlainMatch());

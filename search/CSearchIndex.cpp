@@ -159,11 +159,13 @@ Info readInfo(CSQLite& db) {
 bool create(CSQLite& db, QString* error) {
     const QString why = db.Run(QStringLiteral(
         "DROP TABLE IF EXISTS ftsSearch; DROP TABLE IF EXISTS tblSearchState; DROP TABLE IF EXISTS tblSearchInfo; "
+        "DROP TABLE IF EXISTS tblSearchTitle; "
         "CREATE VIRTUAL TABLE ftsSearch USING fts5(Title, File, Body, content='', "
         "tokenize='unicode61 remove_diacritics 0 categories ''L* N* Co M*'''); "
         "INSERT INTO ftsSearch(ftsSearch, rank) VALUES ('rank', 'bm25(10.0, 5.0, 1.0)'); "
         "CREATE TABLE tblSearchState (ItemID INTEGER PRIMARY KEY, Hash INTEGER NOT NULL, Indexed BLOB NOT NULL); "
         "CREATE TABLE tblSearchInfo (Name TEXT PRIMARY KEY, Value); "
+        "CREATE TABLE tblSearchTitle (ItemID INTEGER PRIMARY KEY, Title); "
         "INSERT INTO tblSearchInfo (Name, Value) VALUES ('Version', %1), ('Fingerprint', '');")
                                    .arg(CSearchIndex::kVersion));
     return why.isEmpty() || fail(error, why);
@@ -196,7 +198,11 @@ bool rewrite(CSQLite& db, const QList<int>& ids, qsizetype from, qsizetype count
                            CSearchText::IndexText(t.body)});
         if (!why.isEmpty()) return fail(error, why);
     }
-    why = db.Run(QStringLiteral("DELETE FROM tblSearchState WHERE ItemID IN (") + list + QLatin1Char(')'));
+    why = db.Run(QStringLiteral("DELETE FROM tblSearchState WHERE ItemID IN (") + list +
+                 QStringLiteral("); DELETE FROM tblSearchTitle WHERE ItemID IN (") + list +
+                 QStringLiteral("); INSERT INTO tblSearchTitle (ItemID, Title) SELECT docid, c0Title FROM "
+                                "ftsItem_content WHERE docid IN (") +
+                 list + QLatin1Char(')'));
     if (!why.isEmpty()) return fail(error, why);
 
     struct Now {
@@ -277,7 +283,8 @@ bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* 
     if (2 * (ids.size() + indexed) < 3 * state.size()) return true;
 
     CLargerCache cache(db);
-    why = db.Run(QStringLiteral("INSERT INTO ftsSearch (ftsSearch) VALUES ('delete-all')"));
+    why = db.Run(QStringLiteral("INSERT INTO ftsSearch (ftsSearch) VALUES ('delete-all'); DELETE FROM tblSearchTitle; "
+                                "INSERT INTO tblSearchTitle (ItemID, Title) SELECT docid, c0Title FROM ftsItem_content;"));
     if (!why.isEmpty()) return fail(error, why);
     const auto readChunk = [&](qint64 after, RemakeChunk& chunk) {
         chunk.clear();
@@ -339,9 +346,9 @@ bool CSearchIndex::Exists(CSQLite& db) {
     ResultTable t;
     QString why;
     return db.Exec(QStringLiteral("SELECT Count(*) FROM sqlite_master WHERE name IN "
-                                  "('ftsSearch', 'tblSearchState', 'tblSearchInfo')"),
+                                  "('ftsSearch', 'tblSearchState', 'tblSearchInfo', 'tblSearchTitle')"),
                    t, why, true)
-               .toInt() == 3;
+               .toInt() == 4;
 }
 
 QString CSearchIndex::Fingerprint(CSQLite& db, QString* error) {
@@ -448,7 +455,8 @@ bool CSearchIndex::CatchUp(CSQLite& db, QString* error, int* rewritten) {
     if (!unit.IsOpen()) return fail(error, why);
     if (!Exists(db) && !create(db, error)) return false;
     if (readInfo(db).version != kVersion) {
-        why = db.Run(QStringLiteral("DELETE FROM tblSearchState; INSERT INTO ftsSearch (ftsSearch) VALUES ('delete-all'); "
+        why = db.Run(QStringLiteral("DELETE FROM tblSearchState; DELETE FROM tblSearchTitle; "
+                                    "INSERT INTO ftsSearch (ftsSearch) VALUES ('delete-all'); "
                                     "UPDATE tblSearchInfo SET Value = ") +
                      QString::number(kVersion) + QStringLiteral(" WHERE Name = 'Version';"));
         if (!why.isEmpty()) return fail(error, why);

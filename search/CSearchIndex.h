@@ -2,8 +2,10 @@
 // The search index: a second full-text table in the snippet file (ftsSearch, the stock FTS5
 // module and tokenizer) that holds each item's text as CSearchText expands it, beside a state
 // row per item (tblSearchState: a hash of the text it was made from and that text compressed,
-// which taking the row out of the index needs) and tblSearchInfo (the version of the expansion
-// and a fingerprint of the plain full-text table as the index last matched it). The five store
+// which taking the row out of the index needs), each item's title alone (tblSearchTitle: a
+// ranked search lists its hits' titles from a few dense pages instead of one item row each)
+// and tblSearchInfo (the version of the index and a fingerprint of the plain full-text table as
+// the index last matched it). The five store
 // tables stay as they are; a file without these tables works as before and gains them on its
 // first write. Another program's changes show as a different fingerprint, after which the
 // items whose text no longer matches their state are indexed again.
@@ -14,8 +16,9 @@ class CSQLite;
 
 class CSearchIndex {
 public:
-    // The expansion's version: an index made by another one is made again.
-    static constexpr int kVersion = 1;
+    // The index's version (of the expansion and the tables): an index made by another one is
+    // made again. 2: the titles table.
+    static constexpr int kVersion = 2;
     // From this many items to index again on, the progress window shows.
     static constexpr int kProgressFrom = 2000;
 

@@ -49,6 +49,10 @@ protected:
     void ExpectIndexSound() {
         EXPECT_EQ(Count("tblSearchState"), Count("ftsItem_content"));
         EXPECT_EQ(Count("tblSearchState WHERE ItemID NOT IN (SELECT docid FROM ftsItem_content)"), 0);
+        EXPECT_EQ(Count("tblSearchTitle"), Count("ftsItem_content"));
+        EXPECT_EQ(Count("tblSearchTitle AS t WHERE NOT EXISTS (SELECT 1 FROM ftsItem_content AS c WHERE c.docid = "
+                        "t.ItemID AND c.c0Title IS t.Title)"),
+                  0);
         EXPECT_EQ(db.Run("INSERT INTO ftsSearch (ftsSearch) VALUES ('integrity-check')"), QString());
         EXPECT_EQ(Scalar("PRAGMA integrity_check").toString(), "ok");
     }

@@ -150,9 +150,31 @@ TEST_F(SearchIndexTest, ChangesMadeWithTheSqliteShellAreCaughtUp) {
     ExpectIndexSound();
 }
 
+TEST_F(SearchIndexTest, AnIndexOfAnotherVersionIsMadeAgainWithItsTitles) {
+    const struct {
+        const char* what;
+        const char* sql;
+    } cases[] = {
+        {"made before the titles table", "DROP TABLE tblSearchTitle; UPDATE tblSearchInfo SET Value = 1 WHERE Name = 'Version';"},
+        // An older program remade the index as it knew it, leaving the titles as they were then.
+        {"remade by an older program", "UPDATE tblSearchTitle SET Title = 'stale'; UPDATE tblSearchInfo SET Value = 1 "
+                                       "WHERE Name = 'Version';"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Titles("split"), QStringList({"Split a string"}));
+        ASSERT_EQ(db.Run(QString::fromLatin1(c.sql)), QString());
+        EXPECT_FALSE(Current());
+        EXPECT_EQ(Titles("splitString"), QStringList({"Split a string"}));
+        EXPECT_TRUE(lastRanked);
+        EXPECT_TRUE(Current());
+        ExpectIndexSound();
+    }
+}
+
 TEST_F(SearchIndexTest, AFileWithoutTheIndexSearchesPlainlyUntilItCanBeWritten) {
     // As older files are: the five tables only.
-    db.Run("DROP TABLE ftsSearch; DROP TABLE tblSearchState; DROP TABLE tblSearchInfo;");
+    db.Run("DROP TABLE ftsSearch; DROP TABLE tblSearchState; DROP TABLE tblSearchInfo; DROP TABLE tblSearchTitle;");
     ReopenReadOnly();
     EXPECT_EQ(Titles("split"), QStringList({"Split a string"}));
     EXPECT_FALSE(lastRanked);

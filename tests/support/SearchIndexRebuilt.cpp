@@ -26,6 +26,8 @@ QStringList indexRows(CSQLite& db, QString* error) {
     collect(QStringLiteral("SELECT term, doc, col, offset FROM temp.vgTestVocab ORDER BY doc, col, offset, term"));
     rows << QStringLiteral("--");
     collect(QStringLiteral("SELECT ItemID, Hash, hex(Indexed), '' FROM tblSearchState ORDER BY ItemID"));
+    rows << QStringLiteral("--");
+    collect(QStringLiteral("SELECT ItemID, typeof(Title), Title, '' FROM tblSearchTitle ORDER BY ItemID"));
     db.Run(QStringLiteral("DROP TABLE IF EXISTS temp.vgTestVocab"));
     if (error) *error = e;
     return rows;
@@ -44,7 +46,8 @@ QString SearchIndexDifference(CSQLite& db, const QString& work) {
     if (!e.isEmpty()) return QStringLiteral("copying: ") + e;
     CSQLite fresh;
     if (fresh.OpenFile(copy) != 0) return QStringLiteral("cannot open the copy");
-    e = fresh.Run(QStringLiteral("DROP TABLE ftsSearch; DROP TABLE tblSearchState; DROP TABLE tblSearchInfo;"));
+    e = fresh.Run(QStringLiteral("DROP TABLE ftsSearch; DROP TABLE tblSearchState; DROP TABLE tblSearchInfo; "
+                                 "DROP TABLE tblSearchTitle;"));
     if (e.isEmpty()) CSearchIndex::CatchUp(fresh, &e);
     if (!e.isEmpty()) return QStringLiteral("rebuilding: ") + e;
     const QStringList rebuilt = indexRows(fresh, &e);
