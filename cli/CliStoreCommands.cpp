@@ -143,7 +143,7 @@ int cmdList(const CliArgs& a) {
     out.reserve(size_t(1) << 22);
     QByteArray scratch;
     QString error;
-    const bool ok = ForEachItem(CliDB(), categoryId, typeId, orders.value(order), [&](const CSQLite::Row& row) {
+    const bool ok = ForEachListedItem(CliDB(), categoryId, typeId, orders.value(order), [&](const CSQLite::Row& row) {
         for (int c = 0; c < row.Columns(); ++c) {
             if (c) out += '\t';
             CliAppendField(out, row.Utf8(c, scratch));

@@ -4,6 +4,7 @@
 #include "db/basDB.h"
 #include "db/basListTitle.h"
 #include "search/CSearch.h"
+#include "search/CSearchIndex.h"
 #include "util/basVariableTools.h"
 
 #include <sqlite3.h>
@@ -34,20 +35,26 @@ ResultTable tableOf(CSQLite& db, const QString& sql, QString* firstError = nullp
 // attachment is read; an item counts only with both its tblItem and its full-text row.
 // Links are the outer loop in rowid order, as with qryItems, so equal sort keys come out in
 // the same order. The title is cut to the list's length (ListTitleSql).
-const QString& itemLinks() {
-    static const QString sql =
-        QStringLiteral("(SELECT CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
-                       "%1 AS Title, "
-                       "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
-                       "CASE WHEN Content.docid IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
-                       "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
-                       "FROM tblItemCategory "
-                       "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
-                       "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
-                       "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
-                       "LEFT JOIN ftsItem_content AS Content ON Content.docid = tblItem.ID) ")
-            .arg(ListTitleSql(QStringLiteral("Content.c0Title")));
-    return sql;
+// fromIndex: the titles come from the search index's titles table instead, which holds a row
+// for each full-text row with its title while the index is current: a few dense pages instead
+// of every item's row.
+const QString& itemLinks(bool fromIndex) {
+    static const auto make = [](const char* table, const char* id, const char* title) {
+        return QStringLiteral("(SELECT CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
+                              "%2 AS Title, "
+                              "CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
+                              "CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
+                              "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
+                              "FROM tblItemCategory "
+                              "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
+                              "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
+                              "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
+                              "LEFT JOIN %3 AS Content ON Content.%1 = tblItem.ID) ")
+            .arg(QLatin1String(id), ListTitleSql(QStringLiteral("Content.") + QLatin1String(title)), QLatin1String(table));
+    };
+    static const QString plain = make("ftsItem_content", "docid", "c0Title");
+    static const QString indexed = make("tblSearchTitle", "ItemID", "Title");
+    return fromIndex ? indexed : plain;
 }
 
 // The order clause reaches the SQL text as it is, so only the list's own sort keys pass.
@@ -61,7 +68,7 @@ QString safeOrder(const QString& orderBy) {
 
 // The items of a category and/or language (-1: any) in the list's order, from the link rows
 // above or, throughViews, from the view they stand for.
-QString itemsSql(bool throughViews, int categoryId, int typeId, const QString& orderBy) {
+QString itemsSql(CSQLite& db, bool throughViews, int categoryId, int typeId, const QString& orderBy) {
     QString condition;
     if (categoryId != -1)
         condition = QStringLiteral("(CategoryID = ") + QString::number(categoryId) + QLatin1Char(')');
@@ -71,8 +78,33 @@ QString itemsSql(bool throughViews, int categoryId, int typeId, const QString& o
     }
     if (!condition.isEmpty()) condition = QStringLiteral("WHERE ") + condition;
     return QStringLiteral("SELECT DISTINCT ID, Title FROM ") +
-           (throughViews ? QStringLiteral("qryItems ") : itemLinks()) + condition + QStringLiteral(" ORDER BY ") +
+           (throughViews ? QStringLiteral("qryItems ") : itemLinks(CSearchIndex::IsCurrent(db))) + condition + QStringLiteral(" ORDER BY ") +
            safeOrder(orderBy);
+}
+
+// Each listed item once (a link and a full-text row), ties in item order; from the views when
+// throughViews. The same titles as itemsSql.
+QString listedSql(CSQLite& db, bool throughViews, int categoryId, int typeId, const QString& orderBy) {
+    const QString order = safeOrder(orderBy);
+    if (throughViews) {
+        QString sql = QStringLiteral("SELECT DISTINCT ID, Title FROM qryItems WHERE ID IS NOT NULL");
+        if (categoryId != -1) sql += QStringLiteral(" AND CategoryID = ") + QString::number(categoryId);
+        if (typeId != -1) sql += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
+        return sql + QStringLiteral(" ORDER BY ") + order + QStringLiteral(", ID");
+    }
+    const bool fromIndex = CSearchIndex::IsCurrent(db);
+    QString sql = QStringLiteral("SELECT i.ID, ") + ListTitleSql(fromIndex ? QStringLiteral("c.Title") : QStringLiteral("c.c0Title")) +
+                  QStringLiteral(" AS Title FROM tblItem AS i JOIN ") +
+                  (fromIndex ? QStringLiteral("tblSearchTitle AS c ON c.ItemID = i.ID")
+                             : QStringLiteral("ftsItem_content AS c ON c.docid = i.ID")) +
+                  QStringLiteral(" WHERE EXISTS (SELECT 1 FROM tblItemCategory AS l ");
+    if (categoryId != -1 || typeId != -1) sql += QStringLiteral("JOIN tblCategory AS k ON k.ID = l.CategoryID ");
+    if (typeId != -1) sql += QStringLiteral("JOIN tblType AS y ON y.ID = k.TypeID ");
+    sql += QStringLiteral("WHERE l.ItemID = i.ID");
+    if (categoryId != -1) sql += QStringLiteral(" AND k.ID = ") + QString::number(categoryId);
+    if (typeId != -1) sql += QStringLiteral(" AND y.ID = ") + QString::number(typeId);
+    return sql + QStringLiteral(") ORDER BY ") + (order == QLatin1String("Title") ? order : QStringLiteral("i.") + order) +
+           QStringLiteral(", i.ID");
 }
 
 // A file whose full-text table has no content table of its own is read the slow, plain way,
@@ -180,10 +212,10 @@ namespace {
 // kept composition cannot read.
 ResultTable itemsFromEngine(CSQLite& db, int categoryId, int typeId, const QString& orderBy, QString* failure) {
     QString error;
-    ResultTable data = tableOf(db, itemsSql(false, categoryId, typeId, orderBy), &error);
+    ResultTable data = tableOf(db, itemsSql(db, false, categoryId, typeId, orderBy), &error);
     if (useViews(db, error)) {
         error.clear();
-        data = tableOf(db, itemsSql(true, categoryId, typeId, orderBy), &error);
+        data = tableOf(db, itemsSql(db, true, categoryId, typeId, orderBy), &error);
     }
     if (failure) *failure = error;
     if (data.RowCount() > 0) return data;
@@ -223,11 +255,28 @@ bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy
         return fn(row);
     };
     QString why;
-    bool ok = db.ForEachRow(itemsSql(false, categoryId, typeId, orderBy), each, &why);
+    bool ok = db.ForEachRow(itemsSql(db, false, categoryId, typeId, orderBy), each, &why);
     // The statement fails as it is made, before any row, when the file has no content table.
     if (!ok && !any && useViews(db, why)) {
         why.clear();
-        ok = db.ForEachRow(itemsSql(true, categoryId, typeId, orderBy), each, &why);
+        ok = db.ForEachRow(itemsSql(db, true, categoryId, typeId, orderBy), each, &why);
+    }
+    if (error) *error = why;
+    return ok;
+}
+
+bool ForEachListedItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
+                       const std::function<bool(const CSQLite::Row&)>& fn, QString* error) {
+    bool any = false;
+    const auto each = [&](const CSQLite::Row& row) {
+        any = true;
+        return fn(row);
+    };
+    QString why;
+    bool ok = db.ForEachRow(listedSql(db, false, categoryId, typeId, orderBy), each, &why);
+    if (!ok && !any && useViews(db, why)) {
+        why.clear();
+        ok = db.ForEachRow(listedSql(db, true, categoryId, typeId, orderBy), each, &why);
     }
     if (error) *error = why;
     return ok;

@@ -29,6 +29,11 @@ CTitleRows LoadTitleRows(int categoryId, int typeId, const QString& orderBy, QSt
 // fn returns false; never kept. False with the engine's text when the read failed.
 bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
                  const std::function<bool(const CSQLite::Row&)>& fn, QString* error = nullptr);
+// Each item the list holds once, as a listing by number and title shows it: no row for a link
+// whose item or full-text row is gone, and items whose sort keys are equal in number order
+// (ForEachItem gives the list's rows, which follow the links). Read as ForEachItem is.
+bool ForEachListedItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
+                       const std::function<bool(const CSQLite::Row&)>& fn, QString* error = nullptr);
 // Full-text search (CSearch): best first, or in one of LoadItems' orders. A malformed query gives
 // an unfilled table and the reason.
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error,

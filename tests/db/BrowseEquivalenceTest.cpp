@@ -51,6 +51,14 @@ QString RefItems(int c, int t, const QString& order) {
     return "SELECT DISTINCT ID, Title FROM qryItems " + cond + " ORDER BY " + order;
 }
 
+// A listing's rows: each item once, ties in number order.
+QString RefListed(int c, int t, const QString& order) {
+    QString cond = "WHERE ID IS NOT NULL";
+    if (c != -1) cond += " AND CategoryID = " + QString::number(c);
+    if (t != -1) cond += " AND TypeID = " + QString::number(t);
+    return "SELECT DISTINCT ID, Title FROM qryItems " + cond + " ORDER BY " + order + ", ID";
+}
+
 QString RefSearch(const QString& s, int c, int t) {
     QString filter;
     if (c != -1) filter = " AND CategoryID = " + QString::number(c);
@@ -88,12 +96,14 @@ QStringList Texts(const ResultTable& t) {
 
 class BrowseEquivalenceTest : public StoreTest {
 protected:
-    // ForEachItem's rows in the same form; a failed read gives one line saying so.
-    QStringList Streamed(int category, int type, const QString& order) {
+    // ForEachItem's (or ForEachListedItem's) rows in the same form; a failed read gives one line
+    // saying so.
+    QStringList Streamed(int category, int type, const QString& order, bool listed = false) {
         QStringList out;
         QByteArray scratch;
         QString error;
-        const bool ok = ForEachItem(*gDB, category, type, order, [&](const CSQLite::Row& row) {
+        const auto read = listed ? ForEachListedItem : ForEachItem;
+        const bool ok = read(*gDB, category, type, order, [&](const CSQLite::Row& row) {
             const QString id = QString::fromUtf8(row.Utf8(0, scratch));
             out << id + " | " + QString::fromUtf8(row.Utf8(1, scratch));
             return true;
@@ -168,6 +178,8 @@ protected:
                         << "LoadItems " << category << " " << type << " " << order.toStdString();
                     EXPECT_EQ(Streamed(category, type, order), Texts(ref))
                         << "ForEachItem " << category << " " << type << " " << order.toStdString();
+                    EXPECT_EQ(Streamed(category, type, order, true), Texts(Ref(RefListed(category, type, order))))
+                        << "ForEachListedItem " << category << " " << type << " " << order.toStdString();
                 }
                 for (const QString& s : searches) {
                     // The same hits as the plain full-text search, in title order.
@@ -178,6 +190,23 @@ protected:
             }
         }
         EXPECT_TRUE(prompt->Messages().isEmpty());
+    }
+
+    // With the search index current, the lists read its titles table: the same rows.
+    void ExpectListsMatchFromTheIndex() {
+        QString e;
+        ASSERT_TRUE(CSearchIndex::CatchUp(*gDB, &e)) << e.toStdString();
+        ASSERT_TRUE(CSearchIndex::IsCurrent(*gDB));
+        QList<int> types = Ids("tblType") << -1 << 987654;
+        QList<int> categories = Ids("tblCategory") << -1 << 987654;
+        for (int category : categories)
+            for (int type : types)
+                for (const QString& order : kOrders) {
+                    EXPECT_EQ(Streamed(category, type, order), Texts(Ref(RefItems(category, type, order))))
+                        << "ForEachItem " << category << " " << type << " " << order.toStdString();
+                    EXPECT_EQ(Streamed(category, type, order, true), Texts(Ref(RefListed(category, type, order))))
+                        << "ForEachListedItem " << category << " " << type << " " << order.toStdString();
+                }
     }
 };
 
@@ -268,6 +297,7 @@ TEST_F(BrowseEquivalenceTest, DanglingLinksOrphansTiesAndNullTitles) {
     Link(14, 11);
     Link(9, 10);  // replaces the first link: item 9 now comes last in its category
     ExpectAllOperationsMatch({"alpha", "beta", "alpha OR beta", "same", "kept"});
+    ExpectListsMatchFromTheIndex();
 
     // The list really holds the row for the links whose item is gone.
     const ResultTable all = LoadItems(-1, -1, "ID");
@@ -330,6 +360,7 @@ TEST_F(BrowseEquivalenceTest, RandomDatabasesMatchForEveryFilterAndOrder) {
                       .arg(4 + 2 * std::strlen(end)));
         Query("COMMIT TRANSACTION");
         ExpectAllOperationsMatch({"pivot", "red OR blue", "s*"});
+        ExpectListsMatchFromTheIndex();
         Query("DELETE FROM tblItemCategory");
         Query("DELETE FROM tblItem");
         Query("DELETE FROM ftsItem");
