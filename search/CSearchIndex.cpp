@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QVariant>
 #include <cstring>
+#include <functional>
 #include <future>
 
 namespace {
@@ -268,8 +269,10 @@ bool readStates(CSQLite& db, QHash<int, qint64>& state, QString* error) {
 // Makes the whole index again from the store tables, when that is cheaper than taking out and
 // putting back the rows of ids: each row taken out costs as much as one put in, so a change of
 // most of the items (the undo of a large import) costs twice a fresh index. State rows are
-// written only for items whose text differs from their state.
-bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* error) {
+// written only for items whose text differs from their state. cancelled (when given) is told the
+// share done in percent now and then; true from it stops the remaking, and the caller rolls back.
+bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* error,
+                     const std::function<bool(int percent)>& cancelled = {}) {
     *remade = false;
     constexpr qsizetype kFrom = 2000;
     if (ids.size() < kFrom) return true;
@@ -304,15 +307,22 @@ bool remakeIfCheaper(CSQLite& db, const QList<int>& ids, bool* remade, QString* 
                              },
                              &why);
     };
+    // Every item is read: those with a state row, and those changed (the new ones among them).
+    const qsizetype total = qMax<qsizetype>(1, qMax(ids.size(), qsizetype(state.size())));
+    qsizetype done = 0;
     RemakeChunk chunk;
     if (!readChunk(0, chunk)) return fail(error, why);
     std::future<RemakeChunk> next = std::async(std::launch::async, expandChunk, std::move(chunk));
     for (;;) {
-        RemakeChunk done = next.get();
-        if (done.isEmpty()) break;
-        if (!readChunk(done.last().id, chunk)) return fail(error, why);
+        RemakeChunk expanded = next.get();
+        if (expanded.isEmpty()) break;
+        if (cancelled) {
+            done += expanded.size();
+            if (cancelled(int(qMin<qsizetype>(100, 100 * done / total)))) return fail(error, QStringLiteral("Cancelled"));
+        }
+        if (!readChunk(expanded.last().id, chunk)) return fail(error, why);
         next = std::async(std::launch::async, expandChunk, std::move(chunk));
-        for (const RemakeRow& r : std::as_const(done)) {
+        for (const RemakeRow& r : std::as_const(expanded)) {
             why = db.RunBound(QStringLiteral("INSERT INTO ftsSearch (rowid, Title, File, Body) VALUES (?1, ?2, ?3, ?4)"),
                               {r.id, r.text.title, r.text.file, r.text.body});
             if (why.isEmpty() && r.newState)
@@ -484,7 +494,12 @@ bool CSearchIndex::CatchUp(CSQLite& db, QString* error, int* rewritten) {
     const bool show = changed.size() >= kProgressFrom;
     CProgressScope progress(show);
     if (show) progress.Text(0, QStringLiteral("Updating the search index..."));
-    for (qsizetype k = 0; k < changed.size(); k += kChunk) {
+    // Most items to index again (a new index, another program's large change): made whole, the
+    // texts expanded on a second thread.
+    bool remade = false;
+    if (!remakeIfCheaper(db, changed, &remade, error, [&](int percent) { return show && progress.Update(percent); }))
+        return false;
+    for (qsizetype k = 0; !remade && k < changed.size(); k += kChunk) {
         if (!rewrite(db, changed, k, kChunk, error)) return false;
         if (show && progress.Update(int(100 * (k + kChunk) / changed.size())))
             return fail(error, QStringLiteral("Cancelled"));

@@ -2,6 +2,7 @@
 // attachments and imports in the same transaction, and another program's changes before the
 // next search.
 #include "SearchFixture.h"
+#include "support/ScriptedPrompt.h"
 #include "db/CTransaction.h"
 #include "db/basDBAttachments.h"
 #include "exchange/basExport.h"
@@ -127,6 +128,33 @@ TEST_F(SearchIndexTest, AnotherProgramsChangesAreCaughtUpBeforeTheNextSearch) {
     Save("SQL", "Another", "Queries", "more");
     EXPECT_FALSE(Current());
     EXPECT_EQ(Titles("renamed"), QStringList({"Renamed elsewhere"}));
+    ExpectIndexSound();
+}
+
+TEST_F(SearchIndexTest, ALargeCatchUpShowsProgressAndACancelLeavesTheIndexAsItWas) {
+    EXPECT_EQ(Titles("split"), QStringList({"Split a string"}));
+    OtherProgram("WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 3499) "
+                 "INSERT INTO ftsItem (docid, Title, Code) SELECT i, 'Bulk ' || i, 'bulkWord' || (i % 7) FROM n;");
+    ScriptedPrompt prompt;
+    SetPrompt(&prompt);
+    prompt.cancelAtUpdate = 1;
+    QString error;
+    EXPECT_FALSE(CSearchIndex::CatchUp(db, &error));
+    EXPECT_EQ(error, "Cancelled");
+    EXPECT_FALSE(Current());
+    EXPECT_EQ(Count("tblSearchState"), 3);
+    EXPECT_EQ(Count("tblSearchTitle"), 3);
+
+    prompt.cancelAtUpdate = 0;
+    int rewritten = 0;
+    EXPECT_TRUE(CSearchIndex::CatchUp(db, &error, &rewritten)) << error.toStdString();
+    EXPECT_EQ(rewritten, 2500);
+    EXPECT_GT(prompt.progressUpdates, 2);
+    EXPECT_EQ(prompt.openProgress, 0);
+    SetPrompt(nullptr);
+    EXPECT_TRUE(Current());
+    EXPECT_EQ(Titles("bulk 1003"), QStringList({"Bulk 1003"}));
+    EXPECT_EQ(Titles("splitString"), QStringList({"Split a string"}));
     ExpectIndexSound();
 }
 
