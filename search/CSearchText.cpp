@@ -17,6 +17,13 @@ char32_t codePointAt(QStringView text, int i, int* length) {
 }
 
 Kind kindOf(char32_t c) {
+    // Most of any code is ASCII: classified here without the Unicode tables.
+    if (c < 0x80) {
+        if (c >= 'a' && c <= 'z') return Kind::Lower;
+        if (c >= 'A' && c <= 'Z') return Kind::Upper;
+        if (c >= '0' && c <= '9') return Kind::Digit;
+        return Kind::Other;
+    }
     if (CSearchText::IsCjk(c)) return Kind::Cjk;
     if (QChar::isMark(c)) return Kind::Mark;
     if (QChar::isNumber(c)) return Kind::Digit;
@@ -75,11 +82,15 @@ void splitSegment(QStringView text, const QList<Point>& points, int compound, in
 }  // namespace
 
 bool CSearchText::IsCjk(char32_t c) {
+    if (c < 0x80) return false;
     const QChar::Script s = QChar::script(c);
     return s == QChar::Script_Han || s == QChar::Script_Hiragana || s == QChar::Script_Katakana;
 }
 
-bool CSearchText::IsWordChar(char32_t c) { return QChar::isLetterOrNumber(c) || QChar::isMark(c); }
+bool CSearchText::IsWordChar(char32_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
 
 QList<CSearchText::Part> CSearchText::Parts(QStringView text) {
     QList<Part> parts;

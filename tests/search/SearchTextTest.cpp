@@ -37,6 +37,14 @@ TEST(SearchTextTest, IndexTextSplitsIdentifiersAndAddsJoinedForms) {
         EXPECT_EQ(CSearchText::IndexText(QString::fromUtf8(r.text)), QString::fromUtf8(r.index)) << r.text;
 }
 
+// ASCII takes a shortcut past the Unicode tables: it must say what they say.
+TEST(SearchTextTest, AsciiIsClassifiedAsTheUnicodeTablesSay) {
+    for (char32_t c = 0; c < 0x80; ++c) {
+        EXPECT_EQ(CSearchText::IsWordChar(c), QChar::isLetterOrNumber(c) || QChar::isMark(c)) << int(c);
+        EXPECT_EQ(CSearchText::IsCjk(c), QChar::script(c) == QChar::Script_Han) << int(c);
+    }
+}
+
 TEST(SearchTextTest, QueryWordsBecomeTheTokensTheIndexHolds) {
     struct Row {
         const char* word;
