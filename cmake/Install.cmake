@@ -10,6 +10,7 @@ set(VG_MAINTAINER "VellumGranary Developers <maintainers@vellumgranary.example.o
 set(VG_HOMEPAGE https://vellumgranary.example.org)
 
 install(TARGETS VellumGranary vgcli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vggit LIBRARY DESTINATION ${VG_GIT_MODULE_DIR})
 install(FILES ${VG_SETTINGS_DB} DESTINATION ${VG_DATA_DIR})
 
 # Desktop entry and AppStream metainfo carry the id and the version from here.

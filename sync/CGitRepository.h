@@ -1,26 +1,18 @@
 #pragma once
-// The sync folder's git repository through libgit2: fetch and push of one branch of one remote,
-// trees of commits read entry by entry, blobs and commits written, the work tree brought to a
-// commit. Errors come back as texts; nothing here knows about items.
-#include <QByteArray>
-#include <QHash>
-#include <QList>
-#include <QString>
-#include <QStringList>
-#include <functional>
-#include <git2/oid.h>
-#include <memory>
-#include <vector>
+// The sync folder's git repository: fetch and push of one branch of one remote, trees of
+// commits read entry by entry, blobs and commits written, the work tree brought to a commit.
+// The work is done by the git module (CGitModule), loaded by the first repository made; when it
+// cannot be loaded, every operation fails with the reason. Errors come back as texts; nothing
+// here knows about items.
+#include "sync/CGitBackend.h"
 
-struct git_repository;
-struct git_index;
-struct git_commit;
-struct git_odb_backend;
-struct git_odb;
-struct git_tree;
+#include <memory>
 
 class CGitRepository {
 public:
+    using Edit = CGitBackend::Edit;
+    using FileChange = CGitBackend::FileChange;
+
     CGitRepository();
     ~CGitRepository();
     CGitRepository(const CGitRepository&) = delete;
@@ -54,25 +46,15 @@ public:
     // Writes the objects held in memory as one pack; Commit does it before it returns, so
     // nothing a ref points at lives in memory only.
     bool Flush(QString* error);
-    // The blob id the bytes would have, without storing them.
+    // The blob id the bytes would have, without storing them (git's SHA-1 of a blob).
     static QString HashBlob(QByteArrayView bytes);
 
-    // A new tree: the commit's tree (or an empty one) with files written and removed, committed
+    // The commit's tree (or an empty one) with the edit's files written and removed, committed
     // with that commit as parent. commit receives the new commit's id.
-    struct Edit {
-        QHash<QString, QByteArray> write;  // path -> bytes
-        QHash<QString, QString> stored;    // path -> blob already stored (StoreBlob)
-        QList<QString> remove;
-        bool IsEmpty() const { return write.isEmpty() && stored.isEmpty() && remove.isEmpty(); }
-    };
     bool Commit(const QString& parent, const Edit& edit, const QString& message, QString& commit, QString* error);
     bool HasCommit(const QString& commit);
     // The files that differ between two commits' trees (either may be empty: no files), without
-    // reading the trees whole. A blob id is empty on the side without the file.
-    struct FileChange {
-        QString path;
-        QString oldBlob, newBlob;
-    };
+    // reading the trees whole.
     bool ChangedFiles(const QString& from, const QString& to, QList<FileChange>& changes, QString* error);
     // The names of the entries of folder (relative to the root; empty: the root) in commit's tree;
     // none when the folder is missing.
@@ -92,38 +74,12 @@ public:
     // Removes the lock files git leaves in this repository when a process is killed mid-write;
     // only safe while the caller holds the sync's own lock.
     void ClearStaleLocks();
-    QString GitFolder() const { return m_folder + QStringLiteral("/.git"); }
-    QString Folder() const { return m_folder; }
+    QString GitFolder() const { return Folder() + QStringLiteral("/.git"); }
+    QString Folder() const;
 
 private:
-    bool holdObjects(QString* error);
-    bool storeBlob(QByteArrayView bytes, git_oid& oid, QString* error);
-    bool diffTrees(git_tree* from, git_tree* to, const QByteArray& prefix, QList<FileChange>& changes, QString* error);
-    // Copies what the repository behind to lacks of commit's history into its pack folder. known
-    // (optional): a commit to holds with all its history, so what equals it needs no look-up;
-    // reuse: packs this repository wrote go over whole where they mostly hold what is missing.
-    bool copyObjects(git_repository* source, git_odb* from, git_odb* to, const QString& folder, const git_oid& commit,
-                     const git_oid* known, bool reuse, QString* error);
-    bool fetchLocal(const QString& path, const QString& branch, QString& head, QString* error);
-    bool pushLocal(const QString& path, const git_oid& commit, const QString& branch, bool& refused, QString* error);
-    bool packIfLarge(QString* error);
-    // Names for the next pack the tree id and what below it is still held in memory only.
-    bool holdTree(const git_oid& id, QString* error);
-    // The paths that differ between HEAD's tree and target's; all set when there is no HEAD.
-    // Writes the commit's files into a folder that has none of git's yet (no HEAD, empty index)
-    // and fills the index; left gets the paths it did not write (files already there that
-    // differ, links). done is false when the folder is not one to write this way (filters).
-    bool writeFresh(git_commit* target, QList<QByteArray>& left, bool& done, QString* error);
-    bool changedSinceHead(git_commit* target, QList<QByteArray>& paths, bool& all, QString* error);
+    bool missing(QString* error) const;
 
-    git_repository* m_repo = nullptr;
-    git_odb_backend* m_memory = nullptr;  // owned by the repository's object database
-    qint64 m_held = 0;                           // bytes written to m_memory since the last pack
-    QList<git_oid> m_pending;                    // what the next pack holds
-    struct WrittenPack {
-        QString base;               // path without ".pack"/".idx"
-        std::vector<git_oid> ids;   // in index order
-    };
-    std::vector<WrittenPack> m_written;          // packs written by this object
-    QString m_folder;
+    std::unique_ptr<CGitBackend> m_git;
+    QString m_why;  // why there is no backend
 };

@@ -23,10 +23,12 @@ for f in usr/bin/vellumgranary usr/bin/vgcli usr/share/vellumgranary/settings.db
   printf '%s\n' "$contents" | grep -xF "./$f" >/dev/null || fail "not in the package: $f"
 done
 
+printf '%s\n' "$contents" | grep -E '^\./usr/lib/(.*/)?vellumgranary/vggit\.so$' >/dev/null \
+  || fail "not in the package: the git module vggit.so"
 [ "$(dpkg-deb -f "$deb" Package)" = vellumgranary ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for d in qt6-qpa-plugins libqt6widgets6 libsqlite3-0; do
+for d in qt6-qpa-plugins libqt6widgets6 libsqlite3-0 libgit2-1.5; do
   printf '%s\n' "$depends" | grep "\b$d\b" >/dev/null || fail "Depends lacks $d: $depends"
 done
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"

@@ -70,6 +70,11 @@ work="$tmp/work"
 mkdir -p "$work/home"
 "$prefix/bin/vgcli" new "$work/cli.db"
 "$prefix/bin/vgcli" info "$work/cli.db" | grep -x $'schema\t2' >/dev/null || fail "vgcli new: no schema"
+# Sync loads its git module from the installed library folder, relative to the program.
+[ -n "$(find "$prefix" -path '*/vellumgranary/vggit.so')" ] || fail "not installed: the git module vggit.so"
+HOME="$work/home" "$prefix/bin/vgcli" sync "$work/cli.db" "$work/cli-sync" >/dev/null \
+  || fail "vgcli sync from the prefix failed"
+[ -d "$work/cli-sync/.git" ] || fail "vgcli sync from the prefix made no repository"
 
 # The window program from the prefix, with a database file on its command line, run by a user
 # who cannot write the program's folder.

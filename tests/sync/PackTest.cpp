@@ -4,7 +4,7 @@
 #include "SyncFixture.h"
 
 #include "attach/basAttachment.h"
-#include "sync/CPackWriter.h"
+#include "sync/git/CPackWriter.h"
 
 #include <QDir>
 #include <QRandomGenerator>

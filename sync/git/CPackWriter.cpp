@@ -1,4 +1,4 @@
-#include "sync/CPackWriter.h"
+#include "sync/git/CPackWriter.h"
 
 #include <QCryptographicHash>
 #include <QDir>
