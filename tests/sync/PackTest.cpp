@@ -198,6 +198,18 @@ TEST_F(PackTest, EveryObjectReadsBackWithItsTypeAndBytes) {
 
 // A pack that does not hold what its header promised is never named: readers would find it
 // short or find objects twice; nothing but temporary names may be left, and those go.
+// The blob id the core computes without git is the one the git module stores the bytes under.
+TEST_F(PackTest, TheCoresBlobHashIsGits) {
+    CGitRepository repo;
+    QString error;
+    ASSERT_TRUE(repo.Open(env.Path("work"), &error)) << error.toStdString();
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("abc"), QByteArray("a\0b\0", 4), Noise(70000)}) {
+        QString stored;
+        ASSERT_TRUE(repo.StoreBlob(bytes, stored, &error)) << error.toStdString();
+        EXPECT_EQ(CGitRepository::HashBlob(bytes), stored) << bytes.size();
+    }
+}
+
 TEST_F(PackTest, AWrongCountOrADuplicateNamesNoPack) {
     git_oid one, two;
     git_odb_hash(&one, "1", 1, GIT_OBJECT_BLOB);
