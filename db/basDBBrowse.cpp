@@ -247,39 +247,39 @@ CTitleRows LoadTitleRows(int categoryId, int typeId, const QString& orderBy, QSt
     return CTitleRows::FromTable(itemsFromEngine(db, categoryId, typeId, orderBy, failure));
 }
 
-bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
-                 const std::function<bool(const CSQLite::Row&)>& fn, QString* error) {
+namespace {
+
+using StatementMaker = QString (*)(CSQLite&, bool throughViews, int categoryId, int typeId, const QString& orderBy);
+
+// The rows of the statement make gives, through the views when the plain one cannot be made.
+bool forEachOf(StatementMaker make, CSQLite& db, int categoryId, int typeId, const QString& orderBy,
+               const std::function<bool(const CSQLite::Row&)>& fn, QString* error) {
     bool any = false;
     const auto each = [&](const CSQLite::Row& row) {
         any = true;
         return fn(row);
     };
     QString why;
-    bool ok = db.ForEachRow(itemsSql(db, false, categoryId, typeId, orderBy), each, &why);
+    bool ok = db.ForEachRow(make(db, false, categoryId, typeId, orderBy), each, &why);
     // The statement fails as it is made, before any row, when the file has no content table.
     if (!ok && !any && useViews(db, why)) {
         why.clear();
-        ok = db.ForEachRow(itemsSql(db, true, categoryId, typeId, orderBy), each, &why);
+        ok = db.ForEachRow(make(db, true, categoryId, typeId, orderBy), each, &why);
     }
     if (error) *error = why;
     return ok;
 }
 
+}  // namespace
+
+bool ForEachItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
+                 const std::function<bool(const CSQLite::Row&)>& fn, QString* error) {
+    return forEachOf(itemsSql, db, categoryId, typeId, orderBy, fn, error);
+}
+
 bool ForEachListedItem(CSQLite& db, int categoryId, int typeId, const QString& orderBy,
                        const std::function<bool(const CSQLite::Row&)>& fn, QString* error) {
-    bool any = false;
-    const auto each = [&](const CSQLite::Row& row) {
-        any = true;
-        return fn(row);
-    };
-    QString why;
-    bool ok = db.ForEachRow(listedSql(db, false, categoryId, typeId, orderBy), each, &why);
-    if (!ok && !any && useViews(db, why)) {
-        why.clear();
-        ok = db.ForEachRow(listedSql(db, true, categoryId, typeId, orderBy), each, &why);
-    }
-    if (error) *error = why;
-    return ok;
+    return forEachOf(listedSql, db, categoryId, typeId, orderBy, fn, error);
 }
 
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error,
