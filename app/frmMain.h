@@ -104,6 +104,9 @@ private:
     bool ReadFailed(const QString& error);  // true (and noted) when a list read failed
     int NextSortOrder();
     void lblTitles_Click();
+    // The titles' caption: "Titles: (name)", name being the order the list is in.
+    void ShowSortCaption(const QString& name);
+    static QString SortName(const QString& orderBy);
     void cboLanguage_Click();
     void lstCategory_Click();
     void lstItem_Click();

@@ -182,9 +182,10 @@ void frmMain::LoadTitleList() {
     QString error;
     CTitleRows rows = LoadTitleRows(SelectedCategoryID(), SelectedLanguageID(), m_orderBy, &error);
     if (ReadFailed(error)) return;
-    // The titles are no longer a Find's hits.
+    // The titles are no longer a Find's hits, and come in the caption's order again.
     m_findWords.clear();
     m_findQuery.clear();
+    ShowSortCaption(SortName(m_orderBy));
     txtItem->ClearMarks();
     FillTitleList(std::move(rows));
 }
@@ -196,19 +197,31 @@ void frmMain::FillTitleList(CTitleRows rows) {
     lstItem->setCurrentIndex(QModelIndex());
 }
 
+namespace {
+const char* const kSortOrders[] = {"Title", "LastUpdate DESC", "ID", "FileSize DESC"};
+const char* const kSortNames[] = {"Name", "Modify Date", "Created Date", "File Size"};
+}  // namespace
+
+QString frmMain::SortName(const QString& orderBy) {
+    for (int i = 0; i < 4; ++i)
+        if (orderBy == QLatin1String(kSortOrders[i])) return QLatin1String(kSortNames[i]);
+    return QLatin1String(kSortNames[0]);
+}
+
 int frmMain::NextSortOrder() {
-    static const char* orders[] = {"Title", "LastUpdate DESC", "ID", "FileSize DESC"};
     const int used = m_sortPosition;
-    m_orderBy = QLatin1String(orders[used]);
+    m_orderBy = QLatin1String(kSortOrders[used]);
     m_sortPosition = (m_sortPosition + 1) % 4;
     return used;
 }
 
-void frmMain::lblTitles_Click() {
-    static const char* names[] = {"Name", "Modify Date", "Created Date", "File Size"};
-    const QString name = QLatin1String(names[NextSortOrder()]);
+void frmMain::ShowSortCaption(const QString& name) {
     lblTitles->setText(QStringLiteral("T&itles: (") + name + QLatin1Char(')'));
     lblTitles->setToolTip(QStringLiteral("Sorted by ") + name + QStringLiteral(". Click to change."));
+}
+
+void frmMain::lblTitles_Click() {
+    ShowSortCaption(QLatin1String(kSortNames[NextSortOrder()]));
     if (isVisible() && !SortFindHits()) LoadTitleList();
 }
 

@@ -31,15 +31,16 @@ void frmMain::cmdFind_Click() {
     // search) leaves the lists and the editor as they were.
     QString error;
     ResultTable rows;
+    bool ranked = false;
     {
         WaitCursor wait;
-        rows = SearchItems(answer, SelectedCategoryID(), SelectedLanguageID(), &error);
+        rows = SearchItems(answer, SelectedCategoryID(), SelectedLanguageID(), &error, QString(), &ranked);
     }
     if (!error.isEmpty()) return;
     // A save at New's question has changed the database and may have moved the selection.
     if (NewItem() == CPrompt::vbYes) {
         WaitCursor wait;
-        rows = SearchItems(answer, SelectedCategoryID(), SelectedLanguageID(), &error);
+        rows = SearchItems(answer, SelectedCategoryID(), SelectedLanguageID(), &error, QString(), &ranked);
         if (!error.isEmpty()) return;
     }
     if (rows.RowCount() < 1) {
@@ -52,6 +53,8 @@ void frmMain::cmdFind_Click() {
         m_findWords = SearchWords(answer);
         m_findQuery = answer;
     }
+    // The caption says what the list's order is: the hits' own, until the caption is clicked.
+    if (ranked) ShowSortCaption(QStringLiteral("Best match"));
     // Opens the first hit as a click would, save question included.
     lstItem->setCurrentIndex(m_titles->index(0));
     // New left the focus in the title: the next key would replace the hit's title.

@@ -283,8 +283,8 @@ bool ForEachListedItem(CSQLite& db, int categoryId, int typeId, const QString& o
 }
 
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error,
-                        const QString& orderBy) {
-    return CSearch::Run(db, search, categoryId, typeId, orderBy, error);
+                        const QString& orderBy, bool* ranked) {
+    return CSearch::Run(db, search, categoryId, typeId, orderBy, error, ranked);
 }
 
 static int findId(CSQLite& db, const char* table, const QString& name, int typeId, QString* error) {

@@ -36,11 +36,12 @@ bool ForEachListedItem(CSQLite& db, int categoryId, int typeId, const QString& o
                        const std::function<bool(const CSQLite::Row&)>& fn, QString* error = nullptr);
 // Full-text search (CSearch): best first, or in one of LoadItems' orders. A malformed query gives
 // an unfilled table and the reason.
+// ranked (when given): whether the hits came best first.
 ResultTable SearchItems(CSQLite& db, const QString& search, int categoryId, int typeId, QString* error,
-                        const QString& orderBy = QString());
+                        const QString& orderBy = QString(), bool* ranked = nullptr);
 // SearchItems on gDB; a malformed query also shows "Search error: " + the reason.
 ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error = nullptr,
-                        const QString& orderBy = QString());
+                        const QString& orderBy = QString(), bool* ranked = nullptr);
 // The number of the language named name, or of its category named name (typeId -1: of any
 // language), without regard to letter case; 0 when there is none, -1 when the read failed (error
 // set).

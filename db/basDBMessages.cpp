@@ -64,9 +64,10 @@ int SaveItem(const QString& language, int& itemId, const QString& title, const Q
                     timeBase, error);
 }
 
-ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error, const QString& orderBy) {
+ResultTable SearchItems(const QString& search, int categoryId, int typeId, QString* error, const QString& orderBy,
+                        bool* ranked) {
     QString engineError;
-    ResultTable rows = SearchItems(StoreDB(), search, categoryId, typeId, &engineError, orderBy);
+    ResultTable rows = SearchItems(StoreDB(), search, categoryId, typeId, &engineError, orderBy, ranked);
     if (!engineError.isEmpty())
         Prompt().MsgBox(QStringLiteral("Search error: ") + engineError, CPrompt::vbCritical | CPrompt::vbOKOnly);
     if (error) *error = engineError;

@@ -247,6 +247,7 @@ TEST_F(MainWindowTest, FindListsTheBestHitFirstAndTheCaptionSortsTheSameHits) {
     ClickEntry(Titles(), "Alpha two");
     EXPECT_EQ(Marked(), QStringList{"parser"});
     QLabel* label = Find<QLabel>("lblTitles");
+    EXPECT_EQ(label->text(), "T&itles: (Best match)");
     const QList<QPair<QString, QStringList>> cycle = {
         {"Modify Date", {"Alpha two", "Zeta parser"}},
         {"Created Date", {"Zeta parser", "Alpha two"}},
@@ -256,7 +257,13 @@ TEST_F(MainWindowTest, FindListsTheBestHitFirstAndTheCaptionSortsTheSameHits) {
     for (const auto& [name, order] : cycle) {
         QTest::mouseClick(label, Qt::LeftButton);
         EXPECT_EQ(Entries(Titles()), order) << name.toStdString();
+        EXPECT_EQ(label->text(), "T&itles: (" + name + ")");
     }
+    // Found again and cleared: the caption names the list's order again.
+    prompt->texts << "parser";
+    Trigger("mnuEditFind");
+    EXPECT_EQ(label->text(), "T&itles: (Best match)");
     Click("cmdFindClear");
     EXPECT_EQ(Titles()->model()->rowCount(), 6);
+    EXPECT_EQ(label->text(), "T&itles: (Name)");
 }
