@@ -28,33 +28,40 @@ ResultTable tableOf(CSQLite& db, const QString& sql, QString* firstError = nullp
     return data;
 }
 
+// Where the lists read titles: the full-text table's content rows, or, while the search index is
+// current, its titles table, which holds a row for each of them with its title: a few dense
+// pages instead of every item's row.
+struct TitleSource {
+    const char* table;
+    const char* id;
+    const char* title;
+};
+
+TitleSource titleSource(CSQLite& db) {
+    if (CSearchIndex::IsCurrent(db)) return {"tblSearchTitle", "ItemID", "Title"};
+    return {"ftsItem_content", "docid", "c0Title"};
+}
+
 // The rows of qryItems (one per link, same columns, same NULLs for a link whose item, category
 // or language is gone) without going through qryItem: as the right side of a LEFT JOIN that
 // view is copied whole, code text and attachments included, for every statement. The title is
-// read from the full-text table's own content table, so neither the code text nor the
-// attachment is read; an item counts only with both its tblItem and its full-text row.
+// read from the title source, so neither the code text nor the attachment is read; an item
+// counts only with both its tblItem and its full-text row.
 // Links are the outer loop in rowid order, as with qryItems, so equal sort keys come out in
 // the same order. The title is cut to the list's length (ListTitleSql).
-// fromIndex: the titles come from the search index's titles table instead, which holds a row
-// for each full-text row with its title while the index is current: a few dense pages instead
-// of every item's row.
-const QString& itemLinks(bool fromIndex) {
-    static const auto make = [](const char* table, const char* id, const char* title) {
-        return QStringLiteral("(SELECT CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
-                              "%2 AS Title, "
-                              "CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
-                              "CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
-                              "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
-                              "FROM tblItemCategory "
-                              "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
-                              "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
-                              "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
-                              "LEFT JOIN %3 AS Content ON Content.%1 = tblItem.ID) ")
-            .arg(QLatin1String(id), ListTitleSql(QStringLiteral("Content.") + QLatin1String(title)), QLatin1String(table));
-    };
-    static const QString plain = make("ftsItem_content", "docid", "c0Title");
-    static const QString indexed = make("tblSearchTitle", "ItemID", "Title");
-    return fromIndex ? indexed : plain;
+QString itemLinks(const TitleSource& from) {
+    return QStringLiteral("(SELECT CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.ID END AS ID, "
+                          "%2 AS Title, "
+                          "CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.FileSize END AS FileSize, "
+                          "CASE WHEN Content.%1 IS NULL THEN NULL ELSE tblItem.LastUpdate END AS LastUpdate, "
+                          "tblCategory.ID AS CategoryID, tblType.ID AS TypeID "
+                          "FROM tblItemCategory "
+                          "LEFT JOIN tblCategory ON tblItemCategory.CategoryID = tblCategory.ID "
+                          "LEFT JOIN tblType ON tblCategory.TypeID = tblType.ID "
+                          "LEFT JOIN tblItem ON tblItemCategory.ItemID = tblItem.ID "
+                          "LEFT JOIN %3 AS Content ON Content.%1 = tblItem.ID) ")
+        .arg(QLatin1String(from.id), ListTitleSql(QStringLiteral("Content.") + QLatin1String(from.title)),
+             QLatin1String(from.table));
 }
 
 // The order clause reaches the SQL text as it is, so only the list's own sort keys pass.
@@ -78,7 +85,7 @@ QString itemsSql(CSQLite& db, bool throughViews, int categoryId, int typeId, con
     }
     if (!condition.isEmpty()) condition = QStringLiteral("WHERE ") + condition;
     return QStringLiteral("SELECT DISTINCT ID, Title FROM ") +
-           (throughViews ? QStringLiteral("qryItems ") : itemLinks(CSearchIndex::IsCurrent(db))) + condition + QStringLiteral(" ORDER BY ") +
+           (throughViews ? QStringLiteral("qryItems ") : itemLinks(titleSource(db))) + condition + QStringLiteral(" ORDER BY ") +
            safeOrder(orderBy);
 }
 
@@ -92,11 +99,10 @@ QString listedSql(CSQLite& db, bool throughViews, int categoryId, int typeId, co
         if (typeId != -1) sql += QStringLiteral(" AND TypeID = ") + QString::number(typeId);
         return sql + QStringLiteral(" ORDER BY ") + order + QStringLiteral(", ID");
     }
-    const bool fromIndex = CSearchIndex::IsCurrent(db);
-    QString sql = QStringLiteral("SELECT i.ID, ") + ListTitleSql(fromIndex ? QStringLiteral("c.Title") : QStringLiteral("c.c0Title")) +
-                  QStringLiteral(" AS Title FROM tblItem AS i JOIN ") +
-                  (fromIndex ? QStringLiteral("tblSearchTitle AS c ON c.ItemID = i.ID")
-                             : QStringLiteral("ftsItem_content AS c ON c.docid = i.ID")) +
+    const TitleSource from = titleSource(db);
+    QString sql = QStringLiteral("SELECT i.ID, ") + ListTitleSql(QStringLiteral("c.") + QLatin1String(from.title)) +
+                  QStringLiteral(" AS Title FROM tblItem AS i JOIN %1 AS c ON c.%2 = i.ID")
+                      .arg(QLatin1String(from.table), QLatin1String(from.id)) +
                   QStringLiteral(" WHERE EXISTS (SELECT 1 FROM tblItemCategory AS l ");
     if (categoryId != -1 || typeId != -1) sql += QStringLiteral("JOIN tblCategory AS k ON k.ID = l.CategoryID ");
     if (typeId != -1) sql += QStringLiteral("JOIN tblType AS y ON y.ID = k.TypeID ");
