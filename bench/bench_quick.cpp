@@ -3,8 +3,9 @@
 // updated, painted list (200 letters: titles only, then with body hits), the memory of the
 // program with the palette open against without, and `vellumgranary --quick` to the painted
 // palette of a running program (a child process, timed from outside).
-// Usage: bench_quick [--runs R] [--engine-only]
-//   R: Ctrl+K and --quick repetitions (default 20); --engine-only: the ranking alone
+// Usage: bench_quick [--runs R] [--engine-only] [--slow MS]
+//   R: Ctrl+K and --quick repetitions (default 20); --engine-only: the ranking alone;
+//   --slow: names each typed letter that took longer than MS
 #include "BenchDatabase.h"
 #include "BenchStats.h"
 #include "BenchWindow.h"
@@ -89,6 +90,8 @@ QStringList queries(const QString& db) {
     return out;
 }
 
+double g_slow = -1;  // --slow
+
 std::vector<double> typeLetters(frmQuick* q, const QStringList& words) {
     auto* box = q->findChild<QLineEdit*>(QStringLiteral("txtQuick"));
     auto* status = q->findChild<QLabel*>(QStringLiteral("lblQuickStatus"));
@@ -107,6 +110,7 @@ std::vector<double> typeLetters(frmQuick* q, const QStringList& words) {
             while (shown == before && t.elapsed() < 30000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
             QApplication::processEvents();  // the list's paint
             ms.push_back(t.nsecsElapsed() / 1e6);
+            if (g_slow >= 0 && ms.back() > g_slow) std::printf("  slow letter: %-12s %7.2f ms\n", qPrintable(box->text()), ms.back());
         }
     }
     return ms;
@@ -170,6 +174,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = RunsArgument(app.arguments(), 20);
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--slow")); at > 0 && at + 1 < app.arguments().size())
+        g_slow = app.arguments()[at + 1].toDouble();
     const QString cached = BenchDatabaseOrExit();
     BenchWindowEnv env;
     // The palette counts uses in the file: a copy takes them.
@@ -190,18 +196,14 @@ int main(int argc, char** argv) {
         index.Load(db);
         const double loadMs = t.nsecsElapsed() / 1e6;
         for (const QString& word : queries(work)) {
-            // As the palette's worker does: a query that adds a letter looks at the last rows.
-            CQuickQuery last;
-            std::vector<CQuickIndex::Hit> lastRows;
+            // As the palette's worker does: a query that narrows the last looks at its rows.
+            CQuickIndex::Matched last;
             for (int n = 1; n <= word.size(); ++n) {
                 t.restart();
                 const double cpu0 = threadCpuMs();
-                const CQuickQuery q = CQuickQuery::Parse(word.left(n));
-                std::vector<CQuickIndex::Hit> rows;
-                index.Search(q, {}, CQuickSearcher::kLimit, {}, CQuickIndex::Narrows(last, q) ? &lastRows : nullptr,
-                             &rows);
-                last = q;
-                lastRows.swap(rows);
+                CQuickIndex::Matched matched;
+                index.Search(CQuickQuery::Parse(word.left(n)), {}, CQuickSearcher::kLimit, {}, &last, &matched);
+                last = std::move(matched);
                 engine.push_back(t.nsecsElapsed() / 1e6);
                 engineCpu.push_back(threadCpuMs() - cpu0);
             }

@@ -1,6 +1,7 @@
 #include "search/CFuzzyMatch.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -22,7 +23,7 @@ static_assert(CFuzzyMatch::kMaxLetterGain == kMatch + kFirstBonus, "a letter ear
 
 enum Kind { Separator, Lower, Upper, Digit, Other };
 
-Kind kindOf(char16_t c) {
+constexpr Kind kindOf(char16_t c) {
     if (c < 0x80) {
         if (c >= 'a' && c <= 'z') return Lower;
         if (c >= 'A' && c <= 'Z') return Upper;
@@ -36,6 +37,15 @@ Kind kindOf(char16_t c) {
     if (q.isLetterOrNumber() || q.isSurrogate()) return Other;
     return Separator;
 }
+
+// The same for the bytes of an ASCII title, by table: it is asked for every place a letter lands.
+constexpr std::array<Kind, 128> kAsciiKinds = [] {
+    std::array<Kind, 128> kinds{};
+    for (char16_t c = 0; c < 128; ++c) kinds[c] = kindOf(c);
+    return kinds;
+}();
+
+Kind kindOf(char c) { return kAsciiKinds[uchar(c) & 0x7f]; }
 
 template <class Ch>
 int bonusAt(const Ch* s, int j) {
@@ -120,39 +130,59 @@ qsizetype findFolded(const char* s, qsizetype j, qsizetype n, char want, char li
 
 }  // namespace
 
-bool CFuzzyMatch::MatchesAscii(QByteArrayView title) const {
+bool CFuzzyMatch::MatchesAscii(QByteArrayView title) const { return MatchEndAscii(title, 0, 0) >= 0; }
+
+int CFuzzyMatch::MatchEndAscii(QByteArrayView title, int letter, int from) const {
     const qsizetype n = std::min<qsizetype>(title.size(), kMaxCandidate);
-    if (m_folded.size() > n) return false;
+    if (m_folded.size() > n) return -1;
     const char* s = title.data();
-    qsizetype j = 0;
-    for (QChar c : m_folded) {
-        const char16_t want = c.unicode();
-        if (want >= 0x80) return false;
+    qsizetype j = from;
+    for (qsizetype i = letter; i < m_folded.size(); ++i) {
+        const char16_t want = m_folded[i].unicode();
+        if (want >= 0x80) return -1;
         const char lift = (want >= 'a' && want <= 'z') ? 0x20 : 0;
         j = findFolded(s, j, n, char(want), lift);
-        if (j == n) return false;
+        if (j == n) return -1;
         ++j;
     }
-    return true;
+    return int(j);
 }
 
-int CFuzzyMatch::BoundAscii(QByteArrayView title) const {
+int CFuzzyMatch::runAtStart(QByteArrayView title) const {
     int run = 0;
+    if (!m_ascii.isEmpty()) {
+        const qsizetype m = std::min(m_ascii.size(), title.size());
+        const char* p = m_ascii.constData();
+        while (run < m && char(Fold(char16_t(uchar(title[run])))) == p[run]) ++run;
+        return run;
+    }
     while (run < m_folded.size() && run < title.size() && Fold(char16_t(uchar(title[run]))) == m_folded[run].unicode()) ++run;
+    return run;
+}
+
+int CFuzzyMatch::BoundAtStartAscii(QByteArrayView title) const { return boundOfRun(runAtStart(title)); }
+
+int CFuzzyMatch::BoundAscii(QByteArrayView title) const { return BoundAscii(title, nullptr); }
+
+int CFuzzyMatch::BoundAscii(QByteArrayView title, quint8* known) const {
+    const int run = runAtStart(title);
     if (run > 0 || m_ascii.isEmpty()) return boundOfRun(run);
     // Away from the title's start the first letter earns at most its best place's bonus less the
     // letters skipped before it, and every other letter a word start's: a title holding the
     // letters only late or inside words is then rarely scored.
-    const char want = m_ascii[0];
-    const char lift = (want >= 'a' && want <= 'z') ? 0x20 : 0;
-    const char* s = title.data();
-    const qsizetype n = std::min<qsizetype>(title.size(), kMaxCandidate);
-    int first = kImpossible;
-    for (qsizetype j = findFolded(s, 0, n, want, lift); j < n; j = findFolded(s, j + 1, n, want, lift)) {
-        first = std::max(first, kMatch + bonusAt(s, int(j)) - std::min(int(j), kLeadingMax));
-        if (j >= kLeadingMax && first >= kMatch + kBoundaryBonus - kLeadingMax) break;  // none further does better
+    int first = known && *known ? int(*known) : kImpossible;
+    if (first == kImpossible) {
+        const char want = m_ascii[0];
+        const char lift = (want >= 'a' && want <= 'z') ? 0x20 : 0;
+        const char* s = title.data();
+        const qsizetype n = std::min<qsizetype>(title.size(), kMaxCandidate);
+        for (qsizetype j = findFolded(s, 0, n, want, lift); j < n; j = findFolded(s, j + 1, n, want, lift)) {
+            first = std::max(first, kMatch + bonusAt(s, int(j)) - std::min(int(j), kLeadingMax));
+            if (j >= kLeadingMax && first >= kMatch + kBoundaryBonus - kLeadingMax) break;  // none further does better
+        }
+        if (first == kImpossible) return boundOfRun(0);
+        if (known) *known = quint8(first);  // between kMatch - kLeadingMax and kMatch + kFirstBonus
     }
-    if (first == kImpossible) return boundOfRun(0);
     return first + (int(m_ascii.size()) - 1) * (kMatch + kBoundaryBonus);
 }
 
@@ -169,87 +199,76 @@ int indexOf(const char* s, int n, char c, int from) {
 }
 
 // The best placement of the m letters of p in the title s (n characters, folded: its folded
-// form), one table row per letter.
+// form), letter by letter. Only the places that hold a letter are looked at: a title holds each
+// letter a few times, so a letter's row is a short list, not a row of every place.
 template <class Ch>
 int scoreOf(const Ch* p, int m, const Ch* s, const Ch* folded, int n) {
     // Cheap rejection first: most titles do not hold the letters in order at all. The earliest
-    // (lo) and latest (hi) possible place of each letter bound the table below.
-    thread_local std::vector<int> lo, hi;
-    lo.resize(size_t(m));
-    hi.resize(size_t(m));
+    // (lo) and latest (hi) possible place of each letter bound the lists below.
+    if (m < 1 || m > n || n > CFuzzyMatch::kMaxCandidate) return CFuzzyMatch::kNoMatch;  // the callers see to it
+    int lo[CFuzzyMatch::kMaxCandidate], hi[CFuzzyMatch::kMaxCandidate];
     for (int i = 0, j = 0; i < m; ++i, ++j) {
         const int at = indexOf(folded, n, p[i], j);
         if (at < 0) return CFuzzyMatch::kNoMatch;
         j = at;
-        lo[size_t(i)] = j;
+        lo[i] = j;
     }
     for (int i = m - 1, j = n - 1; i >= 0; --i, --j) {
         while (folded[j] != p[i]) --j;
-        hi[size_t(i)] = j;
+        hi[i] = j;
     }
-    const int end = hi[size_t(m - 1)] + 1;
     if (m == 1) {
-        // One letter: its best place, no table needed.
+        // One letter: its best place.
         int best = kImpossible;
-        for (int j = lo[0]; j < end; ++j)
+        for (int j = lo[0]; j <= hi[0]; ++j)
             if (folded[j] == p[0]) best = std::max(best, kMatch + bonusAt(s, j) - std::min(j, kLeadingMax));
         return std::max(0, best);
     }
-    // Each place's bonus, once for all letters, and only where a letter lands: most places of a
-    // title hold none of them.
-    constexpr int kUnset = kImpossible;
-    thread_local std::vector<int> bonus;
-    bonus.assign(size_t(end), kUnset);
-    const auto bonusOf = [&](int j) {
-        int& b = bonus[size_t(j)];
-        if (b == kUnset) b = bonusAt(s, j);
-        return b;
+    // A place where the letters so far can end: their best score there, and the bonus of the
+    // first letter of the run that ends there. A run of letters keeps the bonus of its start, so
+    // "sort" typed finds "quick sort" before "salt on rotten tomatoes".
+    struct Cell {
+        int at;
+        int score;
+        int run;
     };
-
-    // prevRow[j]: the best score of the letters so far with the last one on title position j;
-    // prevRun[j]: the bonus of the first letter of the run that ends there. A run of letters
-    // keeps the bonus of its start, so "sort" typed finds "quick sort" before "salt on rotten
-    // tomatoes".
-    thread_local std::vector<int> prevRow, curRow, prevRun, curRun;
-    prevRow.assign(size_t(end), kImpossible);
-    prevRun.assign(size_t(end), 0);
-    curRow.resize(size_t(end));
-    curRun.resize(size_t(end));
+    Cell one[CFuzzyMatch::kMaxCandidate], other[CFuzzyMatch::kMaxCandidate];
+    Cell* prev = one;
+    Cell* cur = other;
+    int prevCount = 0;
     for (int j = lo[0]; j <= hi[0]; ++j)
         if (folded[j] == p[0]) {
-            prevRow[size_t(j)] = kMatch + bonusOf(j) - std::min(j, kLeadingMax);
-            prevRun[size_t(j)] = bonusOf(j);
+            const int b = bonusAt(s, j);
+            prev[prevCount++] = {j, kMatch + b - std::min(j, kLeadingMax), b};
         }
     for (int i = 1; i < m; ++i) {
-        std::fill(curRow.begin(), curRow.end(), kImpossible);
-        int gapBest = kImpossible;  // best of row i-1 ending two or more places back, gap cost paid
-        const Ch want = p[i];
-        for (int j = lo[size_t(i - 1)] + 1; j <= hi[size_t(i)]; ++j) {
-            if (j >= 2) {
-                const int from = prevRow[size_t(j - 2)];
-                gapBest = std::max(gapBest == kImpossible ? kImpossible : gapBest + kGapExtend,
-                                   from == kImpossible ? kImpossible : from + kGapStart);
+        int count = 0;
+        int k = 0;
+        // The best of the last letter's places two or more back, as score + place: a gap of g
+        // places costs kGapStart + (g - 1) * kGapExtend, that is place - j - 1 for j.
+        static_assert(kGapStart == -3 && kGapExtend == -1, "the gap cost is folded into place - j - 1");
+        int gapBest = kImpossible;
+        for (int j = std::max(lo[i], prev[0].at + 1); j <= hi[i]; ++j) {
+            if (folded[j] != p[i]) continue;
+            while (k < prevCount && prev[k].at <= j - 2) {
+                gapBest = std::max(gapBest, prev[k].score + prev[k].at);
+                ++k;
             }
-            if (j < lo[size_t(i)] || folded[j] != want) continue;
-            const int b = bonusOf(j);
-            const int fromGap = gapBest == kImpossible ? kImpossible : gapBest + kMatch + b;
-            const int adjacent = prevRow[size_t(j - 1)];
-            const int runBonus = std::max({b, prevRun[size_t(j - 1)], kConsecutive});
-            const int fromRun = adjacent == kImpossible ? kImpossible : adjacent + kMatch + runBonus;
+            const int b = bonusAt(s, j);
+            const int fromGap = gapBest == kImpossible ? kImpossible : gapBest - j - 1 + kMatch + b;
+            const bool adjacent = k < prevCount && prev[k].at == j - 1;
+            const int runBonus = adjacent ? std::max({b, prev[k].run, kConsecutive}) : 0;
+            const int fromRun = adjacent ? prev[k].score + kMatch + runBonus : kImpossible;
             if (fromRun == kImpossible && fromGap == kImpossible) continue;
-            if (fromRun >= fromGap) {
-                curRow[size_t(j)] = fromRun;
-                curRun[size_t(j)] = runBonus;
-            } else {
-                curRow[size_t(j)] = fromGap;
-                curRun[size_t(j)] = b;
-            }
+            cur[count++] = fromRun >= fromGap ? Cell{j, fromRun, runBonus} : Cell{j, fromGap, b};
         }
-        prevRow.swap(curRow);
-        prevRun.swap(curRun);
+        if (count == 0) return CFuzzyMatch::kNoMatch;
+        std::swap(prev, cur);
+        prevCount = count;
     }
-    const int best = *std::max_element(prevRow.begin(), prevRow.end());
-    return best == kImpossible ? CFuzzyMatch::kNoMatch : std::max(0, best);
+    int best = kImpossible;
+    for (int c = 0; c < prevCount; ++c) best = std::max(best, prev[c].score);
+    return std::max(0, best);
 }
 
 }  // namespace
@@ -278,8 +297,7 @@ int CFuzzyMatch::ScoreAscii(QByteArrayView title) const {
     const int n = int(std::min<qsizetype>(title.size(), kMaxCandidate));
     if (m > n || m_ascii.size() != m) return kNoMatch;
     // Its lower case is its folded form.
-    thread_local std::vector<char> lowered;
-    lowered.resize(size_t(n));
-    for (int j = 0; j < n; ++j) lowered[size_t(j)] = char(Fold(char16_t(uchar(title[j]))));
-    return scoreOf(m_ascii.constData(), m, title.data(), lowered.data(), n);
+    char lowered[kMaxCandidate];
+    for (int j = 0; j < n; ++j) lowered[j] = char(Fold(char16_t(uchar(title[j]))));
+    return scoreOf(m_ascii.constData(), m, title.data(), lowered, n);
 }

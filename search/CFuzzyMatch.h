@@ -39,6 +39,16 @@ public:
     bool MatchesAscii(QByteArrayView title) const;
     int BoundAscii(QByteArrayView title) const;
     int ScoreAscii(QByteArrayView title) const;
+    // For a title matched again as letters are added to the pattern: where the letters from
+    // letter on, matched from the left from title place from, end (the place after the last
+    // one); -1 when they are not all there. MatchesAscii is MatchEndAscii(title, 0, 0) >= 0.
+    int MatchEndAscii(QByteArrayView title, int letter, int from) const;
+    // BoundAscii with the share the first letter can earn away from the title's start kept in
+    // *first (0: not known yet), as it depends on that letter alone.
+    int BoundAscii(QByteArrayView title, quint8* first) const;
+    // A looser bound from the title's start alone, for a one-letter pattern whose letter the
+    // title is known to hold: no look through the title.
+    int BoundAtStartAscii(QByteArrayView title) const;
 
     // The case-folded form of one character, as both sides are compared.
     static char16_t Fold(char16_t c) {
@@ -48,6 +58,7 @@ public:
 
 private:
     int boundOfRun(int run) const;
+    int runAtStart(QByteArrayView title) const;
 
     QString m_folded;
     QByteArray m_ascii;  // m_folded as bytes; empty when it holds more than ASCII

@@ -114,12 +114,12 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         const QByteArrayView bytes = item.Title(m_titles);
         if (item.folded < 0) {
             item.titleLength = int(bytes.size());
-            item.letters = LetterMask(QLatin1StringView(bytes.data(), bytes.size()));
+            item.letters = LetterMask(QLatin1StringView(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate)));
             continue;
         }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
         item.titleLength = int(title.size());
-        item.letters = LetterMask(title);
+        item.letters = LetterMask(QStringView(title).left(CFuzzyMatch::kMaxCandidate));
         item.folded = int(out - m_folded.constData());
         for (QChar c : QStringView(title).left(CFuzzyMatch::kMaxCandidate)) *out++ = QChar(CFuzzyMatch::Fold(c.unicode()));
     }
@@ -260,18 +260,20 @@ bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) 
 }
 
 bool CQuickIndex::Narrows(const CQuickQuery& previous, const CQuickQuery& next) {
-    if (!previous.HasWords() || previous.words.size() != next.words.size() ||
+    if (!previous.HasWords() ||
+        (previous.words.size() != next.words.size() && previous.words.size() + 1 != next.words.size()) ||
         previous.languages != next.languages || previous.categories != next.categories)
         return false;
-    const qsizetype last = next.words.size() - 1;
+    const qsizetype last = previous.words.size() - 1;
     for (qsizetype k = 0; k < last; ++k)
         if (previous.words[k] != next.words[k]) return false;
+    if (previous.words.size() + 1 == next.words.size()) return previous.words[last] == next.words[last];
     return next.words[last].startsWith(previous.words[last]);
 }
 
 QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
-                                            const std::function<bool()>& cancelled,
-                                            const std::vector<Hit>* within, std::vector<Hit>* matched) const {
+                                            const std::function<bool()>& cancelled, const Matched* last,
+                                            Matched* matched) const {
     // Everything the order needs, so that sorting never reaches back into the items.
     struct Scored {
         int row;
@@ -280,6 +282,10 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         int length;
         int id;
     };
+    if (matched) {
+        matched->query = query;
+        matched->hits.clear();
+    }
     std::vector<char> keep;
     const bool filtered = FilterRows(query, &keep);
     std::vector<Scored> found;
@@ -313,22 +319,36 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         }
         const int bodyScore = kBodyPerLetter * std::min(letters, kBodyMaxLetters);
         const bool anyBodies = !bodyHits.isEmpty();
+        // The rows keep the last word's length in a byte: a longer word is matched afresh.
+        const int lastLetters = int(query.words.last().size());
+        const std::vector<Hit>* within =
+            last && lastLetters <= std::numeric_limits<quint8>::max() && Narrows(last->query, query) ? &last->hits : nullptr;
+        const bool newWord = within && last->query.words.size() < query.words.size();
+        // A word of one letter or digit: the letter bits tell which titles hold it.
+        const QString& lastFolded = matchers.back().Pattern();
+        const bool oneLetter = lastFolded.size() == 1 && ((lastFolded[0] >= u'a' && lastFolded[0] <= u'z') ||
+                                                          (lastFolded[0] >= u'0' && lastFolded[0] <= u'9'));
         // The rows to look at: all, or those of the earlier query and of the body hits. A row the
         // earlier query did not find by its title is not found by it now, and one it found scores
         // at most one letter's worth more: after a few letters that bound spares most scoring.
-        std::vector<Hit> visit;
-        if (within) {
+        std::vector<int> bodyRows;  // body hits the earlier query did not find
+        if (within && anyBodies) {
             std::vector<char> seen(m_items.size(), 0);
-            visit.reserve(within->size() + size_t(bodyHits.size()));
-            for (const Hit& h : *within) {
-                seen[size_t(h.row)] = 1;
-                visit.push_back({h.row, h.bound < 0 ? -1 : h.bound + CFuzzyMatch::kMaxLetterGain});
-            }
+            for (const Hit& h : *within) seen[size_t(h.row)] = 1;
             for (int id : bodyHits) {
                 const int r = RowOfId(id);
-                if (r >= 0 && !seen[size_t(r)]) visit.push_back({r, -1});
+                if (r >= 0 && !seen[size_t(r)]) bodyRows.push_back(r);
             }
         }
+        const size_t withinCount = within ? within->size() : 0;
+        const auto visitAt = [&](size_t v) -> Hit {
+            if (v >= withinCount) return {bodyRows[v - withinCount], -1};
+            const Hit& h = (*within)[v];
+            if (h.bound < 0) return {h.row, -1};
+            if (newWord) return {h.row, h.bound + lastLetters * CFuzzyMatch::kMaxLetterGain};
+            // Each letter added since earns at most so much.
+            return {h.row, h.bound + (lastLetters - h.letters) * CFuzzyMatch::kMaxLetterGain, h.end, h.letters, h.first};
+        };
         // Plain numbers only: string comparisons over a hundred thousand equal scores would cost
         // more than the matching.
         const auto better = [](const Scored& a, const Scored& b) {
@@ -341,14 +361,24 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         // whose best possible score stays below that worst one is never scored: after the first
         // letters most titles match and few can still make the list.
         const size_t n = size_t(std::max(0, limit));
-        if (matched) matched->clear();
-        // Looks at the rows from begin to end; false when cancelled.
+        // Looks at the rows from begin to end; false when cancelled. First every row is matched
+        // and given the best score it could reach, then rows are scored from the highest of those
+        // down, so that the list's worst soon rises and stops the scoring: the many titles that
+        // tie near it are never scored.
         const auto scan = [&](size_t begin, size_t end, std::vector<Scored>& best, std::vector<Hit>* hits) {
-            best.reserve(n + 1);
-            QString title;  // the one being scored, decoded when not ASCII
+            struct Candidate {
+                int row;
+                int cap;     // the score it cannot exceed
+                int hit;     // its place in hits, -1: none kept
+                bool inTitle;
+                bool body;
+            };
+            std::vector<Candidate> candidates;
+            candidates.reserve(end - begin);
             for (size_t v = begin; v < end; ++v) {
                 if (stop(v)) return false;
-                const size_t r = within ? size_t(visit[v].row) : v;
+                const Hit visited = within ? visitAt(v) : Hit{int(v), 0};
+                const size_t r = size_t(visited.row);
                 if (filtered && !keep[r]) continue;
                 const Item& item = m_items[r];
                 const bool plain = item.folded < 0;  // ASCII: matched on the title as written
@@ -356,37 +386,104 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 const QStringView folded =
                     plain ? QStringView()
                           : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
-                bool inTitle = !within || visit[v].bound >= 0;
+                const Hit* was = within ? &visited : nullptr;
+                bool inTitle = !was || was->bound >= 0;
                 int bound = 0;
+                Hit hit{int(r), -1, 0, quint8(lastLetters), 0};
+                // The earlier query matched the title with the same words before the last: then
+                // only the last is matched again, from where its earlier letters ended, and the
+                // earlier score bounds the new one too.
                 for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
-                    inTitle = !(masks[k] & ~item.letters) &&
-                              (plain ? matchers[k].MatchesAscii(bytes) : matchers[k].Matches(folded));
-                    bound += plain ? matchers[k].BoundAscii(bytes) : matchers[k].Bound(folded);
+                    const bool isLast = k + 1 == matchers.size();
+                    if (!plain) {
+                        if (isLast || !was) inTitle = !(masks[k] & ~item.letters) && matchers[k].Matches(folded);
+                        bound += matchers[k].Bound(folded);
+                        continue;
+                    }
+                    if (!isLast) {
+                        if (!was) inTitle = !(masks[k] & ~item.letters) && matchers[k].MatchesAscii(bytes);
+                        bound += matchers[k].BoundAscii(bytes);
+                        continue;
+                    }
+                    inTitle = !(masks[k] & ~item.letters);
+                    if (!inTitle) break;
+                    hit.first = was ? was->first : 0;
+                    if (oneLetter && !was) {
+                        // The bit says it all; its best place is looked for only if it could make
+                        // the list, and its first place is noted for the next letter.
+                        bound += matchers[k].BoundAtStartAscii(bytes);
+                        hit.end = quint16(matchers[k].MatchEndAscii(bytes, 0, 0));
+                        continue;
+                    }
+                    const int end = was && was->end > 0 ? matchers[k].MatchEndAscii(bytes, was->letters, was->end)
+                                                         : matchers[k].MatchEndAscii(bytes, 0, 0);
+                    inTitle = end >= 0;
+                    hit.end = quint16(std::max(end, 0));
+                    bound += matchers[k].BoundAscii(bytes, &hit.first);
                 }
-                if (inTitle && within) bound = std::min(bound, visit[v].bound);
+                if (inTitle && was) bound = std::min(bound, was->bound);
                 const bool body = anyBodies && bodyHits.contains(item.id);
                 if (!inTitle && !body) continue;
-                if (hits) hits->push_back({int(r), inTitle ? bound : -1});
+                hit.bound = inTitle ? bound : -1;
+                if (hits) hits->push_back(hit);
                 if (n == 0) continue;
-                const int extra = body ? bodyScore : 0;
-                if (best.size() == n && (inTitle ? bound : 0) + extra < best.front().score) continue;
-                int total = 0;
-                if (inTitle && !plain) title = QString::fromUtf8(bytes.data(), bytes.size());
-                for (size_t k = 0; k < matchers.size() && inTitle; ++k) {
-                    const int s = plain ? matchers[k].ScoreAscii(bytes) : matchers[k].Score(title, folded);
-                    if (s == CFuzzyMatch::kNoMatch) total = -1;
-                    else total += s;
-                    if (total < 0) break;
+                candidates.push_back({int(r), (inTitle ? bound : 0) + (body ? bodyScore : 0),
+                                      hits ? int(hits->size()) - 1 : -1, inTitle, body});
+            }
+            if (candidates.empty()) return true;
+            // Highest cap first, by counting: the caps are small numbers.
+            int low = candidates[0].cap, high = low;
+            for (const Candidate& c : candidates) {
+                low = std::min(low, c.cap);
+                high = std::max(high, c.cap);
+            }
+            std::vector<int> order(candidates.size());
+            if (high - low <= 1 << 16) {
+                std::vector<int> start(size_t(high - low) + 2, 0);
+                for (const Candidate& c : candidates) ++start[size_t(high - c.cap) + 1];
+                for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+                for (size_t i = 0; i < candidates.size(); ++i) order[size_t(start[size_t(high - candidates[i].cap)]++)] = int(i);
+            } else {
+                for (size_t i = 0; i < order.size(); ++i) order[i] = int(i);
+                std::stable_sort(order.begin(), order.end(),
+                                 [&](int a, int b) { return candidates[size_t(a)].cap > candidates[size_t(b)].cap; });
+            }
+            best.reserve(n + 1);
+            QString title;  // the one being scored, decoded when not ASCII
+            for (size_t o = 0; o < order.size(); ++o) {
+                if (stop(o)) return false;
+                const Candidate& c = candidates[size_t(order[o])];
+                const Item& item = m_items[size_t(c.row)];
+                if (best.size() == n) {
+                    // The caps only fall from here: below the worst of the best, nothing more
+                    // enters; at it, only a better place among equals, known before scoring.
+                    if (c.cap < best.front().score) break;
+                    if (!better(Scored{c.row, c.cap, item.weight, item.titleLength, item.id}, best.front())) continue;
                 }
-                // The exact score bounds the next letter's better than the title's shape does.
-                if (hits && inTitle && total >= 0) hits->back().bound = total;
-                const Scored scored{int(r), std::max(inTitle ? total : 0, 0) + extra, item.weight, item.titleLength,
-                                    item.id};
+                int total = 0;
+                if (c.inTitle) {
+                    const bool plain = item.folded < 0;
+                    const QByteArrayView bytes = item.Title(m_titles);
+                    const QStringView folded =
+                        plain ? QStringView()
+                              : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
+                    if (!plain) title = QString::fromUtf8(bytes.data(), bytes.size());
+                    for (size_t k = 0; k < matchers.size(); ++k) {
+                        const int s = plain ? matchers[k].ScoreAscii(bytes) : matchers[k].Score(title, folded);
+                        if (s == CFuzzyMatch::kNoMatch) total = -1;
+                        else total += s;
+                        if (total < 0) break;
+                    }
+                    // The exact score bounds the next letter's better than the title's shape does.
+                    if (c.hit >= 0 && total >= 0) (*hits)[size_t(c.hit)].bound = total;
+                }
+                const Scored scored{c.row, std::max(c.inTitle ? total : 0, 0) + (c.body ? bodyScore : 0), item.weight,
+                                    item.titleLength, item.id};
                 keepBest(best, n, scored, better);
             }
             return true;
         };
-        const size_t count = within ? visit.size() : m_items.size();
+        const size_t count = within ? withinCount + bodyRows.size() : m_items.size();
         // Many rows: the second half on another core, each half keeping its own best.
         std::vector<Scored> others;
         std::vector<Hit> otherHits;
@@ -403,11 +500,11 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 // No thread to be had: this one looks at every row.
             }
         }
-        const bool done = scan(0, mine, found, matched);
+        const bool done = scan(0, mine, found, matched ? &matched->hits : nullptr);
         if (helper.joinable()) helper.join();
         if (!done || !othersDone) return {};
         found.insert(found.end(), others.begin(), others.end());
-        if (matched) matched->insert(matched->end(), otherHits.begin(), otherHits.end());
+        if (matched) matched->hits.insert(matched->hits.end(), otherHits.begin(), otherHits.end());
         std::sort(found.begin(), found.end(), better);
         found.resize(std::min(found.size(), n));
     }

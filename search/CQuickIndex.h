@@ -44,21 +44,31 @@ public:
     // title matches or that is in bodyHits. Only filters: the items of the filters, used and
     // recently changed ones first. Nothing: the most recently used, then recently changed.
     // cancelled is asked now and then; when it says yes the result is empty.
-    // within: when given, only these rows (and those of bodyHits) are looked at: the rows an
-    // earlier query matched when this one only adds letters to its last word. matched (when
-    // given) receives every row this search found, for the next one.
+    // last: what an earlier search matched (its matched); when this query only narrows that
+    // one (Narrows), only its rows (and those of bodyHits) are looked at. matched (when given,
+    // not last) receives every row this search found, for the next one.
     struct Hit {
         int row;
         int bound;  // the title's score for the query, or one it cannot exceed; -1: a body hit only
+        // For an ASCII title, what the next search need not find again: where the first letters
+        // of the last word end, matched from the left (end 0: not known), and the share its
+        // first letter earns away from the title's start (0: not known).
+        quint16 end = 0;
+        quint8 letters = 0;
+        quint8 first = 0;
+    };
+    struct Matched {
+        CQuickQuery query;
+        std::vector<Hit> hits;
     };
     QList<Row> Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
-                      const std::function<bool()>& cancelled = {}, const std::vector<Hit>* within = nullptr,
-                      std::vector<Hit>* matched = nullptr) const;
+                      const std::function<bool()>& cancelled = {}, const Matched* last = nullptr,
+                      Matched* matched = nullptr) const;
     // From so many rows to look at on, a search runs in two halves on two cores.
     static inline size_t SplitFrom = 16384;
 
-    // Whether every item matching next matched previous (same filters and words, the last word
-    // only longer), so that previous's rows bound next's search.
+    // Whether every item matching next matched previous by its title (same filters and words,
+    // the last word only longer or one word more), so that previous's rows bound next's search.
     static bool Narrows(const CQuickQuery& previous, const CQuickQuery& next);
 
     // Notes a use in memory (after CRecentUse::Record stored it).
@@ -92,8 +102,9 @@ private:
     bool FilterRows(const CQuickQuery& query, std::vector<char>* keep) const;
     Row MakeRow(const Item& item) const;
     // One bit per folded ASCII letter or digit a text holds (one shared bit for everything
-    // else): a title lacking a bit of the query cannot match it, which rejects most titles
-    // without looking at them.
+    // else), of the characters a title is matched on: a title lacking a bit of the query cannot
+    // match it, which rejects most titles without looking at them, and one holding the bit of a
+    // one-letter word matches it.
     static quint64 LetterMask(QStringView text);
     static quint64 LetterMask(QLatin1StringView text);
     // The row of an item number, -1 when none (the rows are in number order).

@@ -24,10 +24,8 @@ struct CQuickSearcher::Request {
     CSQLite::Stamp stamp;
     bool loaded = false;
     bool reading = false;  // the full-text read of a search runs: a newer query may interrupt it
-    // The last finished search: a query that only adds letters looks at its rows alone.
-    CQuickQuery lastQuery;
-    std::vector<CQuickIndex::Hit> lastMatched;
-    bool lastValid = false;
+    // The last finished search: a query that only narrows it looks at its rows alone.
+    CQuickIndex::Matched last;
 };
 
 CQuickSearcher::CQuickSearcher(QObject* parent) : QObject(parent), m_request(std::make_unique<Request>()) {
@@ -94,7 +92,7 @@ bool CQuickSearcher::Refresh() {
     const CSQLite::Stamp now = w.db.ChangeStamp();
     if (w.loaded && now.IsValid() && now == w.stamp) return true;
     QString error;
-    w.lastValid = false;
+    w.last = {};
     w.loaded = w.index.Load(w.db, &error);
     w.stamp = w.db.ChangeStamp();
     const int items = w.index.Size();
@@ -137,7 +135,7 @@ void CQuickSearcher::Run() {
                 w.stamp = w.db.ChangeStamp();  // our own write needs no reload
                 w.index.NoteUse(id, CRecentUse::JulianDay(when));
             }
-            w.lastValid = false;
+            w.last = {};  // the uses change the order
         }
         if (!search || generation != m_latest.load()) continue;
         w.generation = generation;
@@ -162,14 +160,10 @@ void CQuickSearcher::Run() {
             w.reading = false;
         }
         if (cancelled()) continue;
-        const bool narrows = w.lastValid && CQuickIndex::Narrows(w.lastQuery, query);
-        std::vector<CQuickIndex::Hit> matched;
-        QList<CQuickIndex::Row> rows =
-            w.index.Search(query, bodies, kLimit, cancelled, narrows ? &w.lastMatched : nullptr, &matched);
+        CQuickIndex::Matched matched;
+        QList<CQuickIndex::Row> rows = w.index.Search(query, bodies, kLimit, cancelled, &w.last, &matched);
         if (cancelled()) continue;
-        w.lastQuery = query;
-        w.lastMatched.swap(matched);
-        w.lastValid = query.HasWords();
+        w.last = std::move(matched);
         const int items = w.index.Size();
         QMetaObject::invokeMethod(
             this,

@@ -105,21 +105,17 @@ TEST_F(QuickIndexTest, OrderOfResultsForATableOfQueries) {
 
 TEST_F(QuickIndexTest, AQueryThatAddsLettersLooksOnlyAtTheLastRowsAndFindsTheSame) {
     const char* typed[] = {"r", "re", "rea", "read", "read l", "read li", "read lin", "x", "lang:sql s", "lang:sql se"};
-    CQuickQuery last;
-    std::vector<CQuickIndex::Hit> lastRows;
+    CQuickIndex::Matched last;
     int narrowed = 0;
     for (const char* text : typed) {
         const CQuickQuery q = CQuickQuery::Parse(QLatin1String(text));
         const QSet<int> bodies = BodyHits(q);
-        const bool narrows = CQuickIndex::Narrows(last, q);
-        narrowed += narrows;
-        std::vector<CQuickIndex::Hit> rows;
-        EXPECT_EQ(index.Search(q, bodies, 20, {}, narrows ? &lastRows : nullptr, &rows), index.Search(q, bodies, 20))
-            << text;
-        last = q;
-        lastRows.swap(rows);
+        narrowed += CQuickIndex::Narrows(last.query, q);
+        CQuickIndex::Matched rows;
+        EXPECT_EQ(index.Search(q, bodies, 20, {}, &last, &rows), index.Search(q, bodies, 20)) << text;
+        last = std::move(rows);
     }
-    EXPECT_EQ(narrowed, 6);  // not after a new word, another first letter or new filters
+    EXPECT_EQ(narrowed, 7);  // not after another first letter or new filters
     const auto parse = [](const char* t) { return CQuickQuery::Parse(QLatin1String(t)); };
     EXPECT_FALSE(CQuickIndex::Narrows(parse("read"), parse("rea")));
     EXPECT_FALSE(CQuickIndex::Narrows(parse(""), parse("a")));
@@ -152,25 +148,23 @@ TEST_F(QuickIndexTest, AShortListIsTheStartOfTheFullOrder) {
     }
     Reload();
     // Typed letter by letter, each search starting from the rows (and score bounds) of the last;
-    // in one pass and in two halves at once.
+    // in one pass and in two halves at once; and typed fast, when the search that finished last
+    // lacks two or three of the letters.
     for (const char* text : {"sort", "sv", "sort vec", "größe", "GRÖ über", "quuxalicious so", "x s", "vtor"}) {
         const QString typed = QString::fromUtf8(text);
         for (int limit : {1, 3, 10, 25}) {
-            for (size_t split : {size_t(1) << 30, size_t(1)}) {
-                CQuickQuery last;
-                std::vector<CQuickIndex::Hit> lastRows;
-                for (qsizetype n = 1; n <= typed.size(); ++n) {
+            for (auto [split, step] : {std::pair{size_t(1) << 30, 1}, {size_t(1), 1}, {size_t(1) << 30, 2}, {size_t(1), 3}}) {
+                CQuickIndex::Matched last;
+                for (qsizetype n = 1; n <= typed.size(); n += step) {
                     const CQuickQuery q = CQuickQuery::Parse(typed.left(n));
                     const QSet<int> bodies = BodyHits(q);
                     CQuickIndex::SplitFrom = size_t(1) << 30;
                     const QList<CQuickIndex::Row> all = index.Search(q, bodies, 1000);
                     CQuickIndex::SplitFrom = split;
-                    std::vector<CQuickIndex::Hit> rows;
-                    EXPECT_EQ(index.Search(q, bodies, limit, {}, CQuickIndex::Narrows(last, q) ? &lastRows : nullptr, &rows),
-                              all.mid(0, limit))
-                        << typed.left(n).toStdString() << " limit " << limit << " split " << split;
-                    last = q;
-                    lastRows.swap(rows);
+                    CQuickIndex::Matched rows;
+                    EXPECT_EQ(index.Search(q, bodies, limit, {}, &last, &rows), all.mid(0, limit))
+                        << typed.left(n).toStdString() << " limit " << limit << " split " << split << " step " << step;
+                    last = std::move(rows);
                 }
             }
         }
