@@ -75,7 +75,6 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             QByteArray scratch;
             const QByteArrayView bytes = row.Utf8(1, scratch);
             item.title = int(m_titles.size());
-            item.titleBytes = int(bytes.size());
             m_titles.append(bytes.data(), bytes.size());
             item.lastUpdate = Seconds(row.Real(2));
             m_items.push_back(item);
@@ -104,21 +103,24 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         return true;
     };
     qsizetype total = 0;
-    for (Item& item : m_items) {
-        item.folded = ascii(item.Title(m_titles)) ? -1 : 0;
-        if (item.folded == 0) total += std::min(item.titleBytes, CFuzzyMatch::kMaxCandidate);
+    for (size_t r = 0; r < m_items.size(); ++r) {
+        const QByteArrayView bytes = TitleOf(r);
+        m_items[r].folded = ascii(bytes) ? -1 : 0;
+        if (m_items[r].folded == 0) total += std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate);
     }
     m_folded.resize(total);
     QChar* out = m_folded.data();
-    for (Item& item : m_items) {
-        const QByteArrayView bytes = item.Title(m_titles);
+    const auto clampLength = [](qsizetype length) { return quint16(std::min<qsizetype>(length, 0xffff)); };
+    for (size_t r = 0; r < m_items.size(); ++r) {
+        Item& item = m_items[r];
+        const QByteArrayView bytes = TitleOf(r);
         if (item.folded < 0) {
-            item.titleLength = int(bytes.size());
+            item.titleLength = clampLength(bytes.size());
             item.letters = LetterMask(QLatin1StringView(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate)));
             continue;
         }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
-        item.titleLength = int(title.size());
+        item.titleLength = clampLength(title.size());
         item.letters = LetterMask(QStringView(title).left(CFuzzyMatch::kMaxCandidate));
         item.folded = int(out - m_folded.constData());
         for (QChar c : QStringView(title).left(CFuzzyMatch::kMaxCandidate)) *out++ = QChar(CFuzzyMatch::Fold(c.unicode()));
@@ -129,8 +131,14 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     if (!std::is_sorted(m_items.begin(), m_items.end(), [](const Item& a, const Item& b) { return a.id < b.id; }))
         return fail(QStringLiteral("The items were not read in number order"));
 
+    QHash<int, quint16> typeIndex;
     bool ok = db.ForEachRow(QStringLiteral("SELECT ID, Name FROM tblType"), [&](const CSQLite::Row& row) {
         m_languageNames.insert(int(row.Int(0)), textOf(row, 1));
+        // Past 65,535 languages, which no file has, the rest show none.
+        if (m_typeIds.size() <= 0xffff) {
+            typeIndex.insert(int(row.Int(0)), quint16(m_typeIds.size()));
+            m_typeIds.push_back(int(row.Int(0)));
+        }
         return true;
     }, &why);
     ok = ok && db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory"), [&](const CSQLite::Row& row) {
@@ -156,7 +164,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         for (; l < links.size() && links[l].first == item.id; ++l) {
             if (!m_categoryNames.contains(links[l].second)) continue;
             m_categories.push_back(links[l].second);
-            if (item.typeId == 0) item.typeId = m_categoryType.value(links[l].second);
+            if (item.type == 0) item.type = typeIndex.value(m_categoryType.value(links[l].second));
         }
         std::sort(m_categories.begin() + item.catBegin, m_categories.end(),
                   [this](int a, int b) {
@@ -171,9 +179,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
 #endif
     for (auto it = m_uses.constBegin(); it != m_uses.constEnd(); ++it) {
         const int r = RowOfId(it.key());
-        if (r < 0) continue;
-        m_items[size_t(r)].lastUsed = Seconds(it.value().lastUsed);
-        m_items[size_t(r)].weight = float(CRecentUse::Weight(it.value(), m_loadedAt));
+        if (r >= 0) SetUse(size_t(r), it.value(), m_loadedAt);
     }
     if (error) error->clear();
     return true;
@@ -184,9 +190,12 @@ void CQuickIndex::NoteUse(int itemId, double julianDay) {
     ++use.count;
     use.lastUsed = julianDay;
     const int r = RowOfId(itemId);
-    if (r < 0) return;
-    m_items[size_t(r)].lastUsed = Seconds(julianDay);
-    m_items[size_t(r)].weight = float(CRecentUse::Weight(use, std::max(m_loadedAt, julianDay)));
+    if (r >= 0) SetUse(size_t(r), use, std::max(m_loadedAt, julianDay));
+}
+
+void CQuickIndex::SetUse(size_t row, const CRecentUse::Use& use, double now) {
+    m_used.insert(int(row), Used{float(CRecentUse::Weight(use, now)), Seconds(use.lastUsed)});
+    m_items[row].letters |= kUsedBit;
 }
 
 namespace {
@@ -223,19 +232,20 @@ int CQuickIndex::RowOfId(int itemId) const {
     return at != m_items.end() && at->id == itemId ? int(at - m_items.begin()) : -1;
 }
 
-CQuickIndex::Row CQuickIndex::MakeRow(const Item& item) const {
+CQuickIndex::Row CQuickIndex::MakeRow(size_t r) const {
+    const Item& item = m_items[r];
     Row row;
     row.id = item.id;
-    const QByteArrayView title = item.Title(m_titles);
+    const QByteArrayView title = TitleOf(r);
     row.title = QString::fromUtf8(title.data(), title.size());
-    row.language = m_languageNames.value(item.typeId);
-    for (int c = item.catBegin, end = CatEnd(size_t(&item - m_items.data())); c < end; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
+    row.language = m_languageNames.value(m_typeIds[item.type]);
+    for (int c = item.catBegin, end = CatEnd(r); c < end; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
     return row;
 }
 
 CQuickIndex::Row CQuickIndex::RowOf(int itemId) const {
     const int r = RowOfId(itemId);
-    return r < 0 ? Row() : MakeRow(m_items[size_t(r)]);
+    return r < 0 ? Row() : MakeRow(size_t(r));
 }
 
 bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) const {
@@ -244,7 +254,7 @@ bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) 
     for (const QString& name : query.languages) {
         const QSet<int> types = namesMatching(m_languageNames, name);
         for (size_t r = 0; r < m_items.size(); ++r)
-            if ((*keep)[r] && !types.contains(m_items[r].typeId)) (*keep)[r] = 0;
+            if ((*keep)[r] && !types.contains(m_typeIds[m_items[r].type])) (*keep)[r] = 0;
     }
     for (const QString& name : query.categories) {
         const QSet<int> cats = namesMatching(m_categoryNames, name);
@@ -273,7 +283,7 @@ bool CQuickIndex::Narrows(const CQuickQuery& previous, const CQuickQuery& next) 
 
 QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
                                             const std::function<bool()>& cancelled, const Matched* last,
-                                            Matched* matched) const {
+                                            Matched* matched, Scratch* scratch) const {
     // Everything the order needs, so that sorting never reaches back into the items.
     struct Scored {
         int row;
@@ -295,7 +305,8 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         const auto recent = [this](const Scored& a, const Scored& b) {
             const Item& x = m_items[size_t(a.row)];
             const Item& y = m_items[size_t(b.row)];
-            if (x.lastUsed != y.lastUsed) return x.lastUsed > y.lastUsed;
+            const qint32 usedX = LastUsedOf(size_t(a.row)), usedY = LastUsedOf(size_t(b.row));
+            if (usedX != usedY) return usedX > usedY;
             if (x.lastUpdate != y.lastUpdate) return x.lastUpdate > y.lastUpdate;
             return x.id < y.id;
         };
@@ -365,15 +376,11 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         // and given the best score it could reach, then rows are scored from the highest of those
         // down, so that the list's worst soon rises and stops the scoring: the many titles that
         // tie near it are never scored.
-        const auto scan = [&](size_t begin, size_t end, std::vector<Scored>& best, std::vector<Hit>* hits) {
-            struct Candidate {
-                int row;
-                int cap;     // the score it cannot exceed
-                int hit;     // its place in hits, -1: none kept
-                bool inTitle;
-                bool body;
-            };
-            std::vector<Candidate> candidates;
+        Scratch own;
+        Scratch& work = scratch ? *scratch : own;
+        const auto scan = [&](size_t begin, size_t end, std::vector<Scored>& best, std::vector<Hit>& hits, int side) {
+            std::vector<Candidate>& candidates = work.candidates[side];
+            candidates.clear();
             candidates.reserve(end - begin);
             for (size_t v = begin; v < end; ++v) {
                 if (stop(v)) return false;
@@ -382,10 +389,10 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 if (filtered && !keep[r]) continue;
                 const Item& item = m_items[r];
                 const bool plain = item.folded < 0;  // ASCII: matched on the title as written
-                const QByteArrayView bytes = item.Title(m_titles);
+                const QByteArrayView bytes = TitleOf(r);
                 const QStringView folded =
                     plain ? QStringView()
-                          : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
+                          : QStringView(m_folded).mid(item.folded, std::min(int(item.titleLength), CFuzzyMatch::kMaxCandidate));
                 const Hit* was = within ? &visited : nullptr;
                 bool inTitle = !was || was->bound >= 0;
                 int bound = 0;
@@ -400,18 +407,20 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                         bound += matchers[k].Bound(folded);
                         continue;
                     }
+                    // Here the bound comes from the title's start alone, unless the first letter's
+                    // share is known: the look for the first letter's best place is left to the
+                    // rows that come near the list (see below).
                     if (!isLast) {
                         if (!was) inTitle = !(masks[k] & ~item.letters) && matchers[k].MatchesAscii(bytes);
-                        bound += matchers[k].BoundAscii(bytes);
+                        bound += matchers[k].BoundAtStartAscii(bytes);
                         continue;
                     }
                     inTitle = !(masks[k] & ~item.letters);
                     if (!inTitle) break;
                     hit.first = was ? was->first : 0;
+                    bound += hit.first ? matchers[k].BoundAscii(bytes, &hit.first) : matchers[k].BoundAtStartAscii(bytes);
                     if (oneLetter && !was) {
-                        // The bit says it all; its best place is looked for only if it could make
-                        // the list, and its first place is noted for the next letter.
-                        bound += matchers[k].BoundAtStartAscii(bytes);
+                        // The bit says it all; its first place is noted for the next letter.
                         hit.end = quint16(matchers[k].MatchEndAscii(bytes, 0, 0));
                         continue;
                     }
@@ -419,16 +428,14 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                                                          : matchers[k].MatchEndAscii(bytes, 0, 0);
                     inTitle = end >= 0;
                     hit.end = quint16(std::max(end, 0));
-                    bound += matchers[k].BoundAscii(bytes, &hit.first);
                 }
                 if (inTitle && was) bound = std::min(bound, was->bound);
                 const bool body = anyBodies && bodyHits.contains(item.id);
                 if (!inTitle && !body) continue;
                 hit.bound = inTitle ? bound : -1;
-                if (hits) hits->push_back(hit);
+                hits.push_back(hit);
                 if (n == 0) continue;
-                candidates.push_back({int(r), (inTitle ? bound : 0) + (body ? bodyScore : 0),
-                                      hits ? int(hits->size()) - 1 : -1, inTitle, body});
+                candidates.push_back({int(hits.size()) - 1, (inTitle ? bound : 0) + (body ? bodyScore : 0)});
             }
             if (candidates.empty()) return true;
             // Highest cap first, by counting: the caps are small numbers.
@@ -437,7 +444,8 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 low = std::min(low, c.cap);
                 high = std::max(high, c.cap);
             }
-            std::vector<int> order(candidates.size());
+            std::vector<int>& order = work.order[side];
+            order.resize(candidates.size());
             if (high - low <= 1 << 16) {
                 std::vector<int> start(size_t(high - low) + 2, 0);
                 for (const Candidate& c : candidates) ++start[size_t(high - c.cap) + 1];
@@ -450,23 +458,55 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             }
             best.reserve(n + 1);
             QString title;  // the one being scored, decoded when not ASCII
-            for (size_t o = 0; o < order.size(); ++o) {
-                if (stop(o)) return false;
-                const Candidate& c = candidates[size_t(order[o])];
-                const Item& item = m_items[size_t(c.row)];
+            // Rows whose shape bounded them closer than their start did wait here, highest cap
+            // on top, until the rows in order come down to their cap.
+            std::vector<std::pair<int, int>>& waiting = work.waiting[side];
+            waiting.clear();
+            for (size_t o = 0, step = 0;; ++step) {
+                if (stop(step)) return false;
+                const int nextCap = o < order.size() ? candidates[size_t(order[o])].cap : -1;
+                const bool waited = !waiting.empty() && waiting.front().first >= nextCap;
+                if (!waited && o == order.size()) break;
+                int at = 0, cap = 0;
+                if (waited) {
+                    std::pop_heap(waiting.begin(), waiting.end());
+                    std::tie(cap, at) = waiting.back();
+                    waiting.pop_back();
+                } else {
+                    at = order[o++];
+                    cap = candidates[size_t(at)].cap;
+                }
+                Hit& hit = hits[size_t(candidates[size_t(at)].hit)];
+                const Item& item = m_items[size_t(hit.row)];
                 if (best.size() == n) {
                     // The caps only fall from here: below the worst of the best, nothing more
                     // enters; at it, only a better place among equals, known before scoring.
-                    if (c.cap < best.front().score) break;
-                    if (!better(Scored{c.row, c.cap, item.weight, item.titleLength, item.id}, best.front())) continue;
+                    if (cap < best.front().score) break;
+                    if (!better(Scored{hit.row, cap, WeightOf(size_t(hit.row)), item.titleLength, item.id}, best.front()))
+                        continue;
+                }
+                const bool inTitle = hit.bound >= 0;
+                const bool plain = item.folded < 0;
+                const QByteArrayView bytes = TitleOf(size_t(hit.row));
+                if (inTitle && plain && !waited) {
+                    // The title's shape bounds it closer than its start did: the letters' best
+                    // places. A row it lowers waits for its turn; many never get it.
+                    const int before = hit.bound;
+                    int shape = 0;
+                    for (size_t k = 0; k < matchers.size(); ++k)
+                        shape += k + 1 == matchers.size() ? matchers[k].BoundAscii(bytes, &hit.first) : matchers[k].BoundAscii(bytes);
+                    hit.bound = std::min(hit.bound, shape);
+                    if (hit.bound < before) {
+                        waiting.emplace_back(cap - (before - hit.bound), at);
+                        std::push_heap(waiting.begin(), waiting.end());
+                        continue;
+                    }
                 }
                 int total = 0;
-                if (c.inTitle) {
-                    const bool plain = item.folded < 0;
-                    const QByteArrayView bytes = item.Title(m_titles);
+                if (inTitle) {
                     const QStringView folded =
                         plain ? QStringView()
-                              : QStringView(m_folded).mid(item.folded, std::min(item.titleLength, CFuzzyMatch::kMaxCandidate));
+                              : QStringView(m_folded).mid(item.folded, std::min(int(item.titleLength), CFuzzyMatch::kMaxCandidate));
                     if (!plain) title = QString::fromUtf8(bytes.data(), bytes.size());
                     for (size_t k = 0; k < matchers.size(); ++k) {
                         const int s = plain ? matchers[k].ScoreAscii(bytes) : matchers[k].Score(title, folded);
@@ -475,9 +515,10 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                         if (total < 0) break;
                     }
                     // The exact score bounds the next letter's better than the title's shape does.
-                    if (c.hit >= 0 && total >= 0) (*hits)[size_t(c.hit)].bound = total;
+                    if (total >= 0) hit.bound = total;
                 }
-                const Scored scored{c.row, std::max(c.inTitle ? total : 0, 0) + (c.body ? bodyScore : 0), item.weight,
+                const bool body = anyBodies && bodyHits.contains(item.id);
+                const Scored scored{hit.row, std::max(inTitle ? total : 0, 0) + (body ? bodyScore : 0), WeightOf(size_t(hit.row)),
                                     item.titleLength, item.id};
                 keepBest(best, n, scored, better);
             }
@@ -486,21 +527,23 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         const size_t count = within ? withinCount + bodyRows.size() : m_items.size();
         // Many rows: the second half on another core, each half keeping its own best.
         std::vector<Scored> others;
-        std::vector<Hit> otherHits;
+        std::vector<Hit>& otherHits = work.otherHits;
+        otherHits.clear();
         bool othersDone = true;
         std::thread helper;
         size_t mine = count;
         if (count >= SplitFrom && std::thread::hardware_concurrency() > 1) {
             try {
                 helper = std::thread([&, from = count / 2] {
-                    othersDone = scan(from, count, others, matched ? &otherHits : nullptr);
+                    othersDone = scan(from, count, others, otherHits, 1);
                 });
                 mine = count / 2;
             } catch (const std::system_error&) {
                 // No thread to be had: this one looks at every row.
             }
         }
-        const bool done = scan(0, mine, found, matched ? &matched->hits : nullptr);
+        std::vector<Hit> ownHits;  // when the caller keeps none
+        const bool done = scan(0, mine, found, matched ? matched->hits : ownHits, 0);
         if (helper.joinable()) helper.join();
         if (!done || !othersDone) return {};
         found.insert(found.end(), others.begin(), others.end());
@@ -510,6 +553,6 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
     }
     QList<Row> rows;
     rows.reserve(qsizetype(found.size()));
-    for (const Scored& s : found) rows << MakeRow(m_items[size_t(s.row)]);
+    for (const Scored& s : found) rows << MakeRow(size_t(s.row));
     return rows;
 }

@@ -61,9 +61,22 @@ public:
         CQuickQuery query;
         std::vector<Hit> hits;
     };
+    // The lists a search works in. Given, they are kept between searches: each typed letter
+    // then neither asks the system for a few megabytes nor touches them in page by page. Drop
+    // them when typing stops.
+    struct Candidate {
+        int hit;  // its place in the hits
+        int cap;  // the score it cannot exceed
+    };
+    struct Scratch {
+        std::vector<Candidate> candidates[2];  // one per half
+        std::vector<int> order[2];
+        std::vector<std::pair<int, int>> waiting[2];
+        std::vector<Hit> otherHits;
+    };
     QList<Row> Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
                       const std::function<bool()>& cancelled = {}, const Matched* last = nullptr,
-                      Matched* matched = nullptr) const;
+                      Matched* matched = nullptr, Scratch* scratch = nullptr) const;
     // From so many rows to look at on, a search runs in two halves on two cores.
     static inline size_t SplitFrom = 16384;
 
@@ -76,21 +89,24 @@ public:
     const QHash<int, CRecentUse::Use>& Uses() const { return m_uses; }
 
 private:
-    // 48 bytes: a hundred thousand of them are the palette's largest block after the titles.
+    // 32 bytes: a hundred thousand of them are the palette's largest block after the titles.
     struct Item {
         int id = 0;
-        int typeId = 0;
         int catBegin = 0;  // into m_categories; the item's run ends where the next item's begins
         qint32 lastUpdate = kNever;  // Seconds
-        qint32 lastUsed = kNever;
-        float weight = 0;     // CRecentUse::Weight at load time
-        quint64 letters = 0;  // LetterMask of the title
-        int title = 0;        // where the title's UTF-8 starts in m_titles
-        int titleBytes = 0;
-        int titleLength = 0;  // in UTF-16 units
-        int folded = -1;      // where its folded form (at most kMaxCandidate) starts in m_folded; -1: ASCII
-        QByteArrayView Title(const QByteArray& titles) const { return QByteArrayView(titles).sliced(title, titleBytes); }
+        int title = 0;               // where the title's UTF-8 starts in m_titles; it ends where the next one's starts
+        int folded = -1;             // where its folded form (at most kMaxCandidate) starts in m_folded; -1: ASCII
+        quint16 titleLength = 0;     // in UTF-16 units, at most 65535: the order among equals reads no further
+        quint16 type = 0;            // into m_typeIds
+        quint64 letters = 0;         // LetterMask of the title, with kUsedBit for an item in m_used
     };
+    // An item used from the palette: its order among equals. Few are, so they are kept apart.
+    struct Used {
+        float weight = 0;  // CRecentUse::Weight at load time, or of the last use since
+        qint32 lastUsed = 0;
+    };
+    static constexpr quint64 kUsedBit = quint64(1) << 62;  // no letter's bit
+    static_assert(sizeof(Item) == 32);
     static constexpr qint32 kNever = std::numeric_limits<qint32>::min();
     // A Julian day as whole seconds since 2000 (to 2068), kNever for 0.
     static qint32 Seconds(double julianDay);
@@ -100,7 +116,16 @@ private:
     // The items the filters leave; empty pointer: no filter. A filter naming nothing known
     // leaves no item.
     bool FilterRows(const CQuickQuery& query, std::vector<char>* keep) const;
-    Row MakeRow(const Item& item) const;
+    Row MakeRow(size_t row) const;
+    QByteArrayView TitleOf(size_t row) const {
+        const int end = row + 1 < m_items.size() ? m_items[row + 1].title : int(m_titles.size());
+        return QByteArrayView(m_titles).sliced(m_items[row].title, end - m_items[row].title);
+    }
+    float WeightOf(size_t row) const { return m_items[row].letters & kUsedBit ? m_used.value(int(row)).weight : 0; }
+    qint32 LastUsedOf(size_t row) const {
+        return m_items[row].letters & kUsedBit ? m_used.value(int(row)).lastUsed : kNever;
+    }
+    void SetUse(size_t row, const CRecentUse::Use& use, double now);
     // One bit per folded ASCII letter or digit a text holds (one shared bit for everything
     // else), of the characters a title is matched on: a title lacking a bit of the query cannot
     // match it, which rejects most titles without looking at them, and one holding the bit of a
@@ -118,6 +143,8 @@ private:
     QString m_folded;
     std::vector<int> m_categories;  // category ids of all items, each item's run in name order
     QHash<int, QString> m_languageNames;
+    std::vector<int> m_typeIds{0};  // language numbers, 0 first (none): Item::type points here
+    QHash<int, Used> m_used;        // by row
     QHash<int, QString> m_categoryNames;
     QHash<int, int> m_categoryType;
     QHash<int, CRecentUse::Use> m_uses;

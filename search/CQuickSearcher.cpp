@@ -26,6 +26,10 @@ struct CQuickSearcher::Request {
     bool reading = false;  // the full-text read of a search runs: a newer query may interrupt it
     // The last finished search: a query that only narrows it looks at its rows alone.
     CQuickIndex::Matched last;
+    // While letters are typed, the next search's lists are kept from one letter to the next.
+    CQuickIndex::Matched next;
+    CQuickIndex::Scratch scratch;
+    bool warm = false;
 };
 
 CQuickSearcher::CQuickSearcher(QObject* parent) : QObject(parent), m_request(std::make_unique<Request>()) {
@@ -110,7 +114,15 @@ void CQuickSearcher::Run() {
         QList<int> uses;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [&w] { return w.stop || w.reopen || w.search || !w.uses.isEmpty(); });
+            const auto work = [&w] { return w.stop || w.reopen || w.search || !w.uses.isEmpty(); };
+            if (w.warm && !m_wake.wait_for(lock, std::chrono::milliseconds(kKeepListsMs), work)) {
+                // Typing has stopped: the lists go back to the system.
+                w.next = {};
+                w.scratch = {};
+                w.warm = false;
+                continue;
+            }
+            m_wake.wait(lock, work);
             if (w.stop) return;
             reopen = w.reopen;
             w.reopen = false;
@@ -160,10 +172,10 @@ void CQuickSearcher::Run() {
             w.reading = false;
         }
         if (cancelled()) continue;
-        CQuickIndex::Matched matched;
-        QList<CQuickIndex::Row> rows = w.index.Search(query, bodies, kLimit, cancelled, &w.last, &matched);
+        QList<CQuickIndex::Row> rows = w.index.Search(query, bodies, kLimit, cancelled, &w.last, &w.next, &w.scratch);
+        w.warm = true;
         if (cancelled()) continue;
-        w.last = std::move(matched);
+        std::swap(w.last, w.next);
         const int items = w.index.Size();
         QMetaObject::invokeMethod(
             this,

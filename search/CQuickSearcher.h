@@ -20,6 +20,7 @@ class CQuickSearcher : public QObject {
 public:
     static constexpr int kLimit = 200;         // rows a search gives at most
     static constexpr int kBodyHitLimit = 500;  // full-text hits merged into one search
+    static constexpr int kKeepListsMs = 150;   // a pause in typing this long drops the search's lists
 
     explicit CQuickSearcher(QObject* parent = nullptr);
     ~CQuickSearcher() override;

@@ -155,6 +155,7 @@ TEST_F(QuickIndexTest, AShortListIsTheStartOfTheFullOrder) {
         for (int limit : {1, 3, 10, 25}) {
             for (auto [split, step] : {std::pair{size_t(1) << 30, 1}, {size_t(1), 1}, {size_t(1) << 30, 2}, {size_t(1), 3}}) {
                 CQuickIndex::Matched last;
+                CQuickIndex::Scratch scratch;  // kept from letter to letter, as the palette keeps it
                 for (qsizetype n = 1; n <= typed.size(); n += step) {
                     const CQuickQuery q = CQuickQuery::Parse(typed.left(n));
                     const QSet<int> bodies = BodyHits(q);
@@ -162,7 +163,7 @@ TEST_F(QuickIndexTest, AShortListIsTheStartOfTheFullOrder) {
                     const QList<CQuickIndex::Row> all = index.Search(q, bodies, 1000);
                     CQuickIndex::SplitFrom = split;
                     CQuickIndex::Matched rows;
-                    EXPECT_EQ(index.Search(q, bodies, limit, {}, &last, &rows), all.mid(0, limit))
+                    EXPECT_EQ(index.Search(q, bodies, limit, {}, &last, &rows, &scratch), all.mid(0, limit))
                         << typed.left(n).toStdString() << " limit " << limit << " split " << split << " step " << step;
                     last = std::move(rows);
                 }
