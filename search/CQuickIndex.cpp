@@ -460,17 +460,18 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             QString title;  // the one being scored, decoded when not ASCII
             // Rows whose shape bounded them closer than their start did wait here, highest cap
             // on top, until the rows in order come down to their cap.
-            std::vector<std::pair<int, int>>& waiting = work.waiting[side];
+            std::vector<quint64>& waiting = work.waiting[side];  // cap above, place in candidates below
             waiting.clear();
             for (size_t o = 0, step = 0;; ++step) {
                 if (stop(step)) return false;
                 const int nextCap = o < order.size() ? candidates[size_t(order[o])].cap : -1;
-                const bool waited = !waiting.empty() && waiting.front().first >= nextCap;
+                const bool waited = !waiting.empty() && int(waiting.front() >> 32) >= nextCap;
                 if (!waited && o == order.size()) break;
                 int at = 0, cap = 0;
                 if (waited) {
                     std::pop_heap(waiting.begin(), waiting.end());
-                    std::tie(cap, at) = waiting.back();
+                    cap = int(waiting.back() >> 32);
+                    at = int(quint32(waiting.back()));
                     waiting.pop_back();
                 } else {
                     at = order[o++];
@@ -497,7 +498,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                         shape += k + 1 == matchers.size() ? matchers[k].BoundAscii(bytes, &hit.first) : matchers[k].BoundAscii(bytes);
                     hit.bound = std::min(hit.bound, shape);
                     if (hit.bound < before) {
-                        waiting.emplace_back(cap - (before - hit.bound), at);
+                        waiting.push_back(quint64(quint32(cap - (before - hit.bound))) << 32 | quint32(at));
                         std::push_heap(waiting.begin(), waiting.end());
                         continue;
                     }

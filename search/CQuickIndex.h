@@ -71,7 +71,7 @@ public:
     struct Scratch {
         std::vector<Candidate> candidates[2];  // one per half
         std::vector<int> order[2];
-        std::vector<std::pair<int, int>> waiting[2];
+        std::vector<quint64> waiting[2];
         std::vector<Hit> otherHits;
     };
     QList<Row> Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
