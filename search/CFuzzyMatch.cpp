@@ -162,8 +162,6 @@ int CFuzzyMatch::runAtStart(QByteArrayView title) const {
 
 int CFuzzyMatch::BoundAtStartAscii(QByteArrayView title) const { return boundOfRun(runAtStart(title)); }
 
-int CFuzzyMatch::BoundAscii(QByteArrayView title) const { return BoundAscii(title, nullptr); }
-
 int CFuzzyMatch::BoundAscii(QByteArrayView title, quint8* known) const {
     const int run = runAtStart(title);
     if (run > 0 || m_ascii.isEmpty()) return boundOfRun(run);

@@ -34,20 +34,19 @@ public:
     // A score Score never exceeds on this folded candidate: a title that cannot reach the worst of
     // the best results so far need not be scored at all.
     int Bound(QStringView folded) const;
-    // The same two for a title of ASCII characters only, given as it is written: its folded form
-    // is its lower case, which an index of many titles then need not keep.
+    // The same for a title of ASCII characters only, given as it is written: its folded form is
+    // its lower case, which an index of many titles then need not keep.
     bool MatchesAscii(QByteArrayView title) const;
-    int BoundAscii(QByteArrayView title) const;
     int ScoreAscii(QByteArrayView title) const;
+    // Bound for such a title; first (when given) keeps the share the first letter can earn away
+    // from the title's start between calls (0: not known yet), as it depends on that letter alone.
+    int BoundAscii(QByteArrayView title, quint8* first = nullptr) const;
     // For a title matched again as letters are added to the pattern: where the letters from
     // letter on, matched from the left from title place from, end (the place after the last
     // one); -1 when they are not all there. MatchesAscii is MatchEndAscii(title, 0, 0) >= 0.
     int MatchEndAscii(QByteArrayView title, int letter, int from) const;
-    // BoundAscii with the share the first letter can earn away from the title's start kept in
-    // *first (0: not known yet), as it depends on that letter alone.
-    int BoundAscii(QByteArrayView title, quint8* first) const;
-    // A looser bound from the title's start alone, for a one-letter pattern whose letter the
-    // title is known to hold: no look through the title.
+    // A looser bound from the title's start alone, for a title known to hold the letters: no
+    // look through the title.
     int BoundAtStartAscii(QByteArrayView title) const;
 
     // The case-folded form of one character, as both sides are compared.

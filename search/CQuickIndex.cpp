@@ -341,7 +341,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                                                           (lastFolded[0] >= u'0' && lastFolded[0] <= u'9'));
         // The rows to look at: all, or those of the earlier query and of the body hits. A row the
         // earlier query did not find by its title is not found by it now, and one it found scores
-        // at most one letter's worth more: after a few letters that bound spares most scoring.
+        // at most a letter's worth more for each letter added: that bound spares most scoring.
         std::vector<int> bodyRows;  // body hits the earlier query did not find
         if (within && anyBodies) {
             std::vector<char> seen(m_items.size(), 0);
@@ -390,9 +390,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 const Item& item = m_items[r];
                 const bool plain = item.folded < 0;  // ASCII: matched on the title as written
                 const QByteArrayView bytes = TitleOf(r);
-                const QStringView folded =
-                    plain ? QStringView()
-                          : QStringView(m_folded).mid(item.folded, std::min(int(item.titleLength), CFuzzyMatch::kMaxCandidate));
+                const QStringView folded = FoldedOf(item);
                 const Hit* was = within ? &visited : nullptr;
                 bool inTitle = !was || was->bound >= 0;
                 int bound = 0;
@@ -505,9 +503,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 }
                 int total = 0;
                 if (inTitle) {
-                    const QStringView folded =
-                        plain ? QStringView()
-                              : QStringView(m_folded).mid(item.folded, std::min(int(item.titleLength), CFuzzyMatch::kMaxCandidate));
+                    const QStringView folded = FoldedOf(item);
                     if (!plain) title = QString::fromUtf8(bytes.data(), bytes.size());
                     for (size_t k = 0; k < matchers.size(); ++k) {
                         const int s = plain ? matchers[k].ScoreAscii(bytes) : matchers[k].Score(title, folded);

@@ -3,6 +3,7 @@
 // categories, its last change and its uses, read once so that each typed letter is matched
 // against titles without the engine. Bodies are not held; their hits come from the full-text
 // table and are handed in.
+#include "search/CFuzzyMatch.h"
 #include "search/CQuickQuery.h"
 #include "search/CRecentUse.h"
 
@@ -12,6 +13,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -120,6 +122,12 @@ private:
     QByteArrayView TitleOf(size_t row) const {
         const int end = row + 1 < m_items.size() ? m_items[row + 1].title : int(m_titles.size());
         return QByteArrayView(m_titles).sliced(m_items[row].title, end - m_items[row].title);
+    }
+    // The folded form of a title outside ASCII as matched (its first kMaxCandidate characters);
+    // empty for an ASCII title, which is matched as written.
+    QStringView FoldedOf(const Item& item) const {
+        return item.folded < 0 ? QStringView()
+                               : QStringView(m_folded).mid(item.folded, std::min(int(item.titleLength), CFuzzyMatch::kMaxCandidate));
     }
     float WeightOf(size_t row) const { return m_items[row].letters & kUsedBit ? m_used.value(int(row)).weight : 0; }
     qint32 LastUsedOf(size_t row) const {
