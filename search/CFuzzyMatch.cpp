@@ -162,7 +162,17 @@ int CFuzzyMatch::runAtStart(QByteArrayView title) const {
 
 int CFuzzyMatch::BoundAtStartAscii(QByteArrayView title) const { return boundOfRun(runAtStart(title)); }
 
-int CFuzzyMatch::BoundAscii(QByteArrayView title, quint8* known) const {
+quint32 CFuzzyMatch::LateWordStartsAscii(QByteArrayView title) {
+    quint32 starts = 0;
+    const qsizetype n = std::min<qsizetype>(title.size(), kMaxCandidate);
+    for (qsizetype j = kLeadingMax; j < n; ++j) {
+        const char c = char(title[j] | 0x20);
+        if (c >= 'a' && c <= 'z' && bonusAt(title.data(), int(j)) > 0) starts |= quint32(1) << (c - 'a');
+    }
+    return starts;
+}
+
+int CFuzzyMatch::BoundAscii(QByteArrayView title, quint8* known, const quint32* lateStarts) const {
     const int run = runAtStart(title);
     if (run > 0 || m_ascii.isEmpty()) return boundOfRun(run);
     // Away from the title's start the first letter earns at most its best place's bonus less the
@@ -174,11 +184,21 @@ int CFuzzyMatch::BoundAscii(QByteArrayView title, quint8* known) const {
         const char lift = (want >= 'a' && want <= 'z') ? 0x20 : 0;
         const char* s = title.data();
         const qsizetype n = std::min<qsizetype>(title.size(), kMaxCandidate);
-        for (qsizetype j = findFolded(s, 0, n, want, lift); j < n; j = findFolded(s, j + 1, n, want, lift)) {
-            first = std::max(first, kMatch + bonusAt(s, int(j)) - std::min(int(j), kLeadingMax));
-            if (j >= kLeadingMax && first >= kMatch + kBoundaryBonus - kLeadingMax) break;  // none further does better
+        if (lateStarts && lift) {
+            // The first places one by one; from kLeadingMax on every place costs the same, so
+            // only whether the letter starts a word there counts (a hump is bounded as a word
+            // start), and a title holding the letter holds it somewhere.
+            for (qsizetype j = 1; j < std::min<qsizetype>(n, kLeadingMax); ++j)
+                if (char(s[j] | lift) == want) first = std::max(first, kMatch + bonusAt(s, int(j)) - int(j));
+            const bool starts = *lateStarts >> (want - 'a') & 1;
+            first = std::max(first, kMatch + (starts ? kBoundaryBonus : 0) - kLeadingMax);
+        } else {
+            for (qsizetype j = findFolded(s, 0, n, want, lift); j < n; j = findFolded(s, j + 1, n, want, lift)) {
+                first = std::max(first, kMatch + bonusAt(s, int(j)) - std::min(int(j), kLeadingMax));
+                if (j >= kLeadingMax && first >= kMatch + kBoundaryBonus - kLeadingMax) break;  // none further does better
+            }
+            if (first == kImpossible) return boundOfRun(0);
         }
-        if (first == kImpossible) return boundOfRun(0);
         if (known) *known = quint8(first);  // between kMatch - kLeadingMax and kMatch + kFirstBonus
     }
     return first + (int(m_ascii.size()) - 1) * (kMatch + kBoundaryBonus);

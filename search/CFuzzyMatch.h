@@ -40,7 +40,12 @@ public:
     int ScoreAscii(QByteArrayView title) const;
     // Bound for such a title; first (when given) keeps the share the first letter can earn away
     // from the title's start between calls (0: not known yet), as it depends on that letter alone.
-    int BoundAscii(QByteArrayView title, quint8* first = nullptr) const;
+    // lateStarts (when given) is the title's LateWordStartsAscii: the share of a letter then
+    // needs no look past the title's first places.
+    int BoundAscii(QByteArrayView title, quint8* first = nullptr, const quint32* lateStarts = nullptr) const;
+    // The letters a to z (bit 0 for a) that start a word or a camelCase hump of an ASCII title at
+    // a place from which the leading letters cost no more: an index of many titles keeps it.
+    static quint32 LateWordStartsAscii(QByteArrayView title);
     // For a title matched again as letters are added to the pattern: where the letters from
     // letter on, matched from the left from title place from, end (the place after the last
     // one); -1 when they are not all there. MatchesAscii is MatchEndAscii(title, 0, 0) >= 0.

@@ -116,7 +116,8 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         const QByteArrayView bytes = TitleOf(r);
         if (item.folded < 0) {
             item.titleLength = clampLength(bytes.size());
-            item.letters = LetterMask(QLatin1StringView(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate)));
+            item.letters = LetterMask(QLatin1StringView(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate))) |
+                           quint64(CFuzzyMatch::LateWordStartsAscii(bytes)) << kLateStartsShift;
             continue;
         }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
@@ -491,9 +492,10 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                     // The title's shape bounds it closer than its start did: the letters' best
                     // places. A row it lowers waits for its turn; many never get it.
                     const int before = hit.bound;
+                    const quint32 lateStarts = LateStartsOf(item);
                     int shape = 0;
                     for (size_t k = 0; k < matchers.size(); ++k)
-                        shape += k + 1 == matchers.size() ? matchers[k].BoundAscii(bytes, &hit.first) : matchers[k].BoundAscii(bytes);
+                        shape += matchers[k].BoundAscii(bytes, k + 1 == matchers.size() ? &hit.first : nullptr, &lateStarts);
                     hit.bound = std::min(hit.bound, shape);
                     if (hit.bound < before) {
                         waiting.push_back(quint64(quint32(cap - (before - hit.bound))) << 32 | quint32(at));

@@ -100,7 +100,7 @@ private:
         int folded = -1;             // where its folded form (at most kMaxCandidate) starts in m_folded; -1: ASCII
         quint16 titleLength = 0;     // in UTF-16 units, at most 65535: the order among equals reads no further
         quint16 type = 0;            // into m_typeIds
-        quint64 letters = 0;         // LetterMask of the title, with kUsedBit for an item in m_used
+        quint64 letters = 0;         // LetterMask of the title, its late word starts and kUsedBit for an item in m_used
     };
     // An item used from the palette: its order among equals. Few are, so they are kept apart.
     struct Used {
@@ -108,6 +108,9 @@ private:
         qint32 lastUsed = 0;
     };
     static constexpr quint64 kUsedBit = quint64(1) << 62;  // no letter's bit
+    // The bits between the letters' and kUsedBit hold an ASCII title's LateWordStartsAscii.
+    static constexpr int kLateStartsShift = 36;
+    static quint32 LateStartsOf(const Item& item) { return quint32(item.letters >> kLateStartsShift) & 0x3ffffff; }
     static_assert(sizeof(Item) == 32);
     static constexpr qint32 kNever = std::numeric_limits<qint32>::min();
     // A Julian day as whole seconds since 2000 (to 2068), kNever for 0.

@@ -120,8 +120,13 @@ TEST(CFuzzyMatch, BoundIsNeverBelowTheScoreAndMatchesAgreesWithIt) {
             ASSERT_EQ(m.MatchesAscii(bytes), m.Matches(folded)) << p.toStdString() << " / " << t.toStdString();
             // Its bound may be tighter, knowing the case of every letter, never below the score.
             ASSERT_LE(m.BoundAscii(bytes), m.Bound(folded)) << p.toStdString() << " / " << t.toStdString();
+            // With the title's late word starts kept, the first letter's share comes from them.
+            const quint32 late = CFuzzyMatch::LateWordStartsAscii(bytes);
             if (score != CFuzzyMatch::kNoMatch) {
                 ASSERT_GE(m.BoundAscii(bytes), score) << p.toStdString() << " / " << t.toStdString();
+                quint8 first = 0;
+                ASSERT_GE(m.BoundAscii(bytes, &first, &late), score) << p.toStdString() << " / " << t.toStdString();
+                ASSERT_EQ(m.BoundAscii(bytes, &first), m.BoundAscii(bytes, nullptr, &late)) << p.toStdString() << " / " << t.toStdString();
             }
             ASSERT_EQ(m.ScoreAscii(bytes), score) << p.toStdString() << " / " << t.toStdString();
         }
