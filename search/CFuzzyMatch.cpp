@@ -20,6 +20,9 @@ constexpr int kGapExtend = -1;
 constexpr int kLeadingMax = 8;      // letters skipped before the first match cost up to this
 constexpr int kImpossible = -(1 << 28);
 static_assert(CFuzzyMatch::kMaxLetterGain == kMatch + kFirstBonus, "a letter earns at most a match and the first bonus");
+static_assert(CFuzzyMatch::kMaxLateLetterGain == kMatch + kBoundaryBonus && kBoundaryBonus >= kHumpBonus &&
+                  kBoundaryBonus >= kConsecutive,
+              "away from the first place a letter earns at most a match and a word start's bonus");
 
 enum Kind { Separator, Lower, Upper, Digit, Other };
 

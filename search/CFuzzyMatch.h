@@ -15,6 +15,9 @@ public:
     static constexpr int kMaxCandidate = 512;
     // The most one more letter at the pattern's end can add to a title's score.
     static constexpr int kMaxLetterGain = 28;
+    // The same for a title that does not begin with the pattern's first letter: only a run from
+    // the title's first place earns that place's bonus.
+    static constexpr int kMaxLateLetterGain = 26;
 
     explicit CFuzzyMatch(QStringView pattern);
 

@@ -396,6 +396,12 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 bool inTitle = !was || was->bound >= 0;
                 int bound = 0;
                 Hit hit{int(r), -1, 0, quint8(lastLetters), 0};
+                // A title that does not begin with the last word's first letter: each letter added
+                // since the earlier search earns at most a later letter's share, which bounds it
+                // closer than the title's start does, so the start is not looked at.
+                const int added = was && !newWord && was->end > 0 ? lastLetters - was->letters : -1;
+                const bool late = plain && added >= 0 && !bytes.isEmpty() &&
+                                  CFuzzyMatch::Fold(char16_t(uchar(bytes[0]))) != lastFolded[0].unicode();
                 // The earlier query matched the title with the same words before the last: then
                 // only the last is matched again, from where its earlier letters ended, and the
                 // earlier score bounds the new one too.
@@ -411,13 +417,14 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                     // rows that come near the list (see below).
                     if (!isLast) {
                         if (!was) inTitle = !(masks[k] & ~item.letters) && matchers[k].MatchesAscii(bytes);
-                        bound += matchers[k].BoundAtStartAscii(bytes);
+                        if (!late) bound += matchers[k].BoundAtStartAscii(bytes);
                         continue;
                     }
                     inTitle = !(masks[k] & ~item.letters);
                     if (!inTitle) break;
                     hit.first = was ? was->first : 0;
-                    bound += hit.first ? matchers[k].BoundAscii(bytes, &hit.first) : matchers[k].BoundAtStartAscii(bytes);
+                    if (!late)
+                        bound += hit.first ? matchers[k].BoundAscii(bytes, &hit.first) : matchers[k].BoundAtStartAscii(bytes);
                     if (oneLetter && !was) {
                         // The bit says it all; its first place is noted for the next letter.
                         hit.end = quint16(matchers[k].MatchEndAscii(bytes, 0, 0));
@@ -428,7 +435,9 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                     inTitle = end >= 0;
                     hit.end = quint16(std::max(end, 0));
                 }
-                if (inTitle && was) bound = std::min(bound, was->bound);
+                if (inTitle && was)
+                    bound = late ? was->bound - added * (CFuzzyMatch::kMaxLetterGain - CFuzzyMatch::kMaxLateLetterGain)
+                                 : std::min(bound, was->bound);
                 const bool body = anyBodies && bodyHits.contains(item.id);
                 if (!inTitle && !body) continue;
                 hit.bound = inTitle ? bound : -1;
