@@ -18,7 +18,9 @@ class CQuickSearcher : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kLimit = 200;         // rows a search gives at most
+    // Rows a search gives at most: six pages of the list. Past them the user types a letter more;
+    // further down, thousands of poor matches score nearly alike and all would need scoring.
+    static constexpr int kLimit = 100;
     static constexpr int kBodyHitLimit = 500;  // full-text hits merged into one search
     static constexpr int kKeepListsMs = 150;   // a pause in typing this long drops the search's lists
 
