@@ -4,18 +4,7 @@
 #include "db/basDB.h"
 #include "util/CPrompt.h"
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 CApplication::CApplication(QObject* parent) : QObject(parent) {
-#ifdef __GLIBC__
-    // The quick palette makes and drops lists of a hundred thousand rows at every typed letter,
-    // on two threads. Left to itself the allocator soon keeps such blocks in its heaps, where
-    // they stay as holes for as long as the program runs; from this size on they are mapped
-    // on their own and go back to the system when freed.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
     InitGlobals();
     CProgressScope::SetBusyHandler([this](bool busy) { emit BusyChanged(busy); });
     Subscribe();

@@ -75,7 +75,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             QByteArray scratch;
             const QByteArrayView bytes = row.Utf8(1, scratch);
             item.title = int(m_titles.size());
-            m_titles.append(bytes.data(), bytes.size());
+            m_titles.insert(m_titles.end(), bytes.data(), bytes.data() + bytes.size());
             item.lastUpdate = Seconds(row.Real(2));
             m_items.push_back(item);
             return true;
@@ -92,7 +92,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
                        "JOIN ftsItem ON ftsItem.docid = tblItem.ID ORDER BY tblItem.ID"))
             return fail(why);
     }
-    m_titles.squeeze();
+    m_titles.shrink_to_fit();
     m_items.shrink_to_fit();
     // Most titles are plain ASCII: their folded form is their lower case, read from the title
     // itself. Only the others keep a folded copy. UTF-16 never has more units than UTF-8 has
@@ -142,13 +142,19 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         }
         return true;
     }, &why);
+    QHash<int, quint16> categoryIndex;
     ok = ok && db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory"), [&](const CSQLite::Row& row) {
         m_categoryNames.insert(int(row.Int(0)), textOf(row, 2));
         m_categoryType.insert(int(row.Int(0)), int(row.Int(1)));
+        // As with languages: past 65,536 categories the rest are left out of the rows.
+        if (m_categoryIds.size() <= 0xffff) {
+            categoryIndex.insert(int(row.Int(0)), quint16(m_categoryIds.size()));
+            m_categoryIds.push_back(int(row.Int(0)));
+        }
         return true;
     }, &why);
     // Links in item order (the primary key's index), so each item's run is contiguous.
-    std::vector<std::pair<int, int>> links;
+    CMappedVector<std::pair<int, int>> links;
     ok = ok && db.ForEachRow(QStringLiteral("SELECT ItemID, CategoryID FROM tblItemCategory ORDER BY ItemID"),
                              [&](const CSQLite::Row& row) {
                                  links.emplace_back(int(row.Int(0)), int(row.Int(1)));
@@ -163,13 +169,15 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         while (l < links.size() && links[l].first < item.id) ++l;
         item.catBegin = int(m_categories.size());
         for (; l < links.size() && links[l].first == item.id; ++l) {
-            if (!m_categoryNames.contains(links[l].second)) continue;
-            m_categories.push_back(links[l].second);
+            const auto at = categoryIndex.constFind(links[l].second);
+            if (at == categoryIndex.cend()) continue;
+            m_categories.push_back(*at);
             if (item.type == 0) item.type = typeIndex.value(m_categoryType.value(links[l].second));
         }
         std::sort(m_categories.begin() + item.catBegin, m_categories.end(),
-                  [this](int a, int b) {
-                      return m_categoryNames.value(a).compare(m_categoryNames.value(b), Qt::CaseInsensitive) < 0;
+                  [this](quint16 a, quint16 b) {
+                      return m_categoryNames.value(m_categoryIds[a]).compare(m_categoryNames.value(m_categoryIds[b]),
+                                                                             Qt::CaseInsensitive) < 0;
                   });
     }
     m_loadedAt = CRecentUse::JulianDay(QDateTime::currentDateTimeUtc());
@@ -240,7 +248,7 @@ CQuickIndex::Row CQuickIndex::MakeRow(size_t r) const {
     const QByteArrayView title = TitleOf(r);
     row.title = QString::fromUtf8(title.data(), title.size());
     row.language = m_languageNames.value(m_typeIds[item.type]);
-    for (int c = item.catBegin, end = CatEnd(r); c < end; ++c) row.categories << m_categoryNames.value(m_categories[size_t(c)]);
+    for (int c = item.catBegin, end = CatEnd(r); c < end; ++c) row.categories << m_categoryNames.value(m_categoryIds[m_categories[size_t(c)]]);
     return row;
 }
 
@@ -249,7 +257,7 @@ CQuickIndex::Row CQuickIndex::RowOf(int itemId) const {
     return r < 0 ? Row() : MakeRow(size_t(r));
 }
 
-bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) const {
+bool CQuickIndex::FilterRows(const CQuickQuery& query, CMappedVector<char>* keep) const {
     if (!query.HasFilters()) return false;
     keep->assign(m_items.size(), 1);
     for (const QString& name : query.languages) {
@@ -263,7 +271,7 @@ bool CQuickIndex::FilterRows(const CQuickQuery& query, std::vector<char>* keep) 
             if (!(*keep)[r]) continue;
             bool any = false;
             for (int c = m_items[r].catBegin, end = CatEnd(r); c < end && !any; ++c)
-                any = cats.contains(m_categories[size_t(c)]);
+                any = cats.contains(m_categoryIds[m_categories[size_t(c)]]);
             if (!any) (*keep)[r] = 0;
         }
     }
@@ -297,7 +305,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         matched->query = query;
         matched->hits.clear();
     }
-    std::vector<char> keep;
+    CMappedVector<char> keep;
     const bool filtered = FilterRows(query, &keep);
     std::vector<Scored> found;
     const auto stop = [&](size_t r) { return cancelled && (r & 2047) == 0 && cancelled(); };
@@ -333,7 +341,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         const bool anyBodies = !bodyHits.isEmpty();
         // The rows keep the last word's length in a byte: a longer word is matched afresh.
         const int lastLetters = int(query.words.last().size());
-        const std::vector<Hit>* within =
+        const CMappedVector<Hit>* within =
             last && lastLetters <= std::numeric_limits<quint8>::max() && Narrows(last->query, query) ? &last->hits : nullptr;
         const bool newWord = within && last->query.words.size() < query.words.size();
         // A word of one letter or digit: the letter bits tell which titles hold it.
@@ -343,9 +351,9 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         // The rows to look at: all, or those of the earlier query and of the body hits. A row the
         // earlier query did not find by its title is not found by it now, and one it found scores
         // at most a letter's worth more for each letter added: that bound spares most scoring.
-        std::vector<int> bodyRows;  // body hits the earlier query did not find
+        CMappedVector<int> bodyRows;  // body hits the earlier query did not find
         if (within && anyBodies) {
-            std::vector<char> seen(m_items.size(), 0);
+            CMappedVector<char> seen(m_items.size(), 0);
             for (const Hit& h : *within) seen[size_t(h.row)] = 1;
             for (int id : bodyHits) {
                 const int r = RowOfId(id);
@@ -379,8 +387,8 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         // tie near it are never scored.
         Scratch own;
         Scratch& work = scratch ? *scratch : own;
-        const auto scan = [&](size_t begin, size_t end, std::vector<Scored>& best, std::vector<Hit>& hits, int side) {
-            std::vector<Candidate>& candidates = work.candidates[side];
+        const auto scan = [&](size_t begin, size_t end, std::vector<Scored>& best, CMappedVector<Hit>& hits, int side) {
+            CMappedVector<Candidate>& candidates = work.candidates[side];
             candidates.clear();
             candidates.reserve(end - begin);
             for (size_t v = begin; v < end; ++v) {
@@ -452,10 +460,10 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 low = std::min(low, c.cap);
                 high = std::max(high, c.cap);
             }
-            std::vector<int>& order = work.order[side];
+            CMappedVector<int>& order = work.order[side];
             order.resize(candidates.size());
             if (high - low <= 1 << 16) {
-                std::vector<int> start(size_t(high - low) + 2, 0);
+                CMappedVector<int> start(size_t(high - low) + 2, 0);
                 for (const Candidate& c : candidates) ++start[size_t(high - c.cap) + 1];
                 for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
                 for (size_t i = 0; i < candidates.size(); ++i) order[size_t(start[size_t(high - candidates[i].cap)]++)] = int(i);
@@ -468,7 +476,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
             QString title;  // the one being scored, decoded when not ASCII
             // Rows whose shape bounded them closer than their start did wait here, highest cap
             // on top, until the rows in order come down to their cap.
-            std::vector<quint64>& waiting = work.waiting[side];  // cap above, place in candidates below
+            CMappedVector<quint64>& waiting = work.waiting[side];  // cap above, place in candidates below
             waiting.clear();
             for (size_t o = 0, step = 0;; ++step) {
                 if (stop(step)) return false;
@@ -535,7 +543,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
         const size_t count = within ? withinCount + bodyRows.size() : m_items.size();
         // Many rows: the second half on another core, each half keeping its own best.
         std::vector<Scored> others;
-        std::vector<Hit>& otherHits = work.otherHits;
+        CMappedVector<Hit>& otherHits = work.otherHits;
         otherHits.clear();
         bool othersDone = true;
         std::thread helper;
@@ -550,7 +558,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 // No thread to be had: this one looks at every row.
             }
         }
-        std::vector<Hit> ownHits;  // when the caller keeps none
+        CMappedVector<Hit> ownHits;  // when the caller keeps none
         const bool done = scan(0, mine, found, matched ? matched->hits : ownHits, 0);
         if (helper.joinable()) helper.join();
         if (!done || !othersDone) return {};

@@ -6,6 +6,7 @@
 #include "search/CFuzzyMatch.h"
 #include "search/CQuickQuery.h"
 #include "search/CRecentUse.h"
+#include "util/CMappedAllocator.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -61,7 +62,7 @@ public:
     };
     struct Matched {
         CQuickQuery query;
-        std::vector<Hit> hits;
+        CMappedVector<Hit> hits;
     };
     // The lists a search works in. Given, they are kept between searches: each typed letter
     // then neither asks the system for a few megabytes nor touches them in page by page. Drop
@@ -71,10 +72,10 @@ public:
         int cap;  // the score it cannot exceed
     };
     struct Scratch {
-        std::vector<Candidate> candidates[2];  // one per half
-        std::vector<int> order[2];
-        std::vector<quint64> waiting[2];
-        std::vector<Hit> otherHits;
+        CMappedVector<Candidate> candidates[2];  // one per half
+        CMappedVector<int> order[2];
+        CMappedVector<quint64> waiting[2];
+        CMappedVector<Hit> otherHits;
     };
     QList<Row> Search(const CQuickQuery& query, const QSet<int>& bodyHits, int limit,
                       const std::function<bool()>& cancelled = {}, const Matched* last = nullptr,
@@ -120,11 +121,11 @@ private:
     }
     // The items the filters leave; empty pointer: no filter. A filter naming nothing known
     // leaves no item.
-    bool FilterRows(const CQuickQuery& query, std::vector<char>* keep) const;
+    bool FilterRows(const CQuickQuery& query, CMappedVector<char>* keep) const;
     Row MakeRow(size_t row) const;
     QByteArrayView TitleOf(size_t row) const {
         const int end = row + 1 < m_items.size() ? m_items[row + 1].title : int(m_titles.size());
-        return QByteArrayView(m_titles).sliced(m_items[row].title, end - m_items[row].title);
+        return QByteArrayView(m_titles.data() + m_items[row].title, end - m_items[row].title);
     }
     // The folded form of a title outside ASCII as matched (its first kMaxCandidate characters);
     // empty for an ASCII title, which is matched as written.
@@ -146,13 +147,15 @@ private:
     // The row of an item number, -1 when none (the rows are in number order).
     int RowOfId(int itemId) const;
 
-    std::vector<Item> m_items;
+    CMappedVector<Item> m_items;
     // Every title as UTF-8, and every title with other than ASCII characters folded, one after
     // the other: two blocks instead of two strings per item. Matching reads the folded block, or
     // an ASCII title itself; the few titles that get scored or shown are decoded.
-    QByteArray m_titles;
+    CMappedVector<char> m_titles;
     QString m_folded;
-    std::vector<int> m_categories;  // category ids of all items, each item's run in name order
+    // The categories of all items as places in m_categoryIds, each item's run in name order.
+    CMappedVector<quint16> m_categories;
+    std::vector<int> m_categoryIds;
     QHash<int, QString> m_languageNames;
     std::vector<int> m_typeIds{0};  // language numbers, 0 first (none): Item::type points here
     QHash<int, Used> m_used;        // by row

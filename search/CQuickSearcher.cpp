@@ -89,7 +89,7 @@ bool CQuickSearcher::Refresh() {
         }
         // The items are read once and then held by the index; the full-text reads of body hits
         // go through the system's file cache as well, so the engine's own cache stays small.
-        w.db.Run(QStringLiteral("PRAGMA cache_size = -256"));
+        w.db.Run(QStringLiteral("PRAGMA cache_size = -64"));
         // A newer query interrupts a full-text read of an older one.
         w.db.SetProgressHandler([this, &w] { return w.reading && m_latest.load() != w.generation; });
     }
