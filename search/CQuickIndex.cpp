@@ -74,7 +74,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             item.id = int(row.Int(0));
             QByteArray scratch;
             const QByteArrayView bytes = row.Utf8(1, scratch);
-            item.title = int(m_titles.size());
+            item.title = quint32(m_titles.size());
             m_titles.insert(m_titles.end(), bytes.data(), bytes.data() + bytes.size());
             item.lastUpdate = Seconds(row.Real(2));
             m_items.push_back(item);
@@ -105,27 +105,26 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     qsizetype total = 0;
     for (size_t r = 0; r < m_items.size(); ++r) {
         const QByteArrayView bytes = TitleOf(r);
-        m_items[r].folded = ascii(bytes) ? -1 : 0;
-        if (m_items[r].folded == 0) total += std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate);
+        if (ascii(bytes)) continue;
+        m_items[r].title |= kOutsideAscii;
+        total += std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate);
     }
     m_folded.resize(total);
     QChar* out = m_folded.data();
-    const auto clampLength = [](qsizetype length) { return quint16(std::min<qsizetype>(length, 0xffff)); };
     for (size_t r = 0; r < m_items.size(); ++r) {
         Item& item = m_items[r];
         const QByteArrayView bytes = TitleOf(r);
-        if (item.folded < 0) {
-            item.titleLength = clampLength(bytes.size());
+        if (IsAscii(item)) {
             item.letters = LetterMask(QLatin1StringView(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate))) |
                            quint64(CFuzzyMatch::LateWordStartsAscii(bytes)) << kLateStartsShift;
             continue;
         }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
-        item.titleLength = clampLength(title.size());
         item.letters = LetterMask(QStringView(title).left(CFuzzyMatch::kMaxCandidate));
-        item.folded = int(out - m_folded.constData());
+        m_foldedRows.push_back({int(r), int(out - m_folded.constData()), quint16(std::min<qsizetype>(title.size(), 0xffff))});
         for (QChar c : QStringView(title).left(CFuzzyMatch::kMaxCandidate)) *out++ = QChar(CFuzzyMatch::Fold(c.unicode()));
     }
+    m_foldedRows.shrink_to_fit();
     m_folded.truncate(out - m_folded.constData());
     m_folded.squeeze();
     // Read in number order, so a number finds its row by halving.
@@ -164,15 +163,17 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     if (!ok) return fail(why);
 
     m_categories.reserve(links.size());
+    m_types.assign(m_items.size(), 0);
     size_t l = 0;
-    for (Item& item : m_items) {
+    for (size_t r = 0; r < m_items.size(); ++r) {
+        Item& item = m_items[r];
         while (l < links.size() && links[l].first < item.id) ++l;
         item.catBegin = int(m_categories.size());
         for (; l < links.size() && links[l].first == item.id; ++l) {
             const auto at = categoryIndex.constFind(links[l].second);
             if (at == categoryIndex.cend()) continue;
             m_categories.push_back(*at);
-            if (item.type == 0) item.type = typeIndex.value(m_categoryType.value(links[l].second));
+            if (m_types[r] == 0) m_types[r] = typeIndex.value(m_categoryType.value(links[l].second));
         }
         std::sort(m_categories.begin() + item.catBegin, m_categories.end(),
                   [this](quint16 a, quint16 b) {
@@ -247,7 +248,7 @@ CQuickIndex::Row CQuickIndex::MakeRow(size_t r) const {
     row.id = item.id;
     const QByteArrayView title = TitleOf(r);
     row.title = QString::fromUtf8(title.data(), title.size());
-    row.language = m_languageNames.value(m_typeIds[item.type]);
+    row.language = m_languageNames.value(m_typeIds[m_types[r]]);
     for (int c = item.catBegin, end = CatEnd(r); c < end; ++c) row.categories << m_categoryNames.value(m_categoryIds[m_categories[size_t(c)]]);
     return row;
 }
@@ -263,7 +264,7 @@ bool CQuickIndex::FilterRows(const CQuickQuery& query, CMappedVector<char>* keep
     for (const QString& name : query.languages) {
         const QSet<int> types = namesMatching(m_languageNames, name);
         for (size_t r = 0; r < m_items.size(); ++r)
-            if ((*keep)[r] && !types.contains(m_typeIds[m_items[r].type])) (*keep)[r] = 0;
+            if ((*keep)[r] && !types.contains(m_typeIds[m_types[r]])) (*keep)[r] = 0;
     }
     for (const QString& name : query.categories) {
         const QSet<int> cats = namesMatching(m_categoryNames, name);
@@ -397,9 +398,9 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 const size_t r = size_t(visited.row);
                 if (filtered && !keep[r]) continue;
                 const Item& item = m_items[r];
-                const bool plain = item.folded < 0;  // ASCII: matched on the title as written
+                const bool plain = IsAscii(item);  // matched on the title as written
                 const QByteArrayView bytes = TitleOf(r);
-                const QStringView folded = FoldedOf(item);
+                const QStringView folded = plain ? QStringView() : FoldedOf(r);
                 const Hit* was = within ? &visited : nullptr;
                 bool inTitle = !was || was->bound >= 0;
                 int bound = 0;
@@ -499,11 +500,11 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                     // The caps only fall from here: below the worst of the best, nothing more
                     // enters; at it, only a better place among equals, known before scoring.
                     if (cap < best.front().score) break;
-                    if (!better(Scored{hit.row, cap, WeightOf(size_t(hit.row)), item.titleLength, item.id}, best.front()))
+                    if (!better(Scored{hit.row, cap, WeightOf(size_t(hit.row)), TitleLengthOf(size_t(hit.row)), item.id}, best.front()))
                         continue;
                 }
                 const bool inTitle = hit.bound >= 0;
-                const bool plain = item.folded < 0;
+                const bool plain = IsAscii(item);
                 const QByteArrayView bytes = TitleOf(size_t(hit.row));
                 if (inTitle && plain && !waited) {
                     // The title's shape bounds it closer than its start did: the letters' best
@@ -522,7 +523,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 }
                 int total = 0;
                 if (inTitle) {
-                    const QStringView folded = FoldedOf(item);
+                    const QStringView folded = FoldedOf(size_t(hit.row));
                     if (!plain) title = QString::fromUtf8(bytes.data(), bytes.size());
                     for (size_t k = 0; k < matchers.size(); ++k) {
                         const int s = plain ? matchers[k].ScoreAscii(bytes) : matchers[k].Score(title, folded);
@@ -535,7 +536,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 }
                 const bool body = anyBodies && bodyHits.contains(item.id);
                 const Scored scored{hit.row, std::max(inTitle ? total : 0, 0) + (body ? bodyScore : 0), WeightOf(size_t(hit.row)),
-                                    item.titleLength, item.id};
+                                    TitleLengthOf(size_t(hit.row)), item.id};
                 keepBest(best, n, scored, better);
             }
             return true;

@@ -92,16 +92,23 @@ public:
     const QHash<int, CRecentUse::Use>& Uses() const { return m_uses; }
 
 private:
-    // 32 bytes: a hundred thousand of them are the palette's largest block after the titles.
+    // 24 bytes: a hundred thousand of them are the palette's largest block after the titles.
     struct Item {
         int id = 0;
         int catBegin = 0;  // into m_categories; the item's run ends where the next item's begins
         qint32 lastUpdate = kNever;  // Seconds
-        int title = 0;               // where the title's UTF-8 starts in m_titles; it ends where the next one's starts
-        int folded = -1;             // where its folded form (at most kMaxCandidate) starts in m_folded; -1: ASCII
-        quint16 titleLength = 0;     // in UTF-16 units, at most 65535: the order among equals reads no further
-        quint16 type = 0;            // into m_typeIds
-        quint64 letters = 0;         // LetterMask of the title, its late word starts and kUsedBit for an item in m_used
+        // Where the title's UTF-8 starts in m_titles (it ends where the next one's starts), with
+        // kOutsideAscii for a title that has a folded form in m_folded.
+        quint32 title = 0;
+        quint64 letters = 0;  // LetterMask of the title, its late word starts and kUsedBit for an item in m_used
+    };
+    static constexpr quint32 kOutsideAscii = 0x80000000u;
+    // A title with other than ASCII characters: where its folded form (at most kMaxCandidate)
+    // starts in m_folded, and its length in UTF-16 units. Few titles are, so they are kept apart.
+    struct Folded {
+        int row = 0;
+        int at = 0;
+        quint16 length = 0;  // at most 65535: the order among equals reads no further
     };
     // An item used from the palette: its order among equals. Few are, so they are kept apart.
     struct Used {
@@ -112,7 +119,7 @@ private:
     // The bits between the letters' and kUsedBit hold an ASCII title's LateWordStartsAscii.
     static constexpr int kLateStartsShift = 36;
     static quint32 LateStartsOf(const Item& item) { return quint32(item.letters >> kLateStartsShift) & 0x3ffffff; }
-    static_assert(sizeof(Item) == 32);
+    static_assert(sizeof(Item) == 24);
     static constexpr qint32 kNever = std::numeric_limits<qint32>::min();
     // A Julian day as whole seconds since 2000 (to 2068), kNever for 0.
     static qint32 Seconds(double julianDay);
@@ -123,15 +130,28 @@ private:
     // leaves no item.
     bool FilterRows(const CQuickQuery& query, CMappedVector<char>* keep) const;
     Row MakeRow(size_t row) const;
+    static bool IsAscii(const Item& item) { return !(item.title & kOutsideAscii); }
+    int TitleAt(size_t row) const { return int(m_items[row].title & ~kOutsideAscii); }
     QByteArrayView TitleOf(size_t row) const {
-        const int end = row + 1 < m_items.size() ? m_items[row + 1].title : int(m_titles.size());
-        return QByteArrayView(m_titles.data() + m_items[row].title, end - m_items[row].title);
+        const int end = row + 1 < m_items.size() ? TitleAt(row + 1) : int(m_titles.size());
+        return QByteArrayView(m_titles.data() + TitleAt(row), end - TitleAt(row));
+    }
+    const Folded* FoldedRow(size_t row) const {
+        const auto at = std::lower_bound(m_foldedRows.begin(), m_foldedRows.end(), int(row),
+                                         [](const Folded& f, int r) { return f.row < r; });
+        return at != m_foldedRows.end() && at->row == int(row) ? &*at : nullptr;
     }
     // The folded form of a title outside ASCII as matched (its first kMaxCandidate characters);
     // empty for an ASCII title, which is matched as written.
-    QStringView FoldedOf(const Item& item) const {
-        return item.folded < 0 ? QStringView()
-                               : QStringView(m_folded).mid(item.folded, std::min(int(item.titleLength), CFuzzyMatch::kMaxCandidate));
+    QStringView FoldedOf(size_t row) const {
+        const Folded* f = IsAscii(m_items[row]) ? nullptr : FoldedRow(row);
+        return f ? QStringView(m_folded).mid(f->at, std::min(int(f->length), CFuzzyMatch::kMaxCandidate)) : QStringView();
+    }
+    // The title's length in UTF-16 units, at most 65535.
+    int TitleLengthOf(size_t row) const {
+        if (IsAscii(m_items[row])) return int(std::min<qsizetype>(TitleOf(row).size(), 0xffff));
+        const Folded* f = FoldedRow(row);
+        return f ? f->length : 0;
     }
     float WeightOf(size_t row) const { return m_items[row].letters & kUsedBit ? m_used.value(int(row)).weight : 0; }
     qint32 LastUsedOf(size_t row) const {
@@ -153,6 +173,8 @@ private:
     // an ASCII title itself; the few titles that get scored or shown are decoded.
     CMappedVector<char> m_titles;
     QString m_folded;
+    std::vector<Folded> m_foldedRows;  // by row
+    CMappedVector<quint16> m_types;     // each item's language: into m_typeIds
     // The categories of all items as places in m_categoryIds, each item's run in name order.
     CMappedVector<quint16> m_categories;
     std::vector<int> m_categoryIds;
