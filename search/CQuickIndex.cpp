@@ -111,6 +111,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
     }
     m_folded.resize(total);
     QChar* out = m_folded.data();
+    m_outside.assign((m_items.size() + 63) / 64, 0);
     for (size_t r = 0; r < m_items.size(); ++r) {
         Item& item = m_items[r];
         const QByteArrayView bytes = TitleOf(r);
@@ -121,10 +122,14 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         }
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
         item.letters = LetterMask(QStringView(title).left(CFuzzyMatch::kMaxCandidate));
-        m_foldedRows.push_back({int(r), int(out - m_folded.constData()), quint16(std::min<qsizetype>(title.size(), 0xffff))});
+        m_foldedRows.push_back({int(out - m_folded.constData()), quint16(std::min<qsizetype>(title.size(), 0xffff))});
+        m_outside[r / 64] |= quint64(1) << (r % 64);
         for (QChar c : QStringView(title).left(CFuzzyMatch::kMaxCandidate)) *out++ = QChar(CFuzzyMatch::Fold(c.unicode()));
     }
     m_foldedRows.shrink_to_fit();
+    m_outsideBefore.resize(m_outside.size());
+    for (size_t w = 0, before = 0; w < m_outside.size(); before += size_t(std::popcount(m_outside[w++])))
+        m_outsideBefore[w] = int(before);
     m_folded.truncate(out - m_folded.constData());
     m_folded.squeeze();
     // Read in number order, so a number finds its row by halving.

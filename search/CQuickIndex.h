@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -106,7 +107,6 @@ private:
     // A title with other than ASCII characters: where its folded form (at most kMaxCandidate)
     // starts in m_folded, and its length in UTF-16 units. Few titles are, so they are kept apart.
     struct Folded {
-        int row = 0;
         int at = 0;
         quint16 length = 0;  // at most 65535: the order among equals reads no further
     };
@@ -136,10 +136,12 @@ private:
         const int end = row + 1 < m_items.size() ? TitleAt(row + 1) : int(m_titles.size());
         return QByteArrayView(m_titles.data() + TitleAt(row), end - TitleAt(row));
     }
+    // In constant time: a file of titles in another script has one for every row.
     const Folded* FoldedRow(size_t row) const {
-        const auto at = std::lower_bound(m_foldedRows.begin(), m_foldedRows.end(), int(row),
-                                         [](const Folded& f, int r) { return f.row < r; });
-        return at != m_foldedRows.end() && at->row == int(row) ? &*at : nullptr;
+        const size_t word = row / 64;
+        const quint64 bit = quint64(1) << (row % 64);
+        if (word >= m_outside.size() || !(m_outside[word] & bit)) return nullptr;
+        return &m_foldedRows[size_t(m_outsideBefore[word] + std::popcount(m_outside[word] & (bit - 1)))];
     }
     // The folded form of a title outside ASCII as matched (its first kMaxCandidate characters);
     // empty for an ASCII title, which is matched as written.
@@ -173,7 +175,9 @@ private:
     // an ASCII title itself; the few titles that get scored or shown are decoded.
     CMappedVector<char> m_titles;
     QString m_folded;
-    std::vector<Folded> m_foldedRows;  // by row
+    std::vector<Folded> m_foldedRows;   // in row order
+    std::vector<quint64> m_outside;     // a bit per row whose title is outside ASCII
+    std::vector<int> m_outsideBefore;   // such rows before each word of m_outside
     CMappedVector<quint16> m_types;     // each item's language: into m_typeIds
     // The categories of all items as places in m_categoryIds, each item's run in name order.
     CMappedVector<quint16> m_categories;
