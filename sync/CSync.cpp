@@ -16,6 +16,7 @@
 #include "sync/CSyncedItem.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QtEndian>
 #include <QLockFile>
@@ -699,8 +700,24 @@ bool CSync::Run(CSQLite& db, const CSyncOptions& o, CSyncSummary& s) {
     }
     // One sync of a folder at a time; holding the lock, git's own lock files left in it can only
     // be those of a sync that was killed.
-    QLockFile lock(repo.GitFolder() + QStringLiteral("/vellumgranary-sync.lock"));
-    if (!lock.tryLock(10000)) {
+    const QString lockPath = repo.GitFolder() + QStringLiteral("/vellumgranary-sync.lock");
+    QLockFile lock(lockPath);
+    // A lock is another sync's for as long as that sync runs, however long; one whose process
+    // is gone is free at once.
+    lock.setStaleLockTime(0);
+    bool locked = lock.tryLock(0);
+    if (!locked) {
+        // A sync killed while it made the lock leaves it without its owner written in: nobody
+        // holds that one once it is older than the writing takes.
+        qint64 pid = 0;
+        QString host, app;
+        const QFileInfo file(lockPath);
+        if (!lock.getLockInfo(&pid, &host, &app) && file.exists() &&
+            file.lastModified().msecsTo(QDateTime::currentDateTime()) > 2000)
+            lock.removeStaleLockFile();
+        locked = lock.tryLock(10000);
+    }
+    if (!locked) {
         s.error = QStringLiteral("Another sync of %1 is running").arg(o.folder);
         return false;
     }

@@ -50,3 +50,21 @@ TEST_F(SyncTest, ASyncKilledAtAnyMomentIsCompletedByTheNextWithoutLoss) {
     }
     EXPECT_GT(interrupted, 0) << "no kill landed inside a sync";
 }
+
+// A sync killed while it made its lock leaves the lock without an owner: the next sync takes it
+// at once, rather than calling it another sync for the next half minute.
+TEST_F(SyncTest, ALockLeftEmptyByAKilledSyncDoesNotBlockTheNext) {
+    Add(a, QStringLiteral("item"), QStringLiteral("body"));
+    Sync(a);
+    QFile lock(a.folder + QStringLiteral("/.git/vellumgranary-sync.lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime);
+    lock.close();
+    Change(a, QStringLiteral("item"), [](CItem& item) { item.body += QStringLiteral(" more"); });
+    QElapsedTimer t;
+    t.start();
+    Sync(a);
+    EXPECT_LT(t.elapsed(), 5000);
+    Sync(b);
+    EXPECT_EQ(Body(b, QStringLiteral("item")), QStringLiteral("body more"));
+}
