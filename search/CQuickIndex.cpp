@@ -74,7 +74,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             item.id = int(row.Int(0));
             QByteArray scratch;
             const QByteArrayView bytes = row.Utf8(1, scratch);
-            item.title = quint32(m_titles.size());
+            item.title = int(m_titles.size());
             m_titles.insert(m_titles.end(), bytes.data(), bytes.data() + bytes.size());
             item.lastUpdate = Seconds(row.Real(2));
             m_items.push_back(item);
@@ -103,19 +103,19 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         return true;
     };
     qsizetype total = 0;
+    m_outside.assign((m_items.size() + 63) / 64, 0);
     for (size_t r = 0; r < m_items.size(); ++r) {
         const QByteArrayView bytes = TitleOf(r);
         if (ascii(bytes)) continue;
-        m_items[r].title |= kOutsideAscii;
+        m_outside[r / 64] |= quint64(1) << (r % 64);
         total += std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate);
     }
     m_folded.resize(total);
     QChar* out = m_folded.data();
-    m_outside.assign((m_items.size() + 63) / 64, 0);
     for (size_t r = 0; r < m_items.size(); ++r) {
         Item& item = m_items[r];
         const QByteArrayView bytes = TitleOf(r);
-        if (IsAscii(item)) {
+        if (IsAscii(r)) {
             item.letters = LetterMask(QLatin1StringView(bytes.data(), std::min<qsizetype>(bytes.size(), CFuzzyMatch::kMaxCandidate))) |
                            quint64(CFuzzyMatch::LateWordStartsAscii(bytes)) << kLateStartsShift;
             continue;
@@ -123,7 +123,6 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         const QString title = QString::fromUtf8(bytes.data(), bytes.size());
         item.letters = LetterMask(QStringView(title).left(CFuzzyMatch::kMaxCandidate));
         m_foldedRows.push_back({int(out - m_folded.constData()), quint16(std::min<qsizetype>(title.size(), 0xffff))});
-        m_outside[r / 64] |= quint64(1) << (r % 64);
         for (QChar c : QStringView(title).left(CFuzzyMatch::kMaxCandidate)) *out++ = QChar(CFuzzyMatch::Fold(c.unicode()));
     }
     m_foldedRows.shrink_to_fit();
@@ -147,9 +146,10 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
         return true;
     }, &why);
     QHash<int, quint16> categoryIndex;
+    QHash<int, int> categoryType;
     ok = ok && db.ForEachRow(QStringLiteral("SELECT ID, TypeID, Name FROM tblCategory"), [&](const CSQLite::Row& row) {
         m_categoryNames.insert(int(row.Int(0)), textOf(row, 2));
-        m_categoryType.insert(int(row.Int(0)), int(row.Int(1)));
+        categoryType.insert(int(row.Int(0)), int(row.Int(1)));
         // As with languages: past 65,536 categories the rest are left out of the rows.
         if (m_categoryIds.size() <= 0xffff) {
             categoryIndex.insert(int(row.Int(0)), quint16(m_categoryIds.size()));
@@ -178,7 +178,7 @@ bool CQuickIndex::Load(CSQLite& db, QString* error) {
             const auto at = categoryIndex.constFind(links[l].second);
             if (at == categoryIndex.cend()) continue;
             m_categories.push_back(*at);
-            if (m_types[r] == 0) m_types[r] = typeIndex.value(m_categoryType.value(links[l].second));
+            if (m_types[r] == 0) m_types[r] = typeIndex.value(categoryType.value(links[l].second));
         }
         std::sort(m_categories.begin() + item.catBegin, m_categories.end(),
                   [this](quint16 a, quint16 b) {
@@ -403,7 +403,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                 const size_t r = size_t(visited.row);
                 if (filtered && !keep[r]) continue;
                 const Item& item = m_items[r];
-                const bool plain = IsAscii(item);  // matched on the title as written
+                const bool plain = IsAscii(r);  // matched on the title as written
                 const QByteArrayView bytes = TitleOf(r);
                 const QStringView folded = plain ? QStringView() : FoldedOf(r);
                 const Hit* was = within ? &visited : nullptr;
@@ -509,7 +509,7 @@ QList<CQuickIndex::Row> CQuickIndex::Search(const CQuickQuery& query, const QSet
                         continue;
                 }
                 const bool inTitle = hit.bound >= 0;
-                const bool plain = IsAscii(item);
+                const bool plain = IsAscii(size_t(hit.row));
                 const QByteArrayView bytes = TitleOf(size_t(hit.row));
                 if (inTitle && plain && !waited) {
                     // The title's shape bounds it closer than its start did: the letters' best

@@ -98,12 +98,9 @@ private:
         int id = 0;
         int catBegin = 0;  // into m_categories; the item's run ends where the next item's begins
         qint32 lastUpdate = kNever;  // Seconds
-        // Where the title's UTF-8 starts in m_titles (it ends where the next one's starts), with
-        // kOutsideAscii for a title that has a folded form in m_folded.
-        quint32 title = 0;
+        int title = 0;  // where the title's UTF-8 starts in m_titles; it ends where the next one's starts
         quint64 letters = 0;  // LetterMask of the title, its late word starts and kUsedBit for an item in m_used
     };
-    static constexpr quint32 kOutsideAscii = 0x80000000u;
     // A title with other than ASCII characters: where its folded form (at most kMaxCandidate)
     // starts in m_folded, and its length in UTF-16 units. Few titles are, so they are kept apart.
     struct Folded {
@@ -130,30 +127,27 @@ private:
     // leaves no item.
     bool FilterRows(const CQuickQuery& query, CMappedVector<char>* keep) const;
     Row MakeRow(size_t row) const;
-    static bool IsAscii(const Item& item) { return !(item.title & kOutsideAscii); }
-    int TitleAt(size_t row) const { return int(m_items[row].title & ~kOutsideAscii); }
     QByteArrayView TitleOf(size_t row) const {
-        const int end = row + 1 < m_items.size() ? TitleAt(row + 1) : int(m_titles.size());
-        return QByteArrayView(m_titles.data() + TitleAt(row), end - TitleAt(row));
+        const int end = row + 1 < m_items.size() ? m_items[row + 1].title : int(m_titles.size());
+        return QByteArrayView(m_titles.data() + m_items[row].title, end - m_items[row].title);
     }
+    bool IsAscii(size_t row) const { return !(m_outside[row / 64] >> (row % 64) & 1); }
     // In constant time: a file of titles in another script has one for every row.
     const Folded* FoldedRow(size_t row) const {
-        const size_t word = row / 64;
-        const quint64 bit = quint64(1) << (row % 64);
-        if (word >= m_outside.size() || !(m_outside[word] & bit)) return nullptr;
-        return &m_foldedRows[size_t(m_outsideBefore[word] + std::popcount(m_outside[word] & (bit - 1)))];
+        if (IsAscii(row)) return nullptr;
+        const quint64 before = m_outside[row / 64] & ((quint64(1) << (row % 64)) - 1);
+        return &m_foldedRows[size_t(m_outsideBefore[row / 64] + std::popcount(before))];
     }
     // The folded form of a title outside ASCII as matched (its first kMaxCandidate characters);
     // empty for an ASCII title, which is matched as written.
     QStringView FoldedOf(size_t row) const {
-        const Folded* f = IsAscii(m_items[row]) ? nullptr : FoldedRow(row);
+        const Folded* f = FoldedRow(row);
         return f ? QStringView(m_folded).mid(f->at, std::min(int(f->length), CFuzzyMatch::kMaxCandidate)) : QStringView();
     }
     // The title's length in UTF-16 units, at most 65535.
     int TitleLengthOf(size_t row) const {
-        if (IsAscii(m_items[row])) return int(std::min<qsizetype>(TitleOf(row).size(), 0xffff));
-        const Folded* f = FoldedRow(row);
-        return f ? f->length : 0;
+        if (const Folded* f = FoldedRow(row)) return f->length;
+        return int(std::min<qsizetype>(TitleOf(row).size(), 0xffff));
     }
     float WeightOf(size_t row) const { return m_items[row].letters & kUsedBit ? m_used.value(int(row)).weight : 0; }
     qint32 LastUsedOf(size_t row) const {
@@ -183,10 +177,9 @@ private:
     CMappedVector<quint16> m_categories;
     std::vector<int> m_categoryIds;
     QHash<int, QString> m_languageNames;
-    std::vector<int> m_typeIds{0};  // language numbers, 0 first (none): Item::type points here
+    std::vector<int> m_typeIds{0};  // language numbers, 0 first (none): m_types points here
     QHash<int, Used> m_used;        // by row
     QHash<int, QString> m_categoryNames;
-    QHash<int, int> m_categoryType;
     QHash<int, CRecentUse::Use> m_uses;
     double m_loadedAt = 0;  // Julian day of Load, the "now" of recency weights
 };
